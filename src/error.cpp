@@ -1,0 +1,72 @@
+// Message wording and the end-of-input error.
+#include "error.hpp"
+
+namespace vok {
+namespace {
+
+// " near '<source>' at byte <byte>": quotes a token that is present.
+std::string near(std::string text, std::string_view source, std::size_t byte) {
+  text += " near '";
+  text += source;
+  text += "' at byte ";
+  text += std::to_string(byte);
+  return text;
+}
+
+std::string concat(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (auto part : parts) text += part;
+  return text;
+}
+
+}  // namespace
+
+ParseError at_eof(std::string_view message, std::string_view input) {
+  if (input.empty()) return ParseError{std::string(message)};
+  std::size_t cut = input.size() > 5 ? input.size() - 5 : 0;
+  // Never start inside a character: skip continuation bytes (10xxxxxx).
+  while (cut < input.size() && (static_cast<unsigned char>(input[cut]) & 0xC0) == 0x80) ++cut;
+  return ParseError{concat({message, " but reached end of input near '", input.substr(cut), "'"})};
+}
+
+namespace message {
+
+std::string invalid_token(std::size_t byte) {
+  return "Invalid token at byte " + std::to_string(byte);
+}
+
+std::string unexpected_token(std::size_t position, std::string_view optional_token) {
+  return concat({"Unexpected token at position ", std::to_string(position), ": ", optional_token});
+}
+
+std::string expected_got(std::string_view wanted, std::string_view found, std::string_view source,
+                         std::size_t byte) {
+  return near(concat({"expected ", wanted, ", got ", found}), source, byte);
+}
+
+std::string expected(std::string_view wanted) { return concat({"expected ", wanted}); }
+
+std::string expected_a_string(std::string_view source, std::size_t byte) {
+  return near("expected a string", source, byte);
+}
+
+std::string unexpected_whitespace(std::string_view source, std::size_t byte) {
+  return near("unexpected whitespace", source, byte);
+}
+
+std::string mismatched_delimiters(std::string_view open, std::string_view close) {
+  return concat({"mismatched delimiters: \\left", open, " and \\right", close});
+}
+
+std::string unknown_environment(std::string_view name) {
+  return concat({"unknown matrix environment: ", name});
+}
+
+std::string unclosed_begin(std::string_view name) { return concat({"unclosed \\begin{", name, "}"}); }
+
+std::string mismatched_environments(std::string_view name, std::string_view other) {
+  return concat({"mismatched \\begin{", name, "} and \\end{", other, "}"});
+}
+
+}  // namespace message
+}  // namespace vok

@@ -1,0 +1,61 @@
+// Errors as values, and every message text of the system in one place.
+//
+// A ParseError carries a finished message; positions and offending text are written into it when
+// the error is made, and callers pass it up unchanged. Two units appear in messages: "position" is a
+// token index within the token range being parsed, "byte" a byte offset into the whole input.
+#pragma once
+
+#include <cstddef>
+#include <expected>
+#include <string>
+#include <string_view>
+
+#include "vok/vok.hpp"
+
+namespace vok {
+
+// The result of every fallible operation: the value or the first error.
+template <class T>
+using Result = std::expected<T, ParseError>;
+
+// Shorthand for returning an error from a function that returns a Result.
+[[nodiscard]] inline std::unexpected<ParseError> fail(std::string message) {
+  return std::unexpected(ParseError{std::move(message)});
+}
+
+// An expected token is missing because the tokens ran out: the message, then " but reached end of
+// input near '" and the last (at most) five bytes of the whole input. When the cut would fall inside
+// a multi-byte character the tail starts at the next character boundary instead.
+[[nodiscard]] ParseError at_eof(std::string_view message, std::string_view input);
+
+// Message texts. Token arguments are token text forms; `source` is a token's source text.
+namespace message {
+
+[[nodiscard]] std::string invalid_token(std::size_t byte);
+[[nodiscard]] std::string unexpected_token(std::size_t position, std::string_view optional_token);
+[[nodiscard]] std::string expected_got(std::string_view wanted, std::string_view found,
+                                       std::string_view source, std::size_t byte);
+[[nodiscard]] std::string expected(std::string_view wanted);
+[[nodiscard]] std::string expected_a_string(std::string_view source, std::size_t byte);
+[[nodiscard]] std::string unexpected_whitespace(std::string_view source, std::size_t byte);
+[[nodiscard]] std::string mismatched_delimiters(std::string_view open, std::string_view close);
+[[nodiscard]] std::string unknown_environment(std::string_view name);
+[[nodiscard]] std::string unclosed_begin(std::string_view name);
+[[nodiscard]] std::string mismatched_environments(std::string_view name, std::string_view other);
+
+inline constexpr std::string_view kUnexpectedRight = "unexpected \\right without matching \\left";
+inline constexpr std::string_view kDelimiterAfterLeft = "expected a delimiter after \\left";
+inline constexpr std::string_view kUnclosedLeft = "unclosed \\left ... \\right pair";
+inline constexpr std::string_view kDelimiterAfterRight = "expected a delimiter after \\right";
+inline constexpr std::string_view kUnsupportedLeft =
+    "internal error: entered unreachable code: unsupported left delimiter";
+inline constexpr std::string_view kMissingRight = "internal parser error: missing \\right command";
+inline constexpr std::string_view kMismatchedScan =
+    "internal parser error: mismatched delimiter scan";
+inline constexpr std::string_view kUnexpectedEof = "unexpected eof";
+inline constexpr std::string_view kRaggedMatrix = "matrix rows have different lengths";
+inline constexpr std::string_view kTooDeep = "formula nested too deeply";
+inline constexpr std::string_view kTooLarge = "formula too large to render";
+
+}  // namespace message
+}  // namespace vok

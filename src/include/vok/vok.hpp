@@ -1,0 +1,27 @@
+// vok: LaTeX-like math formulas drawn as lines of Unicode text for monospaced display.
+//
+//   auto picture = vok::render("\\frac{a}{b}");
+//   if (picture) std::fputs(picture->c_str(), stdout);
+//   else std::fprintf(stderr, "%s\n", picture.error().message.c_str());
+//
+// The picture is the formula's rows from top to bottom, every row exactly as wide as the picture
+// (trailing spaces kept) and followed by one line feed; the empty formula gives "". Input that does
+// not lex, parse or render gives a ParseError whose message names the problem and, where it has
+// one, its position. The function is pure and thread-safe; it throws only std::bad_alloc.
+#pragma once
+
+#include <expected>
+#include <string>
+#include <string_view>
+
+namespace vok {
+
+// The one error of the whole pipeline: nothing but the finished, human-readable message.
+struct ParseError {
+  std::string message;
+};
+
+// Renders one formula (UTF-8 text) to its picture, or returns the first error.
+[[nodiscard]] std::expected<std::string, ParseError> render(std::string_view input);
+
+}  // namespace vok

@@ -1,0 +1,98 @@
+// Blocks, placement and the general compositions: hstack, vstack, infix.
+#include "layout.hpp"
+
+#include <algorithm>
+
+#include "unicode.hpp"
+
+namespace vok {
+
+Result<RenderNode> RenderNode::blank(std::size_t width, std::size_t height, std::size_t baseline) {
+  const std::size_t w = std::max<std::size_t>(width, 1);
+  const std::size_t h = std::max<std::size_t>(height, 1);
+  if (w > kMaxCells || h > kMaxCells / w) return fail(std::string(message::kTooLarge));
+  RenderNode node;
+  node.cells.assign(width * height, U' ');
+  node.width = width;
+  node.height = height;
+  node.baseline = baseline;
+  return node;
+}
+
+Result<RenderNode> RenderNode::row(std::string_view utf8) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++count) {
+    const std::size_t length = decode_utf8(utf8, i).length;
+    i += length == 0 ? 1 : length;
+  }
+  auto node = blank(count, 1, 0);
+  if (!node) return node;
+  std::size_t c = 0;
+  for (std::size_t i = 0; i < utf8.size(); ++c) {
+    const Decoded d = decode_utf8(utf8, i);
+    node->cells[c] = d.length == 0 ? U'\uFFFD' : d.ch;
+    i += d.length == 0 ? 1 : d.length;
+  }
+  return node;
+}
+
+void RenderNode::blit(const RenderNode& source, std::size_t x, std::size_t y) noexcept {
+  if (source.width == 0) return;
+  for (std::size_t r = 0; r < source.height && y + r < height; ++r) {
+    const char32_t* from = source.cells.data() + r * source.width;
+    std::copy(from, from + source.width, cells.data() + (y + r) * width + x);
+  }
+}
+
+Result<RenderNode> RenderNode::hstack(std::span<const RenderNode> items, std::size_t gap) {
+  if (items.empty()) return empty();
+  if (items.size() == 1) return items.front();
+
+  std::size_t ascent = 0, descent = 0, width = 0;
+  for (const RenderNode& item : items) {
+    ascent = std::max(ascent, item.baseline);
+    descent = std::max(descent, item.descent());
+    width = add_sat(width, item.width);
+  }
+  width = add_sat(width, mul_sat(gap, items.size() - 1));
+
+  auto result = blank(width, ascent + descent, ascent);
+  if (!result) return result;
+  std::size_t x = 0;
+  for (const RenderNode& item : items) {
+    result->blit(item, x, ascent - item.baseline);
+    x += item.width + gap;
+  }
+  return result;
+}
+
+Result<RenderNode> RenderNode::vstack(const RenderNode& top, const RenderNode& bottom,
+                                      char32_t rule, std::size_t pad) {
+  const std::size_t w = std::max(top.width, bottom.width);
+  const std::size_t h = std::max(top.height, bottom.height);
+  auto result = blank(add_sat(w, add_sat(pad, pad)), add_sat(add_sat(h, h), 1), h);
+  if (!result) return result;
+  result->blit(top, pad + (w - top.width) / 2, h - top.height);
+  result->blit(bottom, pad + (w - bottom.width) / 2, h + 1);
+  std::fill_n(result->cells.begin() + static_cast<std::ptrdiff_t>(h * result->width),
+              result->width, rule);
+  return result;
+}
+
+Result<RenderNode> RenderNode::infix(const RenderNode& lhs, char32_t op, const RenderNode& rhs) {
+  const std::size_t base = std::max(lhs.baseline, rhs.baseline);
+  const std::size_t lhs_row = base - lhs.baseline;
+  const std::size_t rhs_row = base - rhs.baseline;
+  // When neither operand reaches down to the common baseline (empty or accented empty operands)
+  // the block grows to include that row, so the operator always has a row to stand on.
+  const std::size_t height =
+      std::max({lhs_row + lhs.height, rhs_row + rhs.height, add_sat(base, 1)});
+  auto result = blank(add_sat(add_sat(lhs.width, rhs.width), 3), height, base);
+  if (!result) return result;
+  result->blit(lhs, 0, lhs_row);
+  result->at(base, lhs.width + 1) = op;
+  result->blit(rhs, lhs.width + 3, rhs_row);
+  return result;
+}
+
+}  // namespace vok

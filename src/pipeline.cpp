@@ -1,0 +1,31 @@
+// The one pipeline of a call. Each stage returns its result or the first error, which ends the
+// call unchanged. The whole input is tokenized before anything else runs, so a lexical error is
+// reported without touching the registry.
+#include "pipeline.hpp"
+
+#include "token.hpp"
+#include "unicode.hpp"
+
+namespace vok {
+
+std::string write_text(const RenderNode& block) {
+  std::size_t bytes = block.height;  // the line feeds
+  for (char32_t ch : block.cells) bytes += utf8_length(ch);
+  std::string text(bytes, '\0');
+  char* out = text.data();
+  const char32_t* cell = block.cells.data();
+  for (std::size_t r = 0; r < block.height; ++r) {
+    for (std::size_t c = 0; c < block.width; ++c) out = encode_utf8(*cell++, out);
+    *out++ = '\n';
+  }
+  return text;
+}
+
+std::expected<std::string, ParseError> render(std::string_view input) {
+  auto tokens = tokenize(input);
+  if (!tokens) return std::unexpected(std::move(tokens.error()));
+  // The parser and the renderer join here; until then a formula that lexes draws nothing.
+  return write_text(RenderNode::empty());
+}
+
+}  // namespace vok

@@ -1,0 +1,169 @@
+// The lexer and the text forms of tokens.
+#include "token.hpp"
+
+#include <array>
+
+#include "unicode.hpp"
+
+namespace vok {
+namespace {
+
+// What an ASCII byte starts.
+enum class Start : std::uint8_t { Single, Digit, Letter, Backslash, Space, Ident, Invalid };
+
+struct AsciiClass {
+  Start start;
+  TokenKind kind;  // for Single
+};
+
+constexpr std::array<AsciiClass, 128> make_ascii_table() {
+  std::array<AsciiClass, 128> table{};
+  for (auto& entry : table) entry = {Start::Ident, TokenKind::Ident};  // controls included
+  constexpr std::string_view singles = "{}[]^_'|!+-=*,().:;<>/&";
+  for (std::size_t i = 0; i < singles.size(); ++i)
+    table[static_cast<unsigned char>(singles[i])] = {Start::Single, static_cast<TokenKind>(i)};
+  for (char c : std::string_view("\"#$%?@`~")) table[c] = {Start::Invalid, TokenKind::Ident};
+  for (char c = '0'; c <= '9'; ++c) table[c] = {Start::Digit, TokenKind::Number};
+  for (char c = 'a'; c <= 'z'; ++c) table[c] = {Start::Letter, TokenKind::Ident};
+  for (char c = 'A'; c <= 'Z'; ++c) table[c] = {Start::Letter, TokenKind::Ident};
+  for (char c : std::string_view(" \t\n\v\f\r")) table[c] = {Start::Space, TokenKind::Whitespace};
+  table['\\'] = {Start::Backslash, TokenKind::Escape};
+  return table;
+}
+
+constexpr std::array<AsciiClass, 128> kAscii = make_ascii_table();
+
+constexpr bool is_ascii_letter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+constexpr bool is_ascii_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+constexpr std::array<std::string_view, 28> kKindNames = {
+    "LBrace", "RBrace",  "LBracket", "RBracket", "Caret",     "Underscore", "Prime",
+    "Pipe",   "Bang",    "Plus",     "Minus",    "Equals",    "Star",       "Comma",
+    "LParen", "RParen",  "Dot",      "Colon",    "Semicolon", "Less",       "Greater",
+    "Slash",  "Ampersand", "Command", "Escape",  "Number",    "Ident",      "Whitespace",
+};
+
+// Appends `text` in double quotes with the escapes of the text form.
+void append_quoted(std::string& out, std::string_view text) {
+  out += '"';
+  for (std::size_t i = 0; i < text.size();) {
+    const Decoded d = decode_utf8(text, i);
+    if (d.length == 0) {  // payloads come from a checked input; stay total all the same
+      out += "\\u{fffd}";
+      ++i;
+      continue;
+    }
+    switch (d.ch) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\0': out += "\\0"; break;
+      default:
+        if (is_escaped_in_text_form(d.ch)) {
+          static constexpr char kHex[] = "0123456789abcdef";
+          char digits[8];
+          int count = 0;
+          for (char32_t v = d.ch; v != 0 || count == 0; v >>= 4) digits[count++] = kHex[v & 0xF];
+          out += "\\u{";
+          while (count > 0) out += digits[--count];
+          out += '}';
+        } else {
+          out.append(text.substr(i, d.length));
+        }
+    }
+    i += d.length;
+  }
+  out += '"';
+}
+
+}  // namespace
+
+bool Token::operator==(const Token& other) const noexcept {
+  return kind == other.kind && (!has_payload(kind) || text == other.text);
+}
+
+std::string_view kind_name(TokenKind kind) noexcept {
+  return kKindNames[static_cast<std::size_t>(kind)];
+}
+
+std::string text_form(const Token& token) {
+  std::string out(kind_name(token.kind));
+  if (has_payload(token.kind)) {
+    out += '(';
+    append_quoted(out, token.text);
+    out += ')';
+  }
+  return out;
+}
+
+std::string optional_text_form(const Token* token) {
+  if (token == nullptr) return "None";
+  return "Some(" + text_form(*token) + ")";
+}
+
+Result<std::vector<Lexeme>> tokenize(std::string_view input) {
+  std::vector<Lexeme> tokens;
+  tokens.reserve(4);
+  const std::size_t n = input.size();
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(input[i]); };
+  const auto emit = [&](TokenKind kind, std::size_t start, std::size_t end, std::size_t payload) {
+    const std::string_view text = has_payload(kind) ? input.substr(payload, end - payload) : "";
+    tokens.push_back(Lexeme{Token{kind, text}, ByteRange{start, end}});
+  };
+
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char c = byte(i);
+    if (c >= 0x80) {
+      const Decoded d = decode_utf8(input, i);
+      if (d.length == 0) return fail(message::invalid_token(i));
+      if (!is_white_space(d.ch)) emit(TokenKind::Ident, i, i + d.length, i);
+      i += d.length;
+      continue;
+    }
+    const AsciiClass cls = kAscii[c];
+    switch (cls.start) {
+      case Start::Space:
+        ++i;
+        break;
+      case Start::Single:
+        emit(cls.kind, i, i + 1, i);
+        ++i;
+        break;
+      case Start::Letter:
+      case Start::Ident:
+        emit(TokenKind::Ident, i, i + 1, i);
+        ++i;
+        break;
+      case Start::Digit: {
+        std::size_t end = i + 1;
+        while (end < n && is_ascii_digit(byte(end))) ++end;
+        emit(TokenKind::Number, i, end, i);
+        i = end;
+        break;
+      }
+      case Start::Backslash: {
+        if (i + 1 == n) return fail(message::invalid_token(i));
+        if (is_ascii_letter(byte(i + 1))) {
+          std::size_t end = i + 2;
+          while (end < n && is_ascii_letter(byte(end))) ++end;
+          emit(TokenKind::Command, i, end, i + 1);
+          i = end;
+        } else {
+          const Decoded d = decode_utf8(input, i + 1);
+          if (d.length == 0) return fail(message::invalid_token(i + 1));
+          emit(TokenKind::Escape, i, i + 1 + d.length, i + 1);
+          i += 1 + d.length;
+        }
+        break;
+      }
+      case Start::Invalid:
+        return fail(message::invalid_token(i));
+    }
+  }
+  return tokens;
+}
+
+}  // namespace vok

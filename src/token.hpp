@@ -1,0 +1,92 @@
+// Tokens and the lexer: formula text to a flat list of tokens with their byte ranges.
+//
+// The token set is small and fixed: 23 single punctuation characters, backslash commands (a
+// backslash and a run of ASCII letters), backslash escapes (a backslash and any one other
+// character), runs of ASCII digits and single identifier characters. White space separates tokens
+// and is dropped. The first character decides a token's kind and only numbers and commands extend,
+// always greedily, so the lexer is one left-to-right pass with no backtracking.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "error.hpp"
+
+namespace vok {
+
+// The 28 token kinds. The order is their numeric identity.
+enum class TokenKind : std::uint8_t {
+  LBrace,      // {
+  RBrace,      // }
+  LBracket,    // [
+  RBracket,    // ]
+  Caret,       // ^
+  Underscore,  // _
+  Prime,       // '
+  Pipe,        // |
+  Bang,        // !
+  Plus,        // +
+  Minus,       // -
+  Equals,      // =
+  Star,        // *
+  Comma,       // ,
+  LParen,      // (
+  RParen,      // )
+  Dot,         // .
+  Colon,       // :
+  Semicolon,   // ;
+  Less,        // <
+  Greater,     // >
+  Slash,       // /
+  Ampersand,   // &
+  Command,     // a backslash and ASCII letters; payload: the letters
+  Escape,      // a backslash and one other character; payload: that character
+  Number,      // ASCII digits; payload: the digits
+  Ident,       // one identifier character; payload: that character
+  Whitespace,  // never produced by the lexer; named for completeness
+};
+
+// A token: its kind and, for the four payload kinds, a view of its text in the input.
+struct Token {
+  TokenKind kind;
+  std::string_view text;  // empty for kinds without payload
+
+  // Same kind, and for payload kinds the same text byte for byte.
+  [[nodiscard]] bool operator==(const Token& other) const noexcept;
+};
+
+// A half-open byte range [start, end) in the UTF-8 input.
+struct ByteRange {
+  std::size_t start;
+  std::size_t end;
+};
+
+// A token with the byte range of its whole lexeme (backslash included).
+struct Lexeme {
+  Token token;
+  ByteRange range;
+};
+
+// True for the kinds that carry text: Command, Escape, Number and Ident.
+[[nodiscard]] constexpr bool has_payload(TokenKind kind) noexcept {
+  return kind >= TokenKind::Command && kind <= TokenKind::Ident;
+}
+
+// The kind's name, as written in messages: "RBrace", "Command".
+[[nodiscard]] std::string_view kind_name(TokenKind kind) noexcept;
+
+// The text form of a token: RBrace, Command("frac"), Escape("\\"), Ident("\u{1}").
+[[nodiscard]] std::string text_form(const Token& token);
+
+// The text form of an optional token: None, or Some(<text form>).
+[[nodiscard]] std::string optional_text_form(const Token* token);
+
+// Splits the whole input into tokens, or fails with "Invalid token at byte N" at the first
+// character that starts no token (one of " # $ % ? @ ` ~, a backslash at the very end, or a
+// malformed UTF-8 sequence).
+[[nodiscard]] Result<std::vector<Lexeme>> tokenize(std::string_view input);
+
+}  // namespace vok

@@ -1,0 +1,92 @@
+// UTF-8 coding and the generated character tables.
+#include "unicode.hpp"
+
+#include <algorithm>
+
+namespace vok {
+namespace {
+
+struct CodeRange {
+  char32_t first;
+  char32_t last;
+};
+
+#include "unicode_tables.inc"
+
+}  // namespace
+
+Decoded decode_utf8(std::string_view text, std::size_t at) noexcept {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return {lead, 1};
+
+  std::size_t length;
+  char32_t ch;
+  char32_t minimum;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, ch = lead & 0x1F, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, ch = lead & 0x0F, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, ch = lead & 0x07, minimum = 0x10000;
+  } else {
+    return {0, 0};  // a continuation byte, an overlong two-byte lead, or beyond U+10FFFF
+  }
+  if (text.size() - at < length) return {0, 0};
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned char next = byte(at + i);
+    if ((next & 0xC0) != 0x80) return {0, 0};
+    ch = (ch << 6) | (next & 0x3F);
+  }
+  if (ch < minimum || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) return {0, 0};
+  return {ch, length};
+}
+
+char* encode_utf8(char32_t ch, char* out) noexcept {
+  const auto put = [&](unsigned value) { *out++ = static_cast<char>(value); };
+  if (ch < 0x80) {
+    put(ch);
+  } else if (ch < 0x800) {
+    put(0xC0 | (ch >> 6));
+    put(0x80 | (ch & 0x3F));
+  } else if (ch < 0x10000) {
+    put(0xE0 | (ch >> 12));
+    put(0x80 | ((ch >> 6) & 0x3F));
+    put(0x80 | (ch & 0x3F));
+  } else {
+    put(0xF0 | (ch >> 18));
+    put(0x80 | ((ch >> 12) & 0x3F));
+    put(0x80 | ((ch >> 6) & 0x3F));
+    put(0x80 | (ch & 0x3F));
+  }
+  return out;
+}
+
+void append_utf8(std::string& out, char32_t ch) {
+  char buffer[4];
+  out.append(buffer, encode_utf8(ch, buffer));
+}
+
+bool is_white_space(char32_t ch) noexcept {
+  if (ch <= 0x20) return ch == 0x20 || (ch >= 0x09 && ch <= 0x0D);
+  if (ch < 0x85) return false;
+  switch (ch) {
+    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
+    case 0x202F: case 0x205F: case 0x3000:
+      return true;
+    default:
+      return ch >= 0x2000 && ch <= 0x200A;
+  }
+}
+
+bool is_escaped_in_text_form(char32_t ch) noexcept {
+  if (ch >= 0x20 && ch < 0x7F) return false;  // printable ASCII
+  const auto* end = std::end(kEscapedRanges);
+  const auto* it = std::upper_bound(std::begin(kEscapedRanges), end, ch,
+                                    [](char32_t c, const CodeRange& r) { return c < r.first; });
+  return it != std::begin(kEscapedRanges) && ch <= std::prev(it)->last;
+}
+
+std::string_view unicode_version() noexcept { return kUnicodeVersion; }
+
+}  // namespace vok

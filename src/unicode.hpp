@@ -1,0 +1,45 @@
+// UTF-8 and the character classes the lexer and the token text forms need.
+//
+// Everything here works on Unicode scalar values (char32_t). Decoding is strict: overlong forms,
+// surrogates, values above U+10FFFF and truncated sequences are malformed, so a caller that hands
+// the core arbitrary bytes gets a clean lexer error instead of a misread character.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vok {
+
+// One decoded character: its scalar value and the number of bytes it took (0 when malformed).
+struct Decoded {
+  char32_t ch;
+  std::size_t length;
+};
+
+// Decodes the character starting at byte `at` of `text` (at < text.size()).
+[[nodiscard]] Decoded decode_utf8(std::string_view text, std::size_t at) noexcept;
+
+// Number of bytes of the UTF-8 encoding of `ch` (1 to 4).
+[[nodiscard]] constexpr std::size_t utf8_length(char32_t ch) noexcept {
+  return ch < 0x80 ? 1 : ch < 0x800 ? 2 : ch < 0x10000 ? 3 : 4;
+}
+
+// Writes the UTF-8 encoding of `ch` at `out` and returns the position after it.
+char* encode_utf8(char32_t ch, char* out) noexcept;
+
+// Appends the UTF-8 encoding of `ch` to `out`.
+void append_utf8(std::string& out, char32_t ch);
+
+// The Unicode White_Space property.
+[[nodiscard]] bool is_white_space(char32_t ch) noexcept;
+
+// True for characters that do not print on their own and are written as \u{...} in token text
+// forms: control, format, private-use, unassigned, line and paragraph separators, spaces other
+// than U+0020, and combining marks (Grapheme_Extend).
+[[nodiscard]] bool is_escaped_in_text_form(char32_t ch) noexcept;
+
+// Version of the Unicode Character Database the tables were generated from.
+[[nodiscard]] std::string_view unicode_version() noexcept;
+
+}  // namespace vok

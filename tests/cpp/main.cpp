@@ -1,0 +1,13 @@
+// Runs every unit test of the core; the exit status is 1 when any check fails.
+#include <cstdio>
+
+#include "check.hpp"
+
+int main() {
+  vok::test::Suite suite;
+  vok::test::lexer_tests(suite);
+  vok::test::error_tests(suite);
+  vok::test::layout_tests(suite);
+  std::printf("%d checks, %d failures\n", suite.checks(), suite.failures());
+  return suite.failures() == 0 ? 0 : 1;
+}

@@ -1,0 +1,28 @@
+"""Builds the C++ unit tests of the core with CMake and runs them.
+
+They reach what `vok.render` cannot show: the token stream with its byte ranges, token text forms
+for every escape, the end-of-input tail, and the layout operations on blocks that no formula builds.
+"""
+
+import subprocess
+import sys
+
+from conftest import ROOT, tool
+
+
+def test_core_unit_tests():
+    cmake = tool("cmake")
+    assert cmake, "cmake is a test requirement (pip install '.[test]')"
+    build = ROOT / "build" / "core-tests"
+    configure = [cmake, "-S", str(ROOT), "-B", str(build), "-DVOK_BUILD_TESTS=ON",
+                 "-DCMAKE_BUILD_TYPE=Debug", "-DCMAKE_CXX_FLAGS=-D_GLIBCXX_ASSERTIONS"]
+    ninja = tool("ninja")
+    if ninja and not (build / "CMakeCache.txt").exists():
+        configure += ["-G", "Ninja", f"-DCMAKE_MAKE_PROGRAM={ninja}"]
+    for step in (configure, [cmake, "--build", str(build), "--target", "core_tests"]):
+        done = subprocess.run(step, capture_output=True, text=True)
+        assert done.returncode == 0, f"{' '.join(step)}\n{done.stdout}\n{done.stderr}"
+
+    run = subprocess.run([str(build / "tests" / "cpp" / "core_tests")], capture_output=True, text=True)
+    sys.stdout.write(run.stdout)
+    assert run.returncode == 0, run.stderr + run.stdout
