@@ -79,20 +79,50 @@ Result<RenderNode> RenderNode::vstack(const RenderNode& top, const RenderNode& b
   return result;
 }
 
-Result<RenderNode> RenderNode::infix(const RenderNode& lhs, char32_t op, const RenderNode& rhs) {
-  const std::size_t base = std::max(lhs.baseline, rhs.baseline);
-  const std::size_t lhs_row = base - lhs.baseline;
-  const std::size_t rhs_row = base - rhs.baseline;
-  // When neither operand reaches down to the common baseline (empty or accented empty operands)
-  // the block grows to include that row, so the operator always has a row to stand on.
-  const std::size_t height =
-      std::max({lhs_row + lhs.height, rhs_row + rhs.height, add_sat(base, 1)});
-  auto result = blank(add_sat(add_sat(lhs.width, rhs.width), 3), height, base);
+namespace {
+
+// The chain of `count` operands, `operand(i)` giving the i-th: nesting `infix` from the left puts
+// every operand's baseline on the largest baseline B and every operator on row B, one blank on
+// each side. When no operand reaches down to row B (empty or accented empty operands) the block
+// grows to include it, so every operator has a row to stand on.
+template <class Operand>
+Result<RenderNode> compose_chain(std::size_t count, Operand operand,
+                                 std::span<const char32_t> ops) {
+  std::size_t base = 0, width = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    base = std::max(base, operand(i).baseline);
+    width = add_sat(width, operand(i).width);
+  }
+  std::size_t height = add_sat(base, 1);
+  for (std::size_t i = 0; i < count; ++i)
+    height = std::max(height, add_sat(base - operand(i).baseline, operand(i).height));
+  width = add_sat(width, mul_sat(ops.size(), 3));
+
+  auto result = RenderNode::blank(width, height, base);
   if (!result) return result;
-  result->blit(lhs, 0, lhs_row);
-  result->at(base, lhs.width + 1) = op;
-  result->blit(rhs, lhs.width + 3, rhs_row);
+  std::size_t x = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) {
+      result->at(base, x + 1) = ops[i - 1];
+      x += 3;
+    }
+    result->blit(operand(i), x, base - operand(i).baseline);
+    x += operand(i).width;
+  }
   return result;
+}
+
+}  // namespace
+
+Result<RenderNode> RenderNode::infix(const RenderNode& lhs, char32_t op, const RenderNode& rhs) {
+  return compose_chain(
+      2, [&](std::size_t i) -> const RenderNode& { return i == 0 ? lhs : rhs; }, std::span(&op, 1));
+}
+
+Result<RenderNode> RenderNode::infix_chain(std::span<const RenderNode> operands,
+                                           std::span<const char32_t> ops) {
+  return compose_chain(
+      operands.size(), [&](std::size_t i) -> const RenderNode& { return operands[i]; }, ops);
 }
 
 }  // namespace vok

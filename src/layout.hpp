@@ -48,6 +48,54 @@ struct RenderNode {
   // `lhs`, a blank, `op`, a blank, `rhs`, on a common baseline.
   [[nodiscard]] static Result<RenderNode> infix(const RenderNode& lhs, char32_t op,
                                                 const RenderNode& rhs);
+  // A whole left-associative chain o0 op0 o1 op1 o2 … in one allocation (ops.size() ==
+  // operands.size() − 1, operands not empty): the same picture as nesting `infix` from the left.
+  [[nodiscard]] static Result<RenderNode> infix_chain(std::span<const RenderNode> operands,
+                                                      std::span<const char32_t> ops);
+
+  // ---- scripts and limits (layout_scripts.cpp) ----
+
+  // `base` with `sup` at its upper right: Unicode superscript characters on the base's top row
+  // when `sup` is one row of characters that all have one, otherwise on rows of its own above.
+  [[nodiscard]] static Result<RenderNode> superscript(const RenderNode& base,
+                                                      const RenderNode& sup);
+  // `base` with `sub` at its lower right: Unicode subscript characters on the base's baseline row
+  // when possible, otherwise on rows of its own starting just below the baseline.
+  [[nodiscard]] static Result<RenderNode> subscript(const RenderNode& base,
+                                                    const RenderNode& sub);
+  // `base` with `sup` above and `sub` below, both left-aligned right after the base; never compact.
+  [[nodiscard]] static Result<RenderNode> both_scripts(const RenderNode& base,
+                                                       const RenderNode& sub,
+                                                       const RenderNode& sup);
+  // `base` followed by `count` apostrophes on its baseline row.
+  [[nodiscard]] static Result<RenderNode> prime_suffix(const RenderNode& base, std::size_t count);
+  // `upper` above, `base`, `lower` below, all left-aligned, one blank column on the right.
+  [[nodiscard]] static Result<RenderNode> limits(const RenderNode& base, const RenderNode& lower,
+                                                 const RenderNode& upper);
+
+  // ---- delimiters, radicals and accents (layout_delimiters.cpp) ----
+
+  // `inner` between delimiters as tall as it: the characters themselves around one row, bracket
+  // pieces around two rows or more; `repeat_char` repeats unknown delimiters on middle rows.
+  [[nodiscard]] static Result<RenderNode> stretchy_delim(const RenderNode& inner, char32_t open,
+                                                         char32_t close, bool repeat_char);
+  // `inner` with a sign of its height in front: `top`, `middle` rows, `bottom`.
+  [[nodiscard]] static Result<RenderNode> stretchy_delim_left(const RenderNode& inner,
+                                                              char32_t top, char32_t middle,
+                                                              char32_t bottom);
+  // `inner` under a radical sign: foot, stroke, corner and overbar.
+  [[nodiscard]] static Result<RenderNode> sqrt_inner(const RenderNode& inner);
+  // `inner` with a row above it holding `mark` centred, or repeated across with `stretch`.
+  [[nodiscard]] static Result<RenderNode> accent(const RenderNode& inner, char32_t mark,
+                                                 bool stretch);
+
+  // ---- matrices (layout_matrix.cpp) ----
+
+  // The cells of a matrix environment in equal-width columns and evenly pitched rows, enclosed in
+  // the environment's delimiters; fails only on an unknown environment name. Every row has as many
+  // cells as the first (the caller checks).
+  [[nodiscard]] static Result<RenderNode> matrix(std::string_view env,
+                                                 std::span<const std::vector<RenderNode>> rows);
 
   // Copies `source` so that its top-left cell lands at column x, row y; rows past the last row of
   // this block are dropped. Callers keep x + source.width within this block's width.

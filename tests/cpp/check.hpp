@@ -64,5 +64,8 @@ class Suite {
 void lexer_tests(Suite& suite);
 void error_tests(Suite& suite);
 void layout_tests(Suite& suite);
+void layout_scripts_tests(Suite& suite);
+void layout_delimiters_tests(Suite& suite);
+void layout_matrix_tests(Suite& suite);
 
 }  // namespace vok::test

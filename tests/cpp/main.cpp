@@ -8,6 +8,9 @@ int main() {
   vok::test::lexer_tests(suite);
   vok::test::error_tests(suite);
   vok::test::layout_tests(suite);
+  vok::test::layout_scripts_tests(suite);
+  vok::test::layout_delimiters_tests(suite);
+  vok::test::layout_matrix_tests(suite);
   std::printf("%d checks, %d failures\n", suite.checks(), suite.failures());
   return suite.failures() == 0 ? 0 : 1;
 }
