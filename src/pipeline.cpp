@@ -3,6 +3,9 @@
 // reported without touching the registry.
 #include "pipeline.hpp"
 
+#include "parser.hpp"
+#include "registry.hpp"
+#include "render.hpp"
 #include "token.hpp"
 #include "unicode.hpp"
 
@@ -24,8 +27,14 @@ std::string write_text(const RenderNode& block) {
 std::expected<std::string, ParseError> render(std::string_view input) {
   auto tokens = tokenize(input);
   if (!tokens) return std::unexpected(std::move(tokens.error()));
-  // The parser and the renderer join here; until then a formula that lexes draws nothing.
-  return write_text(RenderNode::empty());
+  const SymbolRegistry& symbols = registry();
+  // Tokens after the point where the expression ends are ignored.
+  auto tree = Parser(*tokens, input, symbols).parse_expr();
+  if (!tree) return std::unexpected(std::move(tree.error()));
+  RenderCtx ctx;
+  auto block = render(*tree, symbols, ctx);
+  if (!block) return std::unexpected(std::move(block.error()));
+  return write_text(*block);
 }
 
 }  // namespace vok

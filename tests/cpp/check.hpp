@@ -67,5 +67,8 @@ void layout_tests(Suite& suite);
 void layout_scripts_tests(Suite& suite);
 void layout_delimiters_tests(Suite& suite);
 void layout_matrix_tests(Suite& suite);
+void parser_tests(Suite& suite);
+void registry_first_use_tests(Suite& suite);
+void registry_tests(Suite& suite);
 
 }  // namespace vok::test

@@ -1,0 +1,132 @@
+// Tree destruction and printing.
+#include "ast.hpp"
+
+#include "unicode.hpp"
+
+namespace vok {
+
+Infix::Infix(Box lhs, Box rhs, BinOp op) noexcept
+    : lhs(std::move(lhs)), rhs(std::move(rhs)), op(op) {}
+
+Infix::~Infix() {
+  // A chain a+b+c+… nests to the left as deep as it is long. Detach each left child before its
+  // parent dies, so that no destructor recurses more than one level into the spine.
+  Box next = std::move(lhs);
+  while (next) {
+    auto* chain = std::get_if<Infix>(next.get());
+    if (chain == nullptr) break;
+    Box after = std::move(chain->lhs);
+    next = std::move(after);
+  }
+}
+
+namespace {
+
+constexpr const char* kOpNames[] = {"Plus", "Minus", "Equals", "Times"};
+
+class Printer {
+ public:
+  std::string out;
+
+  void node(const Expr& expr) {
+    std::visit([this](const auto& n) { visit(n); }, expr);
+  }
+
+ private:
+  void quoted(const std::string& text) {
+    out += '"';
+    out += text;
+    out += '"';
+  }
+  void list(const ExprList& items) {
+    out += '[';
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (i > 0) out += ", ";
+      node(items[i]);
+    }
+    out += ']';
+  }
+  void call(const char* name, std::initializer_list<const Expr*> children) {
+    out += name;
+    out += '(';
+    bool first = true;
+    for (const Expr* child : children) {
+      if (!first) out += ", ";
+      first = false;
+      node(*child);
+    }
+    out += ')';
+  }
+
+  void visit(const Symbol& n) { out += "Symbol(", quoted(n.text), out += ')'; }
+  void visit(const Number& n) { out += "Number(", quoted(n.text), out += ')'; }
+  void visit(const Escape& n) { out += "Escape(", quoted(n.text), out += ')'; }
+  void visit(const Empty&) { out += "Empty"; }
+  void visit(const Group& n) { call("Group", {n.inner.get()}); }
+  void visit(const Parens& n) { call("Parens", {n.inner.get()}); }
+  void visit(const Brackets& n) { call("Brackets", {n.inner.get()}); }
+  void visit(const Negate& n) { call("Negate", {n.inner.get()}); }
+  void visit(const Superscript& n) { call("Superscript", {n.base.get(), n.sup.get()}); }
+  void visit(const Subscript& n) { call("Subscript", {n.base.get(), n.sub.get()}); }
+  void visit(const SubSup& n) { call("SubSup", {n.base.get(), n.sub.get(), n.sup.get()}); }
+  void visit(const Delimited& n) {
+    out += "Delimited('";
+    append_utf8(out, n.open);
+    out += "', '";
+    append_utf8(out, n.close);
+    out += "', ";
+    node(*n.inner);
+    out += ')';
+  }
+  void visit(const Command& n) {
+    out += "Command(", quoted(n.name), out += ", ";
+    list(n.optional);
+    out += ", ";
+    list(n.args);
+    out += ')';
+  }
+  void visit(const Primes& n) {
+    out += "Primes(";
+    node(*n.base);
+    out += ", " + std::to_string(n.count) + ")";
+  }
+  void visit(const Sequence& n) {
+    out += "Sequence";
+    list(n.items);
+  }
+  void visit(const Matrix& n) {
+    out += "Matrix(", quoted(n.env), out += ", [";
+    for (std::size_t r = 0; r < n.rows.size(); ++r) {
+      if (r > 0) out += ", ";
+      list(n.rows[r]);
+    }
+    out += "])";
+  }
+  void visit(const Infix& n) {
+    // Walk the left spine iteratively: open every Infix, print the innermost left operand, then
+    // close them from the inside out with their right operands.
+    std::vector<const Infix*> spine{&n};
+    while (const auto* inner = std::get_if<Infix>(spine.back()->lhs.get())) spine.push_back(inner);
+    for (const Infix* link : spine) {
+      out += "Infix(";
+      out += kOpNames[static_cast<int>(link->op)];
+      out += ", ";
+    }
+    node(*spine.back()->lhs);
+    for (auto it = spine.rbegin(); it != spine.rend(); ++it) {
+      out += ", ";
+      node(*(*it)->rhs);
+      out += ')';
+    }
+  }
+};
+
+}  // namespace
+
+std::string print(const Expr& expr) {
+  Printer printer;
+  printer.node(expr);
+  return printer.out;
+}
+
+}  // namespace vok

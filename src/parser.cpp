@@ -1,0 +1,458 @@
+// The grammar levels, commands and their arguments, \left … \right pairs and matrix environments.
+#include "parser.hpp"
+
+#include <optional>
+
+#include "unicode.hpp"
+
+namespace vok {
+namespace {
+
+using Tk = TokenKind;
+
+// Tokens that can start an atom.
+constexpr bool is_atom_start(TokenKind kind) noexcept {
+  switch (kind) {
+    case Tk::LBrace: case Tk::LBracket: case Tk::Pipe: case Tk::Bang: case Tk::Plus: case Tk::Minus: case Tk::Comma:
+    case Tk::LParen: case Tk::Dot: case Tk::Colon: case Tk::Semicolon: case Tk::Less: case Tk::Greater: case Tk::Slash:
+    case Tk::Ampersand: case Tk::Command: case Tk::Escape: case Tk::Number: case Tk::Ident:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Tokens that continue a juxtaposition: a bar would swallow the bar that closes |a b|, and plus
+// and minus belong to the expression level as operators.
+constexpr bool is_continuation(TokenKind kind) noexcept {
+  return is_atom_start(kind) && kind != Tk::Pipe && kind != Tk::Plus && kind != Tk::Minus;
+}
+
+constexpr std::optional<BinOp> operator_of(TokenKind kind) noexcept {
+  switch (kind) {
+    case Tk::Plus: return BinOp::Plus;
+    case Tk::Minus: return BinOp::Minus;
+    case Tk::Equals: return BinOp::Equals;
+    case Tk::Star: return BinOp::Times;
+    default: return std::nullopt;
+  }
+}
+
+// The delimiter character a token stands for after \left or \right, or 0 if it is none.
+char32_t delimiter_of(const Token& token) noexcept {
+  switch (token.kind) {
+    case Tk::LParen: return U'(';
+    case Tk::RParen: return U')';
+    case Tk::LBracket: return U'[';
+    case Tk::RBracket: return U']';
+    case Tk::LBrace: return U'{';
+    case Tk::RBrace: return U'}';
+    case Tk::Pipe: return U'|';
+    case Tk::Escape:
+      if (token.text.size() == 1 && std::string_view("()[]{}|").find(token.text[0]) !=
+                                        std::string_view::npos)
+        return static_cast<char32_t>(token.text[0]);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+// The closing partner of an opening delimiter; 0 for the closing characters themselves.
+constexpr char32_t partner_of(char32_t open) noexcept {
+  switch (open) {
+    case U'(': return U')';
+    case U'[': return U']';
+    case U'{': return U'}';
+    case U'|': return U'|';
+    default: return 0;
+  }
+}
+
+bool is_command(const Lexeme& lexeme, std::string_view name) noexcept {
+  return lexeme.token.kind == Tk::Command && lexeme.token.text == name;
+}
+
+std::string utf8(char32_t ch) {
+  std::string text;
+  append_utf8(text, ch);
+  return text;
+}
+
+// The index of the command `close` that matches an already consumed `open`, counting nested
+// pairs, or nullopt when the range ends first.
+std::optional<std::size_t> find_closing(std::span<const Lexeme> tokens, std::size_t from,
+                                        std::string_view open, std::string_view close) {
+  std::size_t nested = 0;
+  for (std::size_t i = from; i < tokens.size(); ++i) {
+    if (is_command(tokens[i], open)) {
+      ++nested;
+    } else if (is_command(tokens[i], close)) {
+      if (nested == 0) return i;
+      --nested;
+    }
+  }
+  return std::nullopt;
+}
+
+bool is_environment(std::string_view name) {
+  return name == "matrix" || name == "pmatrix" || name == "bmatrix";
+}
+
+constexpr Token kRBrace{Tk::RBrace, ""};
+constexpr Token kRBracket{Tk::RBracket, ""};
+constexpr Token kRParen{Tk::RParen, ""};
+constexpr Token kLBrace{Tk::LBrace, ""};
+constexpr Token kPipe{Tk::Pipe, ""};
+
+}  // namespace
+
+class Parser::DepthGuard {
+ public:
+  explicit DepthGuard(std::size_t& depth) noexcept : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+  [[nodiscard]] bool exceeded() const noexcept { return depth_ > kMaxDepth; }
+
+ private:
+  std::size_t& depth_;
+};
+
+Result<void> Parser::expect(const Token& wanted) {
+  const Lexeme* found = current();
+  if (found == nullptr) return std::unexpected(at_eof(message::expected(text_form(wanted)), input_));
+  if (!(found->token == wanted)) {
+    return fail(message::expected_got(text_form(wanted), text_form(found->token), source(*found),
+                                      found->range.start));
+  }
+  ++pos_;
+  return {};
+}
+
+Result<Expr> Parser::parse_expr() {
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return fail(std::string(message::kTooDeep));
+  auto left = parse_juxtapose();
+  if (!left) return left;
+  while (const Lexeme* next = current()) {
+    const auto op = operator_of(next->token.kind);
+    if (!op) break;
+    ++pos_;
+    auto right = parse_juxtapose();
+    if (!right) return right;
+    *left = Infix(box(std::move(*left)), box(std::move(*right)), *op);
+  }
+  return left;
+}
+
+// juxtaposition: nothing | scripted { scripted }
+Result<Expr> Parser::parse_juxtapose() {
+  if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->token.kind))
+    return Expr(Empty{});
+  auto first = parse_scripted();
+  if (!first) return first;
+  if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->token.kind))
+    return first;
+  ExprList items;
+  items.push_back(std::move(*first));
+  while (const Lexeme* next = current()) {
+    if (!is_continuation(next->token.kind)) break;
+    auto item = parse_scripted();
+    if (!item) return item;
+    items.push_back(std::move(*item));
+  }
+  return Expr(Sequence{std::move(items)});
+}
+
+// scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
+Result<Expr> Parser::parse_scripted() {
+  auto base = parse_atom();
+  if (!base) return base;
+  std::optional<Expr> sup, sub;
+  std::size_t primes = 0;
+  for (const Lexeme* next = current(); next != nullptr; next = current()) {
+    std::optional<Expr>* script = nullptr;
+    if (next->token.kind == Tk::Caret) {
+      script = &sup;
+    } else if (next->token.kind == Tk::Underscore) {
+      script = &sub;
+    } else if (next->token.kind == Tk::Prime) {
+      ++pos_;
+      ++primes;
+      continue;
+    }
+    // A second ^ or _ ends the scripted atom and is left unread.
+    if (script == nullptr || script->has_value()) break;
+    ++pos_;
+    auto atom = parse_atom();
+    if (!atom) return atom;
+    script->emplace(std::move(*atom));
+  }
+
+  // A big operator takes a braced body after its scripts (dropping any optional argument).
+  if (auto* command = std::get_if<Command>(&*base); command != nullptr && at(Tk::LBrace)) {
+    const Glyph* glyph = registry_.get(command->name);
+    if (glyph != nullptr && glyph->has_limits() && glyph->required_args() > command->args.size()) {
+      auto body = parse_braced();
+      if (!body) return body;
+      command->optional.clear();
+      command->args.push_back(std::move(*body));
+    }
+  }
+
+  if (primes > 0) *base = Primes{box(std::move(*base)), primes};
+  if (sup && sub) return Expr(SubSup{box(std::move(*base)), box(std::move(*sub)), box(std::move(*sup))});
+  if (sup) return Expr(Superscript{box(std::move(*base)), box(std::move(*sup))});
+  if (sub) return Expr(Subscript{box(std::move(*base)), box(std::move(*sub))});
+  return base;
+}
+
+Result<Expr> Parser::parse_braced() {
+  ++pos_;  // the opening brace
+  auto inner = parse_expr();
+  if (!inner) return inner;
+  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
+  return inner;
+}
+
+Result<Expr> Parser::parse_atom() {
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return fail(std::string(message::kTooDeep));
+  return parse_atom_at_depth();
+}
+
+Result<Expr> Parser::parse_atom_at_depth() {
+  const Lexeme* next = current();
+  if (next == nullptr) return fail(message::unexpected_token(pos_, optional_text_form(nullptr)));
+
+  // An expression between an opening token and its closing one.
+  const auto enclosed = [this](const Token& closing) -> Result<Expr> {
+    ++pos_;
+    auto inner = parse_expr();
+    if (!inner) return inner;
+    if (auto closed = expect(closing); !closed) return std::unexpected(std::move(closed.error()));
+    return inner;
+  };
+
+  const Token& token = next->token;
+  switch (token.kind) {
+    case Tk::LBrace: {
+      auto inner = enclosed(kRBrace);
+      if (!inner) return inner;
+      return Expr(Group{box(std::move(*inner))});
+    }
+    case Tk::LBracket: {
+      auto inner = enclosed(kRBracket);
+      if (!inner) return inner;
+      return Expr(Brackets{box(std::move(*inner))});
+    }
+    case Tk::LParen: {
+      auto inner = enclosed(kRParen);
+      if (!inner) return inner;
+      return Expr(Parens{box(std::move(*inner))});
+    }
+    case Tk::Pipe: {
+      auto inner = enclosed(kPipe);
+      if (!inner) return inner;
+      ExprList args;
+      args.push_back(std::move(*inner));
+      return Expr(Command{"|", {}, std::move(args)});
+    }
+    case Tk::Minus: {
+      ++pos_;
+      if (const Lexeme* operand = current(); operand == nullptr || !is_atom_start(operand->token.kind))
+        return Expr(Symbol{"-"});
+      auto inner = parse_atom();
+      if (!inner) return inner;
+      return Expr(Negate{box(std::move(*inner))});
+    }
+    case Tk::Plus: case Tk::Bang: case Tk::Comma: case Tk::Dot: case Tk::Colon: case Tk::Semicolon: case Tk::Less:
+    case Tk::Greater: case Tk::Slash: case Tk::Ampersand:
+      ++pos_;
+      return Expr(Symbol{std::string(source(*next))});
+    case Tk::Number:
+      ++pos_;
+      return Expr(Number{std::string(token.text)});
+    case Tk::Ident:
+      ++pos_;
+      return Expr(Symbol{std::string(token.text)});
+    case Tk::Escape:
+      ++pos_;
+      return Expr(Escape{std::string(token.text)});
+    case Tk::Command:
+      ++pos_;
+      if (token.text == "left") return parse_left_delimited();
+      if (token.text == "begin") return parse_begin();
+      if (token.text == "right") return fail(std::string(message::kUnexpectedRight));
+      return parse_command(token.text);
+    default:
+      return fail(message::unexpected_token(pos_, optional_text_form(&token)));
+  }
+}
+
+Result<Expr> Parser::parse_tokens(std::span<const Lexeme> range) {
+  if (range.empty()) return Expr(Empty{});
+  return Parser(range, input_, registry_, depth_).parse_expr();
+}
+
+// command: name [ [optional] ] { {argument} | atom }   (as many arguments as its glyph requires)
+Result<Expr> Parser::parse_command(std::string_view name) {
+  Command command{std::string(name), {}, {}};
+  const Glyph* glyph = registry_.get(name);
+  if (glyph == nullptr) return Expr(std::move(command));  // unknown: no arguments
+
+  if (glyph->has_optional() && at(Tk::LBracket)) {
+    ++pos_;
+    auto optional = parse_expr();
+    if (!optional) return optional;
+    if (auto closed = expect(kRBracket); !closed) return std::unexpected(std::move(closed.error()));
+    command.optional.push_back(std::move(*optional));
+  }
+  if (glyph->has_limits()) return Expr(std::move(command));  // the body comes after the scripts
+
+  const std::size_t required = glyph->required_args();
+  command.args.reserve(required);
+  for (std::size_t i = 0; i < required; ++i) {
+    auto argument = at(Tk::LBrace) ? parse_braced() : parse_atom();
+    if (!argument) return argument;
+    command.args.push_back(std::move(*argument));
+  }
+  return Expr(std::move(command));
+}
+
+// \left X … \right Y, with the position just after \left
+Result<Expr> Parser::parse_left_delimited() {
+  const Lexeme* opening = current();
+  const char32_t open = opening == nullptr ? 0 : delimiter_of(opening->token);
+  if (open == 0) return fail(std::string(message::kDelimiterAfterLeft));
+  ++pos_;
+
+  const std::size_t start = pos_;
+  const auto match = find_closing(tokens_, start, "left", "right");
+  if (!match) return fail(std::string(message::kUnclosedLeft));
+  const std::size_t m = *match;
+  if (tokens_[m].token.kind != Tk::Command) return fail(std::string(message::kMissingRight));
+  if (tokens_[m].token.text != "right") return fail(std::string(message::kMismatchedScan));
+
+  const char32_t close = m + 1 < tokens_.size() ? delimiter_of(tokens_[m + 1].token) : 0;
+  if (close == 0) return fail(std::string(message::kDelimiterAfterRight));
+  if (partner_of(open) == 0) return fail(std::string(message::kUnsupportedLeft));
+  if (close != partner_of(open)) return fail(message::mismatched_delimiters(utf8(open), utf8(close)));
+
+  auto inner = parse_tokens(tokens_.subspan(start, m - start));
+  if (!inner) return inner;
+  pos_ = m + 2;
+  return Expr(Delimited{box(std::move(*inner)), open, close});
+}
+
+// \begin{env} body \end{env}, with the position just after \begin
+Result<Expr> Parser::parse_begin() {
+  if (auto opened = expect(kLBrace); !opened) return std::unexpected(std::move(opened.error()));
+  auto name = parse_continuous_string(kRBrace);
+  if (!name) return std::unexpected(std::move(name.error()));
+  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
+  if (!is_environment(*name)) return fail(message::unknown_environment(*name));
+
+  const std::size_t start = pos_;
+  const auto match = find_closing(tokens_, start, "begin", "end");
+  if (!match) return fail(message::unclosed_begin(*name));
+  auto rows = parse_matrix_body(tokens_.subspan(start, *match - start));
+  if (!rows) return std::unexpected(std::move(rows.error()));
+
+  pos_ = *match + 1;  // past \end
+  if (auto opened = expect(kLBrace); !opened) return std::unexpected(std::move(opened.error()));
+  auto other = parse_continuous_string(kRBrace);
+  if (!other) return std::unexpected(std::move(other.error()));
+  if (*other != *name) return fail(message::mismatched_environments(*name, *other));
+  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
+  return Expr(Matrix{std::move(*name), std::move(*rows)});
+}
+
+// Cells end at & and rows at \\, but only outside braces, brackets, parentheses and nested
+// environments; each cell is parsed by a sub-parser.
+Result<std::vector<ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> body) {
+  std::vector<ExprList> rows;
+  ExprList row;
+  std::size_t cell_start = 0, depth = 0, env_depth = 0;
+
+  const auto close_cell = [&](std::size_t end) -> Result<void> {
+    if (end == cell_start) {
+      row.emplace_back(Empty{});
+      return {};
+    }
+    auto cell = Parser(body.subspan(cell_start, end - cell_start), input_, registry_, depth_)
+                    .parse_expr();
+    if (!cell) return std::unexpected(std::move(cell.error()));
+    row.push_back(std::move(*cell));
+    return {};
+  };
+
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const Token& token = body[i].token;
+    const bool top = depth == 0 && env_depth == 0;
+    switch (token.kind) {
+      case Tk::LBrace: case Tk::LBracket: case Tk::LParen:
+        ++depth;
+        break;
+      case Tk::RBrace: case Tk::RBracket: case Tk::RParen:
+        if (depth > 0) --depth;
+        break;
+      case Tk::Command:
+        if (token.text == "begin") ++env_depth;
+        else if (token.text == "end" && env_depth > 0) --env_depth;
+        break;
+      case Tk::Ampersand:
+        if (top) {
+          if (auto closed = close_cell(i); !closed) return std::unexpected(std::move(closed.error()));
+          cell_start = i + 1;
+        }
+        break;
+      case Tk::Escape:
+        if (top && token.text == "\\") {
+          if (auto closed = close_cell(i); !closed) return std::unexpected(std::move(closed.error()));
+          rows.push_back(std::move(row));
+          row = ExprList();
+          cell_start = i + 1;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  if (cell_start < body.size()) {
+    if (auto closed = close_cell(body.size()); !closed)
+      return std::unexpected(std::move(closed.error()));
+  }
+  // A trailing row break adds no empty row; an empty body is one empty row.
+  if (!row.empty() || rows.empty()) rows.push_back(std::move(row));
+  return rows;
+}
+
+// A name of adjacent identifier characters, up to (not including) `terminator`.
+Result<std::string> Parser::parse_continuous_string(const Token& terminator) {
+  const Lexeme* next = current();
+  if (next == nullptr) return fail(std::string(message::kUnexpectedEof));
+  if (next->token.kind != Tk::Ident) {
+    if (next->token == terminator) return std::string();
+    return fail(message::expected_a_string(source(*next), next->range.start));
+  }
+  std::string text(next->token.text);
+  std::size_t last_end = next->range.end;
+  ++pos_;
+  for (;;) {
+    next = current();
+    if (next == nullptr) return fail(std::string(message::kUnexpectedEof));
+    if (next->token.kind != Tk::Ident) {
+      if (next->token == terminator) return text;
+      return fail(message::expected_a_string(source(*next), next->range.start));
+    }
+    if (next->range.start != last_end)
+      return fail(message::unexpected_whitespace(source(*next), next->range.start));
+    text += next->token.text;
+    last_end = next->range.end;
+    ++pos_;
+  }
+}
+
+}  // namespace vok

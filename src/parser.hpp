@@ -1,0 +1,85 @@
+// The parser: tokens to one expression tree, by recursive descent without backtracking.
+//
+//   expression    juxtaposition { operator juxtaposition }   (+ - = *, equal precedence, left)
+//   juxtaposition scripted { scripted }                      (only while the next token continues)
+//   scripted      atom { ^atom | _atom | ' }                 (at most one ^ and one _)
+//   atom          { expr } | [ expr ] | ( expr ) | | expr | | -atom | symbol | number | escape
+//                 | \left … \right | \begin{env} … \end{env} | \command arguments
+//
+// Commands are data: how many arguments a command takes comes from its glyph in the registry, so
+// the parser knows only the names left, right, begin and end. \left … \right pairs and matrix
+// bodies are found by scanning forward for the closing command and then parsed as an inner range
+// by a sub-parser, whose error positions count from the start of that range.
+//
+// Nesting is bounded: the parse_expr and parse_atom calls in progress, those of enclosing parsers
+// included, may not exceed kMaxDepth ("formula nested too deeply"). Chains of operators and
+// juxtapositions are loops, not nesting, so they may be as long as the input.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "ast.hpp"
+#include "error.hpp"
+#include "glyph.hpp"
+#include "token.hpp"
+
+namespace vok {
+
+// The deepest nesting of parse_expr and parse_atom calls a formula may ask for.
+inline constexpr std::size_t kMaxDepth = 256;
+
+class Parser {
+ public:
+  // A parser over `tokens` at position 0. `input` is the whole formula (for quoting source text);
+  // `depth` is the nesting already in progress in the parser that creates this one.
+  Parser(std::span<const Lexeme> tokens, std::string_view input, const SymbolRegistry& registry,
+         std::size_t depth = 0) noexcept
+      : tokens_(tokens), input_(input), registry_(registry), depth_(depth) {}
+
+  // expression: juxtaposition { operator juxtaposition }
+  [[nodiscard]] Result<Expr> parse_expr();
+
+ private:
+  // Raises the nesting depth for the lifetime of one parse_expr or parse_atom call.
+  class DepthGuard;
+
+  [[nodiscard]] const Lexeme* current() const noexcept {
+    return pos_ < tokens_.size() ? &tokens_[pos_] : nullptr;
+  }
+  [[nodiscard]] bool at(TokenKind kind) const noexcept {
+    return pos_ < tokens_.size() && tokens_[pos_].token.kind == kind;
+  }
+  // The current token; the caller has checked that there is one.
+  const Lexeme& advance() noexcept { return tokens_[pos_++]; }
+  // Moves past the current token if it equals `wanted`, else fails.
+  [[nodiscard]] Result<void> expect(const Token& wanted);
+  // The source text of a token, as quoted in messages.
+  [[nodiscard]] std::string_view source(const Lexeme& lexeme) const noexcept {
+    return input_.substr(lexeme.range.start, lexeme.range.end - lexeme.range.start);
+  }
+
+  [[nodiscard]] Result<Expr> parse_juxtapose();
+  [[nodiscard]] Result<Expr> parse_scripted();
+  [[nodiscard]] Result<Expr> parse_atom();
+  [[nodiscard]] Result<Expr> parse_atom_at_depth();
+  // { expr } with the braces dropped: the inside of a braced argument or body.
+  [[nodiscard]] Result<Expr> parse_braced();
+  // An inner range with a sub-parser; Empty for an empty range.
+  [[nodiscard]] Result<Expr> parse_tokens(std::span<const Lexeme> range);
+  [[nodiscard]] Result<Expr> parse_command(std::string_view name);
+  [[nodiscard]] Result<Expr> parse_left_delimited();
+  [[nodiscard]] Result<Expr> parse_begin();
+  [[nodiscard]] Result<std::vector<ExprList>> parse_matrix_body(std::span<const Lexeme> body);
+  [[nodiscard]] Result<std::string> parse_continuous_string(const Token& terminator);
+
+  std::span<const Lexeme> tokens_;
+  std::string_view input_;
+  const SymbolRegistry& registry_;
+  std::size_t depth_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace vok

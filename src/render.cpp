@@ -1,0 +1,195 @@
+// The render dispatch: one branch per node kind, children before parents, the first error wins.
+#include "render.hpp"
+
+#include <vector>
+
+#include "unicode.hpp"
+
+namespace vok {
+namespace {
+
+constexpr char32_t kOperatorChars[] = {U'+', U'-', U'=', U'·'};  // by BinOp
+
+class Renderer {
+ public:
+  Renderer(const SymbolRegistry& registry, RenderCtx& ctx) noexcept
+      : registry_(registry), ctx_(ctx) {}
+
+  Result<RenderNode> node(const Expr& expr) {
+    // Braces draw nothing: go straight to the innermost expression, without a call per level.
+    const Expr* inner = &expr;
+    while (const auto* group = std::get_if<Group>(inner)) inner = group->inner.get();
+    return std::visit([this](const auto& n) { return visit(n); }, *inner);
+  }
+
+ private:
+  Result<RenderNode> visit(const Symbol& n) { return RenderNode::row(n.text); }
+  Result<RenderNode> visit(const Number& n) { return RenderNode::row(n.text); }
+  Result<RenderNode> visit(const Group& n) { return node(*n.inner); }
+  Result<RenderNode> visit(const Empty&) { return RenderNode::empty(); }
+
+  Result<RenderNode> visit(const Parens& n) { return delimited(*n.inner, U'(', U')'); }
+  Result<RenderNode> visit(const Brackets& n) { return delimited(*n.inner, U'[', U']'); }
+  Result<RenderNode> visit(const Delimited& n) { return delimited(*n.inner, n.open, n.close); }
+
+  Result<RenderNode> delimited(const Expr& inner, char32_t open, char32_t close) {
+    auto block = node(inner);
+    if (!block) return block;
+    return RenderNode::stretchy_delim(*block, open, close, false);
+  }
+
+  // The minus stands on the operand's baseline row, directly against it.
+  Result<RenderNode> visit(const Negate& n) {
+    auto operand = node(*n.inner);
+    if (!operand) return operand;
+    // An operand that does not reach its own baseline (an empty group) grows down to it, so the
+    // minus has a row.
+    const std::size_t height = std::max(operand->height, add_sat(operand->baseline, 1));
+    auto result = RenderNode::blank(add_sat(operand->width, 1), height, operand->baseline);
+    if (!result) return result;
+    result->at(operand->baseline, 0) = U'-';
+    result->blit(*operand, 1, 0);
+    return result;
+  }
+
+  Result<RenderNode> visit(const Escape& n) {
+    const Decoded d = n.text.empty() ? Decoded{0, 0} : decode_utf8(n.text, 0);
+    if (d.length != 0 && n.text.size() == d.length) {
+      switch (d.ch) {
+        case U',': return RenderNode::blank(1, 1, 0);
+        case U':': return RenderNode::blank(2, 1, 0);
+        case U';': return RenderNode::blank(3, 1, 0);
+        case U'!': return RenderNode::blank(0, 1, 0);
+        default:
+          // A backslash before any white space (a tab, a line break) is the space escape: the
+          // character itself would break the row it stands in.
+          if (is_white_space(d.ch)) return RenderNode::blank(4, 1, 0);
+      }
+    }
+    return RenderNode::row(n.text);
+  }
+
+  // a + b - c … nests to the left as deep as the chain is long: walk the spine in a loop, render
+  // the operands left to right, and compose the whole chain at once.
+  Result<RenderNode> visit(const Infix& n) {
+    std::vector<const Infix*> spine{&n};
+    while (const auto* link = std::get_if<Infix>(spine.back()->lhs.get())) spine.push_back(link);
+
+    std::vector<RenderNode> operands;
+    std::vector<char32_t> ops;
+    operands.reserve(spine.size() + 1);
+    ops.reserve(spine.size());
+    auto first = node(*spine.back()->lhs);
+    if (!first) return first;
+    operands.push_back(std::move(*first));
+    for (auto link = spine.rbegin(); link != spine.rend(); ++link) {
+      auto operand = node(*(*link)->rhs);
+      if (!operand) return operand;
+      operands.push_back(std::move(*operand));
+      ops.push_back(kOperatorChars[static_cast<std::size_t>((*link)->op)]);
+    }
+    return RenderNode::infix_chain(operands, ops);
+  }
+
+  Result<RenderNode> visit(const Sequence& n) {
+    auto items = all(n.items);
+    if (!items) return std::unexpected(std::move(items.error()));
+    return RenderNode::hstack(*items, 0);
+  }
+
+  // A row's length is compared only when the row is reached, so an error in an earlier row wins
+  // over a length mismatch in a later one.
+  Result<RenderNode> visit(const Matrix& n) {
+    if (n.rows.empty()) return RenderNode::empty();
+    const std::size_t columns = n.rows.front().size();
+    std::vector<std::vector<RenderNode>> rows;
+    rows.reserve(n.rows.size());
+    for (const ExprList& row : n.rows) {
+      if (row.size() != columns) return fail(std::string(message::kRaggedMatrix));
+      auto cells = all(row);
+      if (!cells) return std::unexpected(std::move(cells.error()));
+      rows.push_back(std::move(*cells));
+    }
+    return RenderNode::matrix(n.env, rows);
+  }
+
+  // A registered command is drawn by its glyph with `depth` raised for the call; an unknown one
+  // is its bare name.
+  Result<RenderNode> visit(const Command& n) {
+    const Glyph* glyph = registry_.get(n.name);
+    if (glyph == nullptr) return RenderNode::row(n.name);
+    auto render_arg = [&registry = registry_](const Expr& expr, RenderCtx& ctx) {
+      return render(expr, registry, ctx);
+    };
+    ++ctx_.depth;
+    auto block = glyph->render_macro(n.args, n.optional, ctx_, RenderArg(render_arg));
+    --ctx_.depth;
+    return block;
+  }
+
+  // Scripts on a big operator are limits; the test looks at the unrendered base.
+  [[nodiscard]] bool takes_limits(const Expr& base) const noexcept {
+    const auto* command = std::get_if<Command>(&base);
+    if (command == nullptr) return false;
+    const Glyph* glyph = registry_.get(command->name);
+    return glyph != nullptr && glyph->has_limits();
+  }
+
+  Result<RenderNode> visit(const Superscript& n) {
+    auto base = node(*n.base);
+    if (!base) return base;
+    auto sup = node(*n.sup);
+    if (!sup) return sup;
+    if (takes_limits(*n.base)) return RenderNode::limits(*base, RenderNode::empty(), *sup);
+    return RenderNode::superscript(*base, *sup);
+  }
+
+  Result<RenderNode> visit(const Subscript& n) {
+    auto base = node(*n.base);
+    if (!base) return base;
+    auto sub = node(*n.sub);
+    if (!sub) return sub;
+    if (takes_limits(*n.base)) return RenderNode::limits(*base, *sub, RenderNode::empty());
+    return RenderNode::subscript(*base, *sub);
+  }
+
+  Result<RenderNode> visit(const SubSup& n) {
+    auto base = node(*n.base);
+    if (!base) return base;
+    auto sub = node(*n.sub);
+    if (!sub) return sub;
+    auto sup = node(*n.sup);
+    if (!sup) return sup;
+    if (takes_limits(*n.base)) return RenderNode::limits(*base, *sub, *sup);
+    return RenderNode::both_scripts(*base, *sub, *sup);
+  }
+
+  Result<RenderNode> visit(const Primes& n) {
+    auto base = node(*n.base);
+    if (!base) return base;
+    return RenderNode::prime_suffix(*base, n.count);
+  }
+
+  // Renders a list in order; the first error discards the rest.
+  Result<std::vector<RenderNode>> all(const ExprList& exprs) {
+    std::vector<RenderNode> blocks;
+    blocks.reserve(exprs.size());
+    for (const Expr& expr : exprs) {
+      auto block = node(expr);
+      if (!block) return std::unexpected(std::move(block.error()));
+      blocks.push_back(std::move(*block));
+    }
+    return blocks;
+  }
+
+  const SymbolRegistry& registry_;
+  RenderCtx& ctx_;
+};
+
+}  // namespace
+
+Result<RenderNode> render(const Expr& expr, const SymbolRegistry& registry, RenderCtx& ctx) {
+  return Renderer(registry, ctx).node(expr);
+}
+
+}  // namespace vok
