@@ -10,22 +10,22 @@ def run(command, *args, stdin=None):
 
 
 def test_one_argument_prints_exactly_the_picture(vok_command):
-    for formula in ["x", "", "a+b"]:
+    for formula, picture in [("x", "x\n"), ("", ""), ("a+b", "a + b\n"), ("\\frac{a}{b}", "a\n─\nb\n"),
+                             ("\\sqrt{x}", " ┌──\n╲│ x\n"), ("x_1^2", " 2\nx \n 1\n")]:
         done = run(vok_command, formula)
-        assert (done.returncode, done.stdout, done.stderr) == (0, vok.render(formula), "")
+        assert (done.returncode, done.stdout, done.stderr) == (0, picture, "")
 
 
 def test_several_arguments_are_separated_by_a_blank_line(vok_command):
-    done = run(vok_command, "a", "b", "c")
+    done = run(vok_command, "a", "\\frac{1}{2}", "c")
     assert done.returncode == 0
-    assert done.stdout == vok.render("a") + "\n" + vok.render("b") + "\n" + vok.render("c")
+    assert done.stdout == "a\n\n1\n─\n2\n\nc\n"
 
 
 def test_standard_input_one_formula_per_line(vok_command):
-    done = run(vok_command, stdin="a\nb\n\nc")
+    done = run(vok_command, stdin="a+b\n\\hat{x}\n\nc")
     assert done.returncode == 0
-    expected = "".join(vok.render(line) + "\n" for line in ["a", "b", "", "c"])
-    assert done.stdout == expected
+    assert done.stdout == "a + b\n\n^\nx\n\n\nc\n\n"
 
 
 def test_errors_go_to_stderr_and_the_rest_still_renders(vok_command):
@@ -43,3 +43,10 @@ def test_errors_go_to_stderr_and_the_rest_still_renders(vok_command):
 def test_empty_standard_input_prints_nothing(vok_command):
     done = run(vok_command, stdin="")
     assert (done.returncode, done.stdout, done.stderr) == (0, "", "")
+
+
+def test_windows_line_ends_and_bad_bytes(vok_command):
+    done = subprocess.run([vok_command], input=b"a+b\r\nx\xff\r\n", capture_output=True, timeout=60)
+    assert done.returncode == 1
+    assert done.stdout == "a + b\n\n\n".encode()
+    assert done.stderr == b"vok: Invalid token at byte 1\n"

@@ -1,0 +1,76 @@
+"""Rendering rules that golden files cannot hold: white-space escapes, the picture size limit, and
+the order in which errors are found."""
+
+import pytest
+
+import vok
+
+TOO_LARGE = "formula too large to render"
+
+
+@pytest.mark.parametrize("space", ["\t", "\n", "\r", "\x0b", "\x0c", "\u0085", "\u00a0", "\u2003", "\u2028", "\u3000"])
+def test_backslash_before_white_space_is_the_space_escape(space):
+    # The character itself would break the row; it draws as four blank columns instead.
+    assert vok.render(f"x\\{space}y") == "x    y\n"
+    assert vok.render(f"\\frac{{a\\{space}b}}{{c}}") == vok.render("\\frac{a\\ b}{c}")
+
+
+def numerator_tower(levels: int, width: int) -> str:
+    """Fractions nested in numerators: the picture height doubles per level (2^(levels+1) - 1)."""
+    text = "a" * width
+    for _ in range(levels):
+        text = f"\\frac{{{text}}}{{b}}"
+    return text
+
+
+def test_size_limit_boundary():
+    # 4095 rows: 4097 columns make 16,777,215 cells (allowed), 4098 make 16,781,310 (refused).
+    picture = vok.render(numerator_tower(11, 4097))
+    rows = picture.split("\n")[:-1]
+    assert len(rows) == 4095 and {len(row) for row in rows} == {4097}
+    with pytest.raises(ValueError, match=f"^{TOO_LARGE}$"):
+        vok.render(numerator_tower(11, 4098))
+
+
+@pytest.mark.parametrize(
+    "formula",
+    [
+        numerator_tower(40, 1),               # the height doubles 40 times: terabytes if unchecked
+        numerator_tower(120, 1),
+        "\\sqrt{" * 60 + numerator_tower(30, 1) + "}" * 60,
+        "\\begin{matrix}" + " & ".join([numerator_tower(12, 1)] * 4097) + "\\end{matrix}",
+    ],
+    ids=["tower of 40", "tower of 120", "roots over a tower", "wide matrix of towers"],
+)
+def test_huge_pictures_fail_cleanly(formula):
+    with pytest.raises(ValueError, match=f"^{TOO_LARGE}$"):
+        vok.render(formula)
+
+
+def test_zero_width_rows_count_toward_the_limit():
+    # A column of width-0 rows still prints one line feed per row.
+    tall_empty = "\\begin{matrix}" + "\\!\\\\" * 3 + "\\end{matrix}"
+    assert vok.render(tall_empty) == "    \n" * 5
+    with pytest.raises(ValueError, match=f"^{TOO_LARGE}$"):
+        vok.render(numerator_tower(24, 0).replace("{b}", "{\\!}"))
+
+
+def test_errors_keep_their_order():
+    huge = numerator_tower(30, 1)
+    # A cell that is too large in the first row is found before the second row's length is compared.
+    with pytest.raises(ValueError, match=f"^{TOO_LARGE}$"):
+        vok.render(f"\\begin{{matrix}} {huge} \\\\ a & b \\end{{matrix}}")
+    # A ragged second row is found before a later row is rendered.
+    with pytest.raises(ValueError, match="^matrix rows have different lengths$"):
+        vok.render(f"\\begin{{matrix}} a \\\\ b & c \\\\ {huge} \\end{{matrix}}")
+    # Parse errors come before any rendering.
+    with pytest.raises(ValueError, match="^Unexpected token at position"):
+        vok.render(huge + "+x^")
+    # The base renders before its script.
+    with pytest.raises(ValueError, match=f"^{TOO_LARGE}$"):
+        vok.render("{" + huge + "}^{\\begin{matrix} a \\\\ b & c \\end{matrix}}")
+
+
+def test_unread_tokens_are_ignored():
+    assert vok.render("a } \\frac{") == "a\n"
+    assert vok.render("x^2^3") == "x²\n"
