@@ -1,27 +1,10 @@
 // Blocks and the general compositions, including the blocks that only grow out of empty pieces.
 #include <vector>
 
-#include "check.hpp"
-#include "layout.hpp"
-#include "pipeline.hpp"
+#include "blocks.hpp"
 
 namespace vok::test {
 namespace {
-
-// A block from rows of equal width ("" rows give width 0), with its baseline.
-RenderNode block(std::vector<std::u32string_view> rows, std::size_t baseline) {
-  RenderNode node = *RenderNode::blank(rows.empty() ? 0 : rows[0].size(), rows.size(), baseline);
-  for (std::size_t r = 0; r < rows.size(); ++r)
-    for (std::size_t c = 0; c < rows[r].size(); ++c) node.at(r, c) = rows[r][c];
-  return node;
-}
-
-// The picture and its geometry: "WxH@B|row\nrow\n".
-std::string show(const Result<RenderNode>& node) {
-  if (!node) return "error: " + node.error().message;
-  return std::to_string(node->width) + "x" + std::to_string(node->height) + "@" +
-         std::to_string(node->baseline) + "|" + write_text(*node);
-}
 
 const RenderNode kEmpty = RenderNode::empty();
 
@@ -74,7 +57,8 @@ void hstack(Suite& s) {
   s.eq(show(RenderNode::hstack(std::vector{x, block({U"1", U"─", U"2"}, 1)}, 0)),
        "2x3@1| 1\nx─\n 2\n");
   // Hanging and standing blocks: baseline 0 and baseline 2 give five rows, baseline 2.
-  s.eq(show(RenderNode::hstack(std::vector{block({U"a", U"b", U"c"}, 0), block({U"d", U"e", U"f"}, 2)}, 0)),
+  s.eq(show(RenderNode::hstack(
+           std::vector{block({U"a", U"b", U"c"}, 0), block({U"d", U"e", U"f"}, 2)}, 0)),
        "2x5@2| d\n e\naf\nb \nc \n");
   // Width-0 rows and the empty block add nothing; the empty block's baseline raises nothing.
   const RenderNode bang = *RenderNode::blank(0, 1, 0);
@@ -113,6 +97,35 @@ void infix(Suite& s) {
   s.eq(show(RenderNode::infix(kEmpty, U'-', b)), "4x1@0| - b\n");
 }
 
+// A chain composed at once draws exactly what nesting infix from the left draws.
+void chains(Suite& s) {
+  const std::vector<RenderNode> pieces = {
+      block({U"a"}, 0),
+      block({U"1", U"─", U"2"}, 1),
+      kEmpty,
+      block({U"^"}, 1),
+      block({U"x", U"y", U"z", U"w"}, 3),
+      block({U"p", U"q"}, 0),
+      *RenderNode::blank(0, 1, 0),
+      block({U"bc"}, 0),
+  };
+  const char32_t ops[] = {U'+', U'-', U'=', U'·'};
+  for (std::size_t start = 0; start < pieces.size(); ++start) {
+    for (std::size_t length = 1; start + length <= pieces.size(); ++length) {
+      const std::span<const RenderNode> operands(pieces.data() + start, length);
+      std::vector<char32_t> chain_ops;
+      RenderNode nested = operands[0];
+      for (std::size_t i = 1; i < length; ++i) {
+        chain_ops.push_back(ops[(start + i) % 4]);
+        nested = *RenderNode::infix(nested, chain_ops.back(), operands[i]);
+      }
+      const std::string label = std::to_string(start) + "+" + std::to_string(length);
+      if (length == 1) continue;  // a chain has at least one operator
+      s.eq(show(RenderNode::infix_chain(operands, chain_ops)), show(nested), label);
+    }
+  }
+}
+
 }  // namespace
 
 void layout_tests(Suite& s) {
@@ -122,6 +135,7 @@ void layout_tests(Suite& s) {
   hstack(s);
   vstack(s);
   infix(s);
+  chains(s);
 }
 
 }  // namespace vok::test

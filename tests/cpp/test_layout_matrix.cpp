@@ -3,41 +3,25 @@
 #include <string>
 #include <vector>
 
-#include "check.hpp"
-#include "layout.hpp"
-#include "pipeline.hpp"
+#include "blocks.hpp"
 
 namespace vok::test {
 namespace {
-
-// A block from rows of equal width ("" rows give width 0), with its baseline.
-RenderNode block(std::vector<std::u32string_view> rows, std::size_t baseline) {
-  RenderNode node = *RenderNode::blank(rows.empty() ? 0 : rows[0].size(), rows.size(), baseline);
-  for (std::size_t r = 0; r < rows.size(); ++r)
-    for (std::size_t c = 0; c < rows[r].size(); ++c) node.at(r, c) = rows[r][c];
-  return node;
-}
-
-// The picture and its geometry: "WxH@B|row\nrow\n".
-std::string show(const Result<RenderNode>& node) {
-  if (!node) return "error: " + node.error().message;
-  return std::to_string(node->width) + "x" + std::to_string(node->height) + "@" +
-         std::to_string(node->baseline) + "|" + write_text(*node);
-}
 
 using Grid = std::vector<std::vector<RenderNode>>;
 
 // One-row cells from texts.
 RenderNode cell(std::u32string_view text) { return block({text}, 0); }
 
-struct Case {
+struct MatrixCase {
   std::string_view env;
   Grid rows;
   std::string expected;
 };
 
-void run(Suite& s, std::string_view group, const std::vector<Case>& cases) {
-  for (const Case& c : cases) s.eq(show(RenderNode::matrix(c.env, c.rows)), c.expected, group);
+void run(Suite& s, std::string_view group, const std::vector<MatrixCase>& cases) {
+  for (const MatrixCase& c : cases)
+    s.eq(show(RenderNode::matrix(c.env, c.rows)), c.expected, group);
 }
 
 const RenderNode kEmpty = RenderNode::empty();
@@ -46,51 +30,57 @@ const RenderNode kHat = block({U"^"}, 1);  // an accent over an empty group
 
 void environments(Suite& s) {
   const Grid two_by_two = {{cell(U"a"), cell(U"b")}, {cell(U"c"), cell(U"d")}};
-  run(s, "environments", {
-      {"pmatrix", two_by_two, "10x3@1|⎛ a    b ⎞\n⎜        ⎟\n⎝ c    d ⎠\n"},
-      {"bmatrix", two_by_two, "10x3@1|⎡ a    b ⎤\n⎢        ⎥\n⎣ c    d ⎦\n"},
-      {"matrix", two_by_two, "10x3@1|  a    b  \n          \n  c    d  \n"},
-      // A single row of one-row cells is flat: delimiters against the content.
-      {"bmatrix", {{cell(U"1"), cell(U"2")}}, "8x1@0|[1    2]\n"},
-      {"matrix", {{cell(U"1"), cell(U"2")}}, "8x1@0| 1    2 \n"},
-      // No body, no delimiters.
-      {"matrix", {}, "0x0@0|"},
-      {"pmatrix", {}, "0x0@0|"},
-      {"bmatrix", {{}}, "0x0@0|"},
-      // The name is checked first and exactly.
-      {"vmatrix", {}, "error: unknown matrix environment: vmatrix"},
-      {"Matrix", two_by_two, "error: unknown matrix environment: Matrix"},
-      {"pmatrix ", {}, "error: unknown matrix environment: pmatrix "},
-  });
+  run(s, "environments",
+      {
+          {"pmatrix", two_by_two, "10x3@1|⎛ a    b ⎞\n⎜        ⎟\n⎝ c    d ⎠\n"},
+          {"bmatrix", two_by_two, "10x3@1|⎡ a    b ⎤\n⎢        ⎥\n⎣ c    d ⎦\n"},
+          {"matrix", two_by_two, "10x3@1|  a    b  \n          \n  c    d  \n"},
+          // A single row of one-row cells is flat: delimiters against the content.
+          {"bmatrix", {{cell(U"1"), cell(U"2")}}, "8x1@0|[1    2]\n"},
+          {"matrix", {{cell(U"1"), cell(U"2")}}, "8x1@0| 1    2 \n"},
+          // No body, no delimiters.
+          {"matrix", {}, "0x0@0|"},
+          {"pmatrix", {}, "0x0@0|"},
+          {"bmatrix", {{}}, "0x0@0|"},
+          // The name is checked first and exactly.
+          {"vmatrix", {}, "error: unknown matrix environment: vmatrix"},
+          {"Matrix", two_by_two, "error: unknown matrix environment: Matrix"},
+          {"pmatrix ", {}, "error: unknown matrix environment: pmatrix "},
+      });
 }
 
 void geometry(Suite& s) {
-  run(s, "geometry", {
-      // Three rows: odd height already, the baseline on the middle matrix row.
-      {"pmatrix", {{cell(U"a")}, {cell(U"b")}, {cell(U"c")}},
-       "5x5@2|⎛ a ⎞\n⎜   ⎟\n⎜ b ⎟\n⎜   ⎟\n⎝ c ⎠\n"},
-      // One row two rows tall: the even height gets a blank row at the bottom.
-      {"bmatrix", {{block({U"1", U"2"}, 1), cell(U"x")}},
-       "10x3@1|⎡ 1      ⎤\n⎢ 2    x ⎥\n⎣        ⎦\n"},
-      // A short row is centred in its band, the odd spare row below it.
-      {"matrix", {{kFrac}, {cell(U"x")}},
-       "5x7@3|  1  \n  ─  \n  2  \n     \n     \n  x  \n     \n"},
-      // One width for every column; narrower cells centred, the odd spare column on the right.
-      {"bmatrix", {{cell(U"ab"), cell(U"z")}, {cell(U"c"), cell(U"yy")}},
-       "12x3@1|⎡ ab    z  ⎤\n⎢          ⎥\n⎣ c     yy ⎦\n"},
-      {"bmatrix", {{cell(U"abc"), cell(U"z")}}, "12x1@0|[abc     z ]\n"},
-      // Empty cells hold their column but add no height or width.
-      {"bmatrix", {{kEmpty, cell(U"a")}}, "8x1@0|[     a]\n"},
-      {"pmatrix", {{kEmpty}, {cell(U"a")}}, "5x3@1|⎛   ⎞\n⎜   ⎟\n⎝ a ⎠\n"},
-      {"pmatrix", {{kEmpty, kEmpty}}, "6x1@0|(    )\n"},
-      // A cell whose baseline is past its row still aligns on the row's baseline.
-      {"matrix", {{kHat, cell(U"x")}}, "10x3@1|  ^       \n       x  \n          \n"},
-      // A grid of width 0 still gets its delimiters.
-      {"pmatrix", {{block({U""}, 0)}}, "2x1@0|()\n"},
-      {"pmatrix", {{kEmpty}, {kEmpty}}, "4x3@1|⎛  ⎞\n⎜  ⎟\n⎝  ⎠\n"},
-      // Rows longer than the first are cut rather than drawn past the grid.
-      {"bmatrix", {{cell(U"a")}, {cell(U"b"), cell(U"c")}}, "5x3@1|⎡ a ⎤\n⎢   ⎥\n⎣ b ⎦\n"},
-  });
+  run(s, "geometry",
+      {
+          // Three rows: odd height already, the baseline on the middle matrix row.
+          {"pmatrix",
+           {{cell(U"a")}, {cell(U"b")}, {cell(U"c")}},
+           "5x5@2|⎛ a ⎞\n⎜   ⎟\n⎜ b ⎟\n⎜   ⎟\n⎝ c ⎠\n"},
+          // One row two rows tall: the even height gets a blank row at the bottom.
+          {"bmatrix",
+           {{block({U"1", U"2"}, 1), cell(U"x")}},
+           "10x3@1|⎡ 1      ⎤\n⎢ 2    x ⎥\n⎣        ⎦\n"},
+          // A short row is centred in its band, the odd spare row below it.
+          {"matrix",
+           {{kFrac}, {cell(U"x")}},
+           "5x7@3|  1  \n  ─  \n  2  \n     \n     \n  x  \n     \n"},
+          // One width for every column; narrower cells centred, the odd spare column on the right.
+          {"bmatrix",
+           {{cell(U"ab"), cell(U"z")}, {cell(U"c"), cell(U"yy")}},
+           "12x3@1|⎡ ab    z  ⎤\n⎢          ⎥\n⎣ c     yy ⎦\n"},
+          {"bmatrix", {{cell(U"abc"), cell(U"z")}}, "12x1@0|[abc     z ]\n"},
+          // Empty cells hold their column but add no height or width.
+          {"bmatrix", {{kEmpty, cell(U"a")}}, "8x1@0|[     a]\n"},
+          {"pmatrix", {{kEmpty}, {cell(U"a")}}, "5x3@1|⎛   ⎞\n⎜   ⎟\n⎝ a ⎠\n"},
+          {"pmatrix", {{kEmpty, kEmpty}}, "6x1@0|(    )\n"},
+          // A cell whose baseline is past its row still aligns on the row's baseline.
+          {"matrix", {{kHat, cell(U"x")}}, "10x3@1|  ^       \n       x  \n          \n"},
+          // A grid of width 0 still gets its delimiters.
+          {"pmatrix", {{block({U""}, 0)}}, "2x1@0|()\n"},
+          {"pmatrix", {{kEmpty}, {kEmpty}}, "4x3@1|⎛  ⎞\n⎜  ⎟\n⎝  ⎠\n"},
+          // Rows longer than the first are cut rather than drawn past the grid.
+          {"bmatrix", {{cell(U"a")}, {cell(U"b"), cell(U"c")}}, "5x3@1|⎡ a ⎤\n⎢   ⎥\n⎣ b ⎦\n"},
+      });
 }
 
 void size_limit(Suite& s) {

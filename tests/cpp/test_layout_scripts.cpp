@@ -3,42 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "check.hpp"
-#include "layout.hpp"
-#include "pipeline.hpp"
+#include "blocks.hpp"
 
 namespace vok::test {
 namespace {
-
-// A block from rows of equal width ("" rows give width 0), with its baseline.
-RenderNode block(std::vector<std::u32string_view> rows, std::size_t baseline) {
-  RenderNode node = *RenderNode::blank(rows.empty() ? 0 : rows[0].size(), rows.size(), baseline);
-  for (std::size_t r = 0; r < rows.size(); ++r)
-    for (std::size_t c = 0; c < rows[r].size(); ++c) node.at(r, c) = rows[r][c];
-  return node;
-}
-
-// The picture and its geometry: "WxH@B|row\nrow\n".
-std::string show(const Result<RenderNode>& node) {
-  if (!node) return "error: " + node.error().message;
-  return std::to_string(node->width) + "x" + std::to_string(node->height) + "@" +
-         std::to_string(node->baseline) + "|" + write_text(*node);
-}
-
-struct Case {
-  Result<RenderNode> actual;
-  std::string expected;
-};
-
-void run(Suite& s, std::string_view group, const std::vector<Case>& cases) {
-  for (const Case& c : cases) s.eq(show(c.actual), c.expected, group);
-}
 
 const RenderNode kEmpty = RenderNode::empty();
 const RenderNode kX = block({U"x"}, 0);
 const RenderNode kFrac = block({U"1", U"─", U"2"}, 1);
 const RenderNode kHat = block({U"^"}, 1);  // an accent over an empty group
-const std::string kTooLarge = "error: formula too large to render";
 
 // A width-0 block of any height: it holds no cells, so absurd sizes cost nothing.
 RenderNode tall(std::size_t height) {
@@ -65,105 +38,115 @@ void tables(Suite& s) {
   s.eq(compact_characters(RenderNode::superscript),
        "()+-0123456789=ABDEGHIJMNOPRTUWabcdefghijklmnoprstuvwxyz");
   s.eq(compact_characters(RenderNode::subscript), "()+-0123456789=aehijklmnoprstuvxy");
-  run(s, "table", {
-      {RenderNode::superscript(
-           kX, block({U"0123456789+-=()ABDEGHIJMNOPRTUWabcdefghijklmnoprstuvwxyz"}, 0)),
-       "57x1@0|x⁰¹²³⁴⁵⁶⁷⁸⁹⁺⁻⁼⁽⁾ᴬᴮᴰᴱᴳᴴᴵᴶᴹᴺᴼᴾᴿᵀᵁᵂᵃᵇᶜᵈᵉᶠᵍʰⁱʲᵏˡᵐⁿᵒᵖʳˢᵗᵘᵛʷˣʸᶻ\n"},
-      {RenderNode::subscript(kX, block({U"0123456789+-=()aehijklmnoprstuvxy"}, 0)),
-       "34x1@0|x₀₁₂₃₄₅₆₇₈₉₊₋₌₍₎ₐₑₕᵢⱼₖₗₘₙₒₚᵣₛₜᵤᵥₓᵧ\n"},
-  });
+  run(s, "table",
+      {
+          {RenderNode::superscript(
+               kX, block({U"0123456789+-=()ABDEGHIJMNOPRTUWabcdefghijklmnoprstuvwxyz"}, 0)),
+           "57x1@0|x⁰¹²³⁴⁵⁶⁷⁸⁹⁺⁻⁼⁽⁾ᴬᴮᴰᴱᴳᴴᴵᴶᴹᴺᴼᴾᴿᵀᵁᵂᵃᵇᶜᵈᵉᶠᵍʰⁱʲᵏˡᵐⁿᵒᵖʳˢᵗᵘᵛʷˣʸᶻ\n"},
+          {RenderNode::subscript(kX, block({U"0123456789+-=()aehijklmnoprstuvxy"}, 0)),
+           "34x1@0|x₀₁₂₃₄₅₆₇₈₉₊₋₌₍₎ₐₑₕᵢⱼₖₗₘₙₒₚᵣₛₜᵤᵥₓᵧ\n"},
+      });
 }
 
 void superscripts(Suite& s) {
-  run(s, "superscript", {
-      {RenderNode::superscript(kX, block({U"ab"}, 0)), "3x1@0|xᵃᵇ\n"},
-      // One character without a form, a blank included, sends the whole script up.
-      {RenderNode::superscript(kX, block({U"a + b"}, 0)), "6x2@1| a + b\nx     \n"},
-      // Two rows are never compact, whatever they hold.
-      {RenderNode::superscript(kX, block({U"2", U"3"}, 0)), "2x3@2| 2\n 3\nx \n"},
-      {RenderNode::superscript(kX, kFrac), "2x4@3| 1\n ─\n 2\nx \n"},
-      // Compact scripts go on the top row, not the baseline row.
-      {RenderNode::superscript(kFrac, block({U"2"}, 0)), "2x3@1|1²\n─ \n2 \n"},
-      // Scripts that write nothing leave the base as it was.
-      {RenderNode::superscript(kFrac, kEmpty), "1x3@1|1\n─\n2\n"},
-      {RenderNode::superscript(kEmpty, block({U""}, 0)), "0x0@0|"},
-      // A script with columns but no rows has nothing to convert; it only widens.
-      {RenderNode::superscript(kX, *RenderNode::blank(2, 0, 0)), "3x1@0|x  \n"},
-      // Bases without a baseline row.
-      {RenderNode::superscript(kEmpty, block({U"2"}, 0)), "1x1@0|²\n"},
-      {RenderNode::superscript(kEmpty, block({U"q"}, 0)), "1x1@1|q\n"},
-      {RenderNode::superscript(kHat, block({U"2"}, 0)), "2x1@1|^²\n"},
-  });
+  run(s, "superscript",
+      {
+          {RenderNode::superscript(kX, block({U"ab"}, 0)), "3x1@0|xᵃᵇ\n"},
+          // One character without a form, a blank included, sends the whole script up.
+          {RenderNode::superscript(kX, block({U"a + b"}, 0)), "6x2@1| a + b\nx     \n"},
+          // Two rows are never compact, whatever they hold.
+          {RenderNode::superscript(kX, block({U"2", U"3"}, 0)), "2x3@2| 2\n 3\nx \n"},
+          {RenderNode::superscript(kX, kFrac), "2x4@3| 1\n ─\n 2\nx \n"},
+          // Compact scripts go on the top row, not the baseline row.
+          {RenderNode::superscript(kFrac, block({U"2"}, 0)), "2x3@1|1²\n─ \n2 \n"},
+          // Scripts that write nothing leave the base as it was.
+          {RenderNode::superscript(kFrac, kEmpty), "1x3@1|1\n─\n2\n"},
+          {RenderNode::superscript(kEmpty, block({U""}, 0)), "0x0@0|"},
+          // A script with columns but no rows has nothing to convert; it only widens.
+          {RenderNode::superscript(kX, *RenderNode::blank(2, 0, 0)), "3x1@0|x  \n"},
+          // Bases without a baseline row.
+          {RenderNode::superscript(kEmpty, block({U"2"}, 0)), "1x1@0|²\n"},
+          {RenderNode::superscript(kEmpty, block({U"q"}, 0)), "1x1@1|q\n"},
+          {RenderNode::superscript(kHat, block({U"2"}, 0)), "2x1@1|^²\n"},
+      });
 }
 
 void subscripts(Suite& s) {
-  run(s, "subscript", {
-      {RenderNode::subscript(kX, block({U"1"}, 0)), "2x1@0|x₁\n"},
-      {RenderNode::subscript(kX, block({U"a", U"b"}, 0)), "2x3@0|x \n a\n b\n"},
-      // Compact scripts go on the baseline row; others start just below it, beside the base.
-      {RenderNode::subscript(kFrac, block({U"2"}, 0)), "2x3@1|1 \n─₂\n2 \n"},
-      {RenderNode::subscript(kFrac, block({U"b"}, 0)), "2x3@1|1 \n─ \n2b\n"},
-      {RenderNode::subscript(kFrac, block({U"a", U"b", U"c"}, 1)), "2x5@1|1 \n─ \n2a\n b\n c\n"},
-      // Bases without a baseline row grow just far enough for what is written.
-      {RenderNode::subscript(kHat, block({U"2"}, 0)), "2x2@1|^ \n ₂\n"},
-      {RenderNode::subscript(kHat, block({U"b"}, 0)), "2x3@1|^ \n  \n b\n"},
-      {RenderNode::subscript(kHat, block({U""}, 0)), "1x1@1|^\n"},
-      {RenderNode::subscript(kHat, kEmpty), "1x1@1|^\n"},
-      {RenderNode::subscript(kEmpty, block({U"2"}, 0)), "1x1@0|₂\n"},
-      {RenderNode::subscript(kEmpty, kEmpty), "0x0@0|"},
-  });
+  run(s, "subscript",
+      {
+          {RenderNode::subscript(kX, block({U"1"}, 0)), "2x1@0|x₁\n"},
+          {RenderNode::subscript(kX, block({U"a", U"b"}, 0)), "2x3@0|x \n a\n b\n"},
+          // Compact scripts go on the baseline row; others start just below it, beside the base.
+          {RenderNode::subscript(kFrac, block({U"2"}, 0)), "2x3@1|1 \n─₂\n2 \n"},
+          {RenderNode::subscript(kFrac, block({U"b"}, 0)), "2x3@1|1 \n─ \n2b\n"},
+          {RenderNode::subscript(kFrac, block({U"a", U"b", U"c"}, 1)),
+           "2x5@1|1 \n─ \n2a\n b\n c\n"},
+          // Bases without a baseline row grow just far enough for what is written.
+          {RenderNode::subscript(kHat, block({U"2"}, 0)), "2x2@1|^ \n ₂\n"},
+          {RenderNode::subscript(kHat, block({U"b"}, 0)), "2x3@1|^ \n  \n b\n"},
+          {RenderNode::subscript(kHat, block({U""}, 0)), "1x1@1|^\n"},
+          {RenderNode::subscript(kHat, kEmpty), "1x1@1|^\n"},
+          {RenderNode::subscript(kEmpty, block({U"2"}, 0)), "1x1@0|₂\n"},
+          {RenderNode::subscript(kEmpty, kEmpty), "0x0@0|"},
+      });
 }
 
 void both(Suite& s) {
   const RenderNode one = block({U"1"}, 0), two = block({U"2"}, 0);
-  run(s, "both_scripts", {
-      // Never compact, even when each script alone would be.
-      {RenderNode::both_scripts(kX, one, two), "2x3@1| 2\nx \n 1\n"},
-      {RenderNode::both_scripts(kX, block({U"ab"}, 0), two), "3x3@1| 2 \nx  \n ab\n"},
-      // The subscript's rows are reserved below the whole base but it starts below the baseline.
-      {RenderNode::both_scripts(kFrac, one, two), "2x5@2| 2\n1 \n─ \n21\n  \n"},
-      {RenderNode::both_scripts(kEmpty, block({U"a"}, 0), block({U"b"}, 0)), "1x3@1|b\n \na\n"},
-      {RenderNode::both_scripts(kHat, block({U"a"}, 0), block({U"b"}, 0)),
-       "2x4@2| b\n^ \n  \n a\n"},
-      {RenderNode::both_scripts(kEmpty, kEmpty, block({U"b"}, 0)), "1x1@1|b\n"},
-  });
+  run(s, "both_scripts",
+      {
+          // Never compact, even when each script alone would be.
+          {RenderNode::both_scripts(kX, one, two), "2x3@1| 2\nx \n 1\n"},
+          {RenderNode::both_scripts(kX, block({U"ab"}, 0), two), "3x3@1| 2 \nx  \n ab\n"},
+          // The subscript's rows are reserved below the whole base but it starts below the
+          // baseline.
+          {RenderNode::both_scripts(kFrac, one, two), "2x5@2| 2\n1 \n─ \n21\n  \n"},
+          {RenderNode::both_scripts(kEmpty, block({U"a"}, 0), block({U"b"}, 0)), "1x3@1|b\n \na\n"},
+          {RenderNode::both_scripts(kHat, block({U"a"}, 0), block({U"b"}, 0)),
+           "2x4@2| b\n^ \n  \n a\n"},
+          {RenderNode::both_scripts(kEmpty, kEmpty, block({U"b"}, 0)), "1x1@1|b\n"},
+      });
 }
 
 void primes_and_limits(Suite& s) {
   const RenderNode sum = block({U"sum"}, 0);
-  run(s, "prime_suffix", {
-      {RenderNode::prime_suffix(block({U"f"}, 0), 2), "3x1@0|f''\n"},
-      {RenderNode::prime_suffix(kFrac, 1), "2x3@1|1 \n─'\n2 \n"},
-      {RenderNode::prime_suffix(kEmpty, 1), "1x1@0|'\n"},
-      {RenderNode::prime_suffix(kHat, 1), "2x2@1|^ \n '\n"},
-  });
-  run(s, "limits", {
-      {RenderNode::limits(sum, block({U"a"}, 0), kEmpty), "4x3@1|    \nsum \na   \n"},
-      {RenderNode::limits(sum, kEmpty, kEmpty), "4x1@0|sum \n"},
-      // The taller limit sets both bands; the shorter one touches the base.
-      {RenderNode::limits(sum, block({U"a"}, 0), block({U"u", U"v"}, 1)),
-       "4x5@2|u   \nv   \nsum \na   \n    \n"},
-      {RenderNode::limits(sum, block({U"a", U"b"}, 0), block({U"n"}, 0)),
-       "4x5@2|    \nn   \nsum \na   \nb   \n"},
-      {RenderNode::limits(kX, block({U"i=1"}, 0), kEmpty), "4x3@1|    \nx   \ni=1 \n"},
-      {RenderNode::limits(kEmpty, block({U"a"}, 0), kEmpty), "2x2@1|  \na \n"},
-  });
+  run(s, "prime_suffix",
+      {
+          {RenderNode::prime_suffix(block({U"f"}, 0), 2), "3x1@0|f''\n"},
+          {RenderNode::prime_suffix(kFrac, 1), "2x3@1|1 \n─'\n2 \n"},
+          {RenderNode::prime_suffix(kEmpty, 1), "1x1@0|'\n"},
+          {RenderNode::prime_suffix(kHat, 1), "2x2@1|^ \n '\n"},
+      });
+  run(s, "limits",
+      {
+          {RenderNode::limits(sum, block({U"a"}, 0), kEmpty), "4x3@1|    \nsum \na   \n"},
+          {RenderNode::limits(sum, kEmpty, kEmpty), "4x1@0|sum \n"},
+          // The taller limit sets both bands; the shorter one touches the base.
+          {RenderNode::limits(sum, block({U"a"}, 0), block({U"u", U"v"}, 1)),
+           "4x5@2|u   \nv   \nsum \na   \n    \n"},
+          {RenderNode::limits(sum, block({U"a", U"b"}, 0), block({U"n"}, 0)),
+           "4x5@2|    \nn   \nsum \na   \nb   \n"},
+          {RenderNode::limits(kX, block({U"i=1"}, 0), kEmpty), "4x3@1|    \nx   \ni=1 \n"},
+          {RenderNode::limits(kEmpty, block({U"a"}, 0), kEmpty), "2x2@1|  \na \n"},
+      });
 }
 
 void size_limit(Suite& s) {
   const RenderNode wide = *RenderNode::blank(kMaxCells, 0, 0);  // no rows, so no cells
   const auto largest = RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2));
   s.ok(largest && largest->height == kMaxCells, "a picture of exactly the limit is drawn");
-  run(s, "size limit", {
-      {RenderNode::superscript(wide, block({U"2"}, 0)), kTooLarge},
-      {RenderNode::subscript(tall(kMaxCells), block({U"bc"}, 0)), kTooLarge},
-      {RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2 + 1)), kTooLarge},
-      {RenderNode::prime_suffix(kX, kMaxCells), kTooLarge},
-      // Sizes that would wrap around saturate instead.
-      {RenderNode::limits(kX, tall(kSaturated / 2 + 1), kEmpty), kTooLarge},
-      {RenderNode::both_scripts(kX, tall(kSaturated / 2 + 1), tall(kSaturated / 2 + 1)), kTooLarge},
-      {RenderNode::prime_suffix(wide, kSaturated), kTooLarge},
-  });
+  run(s, "size limit",
+      {
+          {RenderNode::superscript(wide, block({U"2"}, 0)), kTooLarge},
+          {RenderNode::subscript(tall(kMaxCells), block({U"bc"}, 0)), kTooLarge},
+          {RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2 + 1)), kTooLarge},
+          {RenderNode::prime_suffix(kX, kMaxCells), kTooLarge},
+          // Sizes that would wrap around saturate instead.
+          {RenderNode::limits(kX, tall(kSaturated / 2 + 1), kEmpty), kTooLarge},
+          {RenderNode::both_scripts(kX, tall(kSaturated / 2 + 1), tall(kSaturated / 2 + 1)),
+           kTooLarge},
+          {RenderNode::prime_suffix(wide, kSaturated), kTooLarge},
+      });
 }
 
 }  // namespace
