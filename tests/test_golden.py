@@ -42,7 +42,9 @@ def test_golden(case, rewrite, update_golden):
 
 
 @pytest.mark.parametrize("case", [c for c in CASES if not c.error], ids=[c.id for c in CASES if not c.error])
-def test_picture_invariants(case):
+def test_picture_invariants(case, update_golden):
+    if update_golden:
+        pytest.skip("the expected outcomes are being rewritten")
     text = vok.render(case.input)
     assert vok.render(case.input) == text, "the same input gives the same picture"
     if text == "":

@@ -104,6 +104,17 @@ def test_module_attributes():
     assert public == {"render"}
 
 
+def test_built_on_the_stable_abi():
+    from importlib.metadata import distribution
+
+    wheel = distribution("vok").read_text("WHEEL")
+    assert "Tag: cp312-abi3-" in wheel
+    # The interpreter supplies the C API at load time: no libpython is linked in.
+    dynamic = subprocess.run(["readelf", "-d", vok.__file__], capture_output=True, text=True, check=True)
+    needed = [line for line in dynamic.stdout.splitlines() if "(NEEDED)" in line]
+    assert needed and not any("libpython" in line for line in needed)
+
+
 def test_signature_is_introspectable():
     import inspect
 
