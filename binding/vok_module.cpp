@@ -73,8 +73,8 @@ PyObject* panic_type() noexcept {
 void raise_panic(const char* what) noexcept {
   PyObject* type = panic_type();
   if (type == nullptr) return;  // the failure to make the class is the pending exception
-  Ref text = Ref::steal(PyUnicode_DecodeUTF8(what, static_cast<Py_ssize_t>(std::strlen(what)),
-                                             "replace"));
+  Ref text =
+      Ref::steal(PyUnicode_DecodeUTF8(what, static_cast<Py_ssize_t>(std::strlen(what)), "replace"));
   if (text) PyErr_SetObject(type, text.get());
 }
 
@@ -123,7 +123,8 @@ bool borrow_text(PyObject* input, std::string_view& text) noexcept {
       PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
     } else {
       Ref name = Ref::steal(PyType_GetQualName(Py_TYPE(input)));
-      if (name) PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of 'str'", name.get());
+      if (name)
+        PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of 'str'", name.get());
     }
     add_input_note();
     return false;
@@ -147,8 +148,8 @@ PyObject* render_checked(PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
   auto picture = vok::render(text);
   if (!picture) {
     const std::string& message = picture.error().message;
-    Ref value = Ref::steal(PyUnicode_FromStringAndSize(
-        message.data(), static_cast<Py_ssize_t>(message.size())));
+    Ref value = Ref::steal(
+        PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
     if (value) PyErr_SetObject(PyExc_ValueError, value.get());
     return nullptr;
   }
@@ -163,7 +164,7 @@ PyObject* render_checked(PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
 
 // The function the interpreter calls (vector call with keyword names).
 PyObject* render_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
-                 PyObject* kwnames) noexcept {
+                       PyObject* kwnames) noexcept {
   try {
     return render_checked(args, nargs, kwnames);
   } catch (const std::bad_alloc&) {

@@ -90,9 +90,9 @@ struct Matrix {   // a matrix environment ("matrix", "pmatrix" or "bmatrix") and
   std::vector<ExprList> rows;
 };
 
-using ExprVariant = std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command,
-                                 Superscript, Subscript, SubSup, Primes, Infix, Sequence, Escape,
-                                 Empty, Matrix>;
+using ExprVariant =
+    std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command, Superscript,
+                 Subscript, SubSup, Primes, Infix, Sequence, Escape, Empty, Matrix>;
 
 struct Expr : ExprVariant {
   using ExprVariant::ExprVariant;

@@ -62,7 +62,9 @@ std::string unknown_environment(std::string_view name) {
   return concat({"unknown matrix environment: ", name});
 }
 
-std::string unclosed_begin(std::string_view name) { return concat({"unclosed \\begin{", name, "}"}); }
+std::string unclosed_begin(std::string_view name) {
+  return concat({"unclosed \\begin{", name, "}"});
+}
 
 std::string mismatched_environments(std::string_view name, std::string_view other) {
   return concat({"mismatched \\begin{", name, "} and \\end{", other, "}"});

@@ -1,8 +1,8 @@
 // Errors as values, and every message text of the system in one place.
 //
 // A ParseError carries a finished message; positions and offending text are written into it when
-// the error is made, and callers pass it up unchanged. Two units appear in messages: "position" is a
-// token index within the token range being parsed, "byte" a byte offset into the whole input.
+// the error is made, and callers pass it up unchanged. Two units appear in messages: "position" is
+// a token index within the token range being parsed, "byte" a byte offset into the whole input.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +24,8 @@ using Result = std::expected<T, ParseError>;
 }
 
 // An expected token is missing because the tokens ran out: the message, then " but reached end of
-// input near '" and the last (at most) five bytes of the whole input. When the cut would fall inside
-// a multi-byte character the tail starts at the next character boundary instead.
+// input near '" and the last (at most) five bytes of the whole input. When the cut would fall
+// inside a multi-byte character the tail starts at the next character boundary instead.
 [[nodiscard]] ParseError at_eof(std::string_view message, std::string_view input);
 
 // Message texts. Token arguments are token text forms; `source` is a token's source text.

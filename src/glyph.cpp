@@ -51,21 +51,20 @@ Result<RenderNode> Glyph::render_macro(const ExprList& args, const ExprList& opt
   return render(*rendered_args, *rendered_optional, ctx);
 }
 
-Result<RenderNode> BinomGlyph::render(std::span<const RenderNode> args,
-                                      std::span<const RenderNode>, const RenderCtx&) const {
+Result<RenderNode> BinomGlyph::render(std::span<const RenderNode> args, std::span<const RenderNode>,
+                                      const RenderCtx&) const {
   auto stack = RenderNode::vstack(arg(args, 0), arg(args, 1), U' ', 0);
   if (!stack) return stack;
   return RenderNode::stretchy_delim(*stack, U'(', U')', false);
 }
 
-Result<RenderNode> FracGlyph::render(std::span<const RenderNode> args,
-                                     std::span<const RenderNode>, const RenderCtx&) const {
+Result<RenderNode> FracGlyph::render(std::span<const RenderNode> args, std::span<const RenderNode>,
+                                     const RenderCtx&) const {
   return RenderNode::vstack(arg(args, 0), arg(args, 1), U'─', 0);
 }
 
 Result<RenderNode> SqrtGlyph::render(std::span<const RenderNode> args,
-                                     std::span<const RenderNode> optional,
-                                     const RenderCtx&) const {
+                                     std::span<const RenderNode> optional, const RenderCtx&) const {
   auto radical = RenderNode::sqrt_inner(arg(args, 0));
   if (!radical || optional.empty()) return radical;
   // The index stands top-aligned at the left of the radical, over its foot.
@@ -112,9 +111,7 @@ Result<RenderNode> SummationGlyph::render(std::span<const RenderNode> args,
   sign->at(h - 1, s - 1) = U'┛';
   const std::size_t middle = h / 2;
   for (std::size_t r = 1; r + 1 < h; ++r) {
-    const char32_t stroke = r < middle                       ? U'╲'
-                            : r == middle && h % 2 == 1 ? U'⟩'
-                                                             : U'╱';
+    const char32_t stroke = r < middle ? U'╲' : r == middle && h % 2 == 1 ? U'⟩' : U'╱';
     sign->at(r, std::min(r, h - 1 - r) - 1) = stroke;
   }
   sign->blit(body, s + 1, 0);
@@ -140,14 +137,14 @@ Result<RenderNode> LimitGlyph::render(std::span<const RenderNode>, std::span<con
   return RenderNode::row("lim");
 }
 
-Result<RenderNode> AbsGlyph::render(std::span<const RenderNode> args,
-                                    std::span<const RenderNode>, const RenderCtx&) const {
+Result<RenderNode> AbsGlyph::render(std::span<const RenderNode> args, std::span<const RenderNode>,
+                                    const RenderCtx&) const {
   return RenderNode::stretchy_delim(arg(args, 0), U'|', U'|', false);
 }
 
 std::string AccentGlyph::describe() const {
-  return "AccentGlyph { mark: " + quoted_char(mark_) + ", stretch: " + (stretch_ ? "true" : "false") +
-         " }";
+  return "AccentGlyph { mark: " + quoted_char(mark_) +
+         ", stretch: " + (stretch_ ? "true" : "false") + " }";
 }
 
 Result<RenderNode> AccentGlyph::render(std::span<const RenderNode> args,
@@ -212,14 +209,22 @@ char32_t to_sans(char32_t ch) noexcept { return styled(ch, 0x1D5A0, 0x1D5BA, 0x1
 
 char32_t to_bb(char32_t ch) noexcept {
   switch (ch) {
-    case U'C': return U'ℂ';
-    case U'H': return U'ℍ';
-    case U'N': return U'ℕ';
-    case U'P': return U'ℙ';
-    case U'Q': return U'ℚ';
-    case U'R': return U'ℝ';
-    case U'Z': return U'ℤ';
-    default: return styled(ch, 0x1D538, 0x1D552, 0x1D7D8);
+    case U'C':
+      return U'ℂ';
+    case U'H':
+      return U'ℍ';
+    case U'N':
+      return U'ℕ';
+    case U'P':
+      return U'ℙ';
+    case U'Q':
+      return U'ℚ';
+    case U'R':
+      return U'ℝ';
+    case U'Z':
+      return U'ℤ';
+    default:
+      return styled(ch, 0x1D538, 0x1D552, 0x1D7D8);
   }
 }
 

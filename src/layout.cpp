@@ -74,8 +74,8 @@ Result<RenderNode> RenderNode::vstack(const RenderNode& top, const RenderNode& b
   if (!result) return result;
   result->blit(top, pad + (w - top.width) / 2, h - top.height);
   result->blit(bottom, pad + (w - bottom.width) / 2, h + 1);
-  std::fill_n(result->cells.begin() + static_cast<std::ptrdiff_t>(h * result->width),
-              result->width, rule);
+  std::fill_n(result->cells.begin() + static_cast<std::ptrdiff_t>(h * result->width), result->width,
+              rule);
   return result;
 }
 

@@ -1,14 +1,14 @@
 // The layout engine: rectangular blocks of character cells and every composition of the picture.
 //
-// A RenderNode is a rectangle of cells, row-major, with one distinguished row, the baseline, on which
-// compositions align their parts. Every composition is a pure function: it borrows its inputs,
-// computes the final size first, allocates the result once filled with spaces, and copies each source
-// row in as one contiguous run (`blit`). Placement clips at the bottom only. Centring drops the
-// remainder: an odd spare column goes to the right, an odd spare row below.
+// A RenderNode is a rectangle of cells, row-major, with one distinguished row, the baseline, on
+// which compositions align their parts. Every composition is a pure function: it borrows its
+// inputs, computes the final size first, allocates the result once filled with spaces, and copies
+// each source row in as one contiguous run (`blit`). Placement clips at the bottom only. Centring
+// drops the remainder: an odd spare column goes to the right, an odd spare row below.
 //
-// Every allocation goes through `blank`, which refuses blocks above kMaxCells cells (counting a zero
-// width or height as one, since a zero-width block still prints one line per row) with the error
-// "formula too large to render". That is the only way a composition fails.
+// Every allocation goes through `blank`, which refuses blocks above kMaxCells cells (counting a
+// zero width or height as one, since a zero-width block still prints one line per row) with the
+// error "formula too large to render". That is the only way a composition fails.
 #pragma once
 
 #include <cstddef>
@@ -61,8 +61,7 @@ struct RenderNode {
                                                       const RenderNode& sup);
   // `base` with `sub` at its lower right: Unicode subscript characters on the base's baseline row
   // when possible, otherwise on rows of its own starting just below the baseline.
-  [[nodiscard]] static Result<RenderNode> subscript(const RenderNode& base,
-                                                    const RenderNode& sub);
+  [[nodiscard]] static Result<RenderNode> subscript(const RenderNode& base, const RenderNode& sub);
   // `base` with `sup` above and `sub` below, both left-aligned right after the base; never compact.
   [[nodiscard]] static Result<RenderNode> both_scripts(const RenderNode& base,
                                                        const RenderNode& sub,
@@ -80,9 +79,8 @@ struct RenderNode {
   [[nodiscard]] static Result<RenderNode> stretchy_delim(const RenderNode& inner, char32_t open,
                                                          char32_t close, bool repeat_char);
   // `inner` with a sign of its height in front: `top`, `middle` rows, `bottom`.
-  [[nodiscard]] static Result<RenderNode> stretchy_delim_left(const RenderNode& inner,
-                                                              char32_t top, char32_t middle,
-                                                              char32_t bottom);
+  [[nodiscard]] static Result<RenderNode> stretchy_delim_left(const RenderNode& inner, char32_t top,
+                                                              char32_t middle, char32_t bottom);
   // `inner` under a radical sign: foot, stroke, corner and overbar.
   [[nodiscard]] static Result<RenderNode> sqrt_inner(const RenderNode& inner);
   // `inner` with a row above it holding `mark` centred, or repeated across with `stretch`.

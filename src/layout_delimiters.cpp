@@ -88,8 +88,8 @@ Result<RenderNode> RenderNode::stretchy_delim_left(const RenderNode& inner, char
 }
 
 Result<RenderNode> RenderNode::sqrt_inner(const RenderNode& inner) {
-  auto result = blank(add_sat(inner.width, 3), add_sat(inner.height, 1),
-                      add_sat(inner.baseline, 1));
+  auto result =
+      blank(add_sat(inner.width, 3), add_sat(inner.height, 1), add_sat(inner.baseline, 1));
   if (!result) return result;
   // The overbar starts one column before the content, at the corner over the stroke.
   result->at(0, 1) = U'┌';

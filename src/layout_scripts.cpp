@@ -21,6 +21,7 @@ namespace {
 using CharMap = std::pair<char32_t, char32_t>;
 
 // The superscript and subscript forms, each table sorted by source character for binary search.
+// clang-format off
 constexpr std::array<CharMap, 56> kSuperscripts{{
     // signs
     {U'(', U'\u207D'}, {U')', U'\u207E'}, {U'+', U'\u207A'}, {U'-', U'\u207B'},
@@ -40,7 +41,9 @@ constexpr std::array<CharMap, 56> kSuperscripts{{
     {U'p', U'\u1D56'}, {U'r', U'\u02B3'}, {U's', U'\u02E2'}, {U't', U'\u1D57'}, {U'u', U'\u1D58'},
     {U'v', U'\u1D5B'}, {U'w', U'\u02B7'}, {U'x', U'\u02E3'}, {U'y', U'\u02B8'}, {U'z', U'\u1DBB'},
 }};
+// clang-format on
 
+// clang-format off
 constexpr std::array<CharMap, 33> kSubscripts{{
     // signs
     {U'(', U'\u208D'}, {U')', U'\u208E'}, {U'+', U'\u208A'}, {U'-', U'\u208B'},
@@ -54,6 +57,7 @@ constexpr std::array<CharMap, 33> kSubscripts{{
     {U'p', U'\u209A'}, {U'r', U'\u1D63'}, {U's', U'\u209B'}, {U't', U'\u209C'}, {U'u', U'\u1D64'},
     {U'v', U'\u1D65'}, {U'x', U'\u2093'}, {U'y', U'\u1D67'},
 }};
+// clang-format on
 
 static_assert(std::ranges::is_sorted(kSuperscripts, {}, &CharMap::first));
 static_assert(std::ranges::is_sorted(kSubscripts, {}, &CharMap::first));
@@ -69,9 +73,8 @@ char32_t lookup(const std::array<CharMap, N>& table, char32_t ch) noexcept {
 // the table; one row of width 0 qualifies and converts to nothing.
 template <std::size_t N>
 bool is_compact(const RenderNode& script, const std::array<CharMap, N>& table) noexcept {
-  return script.height == 1 && std::ranges::all_of(script.cells, [&](char32_t ch) {
-           return lookup(table, ch) != U'\0';
-         });
+  return script.height == 1 &&
+         std::ranges::all_of(script.cells, [&](char32_t ch) { return lookup(table, ch) != U'\0'; });
 }
 
 // `base` with the converted row of `script` written into row `row` after its last column. A script
@@ -127,8 +130,7 @@ Result<RenderNode> RenderNode::both_scripts(const RenderNode& base, const Render
   std::size_t height = add_sat(add_sat(sup.height, base.height), sub.height);
   if (sub.height != 0) height = std::max(height, add_sat(sub_top, sub.height));
 
-  auto result =
-      blank(add_sat(base.width, std::max(sub.width, sup.width)), height, baseline);
+  auto result = blank(add_sat(base.width, std::max(sub.width, sup.width)), height, baseline);
   if (!result) return result;
   result->blit(sup, base.width, 0);
   result->blit(base, 0, sup.height);

@@ -13,9 +13,25 @@ using Tk = TokenKind;
 // Tokens that can start an atom.
 constexpr bool is_atom_start(TokenKind kind) noexcept {
   switch (kind) {
-    case Tk::LBrace: case Tk::LBracket: case Tk::Pipe: case Tk::Bang: case Tk::Plus: case Tk::Minus: case Tk::Comma:
-    case Tk::LParen: case Tk::Dot: case Tk::Colon: case Tk::Semicolon: case Tk::Less: case Tk::Greater: case Tk::Slash:
-    case Tk::Ampersand: case Tk::Command: case Tk::Escape: case Tk::Number: case Tk::Ident:
+    case Tk::LBrace:
+    case Tk::LBracket:
+    case Tk::Pipe:
+    case Tk::Bang:
+    case Tk::Plus:
+    case Tk::Minus:
+    case Tk::Comma:
+    case Tk::LParen:
+    case Tk::Dot:
+    case Tk::Colon:
+    case Tk::Semicolon:
+    case Tk::Less:
+    case Tk::Greater:
+    case Tk::Slash:
+    case Tk::Ampersand:
+    case Tk::Command:
+    case Tk::Escape:
+    case Tk::Number:
+    case Tk::Ident:
       return true;
     default:
       return false;
@@ -30,27 +46,39 @@ constexpr bool is_continuation(TokenKind kind) noexcept {
 
 constexpr std::optional<BinOp> operator_of(TokenKind kind) noexcept {
   switch (kind) {
-    case Tk::Plus: return BinOp::Plus;
-    case Tk::Minus: return BinOp::Minus;
-    case Tk::Equals: return BinOp::Equals;
-    case Tk::Star: return BinOp::Times;
-    default: return std::nullopt;
+    case Tk::Plus:
+      return BinOp::Plus;
+    case Tk::Minus:
+      return BinOp::Minus;
+    case Tk::Equals:
+      return BinOp::Equals;
+    case Tk::Star:
+      return BinOp::Times;
+    default:
+      return std::nullopt;
   }
 }
 
 // The delimiter character a token stands for after \left or \right, or 0 if it is none.
 char32_t delimiter_of(const Token& token) noexcept {
   switch (token.kind) {
-    case Tk::LParen: return U'(';
-    case Tk::RParen: return U')';
-    case Tk::LBracket: return U'[';
-    case Tk::RBracket: return U']';
-    case Tk::LBrace: return U'{';
-    case Tk::RBrace: return U'}';
-    case Tk::Pipe: return U'|';
+    case Tk::LParen:
+      return U'(';
+    case Tk::RParen:
+      return U')';
+    case Tk::LBracket:
+      return U'[';
+    case Tk::RBracket:
+      return U']';
+    case Tk::LBrace:
+      return U'{';
+    case Tk::RBrace:
+      return U'}';
+    case Tk::Pipe:
+      return U'|';
     case Tk::Escape:
-      if (token.text.size() == 1 && std::string_view("()[]{}|").find(token.text[0]) !=
-                                        std::string_view::npos)
+      if (token.text.size() == 1 &&
+          std::string_view("()[]{}|").find(token.text[0]) != std::string_view::npos)
         return static_cast<char32_t>(token.text[0]);
       return 0;
     default:
@@ -61,11 +89,16 @@ char32_t delimiter_of(const Token& token) noexcept {
 // The closing partner of an opening delimiter; 0 for the closing characters themselves.
 constexpr char32_t partner_of(char32_t open) noexcept {
   switch (open) {
-    case U'(': return U')';
-    case U'[': return U']';
-    case U'{': return U'}';
-    case U'|': return U'|';
-    default: return 0;
+    case U'(':
+      return U')';
+    case U'[':
+      return U']';
+    case U'{':
+      return U'}';
+    case U'|':
+      return U'|';
+    default:
+      return 0;
   }
 }
 
@@ -121,7 +154,8 @@ class Parser::DepthGuard {
 
 Result<void> Parser::expect(const Token& wanted) {
   const Lexeme* found = current();
-  if (found == nullptr) return std::unexpected(at_eof(message::expected(text_form(wanted)), input_));
+  if (found == nullptr)
+    return std::unexpected(at_eof(message::expected(text_form(wanted)), input_));
   if (!(found->token == wanted)) {
     return fail(message::expected_got(text_form(wanted), text_form(found->token), source(*found),
                                       found->range.start));
@@ -202,7 +236,8 @@ Result<Expr> Parser::parse_scripted() {
   }
 
   if (primes > 0) *base = Primes{box(std::move(*base)), primes};
-  if (sup && sub) return Expr(SubSup{box(std::move(*base)), box(std::move(*sub)), box(std::move(*sup))});
+  if (sup && sub)
+    return Expr(SubSup{box(std::move(*base)), box(std::move(*sub)), box(std::move(*sup))});
   if (sup) return Expr(Superscript{box(std::move(*base)), box(std::move(*sup))});
   if (sub) return Expr(Subscript{box(std::move(*base)), box(std::move(*sub))});
   return base;
@@ -261,14 +296,23 @@ Result<Expr> Parser::parse_atom_at_depth() {
     }
     case Tk::Minus: {
       ++pos_;
-      if (const Lexeme* operand = current(); operand == nullptr || !is_atom_start(operand->token.kind))
+      if (const Lexeme* operand = current();
+          operand == nullptr || !is_atom_start(operand->token.kind))
         return Expr(Symbol{"-"});
       auto inner = parse_atom();
       if (!inner) return inner;
       return Expr(Negate{box(std::move(*inner))});
     }
-    case Tk::Plus: case Tk::Bang: case Tk::Comma: case Tk::Dot: case Tk::Colon: case Tk::Semicolon: case Tk::Less:
-    case Tk::Greater: case Tk::Slash: case Tk::Ampersand:
+    case Tk::Plus:
+    case Tk::Bang:
+    case Tk::Comma:
+    case Tk::Dot:
+    case Tk::Colon:
+    case Tk::Semicolon:
+    case Tk::Less:
+    case Tk::Greater:
+    case Tk::Slash:
+    case Tk::Ampersand:
       ++pos_;
       return Expr(Symbol{std::string(source(*next))});
     case Tk::Number:
@@ -338,7 +382,8 @@ Result<Expr> Parser::parse_left_delimited() {
   const char32_t close = m + 1 < tokens_.size() ? delimiter_of(tokens_[m + 1].token) : 0;
   if (close == 0) return fail(std::string(message::kDelimiterAfterRight));
   if (partner_of(open) == 0) return fail(std::string(message::kUnsupportedLeft));
-  if (close != partner_of(open)) return fail(message::mismatched_delimiters(utf8(open), utf8(close)));
+  if (close != partner_of(open))
+    return fail(message::mismatched_delimiters(utf8(open), utf8(close)));
 
   auto inner = parse_tokens(tokens_.subspan(start, m - start));
   if (!inner) return inner;
@@ -381,8 +426,8 @@ Result<std::vector<ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> 
       row.emplace_back(Empty{});
       return {};
     }
-    auto cell = Parser(body.subspan(cell_start, end - cell_start), input_, registry_, depth_)
-                    .parse_expr();
+    auto cell =
+        Parser(body.subspan(cell_start, end - cell_start), input_, registry_, depth_).parse_expr();
     if (!cell) return std::unexpected(std::move(cell.error()));
     row.push_back(std::move(*cell));
     return {};
@@ -392,25 +437,33 @@ Result<std::vector<ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> 
     const Token& token = body[i].token;
     const bool top = depth == 0 && env_depth == 0;
     switch (token.kind) {
-      case Tk::LBrace: case Tk::LBracket: case Tk::LParen:
+      case Tk::LBrace:
+      case Tk::LBracket:
+      case Tk::LParen:
         ++depth;
         break;
-      case Tk::RBrace: case Tk::RBracket: case Tk::RParen:
+      case Tk::RBrace:
+      case Tk::RBracket:
+      case Tk::RParen:
         if (depth > 0) --depth;
         break;
       case Tk::Command:
-        if (token.text == "begin") ++env_depth;
-        else if (token.text == "end" && env_depth > 0) --env_depth;
+        if (token.text == "begin")
+          ++env_depth;
+        else if (token.text == "end" && env_depth > 0)
+          --env_depth;
         break;
       case Tk::Ampersand:
         if (top) {
-          if (auto closed = close_cell(i); !closed) return std::unexpected(std::move(closed.error()));
+          if (auto closed = close_cell(i); !closed)
+            return std::unexpected(std::move(closed.error()));
           cell_start = i + 1;
         }
         break;
       case Tk::Escape:
         if (top && token.text == "\\") {
-          if (auto closed = close_cell(i); !closed) return std::unexpected(std::move(closed.error()));
+          if (auto closed = close_cell(i); !closed)
+            return std::unexpected(std::move(closed.error()));
           rows.push_back(std::move(row));
           row = ExprList();
           cell_start = i + 1;

@@ -10,14 +10,26 @@ namespace vok {
 namespace {
 
 // One command: its name (without the backslash) and how to make its glyph.
-enum class Kind { Unicode, Text, Binom, Frac, Sqrt, Limit, Integral, Summation, Abs, Alphabet, Accent };
+enum class Kind {
+  Unicode,
+  Text,
+  Binom,
+  Frac,
+  Sqrt,
+  Limit,
+  Integral,
+  Summation,
+  Abs,
+  Alphabet,
+  Accent
+};
 
 struct Row {
   std::string_view name;
   Kind kind;
-  char32_t ch = 0;                // Unicode: the character; Accent: the mark
-  bool stretch = false;           // Accent
-  AlphabetMap map = nullptr;      // Alphabet
+  char32_t ch = 0;            // Unicode: the character; Accent: the mark
+  bool stretch = false;       // Accent
+  AlphabetMap map = nullptr;  // Alphabet
 };
 
 constexpr Row unicode(std::string_view name, char32_t ch) { return {name, Kind::Unicode, ch}; }
@@ -30,6 +42,7 @@ constexpr Row alphabet(std::string_view name, AlphabetMap map) {
 }
 
 // Registration order matters only for "lim": the limit word replaces the function name.
+// clang-format off
 constexpr Row kSymbolTable[] = {
     // Greek small letters (no final sigma, no variant forms).
     unicode("alpha", U'α'), unicode("beta", U'β'), unicode("gamma", U'γ'),
@@ -94,22 +107,34 @@ constexpr Row kSymbolTable[] = {
     accent("breve", U'˘', false), accent("overline", U'─', true), accent("widehat", U'^', true),
     accent("widetilde", U'~', true),
 };
+// clang-format on
 
 static_assert(std::size(kSymbolTable) == 149, "148 names, \"lim\" twice");
 
 std::unique_ptr<Glyph> make_glyph(const Row& row) {
   switch (row.kind) {
-    case Kind::Unicode: return std::make_unique<UnicodeGlyph>(row.ch);
-    case Kind::Text: return std::make_unique<TextGlyph>(row.name);
-    case Kind::Binom: return std::make_unique<BinomGlyph>();
-    case Kind::Frac: return std::make_unique<FracGlyph>();
-    case Kind::Sqrt: return std::make_unique<SqrtGlyph>();
-    case Kind::Limit: return std::make_unique<LimitGlyph>();
-    case Kind::Integral: return std::make_unique<IntegralGlyph>();
-    case Kind::Summation: return std::make_unique<SummationGlyph>();
-    case Kind::Abs: return std::make_unique<AbsGlyph>();
-    case Kind::Alphabet: return std::make_unique<AlphabetGlyph>(row.map);
-    case Kind::Accent: return std::make_unique<AccentGlyph>(row.ch, row.stretch);
+    case Kind::Unicode:
+      return std::make_unique<UnicodeGlyph>(row.ch);
+    case Kind::Text:
+      return std::make_unique<TextGlyph>(row.name);
+    case Kind::Binom:
+      return std::make_unique<BinomGlyph>();
+    case Kind::Frac:
+      return std::make_unique<FracGlyph>();
+    case Kind::Sqrt:
+      return std::make_unique<SqrtGlyph>();
+    case Kind::Limit:
+      return std::make_unique<LimitGlyph>();
+    case Kind::Integral:
+      return std::make_unique<IntegralGlyph>();
+    case Kind::Summation:
+      return std::make_unique<SummationGlyph>();
+    case Kind::Abs:
+      return std::make_unique<AbsGlyph>();
+    case Kind::Alphabet:
+      return std::make_unique<AlphabetGlyph>(row.map);
+    case Kind::Accent:
+      return std::make_unique<AccentGlyph>(row.ch, row.stretch);
   }
   return nullptr;  // unreachable: every kind is handled above
 }

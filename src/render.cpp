@@ -56,10 +56,14 @@ class Renderer {
     const Decoded d = n.text.empty() ? Decoded{0, 0} : decode_utf8(n.text, 0);
     if (d.length != 0 && n.text.size() == d.length) {
       switch (d.ch) {
-        case U',': return RenderNode::blank(1, 1, 0);
-        case U':': return RenderNode::blank(2, 1, 0);
-        case U';': return RenderNode::blank(3, 1, 0);
-        case U'!': return RenderNode::blank(0, 1, 0);
+        case U',':
+          return RenderNode::blank(1, 1, 0);
+        case U':':
+          return RenderNode::blank(2, 1, 0);
+        case U';':
+          return RenderNode::blank(3, 1, 0);
+        case U'!':
+          return RenderNode::blank(0, 1, 0);
         default:
           // A backslash before any white space (a tab, a line break) is the space escape: the
           // character itself would break the row it stands in.

@@ -36,12 +36,14 @@ constexpr std::array<AsciiClass, 128> kAscii = make_ascii_table();
 constexpr bool is_ascii_letter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 constexpr bool is_ascii_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 
+// clang-format off
 constexpr std::array<std::string_view, 28> kKindNames = {
     "LBrace", "RBrace",  "LBracket", "RBracket", "Caret",     "Underscore", "Prime",
     "Pipe",   "Bang",    "Plus",     "Minus",    "Equals",    "Star",       "Comma",
     "LParen", "RParen",  "Dot",      "Colon",    "Semicolon", "Less",       "Greater",
     "Slash",  "Ampersand", "Command", "Escape",  "Number",    "Ident",      "Whitespace",
 };
+// clang-format on
 
 // Appends `text` in double quotes with the escapes of the text form.
 void append_quoted(std::string& out, std::string_view text) {
@@ -54,12 +56,24 @@ void append_quoted(std::string& out, std::string_view text) {
       continue;
     }
     switch (d.ch) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\0': out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
       default:
         if (is_escaped_in_text_form(d.ch)) {
           static constexpr char kHex[] = "0123456789abcdef";

@@ -40,9 +40,12 @@ class Suite {
     if constexpr (std::is_convertible_v<T, std::string_view>) {
       out << '"';
       for (char c : std::string_view(value)) {
-        if (c == '\n') out << "\\n";
-        else if (c == '"') out << "\\\"";
-        else out << c;
+        if (c == '\n')
+          out << "\\n";
+        else if (c == '"')
+          out << "\\\"";
+        else
+          out << c;
       }
       out << '"';
     } else {

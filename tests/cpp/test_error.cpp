@@ -5,9 +5,7 @@
 namespace vok::test {
 
 void error_tests(Suite& s) {
-  const auto tail = [](std::string_view input) {
-    return at_eof("expected RBrace", input).message;
-  };
+  const auto tail = [](std::string_view input) { return at_eof("expected RBrace", input).message; };
   s.eq(tail(""), "expected RBrace");
   s.eq(tail("{"), "expected RBrace but reached end of input near '{'");
   s.eq(tail("x^{ab"), "expected RBrace but reached end of input near 'x^{ab'");
@@ -16,11 +14,11 @@ void error_tests(Suite& s) {
   // The cut would fall inside a character: the tail starts at the next character boundary.
   s.eq(tail("{αβγ"), "expected RBrace but reached end of input near 'βγ'");     // 7 bytes, cut at 2
   s.eq(tail("ab{αβ"), "expected RBrace but reached end of input near '{αβ'");   // cut on '{'
-  s.eq(tail("a{😀"), "expected RBrace but reached end of input near '{😀'");   // 6 bytes, cut at 1
+  s.eq(tail("a{😀"), "expected RBrace but reached end of input near '{😀'");      // 6 bytes, cut at 1
   s.eq(tail("abcd😀xy"), "expected RBrace but reached end of input near 'xy'");  // cut inside 😀
   s.eq(tail("xx😀😀"), "expected RBrace but reached end of input near '😀'");
-  s.eq(tail("中中中"), "expected RBrace but reached end of input near '中'");   // 9 bytes, cut at 4
-  s.eq(tail("a😀"), "expected RBrace but reached end of input near 'a😀'");    // exactly 5 bytes
+  s.eq(tail("中中中"), "expected RBrace but reached end of input near '中'");  // 9 bytes, cut at 4
+  s.eq(tail("a😀"), "expected RBrace but reached end of input near 'a😀'");      // exactly 5 bytes
 
   // Wording built in one place.
   s.eq(message::invalid_token(12), "Invalid token at byte 12");

@@ -84,16 +84,32 @@ struct ErrorCase {
 
 const ErrorCase kInvalid[] = {
     // The eight ASCII characters without a token.
-    {"\"", 0}, {"#", 0}, {"$x$", 0}, {"%", 0}, {"a ? b", 2}, {"@", 0}, {"`", 0}, {"a~b", 1},
+    {"\"", 0},
+    {"#", 0},
+    {"$x$", 0},
+    {"%", 0},
+    {"a ? b", 2},
+    {"@", 0},
+    {"`", 0},
+    {"a~b", 1},
     // A final lone backslash.
-    {"\\", 0}, {"x\\", 1}, {"\\\\\\", 2}, {"\\alpha\\", 6},
+    {"\\", 0},
+    {"x\\", 1},
+    {"\\\\\\", 2},
+    {"\\alpha\\", 6},
     // Offsets count bytes, not characters.
-    {"αβ?", 4}, {"中$", 3}, {"😀 %", 5},
+    {"αβ?", 4},
+    {"中$", 3},
+    {"😀 %", 5},
     // The first error wins, even after valid tokens.
     {"\\frac{a}{b} ? $", 12},
     // Malformed UTF-8: a stray continuation byte, a truncated sequence, an overlong form, an
     // encoded surrogate, a value past U+10FFFF.
-    {"a\x80", 1}, {"ab\xe2\x82", 2}, {"\xc0\xaf", 0}, {"\xed\xa0\x80", 0}, {"\xf4\x90\x80\x80", 0},
+    {"a\x80", 1},
+    {"ab\xe2\x82", 2},
+    {"\xc0\xaf", 0},
+    {"\xed\xa0\x80", 0},
+    {"\xf4\x90\x80\x80", 0},
     {"\\\xff", 1},
 };
 
@@ -110,17 +126,38 @@ void text_forms(Suite& s) {
 
   // Payload escaping, character by character.
   const std::pair<std::string_view, std::string_view> escapes[] = {
-      {"\"", "\\\""},           {"\\", "\\\\"},          {"\t", "\\t"},
-      {"\r", "\\r"},            {"\n", "\\n"},           {std::string_view("\0", 1), "\\0"},
-      {"'", "'"},               {" ", " "},              {"x", "x"},
-      {"é", "é"},               {"😀", "😀"},            {"\x01", "\\u{1}"},
-      {"\x1b", "\\u{1b}"},      {"\x7f", "\\u{7f}"},     {"\u0085", "\\u{85}"},
-      {"\u00a0", "\\u{a0}"},    {"\u00ad", "\\u{ad}"},   {"\u0301", "\\u{301}"},
-      {"\u0378", "\\u{378}"},   {"\u200b", "\\u{200b}"}, {"\u200d", "\\u{200d}"},
-      {"\u2028", "\\u{2028}"},  {"\u2029", "\\u{2029}"}, {"\u3000", "\\u{3000}"},
-      {"\ue000", "\\u{e000}"},  {"\ufe0f", "\\u{fe0f}"}, {"\U000e0001", "\\u{e0001}"},
-      {"\U0010ffff", "\\u{10ffff}"}, {"\u20dd", "\\u{20dd}"}, {"\u0903", "\u0903"},
-      {"\u00b7", "\u00b7"},     {"\u2500", "\u2500"},
+      {"\"", "\\\""},
+      {"\\", "\\\\"},
+      {"\t", "\\t"},
+      {"\r", "\\r"},
+      {"\n", "\\n"},
+      {std::string_view("\0", 1), "\\0"},
+      {"'", "'"},
+      {" ", " "},
+      {"x", "x"},
+      {"é", "é"},
+      {"😀", "😀"},
+      {"\x01", "\\u{1}"},
+      {"\x1b", "\\u{1b}"},
+      {"\x7f", "\\u{7f}"},
+      {"\u0085", "\\u{85}"},
+      {"\u00a0", "\\u{a0}"},
+      {"\u00ad", "\\u{ad}"},
+      {"\u0301", "\\u{301}"},
+      {"\u0378", "\\u{378}"},
+      {"\u200b", "\\u{200b}"},
+      {"\u200d", "\\u{200d}"},
+      {"\u2028", "\\u{2028}"},
+      {"\u2029", "\\u{2029}"},
+      {"\u3000", "\\u{3000}"},
+      {"\ue000", "\\u{e000}"},
+      {"\ufe0f", "\\u{fe0f}"},
+      {"\U000e0001", "\\u{e0001}"},
+      {"\U0010ffff", "\\u{10ffff}"},
+      {"\u20dd", "\\u{20dd}"},
+      {"\u0903", "\u0903"},
+      {"\u00b7", "\u00b7"},
+      {"\u2500", "\u2500"},
   };
   for (auto [payload, quoted] : escapes) {
     s.eq(text_form(Token{TokenKind::Ident, payload}), "Ident(\"" + std::string(quoted) + "\")",

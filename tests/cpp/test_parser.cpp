@@ -35,10 +35,12 @@ const Case kCases[] = {
     {"a b", "Sequence[Symbol(\"a\"), Symbol(\"b\")]"},
     {"2x", "Sequence[Number(\"2\"), Symbol(\"x\")]"},
     {"n!", "Sequence[Symbol(\"n\"), Symbol(\"!\")]"},
-    {"f(x,y)", "Sequence[Symbol(\"f\"), Parens(Sequence[Symbol(\"x\"), Symbol(\",\"), Symbol(\"y\")])]"},
+    {"f(x,y)",
+     "Sequence[Symbol(\"f\"), Parens(Sequence[Symbol(\"x\"), Symbol(\",\"), Symbol(\"y\")])]"},
     {"[a]", "Brackets(Symbol(\"a\"))"},
-    {"<>/&.:;", "Sequence[Symbol(\"<\"), Symbol(\">\"), Symbol(\"/\"), Symbol(\"&\"), Symbol(\".\"), "
-                "Symbol(\":\"), Symbol(\";\")]"},
+    {"<>/&.:;",
+     "Sequence[Symbol(\"<\"), Symbol(\">\"), Symbol(\"/\"), Symbol(\"&\"), Symbol(\".\"), "
+     "Symbol(\":\"), Symbol(\";\")]"},
     {"\\{\\,x", "Sequence[Escape(\"{\"), Escape(\",\"), Symbol(\"x\")]"},
     {"{{{x}}}", "Group(Group(Group(Symbol(\"x\"))))"},
     {"a}b", "Symbol(\"a\")"},
@@ -50,7 +52,8 @@ const Case kCases[] = {
     {"a=b+c", "Infix(Plus, Infix(Equals, Symbol(\"a\"), Symbol(\"b\")), Symbol(\"c\"))"},
     {"a+", "Infix(Plus, Symbol(\"a\"), Empty)"},
     {"=b", "Infix(Equals, Empty, Symbol(\"b\"))"},
-    {"ab+cd", "Infix(Plus, Sequence[Symbol(\"a\"), Symbol(\"b\")], Sequence[Symbol(\"c\"), Symbol(\"d\")])"},
+    {"ab+cd",
+     "Infix(Plus, Sequence[Symbol(\"a\"), Symbol(\"b\")], Sequence[Symbol(\"c\"), Symbol(\"d\")])"},
 
     // Unary minus and plus at the start of a juxtaposition.
     {"-", "Symbol(\"-\")"},
@@ -94,7 +97,8 @@ const Case kCases[] = {
     {"\\frac{}{}", "Command(\"frac\", [], [Empty, Empty])"},
     {"\\frac ab", "Command(\"frac\", [], [Symbol(\"a\"), Symbol(\"b\")])"},
     {"\\frac1 2", "Command(\"frac\", [], [Number(\"1\"), Number(\"2\")])"},
-    {"\\frac{a+b}c", "Command(\"frac\", [], [Infix(Plus, Symbol(\"a\"), Symbol(\"b\")), Symbol(\"c\")])"},
+    {"\\frac{a+b}c",
+     "Command(\"frac\", [], [Infix(Plus, Symbol(\"a\"), Symbol(\"b\")), Symbol(\"c\")])"},
     {"\\sqrt[3]{x}", "Command(\"sqrt\", [Number(\"3\")], [Symbol(\"x\")])"},
     {"\\sqrt[]{x}", "Command(\"sqrt\", [Empty], [Symbol(\"x\")])"},
     {"\\sqrt{x}[3]", "Sequence[Command(\"sqrt\", [], [Symbol(\"x\")]), Brackets(Number(\"3\"))]"},
@@ -114,20 +118,25 @@ const Case kCases[] = {
     {"\\sum_{i=1}^{n} {i^2}",
      "SubSup(Command(\"sum\", [], [Superscript(Symbol(\"i\"), Number(\"2\"))]), "
      "Group(Infix(Equals, Symbol(\"i\"), Number(\"1\"))), Group(Symbol(\"n\")))"},
-    {"\\sum^n_1 {k} x", "Sequence[SubSup(Command(\"sum\", [], [Symbol(\"k\")]), Number(\"1\"), "
-                         "Symbol(\"n\")), Symbol(\"x\")]"},
+    {"\\sum^n_1 {k} x",
+     "Sequence[SubSup(Command(\"sum\", [], [Symbol(\"k\")]), Number(\"1\"), "
+     "Symbol(\"n\")), Symbol(\"x\")]"},
     {"\\sum[a]", "Command(\"sum\", [Symbol(\"a\")], [])"},
     {"\\sum[a]{b}", "Command(\"sum\", [], [Symbol(\"b\")])"},
     {"\\sum{a}{b}", "Sequence[Command(\"sum\", [], [Symbol(\"a\")]), Group(Symbol(\"b\"))]"},
-    {"\\int_0^1 x dx", "Sequence[SubSup(Command(\"int\", [], []), Number(\"0\"), Number(\"1\")), "
-                       "Symbol(\"x\"), Symbol(\"d\"), Symbol(\"x\")]"},
-    {"\\int_0^1 {f}", "SubSup(Command(\"int\", [], [Symbol(\"f\")]), Number(\"0\"), Number(\"1\"))"},
+    {"\\int_0^1 x dx",
+     "Sequence[SubSup(Command(\"int\", [], []), Number(\"0\"), Number(\"1\")), "
+     "Symbol(\"x\"), Symbol(\"d\"), Symbol(\"x\")]"},
+    {"\\int_0^1 {f}",
+     "SubSup(Command(\"int\", [], [Symbol(\"f\")]), Number(\"0\"), Number(\"1\"))"},
     {"\\lim_{x\\to 0} f",
      "Sequence[Subscript(Command(\"lim\", [], []), Group(Sequence[Symbol(\"x\"), "
      "Command(\"to\", [], []), Number(\"0\")])), Symbol(\"f\")]"},
     {"\\lim{x}", "Sequence[Command(\"lim\", [], []), Group(Symbol(\"x\"))]"},
-    {"{\\sum}_i{x}", "Sequence[Subscript(Group(Command(\"sum\", [], [])), Symbol(\"i\")), Group(Symbol(\"x\"))]"},
-    {"\\prod_i{x}", "Sequence[Subscript(Command(\"prod\", [], []), Symbol(\"i\")), Group(Symbol(\"x\"))]"},
+    {"{\\sum}_i{x}",
+     "Sequence[Subscript(Group(Command(\"sum\", [], [])), Symbol(\"i\")), Group(Symbol(\"x\"))]"},
+    {"\\prod_i{x}",
+     "Sequence[Subscript(Command(\"prod\", [], []), Symbol(\"i\")), Group(Symbol(\"x\"))]"},
 
     // \left … \right.
     {"\\left( x \\right)", "Delimited('(', ')', Symbol(\"x\"))"},
@@ -138,7 +147,8 @@ const Case kCases[] = {
     {"\\left\\| x \\right\\|", "Delimited('|', '|', Symbol(\"x\"))"},
     {"\\left| x \\right\\|", "Delimited('|', '|', Symbol(\"x\"))"},
     {"\\left( \\right)", "Delimited('(', ')', Empty)"},
-    {"\\left( \\left[ a \\right] \\right)", "Delimited('(', ')', Delimited('[', ']', Symbol(\"a\")))"},
+    {"\\left( \\left[ a \\right] \\right)",
+     "Delimited('(', ')', Delimited('[', ']', Symbol(\"a\")))"},
     {"\\left(a\\right)b", "Sequence[Delimited('(', ')', Symbol(\"a\")), Symbol(\"b\")]"},
     {"\\left(a } b\\right)", "Delimited('(', ')', Symbol(\"a\"))"},
     {"\\left(a\\right)^2", "Superscript(Delimited('(', ')', Symbol(\"a\")), Number(\"2\"))"},
@@ -146,7 +156,8 @@ const Case kCases[] = {
     // Environments.
     {"\\begin{matrix} a & b \\\\ c & d \\end{matrix}",
      "Matrix(\"matrix\", [[Symbol(\"a\"), Symbol(\"b\")], [Symbol(\"c\"), Symbol(\"d\")]])"},
-    {"\\begin{pmatrix} a & & b \\end{pmatrix}", "Matrix(\"pmatrix\", [[Symbol(\"a\"), Empty, Symbol(\"b\")]])"},
+    {"\\begin{pmatrix} a & & b \\end{pmatrix}",
+     "Matrix(\"pmatrix\", [[Symbol(\"a\"), Empty, Symbol(\"b\")]])"},
     {"\\begin{bmatrix} a \\\\ \\end{bmatrix}", "Matrix(\"bmatrix\", [[Symbol(\"a\")]])"},
     {"\\begin{matrix} a & \\end{matrix}", "Matrix(\"matrix\", [[Symbol(\"a\")]])"},
     {"\\begin{matrix} & \\end{matrix}", "Matrix(\"matrix\", [[Empty]])"},
@@ -156,12 +167,16 @@ const Case kCases[] = {
     {"\\begin{matrix} {a & b} \\end{matrix}",
      "Matrix(\"matrix\", [[Group(Sequence[Symbol(\"a\"), Symbol(\"&\"), Symbol(\"b\")])]])"},
     {"\\begin{matrix} \\left( a & b \\right) \\end{matrix}",
-     "Matrix(\"matrix\", [[Delimited('(', ')', Sequence[Symbol(\"a\"), Symbol(\"&\"), Symbol(\"b\")])]])"},
-    {"\\begin{matrix} \\left| a & b \\right| \\end{matrix}", "error: unclosed \\left ... \\right pair"},
+     "Matrix(\"matrix\", [[Delimited('(', ')', Sequence[Symbol(\"a\"), Symbol(\"&\"), "
+     "Symbol(\"b\")])]])"},
+    {"\\begin{matrix} \\left| a & b \\right| \\end{matrix}",
+     "error: unclosed \\left ... \\right pair"},
     {"\\begin{matrix} \\begin{matrix} a & b \\end{matrix} & c \\end{matrix}",
      "Matrix(\"matrix\", [[Matrix(\"matrix\", [[Symbol(\"a\"), Symbol(\"b\")]]), Symbol(\"c\")]])"},
-    {"\\begin{matrix} a } b & c \\end{matrix}", "Matrix(\"matrix\", [[Symbol(\"a\"), Symbol(\"c\")]])"},
-    {"\\begin{matrix} a ] & b \\end{matrix}", "Matrix(\"matrix\", [[Symbol(\"a\"), Symbol(\"b\")]])"},
+    {"\\begin{matrix} a } b & c \\end{matrix}",
+     "Matrix(\"matrix\", [[Symbol(\"a\"), Symbol(\"c\")]])"},
+    {"\\begin{matrix} a ] & b \\end{matrix}",
+     "Matrix(\"matrix\", [[Symbol(\"a\"), Symbol(\"b\")]])"},
     {"\\begin {matrix} a \\end {matrix}", "Matrix(\"matrix\", [[Symbol(\"a\")]])"},
 
     // Messages: position and end of input.
@@ -203,9 +218,11 @@ const Case kCases[] = {
     {"\\left( \\left( x \\right)", "error: unclosed \\left ... \\right pair"},
     {"\\left( x \\right", "error: expected a delimiter after \\right"},
     {"\\left( x \\right.", "error: expected a delimiter after \\right"},
-    {"\\left) x \\right(", "error: internal error: entered unreachable code: unsupported left delimiter"},
+    {"\\left) x \\right(",
+     "error: internal error: entered unreachable code: unsupported left delimiter"},
     {"\\left] x \\right.", "error: expected a delimiter after \\right"},
-    {"\\left\\} x \\right\\}", "error: internal error: entered unreachable code: unsupported left delimiter"},
+    {"\\left\\} x \\right\\}",
+     "error: internal error: entered unreachable code: unsupported left delimiter"},
     {"\\left(a\\right]", "error: mismatched delimiters: \\left( and \\right]"},
     {"\\left\\{ a \\right)", "error: mismatched delimiters: \\left{ and \\right)"},
     {"\\left| a \\right)", "error: mismatched delimiters: \\left| and \\right)"},
@@ -232,8 +249,10 @@ const Case kCases[] = {
     {"\\begin{matrix} a \\end{}", "error: mismatched \\begin{matrix} and \\end{}"},
     {"\\begin{matrix} a \\end{matrix", "error: unexpected eof"},
     {"\\begin{matrix} a & b^ \\end{matrix}", "error: Unexpected token at position 2: None"},
-    {"\\begin{matrix} a \\\\ {b \\end{matrix}", "error: expected RBrace but reached end of input near 'trix}'"},
-    {"\\begin{matrix} {a \\end{pmatrix}", "error: expected RBrace but reached end of input near 'trix}'"},
+    {"\\begin{matrix} a \\\\ {b \\end{matrix}",
+     "error: expected RBrace but reached end of input near 'trix}'"},
+    {"\\begin{matrix} {a \\end{pmatrix}",
+     "error: expected RBrace but reached end of input near 'trix}'"},
 };
 
 }  // namespace

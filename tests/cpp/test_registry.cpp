@@ -39,7 +39,8 @@ const Answers kAnswers[] = {
 // A glyph that records the depth it is drawn at and counts its destructions.
 class Probe final : public GlyphKind<1, false, false> {
  public:
-  Probe(std::vector<std::size_t>& depths, int& destroyed) : depths_(depths), destroyed_(destroyed) {}
+  Probe(std::vector<std::size_t>& depths, int& destroyed)
+      : depths_(depths), destroyed_(destroyed) {}
   ~Probe() override { ++destroyed_; }
   std::string describe() const override { return "Probe"; }
   Result<RenderNode> render(std::span<const RenderNode> args, std::span<const RenderNode>,
@@ -91,7 +92,8 @@ void replacement(Suite& s) {
   s.eq(destroyed, 1, "destroyed exactly once");
 }
 
-// render_macro renders the mandatory arguments, then the optional one, and stops at the first error.
+// render_macro renders the mandatory arguments, then the optional one, and stops at the first
+// error.
 void macro_order(Suite& s) {
   std::string seen;
   auto record = [&](const Expr& expr, RenderCtx&) -> Result<RenderNode> {
@@ -144,7 +146,8 @@ void depth(Suite& s) {
   auto failing_tree = Parser(*failing_tokens, failing, symbols).parse_expr();
   RenderCtx failing_ctx;
   auto error = render(*failing_tree, symbols, failing_ctx);
-  s.eq(error ? std::string("no error") : error.error().message, "matrix rows have different lengths");
+  s.eq(error ? std::string("no error") : error.error().message,
+       "matrix rows have different lengths");
   s.eq(failing_ctx.depth, std::size_t{0}, "restored after an error");
 }
 
