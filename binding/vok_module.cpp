@@ -145,19 +145,27 @@ PyObject* render_checked(PyObject* const* args, Py_ssize_t nargs, PyObject* kwna
   std::string_view text;
   if (!borrow_text(input, text)) return nullptr;
 
-  auto picture = vok::render(text);
-  if (!picture) {
-    const std::string& message = picture.error().message;
+  // The picture arrives as UTF-32 straight from the core's arena; wchar_t is UTF-32 here, so the
+  // interpreter copies it without decoding.
+  static_assert(sizeof(wchar_t) == sizeof(char32_t));
+  PyObject* result = nullptr;
+  const auto make_str = [](std::u32string_view picture, void* context) {
+    static constexpr wchar_t kNothing[1] = {};
+    const auto* chars = picture.empty() ? kNothing : reinterpret_cast<const wchar_t*>(picture.data());
+    *static_cast<PyObject**>(context) =
+        PyUnicode_FromWideChar(chars, static_cast<Py_ssize_t>(picture.size()));
+  };
+  auto rendered = vok::render_utf32(text, make_str, &result);
+  if (!rendered) {
+    const std::string& message = rendered.error().message;
     Ref value = Ref::steal(
         PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
     if (value) PyErr_SetObject(PyExc_ValueError, value.get());
     return nullptr;
   }
-  PyObject* result =
-      PyUnicode_FromStringAndSize(picture->data(), static_cast<Py_ssize_t>(picture->size()));
   if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
-    PyErr_Clear();  // the core wrote text the interpreter refuses: a broken invariant
-    raise_panic("vok: the picture is not valid UTF-8");
+    PyErr_Clear();  // the core drew a character the interpreter refuses: a broken invariant
+    raise_panic("vok: the picture holds a character that is not a Unicode scalar value");
   }
   return result;
 }

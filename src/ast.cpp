@@ -1,24 +1,14 @@
-// Tree destruction and printing.
+// Boxing nodes into the arena, and printing trees.
 #include "ast.hpp"
 
+#include <vector>
+
+#include "arena.hpp"
 #include "unicode.hpp"
 
 namespace vok {
 
-Infix::Infix(Box lhs, Box rhs, BinOp op) noexcept
-    : lhs(std::move(lhs)), rhs(std::move(rhs)), op(op) {}
-
-Infix::~Infix() {
-  // A chain a+b+c+… nests to the left as deep as it is long. Detach each left child before its
-  // parent dies, so that no destructor recurses more than one level into the spine.
-  Box next = std::move(lhs);
-  while (next) {
-    auto* chain = std::get_if<Infix>(next.get());
-    if (chain == nullptr) break;
-    Box after = std::move(chain->lhs);
-    next = std::move(after);
-  }
-}
+Box box(const Expr& expr) { return current_arena().make<Expr>(expr); }
 
 namespace {
 
@@ -33,7 +23,7 @@ class Printer {
   }
 
  private:
-  void quoted(const std::string& text) {
+  void quoted(std::string_view text) {
     out += '"';
     out += text;
     out += '"';
@@ -62,13 +52,13 @@ class Printer {
   void visit(const Number& n) { out += "Number(", quoted(n.text), out += ')'; }
   void visit(const Escape& n) { out += "Escape(", quoted(n.text), out += ')'; }
   void visit(const Empty&) { out += "Empty"; }
-  void visit(const Group& n) { call("Group", {n.inner.get()}); }
-  void visit(const Parens& n) { call("Parens", {n.inner.get()}); }
-  void visit(const Brackets& n) { call("Brackets", {n.inner.get()}); }
-  void visit(const Negate& n) { call("Negate", {n.inner.get()}); }
-  void visit(const Superscript& n) { call("Superscript", {n.base.get(), n.sup.get()}); }
-  void visit(const Subscript& n) { call("Subscript", {n.base.get(), n.sub.get()}); }
-  void visit(const SubSup& n) { call("SubSup", {n.base.get(), n.sub.get(), n.sup.get()}); }
+  void visit(const Group& n) { call("Group", {n.inner}); }
+  void visit(const Parens& n) { call("Parens", {n.inner}); }
+  void visit(const Brackets& n) { call("Brackets", {n.inner}); }
+  void visit(const Negate& n) { call("Negate", {n.inner}); }
+  void visit(const Superscript& n) { call("Superscript", {n.base, n.sup}); }
+  void visit(const Subscript& n) { call("Subscript", {n.base, n.sub}); }
+  void visit(const SubSup& n) { call("SubSup", {n.base, n.sub, n.sup}); }
   void visit(const Delimited& n) {
     out += "Delimited('";
     append_utf8(out, n.open);
@@ -106,7 +96,7 @@ class Printer {
     // Walk the left spine iteratively: open every Infix, print the innermost left operand, then
     // close them from the inside out with their right operands.
     std::vector<const Infix*> spine{&n};
-    while (const auto* inner = std::get_if<Infix>(spine.back()->lhs.get())) spine.push_back(inner);
+    while (const auto* inner = std::get_if<Infix>(spine.back()->lhs)) spine.push_back(inner);
     for (const Infix* link : spine) {
       out += "Infix(";
       out += kOpNames[static_cast<int>(link->op)];

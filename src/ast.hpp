@@ -1,33 +1,35 @@
 // The expression tree of one formula: a closed sum of 17 node kinds.
 //
-// Every child is owned by its parent alone (a heap box for a single child, a vector for lists) and
-// every string is an owned copy of token text, so a tree refers to nothing outside itself. The
-// parser builds it bottom-up; the renderer reads it. Trees are bounded in depth by the parser's
-// nesting guard, except for the left spine of an infix chain, which may be as long as the formula:
-// that spine is destroyed and printed iteratively.
+// Nodes live in the arena of the render call (see arena.hpp): every child is referred to by its
+// parent alone, through a pointer or a span, and dies with the arena, so a tree is never destroyed
+// node by node and its depth costs nothing when the call ends. Texts are views of the input, which
+// outlives the call. The parser builds a tree bottom-up; the renderer only reads it. Trees are
+// bounded in depth by the parser's nesting guard, except for the left spine of an infix chain,
+// which may be as long as the formula: that spine is walked in loops, never recursively.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <variant>
-#include <vector>
 
 namespace vok {
 
 struct Expr;
-using Box = std::unique_ptr<Expr>;
-using ExprList = std::vector<Expr>;
+class Glyph;
+using Box = const Expr*;                  // a single child, never null
+using ExprList = std::span<const Expr>;  // an ordered list of children
 
 // The four infix operators, all of equal precedence and left-associative.
 enum class BinOp : std::uint8_t { Plus, Minus, Equals, Times };
 
 struct Symbol {  // one character drawn as is: an identifier or a punctuation atom
-  std::string text;
+  std::string_view text;
 };
 struct Number {  // a run of ASCII digits
-  std::string text;
+  std::string_view text;
 };
 struct Group {  // a braced group, drawn without braces
   Box inner;
@@ -47,7 +49,8 @@ struct Negate {  // unary minus in front of one atom
   Box inner;
 };
 struct Command {  // \name with its optional and mandatory arguments; "|" for a pair of bars
-  std::string name;
+  std::string_view name;
+  const Glyph* glyph;  // the registry's glyph for the name, looked up once; null if unknown
   ExprList optional;
   ExprList args;
 };
@@ -72,34 +75,31 @@ struct Infix {  // lhs op rhs; chains are left-deep
   Box lhs;
   Box rhs;
   BinOp op;
-
-  Infix(Box lhs, Box rhs, BinOp op) noexcept;
-  Infix(Infix&&) noexcept = default;
-  Infix& operator=(Infix&&) noexcept = default;
-  ~Infix();  // unlinks the left spine one node at a time
 };
 struct Sequence {  // juxtaposition of at least two items, drawn side by side
   ExprList items;
 };
 struct Escape {  // the character after a backslash that is not a letter
-  std::string text;
+  std::string_view text;
 };
 struct Empty {};  // nothing: an empty group, cell or range
 struct Matrix {   // a matrix environment ("matrix", "pmatrix" or "bmatrix") and its cells
-  std::string env;
-  std::vector<ExprList> rows;
+  std::string_view env;
+  std::span<const ExprList> rows;
 };
 
-using ExprVariant =
-    std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command, Superscript,
-                 Subscript, SubSup, Primes, Infix, Sequence, Escape, Empty, Matrix>;
+using ExprVariant = std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command,
+                                 Superscript, Subscript, SubSup, Primes, Infix, Sequence, Escape,
+                                 Empty, Matrix>;
 
 struct Expr : ExprVariant {
   using ExprVariant::ExprVariant;
 };
 
-// Moves a node into a new box.
-[[nodiscard]] inline Box box(Expr expr) { return std::make_unique<Expr>(std::move(expr)); }
+static_assert(std::is_trivially_destructible_v<Expr>, "tree nodes die with their arena");
+
+// A copy of `expr` in the current arena.
+[[nodiscard]] Box box(const Expr& expr);
 
 // The tree in one line, for tests and debugging: Sequence[Symbol("a"), Symbol("b")],
 // Infix(Plus, Symbol("a"), Empty), Command("frac", [], [Number("1"), Number("2")]).

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
+#include "arena.hpp"
 #include "unicode.hpp"
 
 namespace vok {
@@ -24,17 +27,17 @@ std::string quoted_char(char32_t ch) {
   return text + "'";
 }
 
-// Renders every expression of `exprs` in order into `out`; the first error ends it.
-Result<std::vector<RenderNode>> render_all(const ExprList& exprs, RenderCtx& ctx,
-                                           RenderArg render_arg) {
-  std::vector<RenderNode> out;
-  out.reserve(exprs.size());
-  for (const Expr& expr : exprs) {
-    auto block = render_arg(expr, ctx);
+// Renders every expression of `exprs` in order; the first error ends it.
+Result<std::span<const RenderNode>> render_all(ExprList exprs, RenderCtx& ctx,
+                                               RenderArg render_arg) {
+  if (exprs.empty()) return std::span<const RenderNode>();
+  RenderNode* out = current_arena().allocate_array<RenderNode>(exprs.size());
+  for (std::size_t i = 0; i < exprs.size(); ++i) {
+    auto block = render_arg(exprs[i], ctx);
     if (!block) return std::unexpected(std::move(block.error()));
-    out.push_back(std::move(*block));
+    new (out + i) RenderNode(*block);
   }
-  return out;
+  return std::span<const RenderNode>(out, exprs.size());
 }
 
 // The three fixed rows of the small big-operator signs.
@@ -42,8 +45,8 @@ constexpr char32_t kHeavy = U'━';
 
 }  // namespace
 
-Result<RenderNode> Glyph::render_macro(const ExprList& args, const ExprList& optional,
-                                       RenderCtx& ctx, RenderArg render_arg) const {
+Result<RenderNode> Glyph::render_macro(ExprList args, ExprList optional, RenderCtx& ctx,
+                                       RenderArg render_arg) const {
   auto rendered_args = render_all(args, ctx, render_arg);
   if (!rendered_args) return std::unexpected(std::move(rendered_args.error()));
   auto rendered_optional = render_all(optional, ctx, render_arg);
@@ -160,8 +163,10 @@ std::string AlphabetGlyph::describe() const {
 
 Result<RenderNode> AlphabetGlyph::render(std::span<const RenderNode> args,
                                          std::span<const RenderNode>, const RenderCtx&) const {
-  RenderNode styled = arg(args, 0);
-  for (char32_t& cell : styled.cells) cell = map_(cell);
+  const RenderNode& body = arg(args, 0);
+  auto styled = RenderNode::blank(body.width, body.height, body.baseline);
+  if (!styled) return styled;
+  std::ranges::transform(body.cell_span(), styled->cells, map_);
   return styled;
 }
 
@@ -232,18 +237,47 @@ char32_t to_upright(char32_t ch) noexcept { return ch; }
 
 // ---- registry ----
 
+namespace {
+
+// FNV-1a: command names are a few ASCII letters, so a short byte-wise hash is both fast and
+// well spread.
+std::size_t hash_name(std::string_view name) noexcept {
+  std::uint32_t hash = 2166136261u;
+  for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return hash;
+}
+
+}  // namespace
+
+SymbolRegistry::SymbolRegistry() : slots_(16) {}
+
+std::size_t SymbolRegistry::find(std::string_view name, std::size_t hash) const noexcept {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = hash & mask;
+  while (slots_[i].glyph && (slots_[i].hash != hash || slots_[i].name != name)) i = (i + 1) & mask;
+  return i;
+}
+
+void SymbolRegistry::grow() {
+  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(slots_.size() * 2));
+  for (Slot& slot : old)
+    if (slot.glyph) slots_[find(slot.name, slot.hash)] = std::move(slot);
+}
+
 void SymbolRegistry::register_glyph(std::string_view name, std::unique_ptr<Glyph> glyph) {
-  auto found = glyphs_.find(name);
-  if (found != glyphs_.end()) {
-    found->second = std::move(glyph);
-  } else {
-    glyphs_.emplace(std::string(name), std::move(glyph));
+  if ((size_ + 1) * 2 > slots_.size()) grow();
+  const std::size_t hash = hash_name(name);
+  Slot& slot = slots_[find(name, hash)];
+  if (!slot.glyph) {
+    slot.name = name;
+    slot.hash = hash;
+    ++size_;
   }
+  slot.glyph = std::move(glyph);
 }
 
 const Glyph* SymbolRegistry::get(std::string_view name) const noexcept {
-  auto found = glyphs_.find(name);
-  return found == glyphs_.end() ? nullptr : found->second.get();
+  return slots_[find(name, hash_name(name))].glyph.get();
 }
 
 }  // namespace vok

@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "ast.hpp"
 #include "error.hpp"
@@ -60,8 +60,8 @@ class Glyph {
 
   // Renders the mandatory arguments, then the optional one, through `render_arg` (the first error
   // ends the call), then draws. The same for every kind.
-  [[nodiscard]] Result<RenderNode> render_macro(const ExprList& args, const ExprList& optional,
-                                                RenderCtx& ctx, RenderArg render_arg) const;
+  [[nodiscard]] Result<RenderNode> render_macro(ExprList args, ExprList optional, RenderCtx& ctx,
+                                                RenderArg render_arg) const;
 
   // The kind's drawing from finished blocks. Fails only when the picture is too large.
   [[nodiscard]] virtual Result<RenderNode> render(std::span<const RenderNode> args,
@@ -208,23 +208,29 @@ class TextGlyph final : public GlyphKind<0, false, false> {
 
 // ---- the registry ----
 
-// Command names (without the backslash, case-sensitive) to their glyphs.
+// Command names (without the backslash, case-sensitive) to their glyphs: an open-addressing
+// table with a short hash of the name, since lookups happen for every command of every formula.
 class SymbolRegistry {
  public:
+  SymbolRegistry();
   // Adds or replaces the glyph of `name`; a replaced glyph is destroyed.
   void register_glyph(std::string_view name, std::unique_ptr<Glyph> glyph);
   // The glyph of `name`, or nullptr.
   [[nodiscard]] const Glyph* get(std::string_view name) const noexcept;
-  [[nodiscard]] std::size_t size() const noexcept { return glyphs_.size(); }
+  [[nodiscard]] std::size_t size() const noexcept { return size_; }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const noexcept {
-      return std::hash<std::string_view>{}(name);
-    }
+  struct Slot {
+    std::string name;
+    std::unique_ptr<Glyph> glyph;  // null: the slot is free
+    std::size_t hash = 0;
   };
-  std::unordered_map<std::string, std::unique_ptr<Glyph>, Hash, std::equal_to<>> glyphs_;
+  // The slot holding `name`, or the free slot where it would go.
+  [[nodiscard]] std::size_t find(std::string_view name, std::size_t hash) const noexcept;
+  void grow();
+
+  std::vector<Slot> slots_;  // a power of two in size, at most half full
+  std::size_t size_ = 0;
 };
 
 }  // namespace vok

@@ -3,29 +3,47 @@
 
 #include <algorithm>
 
+#include "arena.hpp"
 #include "unicode.hpp"
 
 namespace vok {
 
-Result<RenderNode> RenderNode::blank(std::size_t width, std::size_t height, std::size_t baseline) {
+namespace {
+
+// A block whose cells the caller writes in full; the one place that checks the size limit.
+Result<RenderNode> allocate(std::size_t width, std::size_t height, std::size_t baseline) {
   const std::size_t w = std::max<std::size_t>(width, 1);
   const std::size_t h = std::max<std::size_t>(height, 1);
   if (w > kMaxCells || h > kMaxCells / w) return fail(std::string(message::kTooLarge));
   RenderNode node;
-  node.cells.assign(width * height, U' ');
+  if (width != 0 && height != 0) node.cells = current_arena().allocate_array<char32_t>(width * height);
   node.width = width;
   node.height = height;
   node.baseline = baseline;
   return node;
 }
 
+}  // namespace
+
+Result<RenderNode> RenderNode::blank(std::size_t width, std::size_t height, std::size_t baseline) {
+  auto node = allocate(width, height, baseline);
+  if (node) std::fill_n(node->cells, width * height, U' ');
+  return node;
+}
+
 Result<RenderNode> RenderNode::row(std::string_view utf8) {
+  // Most texts are ASCII: one byte, one cell.
+  if (std::ranges::all_of(utf8, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    auto node = allocate(utf8.size(), 1, 0);
+    if (node) std::ranges::copy(utf8, node->cells);
+    return node;
+  }
   std::size_t count = 0;
   for (std::size_t i = 0; i < utf8.size(); ++count) {
     const std::size_t length = decode_utf8(utf8, i).length;
     i += length == 0 ? 1 : length;
   }
-  auto node = blank(count, 1, 0);
+  auto node = allocate(count, 1, 0);
   if (!node) return node;
   std::size_t c = 0;
   for (std::size_t i = 0; i < utf8.size(); ++c) {
@@ -39,8 +57,8 @@ Result<RenderNode> RenderNode::row(std::string_view utf8) {
 void RenderNode::blit(const RenderNode& source, std::size_t x, std::size_t y) noexcept {
   if (source.width == 0) return;
   for (std::size_t r = 0; r < source.height && y + r < height; ++r) {
-    const char32_t* from = source.cells.data() + r * source.width;
-    std::copy(from, from + source.width, cells.data() + (y + r) * width + x);
+    const char32_t* from = source.cells + r * source.width;
+    std::copy(from, from + source.width, cells + (y + r) * width + x);
   }
 }
 
@@ -74,7 +92,7 @@ Result<RenderNode> RenderNode::vstack(const RenderNode& top, const RenderNode& b
   if (!result) return result;
   result->blit(top, pad + (w - top.width) / 2, h - top.height);
   result->blit(bottom, pad + (w - bottom.width) / 2, h + 1);
-  std::fill_n(result->cells.begin() + static_cast<std::ptrdiff_t>(h * result->width), result->width,
+  std::fill_n(result->cells + h * result->width, result->width,
               rule);
   return result;
 }

@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <span>
 #include <string_view>
-#include <vector>
 
 #include "error.hpp"
 
@@ -24,7 +23,8 @@ namespace vok {
 inline constexpr std::size_t kMaxCells = std::size_t{1} << 24;
 
 struct RenderNode {
-  std::vector<char32_t> cells;  // exactly width × height, row-major; blanks hold U+0020
+  char32_t* cells = nullptr;  // width × height cells, row-major, in the call's arena; blanks
+                              // hold U+0020
   std::size_t width = 0;
   std::size_t height = 0;
   std::size_t baseline = 0;  // normally a row; the empty block, and a few blocks grown from it,
@@ -92,8 +92,8 @@ struct RenderNode {
   // The cells of a matrix environment in equal-width columns and evenly pitched rows, enclosed in
   // the environment's delimiters; fails only on an unknown environment name. Every row has as many
   // cells as the first (the caller checks).
-  [[nodiscard]] static Result<RenderNode> matrix(std::string_view env,
-                                                 std::span<const std::vector<RenderNode>> rows);
+  [[nodiscard]] static Result<RenderNode> matrix(
+      std::string_view env, std::span<const std::span<const RenderNode>> rows);
 
   // Copies `source` so that its top-left cell lands at column x, row y; rows past the last row of
   // this block are dropped. Callers keep x + source.width within this block's width.
@@ -103,6 +103,8 @@ struct RenderNode {
   [[nodiscard]] char32_t at(std::size_t r, std::size_t c) const noexcept {
     return cells[r * width + c];
   }
+  // All cells, row after row.
+  [[nodiscard]] std::span<char32_t> cell_span() const noexcept { return {cells, width * height}; }
   // Rows below the baseline (0 when the baseline is on or past the last row).
   [[nodiscard]] std::size_t descent() const noexcept {
     return baseline < height ? height - baseline : 0;

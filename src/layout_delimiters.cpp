@@ -93,7 +93,7 @@ Result<RenderNode> RenderNode::sqrt_inner(const RenderNode& inner) {
   if (!result) return result;
   // The overbar starts one column before the content, at the corner over the stroke.
   result->at(0, 1) = U'┌';
-  std::fill_n(result->cells.begin() + 2, inner.width + 1, U'─');
+  std::fill_n(result->cells + 2, inner.width + 1, U'─');
   result->blit(inner, 3, 1);
   for (std::size_t r = 1; r <= inner.height; ++r) result->at(r, 1) = U'│';
   // The foot goes on the last row, which is the corner's own row when there is no content.
@@ -107,7 +107,7 @@ Result<RenderNode> RenderNode::accent(const RenderNode& inner, char32_t mark, bo
   auto result = blank(width, add_sat(inner.height, 1), add_sat(inner.baseline, 1));
   if (!result) return result;
   if (stretch) {
-    std::fill_n(result->cells.begin(), width, mark);
+    std::fill_n(result->cells, width, mark);
   } else {
     result->at(0, width / 2) = mark;  // on an even width, the right one of the middle columns
   }

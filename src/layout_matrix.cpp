@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 
+#include "arena.hpp"
 #include "layout.hpp"
 
 namespace vok {
@@ -33,19 +34,20 @@ struct RowExtent {
 }  // namespace
 
 Result<RenderNode> RenderNode::matrix(std::string_view env,
-                                      std::span<const std::vector<RenderNode>> rows) {
+                                      std::span<const std::span<const RenderNode>> rows) {
   const auto found = std::ranges::find(kEnvironments, env, &Environment::name);
   if (found == kEnvironments.end()) return fail(message::unknown_environment(env));
   if (rows.empty() || rows.front().empty()) return empty();
 
   // Rows are cut to the first row's length, so a ragged body cannot write past the grid.
   const std::size_t columns = rows.front().size();
-  const auto cells_of = [&](const std::vector<RenderNode>& row) {
-    return std::span(row).first(std::min(row.size(), columns));
+  const auto cells_of = [&](std::span<const RenderNode> row) {
+    return row.first(std::min(row.size(), columns));
   };
 
   std::size_t cell_width = 0, tallest = 1;  // a body of empty cells still gets its rows
-  std::vector<RowExtent> extents(rows.size());
+  RowExtent* extents = current_arena().allocate_array<RowExtent>(rows.size());
+  std::uninitialized_fill_n(extents, rows.size(), RowExtent{});
   for (std::size_t k = 0; k < rows.size(); ++k) {
     for (const RenderNode& cell : cells_of(rows[k])) {
       cell_width = std::max(cell_width, cell.width);

@@ -74,7 +74,7 @@ char32_t lookup(const std::array<CharMap, N>& table, char32_t ch) noexcept {
 template <std::size_t N>
 bool is_compact(const RenderNode& script, const std::array<CharMap, N>& table) noexcept {
   return script.height == 1 &&
-         std::ranges::all_of(script.cells, [&](char32_t ch) { return lookup(table, ch) != U'\0'; });
+         std::ranges::all_of(script.cell_span(), [&](char32_t ch) { return lookup(table, ch) != U'\0'; });
 }
 
 // `base` with the converted row of `script` written into row `row` after its last column. A script
@@ -145,9 +145,7 @@ Result<RenderNode> RenderNode::prime_suffix(const RenderNode& base, std::size_t 
   auto result = blank(add_sat(base.width, count), height, base.baseline);
   if (!result) return result;
   result->blit(base, 0, 0);
-  std::fill_n(result->cells.begin() +
-                  static_cast<std::ptrdiff_t>(base.baseline * result->width + base.width),
-              count, U'\'');
+  std::fill_n(result->cells + base.baseline * result->width + base.width, count, U'\'');
   return result;
 }
 

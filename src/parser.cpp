@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "arena.hpp"
 #include "unicode.hpp"
 
 namespace vok {
@@ -102,8 +103,8 @@ constexpr char32_t partner_of(char32_t open) noexcept {
   }
 }
 
-bool is_command(const Lexeme& lexeme, std::string_view name) noexcept {
-  return lexeme.token.kind == Tk::Command && lexeme.token.text == name;
+bool is_command(const Lexeme& lexeme, std::string_view input, std::string_view name) noexcept {
+  return lexeme.kind == Tk::Command && lexeme.token(input).text == name;
 }
 
 std::string utf8(char32_t ch) {
@@ -114,13 +115,14 @@ std::string utf8(char32_t ch) {
 
 // The index of the command `close` that matches an already consumed `open`, counting nested
 // pairs, or nullopt when the range ends first.
-std::optional<std::size_t> find_closing(std::span<const Lexeme> tokens, std::size_t from,
-                                        std::string_view open, std::string_view close) {
+std::optional<std::size_t> find_closing(std::span<const Lexeme> tokens, std::string_view input,
+                                        std::size_t from, std::string_view open,
+                                        std::string_view close) {
   std::size_t nested = 0;
   for (std::size_t i = from; i < tokens.size(); ++i) {
-    if (is_command(tokens[i], open)) {
+    if (is_command(tokens[i], input, open)) {
       ++nested;
-    } else if (is_command(tokens[i], close)) {
+    } else if (is_command(tokens[i], input, close)) {
       if (nested == 0) return i;
       --nested;
     }
@@ -128,8 +130,19 @@ std::optional<std::size_t> find_closing(std::span<const Lexeme> tokens, std::siz
   return std::nullopt;
 }
 
-bool is_environment(std::string_view name) {
-  return name == "matrix" || name == "pmatrix" || name == "bmatrix";
+// The environment's name as a constant text, or empty when it is not an environment.
+std::string_view environment(std::string_view name) {
+  for (std::string_view known : {"matrix", "pmatrix", "bmatrix"})
+    if (name == known) return known;
+  return {};
+}
+
+// A list of one more item.
+ExprList append(ExprList items, const Expr& item) {
+  Expr* out = current_arena().allocate_array<Expr>(items.size() + 1);
+  std::uninitialized_copy(items.begin(), items.end(), out);
+  new (out + items.size()) Expr(item);
+  return {out, items.size() + 1};
 }
 
 constexpr Token kRBrace{Tk::RBrace, ""};
@@ -156,9 +169,9 @@ Result<void> Parser::expect(const Token& wanted) {
   const Lexeme* found = current();
   if (found == nullptr)
     return std::unexpected(at_eof(message::expected(text_form(wanted)), input_));
-  if (!(found->token == wanted)) {
-    return fail(message::expected_got(text_form(wanted), text_form(found->token), source(*found),
-                                      found->range.start));
+  if (const Token token = found->token(input_); !(token == wanted)) {
+    return fail(message::expected_got(text_form(wanted), text_form(token), found->source(input_),
+                                      found->start));
   }
   ++pos_;
   return {};
@@ -170,33 +183,33 @@ Result<Expr> Parser::parse_expr() {
   auto left = parse_juxtapose();
   if (!left) return left;
   while (const Lexeme* next = current()) {
-    const auto op = operator_of(next->token.kind);
+    const auto op = operator_of(next->kind);
     if (!op) break;
     ++pos_;
     auto right = parse_juxtapose();
     if (!right) return right;
-    *left = Infix(box(std::move(*left)), box(std::move(*right)), *op);
+    *left = Infix{box(*left), box(*right), *op};
   }
   return left;
 }
 
 // juxtaposition: nothing | scripted { scripted }
 Result<Expr> Parser::parse_juxtapose() {
-  if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->token.kind))
+  if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->kind))
     return Expr(Empty{});
   auto first = parse_scripted();
   if (!first) return first;
-  if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->token.kind))
+  if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->kind))
     return first;
-  ExprList items;
-  items.push_back(std::move(*first));
+  ArenaVector<Expr> items;
+  items.push_back(*first);
   while (const Lexeme* next = current()) {
-    if (!is_continuation(next->token.kind)) break;
+    if (!is_continuation(next->kind)) break;
     auto item = parse_scripted();
     if (!item) return item;
-    items.push_back(std::move(*item));
+    items.push_back(*item);
   }
-  return Expr(Sequence{std::move(items)});
+  return Expr(Sequence{items.view()});
 }
 
 // scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
@@ -207,11 +220,11 @@ Result<Expr> Parser::parse_scripted() {
   std::size_t primes = 0;
   for (const Lexeme* next = current(); next != nullptr; next = current()) {
     std::optional<Expr>* script = nullptr;
-    if (next->token.kind == Tk::Caret) {
+    if (next->kind == Tk::Caret) {
       script = &sup;
-    } else if (next->token.kind == Tk::Underscore) {
+    } else if (next->kind == Tk::Underscore) {
       script = &sub;
-    } else if (next->token.kind == Tk::Prime) {
+    } else if (next->kind == Tk::Prime) {
       ++pos_;
       ++primes;
       continue;
@@ -221,25 +234,24 @@ Result<Expr> Parser::parse_scripted() {
     ++pos_;
     auto atom = parse_atom();
     if (!atom) return atom;
-    script->emplace(std::move(*atom));
+    script->emplace(*atom);
   }
 
   // A big operator takes a braced body after its scripts (dropping any optional argument).
   if (auto* command = std::get_if<Command>(&*base); command != nullptr && at(Tk::LBrace)) {
-    const Glyph* glyph = registry_.get(command->name);
+    const Glyph* glyph = command->glyph;
     if (glyph != nullptr && glyph->has_limits() && glyph->required_args() > command->args.size()) {
       auto body = parse_braced();
       if (!body) return body;
-      command->optional.clear();
-      command->args.push_back(std::move(*body));
+      command->optional = {};
+      command->args = append(command->args, *body);
     }
   }
 
-  if (primes > 0) *base = Primes{box(std::move(*base)), primes};
-  if (sup && sub)
-    return Expr(SubSup{box(std::move(*base)), box(std::move(*sub)), box(std::move(*sup))});
-  if (sup) return Expr(Superscript{box(std::move(*base)), box(std::move(*sup))});
-  if (sub) return Expr(Subscript{box(std::move(*base)), box(std::move(*sub))});
+  if (primes > 0) *base = Primes{box(*base), primes};
+  if (sup && sub) return Expr(SubSup{box(*base), box(*sub), box(*sup)});
+  if (sup) return Expr(Superscript{box(*base), box(*sup)});
+  if (sub) return Expr(Subscript{box(*base), box(*sub)});
   return base;
 }
 
@@ -270,38 +282,35 @@ Result<Expr> Parser::parse_atom_at_depth() {
     return inner;
   };
 
-  const Token& token = next->token;
+  const Token token = next->token(input_);
   switch (token.kind) {
     case Tk::LBrace: {
       auto inner = enclosed(kRBrace);
       if (!inner) return inner;
-      return Expr(Group{box(std::move(*inner))});
+      return Expr(Group{box(*inner)});
     }
     case Tk::LBracket: {
       auto inner = enclosed(kRBracket);
       if (!inner) return inner;
-      return Expr(Brackets{box(std::move(*inner))});
+      return Expr(Brackets{box(*inner)});
     }
     case Tk::LParen: {
       auto inner = enclosed(kRParen);
       if (!inner) return inner;
-      return Expr(Parens{box(std::move(*inner))});
+      return Expr(Parens{box(*inner)});
     }
     case Tk::Pipe: {
       auto inner = enclosed(kPipe);
       if (!inner) return inner;
-      ExprList args;
-      args.push_back(std::move(*inner));
-      return Expr(Command{"|", {}, std::move(args)});
+      return Expr(Command{"|", registry_.get("|"), {}, append({}, *inner)});
     }
     case Tk::Minus: {
       ++pos_;
-      if (const Lexeme* operand = current();
-          operand == nullptr || !is_atom_start(operand->token.kind))
+      if (const Lexeme* operand = current(); operand == nullptr || !is_atom_start(operand->kind))
         return Expr(Symbol{"-"});
       auto inner = parse_atom();
       if (!inner) return inner;
-      return Expr(Negate{box(std::move(*inner))});
+      return Expr(Negate{box(*inner)});
     }
     case Tk::Plus:
     case Tk::Bang:
@@ -314,16 +323,16 @@ Result<Expr> Parser::parse_atom_at_depth() {
     case Tk::Slash:
     case Tk::Ampersand:
       ++pos_;
-      return Expr(Symbol{std::string(source(*next))});
+      return Expr(Symbol{next->source(input_)});
     case Tk::Number:
       ++pos_;
-      return Expr(Number{std::string(token.text)});
+      return Expr(Number{token.text});
     case Tk::Ident:
       ++pos_;
-      return Expr(Symbol{std::string(token.text)});
+      return Expr(Symbol{token.text});
     case Tk::Escape:
       ++pos_;
-      return Expr(Escape{std::string(token.text)});
+      return Expr(Escape{token.text});
     case Tk::Command:
       ++pos_;
       if (token.text == "left") return parse_left_delimited();
@@ -342,44 +351,45 @@ Result<Expr> Parser::parse_tokens(std::span<const Lexeme> range) {
 
 // command: name [ [optional] ] { {argument} | atom }   (as many arguments as its glyph requires)
 Result<Expr> Parser::parse_command(std::string_view name) {
-  Command command{std::string(name), {}, {}};
   const Glyph* glyph = registry_.get(name);
-  if (glyph == nullptr) return Expr(std::move(command));  // unknown: no arguments
+  Command command{name, glyph, {}, {}};
+  if (glyph == nullptr) return Expr(command);  // unknown: no arguments
 
   if (glyph->has_optional() && at(Tk::LBracket)) {
     ++pos_;
     auto optional = parse_expr();
     if (!optional) return optional;
     if (auto closed = expect(kRBracket); !closed) return std::unexpected(std::move(closed.error()));
-    command.optional.push_back(std::move(*optional));
+    command.optional = append({}, *optional);
   }
-  if (glyph->has_limits()) return Expr(std::move(command));  // the body comes after the scripts
+  if (glyph->has_limits()) return Expr(command);  // the body comes after the scripts
 
   const std::size_t required = glyph->required_args();
-  command.args.reserve(required);
+  Expr* args = current_arena().allocate_array<Expr>(required);
   for (std::size_t i = 0; i < required; ++i) {
     auto argument = at(Tk::LBrace) ? parse_braced() : parse_atom();
     if (!argument) return argument;
-    command.args.push_back(std::move(*argument));
+    new (args + i) Expr(*argument);
   }
-  return Expr(std::move(command));
+  command.args = {args, required};
+  return Expr(command);
 }
 
 // \left X … \right Y, with the position just after \left
 Result<Expr> Parser::parse_left_delimited() {
   const Lexeme* opening = current();
-  const char32_t open = opening == nullptr ? 0 : delimiter_of(opening->token);
+  const char32_t open = opening == nullptr ? 0 : delimiter_of(opening->token(input_));
   if (open == 0) return fail(std::string(message::kDelimiterAfterLeft));
   ++pos_;
 
   const std::size_t start = pos_;
-  const auto match = find_closing(tokens_, start, "left", "right");
+  const auto match = find_closing(tokens_, input_, start, "left", "right");
   if (!match) return fail(std::string(message::kUnclosedLeft));
   const std::size_t m = *match;
-  if (tokens_[m].token.kind != Tk::Command) return fail(std::string(message::kMissingRight));
-  if (tokens_[m].token.text != "right") return fail(std::string(message::kMismatchedScan));
+  if (tokens_[m].kind != Tk::Command) return fail(std::string(message::kMissingRight));
+  if (!is_command(tokens_[m], input_, "right")) return fail(std::string(message::kMismatchedScan));
 
-  const char32_t close = m + 1 < tokens_.size() ? delimiter_of(tokens_[m + 1].token) : 0;
+  const char32_t close = m + 1 < tokens_.size() ? delimiter_of(tokens_[m + 1].token(input_)) : 0;
   if (close == 0) return fail(std::string(message::kDelimiterAfterRight));
   if (partner_of(open) == 0) return fail(std::string(message::kUnsupportedLeft));
   if (close != partner_of(open))
@@ -388,7 +398,7 @@ Result<Expr> Parser::parse_left_delimited() {
   auto inner = parse_tokens(tokens_.subspan(start, m - start));
   if (!inner) return inner;
   pos_ = m + 2;
-  return Expr(Delimited{box(std::move(*inner)), open, close});
+  return Expr(Delimited{box(*inner), open, close});
 }
 
 // \begin{env} body \end{env}, with the position just after \begin
@@ -397,10 +407,11 @@ Result<Expr> Parser::parse_begin() {
   auto name = parse_continuous_string(kRBrace);
   if (!name) return std::unexpected(std::move(name.error()));
   if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
-  if (!is_environment(*name)) return fail(message::unknown_environment(*name));
+  const std::string_view env = environment(*name);
+  if (env.empty()) return fail(message::unknown_environment(*name));
 
   const std::size_t start = pos_;
-  const auto match = find_closing(tokens_, start, "begin", "end");
+  const auto match = find_closing(tokens_, input_, start, "begin", "end");
   if (!match) return fail(message::unclosed_begin(*name));
   auto rows = parse_matrix_body(tokens_.subspan(start, *match - start));
   if (!rows) return std::unexpected(std::move(rows.error()));
@@ -411,30 +422,30 @@ Result<Expr> Parser::parse_begin() {
   if (!other) return std::unexpected(std::move(other.error()));
   if (*other != *name) return fail(message::mismatched_environments(*name, *other));
   if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
-  return Expr(Matrix{std::move(*name), std::move(*rows)});
+  return Expr(Matrix{env, *rows});
 }
 
 // Cells end at & and rows at \\, but only outside braces, brackets, parentheses and nested
 // environments; each cell is parsed by a sub-parser.
-Result<std::vector<ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> body) {
-  std::vector<ExprList> rows;
-  ExprList row;
+Result<std::span<const ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> body) {
+  ArenaVector<ExprList> rows;
+  ArenaVector<Expr> row;
   std::size_t cell_start = 0, depth = 0, env_depth = 0;
 
   const auto close_cell = [&](std::size_t end) -> Result<void> {
     if (end == cell_start) {
-      row.emplace_back(Empty{});
+      row.push_back(Expr(Empty{}));
       return {};
     }
     auto cell =
         Parser(body.subspan(cell_start, end - cell_start), input_, registry_, depth_).parse_expr();
     if (!cell) return std::unexpected(std::move(cell.error()));
-    row.push_back(std::move(*cell));
+    row.push_back(*cell);
     return {};
   };
 
   for (std::size_t i = 0; i < body.size(); ++i) {
-    const Token& token = body[i].token;
+    const Token token = body[i].token(input_);
     const bool top = depth == 0 && env_depth == 0;
     switch (token.kind) {
       case Tk::LBrace:
@@ -464,8 +475,8 @@ Result<std::vector<ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> 
         if (top && token.text == "\\") {
           if (auto closed = close_cell(i); !closed)
             return std::unexpected(std::move(closed.error()));
-          rows.push_back(std::move(row));
-          row = ExprList();
+          rows.push_back(row.view());
+          row = ArenaVector<Expr>();
           cell_start = i + 1;
         }
         break;
@@ -478,32 +489,32 @@ Result<std::vector<ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> 
       return std::unexpected(std::move(closed.error()));
   }
   // A trailing row break adds no empty row; an empty body is one empty row.
-  if (!row.empty() || rows.empty()) rows.push_back(std::move(row));
-  return rows;
+  if (!row.empty() || rows.empty()) rows.push_back(row.view());
+  return rows.view();
 }
 
 // A name of adjacent identifier characters, up to (not including) `terminator`.
 Result<std::string> Parser::parse_continuous_string(const Token& terminator) {
   const Lexeme* next = current();
   if (next == nullptr) return fail(std::string(message::kUnexpectedEof));
-  if (next->token.kind != Tk::Ident) {
-    if (next->token == terminator) return std::string();
-    return fail(message::expected_a_string(source(*next), next->range.start));
+  if (next->kind != Tk::Ident) {
+    if (next->token(input_) == terminator) return std::string();
+    return fail(message::expected_a_string(next->source(input_), next->start));
   }
-  std::string text(next->token.text);
-  std::size_t last_end = next->range.end;
+  std::string text(next->source(input_));
+  std::size_t last_end = next->end;
   ++pos_;
   for (;;) {
     next = current();
     if (next == nullptr) return fail(std::string(message::kUnexpectedEof));
-    if (next->token.kind != Tk::Ident) {
-      if (next->token == terminator) return text;
-      return fail(message::expected_a_string(source(*next), next->range.start));
+    if (next->kind != Tk::Ident) {
+      if (next->token(input_) == terminator) return text;
+      return fail(message::expected_a_string(next->source(input_), next->start));
     }
-    if (next->range.start != last_end)
-      return fail(message::unexpected_whitespace(source(*next), next->range.start));
-    text += next->token.text;
-    last_end = next->range.end;
+    if (next->start != last_end)
+      return fail(message::unexpected_whitespace(next->source(input_), next->start));
+    text += next->source(input_);
+    last_end = next->end;
     ++pos_;
   }
 }

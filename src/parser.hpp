@@ -50,16 +50,12 @@ class Parser {
     return pos_ < tokens_.size() ? &tokens_[pos_] : nullptr;
   }
   [[nodiscard]] bool at(TokenKind kind) const noexcept {
-    return pos_ < tokens_.size() && tokens_[pos_].token.kind == kind;
+    return pos_ < tokens_.size() && tokens_[pos_].kind == kind;
   }
   // The current token; the caller has checked that there is one.
   const Lexeme& advance() noexcept { return tokens_[pos_++]; }
   // Moves past the current token if it equals `wanted`, else fails.
   [[nodiscard]] Result<void> expect(const Token& wanted);
-  // The source text of a token, as quoted in messages.
-  [[nodiscard]] std::string_view source(const Lexeme& lexeme) const noexcept {
-    return input_.substr(lexeme.range.start, lexeme.range.end - lexeme.range.start);
-  }
 
   [[nodiscard]] Result<Expr> parse_juxtapose();
   [[nodiscard]] Result<Expr> parse_scripted();
@@ -72,7 +68,7 @@ class Parser {
   [[nodiscard]] Result<Expr> parse_command(std::string_view name);
   [[nodiscard]] Result<Expr> parse_left_delimited();
   [[nodiscard]] Result<Expr> parse_begin();
-  [[nodiscard]] Result<std::vector<ExprList>> parse_matrix_body(std::span<const Lexeme> body);
+  [[nodiscard]] Result<std::span<const ExprList>> parse_matrix_body(std::span<const Lexeme> body);
   [[nodiscard]] Result<std::string> parse_continuous_string(const Token& terminator);
 
   std::span<const Lexeme> tokens_;

@@ -11,4 +11,7 @@ namespace vok {
 // trimmed, so every row has exactly `width` characters. A block with no rows gives "".
 [[nodiscard]] std::string write_text(const RenderNode& block);
 
+// The same text as UTF-32, in the current arena.
+[[nodiscard]] std::u32string_view write_utf32(const RenderNode& block);
+
 }  // namespace vok

@@ -1,8 +1,7 @@
 // The render dispatch: one branch per node kind, children before parents, the first error wins.
 #include "render.hpp"
 
-#include <vector>
-
+#include "arena.hpp"
 #include "unicode.hpp"
 
 namespace vok {
@@ -18,7 +17,7 @@ class Renderer {
   Result<RenderNode> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
     const Expr* inner = &expr;
-    while (const auto* group = std::get_if<Group>(inner)) inner = group->inner.get();
+    while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
     return std::visit([this](const auto& n) { return visit(n); }, *inner);
   }
 
@@ -76,23 +75,25 @@ class Renderer {
   // a + b - c … nests to the left as deep as the chain is long: walk the spine in a loop, render
   // the operands left to right, and compose the whole chain at once.
   Result<RenderNode> visit(const Infix& n) {
-    std::vector<const Infix*> spine{&n};
-    while (const auto* link = std::get_if<Infix>(spine.back()->lhs.get())) spine.push_back(link);
+    std::size_t links = 1;
+    for (Box lhs = n.lhs; const auto* link = std::get_if<Infix>(lhs); lhs = link->lhs) ++links;
+    Arena& arena = current_arena();
+    const Infix** spine = arena.allocate_array<const Infix*>(links);
+    spine[links - 1] = &n;  // outermost last: spine[0] holds the leftmost operand
+    for (std::size_t i = links - 1; i > 0; --i) spine[i - 1] = &std::get<Infix>(*spine[i]->lhs);
 
-    std::vector<RenderNode> operands;
-    std::vector<char32_t> ops;
-    operands.reserve(spine.size() + 1);
-    ops.reserve(spine.size());
-    auto first = node(*spine.back()->lhs);
+    RenderNode* operands = arena.allocate_array<RenderNode>(links + 1);
+    char32_t* ops = arena.allocate_array<char32_t>(links);
+    auto first = node(*spine[0]->lhs);
     if (!first) return first;
-    operands.push_back(std::move(*first));
-    for (auto link = spine.rbegin(); link != spine.rend(); ++link) {
-      auto operand = node(*(*link)->rhs);
+    operands[0] = *first;
+    for (std::size_t i = 0; i < links; ++i) {
+      auto operand = node(*spine[i]->rhs);
       if (!operand) return operand;
-      operands.push_back(std::move(*operand));
-      ops.push_back(kOperatorChars[static_cast<std::size_t>((*link)->op)]);
+      operands[i + 1] = *operand;
+      ops[i] = kOperatorChars[static_cast<std::size_t>(spine[i]->op)];
     }
-    return RenderNode::infix_chain(operands, ops);
+    return RenderNode::infix_chain({operands, links + 1}, {ops, links});
   }
 
   Result<RenderNode> visit(const Sequence& n) {
@@ -106,21 +107,20 @@ class Renderer {
   Result<RenderNode> visit(const Matrix& n) {
     if (n.rows.empty()) return RenderNode::empty();
     const std::size_t columns = n.rows.front().size();
-    std::vector<std::vector<RenderNode>> rows;
-    rows.reserve(n.rows.size());
-    for (const ExprList& row : n.rows) {
-      if (row.size() != columns) return fail(std::string(message::kRaggedMatrix));
-      auto cells = all(row);
+    auto* rows = current_arena().allocate_array<std::span<const RenderNode>>(n.rows.size());
+    for (std::size_t k = 0; k < n.rows.size(); ++k) {
+      if (n.rows[k].size() != columns) return fail(std::string(message::kRaggedMatrix));
+      auto cells = all(n.rows[k]);
       if (!cells) return std::unexpected(std::move(cells.error()));
-      rows.push_back(std::move(*cells));
+      new (rows + k) std::span<const RenderNode>(*cells);
     }
-    return RenderNode::matrix(n.env, rows);
+    return RenderNode::matrix(n.env, {rows, n.rows.size()});
   }
 
   // A registered command is drawn by its glyph with `depth` raised for the call; an unknown one
   // is its bare name.
   Result<RenderNode> visit(const Command& n) {
-    const Glyph* glyph = registry_.get(n.name);
+    const Glyph* glyph = n.glyph;
     if (glyph == nullptr) return RenderNode::row(n.name);
     auto render_arg = [&registry = registry_](const Expr& expr, RenderCtx& ctx) {
       return render(expr, registry, ctx);
@@ -134,9 +134,7 @@ class Renderer {
   // Scripts on a big operator are limits; the test looks at the unrendered base.
   [[nodiscard]] bool takes_limits(const Expr& base) const noexcept {
     const auto* command = std::get_if<Command>(&base);
-    if (command == nullptr) return false;
-    const Glyph* glyph = registry_.get(command->name);
-    return glyph != nullptr && glyph->has_limits();
+    return command != nullptr && command->glyph != nullptr && command->glyph->has_limits();
   }
 
   Result<RenderNode> visit(const Superscript& n) {
@@ -175,15 +173,15 @@ class Renderer {
   }
 
   // Renders a list in order; the first error discards the rest.
-  Result<std::vector<RenderNode>> all(const ExprList& exprs) {
-    std::vector<RenderNode> blocks;
-    blocks.reserve(exprs.size());
-    for (const Expr& expr : exprs) {
-      auto block = node(expr);
+  Result<std::span<const RenderNode>> all(ExprList exprs) {
+    if (exprs.empty()) return std::span<const RenderNode>();
+    RenderNode* blocks = current_arena().allocate_array<RenderNode>(exprs.size());
+    for (std::size_t i = 0; i < exprs.size(); ++i) {
+      auto block = node(exprs[i]);
       if (!block) return std::unexpected(std::move(block.error()));
-      blocks.push_back(std::move(*block));
+      new (blocks + i) RenderNode(*block);
     }
-    return blocks;
+    return std::span<const RenderNode>(blocks, exprs.size());
   }
 
   const SymbolRegistry& registry_;

@@ -2,6 +2,9 @@
 #include "token.hpp"
 
 #include <array>
+#include <limits>
+
+#include "arena.hpp"
 
 #include "unicode.hpp"
 
@@ -94,6 +97,13 @@ void append_quoted(std::string& out, std::string_view text) {
 
 }  // namespace
 
+Token Lexeme::token(std::string_view input) const noexcept {
+  if (!has_payload(kind)) return Token{kind, {}};
+  // Commands and escapes carry the text after their backslash.
+  const std::uint32_t from = kind == TokenKind::Command || kind == TokenKind::Escape ? start + 1 : start;
+  return Token{kind, input.substr(from, end - from)};
+}
+
 bool Token::operator==(const Token& other) const noexcept {
   return kind == other.kind && (!has_payload(kind) || text == other.text);
 }
@@ -117,14 +127,17 @@ std::string optional_text_form(const Token* token) {
   return "Some(" + text_form(*token) + ")";
 }
 
-Result<std::vector<Lexeme>> tokenize(std::string_view input) {
-  std::vector<Lexeme> tokens;
-  tokens.reserve(4);
+Result<std::span<const Lexeme>> tokenize(std::string_view input) {
+  if (input.size() > std::numeric_limits<std::uint32_t>::max())
+    return fail(std::string(message::kTooLarge));
   const std::size_t n = input.size();
+  // Every token takes at least one byte, so the input's length bounds the list; pages of the
+  // reservation that no token reaches are never touched.
+  Lexeme* tokens = current_arena().allocate_array<Lexeme>(n);
+  std::size_t count = 0;
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(input[i]); };
-  const auto emit = [&](TokenKind kind, std::size_t start, std::size_t end, std::size_t payload) {
-    const std::string_view text = has_payload(kind) ? input.substr(payload, end - payload) : "";
-    tokens.push_back(Lexeme{Token{kind, text}, ByteRange{start, end}});
+  const auto emit = [&](TokenKind kind, std::size_t start, std::size_t end) {
+    tokens[count++] = Lexeme{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), kind};
   };
 
   std::size_t i = 0;
@@ -133,7 +146,7 @@ Result<std::vector<Lexeme>> tokenize(std::string_view input) {
     if (c >= 0x80) {
       const Decoded d = decode_utf8(input, i);
       if (d.length == 0) return fail(message::invalid_token(i));
-      if (!is_white_space(d.ch)) emit(TokenKind::Ident, i, i + d.length, i);
+      if (!is_white_space(d.ch)) emit(TokenKind::Ident, i, i + d.length);
       i += d.length;
       continue;
     }
@@ -143,18 +156,18 @@ Result<std::vector<Lexeme>> tokenize(std::string_view input) {
         ++i;
         break;
       case Start::Single:
-        emit(cls.kind, i, i + 1, i);
+        emit(cls.kind, i, i + 1);
         ++i;
         break;
       case Start::Letter:
       case Start::Ident:
-        emit(TokenKind::Ident, i, i + 1, i);
+        emit(TokenKind::Ident, i, i + 1);
         ++i;
         break;
       case Start::Digit: {
         std::size_t end = i + 1;
         while (end < n && is_ascii_digit(byte(end))) ++end;
-        emit(TokenKind::Number, i, end, i);
+        emit(TokenKind::Number, i, end);
         i = end;
         break;
       }
@@ -163,12 +176,12 @@ Result<std::vector<Lexeme>> tokenize(std::string_view input) {
         if (is_ascii_letter(byte(i + 1))) {
           std::size_t end = i + 2;
           while (end < n && is_ascii_letter(byte(end))) ++end;
-          emit(TokenKind::Command, i, end, i + 1);
+          emit(TokenKind::Command, i, end);
           i = end;
         } else {
           const Decoded d = decode_utf8(input, i + 1);
           if (d.length == 0) return fail(message::invalid_token(i + 1));
-          emit(TokenKind::Escape, i, i + 1 + d.length, i + 1);
+          emit(TokenKind::Escape, i, i + 1 + d.length);
           i += 1 + d.length;
         }
         break;
@@ -177,7 +190,7 @@ Result<std::vector<Lexeme>> tokenize(std::string_view input) {
         return fail(message::invalid_token(i));
     }
   }
-  return tokens;
+  return std::span<const Lexeme>(tokens, count);
 }
 
 }  // namespace vok

@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <span>
 #include <string_view>
-#include <vector>
 
 #include "error.hpp"
 
@@ -64,10 +64,20 @@ struct ByteRange {
   std::size_t end;
 };
 
-// A token with the byte range of its whole lexeme (backslash included).
+// A token as the lexer stores it: its kind and the byte range of its whole lexeme (backslash
+// included), twelve bytes. The payload is a view into the input, recovered on demand.
 struct Lexeme {
-  Token token;
-  ByteRange range;
+  std::uint32_t start;
+  std::uint32_t end;
+  TokenKind kind;
+
+  [[nodiscard]] ByteRange range() const noexcept { return {start, end}; }
+  // The lexeme's source text, as quoted in messages.
+  [[nodiscard]] std::string_view source(std::string_view input) const noexcept {
+    return input.substr(start, end - start);
+  }
+  // The token with its payload (for a command or an escape, the text after the backslash).
+  [[nodiscard]] Token token(std::string_view input) const noexcept;
 };
 
 // True for the kinds that carry text: Command, Escape, Number and Ident.
@@ -84,9 +94,9 @@ struct Lexeme {
 // The text form of an optional token: None, or Some(<text form>).
 [[nodiscard]] std::string optional_text_form(const Token* token);
 
-// Splits the whole input into tokens, or fails with "Invalid token at byte N" at the first
-// character that starts no token (one of " # $ % ? @ ` ~, a backslash at the very end, or a
-// malformed UTF-8 sequence).
-[[nodiscard]] Result<std::vector<Lexeme>> tokenize(std::string_view input);
+// Splits the whole input into tokens, kept in the current arena, or fails with "Invalid token at
+// byte N" at the first character that starts no token (one of " # $ % ? @ ` ~, a backslash at the
+// very end, or a malformed UTF-8 sequence). Inputs of 4 GiB or more are refused as too large.
+[[nodiscard]] Result<std::span<const Lexeme>> tokenize(std::string_view input);
 
 }  // namespace vok

@@ -42,26 +42,6 @@ Decoded decode_utf8(std::string_view text, std::size_t at) noexcept {
   return {ch, length};
 }
 
-char* encode_utf8(char32_t ch, char* out) noexcept {
-  const auto put = [&](unsigned value) { *out++ = static_cast<char>(value); };
-  if (ch < 0x80) {
-    put(ch);
-  } else if (ch < 0x800) {
-    put(0xC0 | (ch >> 6));
-    put(0x80 | (ch & 0x3F));
-  } else if (ch < 0x10000) {
-    put(0xE0 | (ch >> 12));
-    put(0x80 | ((ch >> 6) & 0x3F));
-    put(0x80 | (ch & 0x3F));
-  } else {
-    put(0xF0 | (ch >> 18));
-    put(0x80 | ((ch >> 12) & 0x3F));
-    put(0x80 | ((ch >> 6) & 0x3F));
-    put(0x80 | (ch & 0x3F));
-  }
-  return out;
-}
-
 void append_utf8(std::string& out, char32_t ch) {
   char buffer[4];
   out.append(buffer, encode_utf8(ch, buffer));

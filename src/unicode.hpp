@@ -26,7 +26,25 @@ struct Decoded {
 }
 
 // Writes the UTF-8 encoding of `ch` at `out` and returns the position after it.
-char* encode_utf8(char32_t ch, char* out) noexcept;
+inline char* encode_utf8(char32_t ch, char* out) noexcept {
+  const auto put = [&](char32_t value) { *out++ = static_cast<char>(value); };
+  if (ch < 0x80) {
+    put(ch);
+  } else if (ch < 0x800) {
+    put(0xC0 | (ch >> 6));
+    put(0x80 | (ch & 0x3F));
+  } else if (ch < 0x10000) {
+    put(0xE0 | (ch >> 12));
+    put(0x80 | ((ch >> 6) & 0x3F));
+    put(0x80 | (ch & 0x3F));
+  } else {
+    put(0xF0 | (ch >> 18));
+    put(0x80 | ((ch >> 12) & 0x3F));
+    put(0x80 | ((ch >> 6) & 0x3F));
+    put(0x80 | (ch & 0x3F));
+  }
+  return out;
+}
 
 // Appends the UTF-8 encoding of `ch` to `out`.
 void append_utf8(std::string& out, char32_t ch);

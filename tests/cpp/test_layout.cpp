@@ -36,7 +36,7 @@ void basic(Suite& s) {
 void size_limit(Suite& s) {
   const std::string too_large = "error: formula too large to render";
   const auto largest = RenderNode::blank(kMaxCells / 2, 2, 0);
-  s.ok(largest && largest->cells.size() == kMaxCells, "exactly 2^24 cells pass");
+  s.ok(largest && largest->cell_span().size() == kMaxCells, "exactly 2^24 cells pass");
   s.eq(show(RenderNode::blank(kMaxCells + 1, 1, 0)), too_large);
   s.eq(show(RenderNode::blank(4096, 4097, 0)), too_large);
   // A zero width still prints a line per row, so it counts as one column.

@@ -20,8 +20,10 @@ struct MatrixCase {
 };
 
 void run(Suite& s, std::string_view group, const std::vector<MatrixCase>& cases) {
-  for (const MatrixCase& c : cases)
-    s.eq(show(RenderNode::matrix(c.env, c.rows)), c.expected, group);
+  for (const MatrixCase& c : cases) {
+    const std::vector<std::span<const RenderNode>> rows(c.rows.begin(), c.rows.end());
+    s.eq(show(RenderNode::matrix(c.env, rows)), c.expected, group);
+  }
 }
 
 const RenderNode kEmpty = RenderNode::empty();

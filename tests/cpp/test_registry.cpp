@@ -97,24 +97,20 @@ void replacement(Suite& s) {
 void macro_order(Suite& s) {
   std::string seen;
   auto record = [&](const Expr& expr, RenderCtx&) -> Result<RenderNode> {
-    const std::string& text = std::get<Symbol>(expr).text;
+    const std::string_view text = std::get<Symbol>(expr).text;
     seen += text;
     if (text == "!") return fail("bad argument");
     return RenderNode::row(text);
   };
   RenderCtx ctx;
-  ExprList args, optional;
-  args.push_back(Symbol{"a"});
-  args.push_back(Symbol{"b"});
-  optional.push_back(Symbol{"o"});
+  const Expr args[] = {Symbol{"a"}, Symbol{"b"}};
+  const Expr optional[] = {Symbol{"o"}};
   auto block = SqrtGlyph().render_macro(args, optional, ctx, RenderArg(record));
   s.eq(seen, "abo", "mandatory first, then optional");
   s.ok(block.has_value(), "renders");
 
   seen.clear();
-  ExprList failing;
-  failing.push_back(Symbol{"!"});
-  failing.push_back(Symbol{"b"});
+  const Expr failing[] = {Symbol{"!"}, Symbol{"b"}};
   block = FracGlyph().render_macro(failing, optional, ctx, RenderArg(record));
   s.eq(seen, "!", "nothing after the first error");
   s.eq(block ? std::string("no error") : block.error().message, "bad argument");

@@ -24,4 +24,13 @@ struct ParseError {
 // Renders one formula (UTF-8 text) to its picture, or returns the first error.
 [[nodiscard]] std::expected<std::string, ParseError> render(std::string_view input);
 
+// Receives a picture as UTF-32 text; `context` is the pointer given to render_utf32.
+using PictureSink = void (*)(std::u32string_view picture, void* context);
+
+// Renders one formula and hands the picture to `sink` as UTF-32 text, the same characters as
+// render() gives, without an intermediate string: the text lives only until `sink` returns.
+// Returns the first error instead, without calling `sink`.
+[[nodiscard]] std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink sink,
+                                                           void* context);
+
 }  // namespace vok
