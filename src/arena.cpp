@@ -3,8 +3,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace vok {
+namespace {
+
+// Regions double in size up to this many cells, then grow only as far as a request needs.
+constexpr std::size_t kMaxRegionGrowth = std::size_t{1} << 26;
+
+}  // namespace
+
 namespace detail {
 
 [[gnu::tls_model("initial-exec")]] thread_local Arena* t_current_arena = nullptr;
@@ -43,6 +51,54 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
   cursor_ = start + bytes;
   end_ = reinterpret_cast<std::byte*>(chunk) + size;
   return start;
+}
+
+BlockStack::~BlockStack() {
+  for (Region& region : regions_) ::operator delete(region.data);
+}
+
+char32_t* BlockStack::allocate(std::size_t count) {
+  if (used_ <= region(current_).capacity && count <= region(current_).capacity - used_) {
+    char32_t* cells = region(current_).data + used_;
+    used_ += count;
+    return cells;
+  }
+  // Move on to the next region, reusing it when it is large enough; regions above the top of the
+  // stack hold nothing.
+  const std::size_t next = current_ + 1;
+  if (next >= kMaxRegions) throw std::bad_alloc();
+  Region& target = regions_[next];
+  if (target.capacity < count) {
+    const std::size_t previous = region(current_).capacity;
+    const std::size_t capacity = std::max(count, previous > kMaxRegionGrowth ? previous : previous * 2);
+    if (capacity > static_cast<std::size_t>(-1) / sizeof(char32_t)) throw std::bad_alloc();
+    ::operator delete(target.data);
+    target = Region{};
+    target.data = static_cast<char32_t*>(::operator new(capacity * sizeof(char32_t)));
+    target.capacity = capacity;
+  }
+  current_ = next;
+  used_ = count;
+  return target.data;
+}
+
+char32_t* BlockStack::keep(Mark mark, char32_t* cells, std::size_t count) noexcept {
+  const Region home = region(mark.region);
+  char32_t* destination = home.data + mark.used;
+  if (count <= home.capacity - mark.used) {
+    if (count != 0 && cells != destination) std::memmove(destination, cells, count * sizeof(char32_t));
+    release({mark.region, mark.used + count});
+    return destination;
+  }
+  // Too large for the mark's region: the cells stay in the region they were built in.
+  for (std::size_t index = mark.region + 1; index <= current_; ++index) {
+    const Region r = region(index);
+    if (cells >= r.data && cells < r.data + r.capacity) {
+      release({index, static_cast<std::size_t>(cells - r.data) + count});
+      break;
+    }
+  }
+  return cells;
 }
 
 ArenaScope::ArenaScope(Arena& arena) noexcept : previous_(detail::t_current_arena) {

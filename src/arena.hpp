@@ -20,6 +20,56 @@
 
 namespace vok {
 
+// Cell storage for the blocks of a render call, used in last-in, first-out order.
+//
+// Blocks are built bottom-up: a node's children are rendered, composed into the node's block,
+// and are dead from then on. So the renderer marks the stack before a node's children, and once
+// the node's block is built it keeps that block by moving it down to the mark, over the children.
+// What a call holds at any time is then the blocks still waiting for their parent, not every block
+// it ever built.
+class BlockStack {
+ public:
+  // A position on the stack: the region and the cells used in it.
+  struct Mark {
+    std::size_t region;
+    std::size_t used;
+  };
+
+  BlockStack() noexcept = default;
+  ~BlockStack();
+  BlockStack(const BlockStack&) = delete;
+  BlockStack& operator=(const BlockStack&) = delete;
+
+  [[nodiscard]] Mark mark() const noexcept { return {current_, used_}; }
+  // Room for `count` cells on top of the stack.
+  [[nodiscard]] char32_t* allocate(std::size_t count);
+  // Drops everything above `mark` except the `count` cells at `cells`, which move down to the mark
+  // when they fit in its region; returns where they are now.
+  [[nodiscard]] char32_t* keep(Mark mark, char32_t* cells, std::size_t count) noexcept;
+  // Drops everything above `mark`.
+  void release(Mark mark) noexcept {
+    current_ = mark.region;
+    used_ = mark.used;
+  }
+
+ private:
+  struct Region {
+    char32_t* data = nullptr;
+    std::size_t capacity = 0;
+  };
+  static constexpr std::size_t kInlineCells = 2048;
+  static constexpr std::size_t kMaxRegions = 48;
+
+  [[nodiscard]] Region region(std::size_t index) const noexcept {
+    return index == 0 ? Region{const_cast<char32_t*>(inline_), kInlineCells} : regions_[index];
+  }
+
+  char32_t inline_[kInlineCells];
+  Region regions_[kMaxRegions];  // [0] unused: region 0 is the inline one
+  std::size_t current_ = 0;
+  std::size_t used_ = 0;
+};
+
 class Arena {
  public:
   Arena() noexcept = default;
@@ -56,6 +106,9 @@ class Arena {
     return {out, items.size()};
   }
 
+  // The cells of the call's blocks.
+  [[nodiscard]] BlockStack& blocks() noexcept { return blocks_; }
+
   // A new object built from `args`.
   template <class T, class... Args>
   [[nodiscard]] T* make(Args&&... args) {
@@ -75,6 +128,7 @@ class Arena {
   std::byte* end_ = inline_ + kInlineBytes;
   Chunk* chunks_ = nullptr;
   std::size_t next_chunk_ = 64 * 1024;
+  BlockStack blocks_;
 };
 
 namespace detail {

@@ -16,7 +16,7 @@ Result<RenderNode> allocate(std::size_t width, std::size_t height, std::size_t b
   const std::size_t h = std::max<std::size_t>(height, 1);
   if (w > kMaxCells || h > kMaxCells / w) return fail(std::string(message::kTooLarge));
   RenderNode node;
-  if (width != 0 && height != 0) node.cells = current_arena().allocate_array<char32_t>(width * height);
+  if (width != 0 && height != 0) node.cells = current_arena().blocks().allocate(width * height);
   node.width = width;
   node.height = height;
   node.baseline = baseline;

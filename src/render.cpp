@@ -9,16 +9,53 @@ namespace {
 
 constexpr char32_t kOperatorChars[] = {U'+', U'-', U'=', U'·'};  // by BinOp
 
+// Children that wait side by side for their parent. Every composition has at least as many cells
+// as its children together, so once the children alone pass the size limit the parent cannot be
+// drawn: from then on children are still rendered, for the errors they may report first, but
+// their blocks are dropped, so memory stays bounded however many of them there are.
+class Siblings {
+ public:
+  explicit Siblings(BlockStack& stack) noexcept : stack_(stack), start_(stack.mark()) {}
+
+  // Whether to keep a child just rendered from `mark` on; false once the limit is passed.
+  [[nodiscard]] bool keep(const RenderNode& child, BlockStack::Mark mark) noexcept {
+    if (!over_) {
+      cells_ = add_sat(cells_, mul_sat(child.width, child.height));
+      over_ = cells_ > kMaxCells;
+      if (!over_) return true;
+      mark = start_;  // the siblings kept so far are of no use either
+    }
+    stack_.release(mark);
+    return false;
+  }
+  // The parent's error once the limit has been passed.
+  [[nodiscard]] bool over() const noexcept { return over_; }
+
+ private:
+  BlockStack& stack_;
+  BlockStack::Mark start_;
+  std::size_t cells_ = 0;
+  bool over_ = false;
+};
+
 class Renderer {
  public:
   Renderer(const SymbolRegistry& registry, RenderCtx& ctx) noexcept
-      : registry_(registry), ctx_(ctx) {}
+      : registry_(registry), ctx_(ctx), stack_(current_arena().blocks()) {}
 
   Result<RenderNode> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
     const Expr* inner = &expr;
     while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
-    return std::visit([this](const auto& n) { return visit(n); }, *inner);
+    // The children's blocks die once this node's block is built: keep it in their place.
+    const BlockStack::Mark mark = stack_.mark();
+    auto block = std::visit([this](const auto& n) { return visit(n); }, *inner);
+    if (!block) {
+      stack_.release(mark);
+      return block;
+    }
+    block->cells = stack_.keep(mark, block->cells, block->width * block->height);
+    return block;
   }
 
  private:
@@ -84,21 +121,23 @@ class Renderer {
 
     RenderNode* operands = arena.allocate_array<RenderNode>(links + 1);
     char32_t* ops = arena.allocate_array<char32_t>(links);
-    auto first = node(*spine[0]->lhs);
-    if (!first) return first;
-    operands[0] = *first;
-    for (std::size_t i = 0; i < links; ++i) {
-      auto operand = node(*spine[i]->rhs);
+    Siblings siblings(stack_);
+    for (std::size_t i = 0; i <= links; ++i) {
+      const BlockStack::Mark mark = stack_.mark();
+      auto operand = node(i == 0 ? *spine[0]->lhs : *spine[i - 1]->rhs);
       if (!operand) return operand;
-      operands[i + 1] = *operand;
-      ops[i] = kOperatorChars[static_cast<std::size_t>(spine[i]->op)];
+      if (siblings.keep(*operand, mark)) operands[i] = *operand;
+      if (i > 0) ops[i - 1] = kOperatorChars[static_cast<std::size_t>(spine[i - 1]->op)];
     }
+    if (siblings.over()) return fail(std::string(message::kTooLarge));
     return RenderNode::infix_chain({operands, links + 1}, {ops, links});
   }
 
   Result<RenderNode> visit(const Sequence& n) {
-    auto items = all(n.items);
+    Siblings siblings(stack_);
+    auto items = all(n.items, siblings);
     if (!items) return std::unexpected(std::move(items.error()));
+    if (siblings.over()) return fail(std::string(message::kTooLarge));
     return RenderNode::hstack(*items, 0);
   }
 
@@ -108,12 +147,14 @@ class Renderer {
     if (n.rows.empty()) return RenderNode::empty();
     const std::size_t columns = n.rows.front().size();
     auto* rows = current_arena().allocate_array<std::span<const RenderNode>>(n.rows.size());
+    Siblings siblings(stack_);
     for (std::size_t k = 0; k < n.rows.size(); ++k) {
       if (n.rows[k].size() != columns) return fail(std::string(message::kRaggedMatrix));
-      auto cells = all(n.rows[k]);
+      auto cells = all(n.rows[k], siblings);
       if (!cells) return std::unexpected(std::move(cells.error()));
       new (rows + k) std::span<const RenderNode>(*cells);
     }
+    if (siblings.over()) return fail(std::string(message::kTooLarge));
     return RenderNode::matrix(n.env, {rows, n.rows.size()});
   }
 
@@ -173,19 +214,21 @@ class Renderer {
   }
 
   // Renders a list in order; the first error discards the rest.
-  Result<std::span<const RenderNode>> all(ExprList exprs) {
+  Result<std::span<const RenderNode>> all(ExprList exprs, Siblings& siblings) {
     if (exprs.empty()) return std::span<const RenderNode>();
     RenderNode* blocks = current_arena().allocate_array<RenderNode>(exprs.size());
     for (std::size_t i = 0; i < exprs.size(); ++i) {
+      const BlockStack::Mark mark = stack_.mark();
       auto block = node(exprs[i]);
       if (!block) return std::unexpected(std::move(block.error()));
-      new (blocks + i) RenderNode(*block);
+      new (blocks + i) RenderNode(siblings.keep(*block, mark) ? *block : RenderNode::empty());
     }
     return std::span<const RenderNode>(blocks, exprs.size());
   }
 
   const SymbolRegistry& registry_;
   RenderCtx& ctx_;
+  BlockStack& stack_;
 };
 
 }  // namespace

@@ -17,7 +17,7 @@ TOO_DEEP = "ValueError: formula nested too deeply"
 TOO_LARGE = "ValueError: formula too large to render"
 
 
-def run_child(code: str, memory_gib: float = 4, timeout: float = 120) -> str:
+def run_child(code: str, memory_gib: float = 2, timeout: float = 120) -> str:
     program = textwrap.dedent(f"""
         import resource, vok
         limit = int({memory_gib} * (1 << 30))
@@ -61,11 +61,18 @@ OUTCOME = """
         ('"{}" * 1_000_000', "0 rows of 0"),
         ('"\\\\!" * 1_000_000', "1 rows of 0"),
         ("\"x'\" + \"'\" * 1_000_000", "1 rows of 1000002"),
+        # Nested blocks are rebuilt at every level; only the blocks still waiting for their parent
+        # may stay in memory, not every intermediate one (that was 8 GB here).
+        ('(r"\\sqrt{" * 127 + "x" + "}" * 127) * 1000', TOO_LARGE),
+        ('(r"\\sqrt{" * 127 + "x" + "}" * 127) * 300', "128 rows of 114600"),
+        ('r"\\begin{matrix}" + " & ".join([r"\\sqrt{" * 100 + "x" + "}" * 100] * 400) + r"\\end{matrix}"',
+         TOO_LARGE),
     ],
     ids=["100k nested braces", "100k minus signs", "frac 40 deep in numerators", "10k nested roots",
          "10k unbraced roots", "1000x1000 matrix", "10 MB sum", "a+b a million times", "100k left",
          "100k left right", "50k begin", "100k superscripts", "a million sums", "300k fractions",
-         "a million empty groups", "a million negative spaces", "a million primes"],
+         "a million empty groups", "a million negative spaces", "a million primes",
+         "1000 nested roots side by side", "300 nested roots side by side", "a matrix of nested roots"],
 )
 def test_pathological_input(build, expected):
     out = run_child(textwrap.dedent(OUTCOME) + f"\nprint(outcome({build}))")
