@@ -65,7 +65,7 @@ OUTCOME = """
         # may stay in memory, not every intermediate one (that was 8 GB here).
         ('(r"\\sqrt{" * 127 + "x" + "}" * 127) * 1000', TOO_LARGE),
         ('(r"\\sqrt{" * 127 + "x" + "}" * 127) * 300', "128 rows of 114600"),
-        ('r"\\begin{matrix}" + " & ".join([r"\\sqrt{" * 100 + "x" + "}" * 100] * 400) + r"\\end{matrix}"',
+        ('r"\\begin{matrix}" + " & ".join([r"\\sqrt{" * 100 + "x" + "}" * 100] * 600) + r"\\end{matrix}"',
          TOO_LARGE),
     ],
     ids=["100k nested braces", "100k minus signs", "frac 40 deep in numerators", "10k nested roots",
