@@ -1,6 +1,10 @@
-"""The installed `vok` command: arguments, standard input, errors and the exit status."""
+"""The installed `vok` command: arguments, options, standard input, errors and the exit status."""
 
+import os
 import subprocess
+from importlib.metadata import version
+
+import pytest
 
 import vok
 
@@ -50,3 +54,96 @@ def test_windows_line_ends_and_bad_bytes(vok_command):
     assert done.returncode == 1
     assert done.stdout == "a + b\n\n\n".encode()
     assert done.stderr == b"vok: Invalid token at byte 1\n"
+
+
+# ---- options -----------------------------------------------------------------------------------
+
+def test_help_prints_the_usage_on_stdout(vok_command):
+    for flag in ["--help", "-h"]:
+        done = run(vok_command, flag)
+        assert (done.returncode, done.stderr) == (0, "")
+        assert done.stdout.startswith("usage: vok ")
+        for documented in ["--version", "--", "standard input", "exit"]:
+            assert documented in done.stdout
+
+
+def test_help_wins_over_the_formulas_around_it(vok_command):
+    done = run(vok_command, "a", "--help", "b")
+    assert done.returncode == 0
+    assert done.stdout == run(vok_command, "--help").stdout
+
+
+def test_version_is_the_package_version(vok_command):
+    done = run(vok_command, "--version")
+    assert (done.returncode, done.stdout, done.stderr) == (0, f"vok {version('vok')}\n", "")
+
+
+@pytest.mark.parametrize("args", [["-x"], ["--x"], ["-help"], ["--versions"], ["a", "-b", "c"],
+                                  ["-1"], ["--help=yes"], ["-", "-v"]])
+def test_an_unknown_option_is_a_usage_error(vok_command, args):
+    done = run(vok_command, *args, stdin="a\n")
+    assert done.returncode == 2
+    assert done.stdout == ""  # nothing is rendered, not even the formulas before the option
+    unknown = next(arg for arg in args if arg.startswith("-") and arg != "-")
+    assert done.stderr.startswith(f"vok: unknown option '{unknown}'")
+    assert "usage: vok " in done.stderr
+
+
+@pytest.mark.parametrize(
+    "args, stdout",
+    [
+        (["--", "-x"], vok.render("-x")),
+        (["--", "-x", "--", "-"], "\n".join([vok.render("-x"), vok.render("--"), vok.render("-")])),
+        (["--", "--help"], vok.render("--help")),
+        (["a", "--", "-b"], vok.render("a") + "\n" + vok.render("-b")),
+    ],
+)
+def test_after_double_dash_everything_is_a_formula(vok_command, args, stdout):
+    done = run(vok_command, *args, stdin="ignored\n")
+    assert (done.returncode, done.stdout, done.stderr) == (0, stdout, "")
+
+
+@pytest.mark.parametrize("args", [["-"], ["--"], ["-", "--"], []])
+def test_dash_alone_or_nothing_reads_standard_input(vok_command, args):
+    done = run(vok_command, *args, stdin="a+b\n\\frac{1}{2}\n")
+    assert (done.returncode, done.stderr) == (0, "")
+    assert done.stdout == vok.render("a+b") + "\n" + vok.render("\\frac{1}{2}") + "\n"
+
+
+def test_dash_with_formulas_is_a_usage_error(vok_command):
+    done = run(vok_command, "a", "-", stdin="b\n")
+    assert (done.returncode, done.stdout) == (2, "")
+    assert done.stderr.startswith("vok: '-' (standard input) cannot be combined with formulas\n")
+
+
+# ---- input and output failures -----------------------------------------------------------------
+
+def test_a_failed_write_is_an_error(vok_command):
+    with open("/dev/full", "w") as full:
+        done = subprocess.run([vok_command, "x"], stdout=full, stderr=subprocess.PIPE, text=True,
+                              timeout=60)
+    assert done.returncode == 1
+    assert done.stderr == "vok: cannot write to standard output\n"
+
+
+def test_an_unreadable_standard_input_is_an_error(vok_command):
+    directory = os.open("/", os.O_RDONLY)  # opens, but reading it fails
+    try:
+        done = subprocess.run([vok_command], stdin=directory, capture_output=True, text=True,
+                              timeout=60)
+    finally:
+        os.close(directory)
+    assert (done.returncode, done.stdout) == (1, "")
+    assert done.stderr == "vok: cannot read standard input\n"
+
+
+def test_output_is_exactly_the_module_text_for_many_formulas(vok_command):
+    formulas = ["x^2", "\\sum_{i=1}^{n} {i}", "\\begin{bmatrix} 1 & 2 \\\\ 3 & 4 \\end{bmatrix}",
+                "\\left( \\frac{a}{b} \\right)", "\\mathbb{R}", "\\hat{x}", "a \\quad b"]
+    done = run(vok_command, *formulas)
+    assert (done.returncode, done.stderr) == (0, "")
+    assert done.stdout == "\n".join(vok.render(formula) for formula in formulas)
+
+    done = run(vok_command, stdin="".join(formula + "\n" for formula in formulas))
+    assert (done.returncode, done.stderr) == (0, "")
+    assert done.stdout == "".join(vok.render(formula) + "\n" for formula in formulas)
