@@ -142,3 +142,13 @@ def test_a_row_the_generator_cannot_read_is_an_error(generator, row):
     assert anchor in source
     with pytest.raises(ValueError):
         generator.generate(source.replace(anchor, anchor + " " + row + ","))
+
+
+def test_the_opening_python_example_is_exact():
+    text = README.read_text(encoding="utf-8")
+    block = re.search(r"^```pycon\n(.*?)^```$", text, re.M | re.S)
+    assert block, "README.md opens with a Python example"
+    lines = block.group(1).split("\n")
+    call = re.fullmatch(r'>>> print\(vok\.render\(r"(.*)"\), end=""\)', lines[1])
+    assert lines[0] == ">>> import vok" and call
+    assert "\n".join(lines[2:]) == vok.render(call.group(1))
