@@ -54,15 +54,12 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
 }
 
 BlockStack::~BlockStack() {
-  for (Region& region : regions_) ::operator delete(region.data);
+  // Regions are taken in order from 1, so the first one never taken ends the list.
+  for (std::size_t i = 1; i < kMaxRegions && regions_[i].data != nullptr; ++i)
+    ::operator delete(regions_[i].data);
 }
 
-char32_t* BlockStack::allocate(std::size_t count) {
-  if (used_ <= region(current_).capacity && count <= region(current_).capacity - used_) {
-    char32_t* cells = region(current_).data + used_;
-    used_ += count;
-    return cells;
-  }
+char32_t* BlockStack::allocate_in_next_region(std::size_t count) {
   // Move on to the next region, reusing it when it is large enough; regions above the top of the
   // stack hold nothing.
   const std::size_t next = current_ + 1;
@@ -82,11 +79,11 @@ char32_t* BlockStack::allocate(std::size_t count) {
   return target.data;
 }
 
-char32_t* BlockStack::keep(Mark mark, char32_t* cells, std::size_t count) noexcept {
+char32_t* BlockStack::move_down(Mark mark, char32_t* cells, std::size_t count) noexcept {
   const Region home = region(mark.region);
   char32_t* destination = home.data + mark.used;
   if (count <= home.capacity - mark.used) {
-    if (count != 0 && cells != destination) std::memmove(destination, cells, count * sizeof(char32_t));
+    std::memmove(destination, cells, count * sizeof(char32_t));
     release({mark.region, mark.used + count});
     return destination;
   }

@@ -42,10 +42,26 @@ class BlockStack {
 
   [[nodiscard]] Mark mark() const noexcept { return {current_, used_}; }
   // Room for `count` cells on top of the stack.
-  [[nodiscard]] char32_t* allocate(std::size_t count);
+  [[nodiscard]] char32_t* allocate(std::size_t count) {
+    const Region top = region(current_);
+    if (count <= top.capacity - used_) {
+      char32_t* cells = top.data + used_;
+      used_ += count;
+      return cells;
+    }
+    return allocate_in_next_region(count);
+  }
   // Drops everything above `mark` except the `count` cells at `cells`, which move down to the mark
   // when they fit in its region; returns where they are now.
-  [[nodiscard]] char32_t* keep(Mark mark, char32_t* cells, std::size_t count) noexcept;
+  [[nodiscard]] char32_t* keep(Mark mark, char32_t* cells, std::size_t count) noexcept {
+    const Region home = region(mark.region);
+    char32_t* destination = home.data + mark.used;
+    if (cells == destination || count == 0) {  // a leaf: nothing was built above it
+      release({mark.region, mark.used + count});
+      return destination;
+    }
+    return move_down(mark, cells, count);
+  }
   // Drops everything above `mark`.
   void release(Mark mark) noexcept {
     current_ = mark.region;
@@ -58,7 +74,10 @@ class BlockStack {
     std::size_t capacity = 0;
   };
   static constexpr std::size_t kInlineCells = 2048;
-  static constexpr std::size_t kMaxRegions = 48;
+  static constexpr std::size_t kMaxRegions = 40;
+
+  [[nodiscard]] char32_t* allocate_in_next_region(std::size_t count);
+  [[nodiscard]] char32_t* move_down(Mark mark, char32_t* cells, std::size_t count) noexcept;
 
   [[nodiscard]] Region region(std::size_t index) const noexcept {
     return index == 0 ? Region{const_cast<char32_t*>(inline_), kInlineCells} : regions_[index];

@@ -3,12 +3,18 @@
 
 #include <vector>
 
-#include "arena.hpp"
 #include "unicode.hpp"
 
 namespace vok {
 
-Box box(const Expr& expr) { return current_arena().make<Expr>(expr); }
+std::string_view environment_name(Environment env) noexcept {
+  switch (env) {
+    case Environment::Matrix: return "matrix";
+    case Environment::PMatrix: return "pmatrix";
+    case Environment::BMatrix: return "bmatrix";
+  }
+  return "matrix";
+}
 
 namespace {
 
@@ -28,11 +34,11 @@ class Printer {
     out += text;
     out += '"';
   }
-  void list(const ExprList& items) {
+  void list(ExprList items) {
     out += '[';
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (i > 0) out += ", ";
-      node(items[i]);
+      node(*items[i]);
     }
     out += ']';
   }
@@ -70,9 +76,9 @@ class Printer {
   }
   void visit(const Command& n) {
     out += "Command(", quoted(n.name), out += ", ";
-    list(n.optional);
+    list(n.parts->optional);
     out += ", ";
-    list(n.args);
+    list(n.parts->args);
     out += ')';
   }
   void visit(const Primes& n) {
@@ -85,7 +91,7 @@ class Printer {
     list(n.items);
   }
   void visit(const Matrix& n) {
-    out += "Matrix(", quoted(n.env), out += ", [";
+    out += "Matrix(", quoted(environment_name(n.env)), out += ", [";
     for (std::size_t r = 0; r < n.rows.size(); ++r) {
       if (r > 0) out += ", ";
       list(n.rows[r]);

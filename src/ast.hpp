@@ -13,14 +13,17 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
+
+#include "arena.hpp"
 
 namespace vok {
 
 struct Expr;
 class Glyph;
-using Box = const Expr*;                  // a single child, never null
-using ExprList = std::span<const Expr>;  // an ordered list of children
+using Box = const Expr*;                 // a child, never null
+using ExprList = std::span<const Box>;  // an ordered list of children
 
 // The four infix operators, all of equal precedence and left-associative.
 enum class BinOp : std::uint8_t { Plus, Minus, Equals, Times };
@@ -48,11 +51,14 @@ struct Delimited {  // \left X … \right Y; X is one of ( [ { | and Y its partn
 struct Negate {  // unary minus in front of one atom
   Box inner;
 };
-struct Command {  // \name with its optional and mandatory arguments; "|" for a pair of bars
-  std::string_view name;
-  const Glyph* glyph;  // the registry's glyph for the name, looked up once; null if unknown
+struct CommandParts {  // what follows a command's name, kept out of line so every node stays small
+  const Glyph* glyph;   // the registry's glyph for the name, looked up once; null if unknown
   ExprList optional;
   ExprList args;
+};
+struct Command {  // \name with its optional and mandatory arguments; "|" for a pair of bars
+  std::string_view name;
+  const CommandParts* parts;  // never null
 };
 struct Superscript {
   Box base;
@@ -83,10 +89,14 @@ struct Escape {  // the character after a backslash that is not a letter
   std::string_view text;
 };
 struct Empty {};  // nothing: an empty group, cell or range
-struct Matrix {   // a matrix environment ("matrix", "pmatrix" or "bmatrix") and its cells
-  std::string_view env;
+enum class Environment : std::uint8_t { Matrix, PMatrix, BMatrix };
+struct Matrix {  // a matrix environment and its cells, row by row
   std::span<const ExprList> rows;
+  Environment env;
 };
+
+// The environment's name: "matrix", "pmatrix" or "bmatrix".
+[[nodiscard]] std::string_view environment_name(Environment env) noexcept;
 
 using ExprVariant = std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command,
                                  Superscript, Subscript, SubSup, Primes, Infix, Sequence, Escape,
@@ -97,9 +107,16 @@ struct Expr : ExprVariant {
 };
 
 static_assert(std::is_trivially_destructible_v<Expr>, "tree nodes die with their arena");
+static_assert(sizeof(Expr) <= 32, "nodes stay small");
 
-// A copy of `expr` in the current arena.
-[[nodiscard]] Box box(const Expr& expr);
+// A new node of kind `Node` in the current arena, built in place from its fields.
+template <class Node, class... Fields>
+[[nodiscard]] Box make_node(Fields&&... fields);
+
+template <class Node, class... Fields>
+Box make_node(Fields&&... fields) {
+  return current_arena().make<Expr>(std::in_place_type<Node>, std::forward<Fields>(fields)...);
+}
 
 // The tree in one line, for tests and debugging: Sequence[Symbol("a"), Symbol("b")],
 // Infix(Plus, Symbol("a"), Empty), Command("frac", [], [Number("1"), Number("2")]).

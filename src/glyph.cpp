@@ -33,7 +33,7 @@ Result<std::span<const RenderNode>> render_all(ExprList exprs, RenderCtx& ctx,
   if (exprs.empty()) return std::span<const RenderNode>();
   RenderNode* out = current_arena().allocate_array<RenderNode>(exprs.size());
   for (std::size_t i = 0; i < exprs.size(); ++i) {
-    auto block = render_arg(exprs[i], ctx);
+    auto block = render_arg(*exprs[i], ctx);
     if (!block) return std::unexpected(std::move(block.error()));
     new (out + i) RenderNode(*block);
   }

@@ -10,17 +10,15 @@ namespace vok {
 
 namespace {
 
-// A block whose cells the caller writes in full; the one place that checks the size limit.
+// A block whose cells the caller writes in full; the one place that checks the size limit. The
+// result is built in place: copying a block just written field by field is slow.
 Result<RenderNode> allocate(std::size_t width, std::size_t height, std::size_t baseline) {
   const std::size_t w = std::max<std::size_t>(width, 1);
   const std::size_t h = std::max<std::size_t>(height, 1);
   if (w > kMaxCells || h > kMaxCells / w) return fail(std::string(message::kTooLarge));
-  RenderNode node;
-  if (width != 0 && height != 0) node.cells = current_arena().blocks().allocate(width * height);
-  node.width = width;
-  node.height = height;
-  node.baseline = baseline;
-  return node;
+  char32_t* cells = width != 0 && height != 0 ? current_arena().blocks().allocate(width * height)
+                                              : nullptr;
+  return Result<RenderNode>(std::in_place, cells, width, height, baseline);
 }
 
 }  // namespace
@@ -32,24 +30,27 @@ Result<RenderNode> RenderNode::blank(std::size_t width, std::size_t height, std:
 }
 
 Result<RenderNode> RenderNode::row(std::string_view utf8) {
-  // Most texts are ASCII: one byte, one cell.
-  if (std::ranges::all_of(utf8, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    auto node = allocate(utf8.size(), 1, 0);
-    if (node) std::ranges::copy(utf8, node->cells);
-    return node;
-  }
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < utf8.size(); ++count) {
-    const std::size_t length = decode_utf8(utf8, i).length;
-    i += length == 0 ? 1 : length;
+  // Most texts are ASCII: one byte, one cell. One result object on every path, built in place.
+  const bool ascii =
+      std::ranges::all_of(utf8, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  std::size_t count = utf8.size();
+  if (!ascii) {
+    count = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++count) {
+      const std::size_t length = decode_utf8(utf8, i).length;
+      i += length == 0 ? 1 : length;
+    }
   }
   auto node = allocate(count, 1, 0);
-  if (!node) return node;
-  std::size_t c = 0;
-  for (std::size_t i = 0; i < utf8.size(); ++c) {
-    const Decoded d = decode_utf8(utf8, i);
-    node->cells[c] = d.length == 0 ? U'\uFFFD' : d.ch;
-    i += d.length == 0 ? 1 : d.length;
+  if (node && ascii) {
+    std::ranges::copy(utf8, node->cells);
+  } else if (node) {
+    std::size_t c = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++c) {
+      const Decoded d = decode_utf8(utf8, i);
+      node->cells[c] = d.length == 0 ? U'\uFFFD' : d.ch;
+      i += d.length == 0 ? 1 : d.length;
+    }
   }
   return node;
 }

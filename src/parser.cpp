@@ -130,20 +130,28 @@ std::optional<std::size_t> find_closing(std::span<const Lexeme> tokens, std::str
   return std::nullopt;
 }
 
-// The environment's name as a constant text, or empty when it is not an environment.
-std::string_view environment(std::string_view name) {
-  for (std::string_view known : {"matrix", "pmatrix", "bmatrix"})
-    if (name == known) return known;
-  return {};
+// The environment of a name, or nothing when it is none.
+std::optional<Environment> environment(std::string_view name) {
+  for (Environment env : {Environment::Matrix, Environment::PMatrix, Environment::BMatrix})
+    if (name == environment_name(env)) return env;
+  return std::nullopt;
+}
+
+// A command node, with its parts beside it in the arena.
+Box command(std::string_view name, const Glyph* glyph, ExprList optional, ExprList args) {
+  return make_node<Command>(name, current_arena().make<CommandParts>(glyph, optional, args));
 }
 
 // A list of one more item.
-ExprList append(ExprList items, const Expr& item) {
-  Expr* out = current_arena().allocate_array<Expr>(items.size() + 1);
+ExprList append(ExprList items, Box item) {
+  Box* out = current_arena().allocate_array<Box>(items.size() + 1);
   std::uninitialized_copy(items.begin(), items.end(), out);
-  new (out + items.size()) Expr(item);
+  out[items.size()] = item;
   return {out, items.size() + 1};
 }
+
+// The shared empty node.
+constexpr Expr kEmptyNode = Empty{};
 
 constexpr Token kRBrace{Tk::RBrace, ""};
 constexpr Token kRBracket{Tk::RBracket, ""};
@@ -177,7 +185,7 @@ Result<void> Parser::expect(const Token& wanted) {
   return {};
 }
 
-Result<Expr> Parser::parse_expr() {
+Result<Box> Parser::parse_expr() {
   DepthGuard guard(depth_);
   if (guard.exceeded()) return fail(std::string(message::kTooDeep));
   auto left = parse_juxtapose();
@@ -188,20 +196,20 @@ Result<Expr> Parser::parse_expr() {
     ++pos_;
     auto right = parse_juxtapose();
     if (!right) return right;
-    *left = Infix{box(*left), box(*right), *op};
+    left = make_node<Infix>(*left, *right, *op);
   }
   return left;
 }
 
 // juxtaposition: nothing | scripted { scripted }
-Result<Expr> Parser::parse_juxtapose() {
+Result<Box> Parser::parse_juxtapose() {
   if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->kind))
-    return Expr(Empty{});
+    return &kEmptyNode;
   auto first = parse_scripted();
   if (!first) return first;
   if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->kind))
     return first;
-  ArenaVector<Expr> items;
+  ArenaVector<Box> items;
   items.push_back(*first);
   while (const Lexeme* next = current()) {
     if (!is_continuation(next->kind)) break;
@@ -209,17 +217,17 @@ Result<Expr> Parser::parse_juxtapose() {
     if (!item) return item;
     items.push_back(*item);
   }
-  return Expr(Sequence{items.view()});
+  return make_node<Sequence>(items.view());
 }
 
 // scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
-Result<Expr> Parser::parse_scripted() {
+Result<Box> Parser::parse_scripted() {
   auto base = parse_atom();
   if (!base) return base;
-  std::optional<Expr> sup, sub;
+  Box sup = nullptr, sub = nullptr;
   std::size_t primes = 0;
   for (const Lexeme* next = current(); next != nullptr; next = current()) {
-    std::optional<Expr>* script = nullptr;
+    Box* script = nullptr;
     if (next->kind == Tk::Caret) {
       script = &sup;
     } else if (next->kind == Tk::Underscore) {
@@ -230,32 +238,31 @@ Result<Expr> Parser::parse_scripted() {
       continue;
     }
     // A second ^ or _ ends the scripted atom and is left unread.
-    if (script == nullptr || script->has_value()) break;
+    if (script == nullptr || *script != nullptr) break;
     ++pos_;
     auto atom = parse_atom();
     if (!atom) return atom;
-    script->emplace(*atom);
+    *script = *atom;
   }
 
   // A big operator takes a braced body after its scripts (dropping any optional argument).
-  if (auto* command = std::get_if<Command>(&*base); command != nullptr && at(Tk::LBrace)) {
-    const Glyph* glyph = command->glyph;
-    if (glyph != nullptr && glyph->has_limits() && glyph->required_args() > command->args.size()) {
+  if (const auto* big = std::get_if<Command>(*base); big != nullptr && at(Tk::LBrace)) {
+    const Glyph* glyph = big->parts->glyph;
+    if (glyph != nullptr && glyph->has_limits() && glyph->required_args() > big->parts->args.size()) {
       auto body = parse_braced();
       if (!body) return body;
-      command->optional = {};
-      command->args = append(command->args, *body);
+      base = command(big->name, glyph, {}, append(big->parts->args, *body));
     }
   }
 
-  if (primes > 0) *base = Primes{box(*base), primes};
-  if (sup && sub) return Expr(SubSup{box(*base), box(*sub), box(*sup)});
-  if (sup) return Expr(Superscript{box(*base), box(*sup)});
-  if (sub) return Expr(Subscript{box(*base), box(*sub)});
+  if (primes > 0) base = make_node<Primes>(*base, primes);
+  if (sup && sub) return make_node<SubSup>(*base, sub, sup);
+  if (sup) return make_node<Superscript>(*base, sup);
+  if (sub) return make_node<Subscript>(*base, sub);
   return base;
 }
 
-Result<Expr> Parser::parse_braced() {
+Result<Box> Parser::parse_braced() {
   ++pos_;  // the opening brace
   auto inner = parse_expr();
   if (!inner) return inner;
@@ -263,18 +270,18 @@ Result<Expr> Parser::parse_braced() {
   return inner;
 }
 
-Result<Expr> Parser::parse_atom() {
+Result<Box> Parser::parse_atom() {
   DepthGuard guard(depth_);
   if (guard.exceeded()) return fail(std::string(message::kTooDeep));
   return parse_atom_at_depth();
 }
 
-Result<Expr> Parser::parse_atom_at_depth() {
+Result<Box> Parser::parse_atom_at_depth() {
   const Lexeme* next = current();
   if (next == nullptr) return fail(message::unexpected_token(pos_, optional_text_form(nullptr)));
 
   // An expression between an opening token and its closing one.
-  const auto enclosed = [this](const Token& closing) -> Result<Expr> {
+  const auto enclosed = [this](const Token& closing) -> Result<Box> {
     ++pos_;
     auto inner = parse_expr();
     if (!inner) return inner;
@@ -282,35 +289,34 @@ Result<Expr> Parser::parse_atom_at_depth() {
     return inner;
   };
 
-  const Token token = next->token(input_);
-  switch (token.kind) {
+  switch (next->kind) {
     case Tk::LBrace: {
       auto inner = enclosed(kRBrace);
       if (!inner) return inner;
-      return Expr(Group{box(*inner)});
+      return make_node<Group>(*inner);
     }
     case Tk::LBracket: {
       auto inner = enclosed(kRBracket);
       if (!inner) return inner;
-      return Expr(Brackets{box(*inner)});
+      return make_node<Brackets>(*inner);
     }
     case Tk::LParen: {
       auto inner = enclosed(kRParen);
       if (!inner) return inner;
-      return Expr(Parens{box(*inner)});
+      return make_node<Parens>(*inner);
     }
     case Tk::Pipe: {
       auto inner = enclosed(kPipe);
       if (!inner) return inner;
-      return Expr(Command{"|", registry_.get("|"), {}, append({}, *inner)});
+      return command("|", registry_.get("|"), {}, append({}, *inner));
     }
     case Tk::Minus: {
       ++pos_;
       if (const Lexeme* operand = current(); operand == nullptr || !is_atom_start(operand->kind))
-        return Expr(Symbol{"-"});
+        return make_node<Symbol>("-");
       auto inner = parse_atom();
       if (!inner) return inner;
-      return Expr(Negate{box(*inner)});
+      return make_node<Negate>(*inner);
     }
     case Tk::Plus:
     case Tk::Bang:
@@ -323,60 +329,64 @@ Result<Expr> Parser::parse_atom_at_depth() {
     case Tk::Slash:
     case Tk::Ampersand:
       ++pos_;
-      return Expr(Symbol{next->source(input_)});
+      return make_node<Symbol>(next->source(input_));
     case Tk::Number:
       ++pos_;
-      return Expr(Number{token.text});
+      return make_node<Number>(next->payload(input_));
     case Tk::Ident:
       ++pos_;
-      return Expr(Symbol{token.text});
+      return make_node<Symbol>(next->payload(input_));
     case Tk::Escape:
       ++pos_;
-      return Expr(Escape{token.text});
-    case Tk::Command:
+      return make_node<Escape>(next->payload(input_));
+    case Tk::Command: {
       ++pos_;
-      if (token.text == "left") return parse_left_delimited();
-      if (token.text == "begin") return parse_begin();
-      if (token.text == "right") return fail(std::string(message::kUnexpectedRight));
-      return parse_command(token.text);
-    default:
+      const std::string_view name = next->payload(input_);
+      if (name == "left") return parse_left_delimited();
+      if (name == "begin") return parse_begin();
+      if (name == "right") return fail(std::string(message::kUnexpectedRight));
+      return parse_command(name);
+    }
+    default: {
+      const Token token = next->token(input_);
       return fail(message::unexpected_token(pos_, optional_text_form(&token)));
+    }
   }
 }
 
-Result<Expr> Parser::parse_tokens(std::span<const Lexeme> range) {
-  if (range.empty()) return Expr(Empty{});
+Result<Box> Parser::parse_tokens(std::span<const Lexeme> range) {
+  if (range.empty()) return &kEmptyNode;
   return Parser(range, input_, registry_, depth_).parse_expr();
 }
 
 // command: name [ [optional] ] { {argument} | atom }   (as many arguments as its glyph requires)
-Result<Expr> Parser::parse_command(std::string_view name) {
+Result<Box> Parser::parse_command(std::string_view name) {
   const Glyph* glyph = registry_.get(name);
-  Command command{name, glyph, {}, {}};
-  if (glyph == nullptr) return Expr(command);  // unknown: no arguments
+  if (glyph == nullptr) return command(name, nullptr, {}, {});  // unknown: no arguments
+  ExprList optional;
 
   if (glyph->has_optional() && at(Tk::LBracket)) {
     ++pos_;
-    auto optional = parse_expr();
-    if (!optional) return optional;
+    auto optional_arg = parse_expr();
+    if (!optional_arg) return optional_arg;
     if (auto closed = expect(kRBracket); !closed) return std::unexpected(std::move(closed.error()));
-    command.optional = append({}, *optional);
+    optional = append({}, *optional_arg);
   }
-  if (glyph->has_limits()) return Expr(command);  // the body comes after the scripts
+  // A big operator's body comes after its scripts.
+  if (glyph->has_limits()) return command(name, glyph, optional, {});
 
   const std::size_t required = glyph->required_args();
-  Expr* args = current_arena().allocate_array<Expr>(required);
+  Box* args = current_arena().allocate_array<Box>(required);
   for (std::size_t i = 0; i < required; ++i) {
     auto argument = at(Tk::LBrace) ? parse_braced() : parse_atom();
     if (!argument) return argument;
-    new (args + i) Expr(*argument);
+    args[i] = *argument;
   }
-  command.args = {args, required};
-  return Expr(command);
+  return command(name, glyph, optional, {args, required});
 }
 
 // \left X … \right Y, with the position just after \left
-Result<Expr> Parser::parse_left_delimited() {
+Result<Box> Parser::parse_left_delimited() {
   const Lexeme* opening = current();
   const char32_t open = opening == nullptr ? 0 : delimiter_of(opening->token(input_));
   if (open == 0) return fail(std::string(message::kDelimiterAfterLeft));
@@ -398,17 +408,17 @@ Result<Expr> Parser::parse_left_delimited() {
   auto inner = parse_tokens(tokens_.subspan(start, m - start));
   if (!inner) return inner;
   pos_ = m + 2;
-  return Expr(Delimited{box(*inner), open, close});
+  return make_node<Delimited>(*inner, open, close);
 }
 
 // \begin{env} body \end{env}, with the position just after \begin
-Result<Expr> Parser::parse_begin() {
+Result<Box> Parser::parse_begin() {
   if (auto opened = expect(kLBrace); !opened) return std::unexpected(std::move(opened.error()));
   auto name = parse_continuous_string(kRBrace);
   if (!name) return std::unexpected(std::move(name.error()));
   if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
-  const std::string_view env = environment(*name);
-  if (env.empty()) return fail(message::unknown_environment(*name));
+  const auto env = environment(*name);
+  if (!env) return fail(message::unknown_environment(*name));
 
   const std::size_t start = pos_;
   const auto match = find_closing(tokens_, input_, start, "begin", "end");
@@ -422,19 +432,19 @@ Result<Expr> Parser::parse_begin() {
   if (!other) return std::unexpected(std::move(other.error()));
   if (*other != *name) return fail(message::mismatched_environments(*name, *other));
   if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
-  return Expr(Matrix{env, *rows});
+  return make_node<Matrix>(*rows, *env);
 }
 
 // Cells end at & and rows at \\, but only outside braces, brackets, parentheses and nested
 // environments; each cell is parsed by a sub-parser.
 Result<std::span<const ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> body) {
   ArenaVector<ExprList> rows;
-  ArenaVector<Expr> row;
+  ArenaVector<Box> row;
   std::size_t cell_start = 0, depth = 0, env_depth = 0;
 
   const auto close_cell = [&](std::size_t end) -> Result<void> {
     if (end == cell_start) {
-      row.push_back(Expr(Empty{}));
+      row.push_back(&kEmptyNode);
       return {};
     }
     auto cell =
@@ -476,7 +486,7 @@ Result<std::span<const ExprList>> Parser::parse_matrix_body(std::span<const Lexe
           if (auto closed = close_cell(i); !closed)
             return std::unexpected(std::move(closed.error()));
           rows.push_back(row.view());
-          row = ArenaVector<Expr>();
+          row = ArenaVector<Box>();
           cell_start = i + 1;
         }
         break;

@@ -39,8 +39,8 @@ class Parser {
          std::size_t depth = 0) noexcept
       : tokens_(tokens), input_(input), registry_(registry), depth_(depth) {}
 
-  // expression: juxtaposition { operator juxtaposition }
-  [[nodiscard]] Result<Expr> parse_expr();
+  // expression: juxtaposition { operator juxtaposition }; the tree's nodes are in the arena.
+  [[nodiscard]] Result<Box> parse_expr();
 
  private:
   // Raises the nesting depth for the lifetime of one parse_expr or parse_atom call.
@@ -57,17 +57,17 @@ class Parser {
   // Moves past the current token if it equals `wanted`, else fails.
   [[nodiscard]] Result<void> expect(const Token& wanted);
 
-  [[nodiscard]] Result<Expr> parse_juxtapose();
-  [[nodiscard]] Result<Expr> parse_scripted();
-  [[nodiscard]] Result<Expr> parse_atom();
-  [[nodiscard]] Result<Expr> parse_atom_at_depth();
+  [[nodiscard]] Result<Box> parse_juxtapose();
+  [[nodiscard]] Result<Box> parse_scripted();
+  [[nodiscard]] Result<Box> parse_atom();
+  [[nodiscard]] Result<Box> parse_atom_at_depth();
   // { expr } with the braces dropped: the inside of a braced argument or body.
-  [[nodiscard]] Result<Expr> parse_braced();
+  [[nodiscard]] Result<Box> parse_braced();
   // An inner range with a sub-parser; Empty for an empty range.
-  [[nodiscard]] Result<Expr> parse_tokens(std::span<const Lexeme> range);
-  [[nodiscard]] Result<Expr> parse_command(std::string_view name);
-  [[nodiscard]] Result<Expr> parse_left_delimited();
-  [[nodiscard]] Result<Expr> parse_begin();
+  [[nodiscard]] Result<Box> parse_tokens(std::span<const Lexeme> range);
+  [[nodiscard]] Result<Box> parse_command(std::string_view name);
+  [[nodiscard]] Result<Box> parse_left_delimited();
+  [[nodiscard]] Result<Box> parse_begin();
   [[nodiscard]] Result<std::span<const ExprList>> parse_matrix_body(std::span<const Lexeme> body);
   [[nodiscard]] Result<std::string> parse_continuous_string(const Token& terminator);
 

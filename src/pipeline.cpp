@@ -52,7 +52,7 @@ Result<RenderNode> render_block(std::string_view input) {
   auto tree = Parser(*tokens, input, symbols).parse_expr();
   if (!tree) return std::unexpected(std::move(tree.error()));
   RenderCtx ctx;
-  return render(*tree, symbols, ctx);
+  return render(**tree, symbols, ctx);
 }
 
 }  // namespace

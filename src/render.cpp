@@ -155,19 +155,19 @@ class Renderer {
       new (rows + k) std::span<const RenderNode>(*cells);
     }
     if (siblings.over()) return fail(std::string(message::kTooLarge));
-    return RenderNode::matrix(n.env, {rows, n.rows.size()});
+    return RenderNode::matrix(environment_name(n.env), {rows, n.rows.size()});
   }
 
   // A registered command is drawn by its glyph with `depth` raised for the call; an unknown one
   // is its bare name.
   Result<RenderNode> visit(const Command& n) {
-    const Glyph* glyph = n.glyph;
+    const Glyph* glyph = n.parts->glyph;
     if (glyph == nullptr) return RenderNode::row(n.name);
     auto render_arg = [&registry = registry_](const Expr& expr, RenderCtx& ctx) {
       return render(expr, registry, ctx);
     };
     ++ctx_.depth;
-    auto block = glyph->render_macro(n.args, n.optional, ctx_, RenderArg(render_arg));
+    auto block = glyph->render_macro(n.parts->args, n.parts->optional, ctx_, RenderArg(render_arg));
     --ctx_.depth;
     return block;
   }
@@ -175,7 +175,8 @@ class Renderer {
   // Scripts on a big operator are limits; the test looks at the unrendered base.
   [[nodiscard]] bool takes_limits(const Expr& base) const noexcept {
     const auto* command = std::get_if<Command>(&base);
-    return command != nullptr && command->glyph != nullptr && command->glyph->has_limits();
+    return command != nullptr && command->parts->glyph != nullptr &&
+           command->parts->glyph->has_limits();
   }
 
   Result<RenderNode> visit(const Superscript& n) {
@@ -219,7 +220,7 @@ class Renderer {
     RenderNode* blocks = current_arena().allocate_array<RenderNode>(exprs.size());
     for (std::size_t i = 0; i < exprs.size(); ++i) {
       const BlockStack::Mark mark = stack_.mark();
-      auto block = node(exprs[i]);
+      auto block = node(*exprs[i]);
       if (!block) return std::unexpected(std::move(block.error()));
       new (blocks + i) RenderNode(siblings.keep(*block, mark) ? *block : RenderNode::empty());
     }

@@ -97,13 +97,6 @@ void append_quoted(std::string& out, std::string_view text) {
 
 }  // namespace
 
-Token Lexeme::token(std::string_view input) const noexcept {
-  if (!has_payload(kind)) return Token{kind, {}};
-  // Commands and escapes carry the text after their backslash.
-  const std::uint32_t from = kind == TokenKind::Command || kind == TokenKind::Escape ? start + 1 : start;
-  return Token{kind, input.substr(from, end - from)};
-}
-
 bool Token::operator==(const Token& other) const noexcept {
   return kind == other.kind && (!has_payload(kind) || text == other.text);
 }

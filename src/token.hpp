@@ -58,6 +58,11 @@ struct Token {
   [[nodiscard]] bool operator==(const Token& other) const noexcept;
 };
 
+// True for the kinds that carry text: Command, Escape, Number and Ident.
+[[nodiscard]] constexpr bool has_payload(TokenKind kind) noexcept {
+  return kind >= TokenKind::Command && kind <= TokenKind::Ident;
+}
+
 // A half-open byte range [start, end) in the UTF-8 input.
 struct ByteRange {
   std::size_t start;
@@ -76,14 +81,17 @@ struct Lexeme {
   [[nodiscard]] std::string_view source(std::string_view input) const noexcept {
     return input.substr(start, end - start);
   }
-  // The token with its payload (for a command or an escape, the text after the backslash).
-  [[nodiscard]] Token token(std::string_view input) const noexcept;
+  // The payload: for a command or an escape the text after the backslash, else the lexeme.
+  [[nodiscard]] std::string_view payload(std::string_view input) const noexcept {
+    const std::uint32_t from =
+        kind == TokenKind::Command || kind == TokenKind::Escape ? start + 1 : start;
+    return input.substr(from, end - from);
+  }
+  // The token with its payload.
+  [[nodiscard]] Token token(std::string_view input) const noexcept {
+    return Token{kind, has_payload(kind) ? payload(input) : std::string_view()};
+  }
 };
-
-// True for the kinds that carry text: Command, Escape, Number and Ident.
-[[nodiscard]] constexpr bool has_payload(TokenKind kind) noexcept {
-  return kind >= TokenKind::Command && kind <= TokenKind::Ident;
-}
 
 // The kind's name, as written in messages: "RBrace", "Command".
 [[nodiscard]] std::string_view kind_name(TokenKind kind) noexcept;

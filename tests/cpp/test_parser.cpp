@@ -13,7 +13,7 @@ std::string parse(std::string_view input) {
   if (!tokens) return "error: " + tokens.error().message;
   auto tree = Parser(*tokens, input, registry()).parse_expr();
   if (!tree) return "error: " + tree.error().message;
-  return print(*tree);
+  return print(**tree);
 }
 
 struct Case {

@@ -103,14 +103,15 @@ void macro_order(Suite& s) {
     return RenderNode::row(text);
   };
   RenderCtx ctx;
-  const Expr args[] = {Symbol{"a"}, Symbol{"b"}};
-  const Expr optional[] = {Symbol{"o"}};
+  const Expr a = Symbol{"a"}, b = Symbol{"b"}, o = Symbol{"o"}, bad = Symbol{"!"};
+  const Box args[] = {&a, &b};
+  const Box optional[] = {&o};
   auto block = SqrtGlyph().render_macro(args, optional, ctx, RenderArg(record));
   s.eq(seen, "abo", "mandatory first, then optional");
   s.ok(block.has_value(), "renders");
 
   seen.clear();
-  const Expr failing[] = {Symbol{"!"}, Symbol{"b"}};
+  const Box failing[] = {&bad, &b};
   block = FracGlyph().render_macro(failing, optional, ctx, RenderArg(record));
   s.eq(seen, "!", "nothing after the first error");
   s.eq(block ? std::string("no error") : block.error().message, "bad argument");
@@ -126,7 +127,7 @@ void depth(Suite& s) {
   auto tokens = tokenize(input);
   auto tree = Parser(*tokens, input, symbols).parse_expr();
   RenderCtx ctx;
-  auto block = render(*tree, symbols, ctx);
+  auto block = render(**tree, symbols, ctx);
   s.ok(block.has_value(), "renders");
   s.eq(depths.size(), std::size_t{4});
   if (depths.size() == 4) {
@@ -141,7 +142,7 @@ void depth(Suite& s) {
   auto failing_tokens = tokenize(failing);
   auto failing_tree = Parser(*failing_tokens, failing, symbols).parse_expr();
   RenderCtx failing_ctx;
-  auto error = render(*failing_tree, symbols, failing_ctx);
+  auto error = render(**failing_tree, symbols, failing_ctx);
   s.eq(error ? std::string("no error") : error.error().message,
        "matrix rows have different lengths");
   s.eq(failing_ctx.depth, std::size_t{0}, "restored after an error");
