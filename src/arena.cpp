@@ -54,9 +54,7 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
 }
 
 BlockStack::~BlockStack() {
-  // Regions are taken in order from 1, so the first one never taken ends the list.
-  for (std::size_t i = 1; i < kMaxRegions && regions_[i].data != nullptr; ++i)
-    ::operator delete(regions_[i].data);
+  for (std::size_t i = 1; i <= taken_; ++i) ::operator delete(regions_[i].data);
 }
 
 char32_t* BlockStack::allocate_in_next_region(std::size_t count) {
@@ -65,14 +63,15 @@ char32_t* BlockStack::allocate_in_next_region(std::size_t count) {
   const std::size_t next = current_ + 1;
   if (next >= kMaxRegions) throw std::bad_alloc();
   Region& target = regions_[next];
-  if (target.capacity < count) {
+  if (next > taken_ || target.capacity < count) {
     const std::size_t previous = region(current_).capacity;
-    const std::size_t capacity = std::max(count, previous > kMaxRegionGrowth ? previous : previous * 2);
+    const std::size_t capacity =
+        std::max(count, previous > kMaxRegionGrowth ? previous : previous * 2);
     if (capacity > static_cast<std::size_t>(-1) / sizeof(char32_t)) throw std::bad_alloc();
-    ::operator delete(target.data);
-    target = Region{};
-    target.data = static_cast<char32_t*>(::operator new(capacity * sizeof(char32_t)));
-    target.capacity = capacity;
+    auto* data = static_cast<char32_t*>(::operator new(capacity * sizeof(char32_t)));
+    if (next <= taken_) ::operator delete(target.data);
+    target = Region{data, capacity};
+    taken_ = std::max(taken_, next);
   }
   current_ = next;
   used_ = count;

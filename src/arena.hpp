@@ -35,7 +35,7 @@ class BlockStack {
     std::size_t used;
   };
 
-  BlockStack() noexcept = default;
+  BlockStack() noexcept {}  // NOLINT: the buffers are deliberately left uninitialised
   ~BlockStack();
   BlockStack(const BlockStack&) = delete;
   BlockStack& operator=(const BlockStack&) = delete;
@@ -70,8 +70,8 @@ class BlockStack {
 
  private:
   struct Region {
-    char32_t* data = nullptr;
-    std::size_t capacity = 0;
+    char32_t* data;
+    std::size_t capacity;
   };
   static constexpr std::size_t kInlineCells = 2048;
   static constexpr std::size_t kMaxRegions = 40;
@@ -84,7 +84,10 @@ class BlockStack {
   }
 
   char32_t inline_[kInlineCells];
-  Region regions_[kMaxRegions];  // [0] unused: region 0 is the inline one
+  // Region 0 is the inline one; regions 1 to taken_ are on the heap, the rest not yet made (left
+  // uninitialised: a call that needs no heap region should not pay for clearing them).
+  Region regions_[kMaxRegions];
+  std::size_t taken_ = 0;
   std::size_t current_ = 0;
   std::size_t used_ = 0;
 };

@@ -15,7 +15,8 @@ namespace {
 Result<RenderNode> allocate(std::size_t width, std::size_t height, std::size_t baseline) {
   const std::size_t w = std::max<std::size_t>(width, 1);
   const std::size_t h = std::max<std::size_t>(height, 1);
-  if (w > kMaxCells || h > kMaxCells / w) return fail(std::string(message::kTooLarge));
+  // Both at most 2^24, the product cannot wrap.
+  if (w > kMaxCells || h > kMaxCells || w * h > kMaxCells) return fail(std::string(message::kTooLarge));
   char32_t* cells = width != 0 && height != 0 ? current_arena().blocks().allocate(width * height)
                                               : nullptr;
   return Result<RenderNode>(std::in_place, cells, width, height, baseline);
