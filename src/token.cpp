@@ -11,24 +11,23 @@
 namespace vok {
 namespace {
 
-// What an ASCII byte starts.
-enum class Start : std::uint8_t { Single, Digit, Letter, Backslash, Space, Ident, Invalid };
+// What an ASCII byte starts. Every byte that is a whole token by itself (punctuation, a letter, a
+// control character) maps to its token kind, so the common case is one table load and one branch.
+enum class Start : std::uint8_t { OneByte, Digit, Backslash, Space, Invalid };
 
 struct AsciiClass {
   Start start;
-  TokenKind kind;  // for Single
+  TokenKind kind;  // for OneByte
 };
 
 constexpr std::array<AsciiClass, 128> make_ascii_table() {
   std::array<AsciiClass, 128> table{};
-  for (auto& entry : table) entry = {Start::Ident, TokenKind::Ident};  // controls included
+  for (auto& entry : table) entry = {Start::OneByte, TokenKind::Ident};  // letters and controls
   constexpr std::string_view singles = "{}[]^_'|!+-=*,().:;<>/&";
   for (std::size_t i = 0; i < singles.size(); ++i)
-    table[static_cast<unsigned char>(singles[i])] = {Start::Single, static_cast<TokenKind>(i)};
+    table[static_cast<unsigned char>(singles[i])] = {Start::OneByte, static_cast<TokenKind>(i)};
   for (char c : std::string_view("\"#$%?@`~")) table[c] = {Start::Invalid, TokenKind::Ident};
   for (char c = '0'; c <= '9'; ++c) table[c] = {Start::Digit, TokenKind::Number};
-  for (char c = 'a'; c <= 'z'; ++c) table[c] = {Start::Letter, TokenKind::Ident};
-  for (char c = 'A'; c <= 'Z'; ++c) table[c] = {Start::Letter, TokenKind::Ident};
   for (char c : std::string_view(" \t\n\v\f\r")) table[c] = {Start::Space, TokenKind::Whitespace};
   table['\\'] = {Start::Backslash, TokenKind::Escape};
   return table;
@@ -144,17 +143,14 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input) {
       continue;
     }
     const AsciiClass cls = kAscii[c];
+    if (cls.start == Start::OneByte) {
+      emit(cls.kind, i, i + 1);
+      ++i;
+      continue;
+    }
     switch (cls.start) {
+      case Start::OneByte:  // handled above
       case Start::Space:
-        ++i;
-        break;
-      case Start::Single:
-        emit(cls.kind, i, i + 1);
-        ++i;
-        break;
-      case Start::Letter:
-      case Start::Ident:
-        emit(TokenKind::Ident, i, i + 1);
         ++i;
         break;
       case Start::Digit: {
