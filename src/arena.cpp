@@ -61,18 +61,20 @@ char32_t* BlockStack::allocate_in_next_region(std::size_t count) {
   // Move on to the next region, reusing it when it is large enough; regions above the top of the
   // stack hold nothing.
   const std::size_t next = current_ + 1;
-  if (next >= kMaxRegions) throw std::bad_alloc();
+  const Region below = region(current_);
+  const std::size_t offset = below.offset + below.capacity;
+  if (next >= kMaxRegions || offset > kMaxLiveCells || count > kMaxLiveCells - offset) return nullptr;
   Region& target = regions_[next];
   if (next > taken_ || target.capacity < count) {
-    const std::size_t previous = region(current_).capacity;
-    const std::size_t capacity =
-        std::max(count, previous > kMaxRegionGrowth ? previous : previous * 2);
-    if (capacity > static_cast<std::size_t>(-1) / sizeof(char32_t)) throw std::bad_alloc();
+    const std::size_t wanted = below.capacity > kMaxRegionGrowth ? below.capacity : below.capacity * 2;
+    const std::size_t capacity = std::min(std::max(count, wanted), kMaxLiveCells - offset);
     auto* data = static_cast<char32_t*>(::operator new(capacity * sizeof(char32_t)));
     if (next <= taken_) ::operator delete(target.data);
-    target = Region{data, capacity};
+    target.data = data;
+    target.capacity = capacity;
     taken_ = std::max(taken_, next);
   }
+  target.offset = offset;
   current_ = next;
   used_ = count;
   return target.data;

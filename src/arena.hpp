@@ -27,6 +27,10 @@ namespace vok {
 // the node's block is built it keeps that block by moving it down to the mark, over the children.
 // What a call holds at any time is then the blocks still waiting for their parent, not every block
 // it ever built.
+//
+// Every composition has at least as many cells as its children together, so the blocks a call
+// holds at once add up to little more than its picture; the stack refuses to grow past a few times
+// the largest picture (kMaxLiveCells), which bounds the memory of any call.
 class BlockStack {
  public:
   // A position on the stack: the region and the cells used in it.
@@ -41,7 +45,7 @@ class BlockStack {
   BlockStack& operator=(const BlockStack&) = delete;
 
   [[nodiscard]] Mark mark() const noexcept { return {current_, used_}; }
-  // Room for `count` cells on top of the stack.
+  // Room for `count` cells on top of the stack, or nullptr when that passes kMaxLiveCells.
   [[nodiscard]] char32_t* allocate(std::size_t count) {
     const Region top = region(current_);
     if (count <= top.capacity - used_) {
@@ -72,6 +76,7 @@ class BlockStack {
   struct Region {
     char32_t* data;
     std::size_t capacity;
+    std::size_t offset;  // cells of the regions below it
   };
   static constexpr std::size_t kInlineCells = 2048;
   static constexpr std::size_t kMaxRegions = 40;
@@ -80,7 +85,7 @@ class BlockStack {
   [[nodiscard]] char32_t* move_down(Mark mark, char32_t* cells, std::size_t count) noexcept;
 
   [[nodiscard]] Region region(std::size_t index) const noexcept {
-    return index == 0 ? Region{const_cast<char32_t*>(inline_), kInlineCells} : regions_[index];
+    return index == 0 ? Region{const_cast<char32_t*>(inline_), kInlineCells, 0} : regions_[index];
   }
 
   char32_t inline_[kInlineCells];
@@ -91,6 +96,9 @@ class BlockStack {
   std::size_t current_ = 0;
   std::size_t used_ = 0;
 };
+
+// The most cells the blocks of one call may hold at once.
+inline constexpr std::size_t kMaxLiveCells = std::size_t{8} << 24;
 
 class Arena {
  public:

@@ -17,8 +17,12 @@ Result<RenderNode> allocate(std::size_t width, std::size_t height, std::size_t b
   const std::size_t h = std::max<std::size_t>(height, 1);
   // Both at most 2^24, the product cannot wrap.
   if (w > kMaxCells || h > kMaxCells || w * h > kMaxCells) return fail(std::string(message::kTooLarge));
-  char32_t* cells = width != 0 && height != 0 ? current_arena().blocks().allocate(width * height)
-                                              : nullptr;
+  char32_t* cells = nullptr;
+  if (width != 0 && height != 0) {
+    cells = current_arena().blocks().allocate(width * height);
+    // The call already holds as many cells as a formula that can be drawn ever needs.
+    if (cells == nullptr) return fail(std::string(message::kTooLarge));
+  }
   return Result<RenderNode>(std::in_place, cells, width, height, baseline);
 }
 

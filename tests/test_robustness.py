@@ -79,6 +79,25 @@ def test_pathological_input(build, expected):
     assert out == expected
 
 
+def test_blocks_held_along_a_path_are_bounded():
+    # Each level holds a 4-million-row numerator while its denominator, the next level, renders:
+    # without a bound on what a call holds at once this took 1.8 GB for 22 KB of formula.
+    out = run_child("""
+        tower = "a"
+        for _ in range(21):
+            tower = r"\\frac{" + tower + "}{b}"
+        text = "x"
+        for _ in range(100):
+            text = r"\\frac{" + tower + "}{" + text + "}"
+        try:
+            vok.render(text)
+        except ValueError as error:
+            print(error)
+        print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss < 800 * 1024)
+    """, memory_gib=1.5)
+    assert out.split("\n") == ["formula too large to render", "True"]
+
+
 def test_every_code_point_alone_and_after_a_backslash():
     punctuation = set("{}[]^_'|!+-=*,().:;<>/&")
     spacing = {",": " ", ":": "  ", ";": "   ", "!": ""}
