@@ -74,6 +74,8 @@ char32_t* BlockStack::allocate_in_next_region(std::size_t count) {
     target.capacity = capacity;
     taken_ = std::max(taken_, next);
   }
+  // A region reused above larger regions than before may reach past the bound: use less of it.
+  target.capacity = std::min(target.capacity, kMaxLiveCells - offset);
   target.offset = offset;
   current_ = next;
   used_ = count;
