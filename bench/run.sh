@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs every benchmark: the Python call against the floor (and installed peers), the cold start,
+# the scaling steps, and the core alone. PYTHON picks the interpreter (vok installed in it).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+python=${PYTHON:-python3}
+formulas=../shared/bench/formulas.txt
+
+echo "== the Python call"
+"$python" bench/bench_python.py "$@"
+echo
+echo "== cold start"
+"$python" bench/bench_startup.py
+echo
+echo "== scaling"
+"$python" bench/bench_scaling.py
+echo
+echo "== the core alone (C++)"
+cmake -S bench -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/bench --target bench_core >/dev/null
+build/bench/bench_core "$formulas" 2000
