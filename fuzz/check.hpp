@@ -1,0 +1,64 @@
+// The properties every call of vok::render must have, whatever bytes it is given, checked from
+// the outside: the fuzzer, the replay command and the golden checker all judge a call through
+// check_render. Nothing here includes the core's internal headers; the checks read only the public
+// result, so a fault in the core's own UTF-8 or block code cannot hide itself.
+#pragma once
+
+#include <cstddef>
+#include <expected>
+#include <string>
+#include <string_view>
+
+#include "vok/vok.hpp"
+
+namespace vok::fuzz {
+
+// Inputs longer than this are not fuzzed: bigger inputs find the same faults, only slower.
+inline constexpr std::size_t kMaxInput = 4096;
+
+// The largest picture the core may return, in cells, a zero width counting as one column.
+inline constexpr std::size_t kMaxCells = std::size_t{1} << 24;
+
+// What one checked call gave.
+struct Outcome {
+  bool picture = false;  // true for a picture, false for a ParseError
+  std::string text;      // the picture, or the error message
+  std::string failure;   // empty when every property held, else the first one that broke
+};
+
+// Calls vok::render on `input` twice, and once more with its white space widened, each time on a
+// stack filled with bytes that decode to no character, and checks:
+//   - the call returns (an exception, std::bad_alloc included, is a failure: no input is big
+//     enough to exhaust memory, since pictures are bounded);
+//   - an error has a non-empty message in valid UTF-8 that is not one of the core's guards for
+//     conditions its own code rules out;
+//   - a picture is valid UTF-8, empty or ending in a line feed, free of carriage returns, every
+//     row as many Unicode scalar values wide as the first, at most kMaxCells cells in all;
+//   - input that is not valid UTF-8 gives an error, never a picture;
+//   - the second call gives exactly what the first gave;
+//   - one more space after each run of ASCII white space between tokens gives the same picture,
+//     or an error again when the input gave one (white space only separates tokens).
+[[nodiscard]] Outcome check_render(std::string_view input);
+
+// A function with the signature of vok::render.
+using Renderer = std::expected<std::string, ParseError> (*)(std::string_view);
+
+// check_render with another function in the place of vok::render, so the checks themselves can
+// be tested on functions that break each property.
+[[nodiscard]] Outcome check_call(Renderer render, std::string_view input);
+
+// The first broken property of a picture, or "" when it has them all.
+[[nodiscard]] std::string picture_failure(std::string_view picture);
+
+// The first broken property of an error message, or "" when it has them all.
+[[nodiscard]] std::string error_failure(std::string_view message);
+
+// `bytes` as a C string literal body: printable ASCII as is, everything else escaped, so a report
+// shows the exact input whatever it holds.
+[[nodiscard]] std::string escaped(std::string_view bytes);
+
+// Returns true when `text` is well-formed UTF-8 (no overlong forms, surrogates or values above
+// U+10FFFF, no truncated sequence).
+[[nodiscard]] bool is_utf8(std::string_view text) noexcept;
+
+}  // namespace vok::fuzz
