@@ -26,6 +26,7 @@ Arena& fallback_arena() {
 }  // namespace detail
 
 Arena::~Arena() {
+  unpoison(inline_, kInlineBytes);  // the buffer is stack memory of the caller
   while (chunks_ != nullptr) {
     Chunk* next = chunks_->next;
     ::operator delete(chunks_);
@@ -47,6 +48,8 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
   std::byte* start = reinterpret_cast<std::byte*>(chunk) + kHeader;
   start += (align - reinterpret_cast<std::uintptr_t>(start)) & (align - 1);
   if (own_chunk) return start;
+  poison(start + bytes,
+         static_cast<std::size_t>(reinterpret_cast<std::byte*>(chunk) + size - start) - bytes);
   next_chunk_ = std::min(next_chunk_ * 2, kMaxChunk);
   cursor_ = start + bytes;
   end_ = reinterpret_cast<std::byte*>(chunk) + size;
@@ -54,7 +57,11 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
 }
 
 BlockStack::~BlockStack() {
-  for (std::size_t i = 1; i <= taken_; ++i) ::operator delete(regions_[i].data);
+  unpoison(inline_, sizeof inline_);  // the buffer is stack memory of the caller
+  for (std::size_t i = 1; i <= taken_; ++i) {
+    unpoison(regions_[i].data, regions_[i].capacity * sizeof(char32_t));
+    ::operator delete(regions_[i].data);
+  }
 }
 
 char32_t* BlockStack::allocate_in_next_region(std::size_t count) {
@@ -63,13 +70,18 @@ char32_t* BlockStack::allocate_in_next_region(std::size_t count) {
   const std::size_t next = current_ + 1;
   const Region below = region(current_);
   const std::size_t offset = below.offset + below.capacity;
-  if (next >= kMaxRegions || offset > kMaxLiveCells || count > kMaxLiveCells - offset) return nullptr;
+  if (next >= kMaxRegions || offset > kMaxLiveCells || count > kMaxLiveCells - offset)
+    return nullptr;
   Region& target = regions_[next];
   if (next > taken_ || target.capacity < count) {
-    const std::size_t wanted = below.capacity > kMaxRegionGrowth ? below.capacity : below.capacity * 2;
+    const std::size_t wanted =
+        below.capacity > kMaxRegionGrowth ? below.capacity : below.capacity * 2;
     const std::size_t capacity = std::min(std::max(count, wanted), kMaxLiveCells - offset);
     auto* data = static_cast<char32_t*>(::operator new(capacity * sizeof(char32_t)));
-    if (next <= taken_) ::operator delete(target.data);
+    if (next <= taken_) {
+      unpoison(target.data, target.capacity * sizeof(char32_t));
+      ::operator delete(target.data);
+    }
     target.data = data;
     target.capacity = capacity;
     taken_ = std::max(taken_, next);
@@ -79,13 +91,25 @@ char32_t* BlockStack::allocate_in_next_region(std::size_t count) {
   target.offset = offset;
   current_ = next;
   used_ = count;
+  poison(target.data + count, (target.capacity - count) * sizeof(char32_t));
+  unpoison(target.data, count * sizeof(char32_t));
   return target.data;
+}
+
+void BlockStack::poison_above(Mark mark) const noexcept {
+  for (std::size_t index = mark.region; index <= current_; ++index) {
+    const Region r = region(index);
+    const std::size_t from = index == mark.region ? mark.used : 0;
+    if (from < r.capacity) poison(r.data + from, (r.capacity - from) * sizeof(char32_t));
+  }
 }
 
 char32_t* BlockStack::move_down(Mark mark, char32_t* cells, std::size_t count) noexcept {
   const Region home = region(mark.region);
   char32_t* destination = home.data + mark.used;
   if (count <= home.capacity - mark.used) {
+    // The cells may come from a later region, over space of this one never handed out.
+    unpoison(destination, count * sizeof(char32_t));
     std::memmove(destination, cells, count * sizeof(char32_t));
     release({mark.region, mark.used + count});
     return destination;

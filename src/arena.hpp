@@ -18,7 +18,35 @@
 #include <type_traits>
 #include <utility>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VOK_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VOK_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef VOK_ADDRESS_SANITIZER
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace vok {
+
+// Under AddressSanitizer, space the arena holds but has not handed out (or has taken back) is
+// poisoned, so that the sanitizer sees a stray access inside the arena as it would on the heap.
+// Elsewhere these do nothing.
+#ifdef VOK_ADDRESS_SANITIZER
+inline constexpr bool kPoisoning = true;
+inline void poison(const void* start, std::size_t bytes) noexcept {
+  ASAN_POISON_MEMORY_REGION(start, bytes);
+}
+inline void unpoison(const void* start, std::size_t bytes) noexcept {
+  ASAN_UNPOISON_MEMORY_REGION(start, bytes);
+}
+#else
+inline constexpr bool kPoisoning = false;
+inline void poison(const void*, std::size_t) noexcept {}
+inline void unpoison(const void*, std::size_t) noexcept {}
+#endif
 
 // Cell storage for the blocks of a render call, used in last-in, first-out order.
 //
@@ -39,7 +67,7 @@ class BlockStack {
     std::size_t used;
   };
 
-  BlockStack() noexcept {}  // NOLINT: the buffers are deliberately left uninitialised
+  BlockStack() noexcept { poison(inline_, sizeof inline_); }  // buffers left uninitialised
   ~BlockStack();
   BlockStack(const BlockStack&) = delete;
   BlockStack& operator=(const BlockStack&) = delete;
@@ -51,6 +79,7 @@ class BlockStack {
     if (count <= top.capacity - used_) {
       char32_t* cells = top.data + used_;
       used_ += count;
+      unpoison(cells, count * sizeof(char32_t));
       return cells;
     }
     return allocate_in_next_region(count);
@@ -68,6 +97,7 @@ class BlockStack {
   }
   // Drops everything above `mark`.
   void release(Mark mark) noexcept {
+    if constexpr (kPoisoning) poison_above(mark);
     current_ = mark.region;
     used_ = mark.used;
   }
@@ -82,6 +112,7 @@ class BlockStack {
   static constexpr std::size_t kMaxRegions = 40;
 
   [[nodiscard]] char32_t* allocate_in_next_region(std::size_t count);
+  void poison_above(Mark mark) const noexcept;
   [[nodiscard]] char32_t* move_down(Mark mark, char32_t* cells, std::size_t count) noexcept;
 
   [[nodiscard]] Region region(std::size_t index) const noexcept {
@@ -102,7 +133,7 @@ inline constexpr std::size_t kMaxLiveCells = std::size_t{8} << 24;
 
 class Arena {
  public:
-  Arena() noexcept = default;
+  Arena() noexcept { poison(inline_, kInlineBytes); }
   ~Arena();
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;
@@ -114,6 +145,7 @@ class Arena {
         bytes <= static_cast<std::size_t>(end_ - cursor_) - pad) {
       std::byte* start = cursor_ + pad;
       cursor_ = start + bytes;
+      unpoison(start, bytes);
       return start;
     }
     return allocate_slow(bytes, align);
