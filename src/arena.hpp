@@ -159,15 +159,6 @@ class Arena {
     return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
   }
 
-  // A copy of `items` in the arena.
-  template <class T>
-  [[nodiscard]] std::span<const T> copy(std::span<const T> items) {
-    if (items.empty()) return {};
-    T* out = allocate_array<T>(items.size());
-    std::uninitialized_copy(items.begin(), items.end(), out);
-    return {out, items.size()};
-  }
-
   // The cells of the call's blocks.
   [[nodiscard]] BlockStack& blocks() noexcept { return blocks_; }
 
@@ -230,7 +221,6 @@ class ArenaVector {
   }
   [[nodiscard]] std::size_t size() const noexcept { return size_; }
   [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
-  [[nodiscard]] T& back() noexcept { return data_[size_ - 1]; }
   [[nodiscard]] std::span<const T> view() const noexcept { return {data_, size_}; }
 
  private:

@@ -63,12 +63,6 @@ struct Token {
   return kind >= TokenKind::Command && kind <= TokenKind::Ident;
 }
 
-// A half-open byte range [start, end) in the UTF-8 input.
-struct ByteRange {
-  std::size_t start;
-  std::size_t end;
-};
-
 // A token as the lexer stores it: its kind and the byte range of its whole lexeme (backslash
 // included), twelve bytes. The payload is a view into the input, recovered on demand.
 struct Lexeme {
@@ -76,7 +70,6 @@ struct Lexeme {
   std::uint32_t end;
   TokenKind kind;
 
-  [[nodiscard]] ByteRange range() const noexcept { return {start, end}; }
   // The lexeme's source text, as quoted in messages.
   [[nodiscard]] std::string_view source(std::string_view input) const noexcept {
     return input.substr(start, end - start);

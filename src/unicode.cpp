@@ -73,6 +73,4 @@ bool is_escaped_in_text_form(char32_t ch) noexcept {
   return it != std::begin(kEscapedRanges) && ch <= std::prev(it)->last;
 }
 
-std::string_view unicode_version() noexcept { return kUnicodeVersion; }
-
 }  // namespace vok

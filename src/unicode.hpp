@@ -57,7 +57,4 @@ void append_utf8(std::string& out, char32_t ch);
 // than U+0020, and combining marks (Grapheme_Extend).
 [[nodiscard]] bool is_escaped_in_text_form(char32_t ch) noexcept;
 
-// Version of the Unicode Character Database the tables were generated from.
-[[nodiscard]] std::string_view unicode_version() noexcept;
-
 }  // namespace vok
