@@ -1,4 +1,5 @@
-// The per-call arena: every token, tree node and block cell of one render call comes from it.
+// The per-call arena: every token, tree node, layout node and picture cell of one render call
+// comes from it.
 //
 // A call allocates many small objects that all die together when it returns, so they are bumped
 // from one region instead of being allocated one by one: the first 16 KiB live inside the Arena
@@ -48,89 +49,6 @@ inline void poison(const void*, std::size_t) noexcept {}
 inline void unpoison(const void*, std::size_t) noexcept {}
 #endif
 
-// Cell storage for the blocks of a render call, used in last-in, first-out order.
-//
-// Blocks are built bottom-up: a node's children are rendered, composed into the node's block,
-// and are dead from then on. So the renderer marks the stack before a node's children, and once
-// the node's block is built it keeps that block by moving it down to the mark, over the children.
-// What a call holds at any time is then the blocks still waiting for their parent, not every block
-// it ever built.
-//
-// Every composition has at least as many cells as its children together, so the blocks a call
-// holds at once add up to little more than its picture; the stack refuses to grow past a few times
-// the largest picture (kMaxLiveCells), which bounds the memory of any call.
-class BlockStack {
- public:
-  // A position on the stack: the region and the cells used in it.
-  struct Mark {
-    std::size_t region;
-    std::size_t used;
-  };
-
-  BlockStack() noexcept { poison(inline_, sizeof inline_); }  // buffers left uninitialised
-  ~BlockStack();
-  BlockStack(const BlockStack&) = delete;
-  BlockStack& operator=(const BlockStack&) = delete;
-
-  [[nodiscard]] Mark mark() const noexcept { return {current_, used_}; }
-  // Room for `count` cells on top of the stack, or nullptr when that passes kMaxLiveCells.
-  [[nodiscard]] char32_t* allocate(std::size_t count) {
-    const Region top = region(current_);
-    if (count <= top.capacity - used_) {
-      char32_t* cells = top.data + used_;
-      used_ += count;
-      unpoison(cells, count * sizeof(char32_t));
-      return cells;
-    }
-    return allocate_in_next_region(count);
-  }
-  // Drops everything above `mark` except the `count` cells at `cells`, which move down to the mark
-  // when they fit in its region; returns where they are now.
-  [[nodiscard]] char32_t* keep(Mark mark, char32_t* cells, std::size_t count) noexcept {
-    const Region home = region(mark.region);
-    char32_t* destination = home.data + mark.used;
-    if (cells == destination || count == 0) {  // a leaf: nothing was built above it
-      release({mark.region, mark.used + count});
-      return destination;
-    }
-    return move_down(mark, cells, count);
-  }
-  // Drops everything above `mark`.
-  void release(Mark mark) noexcept {
-    if constexpr (kPoisoning) poison_above(mark);
-    current_ = mark.region;
-    used_ = mark.used;
-  }
-
- private:
-  struct Region {
-    char32_t* data;
-    std::size_t capacity;
-    std::size_t offset;  // cells of the regions below it
-  };
-  static constexpr std::size_t kInlineCells = 2048;
-  static constexpr std::size_t kMaxRegions = 40;
-
-  [[nodiscard]] char32_t* allocate_in_next_region(std::size_t count);
-  void poison_above(Mark mark) const noexcept;
-  [[nodiscard]] char32_t* move_down(Mark mark, char32_t* cells, std::size_t count) noexcept;
-
-  [[nodiscard]] Region region(std::size_t index) const noexcept {
-    return index == 0 ? Region{const_cast<char32_t*>(inline_), kInlineCells, 0} : regions_[index];
-  }
-
-  char32_t inline_[kInlineCells];
-  // Region 0 is the inline one; regions 1 to taken_ are on the heap, the rest not yet made (left
-  // uninitialised: a call that needs no heap region should not pay for clearing them).
-  Region regions_[kMaxRegions];
-  std::size_t taken_ = 0;
-  std::size_t current_ = 0;
-  std::size_t used_ = 0;
-};
-
-// The most cells the blocks of one call may hold at once.
-inline constexpr std::size_t kMaxLiveCells = std::size_t{8} << 24;
-
 class Arena {
  public:
   Arena() noexcept { poison(inline_, kInlineBytes); }
@@ -159,9 +77,6 @@ class Arena {
     return static_cast<T*>(allocate(count * sizeof(T), alignof(T)));
   }
 
-  // The cells of the call's blocks.
-  [[nodiscard]] BlockStack& blocks() noexcept { return blocks_; }
-
   // A new object built from `args`.
   template <class T, class... Args>
   [[nodiscard]] T* make(Args&&... args) {
@@ -181,7 +96,6 @@ class Arena {
   std::byte* end_ = inline_ + kInlineBytes;
   Chunk* chunks_ = nullptr;
   std::size_t next_chunk_ = 64 * 1024;
-  BlockStack blocks_;
 };
 
 namespace detail {

@@ -1,10 +1,10 @@
-// The shared render_macro, the drawings of the eleven glyph kinds, the math alphabets and the
+// The shared render_macro, the nodes of the eleven glyph kinds, the math alphabets and the
 // registry's map.
 #include "glyph.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -14,11 +14,10 @@
 namespace vok {
 namespace {
 
-// Argument i, or the empty block when the parser supplied fewer (only big operators may lack
+// Argument i, or the empty node when the parser supplied fewer (only big operators may lack
 // their body; the others always get theirs, but drawing stays total regardless).
-const RenderNode& arg(std::span<const RenderNode> args, std::size_t i) {
-  static const RenderNode kEmpty;
-  return i < args.size() ? args[i] : kEmpty;
+NodeRef arg(std::span<const NodeRef> args, std::size_t i) {
+  return i < args.size() ? args[i] : RenderNode::empty();
 }
 
 std::string quoted_char(char32_t ch) {
@@ -28,25 +27,21 @@ std::string quoted_char(char32_t ch) {
 }
 
 // Renders every expression of `exprs` in order; the first error ends it.
-Result<std::span<const RenderNode>> render_all(ExprList exprs, RenderCtx& ctx,
-                                               RenderArg render_arg) {
-  if (exprs.empty()) return std::span<const RenderNode>();
-  RenderNode* out = current_arena().allocate_array<RenderNode>(exprs.size());
+Result<std::span<const NodeRef>> render_all(ExprList exprs, RenderCtx& ctx, RenderArg render_arg) {
+  if (exprs.empty()) return std::span<const NodeRef>();
+  NodeRef* out = current_arena().allocate_array<NodeRef>(exprs.size());
   for (std::size_t i = 0; i < exprs.size(); ++i) {
-    auto block = render_arg(*exprs[i], ctx);
-    if (!block) return std::unexpected(std::move(block.error()));
-    new (out + i) RenderNode(*block);
+    auto node = render_arg(*exprs[i], ctx);
+    if (!node) return std::unexpected(std::move(node.error()));
+    out[i] = *node;
   }
-  return std::span<const RenderNode>(out, exprs.size());
+  return std::span<const NodeRef>(out, exprs.size());
 }
-
-// The three fixed rows of the small big-operator signs.
-constexpr char32_t kHeavy = U'━';
 
 }  // namespace
 
-Result<RenderNode> Glyph::render_macro(ExprList args, ExprList optional, RenderCtx& ctx,
-                                       RenderArg render_arg) const {
+Result<NodeRef> Glyph::render_macro(ExprList args, ExprList optional, RenderCtx& ctx,
+                                    RenderArg render_arg) const {
   auto rendered_args = render_all(args, ctx, render_arg);
   if (!rendered_args) return std::unexpected(std::move(rendered_args.error()));
   auto rendered_optional = render_all(optional, ctx, render_arg);
@@ -54,94 +49,42 @@ Result<RenderNode> Glyph::render_macro(ExprList args, ExprList optional, RenderC
   return render(*rendered_args, *rendered_optional, ctx);
 }
 
-Result<RenderNode> BinomGlyph::render(std::span<const RenderNode> args, std::span<const RenderNode>,
-                                      const RenderCtx&) const {
-  auto stack = RenderNode::vstack(arg(args, 0), arg(args, 1), U' ', 0);
+Result<NodeRef> BinomGlyph::render(std::span<const NodeRef> args, std::span<const NodeRef>,
+                                   const RenderCtx&) const {
+  auto stack = RenderNode::vstack(arg(args, 0), arg(args, 1), U' ');
   if (!stack) return stack;
   return RenderNode::stretchy_delim(*stack, U'(', U')', false);
 }
 
-Result<RenderNode> FracGlyph::render(std::span<const RenderNode> args, std::span<const RenderNode>,
-                                     const RenderCtx&) const {
-  return RenderNode::vstack(arg(args, 0), arg(args, 1), U'─', 0);
+Result<NodeRef> FracGlyph::render(std::span<const NodeRef> args, std::span<const NodeRef>,
+                                  const RenderCtx&) const {
+  return RenderNode::vstack(arg(args, 0), arg(args, 1), U'─');
 }
 
-Result<RenderNode> SqrtGlyph::render(std::span<const RenderNode> args,
-                                     std::span<const RenderNode> optional, const RenderCtx&) const {
+Result<NodeRef> SqrtGlyph::render(std::span<const NodeRef> args, std::span<const NodeRef> optional,
+                                  const RenderCtx&) const {
   auto radical = RenderNode::sqrt_inner(arg(args, 0));
   if (!radical || optional.empty()) return radical;
-  // The index stands top-aligned at the left of the radical, over its foot.
-  const RenderNode& index = optional.front();
-  auto result = RenderNode::blank(add_sat(index.width, radical->width),
-                                  std::max(index.height, radical->height), radical->baseline);
-  if (!result) return result;
-  result->blit(index, 0, 0);
-  result->blit(*radical, index.width, 0);
-  return result;
+  return RenderNode::root_index(optional.front(), *radical);
 }
 
-Result<RenderNode> SummationGlyph::render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode>, const RenderCtx&) const {
-  if (args.empty()) {
-    auto sign = RenderNode::blank(4, 3, 1);
-    if (!sign) return sign;
-    sign->at(0, 0) = sign->at(0, 1) = sign->at(2, 0) = sign->at(2, 1) = kHeavy;
-    sign->at(0, 2) = U'┓';
-    sign->at(1, 0) = U'❯';
-    sign->at(2, 2) = U'┛';
-    return sign;
-  }
-  const RenderNode& body = args.front();
-  const std::size_t h = body.height;
-  if (h < 3) {
-    // The small sign; the body hangs from its middle row when it is one row, else from its top.
-    auto sign = RenderNode::blank(add_sat(body.width, 4), 3, 1);
-    if (!sign) return sign;
-    sign->at(0, 0) = sign->at(0, 1) = sign->at(2, 0) = sign->at(2, 1) = kHeavy;
-    sign->at(0, 2) = U'┓';
-    sign->at(1, 0) = U'⟩';
-    sign->at(2, 2) = U'┛';
-    sign->blit(body, 4, h == 1 ? 1 : 0);
-    return sign;
-  }
-  // A sign as tall as the body, half again as wide: bars top and bottom, and strokes that meet
-  // in the middle row (in a point when the height is odd).
-  const std::size_t s = mul_sat(h, 3) / 2;
-  auto sign = RenderNode::blank(add_sat(add_sat(s, 1), body.width), h, body.baseline);
-  if (!sign) return sign;
-  for (std::size_t c = 0; c + 1 < s; ++c) sign->at(0, c) = sign->at(h - 1, c) = kHeavy;
-  sign->at(0, s - 1) = U'┓';
-  sign->at(h - 1, s - 1) = U'┛';
-  const std::size_t middle = h / 2;
-  for (std::size_t r = 1; r + 1 < h; ++r) {
-    const char32_t stroke = r < middle ? U'╲' : r == middle && h % 2 == 1 ? U'⟩' : U'╱';
-    sign->at(r, std::min(r, h - 1 - r) - 1) = stroke;
-  }
-  sign->blit(body, s + 1, 0);
-  return sign;
+Result<NodeRef> SummationGlyph::render(std::span<const NodeRef> args, std::span<const NodeRef>,
+                                       const RenderCtx&) const {
+  return RenderNode::summation(args.empty() ? nullptr : args.front());
 }
 
-Result<RenderNode> IntegralGlyph::render(std::span<const RenderNode> args,
-                                         std::span<const RenderNode>, const RenderCtx&) const {
-  if (!args.empty() && args.front().height >= 4)
-    return RenderNode::stretchy_delim_left(args.front(), U'⎛', U'⎜', U'⎠');
-  const RenderNode& body = arg(args, 0);
-  auto sign = RenderNode::blank(add_sat(body.width, 2), 3, 1);
-  if (!sign) return sign;
-  sign->at(0, 0) = U'⎛';
-  sign->at(1, 0) = U'⎜';
-  sign->at(2, 0) = U'⎠';
-  sign->blit(body, 2, body.height == 1 ? 1 : 0);
-  return sign;
-}
-
-Result<RenderNode> LimitGlyph::render(std::span<const RenderNode>, std::span<const RenderNode>,
+Result<NodeRef> IntegralGlyph::render(std::span<const NodeRef> args, std::span<const NodeRef>,
                                       const RenderCtx&) const {
+  return RenderNode::integral(arg(args, 0));
+}
+
+Result<NodeRef> LimitGlyph::render(std::span<const NodeRef>, std::span<const NodeRef>,
+                                   const RenderCtx&) const {
   return RenderNode::row("lim");
 }
 
-Result<RenderNode> AbsGlyph::render(std::span<const RenderNode> args, std::span<const RenderNode>,
-                                    const RenderCtx&) const {
+Result<NodeRef> AbsGlyph::render(std::span<const NodeRef> args, std::span<const NodeRef>,
+                                 const RenderCtx&) const {
   return RenderNode::stretchy_delim(arg(args, 0), U'|', U'|', false);
 }
 
@@ -150,8 +93,8 @@ std::string AccentGlyph::describe() const {
          ", stretch: " + (stretch_ ? "true" : "false") + " }";
 }
 
-Result<RenderNode> AccentGlyph::render(std::span<const RenderNode> args,
-                                       std::span<const RenderNode>, const RenderCtx&) const {
+Result<NodeRef> AccentGlyph::render(std::span<const NodeRef> args, std::span<const NodeRef>,
+                                    const RenderCtx&) const {
   return RenderNode::accent(arg(args, 0), mark_, stretch_);
 }
 
@@ -161,28 +104,22 @@ std::string AlphabetGlyph::describe() const {
   return std::string("AlphabetGlyph(") + address + ")";
 }
 
-Result<RenderNode> AlphabetGlyph::render(std::span<const RenderNode> args,
-                                         std::span<const RenderNode>, const RenderCtx&) const {
-  const RenderNode& body = arg(args, 0);
-  auto styled = RenderNode::blank(body.width, body.height, body.baseline);
-  if (!styled) return styled;
-  std::ranges::transform(body.cell_span(), styled->cells, map_);
-  return styled;
+Result<NodeRef> AlphabetGlyph::render(std::span<const NodeRef> args, std::span<const NodeRef>,
+                                      const RenderCtx&) const {
+  return RenderNode::styled(arg(args, 0), map_);
 }
 
 std::string UnicodeGlyph::describe() const { return "UnicodeGlyph(" + quoted_char(ch_) + ")"; }
 
-Result<RenderNode> UnicodeGlyph::render(std::span<const RenderNode>, std::span<const RenderNode>,
-                                        const RenderCtx&) const {
-  auto block = RenderNode::blank(1, 1, 0);
-  if (block) block->cells[0] = ch_;
-  return block;
+Result<NodeRef> UnicodeGlyph::render(std::span<const NodeRef>, std::span<const NodeRef>,
+                                     const RenderCtx&) const {
+  return RenderNode::single(ch_);
 }
 
 std::string TextGlyph::describe() const { return "TextGlyph(\"" + std::string(text_) + "\")"; }
 
-Result<RenderNode> TextGlyph::render(std::span<const RenderNode>, std::span<const RenderNode>,
-                                     const RenderCtx&) const {
+Result<NodeRef> TextGlyph::render(std::span<const NodeRef>, std::span<const NodeRef>,
+                                  const RenderCtx&) const {
   return RenderNode::row(text_);
 }
 

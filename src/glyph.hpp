@@ -26,7 +26,7 @@ struct RenderCtx {
 };
 
 // The callback through which a glyph renders its argument expressions: a non-owning reference to
-// a callable taking (const Expr&, RenderCtx&) and returning Result<RenderNode>.
+// a callable taking (const Expr&, RenderCtx&) and returning Result<NodeRef>.
 class RenderArg {
  public:
   template <class F>
@@ -35,13 +35,13 @@ class RenderArg {
           return (*static_cast<F*>(object))(expr, ctx);
         }) {}
 
-  [[nodiscard]] Result<RenderNode> operator()(const Expr& expr, RenderCtx& ctx) const {
+  [[nodiscard]] Result<NodeRef> operator()(const Expr& expr, RenderCtx& ctx) const {
     return call_(object_, expr, ctx);
   }
 
  private:
   void* object_;
-  Result<RenderNode> (*call_)(void*, const Expr&, RenderCtx&);
+  Result<NodeRef> (*call_)(void*, const Expr&, RenderCtx&);
 };
 
 class Glyph {
@@ -60,18 +60,19 @@ class Glyph {
 
   // Renders the mandatory arguments, then the optional one, through `render_arg` (the first error
   // ends the call), then draws. The same for every kind.
-  [[nodiscard]] Result<RenderNode> render_macro(ExprList args, ExprList optional, RenderCtx& ctx,
-                                                RenderArg render_arg) const;
+  [[nodiscard]] Result<NodeRef> render_macro(ExprList args, ExprList optional, RenderCtx& ctx,
+                                             RenderArg render_arg) const;
 
-  // The kind's drawing from finished blocks. Fails only when the picture is too large.
-  [[nodiscard]] virtual Result<RenderNode> render(std::span<const RenderNode> args,
-                                                  std::span<const RenderNode> optional,
-                                                  const RenderCtx& ctx) const = 0;
+  // The kind's node, composed from its measured arguments. Fails only when the picture is too
+  // large.
+  [[nodiscard]] virtual Result<NodeRef> render(std::span<const NodeRef> args,
+                                               std::span<const NodeRef> optional,
+                                               const RenderCtx& ctx) const = 0;
 };
 
 // A character map of a math alphabet: ASCII letters (and digits where the style has them) to
-// styled letters; every other character unchanged.
-using AlphabetMap = char32_t (*)(char32_t) noexcept;
+// styled letters; every other character unchanged. No styled letter is changed again by any map.
+using AlphabetMap = CharMap;
 
 [[nodiscard]] char32_t to_bold(char32_t ch) noexcept;
 [[nodiscard]] char32_t to_italic(char32_t ch) noexcept;
@@ -94,63 +95,63 @@ class GlyphKind : public Glyph {
 class BinomGlyph final : public GlyphKind<2, false, false> {
  public:
   [[nodiscard]] std::string describe() const override { return "BinomGlyph"; }
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 };
 
 // Numerator over a rule exactly as wide as the wider operand, over denominator.
 class FracGlyph final : public GlyphKind<2, false, false> {
  public:
   [[nodiscard]] std::string describe() const override { return "FracGlyph"; }
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 };
 
 // The radical sign over the body, with an optional index at its upper left.
 class SqrtGlyph final : public GlyphKind<1, true, false> {
  public:
   [[nodiscard]] std::string describe() const override { return "SqrtGlyph"; }
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 };
 
 // The summation sign, three rows high or as tall as its body.
 class SummationGlyph final : public GlyphKind<1, true, true> {
  public:
   [[nodiscard]] std::string describe() const override { return "SummationGlyph"; }
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 };
 
 // The integral sign, three rows high or as tall as its body.
 class IntegralGlyph final : public GlyphKind<1, false, true> {
  public:
   [[nodiscard]] std::string describe() const override { return "IntegralGlyph"; }
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 };
 
 // The word "lim", whose scripts are limits.
 class LimitGlyph final : public GlyphKind<0, false, true> {
  public:
   [[nodiscard]] std::string describe() const override { return "LimitGlyph"; }
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 };
 
 // The body between stretchy vertical bars.
 class AbsGlyph final : public GlyphKind<1, false, false> {
  public:
   [[nodiscard]] std::string describe() const override { return "AbsGlyph"; }
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 };
 
 // A row holding `mark` above the body: centred, or across its whole width with `stretch`.
@@ -158,9 +159,9 @@ class AccentGlyph final : public GlyphKind<1, false, false> {
  public:
   AccentGlyph(char32_t mark, bool stretch) noexcept : mark_(mark), stretch_(stretch) {}
   [[nodiscard]] std::string describe() const override;
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 
  private:
   char32_t mark_;
@@ -172,9 +173,9 @@ class AlphabetGlyph final : public GlyphKind<1, false, false> {
  public:
   explicit AlphabetGlyph(AlphabetMap map) noexcept : map_(map) {}
   [[nodiscard]] std::string describe() const override;
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 
  private:
   AlphabetMap map_;
@@ -185,9 +186,9 @@ class UnicodeGlyph final : public GlyphKind<0, false, false> {
  public:
   explicit UnicodeGlyph(char32_t ch) noexcept : ch_(ch) {}
   [[nodiscard]] std::string describe() const override;
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 
  private:
   char32_t ch_;
@@ -198,9 +199,9 @@ class TextGlyph final : public GlyphKind<0, false, false> {
  public:
   explicit TextGlyph(std::string_view text) noexcept : text_(text) {}  // text outlives the glyph
   [[nodiscard]] std::string describe() const override;
-  [[nodiscard]] Result<RenderNode> render(std::span<const RenderNode> args,
-                                          std::span<const RenderNode> optional,
-                                          const RenderCtx& ctx) const override;
+  [[nodiscard]] Result<NodeRef> render(std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional,
+                                       const RenderCtx& ctx) const override;
 
  private:
   std::string_view text_;

@@ -1,117 +1,364 @@
-// The layout engine: rectangular blocks of character cells and every composition of the picture.
+// The layout engine: the picture of a formula as a tree of measured nodes, drawn in two passes.
 //
-// A RenderNode is a rectangle of cells, row-major, with one distinguished row, the baseline, on
-// which compositions align their parts. Every composition is a pure function: it borrows its
-// inputs, computes the final size first, allocates the result once filled with spaces, and copies
-// each source row in as one contiguous run (`blit`). Placement clips at the bottom only. Centring
-// drops the remainder: an odd spare column goes to the right, an odd spare row below.
+// Measure. A RenderNode is a rectangle with one distinguished row, the baseline, on which
+// compositions align their parts: its width, height and baseline, and its shape, which says how
+// it is drawn from its children. Every composition below builds the node of one construct from
+// the nodes of its parts, bottom-up, computing its size and nothing else: no cell is allocated and
+// no character is written. Every node is checked against the size limit when it is made, so a
+// formula that is too large fails here, in time linear in its tree. The one exception to "no
+// drawing while measuring" is the compact script test, which paints a one-row script through a
+// probing canvas that only looks at the characters (see layout_scripts.cpp).
 //
-// Every allocation goes through `blank`, which refuses blocks above kMaxCells cells (counting a
-// zero width or height as one, since a zero-width block still prints one line per row) with the
-// error "formula too large to render". That is the only way a composition fails.
+// Paint. The root's picture is allocated once and filled with blanks; then every node writes its
+// own characters at their final place and paints its children at their offsets inside it, through
+// a Canvas, the one place where characters are written. Nothing is copied. Placement clips at the
+// bottom only: a child's rows below its parent's last row are not drawn. Centring drops the
+// remainder: an odd spare column goes to the right, an odd spare row below.
+//
+// Each construct keeps its measure (a static function of RenderNode) and its paint (an overload of
+// `paint` for its shape) side by side in the file that owns it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
+#include <variant>
 
 #include "error.hpp"
 
 namespace vok {
 
-// The largest picture, in cells, that a formula may ask for.
+// The largest picture, in cells, that a formula may ask for: every node is checked against it,
+// counting a zero width or height as one (a zero-width node still prints one line per row).
 inline constexpr std::size_t kMaxCells = std::size_t{1} << 24;
 
+struct RenderNode;
+using NodeRef = const RenderNode*;  // a node of the call's arena, or a constant one; never null
+
+// A character map applied to everything a node paints: a math alphabet, or the conversion of a
+// compact script. Characters it does not map come back unchanged.
+using CharMap = char32_t (*)(char32_t) noexcept;
+
+// ---- shapes: what a node draws (small ones are held in the node, larger ones pointed to) ----
+
+namespace shapes {
+
+struct Text {  // the characters of a UTF-8 text on one row (a malformed byte draws U+FFFD)
+  const char* data;
+  std::size_t bytes;
+};
+struct Char {  // one character
+  char32_t ch;
+};
+struct Blank {};  // blanks only: spacing, and the empty node
+struct Picture {  // fixed cells, row-major, width × height of them
+  const char32_t* cells;
+};
+struct Row {  // items side by side on a common baseline
+  const NodeRef* items;
+  std::size_t count;
+};
+struct Stack {  // over and under a full-width rule row (fractions, binomials)
+  NodeRef top, bottom;
+  char32_t rule;
+};
+struct Chain {              // operands joined by infix operators, one blank each side
+  const NodeRef* operands;  // count of them
+  const char32_t* ops;      // count − 1 of them
+  std::size_t count;
+  std::size_t baseline;  // the largest operand baseline: every operator's row
+};
+struct Prefix {  // a sign on the operand's baseline row, directly against it
+  NodeRef operand;
+  char32_t sign;
+};
+struct CompactSup {  // a script in superscript characters on the base's top row
+  NodeRef base, script;
+};
+struct CompactSub {  // a script in subscript characters on the base's baseline row
+  NodeRef base, script;
+};
+struct SupRows {  // a superscript on rows of its own above the base
+  NodeRef base, script;
+};
+struct SubRows {  // a subscript on rows of its own from just below the base's baseline
+  NodeRef base, script;
+};
+struct Scripts {  // both scripts on rows of their own
+  NodeRef base, sub, sup;
+};
+struct PrimeMarks {  // apostrophes after the base, on its baseline row
+  NodeRef base;
+  std::size_t count;
+};
+struct Limits {  // limits above and below a big operator
+  NodeRef base, lower, upper;
+};
+struct Fence {  // delimiters as tall as the content; unknown pairs draw │ between their ends
+  NodeRef inner;
+  char32_t open, close;
+};
+struct RepeatFence {  // the same, unknown pairs repeating their own characters between the ends
+  NodeRef inner;
+  char32_t open, close;
+};
+struct Pieces {  // the pieces of one side of a tall sign
+  char32_t top, middle, bottom;
+};
+struct LeftSign {  // a sign as tall as the content, in front of it
+  NodeRef inner;
+  const Pieces* pieces;
+};
+struct Radical {  // the radical sign with its overbar
+  NodeRef inner;
+};
+struct Accent {  // a mark centred on a row above the content
+  NodeRef inner;
+  char32_t mark;
+};
+struct WideAccent {  // a mark repeated across a row above the content
+  NodeRef inner;
+  char32_t mark;
+};
+struct Summation {  // the summation sign, before its body
+  NodeRef body;
+};
+struct Integral {  // the three-row integral sign, before its body
+  NodeRef body;
+};
+struct RootIndex {  // a radical with its index top-aligned at its left
+  NodeRef index, radical;
+};
+struct Grid {  // the cells of a matrix in equal columns and evenly pitched rows
+  std::span<const std::span<const NodeRef>> rows;  // each cut to `columns` cells
+  std::size_t columns;
+  std::size_t cell_width;  // every column's width
+  std::size_t pitch;       // rows per band: the tallest row, plus a blank row when there are more
+};
+struct Styled {  // the content with every character it paints passed through a map
+  NodeRef content;
+  CharMap map;
+};
+
+}  // namespace shapes
+
+using Shape = std::variant<shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row,
+                           const shapes::Stack*, const shapes::Chain*, shapes::Prefix,
+                           shapes::CompactSup, shapes::CompactSub, shapes::SupRows, shapes::SubRows,
+                           const shapes::Scripts*, shapes::PrimeMarks, const shapes::Limits*,
+                           shapes::Fence, shapes::RepeatFence, shapes::LeftSign, shapes::Radical,
+                           shapes::Accent, shapes::WideAccent, shapes::Summation, shapes::Integral,
+                           shapes::RootIndex, const shapes::Grid*, shapes::Styled>;
+
+class Canvas;
+
 struct RenderNode {
-  char32_t* cells = nullptr;  // width × height cells, row-major, in the call's arena; blanks
-                              // hold U+0020
-  std::size_t width = 0;
-  std::size_t height = 0;
-  std::size_t baseline = 0;  // normally a row; the empty block, and a few blocks grown from it,
-                             // have their baseline on or past their last row
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t baseline = 0;  // normally a row; the empty node, and a few nodes grown from it,
+                               // have their baseline on or past their last row
+  Shape shape = shapes::Blank{};
 
-  // An all-space block of the given size (the baseline is stored unchecked).
-  [[nodiscard]] static Result<RenderNode> blank(std::size_t width, std::size_t height,
-                                                std::size_t baseline);
-  // The empty block: no cells, width, height and baseline 0. Stands for an absent piece.
-  [[nodiscard]] static RenderNode empty() noexcept { return {}; }
-  // One row holding the characters of a UTF-8 text, one cell each; baseline 0.
-  [[nodiscard]] static Result<RenderNode> row(std::string_view utf8);
+  // Rows below the baseline (0 when the baseline is on or past the last row).
+  [[nodiscard]] std::size_t descent() const noexcept {
+    return baseline < height ? height - baseline : 0;
+  }
 
-  // The items side by side, baselines on a common row, `gap` blank columns between neighbours.
-  [[nodiscard]] static Result<RenderNode> hstack(std::span<const RenderNode> items,
-                                                 std::size_t gap);
+  // ---- leaves (layout.cpp) ----
+
+  // The empty node: width, height and baseline 0. Stands for an absent piece.
+  [[nodiscard]] static NodeRef empty() noexcept;
+  // An all-blank node of the given size (the baseline is stored unchecked).
+  [[nodiscard]] static Result<NodeRef> blank(std::size_t width, std::size_t height,
+                                             std::size_t baseline);
+  // One row holding the characters of a UTF-8 text, one cell each; baseline 0. The text must
+  // outlive the call (a view of the input, or of a constant).
+  [[nodiscard]] static Result<NodeRef> row(std::string_view utf8);
+  // One cell.
+  [[nodiscard]] static Result<NodeRef> single(char32_t ch);
+  // Fixed cells, width × height of them row-major, which must outlive the call.
+  [[nodiscard]] static Result<NodeRef> picture(const char32_t* cells, std::size_t width,
+                                               std::size_t height, std::size_t baseline);
+
+  // ---- general compositions (layout.cpp) ----
+
+  // The items side by side, touching, their baselines on a common row. The list is kept, not
+  // copied: it must live as long as the call (an array of its arena).
+  [[nodiscard]] static Result<NodeRef> hstack(std::span<const NodeRef> items);
   // `top` over a full-width row of `rule` over `bottom`, both centred; the rule row is the
   // baseline and both halves get the taller half's height.
-  [[nodiscard]] static Result<RenderNode> vstack(const RenderNode& top, const RenderNode& bottom,
-                                                 char32_t rule, std::size_t pad);
-  // `lhs`, a blank, `op`, a blank, `rhs`, on a common baseline.
-  [[nodiscard]] static Result<RenderNode> infix(const RenderNode& lhs, char32_t op,
-                                                const RenderNode& rhs);
-  // A whole left-associative chain o0 op0 o1 op1 o2 … in one allocation (ops.size() ==
-  // operands.size() − 1, operands not empty): the same picture as nesting `infix` from the left.
-  [[nodiscard]] static Result<RenderNode> infix_chain(std::span<const RenderNode> operands,
-                                                      std::span<const char32_t> ops);
+  [[nodiscard]] static Result<NodeRef> vstack(NodeRef top, NodeRef bottom, char32_t rule);
+  // A left-associative chain o0 op0 o1 op1 o2 … (ops.size() == operands.size() − 1, operands
+  // not empty), one blank on each side of every operator, all on a common baseline: the same
+  // picture as nesting two-operand chains from the left. Both lists are kept, not copied.
+  [[nodiscard]] static Result<NodeRef> infix_chain(std::span<const NodeRef> operands,
+                                                   std::span<const char32_t> ops);
+  // `sign` on the operand's baseline row, directly in front of it.
+  [[nodiscard]] static Result<NodeRef> prefix(char32_t sign, NodeRef operand);
+  // The content with every character it paints passed through `map`; the same size.
+  [[nodiscard]] static Result<NodeRef> styled(NodeRef content, CharMap map);
 
   // ---- scripts and limits (layout_scripts.cpp) ----
 
   // `base` with `sup` at its upper right: Unicode superscript characters on the base's top row
   // when `sup` is one row of characters that all have one, otherwise on rows of its own above.
-  [[nodiscard]] static Result<RenderNode> superscript(const RenderNode& base,
-                                                      const RenderNode& sup);
+  [[nodiscard]] static Result<NodeRef> superscript(NodeRef base, NodeRef sup);
   // `base` with `sub` at its lower right: Unicode subscript characters on the base's baseline row
   // when possible, otherwise on rows of its own starting just below the baseline.
-  [[nodiscard]] static Result<RenderNode> subscript(const RenderNode& base, const RenderNode& sub);
+  [[nodiscard]] static Result<NodeRef> subscript(NodeRef base, NodeRef sub);
   // `base` with `sup` above and `sub` below, both left-aligned right after the base; never compact.
-  [[nodiscard]] static Result<RenderNode> both_scripts(const RenderNode& base,
-                                                       const RenderNode& sub,
-                                                       const RenderNode& sup);
+  [[nodiscard]] static Result<NodeRef> both_scripts(NodeRef base, NodeRef sub, NodeRef sup);
   // `base` followed by `count` apostrophes on its baseline row.
-  [[nodiscard]] static Result<RenderNode> prime_suffix(const RenderNode& base, std::size_t count);
+  [[nodiscard]] static Result<NodeRef> prime_suffix(NodeRef base, std::size_t count);
   // `upper` above, `base`, `lower` below, all left-aligned, one blank column on the right.
-  [[nodiscard]] static Result<RenderNode> limits(const RenderNode& base, const RenderNode& lower,
-                                                 const RenderNode& upper);
+  [[nodiscard]] static Result<NodeRef> limits(NodeRef base, NodeRef lower, NodeRef upper);
 
-  // ---- delimiters, radicals and accents (layout_delimiters.cpp) ----
+  // ---- delimiters, signs, radicals and accents (layout_delimiters.cpp) ----
 
   // `inner` between delimiters as tall as it: the characters themselves around one row, bracket
   // pieces around two rows or more; `repeat_char` repeats unknown delimiters on middle rows.
-  [[nodiscard]] static Result<RenderNode> stretchy_delim(const RenderNode& inner, char32_t open,
-                                                         char32_t close, bool repeat_char);
-  // `inner` with a sign of its height in front: `top`, `middle` rows, `bottom`.
-  [[nodiscard]] static Result<RenderNode> stretchy_delim_left(const RenderNode& inner, char32_t top,
-                                                              char32_t middle, char32_t bottom);
+  [[nodiscard]] static Result<NodeRef> stretchy_delim(NodeRef inner, char32_t open, char32_t close,
+                                                      bool repeat_char);
+  // `inner` with a sign of its height in front, drawn from `pieces` (a constant).
+  [[nodiscard]] static Result<NodeRef> stretchy_delim_left(NodeRef inner,
+                                                           const shapes::Pieces& pieces);
   // `inner` under a radical sign: foot, stroke, corner and overbar.
-  [[nodiscard]] static Result<RenderNode> sqrt_inner(const RenderNode& inner);
+  [[nodiscard]] static Result<NodeRef> sqrt_inner(NodeRef inner);
+  // A radical with `index` top-aligned at its left, over its foot.
+  [[nodiscard]] static Result<NodeRef> root_index(NodeRef index, NodeRef radical);
   // `inner` with a row above it holding `mark` centred, or repeated across with `stretch`.
-  [[nodiscard]] static Result<RenderNode> accent(const RenderNode& inner, char32_t mark,
-                                                 bool stretch);
+  [[nodiscard]] static Result<NodeRef> accent(NodeRef inner, char32_t mark, bool stretch);
+  // The summation sign before `body`: three rows high or as tall as the body; a sign alone when
+  // `body` is null.
+  [[nodiscard]] static Result<NodeRef> summation(NodeRef body);
+  // The integral sign before `body`: three rows high, or as tall as a body of four rows or more.
+  [[nodiscard]] static Result<NodeRef> integral(NodeRef body);
 
   // ---- matrices (layout_matrix.cpp) ----
 
   // The cells of a matrix environment in equal-width columns and evenly pitched rows, enclosed in
-  // the environment's delimiters; fails only on an unknown environment name. Every row has as many
-  // cells as the first (the caller checks).
-  [[nodiscard]] static Result<RenderNode> matrix(
-      std::string_view env, std::span<const std::span<const RenderNode>> rows);
-
-  // Copies `source` so that its top-left cell lands at column x, row y; rows past the last row of
-  // this block are dropped. Callers keep x + source.width within this block's width.
-  void blit(const RenderNode& source, std::size_t x, std::size_t y) noexcept;
-
-  [[nodiscard]] char32_t& at(std::size_t r, std::size_t c) noexcept { return cells[r * width + c]; }
-  [[nodiscard]] char32_t at(std::size_t r, std::size_t c) const noexcept {
-    return cells[r * width + c];
-  }
-  // All cells, row after row.
-  [[nodiscard]] std::span<char32_t> cell_span() const noexcept { return {cells, width * height}; }
-  // Rows below the baseline (0 when the baseline is on or past the last row).
-  [[nodiscard]] std::size_t descent() const noexcept {
-    return baseline < height ? height - baseline : 0;
-  }
+  // the environment's delimiters; fails only on an unknown environment name. Rows are cut to the
+  // first row's length (the caller checks that they all have it).
+  [[nodiscard]] static Result<NodeRef> matrix(std::string_view env,
+                                              std::span<const std::span<const NodeRef>> rows);
 };
 
-// Sizes saturate instead of wrapping, so that an absurd size reaches `blank` and is refused.
+// A new node of the given size and shape, or "formula too large to render" when it would hold
+// more than kMaxCells cells: the one place that checks the size limit, used by every composition.
+[[nodiscard]] Result<NodeRef> make_node(std::size_t width, std::size_t height, std::size_t baseline,
+                                        Shape shape);
+
+static_assert(sizeof(RenderNode) <= 40, "a node per atom: nodes stay small");
+
+// ---- painting (layout.cpp) ----
+
+// Where a node's characters go: the picture of the whole formula, or a probe that only looks at
+// them. Coordinates are absolute: x a column, y a row of the picture.
+class Canvas {
+ public:
+  // A canvas over `rows` rows of `width` cells, `stride` cells apart, all blank already.
+  Canvas(char32_t* cells, std::size_t width, std::size_t rows, std::size_t stride) noexcept
+      : cells_(cells), width_(width), stride_(stride), clip_(rows) {}
+
+  // Paints `node` with its top-left cell at (x, y). Its rows below `y + node.height`, and below
+  // the node being painted now, are not drawn.
+  void paint(const RenderNode& node, std::size_t x, std::size_t y);
+  // The same with `map` applied to every character the node paints, inside the maps in force.
+  void paint_mapped(const RenderNode& node, std::size_t x, std::size_t y, CharMap map);
+
+  // One character, `count` copies across, `count` copies down, the characters of a text.
+  void put(std::size_t x, std::size_t y, char32_t ch) noexcept;
+  void across(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
+  void down(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
+  void text(std::size_t x, std::size_t y, std::string_view utf8) noexcept;
+  void cells(std::size_t x, std::size_t y, const char32_t* cells, std::size_t width,
+             std::size_t height) noexcept;
+
+  // Whether the one-row `node` paints a character into every cell, each of which `map` converts
+  // (the compact script test): the node painted through a probe that keeps no cell.
+  [[nodiscard]] static bool converts_whole_row(const RenderNode& node, CharMap map);
+
+ private:
+  struct Probe {
+    CharMap map;
+    std::size_t written = 0;
+    bool converts = true;
+  };
+  explicit Canvas(Probe& probe) noexcept : probe_(&probe), clip_(1) {}
+
+  [[nodiscard]] char32_t mapped(char32_t ch) const noexcept;
+  void write(char32_t* at, char32_t ch) noexcept;
+  void look(char32_t ch) noexcept;
+
+  static constexpr std::size_t kMaxMaps = 32;  // far more than there are distinct maps
+
+  char32_t* cells_ = nullptr;
+  Probe* probe_ = nullptr;
+  std::size_t width_ = 0;
+  std::size_t stride_ = 0;
+  std::size_t clip_ = 0;         // rows from here down are not drawn
+  CharMap maps_[kMaxMaps] = {};  // innermost last, each at most once
+  std::size_t map_count_ = 0;
+};
+
+// The paint of each shape, beside its construct's measure. `self` is the node being painted, at
+// (x, y); its children go through canvas.paint.
+void paint(const shapes::Text& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Char& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Blank& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Picture& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Row& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Stack& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Chain& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Prefix& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::CompactSup& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::CompactSub& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::SupRows& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::SubRows& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Scripts& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::PrimeMarks& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Limits& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Fence& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::RepeatFence& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::LeftSign& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Radical& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Accent& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::WideAccent& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Summation& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Integral& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::RootIndex& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Grid& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Styled& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+
+// Sizes saturate instead of wrapping, so that an absurd size reaches the size check and is refused.
 inline constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);
 [[nodiscard]] constexpr std::size_t add_sat(std::size_t a, std::size_t b) noexcept {
   return a + b < a ? kSaturated : a + b;

@@ -1,22 +1,20 @@
-// Signs that take their size from the block they enclose: stretchy bracket pairs, the tall sign in
-// front of an integrand, the radical sign with its overbar, and the accent row.
+// Signs that take their size from what they enclose: stretchy bracket pairs, the summation and
+// integral signs in front of their bodies, the radical sign with its overbar, and the accent row.
 //
 // A delimiter around a single row is the character itself, directly against the content. Around
 // two rows or more it is assembled row by row from bracket pieces (top, middle rows, bottom), one
 // blank column away from the content, so any height can be drawn and there is no largest size.
 // Braces put their centre piece on the content's baseline row. None of these operations fails
-// except through the size limit of `blank`.
+// except through the size limit.
 #include <algorithm>
 
+#include "arena.hpp"
 #include "layout.hpp"
 
 namespace vok {
-namespace {
 
-// The pieces of one side of a tall delimiter.
-struct Pieces {
-  char32_t top, middle, bottom;
-};
+using namespace shapes;  // the shapes this file measures and paints
+namespace {
 
 struct PiecePair {
   Pieces open, close;
@@ -36,83 +34,186 @@ PiecePair pieces_for(char32_t open, char32_t close, bool repeat_char) noexcept {
   return {{open, left, open}, {close, right, close}};
 }
 
-// Draws one side's pieces down column `column` of a block with at least two rows.
-void draw_column(RenderNode& block, std::size_t column, const Pieces& pieces) noexcept {
-  const std::size_t last = block.height - 1;
-  block.at(0, column) = pieces.top;
-  for (std::size_t r = 1; r < last; ++r) block.at(r, column) = pieces.middle;
-  block.at(last, column) = pieces.bottom;
+// One side's pieces down column x, over `height` rows from row y: the top, middle rows, and the
+// bottom, written last, so a one-row sign is its bottom alone.
+void draw_column(Canvas& canvas, std::size_t x, std::size_t y, std::size_t height,
+                 const Pieces& pieces) {
+  if (height == 0) return;
+  canvas.put(x, y, pieces.top);
+  if (height > 2) canvas.down(x, y + 1, height - 2, pieces.middle);
+  canvas.put(x, y + height - 1, pieces.bottom);
 }
+
+void paint_fence(NodeRef inner, char32_t open, char32_t close, bool repeat_char,
+                 const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y) {
+  if (inner->height <= 1) {
+    // Flat: the characters themselves on the single row, whatever the content's baseline was.
+    canvas.put(x, y, open);
+    canvas.paint(*inner, x + 1, y);
+    canvas.put(x + inner->width + 1, y, close);
+    return;
+  }
+  canvas.paint(*inner, x + 2, y);
+  const std::size_t right = x + inner->width + 3;
+  const PiecePair pieces = pieces_for(open, close, repeat_char);
+  draw_column(canvas, x, y, self.height, pieces.open);
+  draw_column(canvas, right, y, self.height, pieces.close);
+  // A brace's centre piece marks the baseline, but only on a middle row: the end pieces stay.
+  if (self.baseline > 0 && self.baseline < self.height - 1) {
+    if (open == U'{') canvas.put(x, y + self.baseline, U'⎨');
+    if (close == U'}') canvas.put(right, y + self.baseline, U'⎬');
+  }
+}
+
+// The pieces of the tall integral sign.
+constexpr Pieces kIntegralPieces{U'⎛', U'⎜', U'⎠'};
+
+// The small summation sign: bars above and below, and its point in the middle row.
+// clang-format off
+constexpr char32_t kSmallSum[] = {
+    U'━', U'━', U'┓',
+    U'⟩', U' ', U' ',
+    U'━', U'━', U'┛',
+};
+// The summation sign with no body, one blank column wider.
+constexpr char32_t kSumAlone[] = {
+    U'━', U'━', U'┓', U' ',
+    U'❯', U' ', U' ', U' ',
+    U'━', U'━', U'┛', U' ',
+};
+// clang-format on
 
 }  // namespace
 
-Result<RenderNode> RenderNode::stretchy_delim(const RenderNode& inner, char32_t open,
-                                              char32_t close, bool repeat_char) {
-  if (inner.height <= 1) {
-    // Flat: the characters themselves on the single row, whatever the content's baseline was.
-    auto result = blank(add_sat(inner.width, 2), 1, 0);
-    if (!result) return result;
-    result->at(0, 0) = open;
-    result->blit(inner, 1, 0);
-    result->at(0, inner.width + 1) = close;
-    return result;
-  }
+// ---- stretchy pairs ----
 
-  auto result = blank(add_sat(inner.width, 4), inner.height, inner.baseline);
-  if (!result) return result;
-  result->blit(inner, 2, 0);
-  const std::size_t right = inner.width + 3;
-  const PiecePair pieces = pieces_for(open, close, repeat_char);
-  draw_column(*result, 0, pieces.open);
-  draw_column(*result, right, pieces.close);
-  // A brace's centre piece marks the baseline, but only on a middle row: the end pieces stay.
-  if (inner.baseline > 0 && inner.baseline < inner.height - 1) {
-    if (open == U'{') result->at(inner.baseline, 0) = U'⎨';
-    if (close == U'}') result->at(inner.baseline, right) = U'⎬';
-  }
-  return result;
+Result<NodeRef> RenderNode::stretchy_delim(NodeRef inner, char32_t open, char32_t close,
+                                           bool repeat_char) {
+  const Shape shape =
+      repeat_char ? Shape(RepeatFence{inner, open, close}) : Shape(Fence{inner, open, close});
+  if (inner->height <= 1) return make_node(add_sat(inner->width, 2), 1, 0, shape);
+  return make_node(add_sat(inner->width, 4), inner->height, inner->baseline, shape);
 }
 
-Result<RenderNode> RenderNode::stretchy_delim_left(const RenderNode& inner, char32_t top,
-                                                   char32_t middle, char32_t bottom) {
-  auto result = blank(add_sat(inner.width, 2), inner.height, inner.baseline);
-  if (!result) return result;
-  if (inner.height == 0) return result;  // no row to draw the sign on
-  result->blit(inner, 2, 0);
-  // The bottom piece is written last, so a one-row sign is its bottom alone.
-  const std::size_t last = inner.height - 1;
-  result->at(0, 0) = top;
-  for (std::size_t r = 1; r < last; ++r) result->at(r, 0) = middle;
-  result->at(last, 0) = bottom;
-  return result;
+void paint(const Fence& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  paint_fence(shape.inner, shape.open, shape.close, false, self, canvas, x, y);
 }
 
-Result<RenderNode> RenderNode::sqrt_inner(const RenderNode& inner) {
-  auto result =
-      blank(add_sat(inner.width, 3), add_sat(inner.height, 1), add_sat(inner.baseline, 1));
-  if (!result) return result;
+void paint(const RepeatFence& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  paint_fence(shape.inner, shape.open, shape.close, true, self, canvas, x, y);
+}
+
+// ---- the tall sign in front ----
+
+Result<NodeRef> RenderNode::stretchy_delim_left(NodeRef inner, const Pieces& pieces) {
+  return make_node(add_sat(inner->width, 2), inner->height, inner->baseline,
+                   LeftSign{inner, &pieces});
+}
+
+void paint(const LeftSign& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.inner, x + 2, y);
+  draw_column(canvas, x, y, self.height, *shape.pieces);
+}
+
+// ---- radicals ----
+
+Result<NodeRef> RenderNode::sqrt_inner(NodeRef inner) {
+  return make_node(add_sat(inner->width, 3), add_sat(inner->height, 1), add_sat(inner->baseline, 1),
+                   Radical{inner});
+}
+
+void paint(const Radical& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  const RenderNode& inner = *shape.inner;
   // The overbar starts one column before the content, at the corner over the stroke.
-  result->at(0, 1) = U'┌';
-  std::fill_n(result->cells + 2, inner.width + 1, U'─');
-  result->blit(inner, 3, 1);
-  for (std::size_t r = 1; r <= inner.height; ++r) result->at(r, 1) = U'│';
+  canvas.put(x + 1, y, U'┌');
+  canvas.across(x + 2, y, std::size_t{inner.width} + 1, U'─');
+  canvas.paint(inner, x + 3, y + 1);
+  canvas.down(x + 1, y + 1, inner.height, U'│');
   // The foot goes on the last row, which is the corner's own row when there is no content.
-  result->at(inner.height, 0) = U'╲';
-  return result;
+  canvas.put(x, y + inner.height, U'╲');
 }
 
-Result<RenderNode> RenderNode::accent(const RenderNode& inner, char32_t mark, bool stretch) {
+Result<NodeRef> RenderNode::root_index(NodeRef index, NodeRef radical) {
+  return make_node(add_sat(index->width, radical->width), std::max(index->height, radical->height),
+                   radical->baseline, RootIndex{index, radical});
+}
+
+void paint(const RootIndex& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.index, x, y);
+  canvas.paint(*shape.radical, x + shape.index->width, y);
+}
+
+// ---- accents ----
+
+Result<NodeRef> RenderNode::accent(NodeRef inner, char32_t mark, bool stretch) {
   // An empty content still gets a cell for its mark.
-  const std::size_t width = std::max<std::size_t>(inner.width, 1);
-  auto result = blank(width, add_sat(inner.height, 1), add_sat(inner.baseline, 1));
-  if (!result) return result;
-  if (stretch) {
-    std::fill_n(result->cells, width, mark);
-  } else {
-    result->at(0, width / 2) = mark;  // on an even width, the right one of the middle columns
+  const std::size_t width = std::max<std::uint32_t>(inner->width, 1);
+  const Shape shape = stretch ? Shape(WideAccent{inner, mark}) : Shape(Accent{inner, mark});
+  return make_node(width, add_sat(inner->height, 1), add_sat(inner->baseline, 1), shape);
+}
+
+void paint(const Accent& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.put(x + self.width / 2, y, shape.mark);  // on an even width, the right middle column
+  canvas.paint(*shape.inner, x, y + 1);
+}
+
+void paint(const WideAccent& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.across(x, y, self.width, shape.mark);
+  canvas.paint(*shape.inner, x, y + 1);
+}
+
+// ---- the summation sign ----
+
+Result<NodeRef> RenderNode::summation(NodeRef body) {
+  if (body == nullptr) return picture(kSumAlone, 4, 3, 1);
+  const std::size_t h = body->height;
+  if (h < 3) return make_node(add_sat(body->width, 4), 3, 1, Summation{body});
+  // A sign as tall as the body, half again as wide, then a blank column.
+  const std::size_t s = mul_sat(h, 3) / 2;
+  return make_node(add_sat(add_sat(s, 1), body->width), h, body->baseline, Summation{body});
+}
+
+void paint(const Summation& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const RenderNode& body = *shape.body;
+  const std::size_t h = body.height;
+  if (h < 3) {
+    // The small sign; the body hangs from its middle row when it is one row, else from its top.
+    canvas.cells(x, y, kSmallSum, 3, 3);
+    canvas.paint(body, x + 4, y + (h == 1 ? 1 : 0));
+    return;
   }
-  result->blit(inner, 0, 1);
-  return result;
+  // Bars top and bottom, and strokes that meet in the middle row (in a point when the height is
+  // odd).
+  const std::size_t s = self.width - body.width - 1;
+  canvas.across(x, y, s - 1, U'━');
+  canvas.across(x, y + h - 1, s - 1, U'━');
+  canvas.put(x + s - 1, y, U'┓');
+  canvas.put(x + s - 1, y + h - 1, U'┛');
+  const std::size_t middle = h / 2;
+  for (std::size_t r = 1; r + 1 < h; ++r) {
+    const char32_t stroke = r < middle ? U'╲' : r == middle && h % 2 == 1 ? U'⟩' : U'╱';
+    canvas.put(x + std::min(r, h - 1 - r) - 1, y + r, stroke);
+  }
+  canvas.paint(body, x + s + 1, y);
+}
+
+// ---- the integral sign ----
+
+Result<NodeRef> RenderNode::integral(NodeRef body) {
+  if (body->height >= 4) return stretchy_delim_left(body, kIntegralPieces);
+  return make_node(add_sat(body->width, 2), 3, 1, Integral{body});
+}
+
+void paint(const Integral& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  draw_column(canvas, x, y, 3, kIntegralPieces);
+  canvas.paint(*shape.body, x + 2, y + (shape.body->height == 1 ? 1 : 0));
 }
 
 }  // namespace vok

@@ -1,4 +1,4 @@
-// Scripts, primes and limits: the compositions that attach secondary blocks to a base.
+// Scripts, primes and limits: the compositions that attach secondary pieces to a base.
 //
 // A script that is one row of characters which all have Unicode superscript (or subscript) forms is
 // written in those forms on the base's own row, so powers and indices take no extra rows: a
@@ -6,23 +6,33 @@
 // on rows of its own, left-aligned in the column right after the base. `limits` stacks its three
 // pieces left-aligned instead, with equal bands above and below so that the base stays centred.
 //
-// A base whose baseline is not one of its rows (the empty block, or a one-row block grown from it
+// Whether a script is compact depends on the characters it draws, which a node does not know
+// until it is painted: the test paints the script through a probe that keeps no cell and only
+// checks that every cell gets a character with a form. It runs only on one-row scripts. A compact
+// script's converted characters have no form themselves, so a test that walks through one fails,
+// and a script that fails its test takes rows of its own, so no test runs further up: each part
+// of the tree is walked by at most three tests, and the tests stay linear in the tree.
+//
+// A base whose baseline is not one of its rows (the empty node, or a one-row node grown from it
 // by an accent or radical) is extended downward just far enough for whatever is written beside it
 // to be drawn; a script that writes nothing leaves such a base unchanged.
 #include <algorithm>
 #include <array>
 #include <utility>
 
+#include "arena.hpp"
 #include "layout.hpp"
 
 namespace vok {
+
+using namespace shapes;  // the shapes this file measures and paints
 namespace {
 
-using CharMap = std::pair<char32_t, char32_t>;
+using Form = std::pair<char32_t, char32_t>;  // a character and its script form
 
 // The superscript and subscript forms, each table sorted by source character for binary search.
 // clang-format off
-constexpr std::array<CharMap, 56> kSuperscripts{{
+constexpr std::array<Form, 56> kSuperscripts{{
     // signs
     {U'(', U'\u207D'}, {U')', U'\u207E'}, {U'+', U'\u207A'}, {U'-', U'\u207B'},
     // digits
@@ -44,7 +54,7 @@ constexpr std::array<CharMap, 56> kSuperscripts{{
 // clang-format on
 
 // clang-format off
-constexpr std::array<CharMap, 33> kSubscripts{{
+constexpr std::array<Form, 33> kSubscripts{{
     // signs
     {U'(', U'\u208D'}, {U')', U'\u208E'}, {U'+', U'\u208A'}, {U'-', U'\u208B'},
     // digits
@@ -59,109 +69,122 @@ constexpr std::array<CharMap, 33> kSubscripts{{
 }};
 // clang-format on
 
-static_assert(std::ranges::is_sorted(kSuperscripts, {}, &CharMap::first));
-static_assert(std::ranges::is_sorted(kSubscripts, {}, &CharMap::first));
+static_assert(std::ranges::is_sorted(kSuperscripts, {}, &Form::first));
+static_assert(std::ranges::is_sorted(kSubscripts, {}, &Form::first));
 
-// The compact form of `ch`, or 0 when it has none.
+// The compact form of `ch`, or `ch` itself when it has none.
 template <std::size_t N>
-char32_t lookup(const std::array<CharMap, N>& table, char32_t ch) noexcept {
-  const auto it = std::ranges::lower_bound(table, ch, {}, &CharMap::first);
-  return it != table.end() && it->first == ch ? it->second : U'\0';
+char32_t lookup(const std::array<Form, N>& table, char32_t ch) noexcept {
+  const auto it = std::ranges::lower_bound(table, ch, {}, &Form::first);
+  return it != table.end() && it->first == ch ? it->second : ch;
 }
+
+char32_t to_superscript(char32_t ch) noexcept { return lookup(kSuperscripts, ch); }
+char32_t to_subscript(char32_t ch) noexcept { return lookup(kSubscripts, ch); }
 
 // A script is compact when it is exactly one row and every cell, blanks included, has a form in
 // the table; one row of width 0 qualifies and converts to nothing.
-template <std::size_t N>
-bool is_compact(const RenderNode& script, const std::array<CharMap, N>& table) noexcept {
-  return script.height == 1 &&
-         std::ranges::all_of(script.cell_span(), [&](char32_t ch) { return lookup(table, ch) != U'\0'; });
+bool is_compact(const RenderNode& script, CharMap map) {
+  return script.height == 1 && Canvas::converts_whole_row(script, map);
 }
 
-// `base` with the converted row of `script` written into row `row` after its last column. A script
-// with characters makes the block reach down to `row` even when the base does not.
-template <std::size_t N>
-Result<RenderNode> compact(const RenderNode& base, const RenderNode& script, std::size_t row,
-                           const std::array<CharMap, N>& table) {
-  const std::size_t height =
-      script.width == 0 ? base.height : std::max(base.height, add_sat(row, 1));
-  auto result = RenderNode::blank(add_sat(base.width, script.width), height, base.baseline);
-  if (!result) return result;
-  result->blit(base, 0, 0);
-  for (std::size_t c = 0; c < script.width; ++c)
-    result->at(row, base.width + c) = lookup(table, script.cells[c]);
-  return result;
+// The height of `base` with a compact script written on row `row`: a script with characters makes
+// the node reach down to that row even when the base does not.
+std::size_t compact_height(const RenderNode& base, const RenderNode& script, std::size_t row) {
+  return script.width == 0 ? base.height : std::max<std::size_t>(base.height, add_sat(row, 1));
 }
 
 }  // namespace
 
-Result<RenderNode> RenderNode::superscript(const RenderNode& base, const RenderNode& sup) {
-  if (is_compact(sup, kSuperscripts)) return compact(base, sup, 0, kSuperscripts);
-
-  auto result = blank(add_sat(base.width, sup.width), add_sat(sup.height, base.height),
-                      add_sat(sup.height, base.baseline));
-  if (!result) return result;
-  result->blit(sup, base.width, 0);
-  result->blit(base, 0, sup.height);
-  return result;
+Result<NodeRef> RenderNode::superscript(NodeRef base, NodeRef sup) {
+  const std::size_t width = add_sat(base->width, sup->width);
+  if (is_compact(*sup, to_superscript))
+    return make_node(width, compact_height(*base, *sup, 0), base->baseline, CompactSup{base, sup});
+  return make_node(width, add_sat(sup->height, base->height), add_sat(sup->height, base->baseline),
+                   SupRows{base, sup});
 }
 
-Result<RenderNode> RenderNode::subscript(const RenderNode& base, const RenderNode& sub) {
-  if (is_compact(sub, kSubscripts)) return compact(base, sub, base.baseline, kSubscripts);
+void paint(const CompactSup& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.base, x, y);
+  canvas.paint_mapped(*shape.script, x + shape.base->width, y, to_superscript);
+}
 
-  // The subscript hangs from the row below the baseline, beside the base's lower rows; the block
+void paint(const SupRows& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.paint(*shape.script, x + shape.base->width, y);
+  canvas.paint(*shape.base, x, y + shape.script->height);
+}
+
+Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub) {
+  const std::size_t width = add_sat(base->width, sub->width);
+  if (is_compact(*sub, to_subscript)) {
+    return make_node(width, compact_height(*base, *sub, base->baseline), base->baseline,
+                     CompactSub{base, sub});
+  }
+  // The subscript hangs from the row below the baseline, beside the base's lower rows; the node
   // grows only when it reaches past them. A script with no rows reaches nothing.
-  const std::size_t below = add_sat(base.baseline, 1);
-  const std::size_t height =
-      sub.height == 0 ? base.height : std::max(base.height, add_sat(below, sub.height));
-  auto result = blank(add_sat(base.width, sub.width), height, base.baseline);
-  if (!result) return result;
-  result->blit(base, 0, 0);
-  result->blit(sub, base.width, below);
-  return result;
+  const std::size_t below = add_sat(base->baseline, 1);
+  const std::size_t height = sub->height == 0
+                                 ? base->height
+                                 : std::max<std::size_t>(base->height, add_sat(below, sub->height));
+  return make_node(width, height, base->baseline, SubRows{base, sub});
 }
 
-Result<RenderNode> RenderNode::both_scripts(const RenderNode& base, const RenderNode& sub,
-                                            const RenderNode& sup) {
+void paint(const CompactSub& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.base, x, y);
+  canvas.paint_mapped(*shape.script, x + shape.base->width, y + shape.base->baseline, to_subscript);
+}
+
+void paint(const SubRows& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.paint(*shape.base, x, y);
+  canvas.paint(*shape.script, x + shape.base->width, y + shape.base->baseline + 1);
+}
+
+Result<NodeRef> RenderNode::both_scripts(NodeRef base, NodeRef sub, NodeRef sup) {
   // Room for the subscript is reserved below the whole base even though it starts just below the
   // baseline, so beside a deep base the bottom rows stay blank; beside a base whose baseline is
   // past its last row the subscript's own extent decides instead.
-  const std::size_t baseline = add_sat(sup.height, base.baseline);
-  const std::size_t sub_top = add_sat(baseline, 1);
-  std::size_t height = add_sat(add_sat(sup.height, base.height), sub.height);
-  if (sub.height != 0) height = std::max(height, add_sat(sub_top, sub.height));
-
-  auto result = blank(add_sat(base.width, std::max(sub.width, sup.width)), height, baseline);
-  if (!result) return result;
-  result->blit(sup, base.width, 0);
-  result->blit(base, 0, sup.height);
-  result->blit(sub, base.width, sub_top);
-  return result;
+  const std::size_t baseline = add_sat(sup->height, base->baseline);
+  std::size_t height = add_sat(add_sat(sup->height, base->height), sub->height);
+  if (sub->height != 0) height = std::max(height, add_sat(add_sat(baseline, 1), sub->height));
+  return make_node(add_sat(base->width, std::max(sub->width, sup->width)), height, baseline,
+                   current_arena().make<Scripts>(base, sub, sup));
 }
 
-Result<RenderNode> RenderNode::prime_suffix(const RenderNode& base, std::size_t count) {
-  // The picture of `hstack` of the base and a one-row run of apostrophes, built in one allocation:
-  // the primes sit on the baseline row, which the block is extended to reach if need be.
-  const std::size_t height = add_sat(base.baseline, std::max<std::size_t>(base.descent(), 1));
-  auto result = blank(add_sat(base.width, count), height, base.baseline);
-  if (!result) return result;
-  result->blit(base, 0, 0);
-  std::fill_n(result->cells + base.baseline * result->width + base.width, count, U'\'');
-  return result;
+void paint(const Scripts& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.sup, x + shape.base->width, y);
+  canvas.paint(*shape.base, x, y + shape.sup->height);
+  canvas.paint(*shape.sub, x + shape.base->width, y + self.baseline + 1);
 }
 
-Result<RenderNode> RenderNode::limits(const RenderNode& base, const RenderNode& lower,
-                                      const RenderNode& upper) {
+Result<NodeRef> RenderNode::prime_suffix(NodeRef base, std::size_t count) {
+  // The primes sit on the baseline row, which the node is extended to reach if need be.
+  const std::size_t height = add_sat(base->baseline, std::max<std::size_t>(base->descent(), 1));
+  return make_node(add_sat(base->width, count), height, base->baseline, PrimeMarks{base, count});
+}
+
+void paint(const PrimeMarks& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.base, x, y);
+  canvas.across(x + shape.base->width, y + self.baseline, shape.count, U'\'');
+}
+
+Result<NodeRef> RenderNode::limits(NodeRef base, NodeRef lower, NodeRef upper) {
   // Both bands take the taller limit's height so the base stays centred when one limit is absent;
   // the extra column on the right keeps what follows off the operator.
-  const std::size_t band = std::max(lower.height, upper.height);
-  const std::size_t width = std::max({base.width, lower.width, upper.width});
-  auto result = blank(add_sat(width, 1), add_sat(base.height, mul_sat(band, 2)),
-                      add_sat(band, base.baseline));
-  if (!result) return result;
-  result->blit(upper, 0, band - upper.height);
-  result->blit(base, 0, band);
-  result->blit(lower, 0, band + base.height);
-  return result;
+  const std::size_t band = std::max(lower->height, upper->height);
+  const std::size_t width = std::max({base->width, lower->width, upper->width});
+  return make_node(add_sat(width, 1), add_sat(base->height, mul_sat(band, 2)),
+                   add_sat(band, base->baseline), current_arena().make<Limits>(base, lower, upper));
+}
+
+void paint(const Limits& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  const std::size_t band = std::max(shape.lower->height, shape.upper->height);
+  canvas.paint(*shape.upper, x, y + band - shape.upper->height);
+  canvas.paint(*shape.base, x, y + band);
+  canvas.paint(*shape.lower, x, y + band + shape.base->height);
 }
 
 }  // namespace vok

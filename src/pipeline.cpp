@@ -14,37 +14,36 @@
 
 namespace vok {
 
-std::string write_text(const RenderNode& block) {
-  std::size_t bytes = block.height;  // the line feeds
-  for (char32_t ch : block.cell_span()) bytes += utf8_length(ch);
+std::u32string_view write_utf32(const RenderNode& root) {
+  const std::size_t stride = std::size_t{root.width} + 1;
+  const std::size_t length = stride * root.height;
+  if (length == 0) return U"";
+  char32_t* text = current_arena().allocate_array<char32_t>(length);
+  for (std::size_t r = 0; r < root.height; ++r) {
+    std::fill_n(text + r * stride, root.width, U' ');
+    text[r * stride + root.width] = U'\n';
+  }
+  Canvas canvas(text, root.width, root.height, stride);
+  canvas.paint(root, 0, 0);
+  return {text, length};
+}
+
+std::string write_text(const RenderNode& root) {
+  const std::u32string_view picture = write_utf32(root);
+  std::size_t bytes = 0;
+  for (char32_t ch : picture) bytes += utf8_length(ch);
   std::string text;
   text.resize_and_overwrite(bytes, [&](char* out, std::size_t) {
-    const char32_t* cell = block.cells;
-    for (std::size_t r = 0; r < block.height; ++r) {
-      for (std::size_t c = 0; c < block.width; ++c) out = encode_utf8(*cell++, out);
-      *out++ = '\n';
-    }
+    for (char32_t ch : picture) out = encode_utf8(ch, out);
     return bytes;
   });
   return text;
 }
 
-std::u32string_view write_utf32(const RenderNode& block) {
-  const std::size_t length = (block.width + 1) * block.height;
-  if (length == 0) return U"";
-  char32_t* text = current_arena().allocate_array<char32_t>(length);
-  char32_t* out = text;
-  for (std::size_t r = 0; r < block.height; ++r) {
-    out = std::copy_n(block.cells + r * block.width, block.width, out);
-    *out++ = U'\n';
-  }
-  return {text, length};
-}
-
 namespace {
 
-// Lexes, parses and renders `input` into a block of the current arena.
-Result<RenderNode> render_block(std::string_view input) {
+// Lexes, parses and measures `input` into a node of the current arena.
+Result<NodeRef> render_node(std::string_view input) {
   auto tokens = tokenize(input);
   if (!tokens) return std::unexpected(std::move(tokens.error()));
   const SymbolRegistry& symbols = registry();
@@ -58,21 +57,21 @@ Result<RenderNode> render_block(std::string_view input) {
 }  // namespace
 
 std::expected<std::string, ParseError> render(std::string_view input) {
-  // Tokens, tree and blocks all live in this arena and die together when the call returns.
+  // Tokens, tree, nodes and picture all live in this arena and die together when the call returns.
   Arena arena;
   ArenaScope scope(arena);
-  auto block = render_block(input);
-  if (!block) return std::unexpected(std::move(block.error()));
-  return write_text(*block);
+  auto root = render_node(input);
+  if (!root) return std::unexpected(std::move(root.error()));
+  return write_text(**root);
 }
 
 std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink sink,
                                              void* context) {
   Arena arena;
   ArenaScope scope(arena);
-  auto block = render_block(input);
-  if (!block) return std::unexpected(std::move(block.error()));
-  sink(write_utf32(*block), context);
+  auto root = render_node(input);
+  if (!root) return std::unexpected(std::move(root.error()));
+  sink(write_utf32(**root), context);
   return {};
 }
 

@@ -1,4 +1,5 @@
-// The pipeline: text → tokens → tree → block → text. It only orders the stages.
+// The pipeline: text → tokens → tree → measured nodes → painted picture → text. It only orders the
+// stages.
 #pragma once
 
 #include <string>
@@ -7,11 +8,11 @@
 
 namespace vok {
 
-// The picture as text: each row's cells in UTF-8, then a line feed, for every row; nothing is
-// trimmed, so every row has exactly `width` characters. A block with no rows gives "".
-[[nodiscard]] std::string write_text(const RenderNode& block);
+// The picture of `root` as text: each row's characters in UTF-8, then a line feed, for every row;
+// nothing is trimmed, so every row has exactly `width` characters. A node with no rows gives "".
+[[nodiscard]] std::string write_text(const RenderNode& root);
 
-// The same text as UTF-32, in the current arena.
-[[nodiscard]] std::u32string_view write_utf32(const RenderNode& block);
+// The same text as UTF-32, in the current arena: the one buffer the picture is painted into.
+[[nodiscard]] std::u32string_view write_utf32(const RenderNode& root);
 
 }  // namespace vok

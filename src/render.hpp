@@ -1,4 +1,5 @@
-// The renderer: an expression tree to one block, composed bottom-up with the layout engine.
+// The renderer: an expression tree to one measured layout node, composed bottom-up with the
+// layout engine (which paints it afterwards).
 //
 // Plain nodes are composed here; a command is drawn by its glyph, which renders its arguments back
 // through this renderer. Scripts on a big operator (a command whose glyph has limits) become
@@ -13,8 +14,8 @@
 
 namespace vok {
 
-// The block of `expr`. `ctx.depth` counts the glyph calls in progress and is restored on return.
-[[nodiscard]] Result<RenderNode> render(const Expr& expr, const SymbolRegistry& registry,
-                                        RenderCtx& ctx);
+// The node of `expr`. `ctx.depth` counts the glyph calls in progress and is restored on return.
+[[nodiscard]] Result<NodeRef> render(const Expr& expr, const SymbolRegistry& registry,
+                                     RenderCtx& ctx);
 
 }  // namespace vok

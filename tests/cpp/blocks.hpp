@@ -1,35 +1,58 @@
-// Helpers shared by the layout tests: blocks from rows of text, and a printout of a result with
-// its geometry, so a table row reads "input blocks → WxH@B|rows".
+// Helpers shared by the layout tests: nodes from rows of text, and a printout of a result with its
+// geometry and its painted picture, so a table row reads "input nodes → WxH@B|rows".
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "arena.hpp"
 #include "check.hpp"
 #include "layout.hpp"
 #include "pipeline.hpp"
 
 namespace vok::test {
 
-// A block from rows of equal width ("" rows give width 0), with its baseline.
-inline RenderNode block(std::vector<std::u32string_view> rows, std::size_t baseline) {
-  RenderNode node = *RenderNode::blank(rows.empty() ? 0 : rows[0].size(), rows.size(), baseline);
+// A node of fixed cells from rows of equal width ("" rows give width 0), with its baseline.
+inline NodeRef block(std::vector<std::u32string_view> rows, std::size_t baseline) {
+  const std::size_t width = rows.empty() ? 0 : rows[0].size();
+  char32_t* cells = current_arena().allocate_array<char32_t>(width * rows.size());
   for (std::size_t r = 0; r < rows.size(); ++r)
-    for (std::size_t c = 0; c < rows[r].size(); ++c) node.at(r, c) = rows[r][c];
-  return node;
+    for (std::size_t c = 0; c < width; ++c) cells[r * width + c] = rows[r][c];
+  return *RenderNode::picture(cells, width, rows.size(), baseline);
 }
 
-// The picture and its geometry: "WxH@B|row\nrow\n", or "error: <message>".
-inline std::string show(const Result<RenderNode>& node) {
+// A node that draws nothing, of any size, even one no composition would make: it holds no cells.
+inline NodeRef hollow(std::uint32_t width, std::uint32_t height, std::uint32_t baseline = 0) {
+  return current_arena().make<RenderNode>(width, height, baseline, shapes::Blank{});
+}
+
+// A list that outlives the call that keeps it, as the renderer's lists do.
+inline std::span<const NodeRef> list(std::vector<NodeRef> nodes) {
+  NodeRef* out = current_arena().allocate_array<NodeRef>(nodes.size());
+  std::ranges::copy(nodes, out);
+  return {out, nodes.size()};
+}
+
+// The chain of `operands` joined by `ops`.
+inline Result<NodeRef> chain(std::vector<NodeRef> operands, std::u32string_view ops) {
+  char32_t* kept = current_arena().allocate_array<char32_t>(ops.size());
+  std::ranges::copy(ops, kept);
+  return RenderNode::infix_chain(list(std::move(operands)), {kept, ops.size()});
+}
+
+// The geometry and the picture: "WxH@B|row\nrow\n", or "error: <message>".
+inline std::string show(const Result<NodeRef>& node) {
   if (!node) return "error: " + node.error().message;
-  return std::to_string(node->width) + "x" + std::to_string(node->height) + "@" +
-         std::to_string(node->baseline) + "|" + write_text(*node);
+  const RenderNode& n = **node;
+  return std::to_string(n.width) + "x" + std::to_string(n.height) + "@" +
+         std::to_string(n.baseline) + "|" + write_text(n);
 }
 
 // One row of a table: a composition's result and the expected printout.
 struct LayoutCase {
-  Result<RenderNode> actual;
+  Result<NodeRef> actual;
   std::string expected;
 };
 

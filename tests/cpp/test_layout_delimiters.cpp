@@ -8,22 +8,16 @@
 namespace vok::test {
 namespace {
 
-const RenderNode kEmpty = RenderNode::empty();
-const RenderNode kAbc = block({U"a", U"b", U"c"}, 1);
-const RenderNode kHat = block({U"^"}, 1);  // an accent over an empty group
+const NodeRef kEmpty = RenderNode::empty();
+const NodeRef kAbc = block({U"a", U"b", U"c"}, 1);
+const NodeRef kHat = block({U"^"}, 1);  // an accent over an empty group
 
-// A block of `height` rows of one blank column: the pictures then show only the signs.
-RenderNode rows_of(std::size_t height, std::size_t baseline) {
+// A node of `height` rows of one blank column: the pictures then show only the signs.
+NodeRef rows_of(std::size_t height, std::size_t baseline) {
   return *RenderNode::blank(1, height, baseline);
 }
 
-// A block with no cells and an absurd size.
-RenderNode hollow(std::size_t width, std::size_t height) {
-  RenderNode node;
-  node.width = width;
-  node.height = height;
-  return node;
-}
+constexpr shapes::Pieces kHooks{U'⎛', U'⎜', U'⎠'};
 
 void flat(Suite& s) {
   run(s, "flat",
@@ -71,8 +65,8 @@ void tall(Suite& s) {
 }
 
 void left_sign(Suite& s) {
-  const auto integral = [](const RenderNode& inner) {
-    return RenderNode::stretchy_delim_left(inner, U'⎛', U'⎜', U'⎠');
+  const auto integral = [](NodeRef inner) {
+    return RenderNode::stretchy_delim_left(inner, kHooks);
   };
   run(s, "stretchy_delim_left",
       {
@@ -111,14 +105,14 @@ void size_limit(Suite& s) {
       {
           {RenderNode::stretchy_delim(hollow(kMaxCells - 1, 0), U'(', U')', false), kTooLarge},
           {RenderNode::stretchy_delim(hollow(0, kMaxCells), U'(', U')', false), kTooLarge},
-          {RenderNode::stretchy_delim_left(hollow(0, kMaxCells), U'⎛', U'⎜', U'⎠'), kTooLarge},
+          {RenderNode::stretchy_delim_left(hollow(0, kMaxCells), kHooks), kTooLarge},
           {RenderNode::sqrt_inner(hollow(0, kMaxCells)), kTooLarge},
           {RenderNode::accent(hollow(0, kMaxCells), U'^', false), kTooLarge},
           // Sizes that would wrap around saturate instead.
-          {RenderNode::stretchy_delim(hollow(kSaturated, 0), U'(', U')', false), kTooLarge},
-          {RenderNode::stretchy_delim_left(hollow(kSaturated, 0), U'⎛', U'⎜', U'⎠'), kTooLarge},
-          {RenderNode::sqrt_inner(hollow(kSaturated, 0)), kTooLarge},
-          {RenderNode::accent(hollow(0, kSaturated), U'^', false), kTooLarge},
+          {RenderNode::stretchy_delim(hollow(UINT32_MAX, 0), U'(', U')', false), kTooLarge},
+          {RenderNode::stretchy_delim_left(hollow(UINT32_MAX, 0), kHooks), kTooLarge},
+          {RenderNode::sqrt_inner(hollow(UINT32_MAX, 0)), kTooLarge},
+          {RenderNode::accent(hollow(0, UINT32_MAX), U'^', false), kTooLarge},
       });
 }
 

@@ -8,30 +8,31 @@
 namespace vok::test {
 namespace {
 
-using Grid = std::vector<std::vector<RenderNode>>;
+using Cells = std::vector<std::vector<NodeRef>>;
 
 // One-row cells from texts.
-RenderNode cell(std::u32string_view text) { return block({text}, 0); }
+NodeRef cell(std::u32string_view text) { return block({text}, 0); }
 
 struct MatrixCase {
   std::string_view env;
-  Grid rows;
+  Cells rows;
   std::string expected;
 };
 
 void run(Suite& s, std::string_view group, const std::vector<MatrixCase>& cases) {
   for (const MatrixCase& c : cases) {
-    const std::vector<std::span<const RenderNode>> rows(c.rows.begin(), c.rows.end());
-    s.eq(show(RenderNode::matrix(c.env, rows)), c.expected, group);
+    auto* rows = current_arena().allocate_array<std::span<const NodeRef>>(c.rows.size());
+    for (std::size_t k = 0; k < c.rows.size(); ++k) rows[k] = list(c.rows[k]);
+    s.eq(show(RenderNode::matrix(c.env, {rows, c.rows.size()})), c.expected, group);
   }
 }
 
-const RenderNode kEmpty = RenderNode::empty();
-const RenderNode kFrac = block({U"1", U"─", U"2"}, 1);
-const RenderNode kHat = block({U"^"}, 1);  // an accent over an empty group
+const NodeRef kEmpty = RenderNode::empty();
+const NodeRef kFrac = block({U"1", U"─", U"2"}, 1);
+const NodeRef kHat = block({U"^"}, 1);  // an accent over an empty group
 
 void environments(Suite& s) {
-  const Grid two_by_two = {{cell(U"a"), cell(U"b")}, {cell(U"c"), cell(U"d")}};
+  const Cells two_by_two = {{cell(U"a"), cell(U"b")}, {cell(U"c"), cell(U"d")}};
   run(s, "environments",
       {
           {"pmatrix", two_by_two, "10x3@1|⎛ a    b ⎞\n⎜        ⎟\n⎝ c    d ⎠\n"},
@@ -87,16 +88,11 @@ void geometry(Suite& s) {
 
 void size_limit(Suite& s) {
   const std::string too_large = "error: formula too large to render";
-  RenderNode hollow;  // no cells, any size
-  hollow.height = kMaxCells;
-  run(s, "size limit", {{"matrix", {{hollow}}, too_large}});
+  run(s, "size limit", {{"matrix", {{hollow(0, kMaxCells)}}, too_large}});
   // The grid fits, the delimiters do not.
-  hollow.height = kMaxCells - 1;
-  run(s, "size limit", {{"matrix", {{hollow}}, too_large}});
+  run(s, "size limit", {{"matrix", {{hollow(0, kMaxCells - 1)}}, too_large}});
   // Widths that would wrap around saturate instead.
-  hollow.height = 0;
-  hollow.width = kSaturated / 2 + 1;  // two columns of it would wrap to width 4
-  run(s, "size limit", {{"pmatrix", {{hollow, hollow}}, too_large}});
+  run(s, "size limit", {{"pmatrix", {{hollow(UINT32_MAX, 0), hollow(UINT32_MAX, 0)}}, too_large}});
 }
 
 }  // namespace

@@ -4,21 +4,18 @@
 #include <vector>
 
 #include "blocks.hpp"
+#include "glyph.hpp"
 
 namespace vok::test {
 namespace {
 
-const RenderNode kEmpty = RenderNode::empty();
-const RenderNode kX = block({U"x"}, 0);
-const RenderNode kFrac = block({U"1", U"─", U"2"}, 1);
-const RenderNode kHat = block({U"^"}, 1);  // an accent over an empty group
+const NodeRef kEmpty = RenderNode::empty();
+const NodeRef kX = block({U"x"}, 0);
+const NodeRef kFrac = block({U"1", U"─", U"2"}, 1);
+const NodeRef kHat = block({U"^"}, 1);  // an accent over an empty group
 
-// A width-0 block of any height: it holds no cells, so absurd sizes cost nothing.
-RenderNode tall(std::size_t height) {
-  RenderNode node;
-  node.height = height;
-  return node;
-}
+// A width-0 node of any height: it holds no cells, so absurd sizes cost nothing.
+NodeRef tall(std::size_t height) { return hollow(0, static_cast<std::uint32_t>(height)); }
 
 // The printable ASCII characters (and two others) whose script stays on the base's row.
 template <class Op>
@@ -27,8 +24,8 @@ std::string compact_characters(Op op) {
   std::u32string candidates = U"α·";
   for (char32_t c = U' '; c <= U'~'; ++c) candidates += c;
   for (char32_t c : candidates)
-    if (op(kX, block({std::u32string_view(&c, 1)}, 0))->height == 1) {
-      const std::string text = write_text(block({std::u32string_view(&c, 1)}, 0));
+    if ((*op(kX, block({std::u32string_view(&c, 1)}, 0)))->height == 1) {
+      const std::string text = write_text(*block({std::u32string_view(&c, 1)}, 0));
       found += text.substr(0, text.size() - 1);
     }
   return found;
@@ -64,6 +61,11 @@ void superscripts(Suite& s) {
           {RenderNode::superscript(kEmpty, block({U""}, 0)), "0x0@0|"},
           // A script with columns but no rows has nothing to convert; it only widens.
           {RenderNode::superscript(kX, *RenderNode::blank(2, 0, 0)), "3x1@0|x  \n"},
+          // A script is converted as it is drawn, maps inside it included.
+          {RenderNode::superscript(kX, *RenderNode::styled(block({U"2"}, 0), to_bold)),
+           "2x2@1| 𝟐\nx \n"},
+          {RenderNode::superscript(kX, *RenderNode::styled(block({U"2"}, 0), to_italic)),
+           "2x1@0|x²\n"},
           // Bases without a baseline row.
           {RenderNode::superscript(kEmpty, block({U"2"}, 0)), "1x1@0|²\n"},
           {RenderNode::superscript(kEmpty, block({U"q"}, 0)), "1x1@1|q\n"},
@@ -92,7 +94,7 @@ void subscripts(Suite& s) {
 }
 
 void both(Suite& s) {
-  const RenderNode one = block({U"1"}, 0), two = block({U"2"}, 0);
+  const NodeRef one = block({U"1"}, 0), two = block({U"2"}, 0);
   run(s, "both_scripts",
       {
           // Never compact, even when each script alone would be.
@@ -109,7 +111,7 @@ void both(Suite& s) {
 }
 
 void primes_and_limits(Suite& s) {
-  const RenderNode sum = block({U"sum"}, 0);
+  const NodeRef sum = block({U"sum"}, 0);
   run(s, "prime_suffix",
       {
           {RenderNode::prime_suffix(block({U"f"}, 0), 2), "3x1@0|f''\n"},
@@ -132,9 +134,9 @@ void primes_and_limits(Suite& s) {
 }
 
 void size_limit(Suite& s) {
-  const RenderNode wide = *RenderNode::blank(kMaxCells, 0, 0);  // no rows, so no cells
+  const NodeRef wide = *RenderNode::blank(kMaxCells, 0, 0);  // no rows, so no cells
   const auto largest = RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2));
-  s.ok(largest && largest->height == kMaxCells, "a picture of exactly the limit is drawn");
+  s.ok(largest && (*largest)->height == kMaxCells, "a picture of exactly the limit is drawn");
   run(s, "size limit",
       {
           {RenderNode::superscript(wide, block({U"2"}, 0)), kTooLarge},
@@ -142,9 +144,8 @@ void size_limit(Suite& s) {
           {RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2 + 1)), kTooLarge},
           {RenderNode::prime_suffix(kX, kMaxCells), kTooLarge},
           // Sizes that would wrap around saturate instead.
-          {RenderNode::limits(kX, tall(kSaturated / 2 + 1), kEmpty), kTooLarge},
-          {RenderNode::both_scripts(kX, tall(kSaturated / 2 + 1), tall(kSaturated / 2 + 1)),
-           kTooLarge},
+          {RenderNode::limits(kX, tall(UINT32_MAX), kEmpty), kTooLarge},
+          {RenderNode::both_scripts(kX, tall(UINT32_MAX), tall(UINT32_MAX)), kTooLarge},
           {RenderNode::prime_suffix(wide, kSaturated), kTooLarge},
       });
 }

@@ -43,8 +43,8 @@ class Probe final : public GlyphKind<1, false, false> {
       : depths_(depths), destroyed_(destroyed) {}
   ~Probe() override { ++destroyed_; }
   std::string describe() const override { return "Probe"; }
-  Result<RenderNode> render(std::span<const RenderNode> args, std::span<const RenderNode>,
-                            const RenderCtx& ctx) const override {
+  Result<NodeRef> render(std::span<const NodeRef> args, std::span<const NodeRef>,
+                         const RenderCtx& ctx) const override {
     depths_.push_back(ctx.depth);
     return args.empty() ? RenderNode::empty() : args.front();
   }
@@ -96,7 +96,7 @@ void replacement(Suite& s) {
 // error.
 void macro_order(Suite& s) {
   std::string seen;
-  auto record = [&](const Expr& expr, RenderCtx&) -> Result<RenderNode> {
+  auto record = [&](const Expr& expr, RenderCtx&) -> Result<NodeRef> {
     const std::string_view text = std::get<Symbol>(expr).text;
     seen += text;
     if (text == "!") return fail("bad argument");
@@ -148,6 +148,23 @@ void depth(Suite& s) {
   s.eq(failing_ctx.depth, std::size_t{0}, "restored after an error");
 }
 
+// The canvas keeps each map in force once, innermost, which is sound only because no map changes
+// a character that some map has already changed.
+void alphabets(Suite& s) {
+  const AlphabetMap maps[] = {to_bold, to_italic, to_sans, to_bb, to_upright};
+  std::size_t changed = 0, restyled = 0;
+  for (const AlphabetMap map : maps) {
+    for (char32_t c = 0; c < 0x20000; ++c) {
+      const char32_t styled = map(c);
+      if (styled == c) continue;
+      ++changed;
+      for (const AlphabetMap other : maps) restyled += other(styled) != styled;
+    }
+  }
+  s.eq(changed, std::size_t{52 * 4 + 10 * 3}, "letters in four styles, digits in three");
+  s.eq(restyled, std::size_t{0}, "no styled character is styled again");
+}
+
 }  // namespace
 
 void registry_first_use_tests(Suite& s) {
@@ -165,6 +182,7 @@ void registry_tests(Suite& s) {
   replacement(s);
   macro_order(s);
   depth(s);
+  alphabets(s);
 }
 
 }  // namespace vok::test
