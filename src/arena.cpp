@@ -49,6 +49,17 @@ void* Arena::allocate_slow(std::size_t bytes, std::size_t align) {
   return start;
 }
 
+ListStack::~ListStack() { ::operator delete(owned_); }
+
+void ListStack::grow(std::size_t needed) {
+  const std::size_t capacity = std::max(capacity_ * 2, top_ + needed);
+  auto* data = static_cast<std::byte*>(::operator new(capacity));
+  std::memcpy(data, data_, top_);
+  ::operator delete(owned_);
+  owned_ = data_ = data;
+  capacity_ = capacity;
+}
+
 ArenaScope::ArenaScope(Arena& arena) noexcept : previous_(detail::t_current_arena) {
   detail::t_current_arena = &arena;
 }

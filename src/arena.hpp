@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <span>
@@ -124,31 +125,70 @@ class ArenaScope {
   Arena* previous_;
 };
 
-// A growable list in the arena, for lists whose length is not known in advance. Growing leaves
-// the old storage behind, at most as much again as the final list.
-template <class T>
-class ArenaVector {
+// The stack on which lists whose length is not known in advance are built: items are pushed as
+// they come, and a finished list moves to the arena at its exact size, so the arena holds no
+// half-grown copies. Lists nest (an item is parsed, with its own lists, before it is pushed), so
+// they share one stack, each on top of the ones that enclose it. Sized by its owner from a bound
+// on what it can hold at once; it grows on the heap should that bound ever be passed.
+class ListStack {
  public:
-  void push_back(const T& item) {
-    if (size_ == capacity_) grow();
-    new (data_ + size_++) T(item);
+  // A stack over `bytes` bytes at `storage` (aligned for any item), which outlive it.
+  ListStack(std::byte* storage, std::size_t bytes) noexcept : data_(storage), capacity_(bytes) {}
+  ~ListStack();
+  ListStack(const ListStack&) = delete;
+  ListStack& operator=(const ListStack&) = delete;
+
+  [[nodiscard]] std::size_t top() const noexcept { return top_; }
+  template <class T>
+  void push(const T& item) {
+    static_assert(std::is_trivially_copyable_v<T> && alignof(T) <= kAlign);
+    if (sizeof(T) > capacity_ - top_) grow(sizeof(T));
+    std::memcpy(data_ + top_, &item, sizeof(T));
+    top_ += (sizeof(T) + kAlign - 1) / kAlign * kAlign;
   }
-  [[nodiscard]] std::size_t size() const noexcept { return size_; }
-  [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
-  [[nodiscard]] std::span<const T> view() const noexcept { return {data_, size_}; }
+  // The items of type T from `start` to the top, moved to the current arena; the stack is cut
+  // back to `start`.
+  template <class T>
+  [[nodiscard]] std::span<const T> finish(std::size_t start) {
+    static_assert(sizeof(T) % kAlign == 0, "items lie back to back");
+    const std::size_t count = (top_ - start) / sizeof(T);
+    T* out = count == 0 ? nullptr : current_arena().allocate_array<T>(count);
+    if (count != 0) std::memcpy(out, data_ + start, count * sizeof(T));
+    top_ = start;
+    return {out, count};
+  }
+  void cut(std::size_t start) noexcept { top_ = start; }
+
+  static constexpr std::size_t kAlign = 8;
 
  private:
-  void grow() {
-    const std::size_t capacity = capacity_ == 0 ? 4 : capacity_ * 2;
-    T* data = current_arena().allocate_array<T>(capacity);
-    if (size_ > 0) std::uninitialized_copy(data_, data_ + size_, data);
-    data_ = data;
-    capacity_ = capacity;
-  }
+  void grow(std::size_t needed);
 
-  T* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+  std::byte* data_;
+  std::size_t capacity_;
+  std::size_t top_ = 0;
+  std::byte* owned_ = nullptr;  // heap storage once grown
+};
+
+// One list under construction on a ListStack; an unfinished list is cut off the stack when it
+// goes out of scope, so an error leaves the stack as it found it.
+template <class T>
+class ListBuilder {
+ public:
+  explicit ListBuilder(ListStack& stack) noexcept : stack_(stack), start_(stack.top()) {}
+  ~ListBuilder() { stack_.cut(start_); }
+  ListBuilder(const ListBuilder&) = delete;
+  ListBuilder& operator=(const ListBuilder&) = delete;
+
+  void push_back(const T& item) { stack_.push(item); }
+  [[nodiscard]] std::size_t size() const noexcept { return (stack_.top() - start_) / sizeof(T); }
+  [[nodiscard]] bool empty() const noexcept { return stack_.top() == start_; }
+  // The list, in the arena; the builder is empty afterwards.
+  [[nodiscard]] std::span<const T> finish() { return stack_.finish<T>(start_); }
+
+ private:
+  ListStack& stack_;
+  std::size_t start_;
 };
 
 }  // namespace vok

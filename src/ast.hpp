@@ -22,7 +22,7 @@ namespace vok {
 
 struct Expr;
 class Glyph;
-using Box = const Expr*;                 // a child, never null
+using Box = const Expr*;                // a child, never null
 using ExprList = std::span<const Box>;  // an ordered list of children
 
 // The four infix operators, all of equal precedence and left-associative.
@@ -52,7 +52,7 @@ struct Negate {  // unary minus in front of one atom
   Box inner;
 };
 struct CommandParts {  // what follows a command's name, kept out of line so every node stays small
-  const Glyph* glyph;   // the registry's glyph for the name, looked up once; null if unknown
+  const Glyph* glyph;  // the registry's glyph for the name, looked up once; null if unknown
   ExprList optional;
   ExprList args;
 };
@@ -98,9 +98,9 @@ struct Matrix {  // a matrix environment and its cells, row by row
 // The environment's name: "matrix", "pmatrix" or "bmatrix".
 [[nodiscard]] std::string_view environment_name(Environment env) noexcept;
 
-using ExprVariant = std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command,
-                                 Superscript, Subscript, SubSup, Primes, Infix, Sequence, Escape,
-                                 Empty, Matrix>;
+using ExprVariant =
+    std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command, Superscript,
+                 Subscript, SubSup, Primes, Infix, Sequence, Escape, Empty, Matrix>;
 
 struct Expr : ExprVariant {
   using ExprVariant::ExprVariant;
@@ -117,6 +117,11 @@ template <class Node, class... Fields>
 Box make_node(Fields&&... fields) {
   return current_arena().make<Expr>(std::in_place_type<Node>, std::forward<Fields>(fields)...);
 }
+
+// A leaf (Symbol, Number or Escape) holding `text`, a view of the input. One-byte texts share
+// constant nodes, one per kind and byte, so a formula of a million letters makes no node for them.
+template <class Leaf>
+[[nodiscard]] Box leaf(std::string_view text);
 
 // The tree in one line, for tests and debugging: Sequence[Symbol("a"), Symbol("b")],
 // Infix(Plus, Symbol("a"), Empty), Command("frac", [], [Number("1"), Number("2")]).

@@ -185,6 +185,17 @@ Result<void> Parser::expect(const Token& wanted) {
   return {};
 }
 
+Result<Box> parse(std::span<const Lexeme> tokens, std::string_view input,
+                  const SymbolRegistry& registry) {
+  // Every list item covers tokens of its own, and so does every finished matrix row but the last
+  // of each matrix, so the stack never holds more entries than there are tokens and matrices.
+  // Only the part of the room that lists use is ever touched.
+  const std::size_t bytes = (tokens.size() + 2) * sizeof(ExprList);
+  ListStack lists(static_cast<std::byte*>(current_arena().allocate(bytes, ListStack::kAlign)),
+                  bytes);
+  return Parser(tokens, input, registry, lists).parse_expr();
+}
+
 Result<Box> Parser::parse_expr() {
   DepthGuard guard(depth_);
   if (guard.exceeded()) return fail(std::string(message::kTooDeep));
@@ -207,9 +218,8 @@ Result<Box> Parser::parse_juxtapose() {
     return &kEmptyNode;
   auto first = parse_scripted();
   if (!first) return first;
-  if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->kind))
-    return first;
-  ArenaVector<Box> items;
+  if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->kind)) return first;
+  ListBuilder<Box> items(lists_);
   items.push_back(*first);
   while (const Lexeme* next = current()) {
     if (!is_continuation(next->kind)) break;
@@ -217,7 +227,7 @@ Result<Box> Parser::parse_juxtapose() {
     if (!item) return item;
     items.push_back(*item);
   }
-  return make_node<Sequence>(items.view());
+  return make_node<Sequence>(items.finish());
 }
 
 // scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
@@ -248,7 +258,8 @@ Result<Box> Parser::parse_scripted() {
   // A big operator takes a braced body after its scripts (dropping any optional argument).
   if (const auto* big = std::get_if<Command>(*base); big != nullptr && at(Tk::LBrace)) {
     const Glyph* glyph = big->parts->glyph;
-    if (glyph != nullptr && glyph->has_limits() && glyph->required_args() > big->parts->args.size()) {
+    if (glyph != nullptr && glyph->has_limits() &&
+        glyph->required_args() > big->parts->args.size()) {
       auto body = parse_braced();
       if (!body) return body;
       base = command(big->name, glyph, {}, append(big->parts->args, *body));
@@ -313,7 +324,7 @@ Result<Box> Parser::parse_atom_at_depth() {
     case Tk::Minus: {
       ++pos_;
       if (const Lexeme* operand = current(); operand == nullptr || !is_atom_start(operand->kind))
-        return make_node<Symbol>("-");
+        return leaf<Symbol>("-");
       auto inner = parse_atom();
       if (!inner) return inner;
       return make_node<Negate>(*inner);
@@ -329,16 +340,16 @@ Result<Box> Parser::parse_atom_at_depth() {
     case Tk::Slash:
     case Tk::Ampersand:
       ++pos_;
-      return make_node<Symbol>(next->source(input_));
+      return leaf<Symbol>(next->source(input_));
     case Tk::Number:
       ++pos_;
-      return make_node<Number>(next->payload(input_));
+      return leaf<Number>(next->payload(input_));
     case Tk::Ident:
       ++pos_;
-      return make_node<Symbol>(next->payload(input_));
+      return leaf<Symbol>(next->payload(input_));
     case Tk::Escape:
       ++pos_;
-      return make_node<Escape>(next->payload(input_));
+      return leaf<Escape>(next->payload(input_));
     case Tk::Command: {
       ++pos_;
       const std::string_view name = next->payload(input_);
@@ -356,7 +367,7 @@ Result<Box> Parser::parse_atom_at_depth() {
 
 Result<Box> Parser::parse_tokens(std::span<const Lexeme> range) {
   if (range.empty()) return &kEmptyNode;
-  return Parser(range, input_, registry_, depth_).parse_expr();
+  return Parser(range, input_, registry_, lists_, depth_).parse_expr();
 }
 
 // command: name [ [optional] ] { {argument} | atom }   (as many arguments as its glyph requires)
@@ -438,19 +449,20 @@ Result<Box> Parser::parse_begin() {
 // Cells end at & and rows at \\, but only outside braces, brackets, parentheses and nested
 // environments; each cell is parsed by a sub-parser.
 Result<std::span<const ExprList>> Parser::parse_matrix_body(std::span<const Lexeme> body) {
-  ArenaVector<ExprList> rows;
-  ArenaVector<Box> row;
+  ListBuilder<ExprList> rows(lists_);
+  std::optional<ListBuilder<Box>> row(std::in_place, lists_);
   std::size_t cell_start = 0, depth = 0, env_depth = 0;
 
   const auto close_cell = [&](std::size_t end) -> Result<void> {
     if (end == cell_start) {
-      row.push_back(&kEmptyNode);
+      row->push_back(&kEmptyNode);
       return {};
     }
     auto cell =
-        Parser(body.subspan(cell_start, end - cell_start), input_, registry_, depth_).parse_expr();
+        Parser(body.subspan(cell_start, end - cell_start), input_, registry_, lists_, depth_)
+            .parse_expr();
     if (!cell) return std::unexpected(std::move(cell.error()));
-    row.push_back(*cell);
+    row->push_back(*cell);
     return {};
   };
 
@@ -485,8 +497,10 @@ Result<std::span<const ExprList>> Parser::parse_matrix_body(std::span<const Lexe
         if (top && token.text == "\\") {
           if (auto closed = close_cell(i); !closed)
             return std::unexpected(std::move(closed.error()));
-          rows.push_back(row.view());
-          row = ArenaVector<Box>();
+          const ExprList cells = row->finish();
+          row.reset();  // off the stack before the row goes onto it
+          rows.push_back(cells);
+          row.emplace(lists_);
           cell_start = i + 1;
         }
         break;
@@ -499,8 +513,11 @@ Result<std::span<const ExprList>> Parser::parse_matrix_body(std::span<const Lexe
       return std::unexpected(std::move(closed.error()));
   }
   // A trailing row break adds no empty row; an empty body is one empty row.
-  if (!row.empty() || rows.empty()) rows.push_back(row.view());
-  return rows.view();
+  const bool last_row = !row->empty() || rows.empty();
+  const ExprList cells = row->finish();
+  row.reset();
+  if (last_row) rows.push_back(cells);
+  return rows.finish();
 }
 
 // A name of adjacent identifier characters, up to (not including) `terminator`.

@@ -34,10 +34,11 @@ inline constexpr std::size_t kMaxDepth = 256;
 class Parser {
  public:
   // A parser over `tokens` at position 0. `input` is the whole formula (for quoting source text);
-  // `depth` is the nesting already in progress in the parser that creates this one.
+  // `lists` is the stack its lists are built on, shared with the parsers it creates; `depth` is
+  // the nesting already in progress in the parser that creates this one.
   Parser(std::span<const Lexeme> tokens, std::string_view input, const SymbolRegistry& registry,
-         std::size_t depth = 0) noexcept
-      : tokens_(tokens), input_(input), registry_(registry), depth_(depth) {}
+         ListStack& lists, std::size_t depth = 0) noexcept
+      : tokens_(tokens), input_(input), registry_(registry), lists_(lists), depth_(depth) {}
 
   // expression: juxtaposition { operator juxtaposition }; the tree's nodes are in the arena.
   [[nodiscard]] Result<Box> parse_expr();
@@ -74,8 +75,13 @@ class Parser {
   std::span<const Lexeme> tokens_;
   std::string_view input_;
   const SymbolRegistry& registry_;
+  ListStack& lists_;
   std::size_t depth_;
   std::size_t pos_ = 0;
 };
+
+// Parses a whole formula's tokens: the tree, in the current arena.
+[[nodiscard]] Result<Box> parse(std::span<const Lexeme> tokens, std::string_view input,
+                                const SymbolRegistry& registry);
 
 }  // namespace vok

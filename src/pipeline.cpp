@@ -48,7 +48,7 @@ Result<NodeRef> render_node(std::string_view input) {
   if (!tokens) return std::unexpected(std::move(tokens.error()));
   const SymbolRegistry& symbols = registry();
   // Tokens after the point where the expression ends are ignored.
-  auto tree = Parser(*tokens, input, symbols).parse_expr();
+  auto tree = parse(*tokens, input, symbols);
   if (!tree) return std::unexpected(std::move(tree.error()));
   RenderCtx ctx;
   return render(**tree, symbols, ctx);

@@ -11,7 +11,7 @@ namespace {
 std::string parse(std::string_view input) {
   auto tokens = tokenize(input);
   if (!tokens) return "error: " + tokens.error().message;
-  auto tree = Parser(*tokens, input, registry()).parse_expr();
+  auto tree = parse(*tokens, input, registry());
   if (!tree) return "error: " + tree.error().message;
   return print(**tree);
 }

@@ -125,7 +125,7 @@ void depth(Suite& s) {
   symbols.register_glyph("probe", std::make_unique<Probe>(depths, destroyed));
   const std::string input = "\\probe{\\probe{\\probe{x}}} \\probe{y}";
   auto tokens = tokenize(input);
-  auto tree = Parser(*tokens, input, symbols).parse_expr();
+  auto tree = parse(*tokens, input, symbols);
   RenderCtx ctx;
   auto block = render(**tree, symbols, ctx);
   s.ok(block.has_value(), "renders");
@@ -140,7 +140,7 @@ void depth(Suite& s) {
 
   const std::string failing = "\\probe{\\probe{\\begin{matrix} a \\\\ b & c \\end{matrix}}}";
   auto failing_tokens = tokenize(failing);
-  auto failing_tree = Parser(*failing_tokens, failing, symbols).parse_expr();
+  auto failing_tree = parse(*failing_tokens, failing, symbols);
   RenderCtx failing_ctx;
   auto error = render(**failing_tree, symbols, failing_ctx);
   s.eq(error ? std::string("no error") : error.error().message,
