@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark: the Python call against the floor (and installed peers), the cold start,
-# the scaling steps, and the core alone. PYTHON picks the interpreter (vok installed in it).
+# the scaling steps, the adversarial inputs, and the core alone. PYTHON picks the interpreter (vok
+# installed in it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 python=${PYTHON:-python3}
@@ -14,6 +15,9 @@ echo "== cold start"
 echo
 echo "== scaling"
 "$python" bench/bench_scaling.py
+echo
+echo "== adversarial inputs"
+"$python" bench/bench_adversarial.py
 echo
 echo "== the core alone (C++)"
 cmake -S bench -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null
