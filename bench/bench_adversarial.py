@@ -198,17 +198,29 @@ def peak_kib():
         pass
     return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
 
+def call(text):
+    try:
+        picture = vok.render(text)
+        rows = picture.count("\n")
+        return {"cells": len(picture) - rows, "outcome": f"{rows:,} rows"}
+    except (ValueError, MemoryError) as error:
+        return {"cells": 0, "outcome": f"{type(error).__name__}: {error}"}
+
 text = sys.stdin.read()
+vok.render("x")  # the first call's one-time costs (the command table) are not the input's
 before = peak_kib()
 start = time.perf_counter()
-try:
-    picture = vok.render(text)
-    rows = picture.count("\n")
-    out = {"cells": len(picture) - rows, "outcome": f"{rows:,} rows"}
-except (ValueError, MemoryError) as error:
-    out = {"cells": 0, "outcome": f"{type(error).__name__}: {error}"}
+out = call(text)
 seconds = time.perf_counter() - start
 peak = peak_kib()
+# A fast input is timed again until a tenth of a second has passed, and its best call kept:
+# microseconds measured once are mostly noise.
+spent, calls = seconds, 1
+while spent < 0.1 and calls < 1000:
+    again = time.perf_counter()
+    call(text)
+    took = time.perf_counter() - again
+    seconds, spent, calls = min(seconds, took), spent + took, calls + 1
 print(json.dumps({"seconds": seconds, "peak_kib": peak, "growth_kib": peak - before, **out}))
 """
 
