@@ -27,17 +27,30 @@ DEEP = {  # nesting up to the limit, repeated side by side
     "254 minus signs": "-" * 254 + "x",
 }
 
+# Peak memory is the child's own high-water mark (VmHWM): ru_maxrss carries the parent's peak
+# across exec, which would hide every figure below it.
 CHILD = r"""
 import json, resource, sys, time, vok
+
+def peak_kib():
+    try:
+        with open("/proc/self/status") as status:
+            for line in status:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+
 text = sys.stdin.read()
-before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+before = peak_kib()
 start = time.perf_counter()
 try:
     size = len(vok.render(text))
 except ValueError as error:
     size = str(error)
 seconds = time.perf_counter() - start
-peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+peak = peak_kib()
 print(json.dumps({"seconds": seconds, "peak_kib": peak, "growth_kib": peak - before, "out": size}))
 """
 

@@ -176,7 +176,15 @@ void Canvas::down(std::size_t x, std::size_t y, std::size_t count, char32_t ch) 
 
 void Canvas::text(std::size_t x, std::size_t y, std::string_view utf8) noexcept {
   if (y >= clip_) return;
-  for (std::size_t i = 0; i < utf8.size(); ++x) {
+  std::size_t i = 0;
+  if (probe_ == nullptr && map_count_ == 0 && x <= width_) {
+    // The common case: ASCII straight into the row, as far as the text stays ASCII.
+    char32_t* row = cells_ + y * stride_;
+    const std::size_t end = std::min(utf8.size(), width_ - x);
+    for (; i < end && static_cast<unsigned char>(utf8[i]) < 0x80; ++i, ++x)
+      row[x] = static_cast<unsigned char>(utf8[i]);
+  }
+  while (i < utf8.size()) {
     const auto byte = static_cast<unsigned char>(utf8[i]);
     char32_t ch = byte;
     if (byte < 0x80) {
@@ -186,7 +194,7 @@ void Canvas::text(std::size_t x, std::size_t y, std::string_view utf8) noexcept 
       ch = d.length == 0 ? U'\uFFFD' : d.ch;
       i += d.length == 0 ? 1 : d.length;
     }
-    put(x, y, ch);
+    put(x++, y, ch);
   }
 }
 

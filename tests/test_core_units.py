@@ -1,7 +1,7 @@
 """Builds the C++ unit tests of the core with CMake and runs them.
 
 They reach what `vok.render` cannot show: the token stream with its byte ranges, token text forms
-for every escape, the end-of-input tail, and the layout operations on blocks that no formula builds.
+for every escape, the end-of-input tail, and the layout operations on nodes that no formula builds.
 """
 
 import subprocess

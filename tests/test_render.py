@@ -55,6 +55,40 @@ def test_zero_width_rows_count_toward_the_limit():
         vok.render(numerator_tower(24, 0).replace("{b}", "{\\!}"))
 
 
+def tower(levels: int, core: str = "x") -> str:
+    """Fractions with empty denominators nested in numerators."""
+    for _ in range(levels):
+        core = f"\\frac{{{core}}}{{}}"
+    return core
+
+
+@pytest.mark.parametrize(
+    "formula, rows, width",
+    [
+        # No block comes near the limit, however deep the nesting around it.
+        ("(" * 120 + "1" * 1_100_000 + ")" * 120, 1, 1_100_240),
+        ("-" * 230 + "{" + tower(10) + "x" * 300 + "}", 2047, 531),
+        ("\\sqrt{" * 116 + tower(10) + "x" * 300 + "}" * 116, 2163, 649),
+    ],
+    ids=["digits in 120 parentheses", "230 minus signs over a tower", "116 roots over a tower"],
+)
+def test_deep_nesting_around_a_large_picture_renders(formula, rows, width):
+    lines = vok.render(formula).split("\n")
+    assert lines.pop() == ""
+    assert len(lines) == rows and {len(line) for line in lines} == {width}
+
+
+def test_siblings_of_a_large_picture_fail_at_once():
+    # Each A holds about 9.8 million cells and each C about 14 million: together they pass the
+    # limit, which is found before anything is drawn.
+    big = "\\sum{%s^{%s}}" % (tower(10), tower(9))
+    a = "\\sum{%s^{%s}}" % (tower(10), tower(8))
+    c = "{" + "-" * 220 + "{" + big + "}}"
+    assert len(vok.render(a)) > 9_800_000
+    with pytest.raises(ValueError, match=f"^{TOO_LARGE}$"):
+        vok.render(a + " x {" + a + " " + a + " " + " ".join([c] * 4) + "}")
+
+
 def test_errors_keep_their_order():
     huge = numerator_tower(30, 1)
     # A cell that is too large in the first row is found before the second row's length is compared.

@@ -61,8 +61,8 @@ OUTCOME = """
         ('"{}" * 1_000_000', "0 rows of 0"),
         ('"\\\\!" * 1_000_000', "1 rows of 0"),
         ("\"x'\" + \"'\" * 1_000_000", "1 rows of 1000002"),
-        # Nested blocks are rebuilt at every level; only the blocks still waiting for their parent
-        # may stay in memory, not every intermediate one (that was 8 GB here).
+        # Nothing is drawn before the whole formula is measured, so a formula that is too large
+        # costs no cells at all (an engine that drew every level took 8 GB here).
         ('(r"\\sqrt{" * 127 + "x" + "}" * 127) * 1000', TOO_LARGE),
         ('(r"\\sqrt{" * 127 + "x" + "}" * 127) * 300', "128 rows of 114600"),
         ('r"\\begin{matrix}" + " & ".join([r"\\sqrt{" * 100 + "x" + "}" * 100] * 600) + r"\\end{matrix}"',
@@ -79,9 +79,9 @@ def test_pathological_input(build, expected):
     assert out == expected
 
 
-def test_blocks_held_along_a_path_are_bounded():
-    # Each level holds a 4-million-row numerator while its denominator, the next level, renders:
-    # without a bound on what a call holds at once this took 1.8 GB for 22 KB of formula.
+def test_large_parts_along_a_path_cost_no_memory():
+    # Each level has a 4-million-row numerator beside its denominator, the next level: an engine
+    # that drew each level before the next took 1.8 GB for these 22 KB of formula.
     out = run_child("""
         tower = "a"
         for _ in range(21):
