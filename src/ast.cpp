@@ -5,20 +5,9 @@
 #include <vector>
 
 #include "unicode.hpp"
+#include "vocabulary.hpp"
 
 namespace vok {
-
-std::string_view environment_name(Environment env) noexcept {
-  switch (env) {
-    case Environment::Matrix:
-      return "matrix";
-    case Environment::PMatrix:
-      return "pmatrix";
-    case Environment::BMatrix:
-      return "bmatrix";
-  }
-  return "matrix";
-}
 
 namespace {
 
@@ -128,7 +117,7 @@ class Printer {
     list(n.items);
   }
   void visit(const Matrix& n) {
-    out += "Matrix(", quoted(environment_name(n.env)), out += ", [";
+    out += "Matrix(", quoted(n.env->name), out += ", [";
     for (std::size_t r = 0; r < n.rows.size(); ++r) {
       if (r > 0) out += ", ";
       list(n.rows[r]);

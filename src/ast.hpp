@@ -21,7 +21,8 @@
 namespace vok {
 
 struct Expr;
-class Glyph;
+struct Definition;
+struct EnvironmentDef;
 using Box = const Expr*;                // a child, never null
 using ExprList = std::span<const Box>;  // an ordered list of children
 
@@ -52,7 +53,7 @@ struct Negate {  // unary minus in front of one atom
   Box inner;
 };
 struct CommandParts {  // what follows a command's name, kept out of line so every node stays small
-  const Glyph* glyph;  // the registry's glyph for the name, looked up once; null if unknown
+  const Definition* def;  // the vocabulary's row for the name, looked up once; null if unknown
   ExprList optional;
   ExprList args;
 };
@@ -89,14 +90,10 @@ struct Escape {  // the character after a backslash that is not a letter
   std::string_view text;
 };
 struct Empty {};  // nothing: an empty group, cell or range
-enum class Environment : std::uint8_t { Matrix, PMatrix, BMatrix };
-struct Matrix {  // a matrix environment and its cells, row by row
+struct Matrix {   // a matrix environment and its cells, row by row
   std::span<const ExprList> rows;
-  Environment env;
+  const EnvironmentDef* env;  // never null
 };
-
-// The environment's name: "matrix", "pmatrix" or "bmatrix".
-[[nodiscard]] std::string_view environment_name(Environment env) noexcept;
 
 using ExprVariant =
     std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command, Superscript,

@@ -238,10 +238,10 @@ struct RenderNode {
 
   // ---- matrices (layout_matrix.cpp) ----
 
-  // The cells of a matrix environment in equal-width columns and evenly pitched rows, enclosed in
-  // the environment's delimiters; fails only on an unknown environment name. Rows are cut to the
-  // first row's length (the caller checks that they all have it).
-  [[nodiscard]] static Result<NodeRef> matrix(std::string_view env,
+  // The cells of a matrix in equal-width columns and evenly pitched rows, between the delimiters
+  // `open` and `close` (repeated on every row when they are not bracket pairs). Rows are cut to
+  // the first row's length (the caller checks that they all have it) and kept, not copied.
+  [[nodiscard]] static Result<NodeRef> matrix(char32_t open, char32_t close,
                                               std::span<const std::span<const NodeRef>> rows);
 };
 

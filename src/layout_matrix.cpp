@@ -1,5 +1,4 @@
-// The matrix environments: measured cells laid out as a grid and enclosed in the environment's
-// delimiters.
+// Matrices: measured cells laid out as a grid and enclosed in their environment's delimiters.
 //
 // Every column is as wide as the widest cell anywhere in the matrix, with four blank columns
 // between neighbouring columns and none outside. Every row gets a band of the same pitch (the
@@ -16,17 +15,6 @@ namespace vok {
 
 using namespace shapes;  // the shapes this file measures and paints
 namespace {
-
-struct Environment {
-  std::string_view name;
-  char32_t open, close;
-};
-
-constexpr std::array<Environment, 3> kEnvironments{{
-    {"matrix", U' ', U' '},
-    {"pmatrix", U'(', U')'},
-    {"bmatrix", U'[', U']'},
-}};
 
 // A row's extent about its baseline, over its first `columns` cells.
 struct RowExtent {
@@ -48,10 +36,8 @@ RowExtent extent_of(std::span<const NodeRef> cells) {
 
 }  // namespace
 
-Result<NodeRef> RenderNode::matrix(std::string_view env,
+Result<NodeRef> RenderNode::matrix(char32_t open, char32_t close,
                                    std::span<const std::span<const NodeRef>> rows) {
-  const auto found = std::ranges::find(kEnvironments, env, &Environment::name);
-  if (found == kEnvironments.end()) return fail(message::unknown_environment(env));
   if (rows.empty() || rows.front().empty()) return empty();
 
   // Rows are cut to the first row's length, so a ragged body cannot write past the grid.
@@ -73,7 +59,7 @@ Result<NodeRef> RenderNode::matrix(std::string_view env,
   const Grid* grid = current_arena().make<Grid>(rows, columns, cell_width, pitch);
   auto node = make_node(mul_sat(columns, add_sat(cell_width, 4)) - 4, height, height / 2, grid);
   if (!node) return node;
-  return stretchy_delim(*node, found->open, found->close, true);
+  return stretchy_delim(*node, open, close, true);
 }
 
 void paint(const Grid& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {

@@ -103,43 +103,15 @@ constexpr char32_t partner_of(char32_t open) noexcept {
   }
 }
 
-bool is_command(const Lexeme& lexeme, std::string_view input, std::string_view name) noexcept {
-  return lexeme.kind == Tk::Command && lexeme.token(input).text == name;
-}
-
 std::string utf8(char32_t ch) {
   std::string text;
   append_utf8(text, ch);
   return text;
 }
 
-// The index of the command `close` that matches an already consumed `open`, counting nested
-// pairs, or nullopt when the range ends first.
-std::optional<std::size_t> find_closing(std::span<const Lexeme> tokens, std::string_view input,
-                                        std::size_t from, std::string_view open,
-                                        std::string_view close) {
-  std::size_t nested = 0;
-  for (std::size_t i = from; i < tokens.size(); ++i) {
-    if (is_command(tokens[i], input, open)) {
-      ++nested;
-    } else if (is_command(tokens[i], input, close)) {
-      if (nested == 0) return i;
-      --nested;
-    }
-  }
-  return std::nullopt;
-}
-
-// The environment of a name, or nothing when it is none.
-std::optional<Environment> environment(std::string_view name) {
-  for (Environment env : {Environment::Matrix, Environment::PMatrix, Environment::BMatrix})
-    if (name == environment_name(env)) return env;
-  return std::nullopt;
-}
-
 // A command node, with its parts beside it in the arena.
-Box command(std::string_view name, const Glyph* glyph, ExprList optional, ExprList args) {
-  return make_node<Command>(name, current_arena().make<CommandParts>(glyph, optional, args));
+Box command(std::string_view name, const Definition* def, ExprList optional, ExprList args) {
+  return make_node<Command>(name, current_arena().make<CommandParts>(def, optional, args));
 }
 
 // A list of one more item.
@@ -173,6 +145,26 @@ class Parser::DepthGuard {
   std::size_t& depth_;
 };
 
+Role Parser::role_of(const Lexeme& lexeme) const noexcept {
+  if (lexeme.kind != Tk::Command) return Role::Construct;
+  const Definition* def = vocabulary_.find(lexeme.payload(input_));
+  return def == nullptr ? Role::Construct : def->role;
+}
+
+std::optional<std::size_t> Parser::find_closing(std::size_t from, Role open, Role close) const {
+  std::size_t nested = 0;
+  for (std::size_t i = from; i < tokens_.size(); ++i) {
+    const Role role = role_of(tokens_[i]);
+    if (role == open) {
+      ++nested;
+    } else if (role == close) {
+      if (nested == 0) return i;
+      --nested;
+    }
+  }
+  return std::nullopt;
+}
+
 Result<void> Parser::expect(const Token& wanted) {
   const Lexeme* found = current();
   if (found == nullptr)
@@ -186,14 +178,14 @@ Result<void> Parser::expect(const Token& wanted) {
 }
 
 Result<Box> parse(std::span<const Lexeme> tokens, std::string_view input,
-                  const SymbolRegistry& registry) {
+                  const Vocabulary& vocabulary) {
   // Every list item covers tokens of its own, and so does every finished matrix row but the last
   // of each matrix, so the stack never holds more entries than there are tokens and matrices.
   // Only the part of the room that lists use is ever touched.
   const std::size_t bytes = (tokens.size() + 2) * sizeof(ExprList);
   ListStack lists(static_cast<std::byte*>(current_arena().allocate(bytes, ListStack::kAlign)),
                   bytes);
-  return Parser(tokens, input, registry, lists).parse_expr();
+  return Parser(tokens, input, vocabulary, lists).parse_expr();
 }
 
 Result<Box> Parser::parse_expr() {
@@ -257,12 +249,11 @@ Result<Box> Parser::parse_scripted() {
 
   // A big operator takes a braced body after its scripts (dropping any optional argument).
   if (const auto* big = std::get_if<Command>(*base); big != nullptr && at(Tk::LBrace)) {
-    const Glyph* glyph = big->parts->glyph;
-    if (glyph != nullptr && glyph->has_limits() &&
-        glyph->required_args() > big->parts->args.size()) {
+    const Definition* def = big->parts->def;
+    if (def != nullptr && def->takes('b') && big->parts->args.empty()) {
       auto body = parse_braced();
       if (!body) return body;
-      base = command(big->name, glyph, {}, append(big->parts->args, *body));
+      base = command(big->name, def, {}, append({}, *body));
     }
   }
 
@@ -319,7 +310,7 @@ Result<Box> Parser::parse_atom_at_depth() {
     case Tk::Pipe: {
       auto inner = enclosed(kPipe);
       if (!inner) return inner;
-      return command("|", registry_.get("|"), {}, append({}, *inner));
+      return command("|", vocabulary_.find("|"), {}, append({}, *inner));
     }
     case Tk::Minus: {
       ++pos_;
@@ -353,10 +344,20 @@ Result<Box> Parser::parse_atom_at_depth() {
     case Tk::Command: {
       ++pos_;
       const std::string_view name = next->payload(input_);
-      if (name == "left") return parse_left_delimited();
-      if (name == "begin") return parse_begin();
-      if (name == "right") return fail(std::string(message::kUnexpectedRight));
-      return parse_command(name);
+      const Definition* def = vocabulary_.find(name);
+      switch (def == nullptr ? Role::Construct : def->role) {
+        case Role::Left:
+          return parse_left_delimited();
+        case Role::Begin:
+          return parse_begin();
+        case Role::Right:
+          return fail(std::string(message::kUnexpectedRight));
+        case Role::End:  // a stray \end is drawn as its name
+          return command(name, nullptr, {}, {});
+        case Role::Construct:
+          return parse_command(name, def);
+      }
+      return command(name, nullptr, {}, {});  // unreachable: every role is handled above
     }
     default: {
       const Token token = next->token(input_);
@@ -367,16 +368,15 @@ Result<Box> Parser::parse_atom_at_depth() {
 
 Result<Box> Parser::parse_tokens(std::span<const Lexeme> range) {
   if (range.empty()) return &kEmptyNode;
-  return Parser(range, input_, registry_, lists_, depth_).parse_expr();
+  return Parser(range, input_, vocabulary_, lists_, depth_).parse_expr();
 }
 
-// command: name [ [optional] ] { {argument} | atom }   (as many arguments as its glyph requires)
-Result<Box> Parser::parse_command(std::string_view name) {
-  const Glyph* glyph = registry_.get(name);
-  if (glyph == nullptr) return command(name, nullptr, {}, {});  // unknown: no arguments
+// command: name [ [optional] ] { {argument} | atom }   (the arguments its row lists)
+Result<Box> Parser::parse_command(std::string_view name, const Definition* def) {
+  if (def == nullptr) return command(name, nullptr, {}, {});  // unknown: no arguments
   ExprList optional;
 
-  if (glyph->has_optional() && at(Tk::LBracket)) {
+  if (def->takes('[') && at(Tk::LBracket)) {
     ++pos_;
     auto optional_arg = parse_expr();
     if (!optional_arg) return optional_arg;
@@ -384,16 +384,16 @@ Result<Box> Parser::parse_command(std::string_view name) {
     optional = append({}, *optional_arg);
   }
   // A big operator's body comes after its scripts.
-  if (glyph->has_limits()) return command(name, glyph, optional, {});
+  if (def->limits) return command(name, def, optional, {});
 
-  const std::size_t required = glyph->required_args();
+  const std::size_t required = def->required();
   Box* args = current_arena().allocate_array<Box>(required);
   for (std::size_t i = 0; i < required; ++i) {
     auto argument = at(Tk::LBrace) ? parse_braced() : parse_atom();
     if (!argument) return argument;
     args[i] = *argument;
   }
-  return command(name, glyph, optional, {args, required});
+  return command(name, def, optional, {args, required});
 }
 
 // \left X … \right Y, with the position just after \left
@@ -404,11 +404,11 @@ Result<Box> Parser::parse_left_delimited() {
   ++pos_;
 
   const std::size_t start = pos_;
-  const auto match = find_closing(tokens_, input_, start, "left", "right");
+  const auto match = find_closing(start, Role::Left, Role::Right);
   if (!match) return fail(std::string(message::kUnclosedLeft));
   const std::size_t m = *match;
   if (tokens_[m].kind != Tk::Command) return fail(std::string(message::kMissingRight));
-  if (!is_command(tokens_[m], input_, "right")) return fail(std::string(message::kMismatchedScan));
+  if (role_of(tokens_[m]) != Role::Right) return fail(std::string(message::kMismatchedScan));
 
   const char32_t close = m + 1 < tokens_.size() ? delimiter_of(tokens_[m + 1].token(input_)) : 0;
   if (close == 0) return fail(std::string(message::kDelimiterAfterRight));
@@ -428,11 +428,11 @@ Result<Box> Parser::parse_begin() {
   auto name = parse_continuous_string(kRBrace);
   if (!name) return std::unexpected(std::move(name.error()));
   if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
-  const auto env = environment(*name);
-  if (!env) return fail(message::unknown_environment(*name));
+  const EnvironmentDef* env = vocabulary_.environment(*name);
+  if (env == nullptr) return fail(message::unknown_environment(*name));
 
   const std::size_t start = pos_;
-  const auto match = find_closing(tokens_, input_, start, "begin", "end");
+  const auto match = find_closing(start, Role::Begin, Role::End);
   if (!match) return fail(message::unclosed_begin(*name));
   auto rows = parse_matrix_body(tokens_.subspan(start, *match - start));
   if (!rows) return std::unexpected(std::move(rows.error()));
@@ -443,7 +443,7 @@ Result<Box> Parser::parse_begin() {
   if (!other) return std::unexpected(std::move(other.error()));
   if (*other != *name) return fail(message::mismatched_environments(*name, *other));
   if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
-  return make_node<Matrix>(*rows, *env);
+  return make_node<Matrix>(*rows, env);
 }
 
 // Cells end at & and rows at \\, but only outside braces, brackets, parentheses and nested
@@ -459,7 +459,7 @@ Result<std::span<const ExprList>> Parser::parse_matrix_body(std::span<const Lexe
       return {};
     }
     auto cell =
-        Parser(body.subspan(cell_start, end - cell_start), input_, registry_, lists_, depth_)
+        Parser(body.subspan(cell_start, end - cell_start), input_, vocabulary_, lists_, depth_)
             .parse_expr();
     if (!cell) return std::unexpected(std::move(cell.error()));
     row->push_back(*cell);
@@ -481,9 +481,9 @@ Result<std::span<const ExprList>> Parser::parse_matrix_body(std::span<const Lexe
         if (depth > 0) --depth;
         break;
       case Tk::Command:
-        if (token.text == "begin")
+        if (role_of(body[i]) == Role::Begin)
           ++env_depth;
-        else if (token.text == "end" && env_depth > 0)
+        else if (role_of(body[i]) == Role::End && env_depth > 0)
           --env_depth;
         break;
       case Tk::Ampersand:

@@ -6,10 +6,10 @@
 //   atom          { expr } | [ expr ] | ( expr ) | | expr | | -atom | symbol | number | escape
 //                 | \left … \right | \begin{env} … \end{env} | \command arguments
 //
-// Commands are data: how many arguments a command takes comes from its glyph in the registry, so
-// the parser knows only the names left, right, begin and end. \left … \right pairs and matrix
-// bodies are found by scanning forward for the closing command and then parsed as an inner range
-// by a sub-parser, whose error positions count from the start of that range.
+// Commands are data: what the parser does with a command, and which arguments it reads, come from
+// the command's row in the vocabulary; the parser never asks for a name. \left … \right pairs and
+// matrix bodies are found by scanning forward for the closing command and then parsed as an inner
+// range by a sub-parser, whose error positions count from the start of that range.
 //
 // Nesting is bounded: the parse_expr and parse_atom calls in progress, those of enclosing parsers
 // included, may not exceed kMaxDepth ("formula nested too deeply"). Chains of operators and
@@ -17,14 +17,15 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "ast.hpp"
 #include "error.hpp"
-#include "glyph.hpp"
 #include "token.hpp"
+#include "vocabulary.hpp"
 
 namespace vok {
 
@@ -36,9 +37,9 @@ class Parser {
   // A parser over `tokens` at position 0. `input` is the whole formula (for quoting source text);
   // `lists` is the stack its lists are built on, shared with the parsers it creates; `depth` is
   // the nesting already in progress in the parser that creates this one.
-  Parser(std::span<const Lexeme> tokens, std::string_view input, const SymbolRegistry& registry,
+  Parser(std::span<const Lexeme> tokens, std::string_view input, const Vocabulary& vocabulary,
          ListStack& lists, std::size_t depth = 0) noexcept
-      : tokens_(tokens), input_(input), registry_(registry), lists_(lists), depth_(depth) {}
+      : tokens_(tokens), input_(input), vocabulary_(vocabulary), lists_(lists), depth_(depth) {}
 
   // expression: juxtaposition { operator juxtaposition }; the tree's nodes are in the arena.
   [[nodiscard]] Result<Box> parse_expr();
@@ -66,7 +67,13 @@ class Parser {
   [[nodiscard]] Result<Box> parse_braced();
   // An inner range with a sub-parser; Empty for an empty range.
   [[nodiscard]] Result<Box> parse_tokens(std::span<const Lexeme> range);
-  [[nodiscard]] Result<Box> parse_command(std::string_view name);
+  [[nodiscard]] Result<Box> parse_command(std::string_view name, const Definition* def);
+  // The role of a token: a command's row's role, Construct for anything else.
+  [[nodiscard]] Role role_of(const Lexeme& lexeme) const noexcept;
+  // The index of the command of role `close` that matches an already consumed one of role `open`,
+  // counting nested pairs, or nullopt when the tokens end first.
+  [[nodiscard]] std::optional<std::size_t> find_closing(std::size_t from, Role open,
+                                                        Role close) const;
   [[nodiscard]] Result<Box> parse_left_delimited();
   [[nodiscard]] Result<Box> parse_begin();
   [[nodiscard]] Result<std::span<const ExprList>> parse_matrix_body(std::span<const Lexeme> body);
@@ -74,7 +81,7 @@ class Parser {
 
   std::span<const Lexeme> tokens_;
   std::string_view input_;
-  const SymbolRegistry& registry_;
+  const Vocabulary& vocabulary_;
   ListStack& lists_;
   std::size_t depth_;
   std::size_t pos_ = 0;
@@ -82,6 +89,6 @@ class Parser {
 
 // Parses a whole formula's tokens: the tree, in the current arena.
 [[nodiscard]] Result<Box> parse(std::span<const Lexeme> tokens, std::string_view input,
-                                const SymbolRegistry& registry);
+                                const Vocabulary& vocabulary);
 
 }  // namespace vok

@@ -1,16 +1,16 @@
 // The one pipeline of a call. Each stage returns its result or the first error, which ends the
 // call unchanged. The whole input is tokenized before anything else runs, so a lexical error is
-// reported without touching the registry.
+// reported before any parsing.
 #include "pipeline.hpp"
 
 #include <algorithm>
 
 #include "arena.hpp"
 #include "parser.hpp"
-#include "registry.hpp"
 #include "render.hpp"
 #include "token.hpp"
 #include "unicode.hpp"
+#include "vocabulary.hpp"
 
 namespace vok {
 
@@ -46,12 +46,10 @@ namespace {
 Result<NodeRef> render_node(std::string_view input) {
   auto tokens = tokenize(input);
   if (!tokens) return std::unexpected(std::move(tokens.error()));
-  const SymbolRegistry& symbols = registry();
   // Tokens after the point where the expression ends are ignored.
-  auto tree = parse(*tokens, input, symbols);
+  auto tree = parse(*tokens, input, exact_vocabulary());
   if (!tree) return std::unexpected(std::move(tree.error()));
-  RenderCtx ctx;
-  return render(**tree, symbols, ctx);
+  return render(**tree);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "arena.hpp"
 #include "unicode.hpp"
+#include "vocabulary.hpp"
 
 namespace vok {
 namespace {
@@ -18,9 +19,6 @@ constexpr RenderNode kWideSpace{4, 1, 0, shapes::Blank{}};    // a backslash bef
 
 class Renderer {
  public:
-  Renderer(const SymbolRegistry& registry, RenderCtx& ctx) noexcept
-      : registry_(registry), ctx_(ctx) {}
-
   Result<NodeRef> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
     const Expr* inner = &expr;
@@ -111,29 +109,25 @@ class Renderer {
       if (!cells) return std::unexpected(std::move(cells.error()));
       rows[k] = *cells;
     }
-    return RenderNode::matrix(environment_name(n.env), {rows, n.rows.size()});
+    return RenderNode::matrix(n.env->open, n.env->close, {rows, n.rows.size()});
   }
 
-  // A registered command is drawn by its glyph with `depth` raised for the call; an unknown one
-  // is its bare name.
+  // A command is drawn by its row's construct from its measured arguments; an unknown one is its
+  // name.
   Result<NodeRef> visit(const Command& n) {
-    const Glyph* glyph = n.parts->glyph;
-    if (glyph == nullptr) return RenderNode::row(n.name);
-    auto render_arg = [&registry = registry_](const Expr& expr, RenderCtx& ctx) {
-      return render(expr, registry, ctx);
-    };
-    ++ctx_.depth;
-    auto result =
-        glyph->render_macro(n.parts->args, n.parts->optional, ctx_, RenderArg(render_arg));
-    --ctx_.depth;
-    return result;
+    const Definition* def = n.parts->def;
+    if (def == nullptr || def->construct == nullptr) return RenderNode::row(n.name);
+    auto args = all(n.parts->args);
+    if (!args) return std::unexpected(std::move(args.error()));
+    auto optional = all(n.parts->optional);
+    if (!optional) return std::unexpected(std::move(optional.error()));
+    return def->construct(*def, *args, *optional);
   }
 
   // Scripts on a big operator are limits; the test looks at the unrendered base.
-  [[nodiscard]] bool takes_limits(const Expr& base) const noexcept {
+  [[nodiscard]] static bool takes_limits(const Expr& base) noexcept {
     const auto* command = std::get_if<Command>(&base);
-    return command != nullptr && command->parts->glyph != nullptr &&
-           command->parts->glyph->has_limits();
+    return command != nullptr && command->parts->def != nullptr && command->parts->def->limits;
   }
 
   Result<NodeRef> visit(const Superscript& n) {
@@ -182,15 +176,10 @@ class Renderer {
     }
     return std::span<const NodeRef>(nodes, exprs.size());
   }
-
-  const SymbolRegistry& registry_;
-  RenderCtx& ctx_;
 };
 
 }  // namespace
 
-Result<NodeRef> render(const Expr& expr, const SymbolRegistry& registry, RenderCtx& ctx) {
-  return Renderer(registry, ctx).node(expr);
-}
+Result<NodeRef> render(const Expr& expr) { return Renderer().node(expr); }
 
 }  // namespace vok

@@ -71,7 +71,6 @@ void layout_scripts_tests(Suite& suite);
 void layout_delimiters_tests(Suite& suite);
 void layout_matrix_tests(Suite& suite);
 void parser_tests(Suite& suite);
-void registry_first_use_tests(Suite& suite);
-void registry_tests(Suite& suite);
+void vocabulary_tests(Suite& suite);
 
 }  // namespace vok::test

@@ -5,7 +5,6 @@
 
 int main() {
   vok::test::Suite suite;
-  vok::test::registry_first_use_tests(suite);  // first: it needs a registry nothing has built
   vok::test::lexer_tests(suite);
   vok::test::error_tests(suite);
   vok::test::layout_tests(suite);
@@ -13,7 +12,7 @@ int main() {
   vok::test::layout_delimiters_tests(suite);
   vok::test::layout_matrix_tests(suite);
   vok::test::parser_tests(suite);
-  vok::test::registry_tests(suite);
+  vok::test::vocabulary_tests(suite);
   std::printf("%d checks, %d failures\n", suite.checks(), suite.failures());
   return suite.failures() == 0 ? 0 : 1;
 }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "blocks.hpp"
-#include "glyph.hpp"
+#include "constructs.hpp"
 
 namespace vok::test {
 namespace {

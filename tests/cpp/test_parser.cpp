@@ -2,7 +2,7 @@
 // environments, and every message with its position.
 #include "check.hpp"
 #include "parser.hpp"
-#include "registry.hpp"
+#include "vocabulary.hpp"
 
 namespace vok::test {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 std::string parse(std::string_view input) {
   auto tokens = tokenize(input);
   if (!tokens) return "error: " + tokens.error().message;
-  auto tree = parse(*tokens, input, registry());
+  auto tree = parse(*tokens, input, exact_vocabulary());
   if (!tree) return "error: " + tree.error().message;
   return print(**tree);
 }

@@ -1,0 +1,57 @@
+// Constructs: how a command is drawn from its measured arguments. One function per kind of command;
+// a vocabulary's row names the function and gives it its data (a character, a mark, a word, a map).
+// Every construct has the signature of Construct (vocabulary.hpp) and fails only when the picture
+// is too large.
+#pragma once
+
+#include <span>
+
+#include "layout.hpp"
+#include "vocabulary.hpp"
+
+namespace vok::construct {
+
+// The row's character.
+[[nodiscard]] Result<NodeRef> symbol(const Definition& def, std::span<const NodeRef> args,
+                                     std::span<const NodeRef> optional);
+// The row's word on one row, such as a function name.
+[[nodiscard]] Result<NodeRef> word(const Definition& def, std::span<const NodeRef> args,
+                                   std::span<const NodeRef> optional);
+// Numerator over a rule exactly as wide as the wider operand, over denominator.
+[[nodiscard]] Result<NodeRef> fraction(const Definition& def, std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional);
+// Two entries stacked with a blank row between them, in tall parentheses.
+[[nodiscard]] Result<NodeRef> binomial(const Definition& def, std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional);
+// The radical sign over the body, with an optional index at its upper left.
+[[nodiscard]] Result<NodeRef> root(const Definition& def, std::span<const NodeRef> args,
+                                   std::span<const NodeRef> optional);
+// The summation sign, three rows high or as tall as its body.
+[[nodiscard]] Result<NodeRef> summation(const Definition& def, std::span<const NodeRef> args,
+                                        std::span<const NodeRef> optional);
+// The integral sign, three rows high or as tall as its body.
+[[nodiscard]] Result<NodeRef> integral(const Definition& def, std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional);
+// The argument between stretchy vertical bars.
+[[nodiscard]] Result<NodeRef> bars(const Definition& def, std::span<const NodeRef> args,
+                                   std::span<const NodeRef> optional);
+// A row holding the row's mark above the argument: centred, or across its whole width.
+[[nodiscard]] Result<NodeRef> accent(const Definition& def, std::span<const NodeRef> args,
+                                     std::span<const NodeRef> optional);
+// The argument with every character passed through the row's math alphabet.
+[[nodiscard]] Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional);
+
+}  // namespace vok::construct
+
+namespace vok {
+
+// The math alphabets: ASCII letters (and digits where the style has them) to styled letters, every
+// other character unchanged. No styled letter is changed again by any alphabet.
+[[nodiscard]] char32_t to_bold(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_italic(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_sans(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_bb(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_upright(char32_t ch) noexcept;
+
+}  // namespace vok

@@ -1,0 +1,146 @@
+// Vocabularies: the commands and environments of a dialect, as data.
+//
+// A command is a row, a Definition: its name, the arguments the parser reads after it, its role
+// (what the parser does with it) and its drawing (a construct, with the construct's data: a
+// character, a mark, a word, a character map). The parser asks a row for its role and arguments,
+// never for its name; the renderer draws a row through its construct. Adding a symbol is one row;
+// adding a construct is one function (constructs.hpp) and the rows that use it.
+//
+// A vocabulary is a constant value: its rows, an index from name to row built at compile time (one
+// hash and a short probe per lookup, no start-up work), and its environments. The exact markup's
+// vocabulary is one such value, the LaTeX dialect's a larger one; nothing is shared between calls
+// but these constants.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "error.hpp"
+#include "layout.hpp"
+
+namespace vok {
+
+// What the parser does when it meets a command.
+enum class Role : std::uint8_t {
+  Construct,  // reads the arguments of `args`; drawn by its construct
+  Left,       // \left: a delimiter, then everything up to the matching \right and its delimiter
+  Right,      // \right without a \left
+  Begin,      // \begin{name}: an environment up to the matching \end{name}
+  End,        // \end without a \begin
+};
+
+// The class of an atom, which decides the blanks around it in the LaTeX dialect.
+enum class MathClass : std::uint8_t { Ord, Op, Bin, Rel, Open, Close, Punct, Inner };
+
+struct Definition;
+
+// Draws a command from its measured arguments (mandatory ones, then the optional one).
+using Construct = Result<NodeRef> (*)(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
+
+// The arguments a command reads, one character each, in order:
+//   [  an optional math argument in square brackets
+//   m  a mandatory math argument: a braced group or one atom
+//   b  a braced body after the command's scripts (big operators), when one follows
+struct Definition {
+  std::string_view name = {};  // without the backslash
+  Role role = Role::Construct;
+  std::string_view args = {};  // the argument kinds above
+  Construct construct = nullptr;
+  char32_t ch = 0;             // the character drawn, or an accent's mark
+  std::string_view word = {};  // the word drawn (function names)
+  CharMap map = nullptr;       // a math alphabet
+  MathClass cls = MathClass::Ord;
+  bool limits = false;   // its scripts are limits above and below it
+  bool stretch = false;  // an accent's mark runs across the whole argument
+
+  [[nodiscard]] constexpr bool takes(char kind) const noexcept {
+    return args.find(kind) != std::string_view::npos;
+  }
+  // The mandatory math arguments read right after the name.
+  [[nodiscard]] constexpr std::size_t required() const noexcept {
+    std::size_t count = 0;
+    for (char kind : args) count += kind == 'm';
+    return count;
+  }
+};
+
+// An environment: its name and the delimiters around its grid.
+struct EnvironmentDef {
+  std::string_view name;
+  char32_t open, close;
+};
+
+// The FNV-1a hash of a name: names are a few ASCII letters, so a byte-wise hash is fast and spreads
+// them well.
+[[nodiscard]] constexpr std::uint32_t hash_name(std::string_view name) noexcept {
+  std::uint32_t hash = 2166136261u;
+  for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return hash;
+}
+
+// An open-addressing index from name to row, filled at compile time: a power of two of slots at
+// most half full, each 0 or a row number plus one. A later row of the same name replaces the
+// earlier one.
+template <std::size_t Slots>
+struct NameIndex {
+  std::array<std::uint16_t, Slots> slots{};
+};
+
+template <std::size_t Slots, std::size_t N>
+[[nodiscard]] constexpr NameIndex<Slots> make_index(const std::array<Definition, N>& rows) {
+  static_assert((Slots & (Slots - 1)) == 0 && Slots >= 2 * N && N < 0xFFFF);
+  NameIndex<Slots> index;
+  for (std::size_t row = 0; row < N; ++row) {
+    std::size_t slot = hash_name(rows[row].name) & (Slots - 1);
+    while (index.slots[slot] != 0 && rows[index.slots[slot] - 1].name != rows[row].name)
+      slot = (slot + 1) & (Slots - 1);
+    index.slots[slot] = static_cast<std::uint16_t>(row + 1);
+  }
+  return index;
+}
+
+// Which grammar reads a vocabulary's formulas.
+enum class Grammar : std::uint8_t { Exact, Latex };
+
+class Vocabulary {
+ public:
+  template <std::size_t N, std::size_t Slots, std::size_t E>
+  constexpr Vocabulary(Grammar grammar, const std::array<Definition, N>& rows,
+                       const NameIndex<Slots>& index,
+                       const std::array<EnvironmentDef, E>& environments) noexcept
+      : grammar_(grammar), rows_(rows), slots_(index.slots), environments_(environments) {}
+
+  [[nodiscard]] Grammar grammar() const noexcept { return grammar_; }
+  // The row of a command name (without the backslash, case-sensitive), or nullptr.
+  [[nodiscard]] const Definition* find(std::string_view name) const noexcept {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash_name(name) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+      const Definition& row = rows_[slots_[slot] - 1];
+      if (row.name == name) return &row;
+    }
+    return nullptr;
+  }
+  // The environment of a name, or nullptr.
+  [[nodiscard]] const EnvironmentDef* environment(std::string_view name) const noexcept {
+    for (const EnvironmentDef& env : environments_)
+      if (env.name == name) return &env;
+    return nullptr;
+  }
+  // Every row, in table order (a name may appear twice; the index holds the later row).
+  [[nodiscard]] std::span<const Definition> rows() const noexcept { return rows_; }
+
+ private:
+  Grammar grammar_;
+  std::span<const Definition> rows_;
+  std::span<const std::uint16_t> slots_;
+  std::span<const EnvironmentDef> environments_;
+};
+
+// The exact markup's vocabulary: 148 command names and three matrix environments.
+[[nodiscard]] const Vocabulary& exact_vocabulary() noexcept;
+
+}  // namespace vok
