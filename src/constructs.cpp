@@ -2,6 +2,10 @@
 #include "constructs.hpp"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "arena.hpp"
 
 namespace vok::construct {
 namespace {
@@ -58,6 +62,63 @@ Result<NodeRef> bars(const Definition&, std::span<const NodeRef> args, std::span
 Result<NodeRef> accent(const Definition& def, std::span<const NodeRef> args,
                        std::span<const NodeRef>) {
   return RenderNode::accent(arg(args, 0), def.ch, def.stretch);
+}
+
+Result<NodeRef> accent_below(const Definition& def, std::span<const NodeRef> args,
+                             std::span<const NodeRef>) {
+  return RenderNode::accent_below(arg(args, 0), def.ch, def.stretch);
+}
+
+Result<NodeRef> group(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
+  return arg(args, 0);
+}
+
+Result<NodeRef> pmod(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
+  auto open = RenderNode::row("(mod ");
+  if (!open) return open;
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(3);
+  parts[0] = *open;
+  parts[1] = arg(args, 0);
+  parts[2] = *RenderNode::row(")");
+  return RenderNode::hstack({parts, 3});
+}
+
+namespace {
+
+// The relations whose negation Unicode has as one character, sorted for a binary search.
+// clang-format off
+constexpr std::pair<char32_t, char32_t> kNegations[] = {
+    {U'<', U'≮'}, {U'=', U'≠'}, {U'>', U'≯'}, {U'|', U'∤'}, {U'←', U'↚'}, {U'→', U'↛'},
+    {U'↔', U'↮'}, {U'⇐', U'⇍'}, {U'⇒', U'⇏'}, {U'⇔', U'⇎'}, {U'∃', U'∄'}, {U'∈', U'∉'},
+    {U'∋', U'∌'}, {U'∣', U'∤'}, {U'∥', U'∦'}, {U'∼', U'≁'}, {U'≃', U'≄'}, {U'≅', U'≇'},
+    {U'≈', U'≉'}, {U'≍', U'≭'}, {U'≡', U'≢'}, {U'≤', U'≰'}, {U'≥', U'≱'}, {U'≲', U'≴'},
+    {U'≳', U'≵'}, {U'≶', U'≸'}, {U'≷', U'≹'}, {U'≺', U'⊀'}, {U'≻', U'⊁'}, {U'≼', U'⋠'},
+    {U'≽', U'⋡'}, {U'⊂', U'⊄'}, {U'⊃', U'⊅'}, {U'⊆', U'⊈'}, {U'⊇', U'⊉'}, {U'⊑', U'⋢'},
+    {U'⊒', U'⋣'}, {U'⊢', U'⊬'}, {U'⊨', U'⊭'}, {U'⊩', U'⊮'}, {U'⊫', U'⊯'}, {U'⊲', U'⋪'},
+    {U'⊳', U'⋫'}, {U'⊴', U'⋬'}, {U'⊵', U'⋭'},
+};
+// clang-format on
+static_assert(std::ranges::is_sorted(kNegations, {}, &std::pair<char32_t, char32_t>::first));
+
+// The negation of a relation, or 0 when Unicode has none.
+char32_t negated(char32_t ch) noexcept {
+  const auto it =
+      std::ranges::lower_bound(kNegations, ch, {}, &std::pair<char32_t, char32_t>::first);
+  return it != std::end(kNegations) && it->first == ch ? it->second : U'\0';
+}
+
+}  // namespace
+
+Result<NodeRef> negation(const Definition&, std::span<const NodeRef> args,
+                         std::span<const NodeRef>) {
+  const NodeRef relation = arg(args, 0);
+  if (relation->width == 1 && relation->height == 1 &&
+      Canvas::converts_whole_row(*relation, negated))
+    return RenderNode::styled(relation, negated);
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(2);
+  parts[0] = *RenderNode::row("/");
+  parts[1] = relation;
+  return RenderNode::hstack({parts, 2});
 }
 
 Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
@@ -117,5 +178,80 @@ char32_t to_bb(char32_t ch) noexcept {
 }
 
 char32_t to_upright(char32_t ch) noexcept { return ch; }
+
+char32_t to_script(char32_t ch) noexcept {
+  switch (ch) {
+    case U'B':
+      return U'ℬ';
+    case U'E':
+      return U'ℰ';
+    case U'F':
+      return U'ℱ';
+    case U'H':
+      return U'ℋ';
+    case U'I':
+      return U'ℐ';
+    case U'L':
+      return U'ℒ';
+    case U'M':
+      return U'ℳ';
+    case U'R':
+      return U'ℛ';
+    case U'e':
+      return U'ℯ';
+    case U'g':
+      return U'ℊ';
+    case U'o':
+      return U'ℴ';
+    default:
+      return styled(ch, 0x1D49C, 0x1D4B6, 0);
+  }
+}
+
+char32_t to_fraktur(char32_t ch) noexcept {
+  switch (ch) {
+    case U'C':
+      return U'ℭ';
+    case U'H':
+      return U'ℌ';
+    case U'I':
+      return U'ℑ';
+    case U'R':
+      return U'ℜ';
+    case U'Z':
+      return U'ℨ';
+    default:
+      return styled(ch, 0x1D504, 0x1D51E, 0);
+  }
+}
+
+char32_t to_monospace(char32_t ch) noexcept { return styled(ch, 0x1D670, 0x1D68A, 0x1D7F6); }
+
+char32_t to_bold_italic(char32_t ch) noexcept {
+  // Greek capitals (U+03A2, between rho and sigma, is unassigned), small letters and the variant
+  // forms have bold italic forms too.
+  if (ch >= 0x391 && ch <= 0x3A9 && ch != 0x3A2) return 0x1D71C + (ch - 0x391);
+  if (ch >= 0x3B1 && ch <= 0x3C9) return 0x1D736 + (ch - 0x3B1);
+  switch (ch) {
+    case U'∇':
+      return 0x1D735;
+    case U'∂':
+      return 0x1D74F;
+    case U'ϵ':
+      return 0x1D750;
+    case U'ϑ':
+      return 0x1D751;
+    case U'ϰ':
+      return 0x1D752;
+    case U'ϕ':
+      return 0x1D753;
+    case U'ϱ':
+      return 0x1D754;
+    case U'ϖ':
+      return 0x1D755;
+    default:
+      return styled(ch, 0x1D468, 0x1D482, 0x1D7CE);
+  }
+}
 
 }  // namespace vok

@@ -38,6 +38,19 @@ namespace vok::construct {
 // A row holding the row's mark above the argument: centred, or across its whole width.
 [[nodiscard]] Result<NodeRef> accent(const Definition& def, std::span<const NodeRef> args,
                                      std::span<const NodeRef> optional);
+// A row holding the row's mark below the argument: centred, or across its whole width.
+[[nodiscard]] Result<NodeRef> accent_below(const Definition& def, std::span<const NodeRef> args,
+                                           std::span<const NodeRef> optional);
+// The argument as it is (the row gives it a class, or drops its other arguments).
+[[nodiscard]] Result<NodeRef> group(const Definition& def, std::span<const NodeRef> args,
+                                    std::span<const NodeRef> optional);
+// "(mod n)" around the argument.
+[[nodiscard]] Result<NodeRef> pmod(const Definition& def, std::span<const NodeRef> args,
+                                   std::span<const NodeRef> optional);
+// A relation struck through: its precomposed negation where Unicode has one, else a slash before
+// it.
+[[nodiscard]] Result<NodeRef> negation(const Definition& def, std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional);
 // The argument with every character passed through the row's math alphabet.
 [[nodiscard]] Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
@@ -53,5 +66,9 @@ namespace vok {
 [[nodiscard]] char32_t to_sans(char32_t ch) noexcept;
 [[nodiscard]] char32_t to_bb(char32_t ch) noexcept;
 [[nodiscard]] char32_t to_upright(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_script(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_fraktur(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_monospace(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_bold_italic(char32_t ch) noexcept;  // Greek letters too
 
 }  // namespace vok

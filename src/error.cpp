@@ -1,6 +1,8 @@
 // Message wording and the end-of-input error.
 #include "error.hpp"
 
+#include <cstdio>
+
 namespace vok {
 namespace {
 
@@ -68,6 +70,31 @@ std::string unclosed_begin(std::string_view name) {
 
 std::string mismatched_environments(std::string_view name, std::string_view other) {
   return concat({"mismatched \\begin{", name, "} and \\end{", other, "}"});
+}
+
+std::string where(std::string_view input, std::size_t byte) {
+  std::string text = "byte " + std::to_string(byte);
+  if (input.find_first_of("\n\r") == std::string_view::npos) {
+    std::size_t column = 1;
+    for (std::size_t i = 0; i < byte && i < input.size(); ++i)
+      column += (static_cast<unsigned char>(input[i]) & 0xC0) != 0x80;
+    text += ", column " + std::to_string(column);
+  }
+  return text;
+}
+
+std::string invalid_utf8(std::string_view input, std::size_t byte) {
+  return concat({"invalid UTF-8 at ", where(input, byte)});
+}
+
+std::string control_character(char32_t ch, std::string_view input, std::size_t byte) {
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(ch));
+  return concat({"control character ", code, " at ", where(input, byte)});
+}
+
+std::string lone_backslash(std::string_view input, std::size_t byte) {
+  return concat({"lone '\\' at the end of the formula, ", where(input, byte)});
 }
 
 }  // namespace message

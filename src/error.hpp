@@ -43,6 +43,15 @@ namespace message {
 [[nodiscard]] std::string unclosed_begin(std::string_view name);
 [[nodiscard]] std::string mismatched_environments(std::string_view name, std::string_view other);
 
+// ---- the LaTeX dialect: what went wrong, the offending text, and where ----
+
+// "byte N", and ", column C" (in characters, from 1) when the input is one line.
+[[nodiscard]] std::string where(std::string_view input, std::size_t byte);
+
+[[nodiscard]] std::string invalid_utf8(std::string_view input, std::size_t byte);
+[[nodiscard]] std::string control_character(char32_t ch, std::string_view input, std::size_t byte);
+[[nodiscard]] std::string lone_backslash(std::string_view input, std::size_t byte);
+
 inline constexpr std::string_view kUnexpectedRight = "unexpected \\right without matching \\left";
 inline constexpr std::string_view kDelimiterAfterLeft = "expected a delimiter after \\left";
 inline constexpr std::string_view kUnclosedLeft = "unclosed \\left ... \\right pair";

@@ -145,7 +145,7 @@ char32_t Canvas::mapped(char32_t ch) const noexcept {
 
 void Canvas::look(char32_t ch) noexcept {
   ++probe_->written;
-  if (probe_->map(ch) == ch) probe_->converts = false;
+  if (probe_->map(ch) == U'\0') probe_->converts = false;
 }
 
 void Canvas::put(std::size_t x, std::size_t y, char32_t ch) noexcept {

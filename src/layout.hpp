@@ -41,6 +41,12 @@ using NodeRef = const RenderNode*;  // a node of the call's arena, or a constant
 // compact script. Characters it does not map come back unchanged.
 using CharMap = char32_t (*)(char32_t) noexcept;
 
+// The compact forms of scripts: a character's superscript or subscript form, or 0 when it has
+// none; the LaTeX dialect's superscripts keep prime marks as they are.
+[[nodiscard]] char32_t superscript_form(char32_t ch) noexcept;
+[[nodiscard]] char32_t subscript_form(char32_t ch) noexcept;
+[[nodiscard]] char32_t prime_or_superscript_form(char32_t ch) noexcept;
+
 // ---- shapes: what a node draws (small ones are held in the node, larger ones pointed to) ----
 
 namespace shapes {
@@ -75,6 +81,9 @@ struct Prefix {  // a sign on the operand's baseline row, directly against it
   char32_t sign;
 };
 struct CompactSup {  // a script in superscript characters on the base's top row
+  NodeRef base, script;
+};
+struct CompactPrimedSup {  // the same, prime marks kept as they are (LaTeX)
   NodeRef base, script;
 };
 struct CompactSub {  // a script in subscript characters on the base's baseline row
@@ -122,6 +131,14 @@ struct WideAccent {  // a mark repeated across a row above the content
   NodeRef inner;
   char32_t mark;
 };
+struct AccentBelow {  // a mark centred on a row below the content
+  NodeRef inner;
+  char32_t mark;
+};
+struct WideAccentBelow {  // a mark repeated across a row below the content
+  NodeRef inner;
+  char32_t mark;
+};
 struct Summation {  // the summation sign, before its body
   NodeRef body;
 };
@@ -144,13 +161,15 @@ struct Styled {  // the content with every character it paints passed through a 
 
 }  // namespace shapes
 
-using Shape = std::variant<shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row,
-                           const shapes::Stack*, const shapes::Chain*, shapes::Prefix,
-                           shapes::CompactSup, shapes::CompactSub, shapes::SupRows, shapes::SubRows,
-                           const shapes::Scripts*, shapes::PrimeMarks, const shapes::Limits*,
-                           shapes::Fence, shapes::RepeatFence, shapes::LeftSign, shapes::Radical,
-                           shapes::Accent, shapes::WideAccent, shapes::Summation, shapes::Integral,
-                           shapes::RootIndex, const shapes::Grid*, shapes::Styled>;
+using Shape =
+    std::variant<shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row,
+                 const shapes::Stack*, const shapes::Chain*, shapes::Prefix, shapes::CompactSup,
+                 shapes::CompactPrimedSup, shapes::CompactSub, shapes::SupRows, shapes::SubRows,
+                 const shapes::Scripts*, shapes::PrimeMarks, const shapes::Limits*, shapes::Fence,
+                 shapes::RepeatFence, shapes::LeftSign, shapes::Radical, shapes::Accent,
+                 shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
+                 shapes::Summation, shapes::Integral, shapes::RootIndex, const shapes::Grid*,
+                 shapes::Styled>;
 
 class Canvas;
 
@@ -202,9 +221,10 @@ struct RenderNode {
 
   // ---- scripts and limits (layout_scripts.cpp) ----
 
-  // `base` with `sup` at its upper right: Unicode superscript characters on the base's top row
+  // `base` with `sup` at its upper right: superscript characters (`forms`) on the base's top row
   // when `sup` is one row of characters that all have one, otherwise on rows of its own above.
-  [[nodiscard]] static Result<NodeRef> superscript(NodeRef base, NodeRef sup);
+  [[nodiscard]] static Result<NodeRef> superscript(NodeRef base, NodeRef sup,
+                                                   CharMap forms = superscript_form);
   // `base` with `sub` at its lower right: Unicode subscript characters on the base's baseline row
   // when possible, otherwise on rows of its own starting just below the baseline.
   [[nodiscard]] static Result<NodeRef> subscript(NodeRef base, NodeRef sub);
@@ -230,6 +250,8 @@ struct RenderNode {
   [[nodiscard]] static Result<NodeRef> root_index(NodeRef index, NodeRef radical);
   // `inner` with a row above it holding `mark` centred, or repeated across with `stretch`.
   [[nodiscard]] static Result<NodeRef> accent(NodeRef inner, char32_t mark, bool stretch);
+  // The same with the row below `inner`.
+  [[nodiscard]] static Result<NodeRef> accent_below(NodeRef inner, char32_t mark, bool stretch);
   // The summation sign before `body`: three rows high or as tall as the body; a sign alone when
   // `body` is null.
   [[nodiscard]] static Result<NodeRef> summation(NodeRef body);
@@ -277,7 +299,7 @@ class Canvas {
              std::size_t height) noexcept;
 
   // Whether the one-row `node` paints a character into every cell, each of which `map` converts
-  // (the compact script test): the node painted through a probe that keeps no cell.
+  // (maps it to a character other than 0): the node painted through a probe that keeps no cell.
   [[nodiscard]] static bool converts_whole_row(const RenderNode& node, CharMap map);
 
  private:
@@ -323,6 +345,8 @@ void paint(const shapes::Prefix& shape, const RenderNode& self, Canvas& canvas, 
            std::size_t y);
 void paint(const shapes::CompactSup& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
+void paint(const shapes::CompactPrimedSup& shape, const RenderNode& self, Canvas& canvas,
+           std::size_t x, std::size_t y);
 void paint(const shapes::CompactSub& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::SupRows& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
@@ -347,6 +371,10 @@ void paint(const shapes::Accent& shape, const RenderNode& self, Canvas& canvas, 
            std::size_t y);
 void paint(const shapes::WideAccent& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
+void paint(const shapes::AccentBelow& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::WideAccentBelow& shape, const RenderNode& self, Canvas& canvas,
+           std::size_t x, std::size_t y);
 void paint(const shapes::Summation& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Integral& shape, const RenderNode& self, Canvas& canvas, std::size_t x,

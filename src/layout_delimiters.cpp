@@ -168,6 +168,25 @@ void paint(const WideAccent& shape, const RenderNode& self, Canvas& canvas, std:
   canvas.paint(*shape.inner, x, y + 1);
 }
 
+Result<NodeRef> RenderNode::accent_below(NodeRef inner, char32_t mark, bool stretch) {
+  const std::size_t width = std::max<std::uint32_t>(inner->width, 1);
+  const Shape shape =
+      stretch ? Shape(WideAccentBelow{inner, mark}) : Shape(AccentBelow{inner, mark});
+  return make_node(width, add_sat(inner->height, 1), inner->baseline, shape);
+}
+
+void paint(const AccentBelow& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.inner, x, y);
+  canvas.put(x + self.width / 2, y + shape.inner->height, shape.mark);
+}
+
+void paint(const WideAccentBelow& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.inner, x, y);
+  canvas.across(x, y + shape.inner->height, self.width, shape.mark);
+}
+
 // ---- the summation sign ----
 
 Result<NodeRef> RenderNode::summation(NodeRef body) {

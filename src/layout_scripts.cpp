@@ -72,18 +72,15 @@ constexpr std::array<Form, 33> kSubscripts{{
 static_assert(std::ranges::is_sorted(kSuperscripts, {}, &Form::first));
 static_assert(std::ranges::is_sorted(kSubscripts, {}, &Form::first));
 
-// The compact form of `ch`, or `ch` itself when it has none.
+// The compact form of `ch`, or 0 when it has none.
 template <std::size_t N>
 char32_t lookup(const std::array<Form, N>& table, char32_t ch) noexcept {
   const auto it = std::ranges::lower_bound(table, ch, {}, &Form::first);
-  return it != table.end() && it->first == ch ? it->second : ch;
+  return it != table.end() && it->first == ch ? it->second : U'\0';
 }
 
-char32_t to_superscript(char32_t ch) noexcept { return lookup(kSuperscripts, ch); }
-char32_t to_subscript(char32_t ch) noexcept { return lookup(kSubscripts, ch); }
-
-// A script is compact when it is exactly one row and every cell, blanks included, has a form in
-// the table; one row of width 0 qualifies and converts to nothing.
+// A script is compact when it is exactly one row and every cell, blanks included, has a form; one
+// row of width 0 qualifies and converts to nothing.
 bool is_compact(const RenderNode& script, CharMap map) {
   return script.height == 1 && Canvas::converts_whole_row(script, map);
 }
@@ -96,10 +93,21 @@ std::size_t compact_height(const RenderNode& base, const RenderNode& script, std
 
 }  // namespace
 
-Result<NodeRef> RenderNode::superscript(NodeRef base, NodeRef sup) {
+char32_t superscript_form(char32_t ch) noexcept { return lookup(kSuperscripts, ch); }
+char32_t subscript_form(char32_t ch) noexcept { return lookup(kSubscripts, ch); }
+char32_t prime_or_superscript_form(char32_t ch) noexcept {
+  // Prime marks already stand high: they keep their own form.
+  if (ch == U'′' || ch == U'″' || ch == U'‴' || ch == U'⁗') return ch;
+  return superscript_form(ch);
+}
+
+Result<NodeRef> RenderNode::superscript(NodeRef base, NodeRef sup, CharMap forms) {
   const std::size_t width = add_sat(base->width, sup->width);
-  if (is_compact(*sup, to_superscript))
-    return make_node(width, compact_height(*base, *sup, 0), base->baseline, CompactSup{base, sup});
+  if (is_compact(*sup, forms)) {
+    const Shape shape = forms == prime_or_superscript_form ? Shape(CompactPrimedSup{base, sup})
+                                                           : Shape(CompactSup{base, sup});
+    return make_node(width, compact_height(*base, *sup, 0), base->baseline, shape);
+  }
   return make_node(width, add_sat(sup->height, base->height), add_sat(sup->height, base->baseline),
                    SupRows{base, sup});
 }
@@ -107,7 +115,13 @@ Result<NodeRef> RenderNode::superscript(NodeRef base, NodeRef sup) {
 void paint(const CompactSup& shape, const RenderNode&, Canvas& canvas, std::size_t x,
            std::size_t y) {
   canvas.paint(*shape.base, x, y);
-  canvas.paint_mapped(*shape.script, x + shape.base->width, y, to_superscript);
+  canvas.paint_mapped(*shape.script, x + shape.base->width, y, superscript_form);
+}
+
+void paint(const CompactPrimedSup& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.base, x, y);
+  canvas.paint_mapped(*shape.script, x + shape.base->width, y, prime_or_superscript_form);
 }
 
 void paint(const SupRows& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
@@ -117,7 +131,7 @@ void paint(const SupRows& shape, const RenderNode&, Canvas& canvas, std::size_t 
 
 Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub) {
   const std::size_t width = add_sat(base->width, sub->width);
-  if (is_compact(*sub, to_subscript)) {
+  if (is_compact(*sub, subscript_form)) {
     return make_node(width, compact_height(*base, *sub, base->baseline), base->baseline,
                      CompactSub{base, sub});
   }
@@ -133,7 +147,8 @@ Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub) {
 void paint(const CompactSub& shape, const RenderNode&, Canvas& canvas, std::size_t x,
            std::size_t y) {
   canvas.paint(*shape.base, x, y);
-  canvas.paint_mapped(*shape.script, x + shape.base->width, y + shape.base->baseline, to_subscript);
+  canvas.paint_mapped(*shape.script, x + shape.base->width, y + shape.base->baseline,
+                      subscript_form);
 }
 
 void paint(const SubRows& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {

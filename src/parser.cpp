@@ -353,6 +353,10 @@ Result<Box> Parser::parse_atom_at_depth() {
         case Role::Right:
           return fail(std::string(message::kUnexpectedRight));
         case Role::End:  // a stray \end is drawn as its name
+        case Role::Middle:
+        case Role::Switch:
+        case Role::Space:
+        case Role::Ignore:
           return command(name, nullptr, {}, {});
         case Role::Construct:
           return parse_command(name, def);

@@ -42,32 +42,36 @@ std::string write_text(const RenderNode& root) {
 
 namespace {
 
+const Vocabulary& vocabulary(Dialect dialect) noexcept {
+  return dialect == Dialect::Latex ? latex_vocabulary() : exact_vocabulary();
+}
+
 // Lexes, parses and measures `input` into a node of the current arena.
-Result<NodeRef> render_node(std::string_view input) {
+Result<NodeRef> render_node(std::string_view input, Options options) {
   auto tokens = tokenize(input);
   if (!tokens) return std::unexpected(std::move(tokens.error()));
   // Tokens after the point where the expression ends are ignored.
-  auto tree = parse(*tokens, input, exact_vocabulary());
+  auto tree = parse(*tokens, input, vocabulary(options.dialect));
   if (!tree) return std::unexpected(std::move(tree.error()));
   return render(**tree);
 }
 
 }  // namespace
 
-std::expected<std::string, ParseError> render(std::string_view input) {
+std::expected<std::string, ParseError> render(std::string_view input, Options options) {
   // Tokens, tree, nodes and picture all live in this arena and die together when the call returns.
   Arena arena;
   ArenaScope scope(arena);
-  auto root = render_node(input);
+  auto root = render_node(input, options);
   if (!root) return std::unexpected(std::move(root.error()));
   return write_text(**root);
 }
 
 std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink sink,
-                                             void* context) {
+                                             void* context, Options options) {
   Arena arena;
   ArenaScope scope(arena);
-  auto root = render_node(input);
+  auto root = render_node(input, options);
   if (!root) return std::unexpected(std::move(root.error()));
   sink(write_utf32(**root), context);
   return {};

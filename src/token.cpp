@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "arena.hpp"
-
 #include "unicode.hpp"
 
 namespace vok {
@@ -13,7 +12,7 @@ namespace {
 
 // What an ASCII byte starts. Every byte that is a whole token by itself (punctuation, a letter, a
 // control character) maps to its token kind, so the common case is one table load and one branch.
-enum class Start : std::uint8_t { OneByte, Digit, Backslash, Space, Invalid };
+enum class Start : std::uint8_t { OneByte, Digit, Backslash, Space, Invalid, Comment, Control };
 
 struct AsciiClass {
   Start start;
@@ -35,15 +34,35 @@ constexpr std::array<AsciiClass, 128> make_ascii_table() {
 
 constexpr std::array<AsciiClass, 128> kAscii = make_ascii_table();
 
+// The LaTeX dialect's reading of the same bytes.
+constexpr std::array<AsciiClass, 128> make_latex_table() {
+  std::array<AsciiClass, 128> table = make_ascii_table();
+  for (char c : std::string_view("\"#?@`")) table[c] = {Start::OneByte, TokenKind::Ident};
+  table['~'] = {Start::OneByte, TokenKind::Tilde};
+  table['$'] = {Start::OneByte, TokenKind::Dollar};
+  table['%'] = {Start::Comment, TokenKind::Whitespace};
+  for (char c = '0'; c <= '9'; ++c) table[c] = {Start::OneByte, TokenKind::Number};
+  for (unsigned char c = 0; c < 0x20; ++c)
+    if (table[c].start != Start::Space) table[c] = {Start::Control, TokenKind::Whitespace};
+  table[0x7F] = {Start::Control, TokenKind::Whitespace};
+  return table;
+}
+
+constexpr std::array<AsciiClass, 128> kLatex = make_latex_table();
+
+// The C0 and C1 control characters and DEL.
+constexpr bool is_control(char32_t ch) noexcept { return ch < 0x20 || (ch >= 0x7F && ch < 0xA0); }
+
 constexpr bool is_ascii_letter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 constexpr bool is_ascii_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // clang-format off
-constexpr std::array<std::string_view, 28> kKindNames = {
+constexpr std::array<std::string_view, 30> kKindNames = {
     "LBrace", "RBrace",  "LBracket", "RBracket", "Caret",     "Underscore", "Prime",
     "Pipe",   "Bang",    "Plus",     "Minus",    "Equals",    "Star",       "Comma",
     "LParen", "RParen",  "Dot",      "Colon",    "Semicolon", "Less",       "Greater",
     "Slash",  "Ampersand", "Command", "Escape",  "Number",    "Ident",      "Whitespace",
+    "Tilde",  "Dollar",
 };
 // clang-format on
 
@@ -119,9 +138,11 @@ std::string optional_text_form(const Token* token) {
   return "Some(" + text_form(*token) + ")";
 }
 
-Result<std::span<const Lexeme>> tokenize(std::string_view input) {
+Result<std::span<const Lexeme>> tokenize(std::string_view input, Dialect dialect) {
   if (input.size() > std::numeric_limits<std::uint32_t>::max())
     return fail(std::string(message::kTooLarge));
+  const bool latex = dialect == Dialect::Latex;
+  const std::array<AsciiClass, 128>& classes = latex ? kLatex : kAscii;
   const std::size_t n = input.size();
   // Every token takes at least one byte, so the input's length bounds the list; pages of the
   // reservation that no token reaches are never touched.
@@ -129,7 +150,12 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input) {
   std::size_t count = 0;
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(input[i]); };
   const auto emit = [&](TokenKind kind, std::size_t start, std::size_t end) {
-    tokens[count++] = Lexeme{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), kind};
+    tokens[count++] =
+        Lexeme{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), kind};
+  };
+  // A character that cannot be read: the exact markup says only where.
+  const auto invalid = [&](std::size_t at, std::string latex_message) {
+    return fail(latex ? std::move(latex_message) : message::invalid_token(at));
   };
 
   std::size_t i = 0;
@@ -137,12 +163,14 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input) {
     const unsigned char c = byte(i);
     if (c >= 0x80) {
       const Decoded d = decode_utf8(input, i);
-      if (d.length == 0) return fail(message::invalid_token(i));
+      if (d.length == 0) return invalid(i, message::invalid_utf8(input, i));
+      if (latex && is_control(d.ch) && !is_white_space(d.ch))
+        return fail(message::control_character(d.ch, input, i));
       if (!is_white_space(d.ch)) emit(TokenKind::Ident, i, i + d.length);
       i += d.length;
       continue;
     }
-    const AsciiClass cls = kAscii[c];
+    const AsciiClass cls = classes[c];
     if (cls.start == Start::OneByte) {
       emit(cls.kind, i, i + 1);
       ++i;
@@ -161,7 +189,7 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input) {
         break;
       }
       case Start::Backslash: {
-        if (i + 1 == n) return fail(message::invalid_token(i));
+        if (i + 1 == n) return invalid(i, message::lone_backslash(input, i));
         if (is_ascii_letter(byte(i + 1))) {
           std::size_t end = i + 2;
           while (end < n && is_ascii_letter(byte(end))) ++end;
@@ -169,12 +197,19 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input) {
           i = end;
         } else {
           const Decoded d = decode_utf8(input, i + 1);
-          if (d.length == 0) return fail(message::invalid_token(i + 1));
+          if (d.length == 0) return invalid(i + 1, message::invalid_utf8(input, i + 1));
+          if (latex && is_control(d.ch) && !is_white_space(d.ch))
+            return fail(message::control_character(d.ch, input, i + 1));
           emit(TokenKind::Escape, i, i + 1 + d.length);
           i += 1 + d.length;
         }
         break;
       }
+      case Start::Comment:
+        while (i < n && byte(i) != '\n' && byte(i) != '\r') ++i;
+        break;
+      case Start::Control:
+        return fail(message::control_character(c, input, i));
       case Start::Invalid:
         return fail(message::invalid_token(i));
     }

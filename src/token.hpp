@@ -9,15 +9,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "error.hpp"
 
 namespace vok {
 
-// The 28 token kinds. The order is their numeric identity.
+// The token kinds. The order is their numeric identity; the last two occur in the LaTeX dialect
+// only.
 enum class TokenKind : std::uint8_t {
   LBrace,      // {
   RBrace,      // }
@@ -47,6 +48,8 @@ enum class TokenKind : std::uint8_t {
   Number,      // ASCII digits; payload: the digits
   Ident,       // one identifier character; payload: that character
   Whitespace,  // never produced by the lexer; named for completeness
+  Tilde,       // ~ (LaTeX: a blank)
+  Dollar,      // $ (LaTeX: opens and closes the formula)
 };
 
 // A token: its kind and, for the four payload kinds, a view of its text in the input.
@@ -95,9 +98,14 @@ struct Lexeme {
 // The text form of an optional token: None, or Some(<text form>).
 [[nodiscard]] std::string optional_text_form(const Token* token);
 
-// Splits the whole input into tokens, kept in the current arena, or fails with "Invalid token at
-// byte N" at the first character that starts no token (one of " # $ % ? @ ` ~, a backslash at the
-// very end, or a malformed UTF-8 sequence). Inputs of 4 GiB or more are refused as too large.
-[[nodiscard]] Result<std::span<const Lexeme>> tokenize(std::string_view input);
+// Splits the whole input into tokens, kept in the current arena. In the exact markup it fails with
+// "Invalid token at byte N" at the first character that starts no token (one of " # $ % ? @ ` ~, a
+// backslash at the very end, or a malformed UTF-8 sequence). In the LaTeX dialect " # ? @ ` are
+// symbols, ~ and $ tokens of their own, % starts a comment to the end of the line, every digit is
+// a token by itself, control characters that are white space separate tokens, and the others
+// fail, as do a final backslash and malformed UTF-8, with messages that say where. Inputs of 4 GiB
+// or more are refused as too large.
+[[nodiscard]] Result<std::span<const Lexeme>> tokenize(std::string_view input,
+                                                       Dialect dialect = Dialect::Exact);
 
 }  // namespace vok

@@ -30,6 +30,10 @@ enum class Role : std::uint8_t {
   Right,      // \right without a \left
   Begin,      // \begin{name}: an environment up to the matching \end{name}
   End,        // \end without a \begin
+  Middle,     // \middle: a delimiter between \left and \right (LaTeX)
+  Switch,     // the rest of its group in the row's alphabet, or as it is (LaTeX)
+  Space,      // blank columns, `columns` of them or from a dimension argument (LaTeX)
+  Ignore,     // draws nothing; its arguments are read and dropped (LaTeX)
 };
 
 // The class of an atom, which decides the blanks around it in the LaTeX dialect.
@@ -45,6 +49,9 @@ using Construct = Result<NodeRef> (*)(const Definition& def, std::span<const Nod
 //   [  an optional math argument in square brackets
 //   m  a mandatory math argument: a braced group or one atom
 //   b  a braced body after the command's scripts (big operators), when one follows
+//   t  a mandatory text argument: letters and the spaces between them (LaTeX)
+//   s  a mandatory argument that is read and dropped, such as a label or a colour (LaTeX)
+//   *  a star may follow the name: the row named with the star then applies (LaTeX)
 struct Definition {
   std::string_view name = {};  // without the backslash
   Role role = Role::Construct;
@@ -54,8 +61,9 @@ struct Definition {
   std::string_view word = {};  // the word drawn (function names)
   CharMap map = nullptr;       // a math alphabet
   MathClass cls = MathClass::Ord;
-  bool limits = false;   // its scripts are limits above and below it
-  bool stretch = false;  // an accent's mark runs across the whole argument
+  bool limits = false;       // its scripts are limits above and below it
+  bool stretch = false;      // an accent's mark runs across the whole argument
+  std::uint8_t columns = 0;  // the blank columns of a space
 
   [[nodiscard]] constexpr bool takes(char kind) const noexcept {
     return args.find(kind) != std::string_view::npos;
@@ -64,6 +72,12 @@ struct Definition {
   [[nodiscard]] constexpr std::size_t required() const noexcept {
     std::size_t count = 0;
     for (char kind : args) count += kind == 'm';
+    return count;
+  }
+  // The arguments that reach the construct: math and text ones, in order.
+  [[nodiscard]] constexpr std::size_t drawn() const noexcept {
+    std::size_t count = 0;
+    for (char kind : args) count += kind == 'm' || kind == 't';
     return count;
   }
 };
@@ -103,18 +117,16 @@ template <std::size_t Slots, std::size_t N>
   return index;
 }
 
-// Which grammar reads a vocabulary's formulas.
-enum class Grammar : std::uint8_t { Exact, Latex };
-
 class Vocabulary {
  public:
   template <std::size_t N, std::size_t Slots, std::size_t E>
-  constexpr Vocabulary(Grammar grammar, const std::array<Definition, N>& rows,
+  constexpr Vocabulary(Dialect dialect, const std::array<Definition, N>& rows,
                        const NameIndex<Slots>& index,
                        const std::array<EnvironmentDef, E>& environments) noexcept
-      : grammar_(grammar), rows_(rows), slots_(index.slots), environments_(environments) {}
+      : dialect_(dialect), rows_(rows), slots_(index.slots), environments_(environments) {}
 
-  [[nodiscard]] Grammar grammar() const noexcept { return grammar_; }
+  // The dialect whose grammar reads formulas of this vocabulary.
+  [[nodiscard]] Dialect dialect() const noexcept { return dialect_; }
   // The row of a command name (without the backslash, case-sensitive), or nullptr.
   [[nodiscard]] const Definition* find(std::string_view name) const noexcept {
     const std::size_t mask = slots_.size() - 1;
@@ -134,7 +146,7 @@ class Vocabulary {
   [[nodiscard]] std::span<const Definition> rows() const noexcept { return rows_; }
 
  private:
-  Grammar grammar_;
+  Dialect dialect_;
   std::span<const Definition> rows_;
   std::span<const std::uint16_t> slots_;
   std::span<const EnvironmentDef> environments_;
@@ -142,5 +154,9 @@ class Vocabulary {
 
 // The exact markup's vocabulary: 148 command names and three matrix environments.
 [[nodiscard]] const Vocabulary& exact_vocabulary() noexcept;
+
+// The LaTeX dialect's vocabulary: the symbols of the LaTeX project's Unicode math table, the
+// classic names, function names, text, alphabets, spacing and structures.
+[[nodiscard]] const Vocabulary& latex_vocabulary() noexcept;
 
 }  // namespace vok

@@ -1,8 +1,13 @@
-// vok: LaTeX-like math formulas drawn as lines of Unicode text for monospaced display.
+// vok: math formulas drawn as lines of Unicode text for monospaced display.
 //
 //   auto picture = vok::render("\\frac{a}{b}");
 //   if (picture) std::fputs(picture->c_str(), stdout);
 //   else std::fprintf(stderr, "%s\n", picture.error().message.c_str());
+//
+//   auto latex = vok::render("\\frac12 \\leq x", {.dialect = vok::Dialect::Latex});
+//
+// Two dialects are read: vok's exact markup (the default), and LaTeX as people write it, with
+// LaTeX's commands, spacing and environments.
 //
 // The picture is the formula's rows from top to bottom, every row exactly as wide as the picture
 // (trailing spaces kept) and followed by one line feed; the empty formula gives "". Input that does
@@ -21,8 +26,20 @@ struct ParseError {
   std::string message;
 };
 
+// The dialect a formula is written in.
+enum class Dialect {
+  Exact,  // vok's exact markup
+  Latex,  // LaTeX as people write it
+};
+
+// How to render a formula.
+struct Options {
+  Dialect dialect = Dialect::Exact;
+};
+
 // Renders one formula (UTF-8 text) to its picture, or returns the first error.
-[[nodiscard]] std::expected<std::string, ParseError> render(std::string_view input);
+[[nodiscard]] std::expected<std::string, ParseError> render(std::string_view input,
+                                                            Options options = {});
 
 // Receives a picture as UTF-32 text; `context` is the pointer given to render_utf32.
 using PictureSink = void (*)(std::u32string_view picture, void* context);
@@ -31,6 +48,6 @@ using PictureSink = void (*)(std::u32string_view picture, void* context);
 // render() gives, without an intermediate string: the text lives only until `sink` returns.
 // Returns the first error instead, without calling `sink`.
 [[nodiscard]] std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink sink,
-                                                           void* context);
+                                                           void* context, Options options = {});
 
 }  // namespace vok

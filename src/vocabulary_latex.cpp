@@ -1,0 +1,345 @@
+// The LaTeX dialect's vocabulary, built at compile time in three layers, a later row of a name
+// replacing an earlier one:
+//
+//   1. every symbol of the LaTeX project's Unicode math table (latex_symbols.inc, generated), with
+//      its character and its math class;
+//   2. the exact markup's rows (vocabulary_rows.hpp), so that every name of the exact markup keeps
+//      its character here, each taking the class of its character from the first layer;
+//   3. the rows below: the classic names the table lacks, function names, text, alphabets, spacing,
+//      style commands and the structures whose LaTeX reading differs from the exact markup's.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "vocabulary_rows.hpp"
+
+namespace vok {
+namespace {
+
+// ---- layer 1: the generated table ----
+
+enum class SymbolClass : std::uint8_t {
+  Ord, Alpha, Bin, Rel, Op, Open, Close, Punct, Fence,
+  Accent, AccentWide, BottomAccent, BottomAccentWide, Over, Under, AccentOverlay,
+};
+
+struct LatexSymbol {
+  std::string_view name;
+  char32_t code;
+  SymbolClass cls;
+};
+
+#include "latex_symbols.inc"
+
+// The spacing form of a combining accent, drawn on a row of its own.
+constexpr char32_t spacing_mark(char32_t combining) {
+  constexpr std::pair<char32_t, char32_t> kMarks[] = {
+      {0x0300, U'`'}, {0x0301, U'´'}, {0x0302, U'^'}, {0x0303, U'~'}, {0x0304, U'‾'},
+      {0x0305, U'‾'}, {0x0306, U'˘'}, {0x0307, U'˙'}, {0x0308, U'¨'}, {0x0309, U'ˀ'},
+      {0x030A, U'˚'}, {0x030C, U'ˇ'}, {0x0310, U'˘'}, {0x0312, U'ʻ'}, {0x0315, U'ʼ'},
+      {0x031A, U'˺'}, {0x0330, U'~'}, {0x0331, U'_'}, {0x20D0, U'↼'}, {0x20D1, U'⇀'},
+      {0x20D2, U'|'}, {0x20D6, U'←'}, {0x20D7, U'→'}, {0x20DB, U'⋯'}, {0x20DC, U'⁘'},
+      {0x20E1, U'↔'}, {0x20E7, U'⌉'}, {0x20E8, U'⋯'}, {0x20E9, U'⎴'}, {0x20EC, U'⇁'},
+      {0x20ED, U'↽'}, {0x20EE, U'←'}, {0x20EF, U'→'},
+  };
+  for (const auto& [mark, spacing] : kMarks)
+    if (mark == combining) return spacing;
+  return combining;
+}
+
+constexpr bool is_integral(char32_t ch) {
+  return (ch >= 0x222B && ch <= 0x2233) || (ch >= 0x2A0B && ch <= 0x2A1C);
+}
+
+constexpr Definition from_table(const LatexSymbol& row) {
+  using rows::symbol;
+  Definition def = symbol(row.name, row.code);
+  switch (row.cls) {
+    case SymbolClass::Ord:
+    case SymbolClass::Alpha:
+    case SymbolClass::Fence:
+      break;
+    case SymbolClass::Bin:
+      def.cls = MathClass::Bin;
+      break;
+    case SymbolClass::Rel:
+      def.cls = MathClass::Rel;
+      break;
+    case SymbolClass::Op:
+      // Big operators take limits; integrals, as in LaTeX, keep their scripts at the side.
+      def.cls = MathClass::Op;
+      def.limits = !is_integral(row.code);
+      break;
+    case SymbolClass::Open:
+      def.cls = MathClass::Open;
+      break;
+    case SymbolClass::Close:
+      def.cls = MathClass::Close;
+      break;
+    case SymbolClass::Punct:
+      def.cls = MathClass::Punct;
+      break;
+    case SymbolClass::Accent:
+    case SymbolClass::AccentWide:
+    case SymbolClass::Over:
+      def = rows::accent(row.name, spacing_mark(row.code), row.cls != SymbolClass::Accent);
+      break;
+    case SymbolClass::BottomAccent:
+    case SymbolClass::BottomAccentWide:
+    case SymbolClass::Under:
+      def = rows::accent_below(row.name, spacing_mark(row.code),
+                               row.cls != SymbolClass::BottomAccent);
+      break;
+    case SymbolClass::AccentOverlay:
+      def = rows::structure(row.name, "m", construct::negation);
+      def.cls = MathClass::Rel;
+      break;
+  }
+  return def;
+}
+
+// The class the table gives a character, Ord when it has none.
+constexpr MathClass class_of(char32_t ch) {
+  for (const LatexSymbol& row : kLatexSymbols) {
+    if (row.code != ch) continue;
+    switch (row.cls) {
+      case SymbolClass::Bin:
+        return MathClass::Bin;
+      case SymbolClass::Rel:
+        return MathClass::Rel;
+      case SymbolClass::Op:
+        return MathClass::Op;
+      case SymbolClass::Open:
+        return MathClass::Open;
+      case SymbolClass::Close:
+        return MathClass::Close;
+      case SymbolClass::Punct:
+        return MathClass::Punct;
+      default:
+        return MathClass::Ord;
+    }
+  }
+  return MathClass::Ord;
+}
+
+// ---- layer 2: the exact markup's rows, with the LaTeX class of their characters ----
+
+constexpr Definition from_exact(Definition def) {
+  if (def.construct == construct::symbol) def.cls = class_of(def.ch);
+  if (def.construct == construct::word) def.cls = MathClass::Op;
+  if (def.construct == construct::fraction || def.construct == construct::binomial)
+    def.cls = MathClass::Inner;
+  return def;
+}
+
+// ---- layer 3 ----
+
+using rows::accent;
+using rows::alphabet;
+using rows::limits;
+using rows::role;
+using rows::structure;
+
+constexpr Definition sym(std::string_view name, char32_t ch, MathClass cls = MathClass::Ord) {
+  Definition def = rows::symbol(name, ch);
+  def.cls = cls;
+  return def;
+}
+// A function name: an operator drawn as its word.
+constexpr Definition function(std::string_view name, std::string_view word = {}) {
+  Definition def = rows::word(name);
+  if (!word.empty()) def.word = word;
+  def.cls = MathClass::Op;
+  return def;
+}
+// A command drawn as its argument, with the class `cls`.
+constexpr Definition as_class(std::string_view name, std::string_view args, MathClass cls) {
+  Definition def = structure(name, args, construct::group);
+  def.cls = cls;
+  return def;
+}
+constexpr Definition space(std::string_view name, std::uint8_t columns) {
+  Definition def = role(name, Role::Space);
+  def.columns = columns;
+  return def;
+}
+constexpr Definition ignored(std::string_view name, std::string_view args = {}) {
+  Definition def = role(name, Role::Ignore);
+  def.args = args;
+  return def;
+}
+// A switch: the rest of its group in an alphabet (or as it is, with no map).
+constexpr Definition switch_to(std::string_view name, CharMap map, std::string_view args = {}) {
+  Definition def = role(name, Role::Switch);
+  def.map = map;
+  def.args = args;
+  return def;
+}
+constexpr Definition text(std::string_view name, CharMap map = nullptr) {
+  Definition def = map == nullptr ? structure(name, "t", construct::group)
+                                  : structure(name, "t", construct::alphabet);
+  def.map = map;
+  return def;
+}
+
+constexpr MathClass Rel = MathClass::Rel, Bin = MathClass::Bin, Open = MathClass::Open,
+                    Close = MathClass::Close, Punct = MathClass::Punct, Op = MathClass::Op,
+                    Inner = MathClass::Inner, Ord = MathClass::Ord;
+
+// clang-format off
+constexpr std::array kLatexRows = {
+    // Greek letters and their variant forms.
+    sym("Alpha", U'Α'), sym("Beta", U'Β'), sym("Epsilon", U'Ε'), sym("Zeta", U'Ζ'),
+    sym("Eta", U'Η'), sym("Iota", U'Ι'), sym("Kappa", U'Κ'), sym("Mu", U'Μ'), sym("Nu", U'Ν'),
+    sym("Omicron", U'Ο'), sym("Rho", U'Ρ'), sym("Tau", U'Τ'), sym("Upsilon", U'Υ'),
+    sym("Chi", U'Χ'), sym("varepsilon", U'ε'), sym("vartheta", U'ϑ'), sym("varpi", U'ϖ'),
+    sym("varrho", U'ϱ'), sym("varsigma", U'ς'), sym("varphi", U'φ'), sym("varkappa", U'ϰ'),
+    sym("digamma", U'ϝ'), sym("Digamma", U'Ϝ'), sym("varGamma", U'Γ'), sym("varDelta", U'Δ'),
+    sym("varTheta", U'Θ'), sym("varLambda", U'Λ'), sym("varXi", U'Ξ'), sym("varPi", U'Π'),
+    sym("varSigma", U'Σ'), sym("varUpsilon", U'Υ'), sym("varPhi", U'Φ'), sym("varPsi", U'Ψ'),
+    sym("varOmega", U'Ω'),
+
+    // Classic names the table has under others.
+    sym("le", U'≤', Rel), sym("ge", U'≥', Rel), sym("ne", U'≠', Rel), sym("neq", U'≠', Rel),
+    sym("leqq", U'≦', Rel), sym("geqq", U'≧', Rel), sym("to", U'→', Rel), sym("gets", U'←', Rel),
+    sym("cdots", U'⋯', Inner), sym("ldots", U'…', Inner), sym("dots", U'⋯', Inner),
+    sym("dotsb", U'⋯', Inner), sym("dotsc", U'…', Inner), sym("dotsm", U'⋯', Inner),
+    sym("dotsi", U'⋯', Inner), sym("dotso", U'…', Inner), sym("cdotp", U'·', Punct),
+    sym("ldotp", U'.', Punct), sym("hbar", U'ℏ'), sym("lvert", U'|', Open),
+    sym("rvert", U'|', Close), sym("lVert", U'‖', Open), sym("rVert", U'‖', Close),
+    sym("land", U'∧', Bin), sym("lor", U'∨', Bin), sym("lnot", U'¬'), sym("iff", U'⇔', Rel),
+    sym("implies", U'⇒', Rel), sym("impliedby", U'⇐', Rel), sym("owns", U'∋', Rel),
+    sym("colon", U':', Punct), sym("emptyset", U'∅'), sym("circ", U'∘', Bin),
+    sym("bullet", U'∙', Bin), sym("cdot", U'·', Bin), sym("perp", U'⊥', Rel),
+    sym("dag", U'†'), sym("ddag", U'‡'), sym("S", U'§'), sym("P", U'¶'),
+    sym("copyright", U'©'), sym("pounds", U'£'), sym("yen", U'¥'), sym("Box", U'□'),
+    sym("square", U'□'), sym("blacksquare", U'■'), sym("Diamond", U'◇'), sym("diamond", U'⋄', Bin),
+    sym("lozenge", U'◊'), sym("blacklozenge", U'⧫'), sym("triangle", U'△'),
+    sym("triangledown", U'▽'), sym("bigstar", U'★'), sym("lq", U'‘'), sym("rq", U'’'),
+    sym("lbrack", U'[', Open), sym("rbrack", U']', Close), sym("lbrace", U'{', Open),
+    sym("rbrace", U'}', Close), sym("vert", U'|'), sym("Vert", U'‖'),
+    sym("backslash", U'\\'), sym("smallsetminus", U'∖', Bin), sym("leadsto", U'⇝', Rel),
+    sym("restriction", U'↾', Rel), sym("Join", U'⨝', Rel), sym("Bbbk", U'𝕜'),
+    sym("thicksim", U'∼', Rel), sym("thickapprox", U'≈', Rel), sym("gtrless", U'≷', Rel),
+    sym("bigtriangleup", U'△', Bin), sym("bigtriangledown", U'▽', Bin),
+    sym("unlhd", U'⊴', Bin), sym("unrhd", U'⊵', Bin), sym("lhd", U'⊲', Bin), sym("rhd", U'⊳', Bin),
+    sym("doublecap", U'⋒', Bin), sym("doublecup", U'⋓', Bin), sym("centerdot", U'·', Bin),
+    sym("varsubsetneq", U'⊊', Rel), sym("varsupsetneq", U'⊋', Rel),
+    sym("nleqslant", U'≰', Rel), sym("ngeqslant", U'≱', Rel),
+    sym("vartriangle", U'△'), sym("vartriangleleft", U'⊲', Rel),
+    sym("vartriangleright", U'⊳', Rel), sym("varpropto", U'∝', Rel), sym("And", U'&', Bin),
+
+    // Function names: upright words with the spacing of operators; those that take limits.
+    function("arccos"), function("arcsin"), function("arctan"), function("arccot"),
+    function("arg"), function("cos"), function("cosh"), function("cot"), function("coth"),
+    function("csc"), function("csch"), function("deg"), function("dim"), function("exp"),
+    function("hom"), function("ker"), function("lg"), function("ln"), function("log"),
+    function("sec"), function("sech"), function("sin"), function("sinh"), function("tan"),
+    function("tanh"), function("sgn"), function("lcm"), function("adj"), function("ctg"),
+    function("tg"), function("th"), function("arctg"), function("ch"), function("sh"),
+    function("cotg"), function("cosec"),
+    limits(function("det")), limits(function("gcd")), limits(function("inf")),
+    limits(function("lim")), limits(function("max")), limits(function("min")),
+    limits(function("Pr")), limits(function("sup")),
+    limits(function("liminf", "lim inf")), limits(function("limsup", "lim sup")),
+    limits(function("injlim", "inj lim")), limits(function("projlim", "proj lim")),
+    limits(function("varliminf", "lim")), limits(function("varlimsup", "lim")),
+    limits(function("varinjlim", "lim")), limits(function("varprojlim", "lim")),
+    as_class("operatorname", "*m", Op), limits(as_class("operatorname*", "m", Op)),
+    as_class("mathop", "m", Op), as_class("mathbin", "m", Bin), as_class("mathrel", "m", Rel),
+    as_class("mathord", "m", Ord), as_class("mathopen", "m", Open),
+    as_class("mathclose", "m", Close), as_class("mathpunct", "m", Punct),
+    as_class("mathinner", "m", Inner),
+    structure("pmod", "m", construct::pmod), function("bmod", "mod"), function("mod"),
+    function("pod"),
+
+    // Big operators whose bodies follow them without braces.
+    limits(sym("sum", U'∑', Op)), limits(sym("prod", U'∏', Op)), sym("int", U'∫', Op),
+
+    // Text: letters and the spaces between them kept.
+    text("text"), text("textrm"), text("textnormal"), text("textup"), text("mbox"),
+    text("hbox"), text("textmd"), text("textit", to_italic), text("textsl", to_italic),
+    text("emph", to_italic), text("textbf", to_bold), text("textsf", to_sans),
+    text("texttt", to_monospace), text("textsc"),
+
+    // Math alphabets, and the old switches that act to the end of their group.
+    alphabet("mathbf", to_bold), alphabet("mathbb", to_bb), alphabet("mathcal", to_script),
+    alphabet("mathscr", to_script), alphabet("mathfrak", to_fraktur),
+    alphabet("mathsf", to_sans), alphabet("mathtt", to_monospace), alphabet("mathit", to_italic),
+    alphabet("mathrm", to_upright), alphabet("mathnormal", to_upright),
+    alphabet("boldsymbol", to_bold_italic), alphabet("bm", to_bold_italic),
+    alphabet("pmb", to_bold), alphabet("mathbfit", to_bold_italic),
+    alphabet("mathsfit", to_sans), alphabet("mathbold", to_bold),
+    switch_to("bf", to_bold), switch_to("rm", to_upright), switch_to("it", to_italic),
+    switch_to("cal", to_script), switch_to("sf", to_sans), switch_to("tt", to_monospace),
+    switch_to("mit", to_italic), switch_to("sl", to_italic), switch_to("em", to_italic),
+    switch_to("boldmath", to_bold_italic), switch_to("unboldmath", to_upright),
+    switch_to("bfseries", to_bold), switch_to("itshape", to_italic),
+    switch_to("rmfamily", to_upright), switch_to("sffamily", to_sans),
+    switch_to("ttfamily", to_monospace), switch_to("mdseries", to_upright),
+    switch_to("upshape", to_upright), switch_to("normalfont", to_upright),
+
+    // Spacing, in whole columns.
+    space("quad", 2), space("qquad", 4), space("enspace", 1), space("enskip", 1),
+    space("thinspace", 1), space("medspace", 1), space("thickspace", 1),
+    space("negthinspace", 0), space("negmedspace", 0), space("negthickspace", 0),
+    space("nobreakspace", 1), space("space", 1), space("hfill", 1), space("hfil", 1),
+    space("hspace", 0), space("hspace*", 0), space("mspace", 0), space("kern", 0),
+    space("mkern", 0), space("hskip", 0), space("mskip", 0),
+
+    // Style and size commands: they draw nothing, and the colour is dropped.
+    ignored("displaystyle"), ignored("textstyle"), ignored("scriptstyle"),
+    ignored("scriptscriptstyle"), ignored("limits"), ignored("nolimits"),
+    ignored("nonumber"), ignored("notag"), ignored("mathstrut"), ignored("strut"),
+    ignored("label", "s"), ignored("relax"), ignored("protect"), ignored("allowbreak"),
+    ignored("nobreak"), ignored("displaybreak"), ignored("newline"), ignored("linebreak"),
+    ignored("tiny"), ignored("scriptsize"), ignored("footnotesize"), ignored("small"),
+    ignored("normalsize"), ignored("large"), ignored("Large"), ignored("LARGE"),
+    ignored("huge"), ignored("Huge"), ignored("color", "s"),
+    as_class("textcolor", "sm", Ord), as_class("colorbox", "st", Ord),
+    as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
+    as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
+    as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
+
+    // Structures.
+    structure("dfrac", "mm", construct::fraction), structure("tfrac", "mm", construct::fraction),
+    structure("cfrac", "mm", construct::fraction), structure("dbinom", "mm", construct::binomial),
+    structure("tbinom", "mm", construct::binomial), accent("underline", U'─', true),
+    role("middle", Role::Middle),
+};
+// clang-format on
+
+constexpr std::size_t kCount =
+    std::size(kLatexSymbols) + rows::kExactRows.size() + kLatexRows.size();
+
+constexpr std::array<Definition, kCount> make_rows() {
+  std::array<Definition, kCount> all{};
+  std::size_t at = 0;
+  for (const LatexSymbol& row : kLatexSymbols) all[at++] = from_table(row);
+  for (const Definition& def : rows::kExactRows) all[at++] = from_exact(def);
+  for (const Definition& def : kLatexRows) all[at++] = def;
+  // Classes for the structures of the exact markup read the LaTeX way.
+  for (Definition& def : all) {
+    if (def.construct == construct::fraction || def.construct == construct::binomial)
+      def.cls = MathClass::Inner;
+  }
+  return all;
+}
+
+constexpr auto kRows = make_rows();
+
+constexpr std::array kEnvironments{
+    EnvironmentDef{"matrix", U' ', U' '},  EnvironmentDef{"pmatrix", U'(', U')'},
+    EnvironmentDef{"bmatrix", U'[', U']'}, EnvironmentDef{"Bmatrix", U'{', U'}'},
+    EnvironmentDef{"vmatrix", U'|', U'|'}, EnvironmentDef{"Vmatrix", U'‖', U'‖'},
+    EnvironmentDef{"smallmatrix", U' ', U' '},
+};
+
+constexpr auto kIndex = make_index<8192>(kRows);
+constexpr Vocabulary kVocabulary(Dialect::Latex, kRows, kIndex, kEnvironments);
+
+}  // namespace
+
+const Vocabulary& latex_vocabulary() noexcept { return kVocabulary; }
+
+}  // namespace vok
