@@ -84,6 +84,7 @@ class Printer {
   void visit(const Number& n) { out += "Number(", quoted(n.text), out += ')'; }
   void visit(const Escape& n) { out += "Escape(", quoted(n.text), out += ')'; }
   void visit(const Empty&) { out += "Empty"; }
+  void visit(const Space& n) { out += "Space(" + std::to_string(n.columns) + ")"; }
   void visit(const Group& n) { call("Group", {n.inner}); }
   void visit(const Parens& n) { call("Parens", {n.inner}); }
   void visit(const Brackets& n) { call("Brackets", {n.inner}); }

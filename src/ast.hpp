@@ -1,4 +1,4 @@
-// The expression tree of one formula: a closed sum of 17 node kinds.
+// The expression tree of one formula: a closed sum of 18 node kinds.
 //
 // Nodes live in the arena of the render call (see arena.hpp): every child is referred to by its
 // parent alone, through a pointer or a span, and dies with the arena, so a tree is never destroyed
@@ -90,14 +90,17 @@ struct Escape {  // the character after a backslash that is not a letter
   std::string_view text;
 };
 struct Empty {};  // nothing: an empty group, cell or range
-struct Matrix {   // a matrix environment and its cells, row by row
+struct Space {    // blank columns between atoms (the LaTeX dialect's spacing)
+  std::size_t columns;
+};
+struct Matrix {  // a matrix environment and its cells, row by row
   std::span<const ExprList> rows;
   const EnvironmentDef* env;  // never null
 };
 
 using ExprVariant =
     std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command, Superscript,
-                 Subscript, SubSup, Primes, Infix, Sequence, Escape, Empty, Matrix>;
+                 Subscript, SubSup, Primes, Infix, Sequence, Escape, Empty, Space, Matrix>;
 
 struct Expr : ExprVariant {
   using ExprVariant::ExprVariant;

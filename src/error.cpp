@@ -97,5 +97,43 @@ std::string lone_backslash(std::string_view input, std::size_t byte) {
   return concat({"lone '\\' at the end of the formula, ", where(input, byte)});
 }
 
+std::string unmatched(std::string_view source, std::string_view input, std::size_t byte) {
+  return concat({"unmatched '", source, "' at ", where(input, byte)});
+}
+
+std::string missing_close(std::string_view close, std::string_view open, std::string_view input,
+                          std::size_t byte) {
+  return concat({"missing '", close, "' for the '", open, "' at ", where(input, byte)});
+}
+
+std::string double_script(bool superscript, std::string_view input, std::size_t byte) {
+  return concat(
+      {superscript ? "double superscript" : "double subscript", " at ", where(input, byte)});
+}
+
+std::string missing_argument(std::string_view source, std::string_view input, std::size_t byte) {
+  return concat({"missing argument for '", source, "' at ", where(input, byte)});
+}
+
+std::string outside(std::string_view source, std::string_view where_allowed, std::string_view input,
+                    std::size_t byte) {
+  return concat({"'", source, "' at ", where(input, byte), " outside ", where_allowed});
+}
+
+std::string not_a_delimiter(std::string_view source, std::string_view input, std::size_t byte) {
+  return concat({"'", source, "' at ", where(input, byte), " is not a delimiter"});
+}
+
+std::string unknown_environment_at(std::string_view name, std::string_view input,
+                                   std::size_t byte) {
+  return concat({"unknown environment '", name, "' at ", where(input, byte)});
+}
+
+std::string mismatched_end(std::string_view name, std::string_view other, std::string_view input,
+                           std::size_t byte) {
+  return concat(
+      {"'\\end{", other, "}' at ", where(input, byte), " does not close '\\begin{", name, "}'"});
+}
+
 }  // namespace message
 }  // namespace vok

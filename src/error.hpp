@@ -51,6 +51,22 @@ namespace message {
 [[nodiscard]] std::string invalid_utf8(std::string_view input, std::size_t byte);
 [[nodiscard]] std::string control_character(char32_t ch, std::string_view input, std::size_t byte);
 [[nodiscard]] std::string lone_backslash(std::string_view input, std::size_t byte);
+// "<what> at <where>", the offending source text quoted in `what` by the caller's words below.
+[[nodiscard]] std::string unmatched(std::string_view source, std::string_view input,
+                                    std::size_t byte);
+[[nodiscard]] std::string missing_close(std::string_view close, std::string_view open,
+                                        std::string_view input, std::size_t byte);
+[[nodiscard]] std::string double_script(bool superscript, std::string_view input, std::size_t byte);
+[[nodiscard]] std::string missing_argument(std::string_view source, std::string_view input,
+                                           std::size_t byte);
+[[nodiscard]] std::string outside(std::string_view source, std::string_view where_allowed,
+                                  std::string_view input, std::size_t byte);
+[[nodiscard]] std::string not_a_delimiter(std::string_view source, std::string_view input,
+                                          std::size_t byte);
+[[nodiscard]] std::string unknown_environment_at(std::string_view name, std::string_view input,
+                                                 std::size_t byte);
+[[nodiscard]] std::string mismatched_end(std::string_view name, std::string_view other,
+                                         std::string_view input, std::size_t byte);
 
 inline constexpr std::string_view kUnexpectedRight = "unexpected \\right without matching \\left";
 inline constexpr std::string_view kDelimiterAfterLeft = "expected a delimiter after \\left";

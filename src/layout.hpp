@@ -238,7 +238,8 @@ struct RenderNode {
   // ---- delimiters, signs, radicals and accents (layout_delimiters.cpp) ----
 
   // `inner` between delimiters as tall as it: the characters themselves around one row, bracket
-  // pieces around two rows or more; `repeat_char` repeats unknown delimiters on middle rows.
+  // pieces around two rows or more; `repeat_char` repeats unknown delimiters on middle rows. A
+  // delimiter 0 is none: nothing is drawn on that side.
   [[nodiscard]] static Result<NodeRef> stretchy_delim(NodeRef inner, char32_t open, char32_t close,
                                                       bool repeat_char);
   // `inner` with a sign of its height in front, drawn from `pieces` (a constant).

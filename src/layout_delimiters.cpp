@@ -48,19 +48,21 @@ void paint_fence(NodeRef inner, char32_t open, char32_t close, bool repeat_char,
                  const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y) {
   if (inner->height <= 1) {
     // Flat: the characters themselves on the single row, whatever the content's baseline was.
-    canvas.put(x, y, open);
-    canvas.paint(*inner, x + 1, y);
-    canvas.put(x + inner->width + 1, y, close);
+    if (open != 0) canvas.put(x++, y, open);
+    canvas.paint(*inner, x, y);
+    if (close != 0) canvas.put(x + inner->width, y, close);
     return;
   }
-  canvas.paint(*inner, x + 2, y);
-  const std::size_t right = x + inner->width + 3;
+  const std::size_t left = x;
+  if (open != 0) x += 2;
+  canvas.paint(*inner, x, y);
+  const std::size_t right = x + inner->width + 1;
   const PiecePair pieces = pieces_for(open, close, repeat_char);
-  draw_column(canvas, x, y, self.height, pieces.open);
-  draw_column(canvas, right, y, self.height, pieces.close);
+  if (open != 0) draw_column(canvas, left, y, self.height, pieces.open);
+  if (close != 0) draw_column(canvas, right, y, self.height, pieces.close);
   // A brace's centre piece marks the baseline, but only on a middle row: the end pieces stay.
   if (self.baseline > 0 && self.baseline < self.height - 1) {
-    if (open == U'{') canvas.put(x, y + self.baseline, U'⎨');
+    if (open == U'{') canvas.put(left, y + self.baseline, U'⎨');
     if (close == U'}') canvas.put(right, y + self.baseline, U'⎬');
   }
 }
@@ -91,8 +93,10 @@ Result<NodeRef> RenderNode::stretchy_delim(NodeRef inner, char32_t open, char32_
                                            bool repeat_char) {
   const Shape shape =
       repeat_char ? Shape(RepeatFence{inner, open, close}) : Shape(Fence{inner, open, close});
-  if (inner->height <= 1) return make_node(add_sat(inner->width, 2), 1, 0, shape);
-  return make_node(add_sat(inner->width, 4), inner->height, inner->baseline, shape);
+  // A delimiter 0 is none: it draws nothing and takes no room.
+  const std::size_t sides = (open != 0) + (close != 0);
+  if (inner->height <= 1) return make_node(add_sat(inner->width, sides), 1, 0, shape);
+  return make_node(add_sat(inner->width, 2 * sides), inner->height, inner->baseline, shape);
 }
 
 void paint(const Fence& shape, const RenderNode& self, Canvas& canvas, std::size_t x,

@@ -133,18 +133,6 @@ constexpr Token kPipe{Tk::Pipe, ""};
 
 }  // namespace
 
-class Parser::DepthGuard {
- public:
-  explicit DepthGuard(std::size_t& depth) noexcept : depth_(depth) { ++depth_; }
-  ~DepthGuard() { --depth_; }
-  DepthGuard(const DepthGuard&) = delete;
-  DepthGuard& operator=(const DepthGuard&) = delete;
-  [[nodiscard]] bool exceeded() const noexcept { return depth_ > kMaxDepth; }
-
- private:
-  std::size_t& depth_;
-};
-
 Role Parser::role_of(const Lexeme& lexeme) const noexcept {
   if (lexeme.kind != Tk::Command) return Role::Construct;
   const Definition* def = vocabulary_.find(lexeme.payload(input_));
@@ -182,10 +170,12 @@ Result<Box> parse(std::span<const Lexeme> tokens, std::string_view input,
   // Every list item covers tokens of its own, and so does every finished matrix row but the last
   // of each matrix, so the stack never holds more entries than there are tokens and matrices.
   // Only the part of the room that lists use is ever touched.
-  const std::size_t bytes = (tokens.size() + 2) * sizeof(ExprList);
+  // A LaTeX list also holds a blank between two atoms, hence the room for two entries a token.
+  const std::size_t bytes = 2 * (tokens.size() + 2) * sizeof(ExprList);
   ListStack lists(static_cast<std::byte*>(current_arena().allocate(bytes, ListStack::kAlign)),
                   bytes);
-  return Parser(tokens, input, vocabulary, lists).parse_expr();
+  Parser parser(tokens, input, vocabulary, lists);
+  return vocabulary.dialect() == Dialect::Latex ? parser.latex_formula() : parser.parse_expr();
 }
 
 Result<Box> Parser::parse_expr() {

@@ -1,4 +1,7 @@
-// The parser: tokens to one expression tree, by recursive descent without backtracking.
+// The parser: tokens to one expression tree, by recursive descent without backtracking. One
+// parser reads both dialects, each with its own grammar over the same tokens, lists and limits.
+//
+// The exact markup (parser.cpp):
 //
 //   expression    juxtaposition { operator juxtaposition }   (+ - = *, equal precedence, left)
 //   juxtaposition scripted { scripted }                      (only while the next token continues)
@@ -11,12 +14,28 @@
 // matrix bodies are found by scanning forward for the closing command and then parsed as an inner
 // range by a sub-parser, whose error positions count from the start of that range.
 //
-// Nesting is bounded: the parse_expr and parse_atom calls in progress, those of enclosing parsers
-// included, may not exceed kMaxDepth ("formula nested too deeply"). Chains of operators and
-// juxtapositions are loops, not nesting, so they may be as long as the input.
+// LaTeX as people write it (parser_latex.cpp), read as TeX reads math:
+//
+//   formula   [ $ | $$ | \( | \[ ] list [ the matching closer ]
+//   list      { space | switch | atom }        up to its closing token: } ] & \\ \right \end
+//   atom      nucleus { ^argument | _argument | ' }     (one ^ and one _ at most, as in TeX)
+//   nucleus   { list } | symbol | \command arguments | \left d list \right d
+//             | \begin{env} cells \end{env}
+//   argument  { list } | one token (a symbol, or a command with its own arguments)
+//
+// Every atom has a math class (ordinary, operator, binary, relation, opening, closing,
+// punctuation, inner); a list turns a binary operator that has no operand into an ordinary atom
+// and puts one blank between the atoms that TeX spaces apart, none inside scripts. A switch (\bf)
+// takes the rest of its list. Nothing is skipped: a token that closes nothing is an error.
+//
+// Nesting is bounded: the list and atom calls in progress (parse_expr and parse_atom in the exact
+// markup), those of enclosing parsers included, may not exceed kMaxDepth ("formula nested too
+// deeply"). Chains of operators and juxtapositions are loops, not nesting, so they may be as long
+// as the input.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -43,10 +62,23 @@ class Parser {
 
   // expression: juxtaposition { operator juxtaposition }; the tree's nodes are in the arena.
   [[nodiscard]] Result<Box> parse_expr();
+  // A whole formula in the LaTeX dialect.
+  [[nodiscard]] Result<Box> latex_formula();
 
  private:
-  // Raises the nesting depth for the lifetime of one parse_expr or parse_atom call.
-  class DepthGuard;
+  // Raises the nesting depth for the lifetime of one parse_expr or parse_atom call (one list or
+  // atom in the LaTeX dialect).
+  class DepthGuard {
+   public:
+    explicit DepthGuard(std::size_t& depth) noexcept : depth_(depth) { ++depth_; }
+    ~DepthGuard() { --depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+    [[nodiscard]] bool exceeded() const noexcept { return depth_ > kMaxDepth; }
+
+   private:
+    std::size_t& depth_;
+  };
 
   [[nodiscard]] const Lexeme* current() const noexcept {
     return pos_ < tokens_.size() ? &tokens_[pos_] : nullptr;
@@ -79,6 +111,42 @@ class Parser {
   [[nodiscard]] Result<std::span<const ExprList>> parse_matrix_body(std::span<const Lexeme> body);
   [[nodiscard]] Result<std::string> parse_continuous_string(const Token& terminator);
 
+  // ---- the LaTeX dialect (parser_latex.cpp) ----
+
+  // An atom or a space of a list, with the class that decides the blanks around it.
+  struct Item {
+    Box expr;
+    MathClass cls;
+    bool atom;  // false for spaces, which take no part in the classes' spacing
+  };
+  // What ends a list besides the end of the tokens.
+  enum Stop : std::uint8_t {
+    kAtEnd = 0,
+    kAtBrace = 1,    // }
+    kAtBracket = 2,  // ] of an optional argument
+    kAtCell = 4,     // & \\ \end
+    kAtRight = 8,    // \right \middle
+  };
+
+  [[nodiscard]] Result<Box> latex_list(std::uint8_t stop, bool script);
+  [[nodiscard]] Result<Item> latex_atom(bool script);
+  [[nodiscard]] Result<Item> latex_nucleus(bool script);
+  [[nodiscard]] Result<Box> latex_argument(bool script, const Lexeme& owner);
+  [[nodiscard]] Result<Box> latex_group(bool script);
+  [[nodiscard]] Result<Item> latex_command(const Lexeme& token, bool script);
+  [[nodiscard]] Result<Box> latex_arguments(const Lexeme& token, const Definition& def,
+                                            bool script);
+  [[nodiscard]] Result<Box> latex_text(const Lexeme& owner);
+  [[nodiscard]] Result<std::size_t> latex_dimension(bool braced, const Lexeme& owner);
+  [[nodiscard]] Result<Item> latex_left(const Lexeme& token, bool script);
+  [[nodiscard]] Result<char32_t> latex_delimiter(const Lexeme& owner);
+  [[nodiscard]] Result<Item> latex_environment(const Lexeme& token, bool script);
+  [[nodiscard]] Result<std::string_view> latex_name(const Lexeme& owner);
+  // A token that ends a list: nothing when it may end this one, else the error it is.
+  [[nodiscard]] Result<bool> latex_ends(const Lexeme& token, std::uint8_t stop) const;
+  // The items as one node, blanks put between them by their classes.
+  [[nodiscard]] Box latex_spaced(std::span<Item> items, bool script);
+
   std::span<const Lexeme> tokens_;
   std::string_view input_;
   const Vocabulary& vocabulary_;
@@ -87,7 +155,8 @@ class Parser {
   std::size_t pos_ = 0;
 };
 
-// Parses a whole formula's tokens: the tree, in the current arena.
+// Parses a whole formula's tokens in the grammar of the vocabulary's dialect: the tree, in the
+// current arena.
 [[nodiscard]] Result<Box> parse(std::span<const Lexeme> tokens, std::string_view input,
                                 const Vocabulary& vocabulary);
 

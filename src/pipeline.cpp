@@ -48,12 +48,12 @@ const Vocabulary& vocabulary(Dialect dialect) noexcept {
 
 // Lexes, parses and measures `input` into a node of the current arena.
 Result<NodeRef> render_node(std::string_view input, Options options) {
-  auto tokens = tokenize(input);
+  auto tokens = tokenize(input, options.dialect);
   if (!tokens) return std::unexpected(std::move(tokens.error()));
   // Tokens after the point where the expression ends are ignored.
   auto tree = parse(*tokens, input, vocabulary(options.dialect));
   if (!tree) return std::unexpected(std::move(tree.error()));
-  return render(**tree);
+  return render(**tree, options.dialect);
 }
 
 }  // namespace

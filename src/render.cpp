@@ -19,6 +19,9 @@ constexpr RenderNode kWideSpace{4, 1, 0, shapes::Blank{}};    // a backslash bef
 
 class Renderer {
  public:
+  explicit Renderer(Dialect dialect) noexcept
+      : superscripts_(dialect == Dialect::Latex ? prime_or_superscript_form : superscript_form) {}
+
   Result<NodeRef> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
     const Expr* inner = &expr;
@@ -31,6 +34,7 @@ class Renderer {
   Result<NodeRef> visit(const Number& n) { return RenderNode::row(n.text); }
   Result<NodeRef> visit(const Group& n) { return node(*n.inner); }
   Result<NodeRef> visit(const Empty&) { return RenderNode::empty(); }
+  Result<NodeRef> visit(const Space& n) { return RenderNode::blank(n.columns, 1, 0); }
 
   Result<NodeRef> visit(const Parens& n) { return delimited(*n.inner, U'(', U')'); }
   Result<NodeRef> visit(const Brackets& n) { return delimited(*n.inner, U'[', U']'); }
@@ -136,7 +140,7 @@ class Renderer {
     auto sup = node(*n.sup);
     if (!sup) return sup;
     if (takes_limits(*n.base)) return RenderNode::limits(*base, RenderNode::empty(), *sup);
-    return RenderNode::superscript(*base, *sup);
+    return RenderNode::superscript(*base, *sup, superscripts_);
   }
 
   Result<NodeRef> visit(const Subscript& n) {
@@ -165,6 +169,8 @@ class Renderer {
     return RenderNode::prime_suffix(*base, n.count);
   }
 
+  CharMap superscripts_;
+
   // Renders a list in order; the first error discards the rest.
   Result<std::span<const NodeRef>> all(ExprList exprs) {
     if (exprs.empty()) return std::span<const NodeRef>();
@@ -180,6 +186,6 @@ class Renderer {
 
 }  // namespace
 
-Result<NodeRef> render(const Expr& expr) { return Renderer().node(expr); }
+Result<NodeRef> render(const Expr& expr, Dialect dialect) { return Renderer(dialect).node(expr); }
 
 }  // namespace vok

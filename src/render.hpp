@@ -13,7 +13,7 @@
 
 namespace vok {
 
-// The measured node of `expr`, in the current arena.
-[[nodiscard]] Result<NodeRef> render(const Expr& expr);
+// The measured node of `expr`, in the current arena; the dialect picks the superscript forms.
+[[nodiscard]] Result<NodeRef> render(const Expr& expr, Dialect dialect = Dialect::Exact);
 
 }  // namespace vok

@@ -52,6 +52,8 @@ using Construct = Result<NodeRef> (*)(const Definition& def, std::span<const Nod
 //   t  a mandatory text argument: letters and the spaces between them (LaTeX)
 //   s  a mandatory argument that is read and dropped, such as a label or a colour (LaTeX)
 //   *  a star may follow the name: the row named with the star then applies (LaTeX)
+//   d  a braced dimension such as {1em}, for a space (LaTeX)
+//   k  a dimension written out after the name, such as 3mu, for a space (LaTeX)
 struct Definition {
   std::string_view name = {};  // without the backslash
   Role role = Role::Construct;
@@ -65,6 +67,10 @@ struct Definition {
   bool stretch = false;      // an accent's mark runs across the whole argument
   std::uint8_t columns = 0;  // the blank columns of a space
 
+  // Whether the row is one character with no arguments.
+  [[nodiscard]] constexpr bool symbol() const noexcept {
+    return role == Role::Construct && args.empty() && ch != 0 && word.empty();
+  }
   [[nodiscard]] constexpr bool takes(char kind) const noexcept {
     return args.find(kind) != std::string_view::npos;
   }
@@ -80,6 +86,12 @@ struct Definition {
     for (char kind : args) count += kind == 'm' || kind == 't';
     return count;
   }
+};
+
+// The class of a character typed as itself (in the LaTeX dialect ≤ is a relation, as \leq is).
+struct CharClass {
+  char32_t ch;
+  MathClass cls;
 };
 
 // An environment: its name and the delimiters around its grid.
@@ -122,8 +134,13 @@ class Vocabulary {
   template <std::size_t N, std::size_t Slots, std::size_t E>
   constexpr Vocabulary(Dialect dialect, const std::array<Definition, N>& rows,
                        const NameIndex<Slots>& index,
-                       const std::array<EnvironmentDef, E>& environments) noexcept
-      : dialect_(dialect), rows_(rows), slots_(index.slots), environments_(environments) {}
+                       const std::array<EnvironmentDef, E>& environments,
+                       std::span<const CharClass> classes = {}) noexcept
+      : dialect_(dialect),
+        rows_(rows),
+        slots_(index.slots),
+        environments_(environments),
+        classes_(classes) {}
 
   // The dialect whose grammar reads formulas of this vocabulary.
   [[nodiscard]] Dialect dialect() const noexcept { return dialect_; }
@@ -142,6 +159,18 @@ class Vocabulary {
       if (env.name == name) return &env;
     return nullptr;
   }
+  // The class of a character typed as itself: a relation, an operator, …, or Ord.
+  [[nodiscard]] MathClass class_of(char32_t ch) const noexcept {
+    std::size_t low = 0, high = classes_.size();
+    while (low < high) {
+      const std::size_t middle = (low + high) / 2;
+      if (classes_[middle].ch < ch)
+        low = middle + 1;
+      else
+        high = middle;
+    }
+    return low < classes_.size() && classes_[low].ch == ch ? classes_[low].cls : MathClass::Ord;
+  }
   // Every row, in table order (a name may appear twice; the index holds the later row).
   [[nodiscard]] std::span<const Definition> rows() const noexcept { return rows_; }
 
@@ -150,6 +179,7 @@ class Vocabulary {
   std::span<const Definition> rows_;
   std::span<const std::uint16_t> slots_;
   std::span<const EnvironmentDef> environments_;
+  std::span<const CharClass> classes_;  // sorted by character
 };
 
 // The exact markup's vocabulary: 148 command names and three matrix environments.

@@ -19,8 +19,22 @@ namespace {
 // ---- layer 1: the generated table ----
 
 enum class SymbolClass : std::uint8_t {
-  Ord, Alpha, Bin, Rel, Op, Open, Close, Punct, Fence,
-  Accent, AccentWide, BottomAccent, BottomAccentWide, Over, Under, AccentOverlay,
+  Ord,
+  Alpha,
+  Bin,
+  Rel,
+  Op,
+  Open,
+  Close,
+  Punct,
+  Fence,
+  Accent,
+  AccentWide,
+  BottomAccent,
+  BottomAccentWide,
+  Over,
+  Under,
+  AccentOverlay,
 };
 
 struct LatexSymbol {
@@ -98,27 +112,30 @@ constexpr Definition from_table(const LatexSymbol& row) {
   return def;
 }
 
+// The spacing class of a row of the table.
+constexpr MathClass math_class(SymbolClass cls) {
+  switch (cls) {
+    case SymbolClass::Bin:
+      return MathClass::Bin;
+    case SymbolClass::Rel:
+      return MathClass::Rel;
+    case SymbolClass::Op:
+      return MathClass::Op;
+    case SymbolClass::Open:
+      return MathClass::Open;
+    case SymbolClass::Close:
+      return MathClass::Close;
+    case SymbolClass::Punct:
+      return MathClass::Punct;
+    default:
+      return MathClass::Ord;
+  }
+}
+
 // The class the table gives a character, Ord when it has none.
 constexpr MathClass class_of(char32_t ch) {
-  for (const LatexSymbol& row : kLatexSymbols) {
-    if (row.code != ch) continue;
-    switch (row.cls) {
-      case SymbolClass::Bin:
-        return MathClass::Bin;
-      case SymbolClass::Rel:
-        return MathClass::Rel;
-      case SymbolClass::Op:
-        return MathClass::Op;
-      case SymbolClass::Open:
-        return MathClass::Open;
-      case SymbolClass::Close:
-        return MathClass::Close;
-      case SymbolClass::Punct:
-        return MathClass::Punct;
-      default:
-        return MathClass::Ord;
-    }
-  }
+  for (const LatexSymbol& row : kLatexSymbols)
+    if (row.code == ch) return math_class(row.cls);
   return MathClass::Ord;
 }
 
@@ -163,16 +180,22 @@ constexpr Definition space(std::string_view name, std::uint8_t columns) {
   def.columns = columns;
   return def;
 }
+// A space as wide as its dimension argument: braced (d) or written out after the name (k).
+constexpr Definition measured(std::string_view name, std::string_view args) {
+  Definition def = role(name, Role::Space);
+  def.args = args;
+  return def;
+}
 constexpr Definition ignored(std::string_view name, std::string_view args = {}) {
   Definition def = role(name, Role::Ignore);
   def.args = args;
   return def;
 }
 // A switch: the rest of its group in an alphabet (or as it is, with no map).
-constexpr Definition switch_to(std::string_view name, CharMap map, std::string_view args = {}) {
+constexpr Definition switch_to(std::string_view name, CharMap map) {
   Definition def = role(name, Role::Switch);
+  def.construct = construct::alphabet;
   def.map = map;
-  def.args = args;
   return def;
 }
 constexpr Definition text(std::string_view name, CharMap map = nullptr) {
@@ -284,8 +307,8 @@ constexpr std::array kLatexRows = {
     space("thinspace", 1), space("medspace", 1), space("thickspace", 1),
     space("negthinspace", 0), space("negmedspace", 0), space("negthickspace", 0),
     space("nobreakspace", 1), space("space", 1), space("hfill", 1), space("hfil", 1),
-    space("hspace", 0), space("hspace*", 0), space("mspace", 0), space("kern", 0),
-    space("mkern", 0), space("hskip", 0), space("mskip", 0),
+    measured("hspace", "*d"), measured("hspace*", "d"), measured("mspace", "d"),
+    measured("kern", "k"), measured("mkern", "k"), measured("hskip", "k"), measured("mskip", "k"),
 
     // Style and size commands: they draw nothing, and the colour is dropped.
     ignored("displaystyle"), ignored("textstyle"), ignored("scriptstyle"),
@@ -329,14 +352,59 @@ constexpr std::array<Definition, kCount> make_rows() {
 constexpr auto kRows = make_rows();
 
 constexpr std::array kEnvironments{
-    EnvironmentDef{"matrix", U' ', U' '},  EnvironmentDef{"pmatrix", U'(', U')'},
-    EnvironmentDef{"bmatrix", U'[', U']'}, EnvironmentDef{"Bmatrix", U'{', U'}'},
-    EnvironmentDef{"vmatrix", U'|', U'|'}, EnvironmentDef{"Vmatrix", U'‖', U'‖'},
+    EnvironmentDef{"matrix", U' ', U' '},      EnvironmentDef{"pmatrix", U'(', U')'},
+    EnvironmentDef{"bmatrix", U'[', U']'},     EnvironmentDef{"Bmatrix", U'{', U'}'},
+    EnvironmentDef{"vmatrix", U'|', U'|'},     EnvironmentDef{"Vmatrix", U'‖', U'‖'},
     EnvironmentDef{"smallmatrix", U' ', U' '},
 };
 
+// The characters of the table that are not ordinary, each with its class, sorted by character;
+// where several rows share a character, the first decides.
+constexpr std::size_t kClassed = [] {
+  std::size_t count = 0;
+  for (const LatexSymbol& row : kLatexSymbols) count += math_class(row.cls) != MathClass::Ord;
+  return count;
+}();
+
+constexpr std::array<CharClass, kClassed> sorted_classes() {
+  struct Entry {
+    CharClass cc;
+    std::size_t row;
+  };
+  std::array<Entry, kClassed> entries{};
+  std::size_t at = 0;
+  for (std::size_t row = 0; row < std::size(kLatexSymbols); ++row) {
+    const LatexSymbol& symbol = kLatexSymbols[row];
+    if (math_class(symbol.cls) != MathClass::Ord)
+      entries[at++] = {{symbol.code, math_class(symbol.cls)}, row};
+  }
+  std::ranges::sort(entries, [](const Entry& a, const Entry& b) {
+    return a.cc.ch != b.cc.ch ? a.cc.ch < b.cc.ch : a.row < b.row;
+  });
+  std::array<CharClass, kClassed> classes{};
+  for (std::size_t i = 0; i < kClassed; ++i) classes[i] = entries[i].cc;
+  return classes;
+}
+
+constexpr std::size_t kDistinct = [] {
+  const auto classes = sorted_classes();
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < classes.size(); ++i)
+    count += i == 0 || classes[i].ch != classes[i - 1].ch;
+  return count;
+}();
+
+constexpr std::array<CharClass, kDistinct> kCharClasses = [] {
+  const auto classes = sorted_classes();
+  std::array<CharClass, kDistinct> distinct{};
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < classes.size(); ++i)
+    if (i == 0 || classes[i].ch != classes[i - 1].ch) distinct[at++] = classes[i];
+  return distinct;
+}();
+
 constexpr auto kIndex = make_index<8192>(kRows);
-constexpr Vocabulary kVocabulary(Dialect::Latex, kRows, kIndex, kEnvironments);
+constexpr Vocabulary kVocabulary(Dialect::Latex, kRows, kIndex, kEnvironments, kCharClasses);
 
 }  // namespace
 

@@ -1,0 +1,884 @@
+// The LaTeX dialect's grammar: lists of atoms with math classes, TeX's spacing between them,
+// arguments of one token or a braced group, text, \left … \right and environments.
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "arena.hpp"
+#include "parser.hpp"
+#include "unicode.hpp"
+
+namespace vok {
+namespace {
+
+using Tk = TokenKind;
+
+constexpr Expr kEmpty = Empty{};
+
+// The blank columns between two neighbouring atoms, by their classes: TeX's table, every thin,
+// medium and thick space one column. 2 marks the spaces TeX leaves out inside scripts.
+// clang-format off
+constexpr std::uint8_t kSpacing[8][8] = {
+    //         Ord Op Bin Rel Open Close Punct Inner
+    /* Ord   */ {0, 1, 2, 2, 0, 0, 0, 2},
+    /* Op    */ {1, 1, 0, 2, 0, 0, 0, 2},
+    /* Bin   */ {2, 2, 0, 0, 2, 0, 0, 2},
+    /* Rel   */ {2, 2, 0, 0, 2, 0, 0, 2},
+    /* Open  */ {0, 0, 0, 0, 0, 0, 0, 0},
+    /* Close */ {0, 1, 2, 2, 0, 0, 0, 2},
+    /* Punct */ {2, 2, 0, 2, 2, 2, 2, 2},
+    /* Inner */ {2, 1, 2, 2, 2, 0, 2, 2},
+};
+// clang-format on
+
+std::size_t spacing(MathClass left, MathClass right, bool script) {
+  const std::uint8_t space = kSpacing[static_cast<int>(left)][static_cast<int>(right)];
+  return space == 1 || (space == 2 && !script) ? 1 : 0;
+}
+
+// Blank nodes of a few widths, shared.
+constexpr std::array<Expr, 5> kSpaces{Space{0}, Space{1}, Space{2}, Space{3}, Space{4}};
+
+Box space_node(std::size_t columns) {
+  return columns < kSpaces.size() ? &kSpaces[columns] : make_node<Space>(columns);
+}
+
+// A text in the arena, for text that is not a view of the input.
+std::string_view keep(std::string_view text) {
+  char* out = current_arena().allocate_array<char>(text.size());
+  std::ranges::copy(text, out);
+  return {out, text.size()};
+}
+
+// The class of a punctuation token.
+std::optional<MathClass> punctuation_class(TokenKind kind) {
+  switch (kind) {
+    case Tk::Plus:
+    case Tk::Minus:
+    case Tk::Star:
+      return MathClass::Bin;
+    case Tk::Equals:
+    case Tk::Less:
+    case Tk::Greater:
+    case Tk::Colon:
+      return MathClass::Rel;
+    case Tk::Comma:
+    case Tk::Semicolon:
+      return MathClass::Punct;
+    case Tk::LParen:
+    case Tk::LBracket:
+      return MathClass::Open;
+    case Tk::RParen:
+    case Tk::RBracket:
+    case Tk::Bang:
+      return MathClass::Close;
+    case Tk::Pipe:
+    case Tk::Dot:
+    case Tk::Slash:
+      return MathClass::Ord;
+    default:
+      return std::nullopt;
+  }
+}
+
+bool is_white(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// Whether the text between two tokens separates words: white space before any comment.
+bool separates(std::string_view gap) {
+  for (char c : gap) {
+    if (c == '%') return false;
+    if (is_white(c)) return true;
+  }
+  return false;
+}
+
+// The columns of a dimension such as "1em", "-3mu", "0.5 cm": two columns to the em, none for a
+// negative or unreadable one.
+std::size_t columns_of(std::string_view text) {
+  std::size_t i = 0;
+  const auto skip = [&] {
+    while (i < text.size() && is_white(text[i])) ++i;
+  };
+  skip();
+  bool negative = false;
+  while (i < text.size() && (text[i] == '-' || text[i] == '+')) negative ^= text[i++] == '-';
+  double value = 0, scale = 1;
+  bool digits = false, point = false;
+  for (; i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '.'); ++i) {
+    if (text[i] == '.') {
+      point = true;
+      continue;
+    }
+    digits = true;
+    if (point) scale /= 10;
+    value = value * 10 + (text[i] - '0');
+  }
+  value *= scale;
+  if (!digits) value = 1;
+  skip();
+  const std::string_view unit = text.substr(i, 2);
+  struct Unit {
+    std::string_view name;
+    double em;
+  };
+  constexpr Unit kUnits[] = {{"em", 1},       {"ex", 0.43},  {"pt", 0.1},    {"bp", 0.1},
+                             {"mu", 1 / 18.}, {"cm", 2.845}, {"mm", 0.2845}, {"in", 7.227},
+                             {"pc", 1.2},     {"sp", 0},     {"fi", 1}};
+  double em = 0;
+  for (const Unit& u : kUnits)
+    if (unit == u.name) em = u.em;
+  const double columns = negative ? 0 : value * em * 2;
+  return columns >= 1e6 ? std::size_t{1000000} : static_cast<std::size_t>(columns + 0.5);
+}
+
+// The number of prime marks an expression is made of alone (\prime, ′), or 0.
+std::size_t prime_count(const Expr& expr) {
+  const auto one = [](const Expr& e) -> std::size_t {
+    if (const auto* command = std::get_if<Command>(&e))
+      return command->parts->def != nullptr && command->parts->def->symbol() &&
+             command->parts->def->ch == U'′';
+    if (const auto* symbol = std::get_if<Symbol>(&e)) return symbol->text == "′";
+    return 0;
+  };
+  if (const auto* sequence = std::get_if<Sequence>(&expr)) {
+    std::size_t count = 0;
+    for (const Box item : sequence->items) {
+      if (one(*item) == 0) return 0;
+      ++count;
+    }
+    return count;
+  }
+  return one(expr);
+}
+
+}  // namespace
+
+Result<Box> Parser::latex_formula() {
+  // A wrapper around the whole formula ($ $$ \( \[) is dropped with its closer.
+  if (!tokens_.empty()) {
+    const Lexeme& first = tokens_.front();
+    const std::string_view open = first.source(input_);
+    std::string_view close;
+    std::size_t width = 1;
+    if (first.kind == Tk::Dollar) {
+      const bool two =
+          tokens_.size() > 1 && tokens_[1].kind == Tk::Dollar && tokens_[1].start == first.end;
+      width = two ? 2 : 1;
+      close = two ? "$$" : "$";
+    } else if (first.kind == Tk::Escape && (open == "\\(" || open == "\\[")) {
+      close = open == "\\(" ? "\\)" : "\\]";
+    }
+    if (!close.empty()) {
+      const bool closed =
+          tokens_.size() >= 2 * width &&
+          input_.substr(tokens_[tokens_.size() - width].start,
+                        tokens_.back().end - tokens_[tokens_.size() - width].start) == close;
+      const std::string_view opener = input_.substr(first.start, close.size());
+      if (!closed) return fail(message::missing_close(close, opener, input_, first.start));
+      tokens_ = tokens_.subspan(width, tokens_.size() - 2 * width);
+    }
+  }
+  return latex_list(kAtEnd, false);
+}
+
+Result<bool> Parser::latex_ends(const Lexeme& token, std::uint8_t stop) const {
+  const auto allowed = [&](Stop wanted, std::string_view where) -> Result<bool> {
+    if ((stop & wanted) != 0) return true;
+    if (where.empty()) return fail(message::unmatched(token.source(input_), input_, token.start));
+    return fail(message::outside(token.source(input_), where, input_, token.start));
+  };
+  switch (token.kind) {
+    case Tk::RBrace:
+      return allowed(kAtBrace, {});
+    case Tk::RBracket:
+      return (stop & kAtBracket) != 0;
+    case Tk::Ampersand:
+      return allowed(kAtCell, "an environment");
+    case Tk::Escape:
+      if (token.payload(input_) == "\\") return allowed(kAtCell, "an environment");
+      return false;
+    case Tk::Command:
+      switch (role_of(token)) {
+        case Role::Right:
+        case Role::Middle:
+          return allowed(kAtRight, {});
+        case Role::End:
+          return allowed(kAtCell, {});
+        default:
+          return false;
+      }
+    default:
+      return false;
+  }
+}
+
+// list: { space | switch | atom } up to its closing token. The atoms go out as they come, each
+// one held back until its right neighbour is known: a binary operator with no operand on either
+// side is an ordinary atom, and the blanks between two atoms depend on both their classes.
+Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return fail(std::string(message::kTooDeep));
+  ListBuilder<Box> out(lists_);
+  std::optional<MathClass> previous;  // the settled class of the last atom sent out
+  struct Pending {
+    Box expr;
+    MathClass cls;
+    std::size_t blanks_before;
+  };
+  std::optional<Pending> pending;
+  std::size_t blanks = 0;  // explicit spaces since the last atom
+
+  const auto send = [&](MathClass settled) {
+    std::size_t before = pending->blanks_before;
+    if (previous) before += spacing(*previous, settled, script);
+    if (before > 0) out.push_back(space_node(before));
+    out.push_back(pending->expr);
+    previous = settled;
+    pending.reset();
+  };
+  const auto add = [&](Box expr, MathClass cls) {
+    if (pending) {
+      MathClass settled = pending->cls;
+      if (settled == MathClass::Bin &&
+          (cls == MathClass::Rel || cls == MathClass::Close || cls == MathClass::Punct))
+        settled = MathClass::Ord;
+      send(settled);
+    }
+    if (cls == MathClass::Bin && (!previous || *previous == MathClass::Bin ||
+                                  *previous == MathClass::Op || *previous == MathClass::Rel ||
+                                  *previous == MathClass::Open || *previous == MathClass::Punct))
+      cls = MathClass::Ord;
+    pending = Pending{expr, cls, blanks};
+    blanks = 0;
+  };
+
+  while (const Lexeme* next = current()) {
+    auto ends = latex_ends(*next, stop);
+    if (!ends) return std::unexpected(std::move(ends.error()));
+    if (*ends) break;
+    if (next->kind == Tk::Command) {
+      const Definition* def = vocabulary_.find(next->payload(input_));
+      if (def != nullptr && def->role == Role::Switch) {
+        // The rest of the list, in the switch's alphabet.
+        ++pos_;
+        auto rest = latex_list(stop, script);
+        if (!rest) return rest;
+        Box* arg = current_arena().allocate_array<Box>(1);
+        arg[0] = *rest;
+        add(make_node<Command>(next->payload(input_), current_arena().make<CommandParts>(
+                                                          def, ExprList{}, ExprList(arg, 1))),
+            MathClass::Ord);
+        break;
+      }
+    }
+    auto item = latex_atom(script);
+    if (!item) return std::unexpected(std::move(item.error()));
+    if (item->atom) {
+      add(item->expr, item->cls);
+    } else if (const auto* space = std::get_if<Space>(item->expr)) {
+      blanks += space->columns;
+    }
+  }
+  if (pending) send(pending->cls == MathClass::Bin ? MathClass::Ord : pending->cls);
+  if (blanks > 0) out.push_back(space_node(blanks));
+
+  if (out.empty()) return &kEmpty;
+  if (out.size() == 1) {
+    const std::span<const Box> one = out.finish();
+    return one.front();
+  }
+  return make_node<Sequence>(out.finish());
+}
+
+// atom: nucleus { ^argument | _argument | ' }
+Result<Parser::Item> Parser::latex_atom(bool script) {
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return fail(std::string(message::kTooDeep));
+  auto nucleus = latex_nucleus(script);
+  if (!nucleus || !nucleus->atom) return nucleus;
+
+  Box sup = nullptr, sub = nullptr;
+  std::size_t primes = 0;
+  while (const Lexeme* next = current()) {
+    if (next->kind == Tk::Prime) {
+      if (sup != nullptr) return fail(message::double_script(true, input_, next->start));
+      ++pos_;
+      ++primes;
+    } else if (next->kind == Tk::Caret || next->kind == Tk::Underscore) {
+      const bool up = next->kind == Tk::Caret;
+      if ((up ? sup : sub) != nullptr) return fail(message::double_script(up, input_, next->start));
+      const Lexeme& mark = advance();
+      auto script_arg = latex_argument(true, mark);
+      if (!script_arg) return std::unexpected(std::move(script_arg.error()));
+      // ^\prime and ^{\prime\prime} are primes, drawn as ′ and ″ like x' and x''.
+      if (const std::size_t marks = prime_count(**script_arg); up && marks > 0) {
+        primes += marks;
+        sup = nullptr;
+        continue;
+      }
+      (up ? sup : sub) = *script_arg;
+    } else {
+      break;
+    }
+  }
+  // Primes are a superscript of prime marks, in front of any other superscript.
+  if (primes > 0) {
+    static constexpr std::string_view kPrimes[] = {"′", "″", "‴", "⁗"};
+    std::string marks;
+    for (std::size_t left = primes; left > 0; left -= std::min<std::size_t>(left, 4))
+      marks += kPrimes[std::min<std::size_t>(left, 4) - 1];
+    const Box mark = make_node<Symbol>(keep(marks));
+    if (sup == nullptr) {
+      sup = mark;
+    } else {
+      Box* both = current_arena().allocate_array<Box>(2);
+      both[0] = mark;
+      both[1] = sup;
+      sup = make_node<Sequence>(ExprList(both, 2));
+    }
+  }
+  Box expr = nucleus->expr;
+  if (sup != nullptr && sub != nullptr) {
+    expr = make_node<SubSup>(expr, sub, sup);
+  } else if (sup != nullptr) {
+    expr = make_node<Superscript>(expr, sup);
+  } else if (sub != nullptr) {
+    expr = make_node<Subscript>(expr, sub);
+  }
+  return Item{expr, nucleus->cls, true};
+}
+
+Result<Parser::Item> Parser::latex_nucleus(bool script) {
+  const Lexeme& token = *current();
+  const std::string_view source = token.source(input_);
+  const auto symbol = [&](MathClass cls) -> Result<Item> {
+    ++pos_;
+    return Item{leaf<Symbol>(source), cls, true};
+  };
+  const auto blank = [&](std::size_t columns) -> Result<Item> {
+    ++pos_;
+    return Item{space_node(columns), MathClass::Ord, false};
+  };
+
+  switch (token.kind) {
+    case Tk::LBrace: {
+      auto group = latex_group(script);
+      if (!group) return std::unexpected(std::move(group.error()));
+      return Item{make_node<Group>(*group), MathClass::Ord, true};
+    }
+    case Tk::Caret:
+    case Tk::Underscore:
+    case Tk::Prime:
+      // Scripts with no nucleus attach to an empty one.
+      return Item{&kEmpty, MathClass::Ord, true};
+    case Tk::Number:
+      return symbol(MathClass::Ord);
+    case Tk::Ident: {
+      const Decoded d = decode_utf8(source, 0);
+      return symbol(d.ch == U'?' ? MathClass::Close : vocabulary_.class_of(d.ch));
+    }
+    case Tk::Tilde:
+      return blank(1);
+    case Tk::Dollar:
+    case Tk::RBrace:
+      return fail(message::unmatched(source, input_, token.start));
+    case Tk::Ampersand:
+      return fail(message::outside(source, "an environment", input_, token.start));
+    case Tk::Escape: {
+      const std::string_view text = token.payload(input_);
+      const Decoded d = decode_utf8(text, 0);
+      switch (d.ch) {
+        case U',':
+        case U':':
+        case U';':
+        case U'>':
+          return blank(1);
+        case U'!':
+        case U'/':
+        case U'-':
+          return blank(0);
+        case U'{':
+          ++pos_;
+          return Item{leaf<Symbol>("{"), MathClass::Open, true};
+        case U'}':
+          ++pos_;
+          return Item{leaf<Symbol>("}"), MathClass::Close, true};
+        case U'|':
+          ++pos_;
+          return Item{make_node<Symbol>("‖"), MathClass::Ord, true};
+        case U'$':
+        case U'%':
+        case U'&':
+        case U'#':
+        case U'_':
+          ++pos_;
+          return Item{leaf<Symbol>(text), MathClass::Ord, true};
+        case U'(':
+        case U')':
+        case U'[':
+        case U']':
+        case U'\\':
+          return fail(message::unmatched(source, input_, token.start));
+        default:
+          if (is_white_space(d.ch)) return blank(1);
+          return symbol(MathClass::Ord);  // drawn as written, backslash and all
+      }
+    }
+    case Tk::Command:
+      ++pos_;
+      return latex_command(token, script);
+    default:
+      if (const auto cls = punctuation_class(token.kind)) return symbol(*cls);
+      return fail(message::unmatched(source, input_, token.start));
+  }
+}
+
+Result<Box> Parser::latex_group(bool script) {
+  const Lexeme& open = advance();
+  auto inner = latex_list(kAtBrace, script);
+  if (!inner) return inner;
+  if (!at(Tk::RBrace)) return fail(message::missing_close("}", "{", input_, open.start));
+  ++pos_;
+  return inner;
+}
+
+// argument: { list } | one token, a command with its own arguments included
+Result<Box> Parser::latex_argument(bool script, const Lexeme& owner) {
+  const Lexeme* next = current();
+  const auto missing = [&] {
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  };
+  if (next == nullptr) return missing();
+  switch (next->kind) {
+    case Tk::LBrace:
+      return latex_group(script);
+    case Tk::Caret:
+    case Tk::Underscore:
+    case Tk::Prime:
+    case Tk::RBrace:
+    case Tk::Ampersand:
+      return missing();
+    default:
+      break;
+  }
+  auto ends = latex_ends(*next, kAtBrace | kAtCell | kAtRight);
+  if (!ends) return std::unexpected(std::move(ends.error()));
+  if (*ends) return missing();
+  auto item = latex_nucleus(script);
+  if (!item) return std::unexpected(std::move(item.error()));
+  return item->expr;
+}
+
+Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
+  const std::string_view name = token.payload(input_);
+  const Definition* def = vocabulary_.find(name);
+  if (def == nullptr) {
+    // Drawn as written, so that the reader sees what was not understood.
+    return Item{make_node<Command>(token.source(input_), current_arena().make<CommandParts>(
+                                                             nullptr, ExprList{}, ExprList{})),
+                MathClass::Ord, true};
+  }
+  // A starred form is a row of its own.
+  if (def->takes('*') && at(Tk::Star)) {
+    char starred[64];
+    if (name.size() < sizeof starred) {
+      std::ranges::copy(name, starred);
+      starred[name.size()] = '*';
+      if (const Definition* star = vocabulary_.find({starred, name.size() + 1})) {
+        ++pos_;
+        def = star;
+      }
+    }
+  }
+  switch (def->role) {
+    case Role::Construct: {
+      auto node = latex_arguments(token, *def, script);
+      if (!node) return std::unexpected(std::move(node.error()));
+      return Item{*node, def->cls, true};
+    }
+    case Role::Left:
+      return latex_left(token, script);
+    case Role::Begin:
+      return latex_environment(token, script);
+    case Role::Space: {
+      std::size_t columns = def->columns;
+      if (def->takes('d') || def->takes('k')) {
+        auto measured = latex_dimension(def->takes('d'), token);
+        if (!measured) return std::unexpected(std::move(measured.error()));
+        columns = *measured;
+      }
+      return Item{space_node(columns), MathClass::Ord, false};
+    }
+    case Role::Ignore: {
+      auto skipped = latex_arguments(token, *def, script);
+      if (!skipped) return std::unexpected(std::move(skipped.error()));
+      return Item{space_node(0), MathClass::Ord, false};
+    }
+    case Role::Switch:  // a switch where one token is read applies to nothing
+      return Item{&kEmpty, MathClass::Ord, true};
+    case Role::Right:
+    case Role::Middle:
+    case Role::End:
+      break;
+  }
+  return fail(message::unmatched(token.source(input_), input_, token.start));
+}
+
+// The arguments of a row, read in the order of its argument kinds; the math and text ones are the
+// command's arguments, an optional one its optional argument, and skipped ones are dropped.
+Result<Box> Parser::latex_arguments(const Lexeme& token, const Definition& def, bool script) {
+  ExprList optional;
+  Box* args = current_arena().allocate_array<Box>(def.drawn());
+  std::size_t count = 0;
+  for (const char kind : def.args) {
+    switch (kind) {
+      case '[': {
+        if (!at(Tk::LBracket)) break;
+        const Lexeme& open = advance();
+        auto inner = latex_list(kAtBracket, script);
+        if (!inner) return inner;
+        if (!at(Tk::RBracket)) return fail(message::missing_close("]", "[", input_, open.start));
+        ++pos_;
+        Box* one = current_arena().allocate_array<Box>(1);
+        one[0] = *inner;
+        optional = {one, 1};
+        break;
+      }
+      case 'm': {
+        auto arg = latex_argument(script, token);
+        if (!arg) return arg;
+        args[count++] = *arg;
+        break;
+      }
+      case 't': {
+        auto arg = latex_text(token);
+        if (!arg) return arg;
+        args[count++] = *arg;
+        break;
+      }
+      case 's': {
+        const Lexeme* next = current();
+        if (next == nullptr)
+          return fail(message::missing_argument(token.source(input_), input_, token.start));
+        if (next->kind != Tk::LBrace) {
+          ++pos_;
+          break;
+        }
+        std::size_t depth = 0;
+        for (; pos_ < tokens_.size(); ++pos_) {
+          if (tokens_[pos_].kind == Tk::LBrace) ++depth;
+          if (tokens_[pos_].kind == Tk::RBrace && --depth == 0) break;
+        }
+        if (pos_ == tokens_.size())
+          return fail(message::missing_close("}", "{", input_, next->start));
+        ++pos_;
+        break;
+      }
+      default:  // '*' is read before the arguments; 'b' belongs to the exact markup
+        break;
+    }
+  }
+  return make_node<Command>(token.payload(input_), current_arena().make<CommandParts>(
+                                                       &def, optional, ExprList(args, count)));
+}
+
+// A text argument: letters and the spaces between them kept (each run of white space one blank),
+// braces dropped, escapes drawn as their characters, $…$ read as math, commands drawn as
+// themselves, symbols as their characters.
+Result<Box> Parser::latex_text(const Lexeme& owner) {
+  const Lexeme* next = current();
+  if (next == nullptr)
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  if (next->kind != Tk::LBrace) {
+    ++pos_;
+    return leaf<Symbol>(next->source(input_));
+  }
+  const Lexeme& open = advance();
+  ListBuilder<Box> pieces(lists_);
+  std::string run;
+  const auto flush = [&] {
+    if (run.empty()) return;
+    pieces.push_back(make_node<Symbol>(keep(run)));
+    run.clear();
+  };
+  const auto blank = [&] {
+    if (run.empty() || run.back() != ' ') run += ' ';
+  };
+  std::size_t depth = 0;
+  std::uint32_t previous_end = open.end;
+  for (;;) {
+    const Lexeme* token = current();
+    if (token == nullptr) return fail(message::missing_close("}", "{", input_, open.start));
+    if (separates(input_.substr(previous_end, token->start - previous_end))) blank();
+    const std::string_view source = token->source(input_);
+    if (token->kind == Tk::RBrace) {
+      ++pos_;
+      previous_end = token->end;
+      if (depth == 0) break;
+      --depth;
+      continue;
+    }
+    switch (token->kind) {
+      case Tk::LBrace:
+        ++depth;
+        ++pos_;
+        break;
+      case Tk::Tilde:
+        blank();
+        ++pos_;
+        break;
+      case Tk::Dollar: {
+        // Math inside the text, up to the next dollar.
+        std::size_t close = pos_ + 1;
+        while (close < tokens_.size() && tokens_[close].kind != Tk::Dollar) ++close;
+        if (close == tokens_.size())
+          return fail(message::missing_close("$", "$", input_, token->start));
+        flush();
+        Parser math(tokens_.subspan(pos_ + 1, close - pos_ - 1), input_, vocabulary_, lists_,
+                    depth_);
+        auto inner = math.latex_list(kAtEnd, false);
+        if (!inner) return inner;
+        pieces.push_back(*inner);
+        pos_ = close + 1;
+        break;
+      }
+      case Tk::Escape: {
+        const std::string_view text = token->payload(input_);
+        if (text == "{" || text == "}" || text == "$" || text == "%" || text == "&" ||
+            text == "#" || text == "_") {
+          run += text;
+        } else if (text == "," || text == ";" || text == ":" || text == "\\" || text == " " ||
+                   is_white_space(decode_utf8(text, 0).ch)) {
+          blank();
+        } else if (text != "!" && text != "/" && text != "-") {
+          run += source;
+        }
+        ++pos_;
+        break;
+      }
+      case Tk::Command: {
+        const Definition* def = vocabulary_.find(token->payload(input_));
+        if (def == nullptr) {
+          run += source;
+          ++pos_;
+        } else if (def->symbol()) {
+          append_utf8(run, def->ch);
+          ++pos_;
+        } else if (def->role == Role::Space) {
+          ++pos_;
+          auto item = latex_command(*token, false);
+          if (!item) return std::unexpected(std::move(item.error()));
+          run.append(std::get<Space>(*item->expr).columns, ' ');
+        } else {
+          flush();
+          ++pos_;
+          auto item = latex_command(*token, false);
+          if (!item) return std::unexpected(std::move(item.error()));
+          if (item->atom) pieces.push_back(item->expr);
+        }
+        break;
+      }
+      default:
+        run += source;
+        ++pos_;
+        break;
+    }
+    previous_end = tokens_[pos_ - 1].end;
+  }
+  flush();
+  if (pieces.empty()) return &kEmpty;
+  if (pieces.size() == 1) return pieces.finish().front();
+  return make_node<Sequence>(pieces.finish());
+}
+
+// A dimension: braced ({1em}), or written out after the name (3mu, -2pt, .5em).
+Result<std::size_t> Parser::latex_dimension(bool braced, const Lexeme& owner) {
+  const Lexeme* next = current();
+  if (next == nullptr)
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  if (braced) {
+    if (next->kind != Tk::LBrace) {
+      ++pos_;
+      return columns_of(next->source(input_));
+    }
+    const std::size_t open = pos_;
+    while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBrace) ++pos_;
+    if (pos_ == tokens_.size())
+      return fail(message::missing_close("}", "{", input_, tokens_[open].start));
+    const std::uint32_t from = tokens_[open].end, to = tokens_[pos_].start;
+    ++pos_;
+    return columns_of(input_.substr(from, to - from));
+  }
+  // Signs, digits and a point, then the two letters of the unit.
+  const std::uint32_t from = next->start;
+  while (const Lexeme* t = current()) {
+    if (t->kind != Tk::Minus && t->kind != Tk::Plus && t->kind != Tk::Number && t->kind != Tk::Dot)
+      break;
+    ++pos_;
+  }
+  for (int letters = 0; letters < 2 && at(Tk::Ident); ++letters) ++pos_;
+  const std::uint32_t to = pos_ > 0 ? tokens_[pos_ - 1].end : from;
+  return columns_of(input_.substr(from, to > from ? to - from : 0));
+}
+
+// \left d list { \middle d list } \right d
+Result<Parser::Item> Parser::latex_left(const Lexeme& token, bool script) {
+  auto open = latex_delimiter(token);
+  if (!open) return std::unexpected(std::move(open.error()));
+  ListBuilder<Box> parts(lists_);
+  for (;;) {
+    auto inner = latex_list(kAtRight, script);
+    if (!inner) return std::unexpected(std::move(inner.error()));
+    parts.push_back(*inner);
+    const Lexeme* next = current();
+    if (next == nullptr)
+      return fail(message::missing_close("\\right", "\\left", input_, token.start));
+    const Lexeme& keyword = advance();
+    auto delimiter = latex_delimiter(keyword);
+    if (!delimiter) return std::unexpected(std::move(delimiter.error()));
+    if (role_of(keyword) == Role::Right) {
+      const std::span<const Box> all = parts.finish();
+      const Box inner_expr = all.size() == 1 ? all.front() : make_node<Sequence>(all);
+      return Item{make_node<Delimited>(inner_expr, *open, *delimiter), MathClass::Inner, true};
+    }
+    // \middle: a bar between the parts, drawn as its character.
+    std::string mark;
+    if (*delimiter != 0) append_utf8(mark, *delimiter);
+    parts.push_back(make_node<Symbol>(keep(mark)));
+  }
+}
+
+// The delimiter after \left, \right or \middle: its character, or 0 for ".".
+Result<char32_t> Parser::latex_delimiter(const Lexeme& owner) {
+  const Lexeme* next = current();
+  if (next == nullptr)
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  const std::string_view source = next->source(input_);
+  char32_t ch = 0;
+  switch (next->kind) {
+    case Tk::LParen:
+    case Tk::RParen:
+    case Tk::LBracket:
+    case Tk::RBracket:
+    case Tk::Pipe:
+    case Tk::Slash:
+      ch = static_cast<unsigned char>(source[0]);
+      break;
+    case Tk::Less:
+      ch = U'⟨';
+      break;
+    case Tk::Greater:
+      ch = U'⟩';
+      break;
+    case Tk::Dot:
+      break;
+    case Tk::Escape: {
+      const std::string_view text = next->payload(input_);
+      if (text == "{" || text == "}")
+        ch = static_cast<unsigned char>(text[0]);
+      else if (text == "|")
+        ch = U'‖';
+      else if (text == "\\")
+        ch = U'\\';
+      else
+        return fail(message::not_a_delimiter(source, input_, next->start));
+      break;
+    }
+    case Tk::Command: {
+      const Definition* def = vocabulary_.find(next->payload(input_));
+      if (def == nullptr || !def->symbol() || def->ch == U' ')
+        return fail(message::not_a_delimiter(source, input_, next->start));
+      ch = def->ch;
+      break;
+    }
+    default:
+      return fail(message::not_a_delimiter(source, input_, next->start));
+  }
+  ++pos_;
+  return ch;
+}
+
+// \begin{name} cells \end{name}: cells end at &, rows at \\ (a [dimension] after it is read and
+// dropped); short rows are filled with empty cells.
+Result<Parser::Item> Parser::latex_environment(const Lexeme& token, bool script) {
+  auto name = latex_name(token);
+  if (!name) return std::unexpected(std::move(name.error()));
+  const EnvironmentDef* env = vocabulary_.environment(*name);
+  if (env == nullptr) return fail(message::unknown_environment_at(*name, input_, token.start));
+
+  ListBuilder<ExprList> rows(lists_);
+  std::optional<ListBuilder<Box>> row(std::in_place, lists_);
+  std::size_t columns = 0;
+  bool blank_row = true;  // the row so far is one empty cell
+  const auto end_row = [&](bool keep_blank) {
+    const ExprList cells = row->finish();
+    row.reset();
+    if (keep_blank || !blank_row) {
+      columns = std::max(columns, cells.size());
+      rows.push_back(cells);
+    }
+  };
+  for (;;) {
+    auto cell = latex_list(kAtCell, script);
+    if (!cell) return std::unexpected(std::move(cell.error()));
+    blank_row = row->empty() && std::holds_alternative<Empty>(**cell);
+    row->push_back(*cell);
+    const Lexeme* next = current();
+    if (next == nullptr) {
+      return fail(message::missing_close("\\end{" + std::string(*name) + "}",
+                                         "\\begin{" + std::string(*name) + "}", input_,
+                                         token.start));
+    }
+    const Lexeme& separator = advance();
+    if (separator.kind == Tk::Ampersand) continue;
+    if (separator.kind == Tk::Escape) {  // a row break
+      if (at(Tk::LBracket)) {
+        while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBracket) ++pos_;
+        if (pos_ < tokens_.size()) ++pos_;
+      }
+      end_row(true);
+      row.emplace(lists_);
+      continue;
+    }
+    // \end{name}
+    auto other = latex_name(separator);
+    if (!other) return std::unexpected(std::move(other.error()));
+    if (*other != *name)
+      return fail(message::mismatched_end(*name, *other, input_, separator.start));
+    end_row(rows.empty());
+    break;
+  }
+  // Every row as long as the longest.
+  std::span<const ExprList> all = rows.finish();
+  auto* filled = current_arena().allocate_array<ExprList>(all.size());
+  for (std::size_t k = 0; k < all.size(); ++k) {
+    if (all[k].size() == columns) {
+      filled[k] = all[k];
+      continue;
+    }
+    Box* cells = current_arena().allocate_array<Box>(columns);
+    std::ranges::copy(all[k], cells);
+    std::fill(cells + all[k].size(), cells + columns, &kEmpty);
+    filled[k] = {cells, columns};
+  }
+  return Item{make_node<Matrix>(std::span<const ExprList>(filled, all.size()), env),
+              MathClass::Inner, true};
+}
+
+// {name}: the text between the braces, white space around it dropped.
+Result<std::string_view> Parser::latex_name(const Lexeme& owner) {
+  if (!at(Tk::LBrace))
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  const Lexeme& open = advance();
+  while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBrace) ++pos_;
+  if (pos_ == tokens_.size()) return fail(message::missing_close("}", "{", input_, open.start));
+  std::string_view name = input_.substr(open.end, tokens_[pos_].start - open.end);
+  ++pos_;
+  while (!name.empty() && is_white(name.front())) name.remove_prefix(1);
+  while (!name.empty() && is_white(name.back())) name.remove_suffix(1);
+  return name;
+}
+
+}  // namespace vok
