@@ -98,6 +98,11 @@ struct SubRows {  // a subscript on rows of its own from just below the base's b
 struct Scripts {  // both scripts on rows of their own
   NodeRef base, sub, sup;
 };
+struct CompactScripts {  // both scripts in script characters: stacked, or side by side on one row
+  NodeRef base, sub, sup;
+  CharMap sup_forms;
+  bool sup_first;  // side by side, the superscript comes first (prime marks)
+};
 struct PrimeMarks {  // apostrophes after the base, on its baseline row
   NodeRef base;
   std::size_t count;
@@ -165,11 +170,11 @@ using Shape =
     std::variant<shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row,
                  const shapes::Stack*, const shapes::Chain*, shapes::Prefix, shapes::CompactSup,
                  shapes::CompactPrimedSup, shapes::CompactSub, shapes::SupRows, shapes::SubRows,
-                 const shapes::Scripts*, shapes::PrimeMarks, const shapes::Limits*, shapes::Fence,
-                 shapes::RepeatFence, shapes::LeftSign, shapes::Radical, shapes::Accent,
-                 shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
-                 shapes::Summation, shapes::Integral, shapes::RootIndex, const shapes::Grid*,
-                 shapes::Styled>;
+                 const shapes::Scripts*, const shapes::CompactScripts*, shapes::PrimeMarks,
+                 const shapes::Limits*, shapes::Fence, shapes::RepeatFence, shapes::LeftSign,
+                 shapes::Radical, shapes::Accent, shapes::WideAccent, shapes::AccentBelow,
+                 shapes::WideAccentBelow, shapes::Summation, shapes::Integral, shapes::RootIndex,
+                 const shapes::Grid*, shapes::Styled>;
 
 class Canvas;
 
@@ -230,6 +235,11 @@ struct RenderNode {
   [[nodiscard]] static Result<NodeRef> subscript(NodeRef base, NodeRef sub);
   // `base` with `sup` above and `sub` below, both left-aligned right after the base; never compact.
   [[nodiscard]] static Result<NodeRef> both_scripts(NodeRef base, NodeRef sub, NodeRef sup);
+  // Both scripts in script characters when both have them (LaTeX): the superscript on the base's
+  // top row and the subscript on its baseline row, or, when those are one row, the two side by
+  // side beside the base, the subscript first unless `sup_first`; otherwise `both_scripts`.
+  [[nodiscard]] static Result<NodeRef> compact_scripts(NodeRef base, NodeRef sub, NodeRef sup,
+                                                       CharMap sup_forms, bool sup_first);
   // `base` followed by `count` apostrophes on its baseline row.
   [[nodiscard]] static Result<NodeRef> prime_suffix(NodeRef base, std::size_t count);
   // `upper` above, `base`, `lower` below, all left-aligned, one blank column on the right.
@@ -356,6 +366,8 @@ void paint(const shapes::SubRows& shape, const RenderNode& self, Canvas& canvas,
            std::size_t y);
 void paint(const shapes::Scripts& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
+void paint(const shapes::CompactScripts& shape, const RenderNode& self, Canvas& canvas,
+           std::size_t x, std::size_t y);
 void paint(const shapes::PrimeMarks& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Limits& shape, const RenderNode& self, Canvas& canvas, std::size_t x,

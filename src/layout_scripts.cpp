@@ -174,6 +174,30 @@ void paint(const Scripts& shape, const RenderNode& self, Canvas& canvas, std::si
   canvas.paint(*shape.sub, x + shape.base->width, y + self.baseline + 1);
 }
 
+Result<NodeRef> RenderNode::compact_scripts(NodeRef base, NodeRef sub, NodeRef sup,
+                                            CharMap sup_forms, bool sup_first) {
+  if (!is_compact(*sub, subscript_form) || !is_compact(*sup, sup_forms))
+    return both_scripts(base, sub, sup);
+  const bool one_row = base->baseline == 0 || base->height == 0;
+  const std::size_t width =
+      one_row ? add_sat(sub->width, sup->width) : std::max(sub->width, sup->width);
+  const std::size_t height =
+      std::max(compact_height(*base, *sup, 0), compact_height(*base, *sub, base->baseline));
+  return make_node(add_sat(base->width, width), height, base->baseline,
+                   current_arena().make<CompactScripts>(base, sub, sup, sup_forms, sup_first));
+}
+
+void paint(const CompactScripts& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const RenderNode& base = *shape.base;
+  canvas.paint(base, x, y);
+  const bool one_row = base.baseline == 0 || base.height == 0;
+  const std::size_t sub_x = x + base.width + (one_row && shape.sup_first ? shape.sup->width : 0);
+  const std::size_t sup_x = x + base.width + (one_row && !shape.sup_first ? shape.sub->width : 0);
+  canvas.paint_mapped(*shape.sub, sub_x, y + base.baseline, subscript_form);
+  canvas.paint_mapped(*shape.sup, sup_x, y, shape.sup_forms);
+}
+
 Result<NodeRef> RenderNode::prime_suffix(NodeRef base, std::size_t count) {
   // The primes sit on the baseline row, which the node is extended to reach if need be.
   const std::size_t height = add_sat(base->baseline, std::max<std::size_t>(base->descent(), 1));

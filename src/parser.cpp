@@ -133,9 +133,16 @@ constexpr Token kPipe{Tk::Pipe, ""};
 
 }  // namespace
 
+const Definition* Parser::definition(const Lexeme& lexeme) const noexcept {
+  if (&lexeme != looked_up_) {
+    looked_up_ = &lexeme;
+    found_ = lexeme.kind == Tk::Command ? vocabulary_.find(lexeme.payload(input_)) : nullptr;
+  }
+  return found_;
+}
+
 Role Parser::role_of(const Lexeme& lexeme) const noexcept {
-  if (lexeme.kind != Tk::Command) return Role::Construct;
-  const Definition* def = vocabulary_.find(lexeme.payload(input_));
+  const Definition* def = definition(lexeme);
   return def == nullptr ? Role::Construct : def->role;
 }
 

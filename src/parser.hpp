@@ -100,6 +100,9 @@ class Parser {
   // An inner range with a sub-parser; Empty for an empty range.
   [[nodiscard]] Result<Box> parse_tokens(std::span<const Lexeme> range);
   [[nodiscard]] Result<Box> parse_command(std::string_view name, const Definition* def);
+  // The row of a command token, or nullptr; the last lookup is remembered, as a list's end test
+  // and the command's reading ask for the same token one after the other.
+  [[nodiscard]] const Definition* definition(const Lexeme& lexeme) const noexcept;
   // The role of a token: a command's row's role, Construct for anything else.
   [[nodiscard]] Role role_of(const Lexeme& lexeme) const noexcept;
   // The index of the command of role `close` that matches an already consumed one of role `open`,
@@ -131,6 +134,7 @@ class Parser {
   [[nodiscard]] Result<Box> latex_list(std::uint8_t stop, bool script);
   [[nodiscard]] Result<Item> latex_atom(bool script);
   [[nodiscard]] Result<Item> latex_nucleus(bool script);
+  [[nodiscard]] Item latex_digits();
   [[nodiscard]] Result<Box> latex_argument(bool script, const Lexeme& owner);
   [[nodiscard]] Result<Box> latex_group(bool script);
   [[nodiscard]] Result<Item> latex_command(const Lexeme& token, bool script);
@@ -153,6 +157,8 @@ class Parser {
   ListStack& lists_;
   std::size_t depth_;
   std::size_t pos_ = 0;
+  mutable const Lexeme* looked_up_ = nullptr;
+  mutable const Definition* found_ = nullptr;
 };
 
 // Parses a whole formula's tokens in the grammar of the vocabulary's dialect: the tree, in the

@@ -259,7 +259,7 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
     if (!ends) return std::unexpected(std::move(ends.error()));
     if (*ends) break;
     if (next->kind == Tk::Command) {
-      const Definition* def = vocabulary_.find(next->payload(input_));
+      const Definition* def = definition(*next);
       if (def != nullptr && def->role == Role::Switch) {
         // The rest of the list, in the switch's alphabet.
         ++pos_;
@@ -296,7 +296,9 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
 Result<Parser::Item> Parser::latex_atom(bool script) {
   DepthGuard guard(depth_);
   if (guard.exceeded()) return fail(std::string(message::kTooDeep));
-  auto nucleus = latex_nucleus(script);
+  // In a list a run of digits is one ordinary atom (an argument takes one digit only); a script
+  // after it lands where it would after its last digit.
+  auto nucleus = at(Tk::Number) ? Result<Item>(latex_digits()) : latex_nucleus(script);
   if (!nucleus || !nucleus->atom) return nucleus;
 
   Box sup = nullptr, sub = nullptr;
@@ -435,6 +437,13 @@ Result<Parser::Item> Parser::latex_nucleus(bool script) {
   }
 }
 
+Parser::Item Parser::latex_digits() {
+  const std::uint32_t start = tokens_[pos_].start;
+  std::uint32_t end = tokens_[pos_++].end;
+  while (at(Tk::Number) && tokens_[pos_].start == end) end = tokens_[pos_++].end;
+  return Item{leaf<Number>(input_.substr(start, end - start)), MathClass::Ord, true};
+}
+
 Result<Box> Parser::latex_group(bool script) {
   const Lexeme& open = advance();
   auto inner = latex_list(kAtBrace, script);
@@ -473,7 +482,7 @@ Result<Box> Parser::latex_argument(bool script, const Lexeme& owner) {
 
 Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
   const std::string_view name = token.payload(input_);
-  const Definition* def = vocabulary_.find(name);
+  const Definition* def = definition(token);
   if (def == nullptr) {
     // Drawn as written, so that the reader sees what was not understood.
     return Item{make_node<Command>(token.source(input_), current_arena().make<CommandParts>(

@@ -20,7 +20,8 @@ constexpr RenderNode kWideSpace{4, 1, 0, shapes::Blank{}};    // a backslash bef
 class Renderer {
  public:
   explicit Renderer(Dialect dialect) noexcept
-      : superscripts_(dialect == Dialect::Latex ? prime_or_superscript_form : superscript_form) {}
+      : latex_(dialect == Dialect::Latex),
+        superscripts_(latex_ ? prime_or_superscript_form : superscript_form) {}
 
   Result<NodeRef> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
@@ -128,6 +129,17 @@ class Renderer {
     return def->construct(*def, *args, *optional);
   }
 
+  // Whether a superscript starts with prime marks, which are written before a subscript.
+  [[nodiscard]] static bool starts_with_prime(const Expr& sup) noexcept {
+    const Expr* first = &sup;
+    if (const auto* sequence = std::get_if<Sequence>(first)) first = sequence->items.front();
+    const auto* symbol = std::get_if<Symbol>(first);
+    if (symbol == nullptr) return false;
+    for (const std::string_view mark : {"′", "″", "‴", "⁗"})
+      if (symbol->text.starts_with(mark)) return true;
+    return false;
+  }
+
   // Scripts on a big operator are limits; the test looks at the unrendered base.
   [[nodiscard]] static bool takes_limits(const Expr& base) noexcept {
     const auto* command = std::get_if<Command>(&base);
@@ -160,6 +172,9 @@ class Renderer {
     auto sup = node(*n.sup);
     if (!sup) return sup;
     if (takes_limits(*n.base)) return RenderNode::limits(*base, *sub, *sup);
+    if (latex_)
+      return RenderNode::compact_scripts(*base, *sub, *sup, superscripts_,
+                                         starts_with_prime(*n.sup));
     return RenderNode::both_scripts(*base, *sub, *sup);
   }
 
@@ -169,6 +184,7 @@ class Renderer {
     return RenderNode::prime_suffix(*base, n.count);
   }
 
+  bool latex_;
   CharMap superscripts_;
 
   // Renders a list in order; the first error discards the rest.
