@@ -110,6 +110,9 @@ struct PrimeMarks {  // apostrophes after the base, on its baseline row
 struct Limits {  // limits above and below a big operator
   NodeRef base, lower, upper;
 };
+struct CentredLimits {  // limits centred above and below an operator, as TeX sets them
+  NodeRef base, lower, upper;
+};
 struct Fence {  // delimiters as tall as the content; unknown pairs draw │ between their ends
   NodeRef inner;
   char32_t open, close;
@@ -171,10 +174,11 @@ using Shape =
                  const shapes::Stack*, const shapes::Chain*, shapes::Prefix, shapes::CompactSup,
                  shapes::CompactPrimedSup, shapes::CompactSub, shapes::SupRows, shapes::SubRows,
                  const shapes::Scripts*, const shapes::CompactScripts*, shapes::PrimeMarks,
-                 const shapes::Limits*, shapes::Fence, shapes::RepeatFence, shapes::LeftSign,
-                 shapes::Radical, shapes::Accent, shapes::WideAccent, shapes::AccentBelow,
-                 shapes::WideAccentBelow, shapes::Summation, shapes::Integral, shapes::RootIndex,
-                 const shapes::Grid*, shapes::Styled>;
+                 const shapes::Limits*, const shapes::CentredLimits*, shapes::Fence,
+                 shapes::RepeatFence, shapes::LeftSign, shapes::Radical, shapes::Accent,
+                 shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
+                 shapes::Summation, shapes::Integral, shapes::RootIndex, const shapes::Grid*,
+                 shapes::Styled>;
 
 class Canvas;
 
@@ -244,6 +248,8 @@ struct RenderNode {
   [[nodiscard]] static Result<NodeRef> prime_suffix(NodeRef base, std::size_t count);
   // `upper` above, `base`, `lower` below, all left-aligned, one blank column on the right.
   [[nodiscard]] static Result<NodeRef> limits(NodeRef base, NodeRef lower, NodeRef upper);
+  // `upper` above, `base`, `lower` below, each centred on the widest (LaTeX).
+  [[nodiscard]] static Result<NodeRef> centred_limits(NodeRef base, NodeRef lower, NodeRef upper);
 
   // ---- delimiters, signs, radicals and accents (layout_delimiters.cpp) ----
 
@@ -372,6 +378,8 @@ void paint(const shapes::PrimeMarks& shape, const RenderNode& self, Canvas& canv
            std::size_t y);
 void paint(const shapes::Limits& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
+void paint(const shapes::CentredLimits& shape, const RenderNode& self, Canvas& canvas,
+           std::size_t x, std::size_t y);
 void paint(const shapes::Fence& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::RepeatFence& shape, const RenderNode& self, Canvas& canvas, std::size_t x,

@@ -226,4 +226,20 @@ void paint(const Limits& shape, const RenderNode&, Canvas& canvas, std::size_t x
   canvas.paint(*shape.lower, x, y + band + shape.base->height);
 }
 
+Result<NodeRef> RenderNode::centred_limits(NodeRef base, NodeRef lower, NodeRef upper) {
+  const std::size_t width = std::max({base->width, lower->width, upper->width});
+  return make_node(width, add_sat(add_sat(upper->height, base->height), lower->height),
+                   add_sat(upper->height, base->baseline),
+                   current_arena().make<CentredLimits>(base, lower, upper));
+}
+
+void paint(const CentredLimits& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  // An odd spare column goes to the right.
+  const auto centred = [&](const RenderNode& part) { return x + (self.width - part.width) / 2; };
+  canvas.paint(*shape.upper, centred(*shape.upper), y);
+  canvas.paint(*shape.base, centred(*shape.base), y + shape.upper->height);
+  canvas.paint(*shape.lower, centred(*shape.lower), y + shape.upper->height + shape.base->height);
+}
+
 }  // namespace vok

@@ -354,6 +354,7 @@ Result<Box> Parser::parse_atom_at_depth() {
         case Role::Switch:
         case Role::Space:
         case Role::Ignore:
+        case Role::Limits:
           return command(name, nullptr, {}, {});
         case Role::Construct:
           return parse_command(name, def);

@@ -304,6 +304,20 @@ Result<Parser::Item> Parser::latex_atom(bool script) {
   Box sup = nullptr, sub = nullptr;
   std::size_t primes = 0;
   while (const Lexeme* next = current()) {
+    if (const Definition* def = definition(*next); def != nullptr && def->role == Role::Limits) {
+      // \limits and \nolimits set an operator's scripts above and below it, or beside it.
+      ++pos_;
+      if (const auto* command = std::get_if<Command>(nucleus->expr);
+          command != nullptr && command->parts->def != nullptr &&
+          command->parts->def->limits != def->limits) {
+        Definition* changed = current_arena().make<Definition>(*command->parts->def);
+        changed->limits = def->limits;
+        nucleus->expr = make_node<Command>(
+            command->name, current_arena().make<CommandParts>(changed, command->parts->optional,
+                                                              command->parts->args));
+      }
+      continue;
+    }
     if (next->kind == Tk::Prime) {
       if (sup != nullptr) return fail(message::double_script(true, input_, next->start));
       ++pos_;
@@ -527,6 +541,8 @@ Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
     }
     case Role::Switch:  // a switch where one token is read applies to nothing
       return Item{&kEmpty, MathClass::Ord, true};
+    case Role::Limits:  // with no operator before it, it changes nothing
+      return Item{space_node(0), MathClass::Ord, false};
     case Role::Right:
     case Role::Middle:
     case Role::End:

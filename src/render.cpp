@@ -129,6 +129,12 @@ class Renderer {
     return def->construct(*def, *args, *optional);
   }
 
+  // The exact markup sets limits left-aligned in equal bands; LaTeX centres them.
+  [[nodiscard]] Result<NodeRef> limits(NodeRef base, NodeRef lower, NodeRef upper) const {
+    return latex_ ? RenderNode::centred_limits(base, lower, upper)
+                  : RenderNode::limits(base, lower, upper);
+  }
+
   // Whether a superscript starts with prime marks, which are written before a subscript.
   [[nodiscard]] static bool starts_with_prime(const Expr& sup) noexcept {
     const Expr* first = &sup;
@@ -151,7 +157,7 @@ class Renderer {
     if (!base) return base;
     auto sup = node(*n.sup);
     if (!sup) return sup;
-    if (takes_limits(*n.base)) return RenderNode::limits(*base, RenderNode::empty(), *sup);
+    if (takes_limits(*n.base)) return limits(*base, RenderNode::empty(), *sup);
     return RenderNode::superscript(*base, *sup, superscripts_);
   }
 
@@ -160,7 +166,7 @@ class Renderer {
     if (!base) return base;
     auto sub = node(*n.sub);
     if (!sub) return sub;
-    if (takes_limits(*n.base)) return RenderNode::limits(*base, *sub, RenderNode::empty());
+    if (takes_limits(*n.base)) return limits(*base, *sub, RenderNode::empty());
     return RenderNode::subscript(*base, *sub);
   }
 
@@ -171,7 +177,7 @@ class Renderer {
     if (!sub) return sub;
     auto sup = node(*n.sup);
     if (!sup) return sup;
-    if (takes_limits(*n.base)) return RenderNode::limits(*base, *sub, *sup);
+    if (takes_limits(*n.base)) return limits(*base, *sub, *sup);
     if (latex_)
       return RenderNode::compact_scripts(*base, *sub, *sup, superscripts_,
                                          starts_with_prime(*n.sup));

@@ -34,6 +34,7 @@ enum class Role : std::uint8_t {
   Switch,     // the rest of its group in the row's alphabet, or as it is (LaTeX)
   Space,      // blank columns, `columns` of them or from a dimension argument (LaTeX)
   Ignore,     // draws nothing; its arguments are read and dropped (LaTeX)
+  Limits,     // after an operator: its scripts are limits, or not (`limits`) (LaTeX)
 };
 
 // The class of an atom, which decides the blanks around it in the LaTeX dialect.

@@ -175,6 +175,10 @@ constexpr Definition as_class(std::string_view name, std::string_view args, Math
   def.cls = cls;
   return def;
 }
+constexpr Definition as_class_of(Definition def, MathClass cls) {
+  def.cls = cls;
+  return def;
+}
 constexpr Definition space(std::string_view name, std::uint8_t columns) {
   Definition def = role(name, Role::Space);
   def.columns = columns;
@@ -273,7 +277,8 @@ constexpr std::array kLatexRows = {
     as_class("mathord", "m", Ord), as_class("mathopen", "m", Open),
     as_class("mathclose", "m", Close), as_class("mathpunct", "m", Punct),
     as_class("mathinner", "m", Inner),
-    structure("pmod", "m", construct::pmod), function("bmod", "mod"), function("mod"),
+    as_class_of(structure("pmod", "m", construct::pmod), Inner), function("bmod", "mod"),
+    function("mod"),
     function("pod"),
 
     // Big operators whose bodies follow them without braces.
@@ -312,7 +317,8 @@ constexpr std::array kLatexRows = {
 
     // Style and size commands: they draw nothing, and the colour is dropped.
     ignored("displaystyle"), ignored("textstyle"), ignored("scriptstyle"),
-    ignored("scriptscriptstyle"), ignored("limits"), ignored("nolimits"),
+    ignored("scriptscriptstyle"), limits(role("limits", Role::Limits)),
+    role("nolimits", Role::Limits),
     ignored("nonumber"), ignored("notag"), ignored("mathstrut"), ignored("strut"),
     ignored("label", "s"), ignored("relax"), ignored("protect"), ignored("allowbreak"),
     ignored("nobreak"), ignored("displaybreak"), ignored("newline"), ignored("linebreak"),

@@ -1,4 +1,5 @@
-"""Golden files: named cases of input and exact expected picture or error message.
+"""Golden files: named cases of input and exact expected picture or error message. The files of
+tests/golden/ hold the exact markup, those of tests/golden/latex/ the LaTeX dialect.
 
     # a comment
     == fraction
@@ -35,8 +36,12 @@ class Case:
     expected: str  # the whole output text, or the error message
 
     @property
+    def latex(self) -> bool:
+        return self.file.parent.name == "latex"
+
+    @property
     def id(self) -> str:
-        return f"{self.file.stem}: {self.name}"
+        return f"{'latex/' if self.latex else ''}{self.file.stem}: {self.name}"
 
 
 def expected_text(rows: list[str]) -> str:
@@ -76,8 +81,12 @@ def parse(path: Path) -> list[Case | str]:
     return items
 
 
+def files() -> list[Path]:
+    return sorted(GOLDEN.glob("*.txt")) + sorted((GOLDEN / "latex").glob("*.txt"))
+
+
 def cases() -> list[Case]:
-    return [item for path in sorted(GOLDEN.glob("*.txt")) for item in parse(path) if isinstance(item, Case)]
+    return [item for path in files() for item in parse(path) if isinstance(item, Case)]
 
 
 def serialize(items: list[Case | str]) -> str:

@@ -1,4 +1,5 @@
-"""Every case of tests/golden/*.txt through vok.render: the exact picture or the exact message.
+"""Every case of the golden files through vok.render (tests/golden/*.txt) or vok_latex.render
+(tests/golden/latex/*.txt): the exact picture or the exact message.
 
 Run with --update-golden to rewrite the expected pictures from the current output; review the diff.
 """
@@ -7,13 +8,18 @@ import pytest
 
 import golden
 import vok
+import vok_latex
 
 CASES = golden.cases()
 
 
-def outcome(text: str) -> tuple[bool, str]:
+def render(case: golden.Case, text: str) -> str:
+    return (vok_latex if case.latex else vok).render(text)
+
+
+def outcome(case: golden.Case) -> tuple[bool, str]:
     try:
-        return False, vok.render(text)
+        return False, render(case, case.input)
     except ValueError as error:
         return True, str(error)
 
@@ -24,7 +30,7 @@ def rewrite(update_golden):
     fresh: dict[tuple, tuple[bool, str]] = {}
     yield fresh
     if update_golden:
-        for path in sorted(golden.GOLDEN.glob("*.txt")):
+        for path in golden.files():
             items = golden.parse(path)
             for item in items:
                 if isinstance(item, golden.Case) and (path, item.name) in fresh:
@@ -34,7 +40,7 @@ def rewrite(update_golden):
 
 @pytest.mark.parametrize("case", CASES, ids=[case.id for case in CASES])
 def test_golden(case, rewrite, update_golden):
-    error, text = outcome(case.input)
+    error, text = outcome(case)
     rewrite[(case.file, case.name)] = (error, text)
     if update_golden:
         return
@@ -45,8 +51,8 @@ def test_golden(case, rewrite, update_golden):
 def test_picture_invariants(case, update_golden):
     if update_golden:
         pytest.skip("the expected outcomes are being rewritten")
-    text = vok.render(case.input)
-    assert vok.render(case.input) == text, "the same input gives the same picture"
+    text = render(case, case.input)
+    assert render(case, case.input) == text, "the same input gives the same picture"
     if text == "":
         return
     assert text.endswith("\n")
