@@ -63,7 +63,8 @@ def sdist_members(sdist: Path) -> set[str]:
 def test_sdist_holds_the_sources(sdist):
     members = sdist_members(sdist)
     needed = {"pyproject.toml", "CMakeLists.txt", "README.md", "LICENSE", "PKG-INFO",
-              "cli/main.cpp", "binding/vok_module.cpp", "vok-stubs/__init__.pyi",
+              "cli/main.cpp", "binding/render_call.hpp", "binding/vok_module.cpp",
+              "vok-stubs/__init__.pyi",
               "examples/CMakeLists.txt", "examples/main.cpp"}
     needed |= {path.relative_to(ROOT).as_posix() for path in (ROOT / "src").rglob("*")
                if path.is_file()}
