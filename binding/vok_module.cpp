@@ -1,188 +1,22 @@
-// The Python module `vok`: one function, render(input).
+// The Python module `vok`: one function, render(input), reading vok's exact markup.
 //
-// This file only converts: it checks the arguments, borrows the UTF-8 text of the str, calls the
-// core once and turns its picture into a str or its error into ValueError. It is written against
-// the stable ABI of CPython 3.12, so one binary serves every later interpreter. No C++ exception
-// crosses into the interpreter: std::bad_alloc becomes MemoryError and anything else
-// vok.PanicException, a BaseException that `except Exception` does not swallow.
-#ifndef Py_LIMITED_API
-#define Py_LIMITED_API 0x030C0000
-#endif
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
-
-#include <cstring>
-#include <exception>
-#include <new>
-#include <string_view>
-#include <utility>
-
-#include "vok/vok.hpp"
+// This file only declares the module: its one attribute and the dialect it reads. The call itself
+// (checking the arguments, borrowing the UTF-8 text of the str, calling the core once and turning
+// its picture into a str or its error into ValueError) is render_call.hpp's, shared with
+// `vok_latex`. It is written against the stable ABI of CPython 3.12, so one binary serves every
+// later interpreter. No C++ exception crosses into the interpreter: std::bad_alloc becomes
+// MemoryError and anything else vok.PanicException, a BaseException that `except Exception` does
+// not swallow.
+#include "render_call.hpp"
 
 namespace {
 
-// Owner of one strong reference; the only place that releases references.
-class Ref {
- public:
-  Ref() noexcept = default;
-  static Ref steal(PyObject* object) noexcept { return Ref(object); }
-  static Ref borrow(PyObject* object) noexcept {
-    Py_XINCREF(object);
-    return Ref(object);
-  }
-  Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-  Ref& operator=(Ref&& other) noexcept {
-    std::swap(object_, other.object_);
-    return *this;
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  ~Ref() { Py_XDECREF(object_); }
-
-  [[nodiscard]] PyObject* get() const noexcept { return object_; }
-  [[nodiscard]] PyObject* release() noexcept { return std::exchange(object_, nullptr); }
-  explicit operator bool() const noexcept { return object_ != nullptr; }
-
- private:
-  explicit Ref(PyObject* object) noexcept : object_(object) {}
-  PyObject* object_ = nullptr;
-};
-
-constexpr const char* kGenericPanic = "vok: internal error";
-
-// The PanicException class: created on first use, kept for the life of the process.
-PyObject* panic_type() noexcept {
-  static PyObject* type = nullptr;
-  if (type == nullptr) {
-    PyObject* created = PyErr_NewExceptionWithDoc(
-        "vok.PanicException",
-        "An internal invariant of vok was broken. This is a bug in vok, not in the formula; "
-        "it derives from BaseException so that `except Exception` does not hide it.",
-        PyExc_BaseException, nullptr);
-    if (created == nullptr) return nullptr;
-    if (type == nullptr) {
-      type = created;
-    } else {
-      Py_DECREF(created);  // another thread got there while the class was being made
-    }
-  }
-  return type;
-}
-
-// Raises PanicException with `what` as its argument.
-void raise_panic(const char* what) noexcept {
-  PyObject* type = panic_type();
-  if (type == nullptr) return;  // the failure to make the class is the pending exception
-  Ref text =
-      Ref::steal(PyUnicode_DecodeUTF8(what, static_cast<Py_ssize_t>(std::strlen(what)), "replace"));
-  if (text) PyErr_SetObject(type, text.get());
-}
-
-// Attaches the note "while processing 'input'" to the pending exception; a failure of add_note
-// itself is ignored.
-void add_input_note() noexcept {
-  PyObject* raised = PyErr_GetRaisedException();
-  if (raised == nullptr) return;
-  Ref result = Ref::steal(PyObject_CallMethod(raised, "add_note", "s", "while processing 'input'"));
-  if (!result) PyErr_Clear();
-  PyErr_SetRaisedException(raised);
-}
-
-// Finds the one argument, positional or keyword, with the interpreter's own messages.
-PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
-  if (nargs > 1) {
-    PyErr_Format(PyExc_TypeError, "render() takes 1 positional arguments but %zd were given",
-                 nargs);
-    return nullptr;
-  }
-  PyObject* input = nargs == 1 ? args[0] : nullptr;
-  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
-  for (Py_ssize_t i = 0; i < nkw; ++i) {
-    PyObject* key = PyTuple_GetItem(kwnames, i);
-    if (key == nullptr) return nullptr;
-    if (PyUnicode_CompareWithASCIIString(key, "input") != 0) {
-      PyErr_Format(PyExc_TypeError, "render() got an unexpected keyword argument '%S'", key);
-      return nullptr;
-    }
-    if (input != nullptr) {
-      PyErr_SetString(PyExc_TypeError, "render() got multiple values for argument 'input'");
-      return nullptr;
-    }
-    input = args[nargs + i];
-  }
-  if (input == nullptr) {
-    PyErr_SetString(PyExc_TypeError, "render() missing 1 required positional argument: 'input'");
-  }
-  return input;
-}
-
-// Borrows the UTF-8 text of a str (or str subclass); the text lives as long as the object.
-bool borrow_text(PyObject* input, std::string_view& text) noexcept {
-  if (!PyUnicode_Check(input)) {
-    if (input == Py_None) {
-      PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
-    } else {
-      Ref name = Ref::steal(PyType_GetQualName(Py_TYPE(input)));
-      if (name)
-        PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of 'str'", name.get());
-    }
-    add_input_note();
-    return false;
-  }
-  Py_ssize_t size = 0;
-  const char* data = PyUnicode_AsUTF8AndSize(input, &size);
-  if (data == nullptr) {  // lone surrogates: the interpreter's UnicodeEncodeError
-    add_input_note();
-    return false;
-  }
-  text = std::string_view(data, static_cast<std::size_t>(size));
-  return true;
-}
-
-PyObject* render_checked(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  PyObject* input = find_input(args, nargs, kwnames);
-  if (input == nullptr) return nullptr;
-  std::string_view text;
-  if (!borrow_text(input, text)) return nullptr;
-
-  // The picture arrives as UTF-32 straight from the core's arena; wchar_t is UTF-32 here, so the
-  // interpreter copies it without decoding.
-  static_assert(sizeof(wchar_t) == sizeof(char32_t));
-  PyObject* result = nullptr;
-  const auto make_str = [](std::u32string_view picture, void* context) {
-    static constexpr wchar_t kNothing[1] = {};
-    const auto* chars = picture.empty() ? kNothing : reinterpret_cast<const wchar_t*>(picture.data());
-    *static_cast<PyObject**>(context) =
-        PyUnicode_FromWideChar(chars, static_cast<Py_ssize_t>(picture.size()));
-  };
-  auto rendered = vok::render_utf32(text, make_str, &result);
-  if (!rendered) {
-    const std::string& message = rendered.error().message;
-    Ref value = Ref::steal(
-        PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
-    if (value) PyErr_SetObject(PyExc_ValueError, value.get());
-    return nullptr;
-  }
-  if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
-    PyErr_Clear();  // the core drew a character the interpreter refuses: a broken invariant
-    raise_panic("vok: the picture holds a character that is not a Unicode scalar value");
-  }
-  return result;
-}
+vok_binding::Renderer renderer{.options = {}, .panic_name = "vok.PanicException"};
 
 // The function the interpreter calls (vector call with keyword names).
 PyObject* render_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) noexcept {
-  try {
-    return render_checked(args, nargs, kwnames);
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (const std::exception& error) {
-    raise_panic(error.what());
-  } catch (...) {
-    raise_panic(kGenericPanic);
-  }
-  return nullptr;
+  return vok_binding::render_call(renderer, args, nargs, kwnames);
 }
 
 PyMethodDef render_def = {
@@ -192,43 +26,10 @@ PyMethodDef render_def = {
     "render(input)\n--\n\n",
 };
 
-// Adds the function to the module and to its __all__.
-int add_function(PyObject* module, PyObject* function) noexcept {
-  Ref name = Ref::steal(PyObject_GetAttrString(function, "__name__"));
-  if (!name) return -1;
-  if (!PyUnicode_Check(name.get())) {
-    PyErr_SetString(PyExc_TypeError, "function __name__ is not a str");
-    return -1;
-  }
-  Ref all = Ref::steal(PyObject_GetAttrString(module, "__all__"));
-  if (!all) {
-    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
-    PyErr_Clear();
-    all = Ref::steal(PyList_New(0));
-    if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) return -1;
-  }
-  if (PyList_Append(all.get(), name.get()) < 0) return -1;
-  return PyObject_SetAttr(module, name.get(), function);
-}
-
-// The module's execution slot.
+// The module's execution slot: render, and __all__ naming it.
 int exec_module(PyObject* module) noexcept {
-  try {
-    if (!PyType_IsSubtype(Py_TYPE(module), &PyModule_Type)) {
-      PyErr_SetString(PyExc_TypeError, "vok: the execution slot received a non-module object");
-      return -1;
-    }
-    Ref module_name = Ref::steal(PyModule_GetNameObject(module));
-    if (!module_name) return -1;
-    Ref function = Ref::steal(PyCMethod_New(&render_def, module, module_name.get(), nullptr));
-    if (!function) return -1;
-    return add_function(module, function.get());
-  } catch (const std::bad_alloc&) {
-    PyErr_NoMemory();
-  } catch (...) {
-    raise_panic(kGenericPanic);
-  }
-  return -1;
+  return vok_binding::exec_module(
+      renderer, module, [](PyObject* made) { return vok_binding::add_render(made, render_def); });
 }
 
 PyModuleDef_Slot module_slots[] = {

@@ -1,5 +1,6 @@
 // The `vok` command: renders the formulas given as arguments, or one formula per line of standard
-// input, and prints their pictures. An input error is reported on standard error as
+// input, and prints their pictures; with --latex (-l) every formula is read as LaTeX as people
+// write it instead of vok's exact markup. An input error is reported on standard error as
 // "vok: <message>" and makes the exit status 1; the other formulas are still rendered. A usage
 // error (an unknown option) exits with status 2 before anything is rendered.
 #include <cstdio>
@@ -20,7 +21,7 @@ namespace {
 constexpr int kExitInputError = 1;
 constexpr int kExitUsage = 2;
 
-constexpr std::string_view kUsage = "usage: vok [-h] [--version] [--] [FORMULA...]\n";
+constexpr std::string_view kUsage = "usage: vok [-h] [--version] [-l] [--] [FORMULA...]\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -30,16 +31,17 @@ constexpr std::string_view kHelp =
     "per line, each picture followed by a blank line.\n"
     "\n"
     "options:\n"
-    "  -h, --help  print this help and exit\n"
-    "  --version   print the version and exit\n"
-    "  --          end of options: what follows are formulas, even '-x' or '-'\n"
+    "  -h, --help   print this help and exit\n"
+    "  --version    print the version and exit\n"
+    "  -l, --latex  read every formula as LaTeX as people write it\n"
+    "  --           end of options: what follows are formulas, even '-x' or '-'\n"
     "\n"
     "An input error prints \"vok: <message>\" on standard error and makes the exit\n"
     "status 1; the other formulas are still drawn. A usage error exits with status 2.\n";
 
 // Renders one formula; prints its picture or its error. Returns false on an error.
-bool show(std::string_view formula) {
-  const auto picture = vok::render(formula);
+bool show(std::string_view formula, vok::Options options) {
+  const auto picture = vok::render(formula, options);
   if (!picture) {
     std::cout.flush();  // keep the order of pictures and messages when both go to a terminal
     std::cerr << "vok: " << picture.error().message << '\n';
@@ -68,6 +70,8 @@ int finish(bool ok) {
 int run(int argc, char** argv) {
   std::vector<std::string_view> formulas;
   bool from_stdin = false;  // a '-' operand
+  // The dialect: --latex applies to every formula, before or after it.
+  vok::Options render_options;
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -79,6 +83,8 @@ int run(int argc, char** argv) {
     } else if (options && arg == "--version") {
       std::cout << "vok " VOK_VERSION "\n";
       return finish(true);
+    } else if (options && (arg == "-l" || arg == "--latex")) {
+      render_options.dialect = vok::Dialect::Latex;
     } else if (options && arg == "-") {
       from_stdin = true;
     } else if (options && arg.starts_with('-')) {
@@ -97,12 +103,12 @@ int run(int argc, char** argv) {
     // Several pictures are separated by a blank line; one picture is printed exactly.
     for (std::size_t i = 0; i < formulas.size(); ++i) {
       if (i > 0) std::cout << '\n';
-      ok = show(formulas[i]) && ok;
+      ok = show(formulas[i], render_options) && ok;
     }
   } else {
     std::string line;
     while (std::getline(std::cin, line)) {
-      ok = show(line) && ok;
+      ok = show(line, render_options) && ok;
       std::cout << '\n';
     }
     if (std::cin.bad()) {

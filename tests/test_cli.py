@@ -7,6 +7,7 @@ from importlib.metadata import version
 import pytest
 
 import vok
+import vok_latex
 
 
 def run(command, *args, stdin=None):
@@ -63,8 +64,9 @@ def test_help_prints_the_usage_on_stdout(vok_command):
         done = run(vok_command, flag)
         assert (done.returncode, done.stderr) == (0, "")
         assert done.stdout.startswith("usage: vok ")
-        for documented in ["--version", "--", "standard input", "exit"]:
+        for documented in ["--version", "--", "-l, --latex", "standard input", "exit"]:
             assert documented in done.stdout
+        assert done.stdout.startswith("usage: vok [-h] [--version] [-l] [--] [FORMULA...]\n")
 
 
 def test_help_wins_over_the_formulas_around_it(vok_command):
@@ -79,12 +81,13 @@ def test_version_is_the_package_version(vok_command):
 
 
 @pytest.mark.parametrize("args", [["-x"], ["--x"], ["-help"], ["--versions"], ["a", "-b", "c"],
-                                  ["-1"], ["--help=yes"], ["-", "-v"]])
+                                  ["-1"], ["--help=yes"], ["-", "-v"], ["-L"], ["-lx"],
+                                  ["--latex=yes"], ["--LaTeX"], ["-l", "--tex"]])
 def test_an_unknown_option_is_a_usage_error(vok_command, args):
     done = run(vok_command, *args, stdin="a\n")
     assert done.returncode == 2
     assert done.stdout == ""  # nothing is rendered, not even the formulas before the option
-    unknown = next(arg for arg in args if arg.startswith("-") and arg != "-")
+    unknown = next(arg for arg in args if arg.startswith("-") and arg not in ("-", "-l"))
     assert done.stderr.startswith(f"vok: unknown option '{unknown}'")
     assert "usage: vok " in done.stderr
 
@@ -114,6 +117,64 @@ def test_dash_with_formulas_is_a_usage_error(vok_command):
     done = run(vok_command, "a", "-", stdin="b\n")
     assert (done.returncode, done.stdout) == (2, "")
     assert done.stderr.startswith("vok: '-' (standard input) cannot be combined with formulas\n")
+
+
+# ---- the LaTeX dialect -------------------------------------------------------------------------
+
+def latex(*formulas: str) -> str:
+    """What the command prints for these formulas given as arguments in the LaTeX dialect."""
+    return "\n".join(vok_latex.render(formula) for formula in formulas)
+
+
+@pytest.mark.parametrize(
+    "args, stdin, stdout",
+    [
+        (["-l", "x"], None, "x\n"),
+        (["--latex", "x"], None, "x\n"),
+        (["-l", ""], None, ""),
+        (["-l", "\\leq"], None, "≤\n"),
+        (["\\leq"], None, "leq\n"),  # without the option, the exact markup
+        (["-l", "\\alpha", "\\frac{1}{2}"], None, latex("\\alpha", "\\frac{1}{2}")),
+        # The option applies to every formula, wherever it stands, and given twice it is the same.
+        (["a", "-l", "\\leq"], None, latex("a", "\\leq")),
+        (["\\leq", "--latex", "-l"], None, latex("\\leq")),
+        # Standard input, read for no formula or for '-'.
+        (["-l"], "\\leq\nx\n", latex("\\leq") + "\n" + latex("x") + "\n"),
+        (["-", "--latex"], "\\leq\n", latex("\\leq") + "\n"),
+        # After --, -l is a formula.
+        (["--", "-l"], None, vok.render("-l")),
+        (["-l", "--", "-l"], None, latex("-l")),
+    ],
+)
+def test_the_latex_option(vok_command, args, stdin, stdout):
+    done = run(vok_command, *args, stdin=stdin)
+    assert (done.returncode, done.stdout, done.stderr) == (0, stdout, "")
+
+
+def test_alpha_in_the_latex_dialect(vok_command):
+    done = run(vok_command, "-l", "\\alpha")
+    assert (done.returncode, done.stderr) == (0, "")
+    assert "α" in done.stdout and done.stdout == vok_latex.render("\\alpha")
+
+
+def test_latex_errors_go_to_stderr_and_the_rest_still_renders(vok_command):
+    with pytest.raises(ValueError) as error:
+        vok_latex.render("{a")
+    done = run(vok_command, "-l", "a", "{a", "\\leq")
+    assert done.returncode == 1
+    assert done.stderr == f"vok: {error.value}\n"
+    assert done.stdout == latex("a") + "\n" + "\n" + latex("\\leq")
+
+
+def test_latex_output_is_exactly_the_module_text(vok_command):
+    formulas = ["x^2", "\\alpha \\leq \\beta", "\\sum_{i=1}^{n} {i}", "\\sqrt{x}", "a \\quad b"]
+    done = run(vok_command, "--latex", *formulas)
+    assert (done.returncode, done.stderr) == (0, "")
+    assert done.stdout == latex(*formulas)
+
+    done = run(vok_command, "--latex", stdin="".join(formula + "\n" for formula in formulas))
+    assert (done.returncode, done.stderr) == (0, "")
+    assert done.stdout == "".join(vok_latex.render(formula) + "\n" for formula in formulas)
 
 
 # ---- input and output failures -----------------------------------------------------------------

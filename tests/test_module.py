@@ -1,14 +1,26 @@
-"""The Python surface: arguments, exceptions, notes, module attributes, and the output text rules."""
+"""The Python surface: arguments, exceptions, notes, module attributes, and the output text rules.
+
+`vok` and `vok_latex` differ only in the dialect they read: every test of the call's contract
+(arguments, conversions, notes, memory) runs on both modules.
+"""
 
 import subprocess
 import sys
 import textwrap
+from importlib.metadata import version
 
 import pytest
 
 import vok
+import vok_latex
 
 NOTE = "while processing 'input'"
+
+
+@pytest.fixture(params=[vok, vok_latex], ids=lambda module: module.__name__)
+def module(request):
+    """Each module in turn, for the tests of the contract they share."""
+    return request.param
 
 
 class Text(str):
@@ -18,27 +30,25 @@ class Text(str):
 # ---- arguments ---------------------------------------------------------------------------------
 
 @pytest.mark.parametrize(
-    "call, message",
+    "args, kwargs, message",
     [
-        (lambda: vok.render(), "render() missing 1 required positional argument: 'input'"),
-        (lambda: vok.render("a", "b"), "render() takes 1 positional arguments but 2 were given"),
-        (lambda: vok.render("a", "b", "c"), "render() takes 1 positional arguments but 3 were given"),
-        (lambda: vok.render(text="a"), "render() got an unexpected keyword argument 'text'"),
-        (lambda: vok.render(input="a", text="b"), "render() got an unexpected keyword argument 'text'"),
-        (lambda: vok.render("a", input="b"), "render() got multiple values for argument 'input'"),
+        ((), {}, "render() missing 1 required positional argument: 'input'"),
+        (("a", "b"), {}, "render() takes 1 positional arguments but 2 were given"),
+        (("a", "b", "c"), {}, "render() takes 1 positional arguments but 3 were given"),
+        ((), {"text": "a"}, "render() got an unexpected keyword argument 'text'"),
+        ((), {"input": "a", "text": "b"}, "render() got an unexpected keyword argument 'text'"),
+        (("a",), {"input": "b"}, "render() got multiple values for argument 'input'"),
         # Keywords are checked in the order given: the unknown one comes first here.
-        (lambda: vok.render("a", text="b", input="c"),
-         "render() got an unexpected keyword argument 'text'"),
-        (lambda: vok.render("a", input="c", text="b"),
-         "render() got multiple values for argument 'input'"),
+        (("a",), {"text": "b", "input": "c"}, "render() got an unexpected keyword argument 'text'"),
+        (("a",), {"input": "c", "text": "b"}, "render() got multiple values for argument 'input'"),
         # The positional count is checked before any keyword.
-        (lambda: vok.render("a", "b", text="c"), "render() takes 1 positional arguments but 2 were given"),
-        (lambda: vok.render(**{"inp\u00fct": "x"}), "render() got an unexpected keyword argument 'inp\u00fct'"),
+        (("a", "b"), {"text": "c"}, "render() takes 1 positional arguments but 2 were given"),
+        ((), {"inp\u00fct": "x"}, "render() got an unexpected keyword argument 'inp\u00fct'"),
     ],
 )
-def test_argument_errors_have_no_note(call, message):
+def test_argument_errors_have_no_note(module, args, kwargs, message):
     with pytest.raises(TypeError) as info:
-        call()
+        module.render(*args, **kwargs)
     assert str(info.value) == message
     assert not hasattr(info.value, "__notes__")
 
@@ -56,36 +66,36 @@ def test_argument_errors_have_no_note(call, message):
         (NotImplemented, "'NotImplementedType' object is not an instance of 'str'"),
     ],
 )
-def test_conversion_errors_carry_the_note(value, message):
+def test_conversion_errors_carry_the_note(module, value, message):
     with pytest.raises(TypeError) as info:
-        vok.render(value)
+        module.render(value)
     assert str(info.value) == message
     assert info.value.__notes__ == [NOTE]
     with pytest.raises(TypeError) as by_keyword:
-        vok.render(input=value)
+        module.render(input=value)
     assert str(by_keyword.value) == message and by_keyword.value.__notes__ == [NOTE]
 
 
-def test_nested_class_uses_its_qualified_name():
+def test_nested_class_uses_its_qualified_name(module):
     class Outer:
         class Inner:
             pass
 
     with pytest.raises(TypeError, match=r"^'test_nested_class_uses_its_qualified_name\.<locals>\.Outer\.Inner' object"):
-        vok.render(Outer.Inner())
+        module.render(Outer.Inner())
 
 
 @pytest.mark.parametrize("text", ["\ud800", "x\udfff", "a\ud83d b"])
-def test_lone_surrogates_raise_unicode_encode_error_with_note(text):
+def test_lone_surrogates_raise_unicode_encode_error_with_note(module, text):
     with pytest.raises(UnicodeEncodeError) as info:
-        vok.render(text)
+        module.render(text)
     assert info.value.__notes__ == [NOTE]
 
 
-def test_keyword_and_subclass_render_like_the_plain_call():
-    assert vok.render(input="x^2") == vok.render("x^2")
-    assert vok.render(Text("x")) == vok.render("x")
-    assert type(vok.render(Text("x"))) is str
+def test_keyword_and_subclass_render_like_the_plain_call(module):
+    assert module.render(input="x^2") == module.render("x^2")
+    assert module.render(Text("x")) == module.render("x") == "x\n"
+    assert type(module.render(Text("x"))) is str
 
 
 # ---- module ------------------------------------------------------------------------------------
@@ -104,21 +114,38 @@ def test_module_attributes():
     assert public == {"render"}
 
 
-def test_built_on_the_stable_abi():
+def test_vok_latex_attributes():
+    assert vok_latex.__all__ == ["render", "__version__"]
+    assert vok_latex.__version__ == version("vok")
+    assert vok_latex.__doc__.startswith("Math formulas in LaTeX, as people write it, drawn ")
+    assert vok_latex.__name__ == "vok_latex"
+    assert vok_latex.__file__.endswith("vok_latex.abi3.so")
+    assert vok_latex.render.__text_signature__ == "(input)"
+    assert vok_latex.render.__doc__.startswith("The picture of a LaTeX formula: ")
+    assert "ValueError" in vok_latex.render.__doc__
+    assert vok_latex.render.__module__ == "vok_latex"
+    assert vok_latex.render.__name__ == "render"
+    assert vok_latex.render.__self__ is vok_latex
+    public = {name for name in dir(vok_latex) if not name.startswith("__")}
+    assert public == {"render"}
+
+
+def test_built_on_the_stable_abi(module):
     from importlib.metadata import distribution
 
     wheel = distribution("vok").read_text("WHEEL")
     assert "Tag: cp312-abi3-" in wheel
     # The interpreter supplies the C API at load time: no libpython is linked in.
-    dynamic = subprocess.run(["readelf", "-d", vok.__file__], capture_output=True, text=True, check=True)
+    dynamic = subprocess.run(["readelf", "-d", module.__file__], capture_output=True, text=True,
+                             check=True)
     needed = [line for line in dynamic.stdout.splitlines() if "(NEEDED)" in line]
     assert needed and not any("libpython" in line for line in needed)
 
 
-def test_signature_is_introspectable():
+def test_signature_is_introspectable(module):
     import inspect
 
-    assert str(inspect.signature(vok.render)) == "(input)"
+    assert str(inspect.signature(module.render)) == "(input)"
 
 
 # ---- errors from the pipeline ------------------------------------------------------------------
@@ -145,10 +172,41 @@ def test_escaped_characters_are_not_invalid():
         assert isinstance(vok.render(text), str)
 
 
+@pytest.mark.parametrize(
+    "text, message",
+    [
+        # The limits, whatever the dialect.
+        ("{" * 100_000 + "x" + "}" * 100_000, "formula nested too deeply"),
+        ("\\frac{" * 40 + "x" + "}{y}" * 40, "formula too large to render"),
+        # Malformed in both dialects; each words its own message.
+        ("{a", None),
+        ("\\left( x", None),
+        ("x^", None),
+    ],
+)
+def test_a_formula_error_is_a_value_error(module, text, message):
+    with pytest.raises(ValueError) as info:
+        module.render(text)
+    assert type(info.value) is ValueError
+    assert len(info.value.args) == 1 and isinstance(info.value.args[0], str) and info.value.args[0]
+    assert message is None or info.value.args[0] == message
+    assert not hasattr(info.value, "__notes__")
+
+
+def test_each_module_reads_its_own_dialect():
+    # \leq is LaTeX's name of ≤; vok's exact markup does not know it and draws the name.
+    assert vok.render("\\leq") == "leq\n"
+    assert vok_latex.render("\\leq") == "≤\n"
+
+
 # ---- output text -------------------------------------------------------------------------------
 
-def test_empty_and_blank_input_give_the_empty_picture():
-    assert vok.render("") == ""
+def test_empty_and_blank_input_give_the_empty_picture(module):
+    assert module.render("") == ""
+    assert module.render(" \t\n") == ""
+
+
+def test_unicode_spaces_are_blank_in_the_exact_markup():
     assert vok.render(" \t\n\u00a0\u3000") == ""
 
 
@@ -159,17 +217,17 @@ def run_python(code: str) -> subprocess.CompletedProcess:
                           timeout=120)
 
 
-def test_exhausted_memory_becomes_memory_error():
+def test_exhausted_memory_becomes_memory_error(module):
     # A formula whose token list cannot fit under a 1 GiB address-space cap: the core's
     # std::bad_alloc must surface as MemoryError, and the interpreter must survive it.
-    done = run_python("""
-        import resource, vok
+    done = run_python(f"""
+        import resource, {module.__name__} as module
         text = "a" * 40_000_000
         resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
         try:
-            vok.render(text)
+            module.render(text)
         except MemoryError:
             print("MemoryError")
-        print(vok.render("") == "")
+        print(module.render("") == "")
     """)
     assert done.stdout.split() == ["MemoryError", "True"], done.stderr

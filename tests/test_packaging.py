@@ -1,5 +1,6 @@
 """The distributions: the sdist made from this tree, the one stable-ABI wheel built from that sdist
-(which shows the sdist holds what a build needs), the wheel's contents and metadata, and abi3audit.
+(which shows the sdist holds what a build needs), the wheel's contents and metadata, and abi3audit
+on both extension modules.
 
 One sdist and one wheel build per run, about 15 s; `-m "not packaging"` leaves them out.
 """
@@ -63,7 +64,9 @@ def sdist_members(sdist: Path) -> set[str]:
 def test_sdist_holds_the_sources(sdist):
     members = sdist_members(sdist)
     needed = {"pyproject.toml", "CMakeLists.txt", "README.md", "LICENSE", "PKG-INFO",
-              "cli/main.cpp", "binding/vok_module.cpp", "vok-stubs/__init__.pyi",
+              "cli/main.cpp", "binding/render_call.hpp", "binding/vok_module.cpp",
+              "binding/vok_latex_module.cpp", "vok-stubs/__init__.pyi",
+              "vok_latex-stubs/__init__.pyi",
               "examples/CMakeLists.txt", "examples/main.cpp"}
     needed |= {path.relative_to(ROOT).as_posix() for path in (ROOT / "src").rglob("*")
                if path.is_file()}
@@ -78,14 +81,15 @@ def test_sdist_holds_no_build_products_or_environments(sdist):
     assert not bad
 
 
-def test_one_stable_abi_wheel_with_the_module_the_command_and_the_stubs(wheel):
+def test_one_stable_abi_wheel_with_the_modules_the_command_and_the_stubs(wheel):
     assert wheel.name == f"vok-{VERSION}-cp312-abi3-linux_x86_64.whl"
     with zipfile.ZipFile(wheel) as archive:
         names = set(archive.namelist())
         license_text = archive.read(f"vok-{VERSION}.dist-info/licenses/LICENSE").decode()
     info = f"vok-{VERSION}.dist-info/"
     assert {name for name in names if not name.startswith(info)} == {
-        "vok.abi3.so", f"vok-{VERSION}.data/scripts/vok", "vok-stubs/__init__.pyi"}
+        "vok.abi3.so", "vok_latex.abi3.so", f"vok-{VERSION}.data/scripts/vok",
+        "vok-stubs/__init__.pyi", "vok_latex-stubs/__init__.pyi"}
     assert {name.removeprefix(info) for name in names if name.startswith(info)} == {
         "METADATA", "WHEEL", "RECORD", "licenses/LICENSE"}
     assert "MIT License" in license_text
@@ -120,9 +124,10 @@ def test_abi3audit_finds_only_the_stable_abi(wheel):
     done = run(audit, "--strict", "--report", str(wheel))
     report = json.loads(done.stdout)
     objects = report["specs"][str(wheel)]["wheel"]
-    assert [entry["name"] for entry in objects] == ["vok.abi3.so"]
-    result = objects[0]["result"]
-    assert result["is_abi3"] and result["is_abi3_baseline_compatible"]
-    assert result["baseline"] == "3.12"
-    assert result["non_abi3_symbols"] == []
-    assert result["future_abi3_objects"] == {}
+    assert sorted(entry["name"] for entry in objects) == ["vok.abi3.so", "vok_latex.abi3.so"]
+    for entry in objects:
+        result = entry["result"]
+        assert result["is_abi3"] and result["is_abi3_baseline_compatible"], entry["name"]
+        assert result["baseline"] == "3.12", entry["name"]
+        assert result["non_abi3_symbols"] == [], entry["name"]
+        assert result["future_abi3_objects"] == {}, entry["name"]

@@ -1,4 +1,5 @@
-"""The installed type stubs: mypy in strict mode accepts typed uses of vok.render and reports misuse."""
+"""The installed type stubs: mypy in strict mode accepts typed uses of vok.render and
+vok_latex.render and reports misuse, and stubtest finds each stub equal to its module."""
 
 import re
 import subprocess
@@ -9,7 +10,9 @@ import pytest
 
 GOOD = '''\
 import vok
+import vok_latex
 from vok import render
+from vok_latex import __version__, render as render_latex
 
 
 def rows(formula: str) -> list[str]:
@@ -18,6 +21,10 @@ def rows(formula: str) -> list[str]:
 
 picture: str = render(input="x^2")
 names: list[str] = vok.__all__
+latex_rows: list[str] = vok_latex.render(r"\frac12").splitlines()
+latex_picture: str = render_latex(input="x")
+latex_names: list[str] = vok_latex.__all__
+version: str = __version__
 '''
 
 # Each misuse, and the mypy error code that must be reported for it.
@@ -30,6 +37,15 @@ MISUSES = {
     "vok.render('a', 'b')": "call-arg",
     "vok.render(text='a')": "call-arg",
     "vok.draw('a')": "attr-defined",
+    "vok.__version__": "attr-defined",  # only vok_latex has it
+    "vok_latex.render(1)": "arg-type",
+    "vok_latex.render(None)": "arg-type",
+    "count: int = vok_latex.render('x')": "assignment",
+    "count: int = vok_latex.__version__": "assignment",
+    "vok_latex.render()": "call-arg",
+    "vok_latex.render('a', 'b')": "call-arg",
+    "vok_latex.render(text='a')": "call-arg",
+    "vok_latex.draw('a')": "attr-defined",
 }
 
 
@@ -41,7 +57,7 @@ def mypy_report(tmp_path_factory):
     stems = {}
     for index, misuse in enumerate(MISUSES):
         stem = f"misuse_{index}"
-        (work / f"{stem}.py").write_text(f"import vok\n\n{misuse}\n")
+        (work / f"{stem}.py").write_text(f"import vok\nimport vok_latex\n\n{misuse}\n")
         stems[stem] = misuse
     done = subprocess.run(
         [sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--show-error-codes",
@@ -61,9 +77,9 @@ def mypy_report(tmp_path_factory):
     return stems, report, done.stdout
 
 
-def test_the_stubs_are_installed_beside_the_module():
+def test_the_stubs_are_installed_beside_the_modules():
     installed = {str(path) for path in files("vok") or []}
-    assert "vok-stubs/__init__.pyi" in installed
+    assert {"vok-stubs/__init__.pyi", "vok_latex-stubs/__init__.pyi"} <= installed
 
 
 def test_typed_use_passes_strict_mypy(mypy_report):
@@ -78,10 +94,11 @@ def test_misuse_is_reported(mypy_report, misuse):
     assert report.get(stem) == [MISUSES[misuse]], output
 
 
-def test_the_stub_matches_the_module(tmp_path):
+@pytest.mark.parametrize("module", ["vok", "vok_latex"])
+def test_the_stub_matches_the_module(tmp_path, module):
     """mypy's stubtest compares the installed stub with the imported module: names, __all__ and
     render's parameters (from its text signature)."""
-    done = subprocess.run([sys.executable, "-m", "mypy.stubtest", "vok"], capture_output=True,
+    done = subprocess.run([sys.executable, "-m", "mypy.stubtest", module], capture_output=True,
                           text=True, cwd=tmp_path, timeout=600)
     assert done.returncode == 0, done.stdout + done.stderr
     assert "Success" in done.stdout

@@ -1,0 +1,245 @@
+// What the two Python modules, `vok` and `vok_latex`, share: the call of render(input) from
+// argument checking to the returned str, and the guard of a module's execution slot.
+//
+// Each module's file declares only its module: its name, its docstrings, its attributes and the
+// dialect its render() reads (a Renderer). Everything that must behave the same in both lives here,
+// so the two render() functions take the same arguments, give the same TypeError texts and notes,
+// and map the core's errors the same way: ValueError for the formula, MemoryError for exhausted
+// memory, and PanicException (a BaseException that `except Exception` does not swallow) for a
+// broken invariant. No C++ exception crosses into the interpreter: each entry point has one `try`.
+//
+// The header is included by exactly one file of each extension module; every module is its own
+// shared object with hidden symbols, so what it defines is private to that module.
+#pragma once
+
+#ifndef Py_LIMITED_API
+#define Py_LIMITED_API 0x030C0000
+#endif
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "vok/vok.hpp"
+
+namespace vok_binding {
+
+// Owner of one strong reference; the only place that releases references.
+class Ref {
+ public:
+  Ref() noexcept = default;
+  static Ref steal(PyObject* object) noexcept { return Ref(object); }
+  static Ref borrow(PyObject* object) noexcept {
+    Py_XINCREF(object);
+    return Ref(object);
+  }
+  Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  Ref& operator=(Ref&& other) noexcept {
+    std::swap(object_, other.object_);
+    return *this;
+  }
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  ~Ref() { Py_XDECREF(object_); }
+
+  [[nodiscard]] PyObject* get() const noexcept { return object_; }
+  [[nodiscard]] PyObject* release() noexcept { return std::exchange(object_, nullptr); }
+  explicit operator bool() const noexcept { return object_ != nullptr; }
+
+ private:
+  explicit Ref(PyObject* object) noexcept : object_(object) {}
+  PyObject* object_ = nullptr;
+};
+
+// What makes one module's render() its own: the dialect it reads and its PanicException.
+struct Renderer {
+  vok::Options options;
+  const char* panic_name;          // the class's qualified name, "module.PanicException"
+  PyObject* panic_type = nullptr;  // created on first use, kept for the life of the process
+};
+
+inline constexpr const char* kGenericPanic = "vok: internal error";
+
+// The renderer's PanicException class, made on first use.
+inline PyObject* panic_type(Renderer& renderer) noexcept {
+  if (renderer.panic_type == nullptr) {
+    PyObject* created = PyErr_NewExceptionWithDoc(
+        renderer.panic_name,
+        "An internal invariant of vok was broken. This is a bug in vok, not in the formula; "
+        "it derives from BaseException so that `except Exception` does not hide it.",
+        PyExc_BaseException, nullptr);
+    if (created == nullptr) return nullptr;
+    if (renderer.panic_type == nullptr) {
+      renderer.panic_type = created;
+    } else {
+      Py_DECREF(created);  // another thread got there while the class was being made
+    }
+  }
+  return renderer.panic_type;
+}
+
+// Raises the renderer's PanicException with `what` as its argument.
+inline void raise_panic(Renderer& renderer, const char* what) noexcept {
+  PyObject* type = panic_type(renderer);
+  if (type == nullptr) return;  // the failure to make the class is the pending exception
+  Ref text =
+      Ref::steal(PyUnicode_DecodeUTF8(what, static_cast<Py_ssize_t>(std::strlen(what)), "replace"));
+  if (text) PyErr_SetObject(type, text.get());
+}
+
+// Attaches the note "while processing 'input'" to the pending exception; a failure of add_note
+// itself is ignored.
+inline void add_input_note() noexcept {
+  PyObject* raised = PyErr_GetRaisedException();
+  if (raised == nullptr) return;
+  Ref result = Ref::steal(PyObject_CallMethod(raised, "add_note", "s", "while processing 'input'"));
+  if (!result) PyErr_Clear();
+  PyErr_SetRaisedException(raised);
+}
+
+// Finds the one argument, positional or keyword, with the interpreter's own messages.
+inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+  if (nargs > 1) {
+    PyErr_Format(PyExc_TypeError, "render() takes 1 positional arguments but %zd were given",
+                 nargs);
+    return nullptr;
+  }
+  PyObject* input = nargs == 1 ? args[0] : nullptr;
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GetItem(kwnames, i);
+    if (key == nullptr) return nullptr;
+    if (PyUnicode_CompareWithASCIIString(key, "input") != 0) {
+      PyErr_Format(PyExc_TypeError, "render() got an unexpected keyword argument '%S'", key);
+      return nullptr;
+    }
+    if (input != nullptr) {
+      PyErr_SetString(PyExc_TypeError, "render() got multiple values for argument 'input'");
+      return nullptr;
+    }
+    input = args[nargs + i];
+  }
+  if (input == nullptr) {
+    PyErr_SetString(PyExc_TypeError, "render() missing 1 required positional argument: 'input'");
+  }
+  return input;
+}
+
+// Borrows the UTF-8 text of a str (or str subclass); the text lives as long as the object.
+inline bool borrow_text(PyObject* input, std::string_view& text) noexcept {
+  if (!PyUnicode_Check(input)) {
+    if (input == Py_None) {
+      PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
+    } else {
+      Ref name = Ref::steal(PyType_GetQualName(Py_TYPE(input)));
+      if (name)
+        PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of 'str'", name.get());
+    }
+    add_input_note();
+    return false;
+  }
+  Py_ssize_t size = 0;
+  const char* data = PyUnicode_AsUTF8AndSize(input, &size);
+  if (data == nullptr) {  // lone surrogates: the interpreter's UnicodeEncodeError
+    add_input_note();
+    return false;
+  }
+  text = std::string_view(data, static_cast<std::size_t>(size));
+  return true;
+}
+
+inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames) {
+  PyObject* input = find_input(args, nargs, kwnames);
+  if (input == nullptr) return nullptr;
+  std::string_view text;
+  if (!borrow_text(input, text)) return nullptr;
+
+  // The picture arrives as UTF-32 straight from the core's arena; wchar_t is UTF-32 here, so the
+  // interpreter copies it without decoding.
+  static_assert(sizeof(wchar_t) == sizeof(char32_t));
+  PyObject* result = nullptr;
+  const auto make_str = [](std::u32string_view picture, void* context) {
+    static constexpr wchar_t kNothing[1] = {};
+    const auto* chars =
+        picture.empty() ? kNothing : reinterpret_cast<const wchar_t*>(picture.data());
+    *static_cast<PyObject**>(context) =
+        PyUnicode_FromWideChar(chars, static_cast<Py_ssize_t>(picture.size()));
+  };
+  auto rendered = vok::render_utf32(text, make_str, &result, renderer.options);
+  if (!rendered) {
+    const std::string& message = rendered.error().message;
+    Ref value = Ref::steal(
+        PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+    if (value) PyErr_SetObject(PyExc_ValueError, value.get());
+    return nullptr;
+  }
+  if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
+    PyErr_Clear();  // the core drew a character the interpreter refuses: a broken invariant
+    raise_panic(renderer, "vok: the picture holds a character that is not a Unicode scalar value");
+  }
+  return result;
+}
+
+// The body of a module's render(input) (vector call with keyword names): the one place where C++
+// exceptions stop.
+inline PyObject* render_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames) noexcept {
+  try {
+    return render_checked(renderer, args, nargs, kwnames);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (const std::exception& error) {
+    raise_panic(renderer, error.what());
+  } catch (...) {
+    raise_panic(renderer, kGenericPanic);
+  }
+  return nullptr;
+}
+
+// Sets a public attribute of the module and appends its name to the module's __all__.
+inline int add_public(PyObject* module, const char* name, PyObject* value) noexcept {
+  Ref key = Ref::steal(PyUnicode_FromString(name));
+  if (!key) return -1;
+  Ref all = Ref::steal(PyObject_GetAttrString(module, "__all__"));
+  if (!all) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
+    PyErr_Clear();
+    all = Ref::steal(PyList_New(0));
+    if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) return -1;
+  }
+  if (PyList_Append(all.get(), key.get()) < 0) return -1;
+  return PyObject_SetAttr(module, key.get(), value);
+}
+
+// Adds the module's render() function, bound to the module, as a public attribute.
+inline int add_render(PyObject* module, PyMethodDef& render_def) noexcept {
+  Ref module_name = Ref::steal(PyModule_GetNameObject(module));
+  if (!module_name) return -1;
+  Ref function = Ref::steal(PyCMethod_New(&render_def, module, module_name.get(), nullptr));
+  if (!function) return -1;
+  return add_public(module, render_def.ml_name, function.get());
+}
+
+// Runs a module's execution slot, `fill(module)`: the one place where its C++ exceptions stop.
+template <class Fill>
+int exec_module(Renderer& renderer, PyObject* module, Fill fill) noexcept {
+  try {
+    if (!PyType_IsSubtype(Py_TYPE(module), &PyModule_Type)) {
+      PyErr_SetString(PyExc_TypeError, "vok: the execution slot received a non-module object");
+      return -1;
+    }
+    return fill(module);
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (...) {
+    raise_panic(renderer, kGenericPanic);
+  }
+  return -1;
+}
+
+}  // namespace vok_binding

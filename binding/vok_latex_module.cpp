@@ -1,0 +1,71 @@
+// The Python module `vok_latex`: render(input) reading LaTeX as people write it, and the package's
+// __version__.
+//
+// This file only declares the module: its docstrings, its attributes and the dialect it reads. The
+// call itself is render_call.hpp's, shared with `vok`, so both render() functions take the same
+// arguments, raise the same exceptions with the same texts and notes, and have the same limits;
+// only the dialect differs. It is written against the stable ABI of CPython 3.12, and no C++
+// exception crosses into the interpreter: std::bad_alloc becomes MemoryError and anything else
+// vok_latex.PanicException, a BaseException that `except Exception` does not swallow.
+#include "render_call.hpp"
+
+#ifndef VOK_VERSION
+#error "VOK_VERSION must be defined by the build (the project version)"
+#endif
+
+namespace {
+
+vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::Latex},
+                               .panic_name = "vok_latex.PanicException"};
+
+// The function the interpreter calls (vector call with keyword names).
+PyObject* render_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
+                       PyObject* kwnames) noexcept {
+  return vok_binding::render_call(renderer, args, nargs, kwnames);
+}
+
+PyMethodDef render_def = {
+    "render",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(render_entry)),
+    METH_FASTCALL | METH_KEYWORDS,
+    "render(input)\n--\n\n"
+    "The picture of a LaTeX formula: its rows from top to bottom, each as wide as the picture\n"
+    "and followed by a line feed; the empty formula gives ''.\n"
+    "\n"
+    "Raises ValueError when the formula does not lex, parse or render.",
+};
+
+// The module's execution slot: render and __version__, and __all__ naming them.
+int exec_module(PyObject* module) noexcept {
+  return vok_binding::exec_module(renderer, module, [](PyObject* made) {
+    if (vok_binding::add_render(made, render_def) < 0) return -1;
+    vok_binding::Ref version = vok_binding::Ref::steal(PyUnicode_FromString(VOK_VERSION));
+    if (!version) return -1;
+    return vok_binding::add_public(made, "__version__", version.get());
+  });
+}
+
+PyModuleDef_Slot module_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
+    {0, nullptr},
+};
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT,
+    "vok_latex",  // m_name
+    "Math formulas in LaTeX, as people write it, drawn in two dimensions as lines of Unicode\n"
+    "text for monospaced display.\n"
+    "\n"
+    "render(input) gives the picture of one formula; it takes the same arguments, raises the\n"
+    "same exceptions and has the same limits as vok.render, which reads vok's exact markup.",
+    0,             // m_size
+    nullptr,       // m_methods
+    module_slots,  // m_slots
+    nullptr,       // m_traverse
+    nullptr,       // m_clear
+    nullptr,       // m_free
+};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit_vok_latex(void) { return PyModuleDef_Init(&module_def); }
