@@ -1,4 +1,5 @@
-"""Time per call of vok.render from Python, against the floor and any installed peers.
+"""Time per call of vok.render and vok_latex.render from Python, against the floor and any
+installed peers.
 
 For each of the typical formulas (../shared/bench/formulas.txt by default) and for the corpus
 subset (../shared/corpus/formulas-subset.txt), every contender is timed in the same loop: batches
@@ -23,6 +24,7 @@ import time
 from pathlib import Path
 
 import vok
+import vok_latex
 
 ROOT = Path(__file__).resolve().parent.parent
 FORMULAS = ROOT.parent / "shared" / "bench" / "formulas.txt"
@@ -40,7 +42,7 @@ def guarded(function):
 
 
 def contenders(peers: list[str]) -> dict:
-    found = {"vok": vok.render, "floor": str.encode}
+    found = {"vok": vok.render, "vok_latex": vok_latex.render, "floor": str.encode}
     try:
         from pylatexenc.latex2text import LatexNodes2Text
 
@@ -133,6 +135,8 @@ def main() -> int:
     print(f"{'median of the formulas':44}" + "".join(f"{medians[label] * 1e6:12.3f}" for label in labels)
           + f"{medians['vok'] / medians['floor']:11.1f}")
     print(f"slowest vok formula: {max(vok_times) * 1e6:.3f} µs")
+    print(f"the LaTeX dialect's median: {medians['vok_latex'] / medians['vok']:.2f}× the exact"
+          f" markup's, {medians['vok_latex'] / medians['floor']:.1f}× the floor")
 
     if args.corpus.is_file():
         texts = args.corpus.read_text(encoding="utf-8").splitlines()

@@ -21,16 +21,21 @@ def main() -> None:
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=40)
     args = parser.parse_args()
-    bare, with_vok = [], []
+    bare, with_vok, with_latex = [], [], []
     for _ in range(args.runs):
         bare.append(run("pass"))
         with_vok.append(run("import vok; vok.render(r'\\frac{a}{b}')"))
-    b, v = statistics.median(bare), statistics.median(with_vok)
-    print(f"interpreter alone: {b * 1e3:.2f} ms; with import vok and a first render: {v * 1e3:.2f} ms")
+        with_latex.append(run("import vok_latex; vok_latex.render(r'\\frac{a}{b}')"))
+    b, v, latex = statistics.median(bare), statistics.median(with_vok), statistics.median(with_latex)
+    print(f"interpreter alone: {b * 1e3:.2f} ms; with import vok and a first render: {v * 1e3:.2f} ms;"
+          f" with vok_latex: {latex * 1e3:.2f} ms")
     print(f"cold start of vok beyond the interpreter's own: {(v - b) * 1e3:.2f} ms")
-    imports = subprocess.run([sys.executable, "-I", "-X", "importtime", "-c", "import vok"],
-                             capture_output=True, text=True).stderr.splitlines()
-    print("import time (µs, self | cumulative):", next((line for line in imports if line.endswith(" vok")), "?"))
+    print(f"cold start of vok_latex beyond the interpreter's own: {(latex - b) * 1e3:.2f} ms")
+    for module in ("vok", "vok_latex"):
+        imports = subprocess.run([sys.executable, "-I", "-X", "importtime", "-c", f"import {module}"],
+                                 capture_output=True, text=True).stderr.splitlines()
+        print(f"import time of {module} (µs, self | cumulative):",
+              next((line for line in imports if line.endswith(f" {module}")), "?"))
 
 
 if __name__ == "__main__":
