@@ -31,6 +31,18 @@ Result<NodeRef> fraction(const Definition&, std::span<const NodeRef> args,
   return RenderNode::vstack(arg(args, 0), arg(args, 1), U'─');
 }
 
+Result<NodeRef> tight_fraction(const Definition&, std::span<const NodeRef> args,
+                               std::span<const NodeRef>) {
+  return RenderNode::tight_vstack(arg(args, 0), arg(args, 1), U'─');
+}
+
+Result<NodeRef> tight_binomial(const Definition&, std::span<const NodeRef> args,
+                               std::span<const NodeRef>) {
+  auto stack = RenderNode::tight_vstack(arg(args, 0), arg(args, 1), U' ');
+  if (!stack) return stack;
+  return RenderNode::stretchy_delim(*stack, U'(', U')', false);
+}
+
 Result<NodeRef> binomial(const Definition&, std::span<const NodeRef> args,
                          std::span<const NodeRef>) {
   auto stack = RenderNode::vstack(arg(args, 0), arg(args, 1), U' ');

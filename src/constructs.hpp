@@ -20,6 +20,13 @@ namespace vok::construct {
 // Numerator over a rule exactly as wide as the wider operand, over denominator.
 [[nodiscard]] Result<NodeRef> fraction(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
+// The same with each half as tall as it is, as TeX sets a fraction (LaTeX).
+[[nodiscard]] Result<NodeRef> tight_fraction(const Definition& def, std::span<const NodeRef> args,
+                                             std::span<const NodeRef> optional);
+// Two entries stacked with a blank row between them, each as tall as it is, in tall parentheses
+// (LaTeX).
+[[nodiscard]] Result<NodeRef> tight_binomial(const Definition& def, std::span<const NodeRef> args,
+                                             std::span<const NodeRef> optional);
 // Two entries stacked with a blank row between them, in tall parentheses.
 [[nodiscard]] Result<NodeRef> binomial(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);

@@ -248,6 +248,20 @@ void paint(const Stack& shape, const RenderNode& self, Canvas& canvas, std::size
   canvas.across(x, y + h, self.width, shape.rule);
 }
 
+Result<NodeRef> RenderNode::tight_vstack(NodeRef top, NodeRef bottom, char32_t rule) {
+  const std::size_t w = std::max(top->width, bottom->width);
+  return make_node(w, add_sat(add_sat(top->height, bottom->height), 1), top->height,
+                   current_arena().make<TightStack>(top, bottom, rule));
+}
+
+void paint(const TightStack& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t h = self.baseline;
+  canvas.paint(*shape.top, x + (self.width - shape.top->width) / 2, y);
+  canvas.paint(*shape.bottom, x + (self.width - shape.bottom->width) / 2, y + h + 1);
+  canvas.across(x, y + h, self.width, shape.rule);
+}
+
 // ---- infix chains ----
 //
 // Nesting two-operand chains from the left puts every operand's baseline on the largest baseline

@@ -70,6 +70,10 @@ struct Stack {  // over and under a full-width rule row (fractions, binomials)
   NodeRef top, bottom;
   char32_t rule;
 };
+struct TightStack {  // the same, each half as tall as it is (LaTeX)
+  NodeRef top, bottom;
+  char32_t rule;
+};
 struct Chain {              // operands joined by infix operators, one blank each side
   const NodeRef* operands;  // count of them
   const char32_t* ops;      // count − 1 of them
@@ -171,14 +175,14 @@ struct Styled {  // the content with every character it paints passed through a 
 
 using Shape =
     std::variant<shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row,
-                 const shapes::Stack*, const shapes::Chain*, shapes::Prefix, shapes::CompactSup,
-                 shapes::CompactPrimedSup, shapes::CompactSub, shapes::SupRows, shapes::SubRows,
-                 const shapes::Scripts*, const shapes::CompactScripts*, shapes::PrimeMarks,
-                 const shapes::Limits*, const shapes::CentredLimits*, shapes::Fence,
-                 shapes::RepeatFence, shapes::LeftSign, shapes::Radical, shapes::Accent,
-                 shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
-                 shapes::Summation, shapes::Integral, shapes::RootIndex, const shapes::Grid*,
-                 shapes::Styled>;
+                 const shapes::Stack*, const shapes::TightStack*, const shapes::Chain*,
+                 shapes::Prefix, shapes::CompactSup, shapes::CompactPrimedSup, shapes::CompactSub,
+                 shapes::SupRows, shapes::SubRows, const shapes::Scripts*,
+                 const shapes::CompactScripts*, shapes::PrimeMarks, const shapes::Limits*,
+                 const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence, shapes::LeftSign,
+                 shapes::Radical, shapes::Accent, shapes::WideAccent, shapes::AccentBelow,
+                 shapes::WideAccentBelow, shapes::Summation, shapes::Integral, shapes::RootIndex,
+                 const shapes::Grid*, shapes::Styled>;
 
 class Canvas;
 
@@ -218,6 +222,9 @@ struct RenderNode {
   // `top` over a full-width row of `rule` over `bottom`, both centred; the rule row is the
   // baseline and both halves get the taller half's height.
   [[nodiscard]] static Result<NodeRef> vstack(NodeRef top, NodeRef bottom, char32_t rule);
+  // `top` right above a full-width row of `rule`, `bottom` right below, both centred; the rule
+  // row is the baseline (LaTeX's fractions, which add no blank rows).
+  [[nodiscard]] static Result<NodeRef> tight_vstack(NodeRef top, NodeRef bottom, char32_t rule);
   // A left-associative chain o0 op0 o1 op1 o2 … (ops.size() == operands.size() − 1, operands
   // not empty), one blank on each side of every operator, all on a common baseline: the same
   // picture as nesting two-operand chains from the left. Both lists are kept, not copied.
@@ -355,6 +362,8 @@ void paint(const shapes::Picture& shape, const RenderNode& self, Canvas& canvas,
 void paint(const shapes::Row& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Stack& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::TightStack& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Chain& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);

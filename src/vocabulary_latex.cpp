@@ -175,6 +175,10 @@ constexpr Definition as_class(std::string_view name, std::string_view args, Math
   def.cls = cls;
   return def;
 }
+constexpr Definition inner(Definition def) {
+  def.cls = MathClass::Inner;
+  return def;
+}
 constexpr Definition as_class_of(Definition def, MathClass cls) {
   def.cls = cls;
   return def;
@@ -331,9 +335,13 @@ constexpr std::array kLatexRows = {
     as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
 
     // Structures.
-    structure("dfrac", "mm", construct::fraction), structure("tfrac", "mm", construct::fraction),
-    structure("cfrac", "mm", construct::fraction), structure("dbinom", "mm", construct::binomial),
-    structure("tbinom", "mm", construct::binomial), accent("underline", U'─', true),
+    inner(structure("frac", "mm", construct::tight_fraction)),
+    inner(structure("dfrac", "mm", construct::tight_fraction)),
+    inner(structure("tfrac", "mm", construct::tight_fraction)),
+    inner(structure("cfrac", "mm", construct::tight_fraction)),
+    inner(structure("binom", "mm", construct::tight_binomial)),
+    inner(structure("dbinom", "mm", construct::tight_binomial)),
+    inner(structure("tbinom", "mm", construct::tight_binomial)), accent("underline", U'─', true),
     role("middle", Role::Middle),
 };
 // clang-format on
@@ -347,11 +355,6 @@ constexpr std::array<Definition, kCount> make_rows() {
   for (const LatexSymbol& row : kLatexSymbols) all[at++] = from_table(row);
   for (const Definition& def : rows::kExactRows) all[at++] = from_exact(def);
   for (const Definition& def : kLatexRows) all[at++] = def;
-  // Classes for the structures of the exact markup read the LaTeX way.
-  for (Definition& def : all) {
-    if (def.construct == construct::fraction || def.construct == construct::binomial)
-      def.cls = MathClass::Inner;
-  }
   return all;
 }
 
