@@ -3,6 +3,7 @@
 // write it instead of vok's exact markup. An input error is reported on standard error as
 // "vok: <message>" and makes the exit status 1; the other formulas are still rendered. A usage
 // error (an unknown option) exits with status 2 before anything is rendered.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <new>
@@ -10,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "unicode.hpp"
+#include "vocabulary.hpp"
 #include "vok/vok.hpp"
 
 #ifndef VOK_VERSION
@@ -21,7 +24,8 @@ namespace {
 constexpr int kExitInputError = 1;
 constexpr int kExitUsage = 2;
 
-constexpr std::string_view kUsage = "usage: vok [-h] [--version] [-l] [--] [FORMULA...]\n";
+constexpr std::string_view kUsage =
+    "usage: vok [-h] [--version] [-l] [--commands] [--] [FORMULA...]\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -34,6 +38,8 @@ constexpr std::string_view kHelp =
     "  -h, --help   print this help and exit\n"
     "  --version    print the version and exit\n"
     "  -l, --latex  read every formula as LaTeX as people write it\n"
+    "  --commands   list the commands of the dialect and exit: one line each,\n"
+    "               the name, its group and what it draws, tab-separated\n"
     "  --           end of options: what follows are formulas, even '-x' or '-'\n"
     "\n"
     "An input error prints \"vok: <message>\" on standard error and makes the exit\n"
@@ -67,11 +73,67 @@ int finish(bool ok) {
   return ok ? 0 : kExitInputError;
 }
 
+// The group a command belongs to in the list of commands: its kind, or a LaTeX symbol's math class.
+std::string_view group_of(const vok::Definition& def, vok::Dialect dialect) {
+  using vok::Role;
+  switch (def.role) {
+    case Role::Left:
+    case Role::Right:
+    case Role::Middle:
+    case Role::Begin:
+    case Role::End:
+      return "structure";
+    case Role::Space:
+      return "space";
+    case Role::Ignore:
+    case Role::Limits:
+      return "style";
+    case Role::Switch:
+      return "switch";
+    case Role::Construct:
+      break;
+  }
+  if (def.symbol() && dialect == vok::Dialect::Exact) return "symbol";
+  if (def.symbol()) {
+    constexpr std::string_view kClasses[] = {"ordinary", "operator", "binary",      "relation",
+                                             "opening",  "closing",  "punctuation", "inner"};
+    return kClasses[static_cast<int>(def.cls)];
+  }
+  if (!def.word.empty()) return "function";
+  if (def.map != nullptr) return def.takes('t') ? "text" : "alphabet";
+  if (def.takes('t')) return "text";
+  if (def.ch != 0) return "accent";
+  return "structure";
+}
+
+// Lists every command of the dialect, sorted by name.
+int list_commands(vok::Dialect dialect) {
+  const vok::Vocabulary& vocabulary =
+      dialect == vok::Dialect::Latex ? vok::latex_vocabulary() : vok::exact_vocabulary();
+  std::vector<const vok::Definition*> rows;
+  for (const vok::Definition& def : vocabulary.rows())
+    if (vocabulary.find(def.name) == &def && !def.name.ends_with('*') &&
+        def.name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
+            std::string_view::npos)
+      rows.push_back(&def);
+  std::ranges::sort(rows, {}, &vok::Definition::name);
+  for (const vok::Definition* def : rows) {
+    std::string drawn;
+    if (def->symbol() || (def->ch != 0 && def->map == nullptr && def->word.empty()))
+      vok::append_utf8(drawn, def->ch);
+    else
+      drawn = def->word;
+    std::cout << '\\' << def->name << '\t' << group_of(*def, dialect) << '\t' << drawn << '\n';
+  }
+  return finish(true);
+}
+
 int run(int argc, char** argv) {
   std::vector<std::string_view> formulas;
   bool from_stdin = false;  // a '-' operand
   // The dialect: --latex applies to every formula, before or after it.
   vok::Options render_options;
+  bool list = false;
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -85,6 +147,8 @@ int run(int argc, char** argv) {
       return finish(true);
     } else if (options && (arg == "-l" || arg == "--latex")) {
       render_options.dialect = vok::Dialect::Latex;
+    } else if (options && arg == "--commands") {
+      list = true;
     } else if (options && arg == "-") {
       from_stdin = true;
     } else if (options && arg.starts_with('-')) {
@@ -94,6 +158,7 @@ int run(int argc, char** argv) {
       formulas.push_back(arg);
     }
   }
+  if (list) return list_commands(render_options.dialect);
   if (from_stdin && !formulas.empty()) {
     return usage_error("'-' (standard input) cannot be combined with formulas");
   }

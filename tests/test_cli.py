@@ -66,7 +66,7 @@ def test_help_prints_the_usage_on_stdout(vok_command):
         assert done.stdout.startswith("usage: vok ")
         for documented in ["--version", "--", "-l, --latex", "standard input", "exit"]:
             assert documented in done.stdout
-        assert done.stdout.startswith("usage: vok [-h] [--version] [-l] [--] [FORMULA...]\n")
+        assert done.stdout.startswith("usage: vok [-h] [--version] [-l] [--commands] [--] [FORMULA...]\n")
 
 
 def test_help_wins_over_the_formulas_around_it(vok_command):
@@ -178,6 +178,23 @@ def test_latex_output_is_exactly_the_module_text(vok_command):
 
 
 # ---- input and output failures -----------------------------------------------------------------
+
+@pytest.mark.parametrize(
+    "args, line",
+    [
+        (["--commands"], "\\frac\tstructure\t"),
+        (["--commands"], "\\alpha\tsymbol\tα"),
+        (["--latex", "--commands"], "\\leq\trelation\t≤"),
+        (["--commands", "-l"], "\\sin\tfunction\tsin"),
+        (["-l", "--commands"], "\\mathbb\talphabet\t"),
+    ],
+)
+def test_the_commands_of_a_dialect(vok_command, args, line):
+    done = subprocess.run([vok_command, *args], capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stderr) == (0, "")
+    lines = done.stdout.splitlines()
+    assert line in lines and lines == sorted(lines)
+
 
 def test_a_failed_write_is_an_error(vok_command):
     with open("/dev/full", "w") as full:

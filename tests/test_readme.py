@@ -1,5 +1,5 @@
 """The README stays true: every gallery picture is what the `vok` command prints for its line, and the
-list of commands is what tools/gen_command_list.py makes from the symbol table.
+lists of commands are what tools/gen_command_list.py and tools/gen_latex_commands.py make.
 """
 
 import importlib.util
@@ -11,6 +11,7 @@ import sys
 import pytest
 
 import vok
+import vok_latex
 from conftest import ROOT
 
 README = ROOT / "README.md"
@@ -25,9 +26,9 @@ def section(title: str) -> str:
     return found.group(1)
 
 
-def gallery() -> list[tuple[list[str], str]]:
-    """The gallery's blocks: the command's arguments and the picture shown under them."""
-    blocks = re.findall(r"^```text\n(.*?)^```$", section("Gallery"), re.M | re.S)
+def gallery(title: str) -> list[tuple[list[str], str]]:
+    """A section's picture blocks: the command's arguments and the picture shown under them."""
+    blocks = re.findall(r"^```text\n(.*?)^```$", section(title), re.M | re.S)
     items = []
     for block in blocks:
         command, _, picture = block.partition("\n")
@@ -36,7 +37,8 @@ def gallery() -> list[tuple[list[str], str]]:
     return items
 
 
-GALLERY = gallery()
+GALLERY = gallery("Gallery")
+LATEX_GALLERY = gallery("LaTeX as people write it")
 
 
 def test_the_gallery_shows_every_kind_of_picture():
@@ -46,15 +48,30 @@ def test_the_gallery_shows_every_kind_of_picture():
         assert construct in inputs, f"the gallery has no {construct}"
 
 
-@pytest.mark.parametrize("args, picture", GALLERY, ids=[" ".join(args) for args, _ in GALLERY])
+@pytest.mark.parametrize("args, picture", GALLERY + LATEX_GALLERY,
+                         ids=[" ".join(args) for args, _ in GALLERY + LATEX_GALLERY])
 def test_gallery_picture_is_what_vok_prints(vok_command, args, picture):
-    assert len(args) == 1
+    *options, formula = args
+    assert options in ([], ["--latex"])
     done = subprocess.run([vok_command, *args], capture_output=True, text=True, timeout=60)
     assert (done.returncode, done.stderr) == (0, "")
     # On a mismatch this shows the block as it should read, to paste into the README.
-    assert picture == done.stdout, f"\n$ vok {shlex.quote(args[0])}\n{done.stdout}"
-    assert picture == vok.render(args[0])
+    assert picture == done.stdout, f"\n$ vok {' '.join(options)} {shlex.quote(formula)}\n{done.stdout}"
+    assert picture == (vok_latex if options else vok).render(formula)
     assert picture.count("\n") >= 2  # a real two-dimensional picture
+
+
+def test_the_latex_command_list_is_current(vok_command):
+    script = ROOT / "tools" / "gen_latex_commands.py"
+    spec = importlib.util.spec_from_file_location("gen_latex_commands", script)
+    generator = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(generator)
+    rows = generator.commands()
+    readme = README.read_text(encoding="utf-8")
+    assert generator.replace_section(readme, generator.table(rows)) == readme, \
+        "run: python3 tools/gen_latex_commands.py --write"
+    assert generator.DOC.read_text(encoding="utf-8") == generator.document(rows)
+    assert {name for name, _, _ in rows} >= {"\\leq", "\\text", "\\mathbb", "\\operatorname"}
 
 
 def generated() -> str:
