@@ -85,6 +85,17 @@ class Printer {
   void visit(const Escape& n) { out += "Escape(", quoted(n.text), out += ')'; }
   void visit(const Empty&) { out += "Empty"; }
   void visit(const Space& n) { out += "Space(" + std::to_string(n.columns) + ")"; }
+  void visit(const LeftRight& n) {
+    out += "LeftRight(";
+    for (std::size_t i = 0; i <= n.parts.size(); ++i) {
+      if (i > 0) out += ", ";
+      out += '\'';
+      if (n.delimiters[i] != 0) append_utf8(out, n.delimiters[i]);
+      out += '\'';
+      if (i < n.parts.size()) out += ", ", node(*n.parts[i]);
+    }
+    out += ')';
+  }
   void visit(const Group& n) { call("Group", {n.inner}); }
   void visit(const Parens& n) { call("Parens", {n.inner}); }
   void visit(const Brackets& n) { call("Brackets", {n.inner}); }

@@ -1,4 +1,4 @@
-// The expression tree of one formula: a closed sum of 18 node kinds.
+// The expression tree of one formula: a closed sum of 19 node kinds.
 //
 // Nodes live in the arena of the render call (see arena.hpp): every child is referred to by its
 // parent alone, through a pointer or a span, and dies with the arena, so a tree is never destroyed
@@ -93,14 +93,18 @@ struct Empty {};  // nothing: an empty group, cell or range
 struct Space {    // blank columns between atoms (the LaTeX dialect's spacing)
   std::size_t columns;
 };
+struct LeftRight {  // \left d … \middle d … \right d (LaTeX): parts between delimiters, 0 for "."
+  ExprList parts;
+  const char32_t* delimiters;  // one more than the parts
+};
 struct Matrix {  // a matrix environment and its cells, row by row
   std::span<const ExprList> rows;
   const EnvironmentDef* env;  // never null
 };
 
-using ExprVariant =
-    std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate, Command, Superscript,
-                 Subscript, SubSup, Primes, Infix, Sequence, Escape, Empty, Space, Matrix>;
+using ExprVariant = std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate,
+                                 Command, Superscript, Subscript, SubSup, Primes, Infix, Sequence,
+                                 Escape, Empty, Space, LeftRight, Matrix>;
 
 struct Expr : ExprVariant {
   using ExprVariant::ExprVariant;

@@ -133,6 +133,12 @@ Result<NodeRef> negation(const Definition&, std::span<const NodeRef> args,
   return RenderNode::hstack({parts, 2});
 }
 
+Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
+                                std::span<const NodeRef>) {
+  if (def.ch == 0) return RenderNode::empty();  // \big.
+  return RenderNode::sized_delimiter(def.ch, def.size);
+}
+
 Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
                          std::span<const NodeRef>) {
   return RenderNode::styled(arg(args, 0), def.map);

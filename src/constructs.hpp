@@ -58,6 +58,9 @@ namespace vok::construct {
 // it.
 [[nodiscard]] Result<NodeRef> negation(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
+// The row's delimiter, `size` rows high (\big and its kin).
+[[nodiscard]] Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef> args,
+                                              std::span<const NodeRef> optional);
 // The argument with every character passed through the row's math alphabet.
 [[nodiscard]] Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);

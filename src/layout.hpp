@@ -93,6 +93,9 @@ struct CompactPrimedSup {  // the same, prime marks kept as they are (LaTeX)
 struct CompactSub {  // a script in subscript characters on the base's baseline row
   NodeRef base, script;
 };
+struct CompactLowSub {  // the same on the base's last row, as TeX lowers it under a tall base
+  NodeRef base, script;
+};
 struct SupRows {  // a superscript on rows of its own above the base
   NodeRef base, script;
 };
@@ -127,6 +130,14 @@ struct RepeatFence {  // the same, unknown pairs repeating their own characters 
 };
 struct Pieces {  // the pieces of one side of a tall sign
   char32_t top, middle, bottom;
+};
+struct Fenced {  // parts between delimiters as tall as they are, each side's own pieces (LaTeX)
+  const NodeRef* parts;        // count of them
+  const char32_t* delimiters;  // count + 1 of them: before, between and after the parts; 0 none
+  std::size_t count;
+};
+struct SizedDelimiter {  // a delimiter of a fixed number of rows (the node's height), centred
+  char32_t delimiter;
 };
 struct LeftSign {  // a sign as tall as the content, in front of it
   NodeRef inner;
@@ -173,16 +184,15 @@ struct Styled {  // the content with every character it paints passed through a 
 
 }  // namespace shapes
 
-using Shape =
-    std::variant<shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row,
-                 const shapes::Stack*, const shapes::TightStack*, const shapes::Chain*,
-                 shapes::Prefix, shapes::CompactSup, shapes::CompactPrimedSup, shapes::CompactSub,
-                 shapes::SupRows, shapes::SubRows, const shapes::Scripts*,
-                 const shapes::CompactScripts*, shapes::PrimeMarks, const shapes::Limits*,
-                 const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence, shapes::LeftSign,
-                 shapes::Radical, shapes::Accent, shapes::WideAccent, shapes::AccentBelow,
-                 shapes::WideAccentBelow, shapes::Summation, shapes::Integral, shapes::RootIndex,
-                 const shapes::Grid*, shapes::Styled>;
+using Shape = std::variant<
+    shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row, const shapes::Stack*,
+    const shapes::TightStack*, const shapes::Chain*, shapes::Prefix, shapes::CompactSup,
+    shapes::CompactPrimedSup, shapes::CompactSub, shapes::CompactLowSub, shapes::SupRows,
+    shapes::SubRows, const shapes::Scripts*, const shapes::CompactScripts*, shapes::PrimeMarks,
+    const shapes::Limits*, const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence,
+    const shapes::Fenced*, shapes::SizedDelimiter, shapes::LeftSign, shapes::Radical,
+    shapes::Accent, shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
+    shapes::Summation, shapes::Integral, shapes::RootIndex, const shapes::Grid*, shapes::Styled>;
 
 class Canvas;
 
@@ -242,13 +252,14 @@ struct RenderNode {
   [[nodiscard]] static Result<NodeRef> superscript(NodeRef base, NodeRef sup,
                                                    CharMap forms = superscript_form);
   // `base` with `sub` at its lower right: Unicode subscript characters on the base's baseline row
-  // when possible, otherwise on rows of its own starting just below the baseline.
-  [[nodiscard]] static Result<NodeRef> subscript(NodeRef base, NodeRef sub);
+  // (with `low`, its last row, as TeX sets them under a tall base) when possible, otherwise on
+  // rows of its own starting just below the baseline.
+  [[nodiscard]] static Result<NodeRef> subscript(NodeRef base, NodeRef sub, bool low = false);
   // `base` with `sup` above and `sub` below, both left-aligned right after the base; never compact.
   [[nodiscard]] static Result<NodeRef> both_scripts(NodeRef base, NodeRef sub, NodeRef sup);
   // Both scripts in script characters when both have them (LaTeX): the superscript on the base's
-  // top row and the subscript on its baseline row, or, when those are one row, the two side by
-  // side beside the base, the subscript first unless `sup_first`; otherwise `both_scripts`.
+  // top row and the subscript on its last row, or, beside a one-row base, the two side by side,
+  // the subscript first unless `sup_first`; otherwise `both_scripts`.
   [[nodiscard]] static Result<NodeRef> compact_scripts(NodeRef base, NodeRef sub, NodeRef sup,
                                                        CharMap sup_forms, bool sup_first);
   // `base` followed by `count` apostrophes on its baseline row.
@@ -265,6 +276,14 @@ struct RenderNode {
   // delimiter 0 is none: nothing is drawn on that side.
   [[nodiscard]] static Result<NodeRef> stretchy_delim(NodeRef inner, char32_t open, char32_t close,
                                                       bool repeat_char);
+  // The parts side by side on a common baseline between delimiters as tall as they are (LaTeX's
+  // \left … \middle … \right): `delimiters` has one more entry than `parts`, 0 for none. Around
+  // one row the characters stand against the content; around two or more each is drawn from its
+  // own pieces, one blank column away. Both lists are kept, not copied.
+  [[nodiscard]] static Result<NodeRef> fenced(std::span<const NodeRef> parts,
+                                              std::span<const char32_t> delimiters);
+  // A delimiter `rows` rows high (1, 3, 5, 7: LaTeX's \big sizes), centred on the baseline.
+  [[nodiscard]] static Result<NodeRef> sized_delimiter(char32_t delimiter, std::size_t rows);
   // `inner` with a sign of its height in front, drawn from `pieces` (a constant).
   [[nodiscard]] static Result<NodeRef> stretchy_delim_left(NodeRef inner,
                                                            const shapes::Pieces& pieces);
@@ -375,6 +394,8 @@ void paint(const shapes::CompactPrimedSup& shape, const RenderNode& self, Canvas
            std::size_t x, std::size_t y);
 void paint(const shapes::CompactSub& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
+void paint(const shapes::CompactLowSub& shape, const RenderNode& self, Canvas& canvas,
+           std::size_t x, std::size_t y);
 void paint(const shapes::SupRows& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::SubRows& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
@@ -393,6 +414,10 @@ void paint(const shapes::Fence& shape, const RenderNode& self, Canvas& canvas, s
            std::size_t y);
 void paint(const shapes::RepeatFence& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
+void paint(const shapes::Fenced& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::SizedDelimiter& shape, const RenderNode& self, Canvas& canvas,
+           std::size_t x, std::size_t y);
 void paint(const shapes::LeftSign& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Radical& shape, const RenderNode& self, Canvas& canvas, std::size_t x,

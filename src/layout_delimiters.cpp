@@ -109,6 +109,119 @@ void paint(const RepeatFence& shape, const RenderNode& self, Canvas& canvas, std
   paint_fence(shape.inner, shape.open, shape.close, true, self, canvas, x, y);
 }
 
+// ---- LaTeX's fences: each side's own pieces ----
+
+namespace {
+
+// The pieces of a delimiter drawn on its own, whatever stands on the other side.
+Pieces pieces_of(char32_t delimiter) noexcept {
+  switch (delimiter) {
+    case U'(':
+      return {U'⎛', U'⎜', U'⎝'};
+    case U')':
+      return {U'⎞', U'⎟', U'⎠'};
+    case U'[':
+      return {U'⎡', U'⎢', U'⎣'};
+    case U']':
+      return {U'⎤', U'⎥', U'⎦'};
+    case U'{':
+      return {U'⎧', U'⎪', U'⎩'};
+    case U'}':
+      return {U'⎫', U'⎪', U'⎭'};
+    case U'⌊':
+      return {U'⎢', U'⎢', U'⎣'};
+    case U'⌋':
+      return {U'⎥', U'⎥', U'⎦'};
+    case U'⌈':
+      return {U'⎡', U'⎢', U'⎢'};
+    case U'⌉':
+      return {U'⎤', U'⎥', U'⎥'};
+    case U'|':
+    case U'∣':
+      return {U'⎪', U'⎪', U'⎪'};
+    case U'/':
+      return {U'╱', U'╱', U'╱'};
+    case U'\\':
+      return {U'╲', U'╲', U'╲'};
+    default:
+      return {delimiter, delimiter, delimiter};
+  }
+}
+
+// One delimiter down column x over `height` rows from row y, the middle row `centre` (a brace's
+// point, an angle's corner); angles are drawn as their two strokes meeting there.
+void draw_delimiter(Canvas& canvas, std::size_t x, std::size_t y, std::size_t height,
+                    std::size_t centre, char32_t delimiter) {
+  if (height == 1) {
+    canvas.put(x, y, delimiter);
+    return;
+  }
+  if (delimiter == U'⟨' || delimiter == U'⟩') {
+    const bool left = delimiter == U'⟨';
+    for (std::size_t r = 0; r < height; ++r) {
+      const bool upper = 2 * r + 1 < height, lower = 2 * r + 1 > height;
+      canvas.put(x, y + r, upper ? (left ? U'╱' : U'╲') : lower ? (left ? U'╲' : U'╱') : delimiter);
+    }
+    return;
+  }
+  const Pieces pieces = pieces_of(delimiter);
+  draw_column(canvas, x, y, height, pieces);
+  if ((delimiter == U'{' || delimiter == U'}') && centre > 0 && centre + 1 < height)
+    canvas.put(x, y + centre, delimiter == U'{' ? U'⎨' : U'⎬');
+}
+
+}  // namespace
+
+Result<NodeRef> RenderNode::fenced(std::span<const NodeRef> parts,
+                                   std::span<const char32_t> delimiters) {
+  std::size_t ascent = 0, descent = 0, width = 0, drawn = 0;
+  for (NodeRef part : parts) {
+    ascent = std::max<std::size_t>(ascent, part->baseline);
+    descent = std::max(descent, part->descent());
+    width = add_sat(width, part->width);
+  }
+  for (char32_t delimiter : delimiters) drawn += delimiter != 0;
+  const std::size_t height = add_sat(ascent, descent);
+  const bool tall = height > 1;
+  // A tall delimiter stands one blank column away from what it encloses, on each side that has
+  // something.
+  std::size_t blanks = 0;
+  if (tall) {
+    for (std::size_t i = 0; i < delimiters.size(); ++i) {
+      if (delimiters[i] == 0) continue;
+      blanks += (i > 0) + (i + 1 < delimiters.size());
+    }
+  }
+  const Fenced* shape = current_arena().make<Fenced>(parts.data(), delimiters.data(), parts.size());
+  return make_node(add_sat(add_sat(width, drawn), blanks), tall ? height : 1, tall ? ascent : 0,
+                   shape);
+}
+
+void paint(const Fenced& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const bool tall = self.height > 1;
+  for (std::size_t i = 0; i <= shape.count; ++i) {
+    if (const char32_t delimiter = shape.delimiters[i]; delimiter != 0) {
+      if (tall && i > 0) ++x;
+      draw_delimiter(canvas, x++, y, self.height, self.baseline, delimiter);
+      if (tall && i < shape.count) ++x;
+    }
+    if (i == shape.count) break;
+    const RenderNode& part = *shape.parts[i];
+    canvas.paint(part, x, tall ? y + self.baseline - part.baseline : y);
+    x += part.width;
+  }
+}
+
+Result<NodeRef> RenderNode::sized_delimiter(char32_t delimiter, std::size_t rows) {
+  return make_node(1, rows, rows / 2, SizedDelimiter{delimiter});
+}
+
+void paint(const SizedDelimiter& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  draw_delimiter(canvas, x, y, self.height, self.baseline, shape.delimiter);
+}
+
 // ---- the tall sign in front ----
 
 Result<NodeRef> RenderNode::stretchy_delim_left(NodeRef inner, const Pieces& pieces) {

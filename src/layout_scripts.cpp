@@ -129,9 +129,11 @@ void paint(const SupRows& shape, const RenderNode&, Canvas& canvas, std::size_t 
   canvas.paint(*shape.base, x, y + shape.script->height);
 }
 
-Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub) {
+Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub, bool low) {
   const std::size_t width = add_sat(base->width, sub->width);
   if (is_compact(*sub, subscript_form)) {
+    if (low && base->height > 1)
+      return make_node(width, base->height, base->baseline, CompactLowSub{base, sub});
     return make_node(width, compact_height(*base, *sub, base->baseline), base->baseline,
                      CompactSub{base, sub});
   }
@@ -148,6 +150,13 @@ void paint(const CompactSub& shape, const RenderNode&, Canvas& canvas, std::size
            std::size_t y) {
   canvas.paint(*shape.base, x, y);
   canvas.paint_mapped(*shape.script, x + shape.base->width, y + shape.base->baseline,
+                      subscript_form);
+}
+
+void paint(const CompactLowSub& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.base, x, y);
+  canvas.paint_mapped(*shape.script, x + shape.base->width, y + shape.base->height - 1,
                       subscript_form);
 }
 
@@ -178,11 +187,12 @@ Result<NodeRef> RenderNode::compact_scripts(NodeRef base, NodeRef sub, NodeRef s
                                             CharMap sup_forms, bool sup_first) {
   if (!is_compact(*sub, subscript_form) || !is_compact(*sup, sup_forms))
     return both_scripts(base, sub, sup);
-  const bool one_row = base->baseline == 0 || base->height == 0;
+  const bool one_row = base->height <= 1;
   const std::size_t width =
       one_row ? add_sat(sub->width, sup->width) : std::max(sub->width, sup->width);
   const std::size_t height =
-      std::max(compact_height(*base, *sup, 0), compact_height(*base, *sub, base->baseline));
+      std::max(compact_height(*base, *sup, 0),
+               compact_height(*base, *sub, one_row ? base->baseline : base->height - 1));
   return make_node(add_sat(base->width, width), height, base->baseline,
                    current_arena().make<CompactScripts>(base, sub, sup, sup_forms, sup_first));
 }
@@ -191,10 +201,11 @@ void paint(const CompactScripts& shape, const RenderNode&, Canvas& canvas, std::
            std::size_t y) {
   const RenderNode& base = *shape.base;
   canvas.paint(base, x, y);
-  const bool one_row = base.baseline == 0 || base.height == 0;
+  const bool one_row = base.height <= 1;
   const std::size_t sub_x = x + base.width + (one_row && shape.sup_first ? shape.sup->width : 0);
   const std::size_t sup_x = x + base.width + (one_row && !shape.sup_first ? shape.sub->width : 0);
-  canvas.paint_mapped(*shape.sub, sub_x, y + base.baseline, subscript_form);
+  canvas.paint_mapped(*shape.sub, sub_x, y + (one_row ? base.baseline : base.height - 1),
+                      subscript_form);
   canvas.paint_mapped(*shape.sup, sup_x, y, shape.sup_forms);
 }
 

@@ -526,7 +526,7 @@ Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
     case Role::Begin:
       return latex_environment(token, script);
     case Role::Space: {
-      std::size_t columns = def->columns;
+      std::size_t columns = def->size;
       if (def->takes('d') || def->takes('k')) {
         auto measured = latex_dimension(def->takes('d'), token);
         if (!measured) return std::unexpected(std::move(measured.error()));
@@ -582,6 +582,14 @@ Result<Box> Parser::latex_arguments(const Lexeme& token, const Definition& def, 
         if (!arg) return arg;
         args[count++] = *arg;
         break;
+      }
+      case 'l': {  // a delimiter: the row drawn with it, as a row of its own
+        auto delimiter = latex_delimiter(token);
+        if (!delimiter) return std::unexpected(std::move(delimiter.error()));
+        Definition* sized = current_arena().make<Definition>(def);
+        sized->ch = *delimiter;
+        return make_node<Command>(token.payload(input_), current_arena().make<CommandParts>(
+                                                             sized, ExprList{}, ExprList{}));
       }
       case 's': {
         const Lexeme* next = current();
@@ -753,26 +761,22 @@ Result<Parser::Item> Parser::latex_left(const Lexeme& token, bool script) {
   auto open = latex_delimiter(token);
   if (!open) return std::unexpected(std::move(open.error()));
   ListBuilder<Box> parts(lists_);
+  std::u32string delimiters(1, *open);
   for (;;) {
     auto inner = latex_list(kAtRight, script);
     if (!inner) return std::unexpected(std::move(inner.error()));
     parts.push_back(*inner);
-    const Lexeme* next = current();
-    if (next == nullptr)
+    if (current() == nullptr)
       return fail(message::missing_close("\\right", "\\left", input_, token.start));
     const Lexeme& keyword = advance();
     auto delimiter = latex_delimiter(keyword);
     if (!delimiter) return std::unexpected(std::move(delimiter.error()));
-    if (role_of(keyword) == Role::Right) {
-      const std::span<const Box> all = parts.finish();
-      const Box inner_expr = all.size() == 1 ? all.front() : make_node<Sequence>(all);
-      return Item{make_node<Delimited>(inner_expr, *open, *delimiter), MathClass::Inner, true};
-    }
-    // \middle: a bar between the parts, drawn as its character.
-    std::string mark;
-    if (*delimiter != 0) append_utf8(mark, *delimiter);
-    parts.push_back(make_node<Symbol>(keep(mark)));
+    delimiters += *delimiter;
+    if (role_of(keyword) == Role::Right) break;
   }
+  char32_t* kept = current_arena().allocate_array<char32_t>(delimiters.size());
+  std::ranges::copy(delimiters, kept);
+  return Item{make_node<LeftRight>(parts.finish(), kept), MathClass::Inner, true};
 }
 
 // The delimiter after \left, \right or \middle: its character, or 0 for ".".

@@ -37,6 +37,12 @@ class Renderer {
   Result<NodeRef> visit(const Empty&) { return RenderNode::empty(); }
   Result<NodeRef> visit(const Space& n) { return RenderNode::blank(n.columns, 1, 0); }
 
+  Result<NodeRef> visit(const LeftRight& n) {
+    auto parts = all(n.parts);
+    if (!parts) return std::unexpected(std::move(parts.error()));
+    return RenderNode::fenced(*parts, {n.delimiters, n.parts.size() + 1});
+  }
+
   Result<NodeRef> visit(const Parens& n) { return delimited(*n.inner, U'(', U')'); }
   Result<NodeRef> visit(const Brackets& n) { return delimited(*n.inner, U'[', U']'); }
   Result<NodeRef> visit(const Delimited& n) { return delimited(*n.inner, n.open, n.close); }
@@ -167,7 +173,7 @@ class Renderer {
     auto sub = node(*n.sub);
     if (!sub) return sub;
     if (takes_limits(*n.base)) return limits(*base, *sub, RenderNode::empty());
-    return RenderNode::subscript(*base, *sub);
+    return RenderNode::subscript(*base, *sub, latex_);
   }
 
   Result<NodeRef> visit(const SubSup& n) {

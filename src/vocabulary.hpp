@@ -55,6 +55,7 @@ using Construct = Result<NodeRef> (*)(const Definition& def, std::span<const Nod
 //   *  a star may follow the name: the row named with the star then applies (LaTeX)
 //   d  a braced dimension such as {1em}, for a space (LaTeX)
 //   k  a dimension written out after the name, such as 3mu, for a space (LaTeX)
+//   l  a delimiter, such as ( or \langle or ., drawn by the row (LaTeX)
 struct Definition {
   std::string_view name = {};  // without the backslash
   Role role = Role::Construct;
@@ -64,9 +65,9 @@ struct Definition {
   std::string_view word = {};  // the word drawn (function names)
   CharMap map = nullptr;       // a math alphabet
   MathClass cls = MathClass::Ord;
-  bool limits = false;       // its scripts are limits above and below it
-  bool stretch = false;      // an accent's mark runs across the whole argument
-  std::uint8_t columns = 0;  // the blank columns of a space
+  bool limits = false;    // its scripts are limits above and below it
+  bool stretch = false;   // an accent's mark runs across the whole argument
+  std::uint8_t size = 0;  // a space's blank columns; a fixed delimiter's rows
 
   // Whether the row is one character with no arguments.
   [[nodiscard]] constexpr bool symbol() const noexcept {

@@ -183,9 +183,16 @@ constexpr Definition as_class_of(Definition def, MathClass cls) {
   def.cls = cls;
   return def;
 }
+// A delimiter of `rows` rows, named after it (\big( …).
+constexpr Definition sized(std::string_view name, std::uint8_t rows, MathClass cls) {
+  Definition def = structure(name, "l", construct::sized_delimiter);
+  def.size = rows;
+  def.cls = cls;
+  return def;
+}
 constexpr Definition space(std::string_view name, std::uint8_t columns) {
   Definition def = role(name, Role::Space);
-  def.columns = columns;
+  def.size = columns;
   return def;
 }
 // A space as wide as its dimension argument: braced (d) or written out after the name (k).
@@ -343,6 +350,13 @@ constexpr std::array kLatexRows = {
     inner(structure("dbinom", "mm", construct::tight_binomial)),
     inner(structure("tbinom", "mm", construct::tight_binomial)), accent("underline", U'─', true),
     role("middle", Role::Middle),
+
+    // Delimiters of fixed sizes: one, three, five and seven rows.
+    sized("big", 1, Ord), sized("bigl", 1, Open), sized("bigr", 1, Close), sized("bigm", 1, Rel),
+    sized("Big", 3, Ord), sized("Bigl", 3, Open), sized("Bigr", 3, Close), sized("Bigm", 3, Rel),
+    sized("bigg", 5, Ord), sized("biggl", 5, Open), sized("biggr", 5, Close),
+    sized("biggm", 5, Rel), sized("Bigg", 7, Ord), sized("Biggl", 7, Open),
+    sized("Biggr", 7, Close), sized("Biggm", 7, Rel),
 };
 // clang-format on
 

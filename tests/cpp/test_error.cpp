@@ -12,13 +12,13 @@ void error_tests(Suite& s) {
   s.eq(tail("x^{abc"), "expected RBrace but reached end of input near '^{abc'");
   s.eq(tail("\\frac{a"), "expected RBrace but reached end of input near 'rac{a'");
   // The cut would fall inside a character: the tail starts at the next character boundary.
-  s.eq(tail("{αβγ"), "expected RBrace but reached end of input near 'βγ'");     // 7 bytes, cut at 2
-  s.eq(tail("ab{αβ"), "expected RBrace but reached end of input near '{αβ'");   // cut on '{'
-  s.eq(tail("a{😀"), "expected RBrace but reached end of input near '{😀'");      // 6 bytes, cut at 1
+  s.eq(tail("{αβγ"), "expected RBrace but reached end of input near 'βγ'");    // 7 bytes, cut at 2
+  s.eq(tail("ab{αβ"), "expected RBrace but reached end of input near '{αβ'");  // cut on '{'
+  s.eq(tail("a{😀"), "expected RBrace but reached end of input near '{😀'");   // 6 bytes, cut at 1
   s.eq(tail("abcd😀xy"), "expected RBrace but reached end of input near 'xy'");  // cut inside 😀
   s.eq(tail("xx😀😀"), "expected RBrace but reached end of input near '😀'");
   s.eq(tail("中中中"), "expected RBrace but reached end of input near '中'");  // 9 bytes, cut at 4
-  s.eq(tail("a😀"), "expected RBrace but reached end of input near 'a😀'");      // exactly 5 bytes
+  s.eq(tail("a😀"), "expected RBrace but reached end of input near 'a😀'");    // exactly 5 bytes
 
   // Wording built in one place.
   s.eq(message::invalid_token(12), "Invalid token at byte 12");
