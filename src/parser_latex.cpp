@@ -495,6 +495,9 @@ Result<Box> Parser::latex_argument(bool script, const Lexeme& owner) {
 }
 
 Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
+  // Arguments nest through here without a list between them (\bm\bm\bm x, \text{\text{…}}).
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return fail(std::string(message::kTooDeep));
   const std::string_view name = token.payload(input_);
   const Definition* def = definition(token);
   if (def == nullptr) {

@@ -206,7 +206,16 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input, Dialect dialect
         break;
       }
       case Start::Comment:
-        while (i < n && byte(i) != '\n' && byte(i) != '\r') ++i;
+        // A comment is skipped to the end of its line, but it is still read as UTF-8.
+        while (i < n && byte(i) != '\n' && byte(i) != '\r') {
+          if (byte(i) < 0x80) {
+            ++i;
+            continue;
+          }
+          const Decoded d = decode_utf8(input, i);
+          if (d.length == 0) return invalid(i, message::invalid_utf8(input, i));
+          i += d.length;
+        }
         break;
       case Start::Control:
         return fail(message::control_character(c, input, i));
