@@ -99,6 +99,7 @@ std::string_view group_of(const vok::Definition& def, vok::Dialect dialect) {
                                              "opening",  "closing",  "punctuation", "inner"};
     return kClasses[static_cast<int>(def.cls)];
   }
+  if (def.takes('b') && dialect == vok::Dialect::Latex) return "operator";
   if (!def.word.empty()) return "function";
   if (def.map != nullptr) return def.takes('t') ? "text" : "alphabet";
   if (def.takes('t')) return "text";

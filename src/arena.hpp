@@ -185,6 +185,10 @@ class ListBuilder {
   [[nodiscard]] bool empty() const noexcept { return stack_.top() == start_; }
   // The list, in the arena; the builder is empty afterwards.
   [[nodiscard]] std::span<const T> finish() { return stack_.finish<T>(start_); }
+  // The items from the `index`th on, as a list of their own; the builder keeps those before.
+  [[nodiscard]] std::span<const T> finish_from(std::size_t index) {
+    return stack_.finish<T>(start_ + index * sizeof(T));
+  }
 
  private:
   ListStack& stack_;

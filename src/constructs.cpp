@@ -67,6 +67,20 @@ Result<NodeRef> integral(const Definition&, std::span<const NodeRef> args,
   return RenderNode::integral(arg(args, 0));
 }
 
+Result<NodeRef> integrals(const Definition& def, std::span<const NodeRef> args,
+                          std::span<const NodeRef>) {
+  if (args.empty()) return RenderNode::single(def.ch);
+  // ∫ ∬ ∭ ⨌ are plain signs, repeated; ∮ and the others mark their first sign.
+  const bool plain = def.ch == U'∫' || def.size > 1;
+  return RenderNode::integrals(args.front(), def.size, plain ? U'\0' : def.ch);
+}
+
+Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
+                             std::span<const NodeRef>) {
+  if (args.empty()) return RenderNode::single(def.ch);
+  return RenderNode::big_operator(args.front(), def.ch);
+}
+
 Result<NodeRef> bars(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
   return RenderNode::stretchy_delim(arg(args, 0), U'|', U'|', false);
 }

@@ -39,6 +39,14 @@ namespace vok::construct {
 // The integral sign, three rows high or as tall as its body.
 [[nodiscard]] Result<NodeRef> integral(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
+// The row's `size` integral signs, the first marked with its character unless that is a plain
+// integral, before the argument; with no argument, its character (LaTeX's integrals).
+[[nodiscard]] Result<NodeRef> integrals(const Definition& def, std::span<const NodeRef> args,
+                                        std::span<const NodeRef> optional);
+// The row's large operator drawn as tall as the argument, before it; with no argument, its
+// character (LaTeX).
+[[nodiscard]] Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
+                                           std::span<const NodeRef> optional);
 // The argument between stretchy vertical bars.
 [[nodiscard]] Result<NodeRef> bars(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);

@@ -168,6 +168,15 @@ struct Summation {  // the summation sign, before its body
 struct Integral {  // the three-row integral sign, before its body
   NodeRef body;
 };
+struct Integrals {  // integral signs drawn from ⌠ ⎮ ⌡ before their operand (LaTeX)
+  NodeRef body;
+  char32_t mark;  // drawn on the first sign's middle row (∮), or 0
+  std::uint32_t count;
+};
+struct BigOperator {  // a large operator's sign as tall as its operand, before it (LaTeX)
+  NodeRef body;
+  char32_t sign;
+};
 struct RootIndex {  // a radical with its index top-aligned at its left
   NodeRef index, radical;
 };
@@ -184,15 +193,17 @@ struct Styled {  // the content with every character it paints passed through a 
 
 }  // namespace shapes
 
-using Shape = std::variant<
-    shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row, const shapes::Stack*,
-    const shapes::TightStack*, const shapes::Chain*, shapes::Prefix, shapes::CompactSup,
-    shapes::CompactPrimedSup, shapes::CompactSub, shapes::CompactLowSub, shapes::SupRows,
-    shapes::SubRows, const shapes::Scripts*, const shapes::CompactScripts*, shapes::PrimeMarks,
-    const shapes::Limits*, const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence,
-    const shapes::Fenced*, shapes::SizedDelimiter, shapes::LeftSign, shapes::Radical,
-    shapes::Accent, shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
-    shapes::Summation, shapes::Integral, shapes::RootIndex, const shapes::Grid*, shapes::Styled>;
+using Shape =
+    std::variant<shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row,
+                 const shapes::Stack*, const shapes::TightStack*, const shapes::Chain*,
+                 shapes::Prefix, shapes::CompactSup, shapes::CompactPrimedSup, shapes::CompactSub,
+                 shapes::CompactLowSub, shapes::SupRows, shapes::SubRows, const shapes::Scripts*,
+                 const shapes::CompactScripts*, shapes::PrimeMarks, const shapes::Limits*,
+                 const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence,
+                 const shapes::Fenced*, shapes::SizedDelimiter, shapes::LeftSign, shapes::Radical,
+                 shapes::Accent, shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
+                 shapes::Summation, shapes::Integral, shapes::Integrals, shapes::BigOperator,
+                 shapes::RootIndex, const shapes::Grid*, shapes::Styled>;
 
 class Canvas;
 
@@ -300,6 +311,12 @@ struct RenderNode {
   [[nodiscard]] static Result<NodeRef> summation(NodeRef body);
   // The integral sign before `body`: three rows high, or as tall as a body of four rows or more.
   [[nodiscard]] static Result<NodeRef> integral(NodeRef body);
+  // `count` integral signs from ⌠ ⎮ ⌡, the first marked with `mark` (0 for none) on its middle
+  // row, before `body`: three rows high, or as tall as a body of four rows or more (LaTeX).
+  [[nodiscard]] static Result<NodeRef> integrals(NodeRef body, std::size_t count, char32_t mark);
+  // The sign of a large operator such as ∏ or ⋃ drawn as tall as `body` (three rows at least),
+  // then a blank column and `body` (LaTeX); ∑ is the summation sign.
+  [[nodiscard]] static Result<NodeRef> big_operator(NodeRef body, char32_t sign);
 
   // ---- matrices (layout_matrix.cpp) ----
 
@@ -433,6 +450,10 @@ void paint(const shapes::WideAccentBelow& shape, const RenderNode& self, Canvas&
 void paint(const shapes::Summation& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Integral& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Integrals& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::BigOperator& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::RootIndex& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);

@@ -352,4 +352,115 @@ void paint(const Integral& shape, const RenderNode&, Canvas& canvas, std::size_t
   canvas.paint(*shape.body, x + 2, y + (shape.body->height == 1 ? 1 : 0));
 }
 
+// ---- LaTeX's large operators: signs as tall as their operands ----
+//
+// The body sits as the exact markup's summation places it: beside a sign of three rows, on its
+// middle row when it is one row, else from its top; beside a taller sign, the sign takes the
+// body's height and baseline.
+
+namespace {
+
+// The height and baseline of a sign before `body`, and the row the body starts on.
+struct SignBox {
+  std::size_t height, baseline, body_row;
+};
+
+SignBox sign_box(const RenderNode& body) {
+  if (body.height <= 3) return {3, 1, body.height == 1 ? std::size_t{1} : 0};
+  return {body.height, body.baseline, 0};
+}
+
+// The width of a drawn large operator's sign: three columns for those drawn from box pieces,
+// one for the others, which stand as their own character on the middle row.
+std::size_t sign_width(char32_t sign) {
+  switch (sign) {
+    case U'∏':
+    case U'∐':
+    case U'⋃':
+    case U'⋂':
+    case U'⨄':
+    case U'⨆':
+    case U'⨅':
+    case U'⨁':
+    case U'⨂':
+    case U'⨀':
+      return 3;
+    default:
+      return 1;
+  }
+}
+
+}  // namespace
+
+Result<NodeRef> RenderNode::integrals(NodeRef body, std::size_t count, char32_t mark) {
+  const SignBox box = sign_box(*body);
+  return make_node(add_sat(add_sat(count, 1), body->width), box.height, box.baseline,
+                   Integrals{body, mark, static_cast<std::uint32_t>(count)});
+}
+
+void paint(const Integrals& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  constexpr Pieces kPieces{U'⌠', U'⎮', U'⌡'};
+  for (std::size_t i = 0; i < shape.count; ++i) draw_column(canvas, x + i, y, self.height, kPieces);
+  if (shape.mark != 0) canvas.put(x, y + self.height / 2, shape.mark);
+  canvas.paint(*shape.body, x + shape.count + 1, y + sign_box(*shape.body).body_row);
+}
+
+Result<NodeRef> RenderNode::big_operator(NodeRef body, char32_t sign) {
+  if (sign == U'∑') return summation(body);
+  const SignBox box = sign_box(*body);
+  return make_node(add_sat(sign_width(sign) + 1, body->width), box.height, box.baseline,
+                   BigOperator{body, sign});
+}
+
+void paint(const BigOperator& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t h = self.height, last = h - 1, middle = h / 2;
+  // Each sign row by row: its top, its middle rows, its bottom, and a mark on the middle row.
+  const auto draw = [&](std::u32string_view top, std::u32string_view rows,
+                        std::u32string_view bottom, char32_t mark) {
+    for (std::size_t r = 0; r < h; ++r) {
+      const std::u32string_view line = r == 0 ? top : r == last ? bottom : rows;
+      for (std::size_t c = 0; c < line.size(); ++c) canvas.put(x + c, y + r, line[c]);
+    }
+    if (mark != 0) canvas.put(x + 1, y + middle, mark);
+  };
+  switch (shape.sign) {
+    case U'∏':
+      draw(U"┳━┳", U"┃ ┃", U"┻ ┻", 0);
+      break;
+    case U'∐':
+      draw(U"┳ ┳", U"┃ ┃", U"┻━┻", 0);
+      break;
+    case U'⋃':
+      draw(U"│ │", U"│ │", U"╰─╯", 0);
+      break;
+    case U'⋂':
+      draw(U"╭─╮", U"│ │", U"│ │", 0);
+      break;
+    case U'⨄':
+      draw(U"│ │", U"│ │", U"╰─╯", U'+');
+      break;
+    case U'⨆':
+      draw(U"│ │", U"│ │", U"└─┘", 0);
+      break;
+    case U'⨅':
+      draw(U"┌─┐", U"│ │", U"│ │", 0);
+      break;
+    case U'⨁':
+      draw(U"╭─╮", U"│ │", U"╰─╯", U'+');
+      break;
+    case U'⨂':
+      draw(U"╭─╮", U"│ │", U"╰─╯", U'×');
+      break;
+    case U'⨀':
+      draw(U"╭─╮", U"│ │", U"╰─╯", U'·');
+      break;
+    default:
+      canvas.put(x, y + self.baseline, shape.sign);
+      break;
+  }
+  canvas.paint(*shape.body, x + sign_width(shape.sign) + 1, y + sign_box(*shape.body).body_row);
+}
+
 }  // namespace vok

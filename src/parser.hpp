@@ -148,8 +148,6 @@ class Parser {
   [[nodiscard]] Result<std::string_view> latex_name(const Lexeme& owner);
   // A token that ends a list: nothing when it may end this one, else the error it is.
   [[nodiscard]] Result<bool> latex_ends(const Lexeme& token, std::uint8_t stop) const;
-  // The items as one node, blanks put between them by their classes.
-  [[nodiscard]] Box latex_spaced(std::span<Item> items, bool script);
 
   std::span<const Lexeme> tokens_;
   std::string_view input_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "arena.hpp"
 #include "parser.hpp"
@@ -153,6 +154,36 @@ std::size_t prime_count(const Expr& expr) {
   return one(expr);
 }
 
+// The large operator an atom is, bare or under its scripts, when it gathers the atoms after it as
+// its operand: a row that takes a body and sets its scripts as limits, with no body yet.
+const Command* gatherer(const Expr& atom) {
+  const Expr* base = &atom;
+  if (const auto* up = std::get_if<Superscript>(base)) base = up->base;
+  if (const auto* down = std::get_if<Subscript>(base)) base = down->base;
+  if (const auto* both = std::get_if<SubSup>(base)) base = both->base;
+  const auto* command = std::get_if<Command>(base);
+  if (command == nullptr) return nullptr;
+  const Definition* def = command->parts->def;
+  return def != nullptr && def->takes('b') && def->limits && command->parts->args.empty() ? command
+                                                                                          : nullptr;
+}
+
+// The atom whose operator is `op`, with `operand` as the operator's body.
+Box with_operand(const Expr& atom, const Command& op, Box operand) {
+  Box* args = current_arena().allocate_array<Box>(1);
+  args[0] = operand;
+  const Box base = make_node<Command>(
+      op.name,
+      current_arena().make<CommandParts>(op.parts->def, op.parts->optional, ExprList(args, 1)));
+  if (const auto* up = std::get_if<Superscript>(&atom))
+    return make_node<Superscript>(base, up->sup);
+  if (const auto* down = std::get_if<Subscript>(&atom))
+    return make_node<Subscript>(base, down->sub);
+  if (const auto* both = std::get_if<SubSup>(&atom))
+    return make_node<SubSup>(base, both->sub, both->sup);
+  return base;
+}
+
 }  // namespace
 
 Result<Box> Parser::latex_formula() {
@@ -217,6 +248,11 @@ Result<bool> Parser::latex_ends(const Lexeme& token, std::uint8_t stop) const {
 // list: { space | switch | atom } up to its closing token. The atoms go out as they come, each
 // one held back until its right neighbour is known: a binary operator with no operand on either
 // side is an ordinary atom, and the blanks between two atoms depend on both their classes.
+//
+// A large operator with no braced body gathers the atoms after it as its operand, up to the first
+// relation, binary operator, punctuation or closing delimiter outside the delimiters opened in the
+// operand; operands nest (\sum_i \sum_j a_{ij}), and the one atom that ends the innermost may end
+// the ones around it.
 Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
   DepthGuard guard(depth_);
   if (guard.exceeded()) return fail(std::string(message::kTooDeep));
@@ -226,16 +262,47 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
     Box expr;
     MathClass cls;
     std::size_t blanks_before;
+    const Command* gatherer;  // the large operator it is, when it gathers an operand
   };
   std::optional<Pending> pending;
   std::size_t blanks = 0;  // explicit spaces since the last atom
 
+  // The large operators gathering their operands, innermost last; each operand is the items of
+  // `out` from `start` on, and `open` counts the delimiters opened in it and not yet closed.
+  struct Gathering {
+    Box atom;
+    const Command* op;
+    std::size_t start, open;
+  };
+  std::vector<Gathering> gathering;
+  bool too_deep = false;
+  bool after_limits = false;  // limits leave a blank column after them, which spaces what follows
+  const auto finish_operand = [&] {
+    const Gathering g = gathering.back();
+    gathering.pop_back();
+    const std::span<const Box> items = out.finish_from(g.start);
+    const Box operand = items.empty()       ? &kEmpty
+                        : items.size() == 1 ? items.front()
+                                            : make_node<Sequence>(items);
+    out.push_back(with_operand(*g.atom, *g.op, operand));
+    if (!previous) previous = MathClass::Op;
+    after_limits = !std::holds_alternative<Command>(*g.atom);
+  };
+
   const auto send = [&](MathClass settled) {
     std::size_t before = pending->blanks_before;
-    if (previous) before += spacing(*previous, settled, script);
+    if (previous && !after_limits) before += spacing(*previous, settled, script);
+    after_limits = false;
     if (before > 0) out.push_back(space_node(before));
-    out.push_back(pending->expr);
-    previous = settled;
+    if (pending->gatherer != nullptr) {
+      // Operands nest as deep as groups may.
+      if (depth_ + gathering.size() >= kMaxDepth) too_deep = true;
+      gathering.push_back({pending->expr, pending->gatherer, out.size(), 0});
+      previous.reset();  // the sign's own layout sets its operand apart
+    } else {
+      out.push_back(pending->expr);
+      previous = settled;
+    }
     pending.reset();
   };
   const auto add = [&](Box expr, MathClass cls) {
@@ -250,7 +317,22 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
                                   *previous == MathClass::Op || *previous == MathClass::Rel ||
                                   *previous == MathClass::Open || *previous == MathClass::Punct))
       cls = MathClass::Ord;
-    pending = Pending{expr, cls, blanks};
+    while (!gathering.empty()) {
+      Gathering& inner = gathering.back();
+      if (cls == MathClass::Open) {
+        ++inner.open;
+        break;
+      }
+      if (cls != MathClass::Rel && cls != MathClass::Bin && cls != MathClass::Punct &&
+          cls != MathClass::Close)
+        break;
+      if (inner.open > 0) {
+        if (cls == MathClass::Close) --inner.open;
+        break;
+      }
+      finish_operand();
+    }
+    pending = Pending{expr, cls, blanks, cls == MathClass::Op ? gatherer(*expr) : nullptr};
     blanks = 0;
   };
 
@@ -277,11 +359,14 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
     if (!item) return std::unexpected(std::move(item.error()));
     if (item->atom) {
       add(item->expr, item->cls);
+      if (too_deep) return fail(std::string(message::kTooDeep));
     } else if (const auto* space = std::get_if<Space>(item->expr)) {
       blanks += space->columns;
     }
   }
   if (pending) send(pending->cls == MathClass::Bin ? MathClass::Ord : pending->cls);
+  if (too_deep) return fail(std::string(message::kTooDeep));
+  while (!gathering.empty()) finish_operand();
   if (blanks > 0) out.push_back(space_node(blanks));
 
   if (out.empty()) return &kEmpty;
@@ -326,7 +411,8 @@ Result<Parser::Item> Parser::latex_atom(bool script) {
       const bool up = next->kind == Tk::Caret;
       if ((up ? sup : sub) != nullptr) return fail(message::double_script(up, input_, next->start));
       const Lexeme& mark = advance();
-      auto script_arg = latex_argument(true, mark);
+      // A large operator's limits are spaced as its operand is, as the exact markup spaces them.
+      auto script_arg = latex_argument(gatherer(*nucleus->expr) == nullptr, mark);
       if (!script_arg) return std::unexpected(std::move(script_arg.error()));
       // ^\prime and ^{\prime\prime} are primes, drawn as ′ and ″ like x' and x''.
       if (const std::size_t marks = prime_count(**script_arg); up && marks > 0) {

@@ -135,10 +135,13 @@ class Renderer {
     return def->construct(*def, *args, *optional);
   }
 
-  // The exact markup sets limits left-aligned in equal bands; LaTeX centres them.
-  [[nodiscard]] Result<NodeRef> limits(NodeRef base, NodeRef lower, NodeRef upper) const {
-    return latex_ ? RenderNode::centred_limits(base, lower, upper)
-                  : RenderNode::limits(base, lower, upper);
+  // The exact markup sets limits left-aligned in equal bands, and so does LaTeX over a large
+  // operator with its operand; LaTeX centres the others (\lim, \max).
+  [[nodiscard]] Result<NodeRef> limits(const Expr& base_expr, NodeRef base, NodeRef lower,
+                                       NodeRef upper) const {
+    const Definition* def = std::get<Command>(base_expr).parts->def;
+    return latex_ && !def->takes('b') ? RenderNode::centred_limits(base, lower, upper)
+                                      : RenderNode::limits(base, lower, upper);
   }
 
   // Whether a superscript starts with prime marks, which are written before a subscript.
@@ -163,7 +166,7 @@ class Renderer {
     if (!base) return base;
     auto sup = node(*n.sup);
     if (!sup) return sup;
-    if (takes_limits(*n.base)) return limits(*base, RenderNode::empty(), *sup);
+    if (takes_limits(*n.base)) return limits(*n.base, *base, RenderNode::empty(), *sup);
     return RenderNode::superscript(*base, *sup, superscripts_);
   }
 
@@ -172,7 +175,7 @@ class Renderer {
     if (!base) return base;
     auto sub = node(*n.sub);
     if (!sub) return sub;
-    if (takes_limits(*n.base)) return limits(*base, *sub, RenderNode::empty());
+    if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, RenderNode::empty());
     return RenderNode::subscript(*base, *sub, latex_);
   }
 
@@ -183,7 +186,7 @@ class Renderer {
     if (!sub) return sub;
     auto sup = node(*n.sup);
     if (!sup) return sup;
-    if (takes_limits(*n.base)) return limits(*base, *sub, *sup);
+    if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, *sup);
     if (latex_)
       return RenderNode::compact_scripts(*base, *sub, *sup, superscripts_,
                                          starts_with_prime(*n.sup));

@@ -4,7 +4,8 @@
 //   1. every symbol of the LaTeX project's Unicode math table (latex_symbols.inc, generated), with
 //      its character and its math class;
 //   2. the exact markup's rows (vocabulary_rows.hpp), so that every name of the exact markup keeps
-//      its character here, each taking the class of its character from the first layer;
+//      its character here, each taking the class of its character from the first layer, and the
+//      table's large operators again over the exact markup's \sum, \int and \prod;
 //   3. the rows below: the classic names the table lacks, function names, text, alphabets, spacing,
 //      style commands and the structures whose LaTeX reading differs from the exact markup's.
 #include <algorithm>
@@ -65,6 +66,21 @@ constexpr bool is_integral(char32_t ch) {
   return (ch >= 0x222B && ch <= 0x2233) || (ch >= 0x2A0B && ch <= 0x2A1C);
 }
 
+// A large operator: its sign grows to the operand that follows it, its scripts are limits above
+// and below it. Integrals are drawn from ⌠ ⎮ ⌡ (repeated for ∬ ∭ ⨌, marked for ∮ and the other
+// integrals), the others by their own sign.
+constexpr Definition big_operator(const LatexSymbol& row) {
+  Definition def = rows::structure(row.name, "b", construct::big_operator);
+  def.ch = row.code;
+  if (is_integral(row.code)) {
+    def.construct = construct::integrals;
+    def.size = row.code == U'∬' ? 2 : row.code == U'∭' ? 3 : row.code == U'⨌' ? 4 : 1;
+  }
+  def.cls = MathClass::Op;
+  def.limits = true;
+  return def;
+}
+
 constexpr Definition from_table(const LatexSymbol& row) {
   using rows::symbol;
   Definition def = symbol(row.name, row.code);
@@ -80,9 +96,7 @@ constexpr Definition from_table(const LatexSymbol& row) {
       def.cls = MathClass::Rel;
       break;
     case SymbolClass::Op:
-      // Big operators take limits; integrals, as in LaTeX, keep their scripts at the side.
-      def.cls = MathClass::Op;
-      def.limits = !is_integral(row.code);
+      def = big_operator(row);
       break;
     case SymbolClass::Open:
       def.cls = MathClass::Open;
@@ -292,8 +306,6 @@ constexpr std::array kLatexRows = {
     function("mod"),
     function("pod"),
 
-    // Big operators whose bodies follow them without braces.
-    limits(sym("sum", U'∑', Op)), limits(sym("prod", U'∏', Op)), sym("int", U'∫', Op),
 
     // Text: letters and the spaces between them kept.
     text("text"), text("textrm"), text("textnormal"), text("textup"), text("mbox"),
@@ -360,14 +372,23 @@ constexpr std::array kLatexRows = {
 };
 // clang-format on
 
+constexpr std::size_t kOperators = [] {
+  std::size_t count = 0;
+  for (const LatexSymbol& row : kLatexSymbols) count += row.cls == SymbolClass::Op;
+  return count;
+}();
+
 constexpr std::size_t kCount =
-    std::size(kLatexSymbols) + rows::kExactRows.size() + kLatexRows.size();
+    std::size(kLatexSymbols) + rows::kExactRows.size() + kOperators + kLatexRows.size();
 
 constexpr std::array<Definition, kCount> make_rows() {
   std::array<Definition, kCount> all{};
   std::size_t at = 0;
   for (const LatexSymbol& row : kLatexSymbols) all[at++] = from_table(row);
   for (const Definition& def : rows::kExactRows) all[at++] = from_exact(def);
+  // The large operators again, over the exact markup's \sum, \int and \prod.
+  for (const LatexSymbol& row : kLatexSymbols)
+    if (row.cls == SymbolClass::Op) all[at++] = big_operator(row);
   for (const Definition& def : kLatexRows) all[at++] = def;
   return all;
 }

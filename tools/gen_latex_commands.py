@@ -27,7 +27,7 @@ END = "<!-- end of latex commands -->"
 # The groups in the order shown, with what each holds.
 GROUPS = {
     "ordinary": "Ordinary symbols: letters, Greek, and symbols with no spacing of their own",
-    "operator": "Large operators, with their scripts as limits (integrals keep them beside)",
+    "operator": "Large operators: the sign as tall as its operand, its scripts as limits",
     "binary": "Binary operators: one blank on each side between operands",
     "relation": "Relations: one blank on each side",
     "opening": "Opening delimiters",
