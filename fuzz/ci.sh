@@ -7,10 +7,12 @@
 # then builds two trees from fuzz/CMakeLists.txt:
 #   build/fuzz-sanitize    ASan + UBSan: check_test, core_tests, golden_check, render_replay
 #   build/fuzz-libfuzzer   ASan + UBSan + libFuzzer: render_fuzzer
-# and runs, in order: the tests of the checks, the core's unit tests, the golden files, every formula
-# of the real-formula corpus, the saved regression inputs (fuzz/regressions/), the fuzzer's saved
-# corpus (build/fuzz-libfuzzer/corpus, kept between local runs), and then the fuzzer, seeded from
-# the formula corpus, the golden inputs and the regressions. The smallest inputs the fuzzer finds
+# and runs, in order: the tests of the checks, the core's unit tests, the golden files of both
+# dialects (tests/golden/ in the exact markup, tests/golden/latex/ in LaTeX), every formula of the
+# real-formula corpus, the saved regression inputs (fuzz/regressions/), the fuzzer's saved corpus
+# (build/fuzz-libfuzzer/corpus, kept between local runs), and then the fuzzer, seeded from the
+# formula corpus, the golden inputs of both dialects and the regressions. Every replayed and
+# fuzzed input is checked in both dialects. The smallest inputs the fuzzer finds
 # to break something are copied into fuzz/regressions/. Every check runs even when an earlier one
 # failed, but the fuzzer runs only when all of them passed: known failing inputs among its seeds
 # would only be found again. The exit status is 1 when any step failed. The formula corpus lives at
@@ -190,7 +192,7 @@ replay_regressions() {
 make_seeds() {
   local seeds=$fuzzer_dir/seeds
   rm -rf "$seeds" && mkdir -p "$seeds/golden" "$seeds/corpus" || return 1
-  "$sanitize_dir/golden_check" --write-inputs "$seeds/golden" "$root"/tests/golden/*.txt || return 1
+  "$sanitize_dir/golden_check" --write-inputs "$seeds/golden" "${golden_files[@]}" || return 1
   if [[ -n $corpus_file ]]; then
     LC_ALL=C awk -v dir="$seeds/corpus" \
       '{ f = sprintf("%s/real-%05d", dir, NR); printf "%s", $0 > f; close(f) }' "$corpus_file" ||
@@ -241,6 +243,9 @@ fuzz() {
 }
 
 # ---- the run ----
+# The golden files; golden_check reads those of tests/golden/latex/ in the LaTeX dialect.
+golden_files=("$root"/tests/golden/*.txt "$root"/tests/golden/latex/*.txt)
+
 echo "fuzz/ci.sh: fuzzing for $fuzz_seconds s with $jobs processes; corpus at $corpus"
 
 if ! step "toolchain" toolchain; then
@@ -271,9 +276,10 @@ fi
 if $sanitize_built; then
   step "tests of the checks" "$sanitize_dir/check_test"
   step "core unit tests (sanitized)" "$sanitize_dir/vok/tests/cpp/core_tests"
-  step "golden files (sanitized)" "$sanitize_dir/golden_check" "$root"/tests/golden/*.txt
+  step "golden files of both dialects (sanitized)" "$sanitize_dir/golden_check" "${golden_files[@]}"
   if [[ -n $corpus_file ]]; then
-    step "corpus replay (sanitized)" "$sanitize_dir/render_replay" --lines "$corpus_file"
+    step "corpus replay, both dialects (sanitized)" "$sanitize_dir/render_replay" --lines \
+      "$corpus_file"
   else
     skip "corpus replay" "no corpus"
   fi
