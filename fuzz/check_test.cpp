@@ -160,9 +160,15 @@ void render_tests() {
       {"\\frac12", exact, false, "Unexpected token at position 2: None"},
       {"a~b", exact, false, "Invalid token at byte 1"},
       {"a~b", latex, true, "a b\n"},
-      // Widened, the text's runs of white space stay one blank each.
+      // Where the LaTeX parser reads the gaps, the widened input must still draw the same: runs
+      // of white space in text, names, dimensions, digits apart, $$, a comment ending in '\'.
       {"\\text{a  b \t c}", latex, true, "a b c\n"},
       {"\\hspace{1 em}x % a  comment\n y", latex, true, "  xy\n"},
+      {"\\begin{ pmatrix } a \\end{pmatrix}", latex, true, "(a)\n"},
+      {"\\kern 4 em x", latex, true, "        x\n"},
+      {"1 2^3", latex, true, "12\xc2\xb3\n"},
+      {"$$ x $$", latex, true, "x\n"},
+      {"a %\\\nb", latex, true, "ab\n"},
       {"x\x01", latex, false, "control character U+0001 at byte 1, column 2"},
   };
   for (const RealCase& c : kCases) {
