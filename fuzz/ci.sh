@@ -179,13 +179,21 @@ build_fuzzer() {
 }
 
 # ---- checks ----
+# Each saved input in a process of its own: one that overflows the stack or trips a sanitizer ends
+# its process, and the others must still be checked and reported.
 replay_regressions() {
   local files=("$regressions"/*)
   if [[ ! -e ${files[0]} ]]; then
     echo "no saved inputs in fuzz/regressions/"
     return 0
   fi
-  "$sanitize_dir/render_replay" "${files[@]}"
+  local file failed=0
+  for file in "${files[@]}"; do
+    echo "--- ${file#"$root"/}"
+    "$sanitize_dir/render_replay" "$file" || failed=$((failed + 1))
+  done
+  echo "$failed of ${#files[@]} saved inputs failed"
+  ((failed == 0))
 }
 
 # The seed directories: the golden inputs and the corpus formulas, one file each, made afresh.
