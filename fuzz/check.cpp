@@ -77,10 +77,10 @@ struct Call {
   asm volatile("" : : "r"(area) : "memory");  // the stores must happen though nothing reads them
 }
 
-Call call_render(Renderer render, std::string_view input) {
+Call call_render(Renderer render, std::string_view input, Options options) {
   scribble_stack();
   try {
-    return {render(input), ""};
+    return {render(input, options), ""};
   } catch (const std::bad_alloc&) {
     return {std::unexpected(ParseError{}), "render threw std::bad_alloc"};
   } catch (const std::exception& error) {
@@ -95,6 +95,18 @@ Call call_render(Renderer render, std::string_view input) {
 // space that a backslash escapes). The lexer drops such white space, and the parser looks at the
 // text again only to test whether tokens touch, which widening a gap cannot change; so the
 // widened input must draw the same picture. `input` is valid UTF-8.
+//
+// The same holds in the LaTeX dialect, where the parser reads the gaps for more:
+//   - whether tokens touch: the digits of one number, the two dollars of $$;
+//   - whether words of a text argument stand apart: any run of white space before a comment is
+//     one blank, however long;
+//   - the text of an environment's name and of a dimension (egin{ pmatrix }, \hspace{1 em},
+//     \kern 3 mu), which skip a run of white space whole wherever they skip it.
+// None of these counts the spaces of a run, and a run only grows here, never appears or vanishes.
+// A comment (% to the end of the line) is dropped by the lexer, so what is widened inside it does
+// not matter; a backslash in it may pair with the next character differently here than in the
+// lexer, but then at most the line feed that ends the comment is left alone, and the two readings
+// are in step again after it.
 std::string widened(std::string_view input) {
   const auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
   const auto is_letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
@@ -182,11 +194,17 @@ std::string escaped(std::string_view bytes) {
   return out;
 }
 
-Outcome check_render(std::string_view input) { return check_call(vok::render, input); }
+std::string_view dialect_name(Dialect dialect) noexcept {
+  return dialect == Dialect::Latex ? "latex" : "exact";
+}
 
-Outcome check_call(Renderer render, std::string_view input) {
+Outcome check_render(std::string_view input, Dialect dialect) {
+  return check_call(vok::render, input, {.dialect = dialect});
+}
+
+Outcome check_call(Renderer render, std::string_view input, Options options) {
   Outcome outcome;
-  Call first = call_render(render, input);
+  Call first = call_render(render, input, options);
   if (!first.failure.empty()) {
     outcome.failure = std::move(first.failure);
     return outcome;
@@ -201,7 +219,7 @@ Outcome check_call(Renderer render, std::string_view input) {
     return outcome;
   }
 
-  Call second = call_render(render, input);
+  Call second = call_render(render, input, options);
   if (!second.failure.empty()) {
     outcome.failure = "second call: " + second.failure;
   } else if (second.result.has_value() != outcome.picture) {
@@ -215,7 +233,7 @@ Outcome check_call(Renderer render, std::string_view input) {
 
   const std::string wide = widened(input);
   if (wide == input) return outcome;
-  Call third = call_render(render, wide);
+  Call third = call_render(render, wide, options);
   if (!third.failure.empty()) {
     outcome.failure = "with wider white space: " + third.failure;
   } else if (third.result.has_value() != outcome.picture) {

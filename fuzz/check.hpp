@@ -1,9 +1,11 @@
-// The properties every call of vok::render must have, whatever bytes it is given, checked from
-// the outside: the fuzzer, the replay command and the golden checker all judge a call through
-// check_render. Nothing here includes the core's internal headers; the checks read only the public
-// result, so a fault in the core's own UTF-8 or block code cannot hide itself.
+// The properties every call of vok::render must have, whatever bytes it is given and whichever
+// dialect reads them, checked from the outside: the fuzzer, the replay command and the golden
+// checker all judge a call through check_render. Nothing here includes the core's internal headers;
+// the checks read only the public result, so a fault in the core's own UTF-8 or block code cannot
+// hide itself.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <expected>
 #include <string>
@@ -26,8 +28,14 @@ struct Outcome {
   std::string failure;   // empty when every property held, else the first one that broke
 };
 
-// Calls vok::render on `input` twice, and once more with its white space widened, each time on a
-// stack filled with bytes that decode to no character, and checks:
+// Every dialect, in the order the tools check and report them.
+inline constexpr std::array kDialects{Dialect::Exact, Dialect::Latex};
+
+// The dialect's name in reports: "exact" or "latex".
+[[nodiscard]] std::string_view dialect_name(Dialect dialect) noexcept;
+
+// Calls vok::render on `input` in `dialect` twice, and once more with its white space widened,
+// each time on a stack filled with bytes that decode to no character, and checks:
 //   - the call returns (an exception, std::bad_alloc included, is a failure: no input is big
 //     enough to exhaust memory, since pictures are bounded);
 //   - an error has a non-empty message in valid UTF-8 that is not one of the core's guards for
@@ -37,15 +45,16 @@ struct Outcome {
 //   - input that is not valid UTF-8 gives an error, never a picture;
 //   - the second call gives exactly what the first gave;
 //   - one more space after each run of ASCII white space between tokens gives the same picture,
-//     or an error again when the input gave one (white space only separates tokens).
-[[nodiscard]] Outcome check_render(std::string_view input);
+//     or an error again when the input gave one (white space only separates tokens, and in the
+//     LaTeX dialect's text a run of it is one blank).
+[[nodiscard]] Outcome check_render(std::string_view input, Dialect dialect);
 
 // A function with the signature of vok::render.
-using Renderer = std::expected<std::string, ParseError> (*)(std::string_view);
+using Renderer = std::expected<std::string, ParseError> (*)(std::string_view, Options);
 
 // check_render with another function in the place of vok::render, so the checks themselves can
-// be tested on functions that break each property.
-[[nodiscard]] Outcome check_call(Renderer render, std::string_view input);
+// be tested on functions that break each property. `render` gets `options` on every call.
+[[nodiscard]] Outcome check_call(Renderer render, std::string_view input, Options options);
 
 // The first broken property of a picture, or "" when it has them all.
 [[nodiscard]] std::string picture_failure(std::string_view picture);

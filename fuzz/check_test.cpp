@@ -76,62 +76,109 @@ void error_tests() {
 }
 
 // Stand-ins for vok::render, each breaking one property of a call.
-std::expected<std::string, vok::ParseError> good(std::string_view input) {
+std::expected<std::string, vok::ParseError> good(std::string_view input, vok::Options) {
   if (input == "?") return std::unexpected(vok::ParseError{"Invalid token at byte 0"});
   return std::string(input) + "\n";
 }
-std::expected<std::string, vok::ParseError> throws_bad_alloc(std::string_view) {
+std::expected<std::string, vok::ParseError> throws_bad_alloc(std::string_view, vok::Options) {
   throw std::bad_alloc();
 }
-std::expected<std::string, vok::ParseError> throws_other(std::string_view) {
+std::expected<std::string, vok::ParseError> throws_other(std::string_view, vok::Options) {
   throw std::logic_error("broken");
 }
 // These two count only the calls on "x", the input they are tested with.
-std::expected<std::string, vok::ParseError> changes(std::string_view input) {
+std::expected<std::string, vok::ParseError> changes(std::string_view input, vok::Options) {
   static int calls = 0;
   calls += input == "x";
   return calls % 2 == 0 ? "a\n" : "b\n";
 }
-std::expected<std::string, vok::ParseError> flips(std::string_view input) {
+std::expected<std::string, vok::ParseError> flips(std::string_view input, vok::Options) {
   static int calls = 0;
   calls += input == "x";
   if (calls % 2 == 0) return std::unexpected(vok::ParseError{"no"});
   return "a\n";
 }
-std::expected<std::string, vok::ParseError> remembers(std::string_view input) {
+std::expected<std::string, vok::ParseError> remembers(std::string_view input, vok::Options) {
   static std::size_t previous = 0;
   const std::size_t seen = std::exchange(previous, input.size());
   return std::to_string(seen) + "\n";
 }
-std::expected<std::string, vok::ParseError> counts(std::string_view input) {
+std::expected<std::string, vok::ParseError> counts(std::string_view input, vok::Options) {
   return std::to_string(input.size()) + "\n";
 }
-std::expected<std::string, vok::ParseError> spaced_error(std::string_view input) {
+std::expected<std::string, vok::ParseError> spaced_error(std::string_view input, vok::Options) {
   if (input.find("  ") == std::string_view::npos) return std::unexpected(vok::ParseError{"no"});
   return "x\n";
 }
-std::expected<std::string, vok::ParseError> takes_bytes(std::string_view) { return "?\n"; }
+std::expected<std::string, vok::ParseError> takes_bytes(std::string_view, vok::Options) {
+  return "?\n";
+}
+// Draws the dialect it is asked for; an error in the LaTeX dialect on its second call.
+std::expected<std::string, vok::ParseError> names_dialect(std::string_view, vok::Options options) {
+  static int latex_calls = 0;
+  if (options.dialect != vok::Dialect::Latex) return "exact\n";
+  if (++latex_calls % 2 == 0) return std::unexpected(vok::ParseError{"no"});
+  return "latex\n";
+}
 
 void call_tests() {
-  expect(false, check_call(good, "ab").failure, "a picture");
-  expect(false, check_call(good, "?").failure, "an error");
-  expect(true, check_call(throws_bad_alloc, "x").failure, "std::bad_alloc");
-  expect(true, check_call(throws_other, "x").failure, "another exception");
-  expect(true, check_call(changes, "x").failure, "a second picture that differs");
-  expect(true, check_call(flips, "x").failure, "a picture, then an error");
-  expect(true, check_call(remembers, "x").failure, "a picture that depends on the call before");
-  expect(true, check_call(takes_bytes, "\xff").failure, "a picture of invalid UTF-8");
-  expect(true, check_call(good, "a\nbc").failure, "a ragged picture from the renderer");
-  expect(true, check_call(counts, "a b").failure, "a picture that depends on the white space");
-  expect(true, check_call(counts, "\\\\ a").failure, "a space after an escaped backslash");
-  expect(false, check_call(counts, "\\ a").failure, "an escaped space is not widened");
-  expect(false, check_call(counts, "\\\n").failure, "an escaped line feed is not widened");
-  expect(true, check_call(spaced_error, "a b").failure, "an error only without wider white space");
+  expect(false, check_call(good, "ab", {}).failure, "a picture");
+  expect(false, check_call(good, "?", {}).failure, "an error");
+  expect(true, check_call(throws_bad_alloc, "x", {}).failure, "std::bad_alloc");
+  expect(true, check_call(throws_other, "x", {}).failure, "another exception");
+  expect(true, check_call(changes, "x", {}).failure, "a second picture that differs");
+  expect(true, check_call(flips, "x", {}).failure, "a picture, then an error");
+  expect(true, check_call(remembers, "x", {}).failure, "a picture that depends on the call before");
+  expect(true, check_call(takes_bytes, "\xff", {}).failure, "a picture of invalid UTF-8");
+  expect(true, check_call(good, "a\nbc", {}).failure, "a ragged picture from the renderer");
+  expect(true, check_call(counts, "a b", {}).failure, "a picture that depends on the white space");
+  expect(true, check_call(counts, "\\\\ a", {}).failure, "a space after an escaped backslash");
+  expect(false, check_call(counts, "\\ a", {}).failure, "an escaped space is not widened");
+  expect(false, check_call(counts, "\\\n", {}).failure, "an escaped line feed is not widened");
+  expect(true, check_call(spaced_error, "a b", {}).failure,
+         "an error only without wider white space");
 
-  const vok::fuzz::Outcome real = vok::fuzz::check_render("\\frac{a}{b}");
-  expect(false, real.failure, "vok::render on a fraction");
-  const bool drawn = real.picture && real.text == "a\n\xe2\x94\x80\nb\n";
-  expect(false, drawn ? "" : "a different picture: " + real.text, "the fraction's picture");
+  // Every call of a check gets the dialect.
+  expect(false, check_call(names_dialect, "x", {}).failure, "the exact dialect every time");
+  expect(true, check_call(names_dialect, "x", {.dialect = vok::Dialect::Latex}).failure,
+         "the LaTeX dialect every time");
+}
+
+// check_render on the real vok::render: the dialect reaches it, and what each reads differently.
+struct RealCase {
+  std::string_view input;
+  vok::Dialect dialect;
+  bool picture;
+  std::string_view text;  // the picture or the message
+};
+
+void render_tests() {
+  constexpr vok::Dialect exact = vok::Dialect::Exact, latex = vok::Dialect::Latex;
+  constexpr RealCase kCases[] = {
+      {"\\frac{a}{b}", exact, true, "a\n\xe2\x94\x80\nb\n"},
+      {"\\frac12", latex, true, "1\n\xe2\x94\x80\n2\n"},
+      {"\\frac12", exact, false, "Unexpected token at position 2: None"},
+      {"a~b", exact, false, "Invalid token at byte 1"},
+      {"a~b", latex, true, "a b\n"},
+      // Where the LaTeX parser reads the gaps, the widened input must still draw the same: runs
+      // of white space in text, names, dimensions, digits apart, $$, a comment ending in '\'.
+      {"\\text{a  b \t c}", latex, true, "a b c\n"},
+      {"\\hspace{1 em}x % a  comment\n y", latex, true, "  xy\n"},
+      {"\\begin{ pmatrix } a \\end{pmatrix}", latex, true, "(a)\n"},
+      {"\\kern 4 em x", latex, true, "        x\n"},
+      {"1 2^3", latex, true, "12\xc2\xb3\n"},
+      {"$$ x $$", latex, true, "x\n"},
+      {"a %\\\nb", latex, true, "ab\n"},
+      {"x\x01", latex, false, "control character U+0001 at byte 1, column 2"},
+  };
+  for (const RealCase& c : kCases) {
+    const vok::fuzz::Outcome outcome = vok::fuzz::check_render(c.input, c.dialect);
+    const std::string what =
+        std::string(vok::fuzz::dialect_name(c.dialect)) + " \"" + vok::fuzz::escaped(c.input) + '"';
+    expect(false, outcome.failure, "check_render " + what);
+    const bool same = outcome.picture == c.picture && outcome.text == c.text;
+    expect(false, same ? "" : "a different result: " + outcome.text, "the result of " + what);
+  }
 }
 
 }  // namespace
@@ -141,6 +188,7 @@ int main() {
   picture_tests();
   error_tests();
   call_tests();
+  render_tests();
   std::printf("check_test: %d passed, %d failed\n", passed, failed);
   return failed == 0 ? 0 : 1;
 }

@@ -7,10 +7,12 @@
 # then builds two trees from fuzz/CMakeLists.txt:
 #   build/fuzz-sanitize    ASan + UBSan: check_test, core_tests, golden_check, render_replay
 #   build/fuzz-libfuzzer   ASan + UBSan + libFuzzer: render_fuzzer
-# and runs, in order: the tests of the checks, the core's unit tests, the golden files, every formula
-# of the real-formula corpus, the saved regression inputs (fuzz/regressions/), the fuzzer's saved
-# corpus (build/fuzz-libfuzzer/corpus, kept between local runs), and then the fuzzer, seeded from
-# the formula corpus, the golden inputs and the regressions. The smallest inputs the fuzzer finds
+# and runs, in order: the tests of the checks, the core's unit tests, the golden files of both
+# dialects (tests/golden/ in the exact markup, tests/golden/latex/ in LaTeX), every formula of the
+# real-formula corpus, the saved regression inputs (fuzz/regressions/), the fuzzer's saved corpus
+# (build/fuzz-libfuzzer/corpus, kept between local runs), and then the fuzzer, seeded from the
+# formula corpus, the golden inputs of both dialects and the regressions. Every replayed and
+# fuzzed input is checked in both dialects. The smallest inputs the fuzzer finds
 # to break something are copied into fuzz/regressions/. Every check runs even when an earlier one
 # failed, but the fuzzer runs only when all of them passed: known failing inputs among its seeds
 # would only be found again. The exit status is 1 when any step failed. The formula corpus lives at
@@ -177,20 +179,28 @@ build_fuzzer() {
 }
 
 # ---- checks ----
+# Each saved input in a process of its own: one that overflows the stack or trips a sanitizer ends
+# its process, and the others must still be checked and reported.
 replay_regressions() {
   local files=("$regressions"/*)
   if [[ ! -e ${files[0]} ]]; then
     echo "no saved inputs in fuzz/regressions/"
     return 0
   fi
-  "$sanitize_dir/render_replay" "${files[@]}"
+  local file failed=0
+  for file in "${files[@]}"; do
+    echo "--- ${file#"$root"/}"
+    "$sanitize_dir/render_replay" "$file" || failed=$((failed + 1))
+  done
+  echo "$failed of ${#files[@]} saved inputs failed"
+  ((failed == 0))
 }
 
 # The seed directories: the golden inputs and the corpus formulas, one file each, made afresh.
 make_seeds() {
   local seeds=$fuzzer_dir/seeds
   rm -rf "$seeds" && mkdir -p "$seeds/golden" "$seeds/corpus" || return 1
-  "$sanitize_dir/golden_check" --write-inputs "$seeds/golden" "$root"/tests/golden/*.txt || return 1
+  "$sanitize_dir/golden_check" --write-inputs "$seeds/golden" "${golden_files[@]}" || return 1
   if [[ -n $corpus_file ]]; then
     LC_ALL=C awk -v dir="$seeds/corpus" \
       '{ f = sprintf("%s/real-%05d", dir, NR); printf "%s", $0 > f; close(f) }' "$corpus_file" ||
@@ -241,6 +251,9 @@ fuzz() {
 }
 
 # ---- the run ----
+# The golden files; golden_check reads those of tests/golden/latex/ in the LaTeX dialect.
+golden_files=("$root"/tests/golden/*.txt "$root"/tests/golden/latex/*.txt)
+
 echo "fuzz/ci.sh: fuzzing for $fuzz_seconds s with $jobs processes; corpus at $corpus"
 
 if ! step "toolchain" toolchain; then
@@ -271,9 +284,10 @@ fi
 if $sanitize_built; then
   step "tests of the checks" "$sanitize_dir/check_test"
   step "core unit tests (sanitized)" "$sanitize_dir/vok/tests/cpp/core_tests"
-  step "golden files (sanitized)" "$sanitize_dir/golden_check" "$root"/tests/golden/*.txt
+  step "golden files of both dialects (sanitized)" "$sanitize_dir/golden_check" "${golden_files[@]}"
   if [[ -n $corpus_file ]]; then
-    step "corpus replay (sanitized)" "$sanitize_dir/render_replay" --lines "$corpus_file"
+    step "corpus replay, both dialects (sanitized)" "$sanitize_dir/render_replay" --lines \
+      "$corpus_file"
   else
     skip "corpus replay" "no corpus"
   fi

@@ -1,6 +1,8 @@
 // The golden checker: every case of the golden files through vok::render in C++, so the sanitizer
 // build runs them too. A case passes when the call gives exactly the expected picture or error
-// message and check_render finds every property of the call intact.
+// message and check_render finds every property of the call intact. The files of a directory named
+// latex (tests/golden/latex/) are read in the LaTeX dialect, all others in the exact markup, as
+// the Python test suite reads them.
 //
 //   golden_check FILE...                      check the cases
 //   golden_check --write-inputs DIR FILE...   write each case's input to DIR, one file each
@@ -32,6 +34,7 @@ namespace fs = std::filesystem;
 
 struct Case {
   std::string where;  // file:line of the case's "==" line, and its name
+  vok::Dialect dialect = vok::Dialect::Exact;
   std::string input;
   bool error = false;
   std::string expected;  // the whole picture text, or the message
@@ -65,6 +68,8 @@ bool parse_file(const fs::path& path, std::vector<Case>& cases) {
     return false;
   }
   const std::vector<std::string> lines = split_lines(text);
+  const vok::Dialect dialect =
+      path.parent_path().filename() == "latex" ? vok::Dialect::Latex : vok::Dialect::Exact;
   const auto malformed = [&](std::size_t i, const char* what) {
     std::fprintf(stderr, "golden_check: %s:%zu: %s\n", path.c_str(), i + 1, what);
     return false;
@@ -76,6 +81,7 @@ bool parse_file(const fs::path& path, std::vector<Case>& cases) {
     }
     Case c;
     c.where = path.string() + ":" + std::to_string(i + 1) + ": " + lines[i].substr(3);
+    c.dialect = dialect;
     if (i + 2 >= lines.size() || (lines[i + 2] != "--" && lines[i + 2] != "-- error"))
       return malformed(i, "a case needs an input line and then -- or -- error");
     c.input = lines[i + 1];
@@ -113,13 +119,16 @@ std::string framed(bool error, const std::string& text) {
 
 // Checks one case; prints and returns false when it fails.
 bool check_case(const Case& c) {
-  const vok::fuzz::Outcome outcome = vok::fuzz::check_render(c.input);
+  const vok::fuzz::Outcome outcome = vok::fuzz::check_render(c.input, c.dialect);
+  const std::string_view dialect = vok::fuzz::dialect_name(c.dialect);
   if (!outcome.failure.empty()) {
-    std::fprintf(stderr, "FAIL %s\n  %s\n", c.where.c_str(), outcome.failure.c_str());
+    std::fprintf(stderr, "FAIL %s (%.*s dialect)\n  %s\n", c.where.c_str(),
+                 static_cast<int>(dialect.size()), dialect.data(), outcome.failure.c_str());
     return false;
   }
   if (outcome.picture == !c.error && outcome.text == c.expected) return true;
-  std::fprintf(stderr, "FAIL %s\n  expected:\n    %s  actual:\n    %s", c.where.c_str(),
+  std::fprintf(stderr, "FAIL %s (%.*s dialect)\n  expected:\n    %s  actual:\n    %s",
+               c.where.c_str(), static_cast<int>(dialect.size()), dialect.data(),
                framed(c.error, c.expected).c_str(), framed(!outcome.picture, outcome.text).c_str());
   return false;
 }
@@ -168,9 +177,13 @@ int main(int argc, char** argv) {
   }
   if (!inputs_dir.empty()) return write_inputs(inputs_dir, cases) ? 0 : 2;
 
-  std::size_t failed = 0;
-  for (const Case& c : cases) failed += !check_case(c);
-  std::printf("golden_check: %zu cases from %zu files: %zu passed, %zu failed\n", cases.size(),
-              files.size(), cases.size() - failed, failed);
+  std::size_t failed = 0, latex = 0;
+  for (const Case& c : cases) {
+    failed += !check_case(c);
+    latex += c.dialect == vok::Dialect::Latex;
+  }
+  std::printf(
+      "golden_check: %zu cases (%zu exact, %zu LaTeX) from %zu files: %zu passed, %zu failed\n",
+      cases.size(), cases.size() - latex, latex, files.size(), cases.size() - failed, failed);
   return failed == 0 ? 0 : 1;
 }

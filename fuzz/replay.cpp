@@ -2,14 +2,16 @@
 // or a failed check reproduces under a debugger or valgrind, and so the regression inputs and the
 // formula corpus are checked in every sanitizer build.
 //
-//   render_replay [--lines] [--abort] PATH...
+//   render_replay [--lines] [--abort] [--exact | --latex] PATH...
 //
 // Each file is one input, its raw bytes; with --lines each line of a file (without its line feed)
-// is one input. A directory stands for the regular files in it, in name order. Every failed check
-// is reported with the file, the line and the input, and the run goes on; --abort stops at the
-// first one with abort(), for a debugger. The exit status is 0 when every check held, 1 when one
-// failed and 2 when a file could not be read.
+// is one input. A directory stands for the regular files in it, in name order. Every input is
+// checked in both dialects, or in the one named. Every failed check is reported with the dialect,
+// the file, the line and the input, and the run goes on; --abort stops at the first one with
+// abort(), for a debugger. The exit status is 0 when every check held, 1 when one failed and 2
+// when a file could not be read.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,29 +28,45 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using vok::fuzz::kDialects;
+
 struct Options {
   bool lines = false;
   bool abort_on_failure = false;
+  std::array<bool, kDialects.size()> dialects{};  // which of kDialects to check
   std::vector<fs::path> paths;
 };
 
-struct Tally {
-  long inputs = 0;
+// The counts of one dialect's checks.
+struct Counts {
+  long checked = 0;
   long pictures = 0;
   long failures = 0;
 };
 
-// Checks one input; `where` names it in a report.
+struct Tally {
+  long inputs = 0;
+  std::array<Counts, kDialects.size()> dialects{};
+};
+
+// Checks one input in each dialect asked for; `where` names it in a report.
 void replay(std::string_view input, const std::string& where, const Options& options,
             Tally& tally) {
-  const vok::fuzz::Outcome outcome = vok::fuzz::check_render(input);
   ++tally.inputs;
-  tally.pictures += outcome.picture;
-  if (outcome.failure.empty()) return;
-  ++tally.failures;
-  std::fprintf(stderr, "FAIL %s: %s\n  input: \"%s\"\n", where.c_str(), outcome.failure.c_str(),
-               vok::fuzz::escaped(input).c_str());
-  if (options.abort_on_failure) std::abort();
+  for (std::size_t k = 0; k < kDialects.size(); ++k) {
+    if (!options.dialects[k]) continue;
+    const vok::fuzz::Outcome outcome = vok::fuzz::check_render(input, kDialects[k]);
+    Counts& counts = tally.dialects[k];
+    ++counts.checked;
+    counts.pictures += outcome.picture;
+    if (outcome.failure.empty()) continue;
+    ++counts.failures;
+    const std::string_view name = vok::fuzz::dialect_name(kDialects[k]);
+    std::fprintf(stderr, "FAIL %s (%.*s dialect): %s\n  input: \"%s\"\n", where.c_str(),
+                 static_cast<int>(name.size()), name.data(), outcome.failure.c_str(),
+                 vok::fuzz::escaped(input).c_str());
+    if (options.abort_on_failure) std::abort();
+  }
 }
 
 // Reads a whole file; false when it cannot be read.
@@ -100,7 +118,7 @@ bool replay_path(const fs::path& path, const Options& options, Tally& tally) {
 }
 
 int usage() {
-  std::fputs("usage: render_replay [--lines] [--abort] PATH...\n", stderr);
+  std::fputs("usage: render_replay [--lines] [--abort] [--exact | --latex] PATH...\n", stderr);
   return 2;
 }
 
@@ -114,6 +132,10 @@ int main(int argc, char** argv) {
       options.lines = true;
     } else if (arg == "--abort") {
       options.abort_on_failure = true;
+    } else if (arg == "--exact" || arg == "--latex") {
+      for (std::size_t k = 0; k < kDialects.size(); ++k)
+        options.dialects[k] =
+            options.dialects[k] || arg.substr(2) == vok::fuzz::dialect_name(kDialects[k]);
     } else if (arg.starts_with("--")) {
       return usage();
     } else {
@@ -121,13 +143,24 @@ int main(int argc, char** argv) {
     }
   }
   if (options.paths.empty()) return usage();
+  if (std::ranges::none_of(options.dialects, [](bool on) { return on; }))
+    options.dialects.fill(true);
 
   Tally tally;
   bool readable = true;
   for (const auto& path : options.paths) readable = replay_path(path, options, tally) && readable;
-  std::printf("render_replay: %ld inputs (%ld pictures, %ld errors): %ld passed, %ld failed\n",
-              tally.inputs, tally.pictures, tally.inputs - tally.pictures,
-              tally.inputs - tally.failures, tally.failures);
+  std::printf("render_replay: %ld inputs\n", tally.inputs);
+  long failures = 0;
+  for (std::size_t k = 0; k < kDialects.size(); ++k) {
+    const Counts& counts = tally.dialects[k];
+    if (!options.dialects[k]) continue;
+    const std::string_view name = vok::fuzz::dialect_name(kDialects[k]);
+    std::printf("  %.*s dialect: %ld pictures, %ld errors: %ld passed, %ld failed\n",
+                static_cast<int>(name.size()), name.data(), counts.pictures,
+                counts.checked - counts.pictures, counts.checked - counts.failures,
+                counts.failures);
+    failures += counts.failures;
+  }
   if (!readable) return 2;
-  return tally.failures == 0 ? 0 : 1;
+  return failures == 0 ? 0 : 1;
 }

@@ -1,8 +1,9 @@
 """Hostile and extreme input: no crash, no hang, no unbounded memory, no leak, no thread trouble.
 
-Pathological inputs run in a child interpreter under an address-space cap and a timeout, so that a
-failure shows as a failed test instead of taking the test run down. The caps are crash guards, not
-speed goals; the measured figures are in the README.
+Every test runs through both modules, vok (the exact markup) and vok_latex (LaTeX as people write
+it), which share the nesting and size limits. Pathological inputs run in a child interpreter under
+an address-space cap and a timeout, so that a failure shows as a failed test instead of taking the
+test run down. The caps are crash guards, not speed goals; the measured figures are in the README.
 """
 
 import subprocess
@@ -12,26 +13,30 @@ import textwrap
 import pytest
 
 import vok
+import vok_latex
 
+MODULES = ["vok", "vok_latex"]
 TOO_DEEP = "ValueError: formula nested too deeply"
 TOO_LARGE = "ValueError: formula too large to render"
 
 
-def run_child(code: str, memory_gib: float = 2, timeout: float = 120) -> str:
+def run_child(code: str, module: str = "vok", memory_gib: float = 2, timeout: float = 120) -> str:
+    """Runs `code` in a fresh interpreter where `render` is `module`.render."""
     program = textwrap.dedent(f"""
-        import resource, vok
+        import resource, vok, vok_latex
+        render = {module}.render
         limit = int({memory_gib} * (1 << 30))
         resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
     """) + textwrap.dedent(code)
     done = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True, timeout=timeout)
-    assert done.returncode == 0, done.stderr
+    assert done.returncode == 0, f"exit status {done.returncode}: {done.stderr}"
     return done.stdout.strip()
 
 
 OUTCOME = """
     def outcome(text):
         try:
-            picture = vok.render(text)
+            picture = render(text)
         except ValueError as error:
             return f"ValueError: {error}"
         rows = picture.split("\\n")[:-1]
@@ -39,47 +44,88 @@ OUTCOME = """
         return f"{len(rows)} rows of {len(rows[0]) if rows else 0}"
 """
 
+# Each input with its outcome in the exact markup and in the LaTeX dialect. Where the dialects read
+# an input differently the outcomes differ: in LaTeX "-" and "(" are atoms of a flat list, "\sum"
+# needs no body, digits and ties are atoms, "%" starts a comment, and "\bf" switches the rest of
+# its group.
+PATHOLOGICAL = [
+    ("100k nested braces", '"{" * 100_000 + "x" + "}" * 100_000', TOO_DEEP, TOO_DEEP),
+    ("100k minus signs", '"-" * 100_000 + "x"', TOO_DEEP, "1 rows of 200001"),
+    ("frac 40 deep in numerators", '"\\\\frac{" * 40 + "x" + "}{y}" * 40', TOO_LARGE, TOO_LARGE),
+    ("10k nested roots", '"\\\\sqrt{" * 10_000 + "x" + "}" * 10_000', TOO_DEEP, TOO_DEEP),
+    ("10k unbraced roots", '"\\\\sqrt" * 10_000 + " x"', TOO_DEEP, TOO_DEEP),
+    ("1000x1000 matrix",
+     '"\\\\begin{matrix}" + " \\\\\\\\ ".join([" & ".join(["a"] * 1000)] * 1000) + "\\\\end{matrix}"',
+     "1999 rows of 5000", "1999 rows of 5000"),
+    ("10 MB sum", '"+".join(["a", "b"] * 2_500_000)', TOO_LARGE, TOO_LARGE),
+    ("a+b a million times", '"a+b" * 1_000_000', "1 rows of 5000000", "1 rows of 5000000"),
+    ("100k left", '"\\\\left(" * 100_000', r"ValueError: unclosed \left ... \right pair", TOO_DEEP),
+    ("100k left right", '"\\\\left(" * 100_000 + "x" + "\\\\right)" * 100_000', TOO_DEEP, TOO_DEEP),
+    ("50k begin", '"\\\\begin{pmatrix}" * 50_000', r"ValueError: unclosed \begin{pmatrix}", TOO_DEEP),
+    ("100k superscripts", '"x^{" * 100_000', TOO_DEEP, TOO_DEEP),
+    ("a million sums", '"\\\\sum" * 1_000_000', "3 rows of 4000000", "1 rows of 1999999"),
+    ("300k fractions", '"\\\\frac{a}{b}" * 300_000', "3 rows of 300000", "3 rows of 599999"),
+    ("a million empty groups", '"{}" * 1_000_000', "0 rows of 0", "0 rows of 0"),
+    ("a million negative spaces", '"\\\\!" * 1_000_000', "1 rows of 0", "0 rows of 0"),
+    ("a million primes", "\"x'\" + \"'\" * 1_000_000", "1 rows of 1000002", "1 rows of 250002"),
+    # Nothing is drawn before the whole formula is measured, so a formula that is too large
+    # costs no cells at all (an engine that drew every level took 8 GB here).
+    ("1000 nested roots side by side", '(r"\\sqrt{" * 127 + "x" + "}" * 127) * 1000', TOO_LARGE, TOO_LARGE),
+    ("300 nested roots side by side", '(r"\\sqrt{" * 127 + "x" + "}" * 127) * 300',
+     "128 rows of 114600", "128 rows of 114600"),
+    ("a matrix of nested roots",
+     'r"\\begin{matrix}" + " & ".join([r"\\sqrt{" * 100 + "x" + "}" * 100] * 600) + r"\\end{matrix}"',
+     TOO_LARGE, TOO_LARGE),
+    # Inputs in the LaTeX dialect's own words; the exact markup refuses or draws them as names.
+    ("100k nested text", '"\\\\text{" * 100_000 + "x" + "}" * 100_000', TOO_DEEP, TOO_DEEP),
+    ("100k unbraced bold", '"\\\\bm" * 100_000 + "x"', "1 rows of 200001", TOO_DEEP),
+    ("100k switches", '"\\\\bf" * 100_000 + " x"', "1 rows of 200001", TOO_DEEP),
+    ("100k switches in groups", '"{\\\\bf " * 100_000', TOO_DEEP, TOO_DEEP),
+    ("a million ties", '"~" * 1_000_000', "ValueError: Invalid token at byte 0", "1 rows of 1000000"),
+    ("a million comment lines", '"%x\\n" * 1_000_000 + "y"', "ValueError: Invalid token at byte 0",
+     "1 rows of 1"),
+    ("a million dollars", '"$" * 1_000_000', "ValueError: Invalid token at byte 0",
+     "ValueError: unmatched '$' at byte 2, column 3"),
+    ("a million letters in dollars", '"$" + "x" * 1_000_000 + "$"', "ValueError: Invalid token at byte 0",
+     "1 rows of 1000000"),
+    ("100k middle bars", '"\\\\left(" + "x\\\\middle|" * 100_000 + "x\\\\right)"', "1 rows of 9",
+     "1 rows of 200003"),
+    ("9 MB of text", '"\\\\text{" + "ab " * 3_000_000 + "}"', "1 rows of 6000004", "1 rows of 9000000"),
+    ("a million groups in text", '"\\\\text{" + "{" * 1_000_000 + "x" + "}" * 1_000_000 + "}"', TOO_DEEP,
+     "1 rows of 1"),
+    ("half a million formulas in text", '"\\\\text{" + "$x$" * 500_000 + "}"',
+     "ValueError: Invalid token at byte 6", "1 rows of 500000"),
+    ("16 spaces of a million ems", '"\\\\hspace{1000000em}" * 16', "1 rows of 240", "1 rows of 16000000"),
+    ("20 spaces of a million ems", '"\\\\hspace{1000000em}" * 20', "1 rows of 300", TOO_LARGE),
+    ("a million limits", '"x" + "\\\\limits" * 1_000_000', "1 rows of 6000001", "1 rows of 1"),
+    ("100k rows", '"\\\\begin{matrix}" + "x\\\\\\\\" * 100_000 + "\\\\end{matrix}"',
+     "199999 rows of 5", "199999 rows of 5"),
+]
 
-@pytest.mark.parametrize(
-    "build, expected",
-    [
-        ('"{" * 100_000 + "x" + "}" * 100_000', TOO_DEEP),
-        ('"-" * 100_000 + "x"', TOO_DEEP),
-        ('"\\\\frac{" * 40 + "x" + "}{y}" * 40', TOO_LARGE),
-        ('"\\\\sqrt{" * 10_000 + "x" + "}" * 10_000', TOO_DEEP),
-        ('"\\\\sqrt" * 10_000 + " x"', TOO_DEEP),
-        ('"\\\\begin{matrix}" + " \\\\\\\\ ".join([" & ".join(["a"] * 1000)] * 1000) + "\\\\end{matrix}"',
-         "1999 rows of 5000"),
-        ('"+".join(["a", "b"] * 2_500_000)', TOO_LARGE),
-        ('"a+b" * 1_000_000', "1 rows of 5000000"),
-        ('"\\\\left(" * 100_000', r"ValueError: unclosed \left ... \right pair"),
-        ('"\\\\left(" * 100_000 + "x" + "\\\\right)" * 100_000', TOO_DEEP),
-        ('"\\\\begin{pmatrix}" * 50_000', r"ValueError: unclosed \begin{pmatrix}"),
-        ('"x^{" * 100_000', TOO_DEEP),
-        ('"\\\\sum" * 1_000_000', "3 rows of 4000000"),
-        ('"\\\\frac{a}{b}" * 300_000', "3 rows of 300000"),
-        ('"{}" * 1_000_000', "0 rows of 0"),
-        ('"\\\\!" * 1_000_000', "1 rows of 0"),
-        ("\"x'\" + \"'\" * 1_000_000", "1 rows of 1000002"),
-        # Nothing is drawn before the whole formula is measured, so a formula that is too large
-        # costs no cells at all (an engine that drew every level took 8 GB here).
-        ('(r"\\sqrt{" * 127 + "x" + "}" * 127) * 1000', TOO_LARGE),
-        ('(r"\\sqrt{" * 127 + "x" + "}" * 127) * 300', "128 rows of 114600"),
-        ('r"\\begin{matrix}" + " & ".join([r"\\sqrt{" * 100 + "x" + "}" * 100] * 600) + r"\\end{matrix}"',
-         TOO_LARGE),
-    ],
-    ids=["100k nested braces", "100k minus signs", "frac 40 deep in numerators", "10k nested roots",
-         "10k unbraced roots", "1000x1000 matrix", "10 MB sum", "a+b a million times", "100k left",
-         "100k left right", "50k begin", "100k superscripts", "a million sums", "300k fractions",
-         "a million empty groups", "a million negative spaces", "a million primes",
-         "1000 nested roots side by side", "300 nested roots side by side", "a matrix of nested roots"],
-)
-def test_pathological_input(build, expected):
-    out = run_child(textwrap.dedent(OUTCOME) + f"\nprint(outcome({build}))")
+# Nesting the LaTeX parser does not count yet: these chains overflow the stack instead of failing
+# with the nesting error.
+UNCOUNTED = {
+    "10k unbraced roots": "an unbraced argument (\\sqrt\\sqrt…) is not counted in the nesting limit",
+    "100k unbraced bold": "an unbraced argument (\\bm\\bm…) is not counted in the nesting limit",
+    "100k nested text": "a text argument (\\text{\\text{…) is not counted in the nesting limit",
+}
+
+
+def pathological_cases():
+    for name, build, exact, latex in PATHOLOGICAL:
+        yield pytest.param("vok", build, exact, id=f"vok: {name}")
+        marks = [pytest.mark.xfail(strict=True, reason=UNCOUNTED[name])] if name in UNCOUNTED else []
+        yield pytest.param("vok_latex", build, latex, id=f"vok_latex: {name}", marks=marks)
+
+
+@pytest.mark.parametrize("module, build, expected", list(pathological_cases()))
+def test_pathological_input(module, build, expected):
+    out = run_child(textwrap.dedent(OUTCOME) + f"\nprint(outcome({build}))", module)
     assert out == expected
 
 
-def test_large_parts_along_a_path_cost_no_memory():
+@pytest.mark.parametrize("module", MODULES)
+def test_large_parts_along_a_path_cost_no_memory(module):
     # Each level has a 4-million-row numerator beside its denominator, the next level: an engine
     # that drew each level before the next took 1.8 GB for these 22 KB of formula.
     out = run_child("""
@@ -90,11 +136,11 @@ def test_large_parts_along_a_path_cost_no_memory():
         for _ in range(100):
             text = r"\\frac{" + tower + "}{" + text + "}"
         try:
-            vok.render(text)
+            render(text)
         except ValueError as error:
             print(error)
         print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss < 800 * 1024)
-    """, memory_gib=1.5)
+    """, module, memory_gib=1.5)
     assert out.split("\n") == ["formula too large to render", "True"]
 
 
@@ -130,28 +176,90 @@ WHITE_SPACE = {*range(0x09, 0x0E), 0x20, 0x85, 0xA0, 0x1680, *range(0x2000, 0x20
                0x202F, 0x205F, 0x3000}
 
 
+def latex_outcome(text: str) -> str:
+    try:
+        return vok_latex.render(text)
+    except ValueError as error:
+        return f"ValueError: {error}"
+
+
+# The printable ASCII characters the LaTeX dialect reads as more than a cell of their own, with what
+# each gives alone and after a backslash. Every other one is a cell alone, and after a backslash an
+# unknown command drawn as written, backslash and all.
+LATEX_ASCII = {
+    "!": ("!\n", ""),  # \! is a negative thin space
+    "#": ("#\n", "#\n"),
+    "$": ("ValueError: missing '$' for the '$' at byte 0, column 1", "$\n"),
+    "%": ("", "%\n"),  # a comment
+    "&": ("ValueError: '&' at byte 0, column 1 outside an environment", "&\n"),
+    "'": ("′\n", "\\'\n"),
+    "(": ("(\n", "ValueError: missing '\\)' for the '\\(' at byte 0, column 1"),
+    ")": (")\n", "ValueError: unmatched '\\)' at byte 0, column 1"),
+    ",": (",\n", " \n"),
+    "-": ("-\n", ""),  # \- is a discretionary hyphen
+    "/": ("/\n", ""),  # \/ is an italic correction
+    ":": (":\n", " \n"),
+    ";": (";\n", " \n"),
+    ">": (">\n", " \n"),
+    "P": ("P\n", "¶\n"),
+    "S": ("S\n", "§\n"),
+    "[": ("[\n", "ValueError: missing '\\]' for the '\\[' at byte 0, column 1"),
+    "\\": ("ValueError: lone '\\' at the end of the formula, byte 0, column 1",
+           "ValueError: '\\\\' at byte 0, column 1 outside an environment"),
+    "]": ("]\n", "ValueError: unmatched '\\]' at byte 0, column 1"),
+    "^": ("ValueError: missing argument for '^' at byte 0, column 1", "\\^\n"),
+    "_": ("ValueError: missing argument for '_' at byte 0, column 1", "_\n"),
+    "{": ("ValueError: missing '}' for the '{' at byte 0, column 1", "{\n"),
+    "|": ("|\n", "‖\n"),
+    "}": ("ValueError: unmatched '}' at byte 0, column 1", "}\n"),
+    "~": (" \n", "\\~\n"),  # a tie is a blank
+}
+
+
+def test_every_code_point_alone_and_after_a_backslash_in_latex():
+    for cp in range(0x110000):
+        ch = chr(cp)
+        if 0xD800 <= cp <= 0xDFFF:
+            with pytest.raises(UnicodeEncodeError):
+                vok_latex.render(ch)
+            continue
+        alone, escaped = latex_outcome(ch), latex_outcome("\\" + ch)
+        if cp in WHITE_SPACE:
+            # A separator alone, a blank after a backslash (a control space).
+            expected = ("", " \n")
+        elif cp < 0x20 or 0x7F <= cp < 0xA0:
+            # The C0 and C1 control characters and DEL that are not white space, named where they stand.
+            expected = (f"ValueError: control character U+{cp:04X} at byte 0, column 1",
+                        f"ValueError: control character U+{cp:04X} at byte 1, column 2")
+        else:
+            expected = LATEX_ASCII.get(ch, (ch + "\n", "\\" + ch + "\n"))
+        assert (alone, escaped) == expected, hex(cp)
+
+
 def rss_kib() -> int:
     with open("/proc/self/statm") as statm:
         return int(statm.read().split()[1]) * 4
 
 
-def test_no_leaks_over_a_million_calls():
+@pytest.mark.parametrize("module", [vok, vok_latex], ids=MODULES)
+def test_no_leaks_over_a_million_calls(module):
     import gc
 
-    ok, bad = r"\frac{a+b}{\sqrt[3]{x^2}} + \sum_{i=1}^{n} {i}", r"\left( x \right]"
+    ok, bad = r"\frac{a+b}{\sqrt[3]{x^2}} + \sum_{i=1}^{n} {i}", r"\left( x \right"
+    render = module.render
 
     def calls(n):
         for i in range(n):
             kind = i % 4
             try:
                 if kind == 0:
-                    vok.render(ok)
+                    render(ok)
                 elif kind == 1:
-                    vok.render(bad)
+                    render(bad)
                 elif kind == 2:
-                    vok.render(42)
+                    render(42)
                 else:
-                    vok.render("a", text="b")
+                    render("a", text="b")
             except (ValueError, TypeError):
                 pass
 
@@ -164,7 +272,8 @@ def test_no_leaks_over_a_million_calls():
     assert rss_kib() - memory < 4096, "the process grew by more than 4 MiB over a million calls"
 
 
-def test_threads_share_the_first_build():
+@pytest.mark.parametrize("module", MODULES)
+def test_threads_share_the_first_build(module):
     # Eight threads in a fresh interpreter make the first calls at the same moment: the command
     # table is built once and every thread gets the same pictures as a serial run.
     out = run_child("""
@@ -173,7 +282,7 @@ def test_threads_share_the_first_build():
                     r"\\begin{pmatrix} a & b \\\\ c & d \\end{pmatrix}", r"\\left( x \\right]", r"x^"]
         def outcome(text):
             try:
-                return vok.render(text)
+                return render(text)
             except ValueError as error:
                 return "ValueError: " + str(error)
         barrier = threading.Barrier(8)
@@ -186,5 +295,5 @@ def test_threads_share_the_first_build():
         for t in threads: t.join()
         serial = [outcome(f) for f in formulas * 200]
         print(all(r == serial for r in results), len(set(serial)))
-    """)
+    """, module)
     assert out == "True 7"
