@@ -575,15 +575,15 @@ Result<Box> Parser::latex_argument(bool script, const Lexeme& owner) {
   auto ends = latex_ends(*next, kAtBrace | kAtCell | kAtRight);
   if (!ends) return std::unexpected(std::move(ends.error()));
   if (*ends) return missing();
+  // Unbraced arguments nest with no list between them (\sqrt\sqrt\sqrt x).
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return fail(std::string(message::kTooDeep));
   auto item = latex_nucleus(script);
   if (!item) return std::unexpected(std::move(item.error()));
   return item->expr;
 }
 
 Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
-  // Arguments nest through here without a list between them (\bm\bm\bm x, \text{\text{…}}).
-  DepthGuard guard(depth_);
-  if (guard.exceeded()) return fail(std::string(message::kTooDeep));
   const std::string_view name = token.payload(input_);
   const Definition* def = definition(token);
   if (def == nullptr) {
@@ -710,6 +710,9 @@ Result<Box> Parser::latex_arguments(const Lexeme& token, const Definition& def, 
 // braces dropped, escapes drawn as their characters, $…$ read as math, commands drawn as
 // themselves, symbols as their characters.
 Result<Box> Parser::latex_text(const Lexeme& owner) {
+  // Text nests through the commands in it with no list between (\text{\text{…}}).
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return fail(std::string(message::kTooDeep));
   const Lexeme* next = current();
   if (next == nullptr)
     return fail(message::missing_argument(owner.source(input_), input_, owner.start));

@@ -239,7 +239,7 @@ constexpr MathClass Rel = MathClass::Rel, Bin = MathClass::Bin, Open = MathClass
                     Inner = MathClass::Inner, Ord = MathClass::Ord;
 
 // clang-format off
-constexpr std::array kLatexRows = {
+constexpr Definition kLatexRows[] = {
     // Greek letters and their variant forms.
     sym("Alpha", U'Α'), sym("Beta", U'Β'), sym("Epsilon", U'Ε'), sym("Zeta", U'Ζ'),
     sym("Eta", U'Η'), sym("Iota", U'Ι'), sym("Kappa", U'Κ'), sym("Mu", U'Μ'), sym("Nu", U'Ν'),
@@ -379,7 +379,7 @@ constexpr std::size_t kOperators = [] {
 }();
 
 constexpr std::size_t kCount =
-    std::size(kLatexSymbols) + rows::kExactRows.size() + kOperators + kLatexRows.size();
+    std::size(kLatexSymbols) + rows::kExactRows.size() + kOperators + std::size(kLatexRows);
 
 constexpr std::array<Definition, kCount> make_rows() {
   std::array<Definition, kCount> all{};
