@@ -177,7 +177,9 @@ int run(int argc, char** argv) {
       ok = show(line, render_options) && ok;
       std::cout << '\n';
     }
-    if (std::cin.bad()) {
+    // libstdc++ reports a read error as bad(); LLVM's libc++ (the portable wheels) reads std::cin
+    // through stdin's FILE, where an error ends the stream like end of file: only ferror tells.
+    if (std::cin.bad() || std::ferror(stdin)) {
       std::cout.flush();
       std::cerr << "vok: cannot read standard input\n";
       ok = false;

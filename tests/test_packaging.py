@@ -1,12 +1,20 @@
 """The distributions: the sdist made from this tree, the one stable-ABI wheel built from that sdist
 (which shows the sdist holds what a build needs), the wheel's contents and metadata, and abi3audit
-on both extension modules.
+on both extension modules; then the portable wheels of tools/build-wheels, checked with auditwheel
+and readelf, installed in a fresh venv of every CPython 3.12 or later here, and the other
+architecture's run under emulation.
 
-One sdist and one wheel build per run, about 15 s; `-m "not packaging"` leaves them out.
-"""
+One sdist, one wheel and one portable build per run: about 15 s, plus about 30 s for the portable
+wheels once the toolchain is installed and warm (3 min on a fresh machine); `-m "not packaging"`
+leaves them out."""
 
 import email.parser
+import hashlib
 import json
+import os
+import platform
+import re
+import shutil
 import subprocess
 import sys
 import tarfile
@@ -16,7 +24,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import ROOT, tool
+from conftest import IN_CI, ROOT, tool
 
 pytestmark = pytest.mark.packaging
 
@@ -28,7 +36,8 @@ PRODUCTS = (".so", ".o", ".a", ".pyc", ".whl", ".tar.gz")
 
 
 def run(*command: str, cwd: Path | None = None) -> subprocess.CompletedProcess:
-    done = subprocess.run(list(command), capture_output=True, text=True, cwd=cwd, timeout=900)
+    done = subprocess.run(list(command), capture_output=True, text=True, cwd=cwd, timeout=900,
+                          stdin=subprocess.DEVNULL)
     assert done.returncode == 0, f"{' '.join(command)}\n{done.stdout}\n{done.stderr}"
     return done
 
@@ -64,9 +73,7 @@ def sdist_members(sdist: Path) -> set[str]:
 def test_sdist_holds_the_sources(sdist):
     members = sdist_members(sdist)
     needed = {"pyproject.toml", "CMakeLists.txt", "README.md", "LICENSE", "PKG-INFO",
-              "cli/main.cpp", "binding/render_call.hpp", "binding/vok_module.cpp",
-              "binding/vok_latex_module.cpp", "vok-stubs/__init__.pyi",
-              "vok_latex-stubs/__init__.pyi",
+              "cli/main.cpp", "binding/vok_module.cpp", "vok-stubs/__init__.pyi",
               "examples/CMakeLists.txt", "examples/main.cpp"}
     needed |= {path.relative_to(ROOT).as_posix() for path in (ROOT / "src").rglob("*")
                if path.is_file()}
@@ -118,7 +125,7 @@ def test_wheel_metadata_is_complete(wheel):
     assert metadata.get_all("Project-URL") is None  # none are known yet
 
 
-def test_abi3audit_finds_only_the_stable_abi(wheel):
+def check_stable_abi(wheel: Path):
     audit = tool("abi3audit")
     assert audit, "abi3audit is a test requirement (pip install '.[test]')"
     done = run(audit, "--strict", "--report", str(wheel))
@@ -131,3 +138,237 @@ def test_abi3audit_finds_only_the_stable_abi(wheel):
         assert result["baseline"] == "3.12", entry["name"]
         assert result["non_abi3_symbols"] == [], entry["name"]
         assert result["future_abi3_objects"] == {}, entry["name"]
+
+def test_abi3audit_finds_only_the_stable_abi(wheel):
+    check_stable_abi(wheel)
+
+
+# ---- the portable wheels of tools/build-wheels -------------------------------------------------
+
+# The newest glibc a portable wheel may need (manylinux_2_28 or older), and the libraries of glibc
+# itself: all that the module and the command may link.
+GLIBC_FLOOR = 28
+GLIBC_LIBRARIES = {"libc.so.6", "libm.so.6", "libpthread.so.0", "libdl.so.2", "librt.so.1",
+                   "ld-linux-x86-64.so.2", "ld-linux-aarch64.so.1"}
+# The architectures built, and the machine `readelf -h` names for each.
+MACHINES = {"x86_64": "Advanced Micro Devices X86-64", "aarch64": "AArch64"}
+HOST = platform.machine()
+MEMBERS = [f"vok-{VERSION}.data/scripts/vok", "vok.abi3.so", "vok_latex.abi3.so"]
+# Formula → the picture `vok.render` returns and the command prints.
+PICTURES = [
+    ("x^2", "x²\n"),
+    ("\\sqrt[3]{x^2 + 1}", "3 ┌───────\n ╲│ x² + 1\n"),
+    ("\\frac{a + b}{2}", "a + b\n─────\n  2  \n"),
+]
+# Formula → the message of its ValueError, which the command prints after "vok: ".
+ERRORS = [("a ? b", "Invalid token at byte 2"), ("x^", "Unexpected token at position 2: None")]
+
+
+@pytest.fixture(scope="module")
+def portable_wheels(tmp_path_factory) -> dict[str, Path]:
+    """tools/build-wheels, run once: its wheels by architecture."""
+    out = tmp_path_factory.mktemp("portable")
+    run(str(ROOT / "tools" / "build-wheels"), str(out))
+    built = sorted(out.iterdir())
+    wheels = {arch: path for path in built for arch in MACHINES
+              if path.name.endswith(f"_{arch}.whl")}
+    assert set(wheels) == set(MACHINES) and len(built) == len(MACHINES), built
+    return wheels
+
+
+def members(wheel: Path, into: Path) -> dict[str, Path]:
+    """The module and the command, taken out of the wheel (the command executable)."""
+    into.mkdir(parents=True, exist_ok=True)
+    with zipfile.ZipFile(wheel) as archive:
+        found = {name: Path(archive.extract(name, into)) for name in MEMBERS}
+    found[MEMBERS[0]].chmod(0o755)
+    return found
+
+
+def test_portable_wheels_carry_their_manylinux_tags(portable_wheels):
+    for arch, wheel in portable_wheels.items():
+        assert wheel.name == (f"vok-{VERSION}-cp312-abi3-manylinux2014_{arch}"
+                              f".manylinux_2_17_{arch}.whl")
+        with zipfile.ZipFile(wheel) as archive:
+            tags = [line.removeprefix("Tag: ") for line in
+                    archive.read(f"vok-{VERSION}.dist-info/WHEEL").decode().splitlines()
+                    if line.startswith("Tag: ")]
+            # auditwheel's repacking adds entries for the directories
+            names = {name for name in archive.namelist()
+                     if ".dist-info/" not in name and not name.endswith("/")}
+        assert sorted(tags) == [f"cp312-abi3-manylinux2014_{arch}",
+                                f"cp312-abi3-manylinux_2_17_{arch}"]
+        assert names == {*MEMBERS, "vok-stubs/__init__.pyi", "vok_latex-stubs/__init__.pyi"}
+
+
+@pytest.mark.parametrize("arch", MACHINES)
+def test_auditwheel_finds_an_old_glibc_and_nothing_else(portable_wheels, arch):
+    auditwheel = tool("auditwheel")
+    assert auditwheel, "auditwheel is a test requirement (pip install '.[test]')"
+    report = json.loads(run(auditwheel, "show", "--json", str(portable_wheels[arch])).stdout)
+    match = re.fullmatch(rf"manylinux_2_(\d+)_{arch}", report["overall_tag"])
+    assert match, report["overall_tag"]
+    assert int(match[1]) <= GLIBC_FLOOR
+    assert report["external_libs"] == {}
+    assert set(report["versioned_symbols"]) <= GLIBC_LIBRARIES, report["versioned_symbols"]
+    assert not report["unsupported_isa"]
+
+
+@pytest.mark.parametrize("arch", MACHINES)
+@pytest.mark.parametrize("member", MEMBERS)
+def test_module_and_command_need_only_glibc(portable_wheels, tmp_path, arch, member):
+    path = members(portable_wheels[arch], tmp_path)[member]
+    header = run("readelf", "-h", str(path)).stdout
+    assert re.search(rf"Machine:\s+{MACHINES[arch]}\n", header), header
+    dynamic = run("readelf", "-d", str(path)).stdout
+    needed = set(re.findall(r"\(NEEDED\)\s+Shared library: \[(.+)\]", dynamic))
+    assert "libc.so.6" in needed
+    assert needed <= GLIBC_LIBRARIES, needed
+
+
+@pytest.mark.parametrize("arch", MACHINES)
+def test_portable_module_uses_only_the_stable_abi(portable_wheels, arch):
+    check_stable_abi(portable_wheels[arch])
+
+
+def interpreters() -> list[Path]:
+    """Every CPython 3.12 or later with the GIL on this machine, each build once."""
+    pyenv = Path.home() / ".pyenv" / "versions"
+    candidates = [Path(sys._base_executable), *pyenv.glob("*/bin/python3"),
+                  *Path("/usr/bin").glob("python3.*"), *Path("/usr/local/bin").glob("python3.*")]
+    candidates += [Path(found) for name in ("python3", "python3.12", "python3.13", "python3.14")
+                   if (found := shutil.which(name))]
+    probe = ("import json, sys, sysconfig; print(json.dumps([sys.implementation.name == 'cpython'"
+             " and sys.version_info >= (3, 12) and not sysconfig.get_config_var('Py_GIL_DISABLED'),"
+             " sys.version, sys.base_prefix]))")
+    found = {}
+    for path in candidates:
+        if path.name.endswith("-config") or not path.is_file():
+            continue
+        done = subprocess.run([str(path), "-c", probe], capture_output=True, text=True, timeout=60)
+        if done.returncode == 0:
+            usable, *build = json.loads(done.stdout)
+            if usable:
+                found.setdefault(tuple(build), path)
+    return list(found.values())
+
+
+@pytest.fixture(scope="module")
+def installed(portable_wheels, tmp_path_factory) -> list[Path]:
+    """A fresh venv per interpreter with the portable wheel of this machine installed."""
+    wheel = portable_wheels[HOST]
+    venvs = []
+    for python in interpreters():
+        venv = tmp_path_factory.mktemp("venv")
+        run(str(python), "-m", "venv", str(venv))
+        run(str(venv / "bin" / "python"), "-m", "pip", "install", "--no-index", "--no-deps",
+            "--disable-pip-version-check", str(wheel))
+        venvs.append(venv)
+    return venvs
+
+
+def test_every_interpreter_gets_a_venv(installed):
+    running = f"{sys.version_info.major}.{sys.version_info.minor}"
+    versions = [run(str(venv / "bin" / "python"), "-c",
+                    "import sys; print('%d.%d' % sys.version_info[:2])").stdout.strip()
+                for venv in installed]
+    assert running in versions
+    assert all(tuple(map(int, v.split("."))) >= (3, 12) for v in versions)
+
+
+def test_the_installed_module_is_the_portable_one(installed, portable_wheels):
+    with zipfile.ZipFile(portable_wheels[HOST]) as archive:
+        digest = hashlib.sha256(archive.read("vok.abi3.so")).hexdigest()
+    for venv in installed:
+        where = run(str(venv / "bin" / "python"), "-c", "import vok; print(vok.__file__)")
+        module = Path(where.stdout.strip())
+        assert module.is_relative_to(venv)
+        assert hashlib.sha256(module.read_bytes()).hexdigest() == digest
+
+
+def test_portable_wheel_renders_in_every_interpreter(installed):
+    for venv in installed:
+        done = run(str(venv / "bin" / "python"), "-c", "import vok; print(vok.render('x^2'))")
+        assert done.stdout == "x²\n\n"
+        done = run(str(venv / "bin" / "python"), "-c",
+                   "import vok_latex; print(vok_latex.render(r'\\frac{a}{b} \\leq c'), end='')")
+        assert done.stdout == "a    \n─ ≤ c\nb    \n"
+        for formula, picture in PICTURES:
+            module = run(str(venv / "bin" / "python"), "-c",
+                         "import sys, vok; print(vok.render(sys.argv[1]), end='')", formula)
+            command = run(str(venv / "bin" / "vok"), formula)
+            assert (module.stdout, command.stdout, command.stderr) == (picture, picture, "")
+
+
+def test_portable_wheel_reports_errors_in_every_interpreter(installed):
+    for venv in installed:
+        for formula, message in ERRORS:
+            module = subprocess.run([str(venv / "bin" / "python"), "-c",
+                                     "import sys, vok; vok.render(sys.argv[1])", formula],
+                                    capture_output=True, text=True, timeout=60)
+            assert module.returncode == 1
+            assert module.stderr.endswith(f"ValueError: {message}\n")
+            command = subprocess.run([str(venv / "bin" / "vok"), formula], capture_output=True,
+                                     text=True, timeout=60)
+            assert (command.returncode, command.stdout) == (1, "")
+            assert command.stderr == f"vok: {message}\n"
+
+
+def emulator(arch: str) -> list[str]:
+    """The command line that runs a program of another architecture (user-mode qemu and that
+    architecture's glibc, Debian's qemu-user and libc6-*-cross, which the CI installs)."""
+    qemu = shutil.which(f"qemu-{arch}")
+    sysroot = Path(f"/usr/{arch}-linux-gnu")
+    if qemu is None or not (sysroot / "lib" / "libc.so.6").exists():
+        reason = f"qemu-{arch} or the {arch} glibc is not installed"
+        if IN_CI:
+            pytest.fail(f"{reason}: the CI installs them")
+        pytest.skip(reason)
+    return [qemu, "-L", str(sysroot)]
+
+
+@pytest.fixture(scope="module")
+def portable_commands(portable_wheels, tmp_path_factory) -> dict[str, list[str]]:
+    """Each architecture's `vok` command, from its wheel, as a command line that runs it here."""
+    commands = {}
+    for arch, wheel in portable_wheels.items():
+        command = str(members(wheel, tmp_path_factory.mktemp(arch))[MEMBERS[0]])
+        commands[arch] = [command] if arch == HOST else [*emulator(arch), command]
+    return commands
+
+
+@pytest.mark.parametrize("arch", MACHINES)
+def test_each_architecture_draws_the_pictures(portable_commands, arch):
+    for formula, picture in PICTURES:
+        done = run(*portable_commands[arch], formula)
+        assert (done.stdout, done.stderr) == (picture, "")
+
+
+@pytest.mark.parametrize("arch", MACHINES)
+def test_each_architecture_reports_an_unreadable_standard_input(portable_commands, arch):
+    directory = os.open("/", os.O_RDONLY)  # opens, but reading it fails
+    try:
+        done = subprocess.run(portable_commands[arch], stdin=directory, capture_output=True,
+                              text=True, timeout=60)
+    finally:
+        os.close(directory)
+    assert (done.returncode, done.stdout) == (1, "")
+    assert done.stderr == "vok: cannot read standard input\n"
+
+
+@pytest.mark.parametrize("arch", MACHINES)
+def test_each_architecture_draws_the_corpus_like_this_build(portable_commands, arch, corpus,
+                                                            vok_command):
+    """Every real formula in both dialects, through the portable command and the one under test
+    (built by this machine's compiler and C++ runtime): the same pictures, messages and exit
+    status."""
+    text = (corpus / "formulas-real.txt").read_text(encoding="utf-8")
+    for dialect in ([], ["--latex"]):
+        expected = subprocess.run([vok_command, *dialect], input=text, capture_output=True,
+                                  text=True, timeout=300)
+        done = subprocess.run([*portable_commands[arch], *dialect], input=text,
+                              capture_output=True, text=True, timeout=300)
+        assert expected.returncode == 1 and expected.stderr  # the corpus holds input errors too
+        assert done.returncode == expected.returncode
+        assert done.stdout == expected.stdout
+        assert done.stderr == expected.stderr
