@@ -82,6 +82,7 @@ std::string_view group_of(const vok::Definition& def, vok::Dialect dialect) {
     case Role::Middle:
     case Role::Begin:
     case Role::End:
+    case Role::Line:
       return "structure";
     case Role::Space:
       return "space";

@@ -136,6 +136,14 @@ class Printer {
     }
     out += "])";
   }
+  void visit(const Table& n) {
+    out += "Table([";
+    for (std::size_t r = 0; r < n.rows.size(); ++r) {
+      if (r > 0) out += ", ";
+      list(n.rows[r]);
+    }
+    out += "])";
+  }
   void visit(const Infix& n) {
     // Walk the left spine iteratively: open every Infix, print the innermost left operand, then
     // close them from the inside out with their right operands.

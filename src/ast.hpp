@@ -1,4 +1,4 @@
-// The expression tree of one formula: a closed sum of 19 node kinds.
+// The expression tree of one formula: a closed sum of 20 node kinds.
 //
 // Nodes live in the arena of the render call (see arena.hpp): every child is referred to by its
 // parent alone, through a pointer or a span, and dies with the arena, so a tree is never destroyed
@@ -23,6 +23,7 @@ namespace vok {
 struct Expr;
 struct Definition;
 struct EnvironmentDef;
+struct TableLayout;
 using Box = const Expr*;                // a child, never null
 using ExprList = std::span<const Box>;  // an ordered list of children
 
@@ -101,10 +102,14 @@ struct Matrix {  // a matrix environment and its cells, row by row
   std::span<const ExprList> rows;
   const EnvironmentDef* env;  // never null
 };
+struct Table {  // an environment's cells row by row, set out by its layout (LaTeX)
+  std::span<const ExprList> rows;
+  const TableLayout* layout;  // never null
+};
 
 using ExprVariant = std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate,
                                  Command, Superscript, Subscript, SubSup, Primes, Infix, Sequence,
-                                 Escape, Empty, Space, LeftRight, Matrix>;
+                                 Escape, Empty, Space, LeftRight, Matrix, Table>;
 
 struct Expr : ExprVariant {
   using ExprVariant::ExprVariant;

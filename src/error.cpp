@@ -124,11 +124,6 @@ std::string not_a_delimiter(std::string_view source, std::string_view input, std
   return concat({"'", source, "' at ", where(input, byte), " is not a delimiter"});
 }
 
-std::string unknown_environment_at(std::string_view name, std::string_view input,
-                                   std::size_t byte) {
-  return concat({"unknown environment '", name, "' at ", where(input, byte)});
-}
-
 std::string mismatched_end(std::string_view name, std::string_view other, std::string_view input,
                            std::size_t byte) {
   return concat(

@@ -63,8 +63,6 @@ namespace message {
                                   std::string_view input, std::size_t byte);
 [[nodiscard]] std::string not_a_delimiter(std::string_view source, std::string_view input,
                                           std::size_t byte);
-[[nodiscard]] std::string unknown_environment_at(std::string_view name, std::string_view input,
-                                                 std::size_t byte);
 [[nodiscard]] std::string mismatched_end(std::string_view name, std::string_view other,
                                          std::string_view input, std::size_t byte);
 

@@ -19,6 +19,7 @@
 // `paint` for its shape) side by side in the file that owns it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -46,6 +47,19 @@ using CharMap = char32_t (*)(char32_t) noexcept;
 [[nodiscard]] char32_t superscript_form(char32_t ch) noexcept;
 [[nodiscard]] char32_t subscript_form(char32_t ch) noexcept;
 [[nodiscard]] char32_t prime_or_superscript_form(char32_t ch) noexcept;
+
+// How a table sets out its cells (the LaTeX dialect's environments). The alignments repeat across
+// when there are more columns than letters; rules and lines past the end of their lists are none.
+struct TableLayout {
+  std::string_view align = "c";              // 'l', 'c' or 'r' for each column
+  std::span<const std::uint8_t> rules = {};  // vertical rules at each column boundary, the
+                                             // left edge first: 1 draws │, 2 or more ║
+  std::span<const std::uint8_t> lines = {};  // horizontal rules above each row, then below the
+                                             // last
+  std::uint8_t gap = 2;                      // blank columns between neighbouring columns
+  bool pairs = false;                        // columns in right-left pairs that touch (amsmath)
+  std::array<char32_t, 2> fence = {0, 0};    // the delimiters around it, 0 for none
+};
 
 // ---- shapes: what a node draws (small ones are held in the node, larger ones pointed to) ----
 
@@ -116,6 +130,7 @@ struct PrimeMarks {  // apostrophes after the base, on its baseline row
 };
 struct Limits {  // limits above and below a big operator
   NodeRef base, lower, upper;
+  bool equal_bands;  // both limits in bands of the taller one's height
 };
 struct CentredLimits {  // limits centred above and below an operator, as TeX sets them
   NodeRef base, lower, upper;
@@ -186,6 +201,14 @@ struct Grid {  // the cells of a matrix in equal columns and evenly pitched rows
   std::size_t cell_width;  // every column's width
   std::size_t pitch;       // rows per band: the tallest row, plus a blank row when there are more
 };
+struct Table {  // cells in columns of their own widths, rows of their own heights (LaTeX)
+  std::span<const std::span<const NodeRef>> rows;
+  const TableLayout* layout;
+  const std::uint32_t* left;      // each column's left edge
+  const std::uint32_t* width;     // each column's width
+  const std::uint32_t* baseline;  // each row's baseline
+  const std::uint32_t* top;       // each row's top row, then the row below the last
+};
 struct Styled {  // the content with every character it paints passed through a map
   NodeRef content;
   CharMap map;
@@ -203,7 +226,7 @@ using Shape =
                  const shapes::Fenced*, shapes::SizedDelimiter, shapes::LeftSign, shapes::Radical,
                  shapes::Accent, shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
                  shapes::Summation, shapes::Integral, shapes::Integrals, shapes::BigOperator,
-                 shapes::RootIndex, const shapes::Grid*, shapes::Styled>;
+                 shapes::RootIndex, const shapes::Grid*, const shapes::Table*, shapes::Styled>;
 
 class Canvas;
 
@@ -275,8 +298,11 @@ struct RenderNode {
                                                        CharMap sup_forms, bool sup_first);
   // `base` followed by `count` apostrophes on its baseline row.
   [[nodiscard]] static Result<NodeRef> prime_suffix(NodeRef base, std::size_t count);
-  // `upper` above, `base`, `lower` below, all left-aligned, one blank column on the right.
+  // `upper` above, `base`, `lower` below, all left-aligned, one blank column on the right; both
+  // limits take the taller one's height, so that the base stays centred.
   [[nodiscard]] static Result<NodeRef> limits(NodeRef base, NodeRef lower, NodeRef upper);
+  // The same with each limit in rows of its own height (LaTeX's large operators).
+  [[nodiscard]] static Result<NodeRef> operator_limits(NodeRef base, NodeRef lower, NodeRef upper);
   // `upper` above, `base`, `lower` below, each centred on the widest (LaTeX).
   [[nodiscard]] static Result<NodeRef> centred_limits(NodeRef base, NodeRef lower, NodeRef upper);
 
@@ -325,6 +351,13 @@ struct RenderNode {
   // the first row's length (the caller checks that they all have it) and kept, not copied.
   [[nodiscard]] static Result<NodeRef> matrix(char32_t open, char32_t close,
                                               std::span<const std::span<const NodeRef>> rows);
+  // The cells of a table (LaTeX): each column as wide as its widest cell, aligned within it and
+  // set `layout.gap` apart; each row as tall as its tallest cell, its cells on a common baseline,
+  // with a blank row between two rows when either is taller than one row; rules where the layout
+  // asks; the table's baseline its middle row, and its delimiters around it. The rows and the
+  // layout are kept, not copied.
+  [[nodiscard]] static Result<NodeRef> table(std::span<const std::span<const NodeRef>> rows,
+                                             const TableLayout& layout);
 };
 
 // A new node of the given size and shape, or "formula too large to render" when it would hold
@@ -456,6 +489,8 @@ void paint(const shapes::Integrals& shape, const RenderNode& self, Canvas& canva
 void paint(const shapes::BigOperator& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::RootIndex& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::Table& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Grid& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);

@@ -1,10 +1,17 @@
-// Matrices: measured cells laid out as a grid and enclosed in their environment's delimiters.
+// Matrices and tables: measured cells laid out in rows and columns, enclosed in their
+// environment's delimiters.
 //
-// Every column is as wide as the widest cell anywhere in the matrix, with four blank columns
-// between neighbouring columns and none outside. Every row gets a band of the same pitch (the
-// tallest row plus one blank separator row); within its band a row's content is centred, and the
-// cells of a row share its baseline. The grid's height is made odd so that its baseline, the middle
-// row, has as much of the grid above it as below.
+// The exact markup's matrix: every column is as wide as the widest cell anywhere in the matrix,
+// with four blank columns between neighbouring columns and none outside. Every row gets a band of
+// the same pitch (the tallest row plus one blank separator row); within its band a row's content is
+// centred, and the cells of a row share its baseline. The grid's height is made odd so that its
+// baseline, the middle row, has as much of the grid above it as below.
+//
+// The LaTeX dialect's table: each column as wide as its own widest cell and aligned left, centre or
+// right within it, each row as tall as its own tallest cell, as TeX sets an array. Rows of one
+// line touch, as lines of text do; a blank row parts two rows when either is taller. A vertical
+// rule takes a column of its own with a blank on either side of it inside the table; a horizontal
+// rule takes a row of its own, crossing the vertical ones.
 #include <algorithm>
 #include <array>
 
@@ -76,6 +83,135 @@ void paint(const Grid& shape, const RenderNode&, Canvas& canvas, std::size_t x, 
       canvas.paint(*cell, column + (shape.cell_width - cell->width) / 2,
                    y + row_baseline - cell->baseline);
       column += shape.cell_width + 4;
+    }
+  }
+}
+
+// ---- the LaTeX dialect's tables ----
+
+namespace {
+
+char column_align(const TableLayout& layout, std::size_t column) {
+  return layout.align.empty() ? 'c' : layout.align[column % layout.align.size()];
+}
+
+std::size_t rule_at(std::span<const std::uint8_t> rules, std::size_t at) {
+  return at < rules.size() ? rules[at] : 0;
+}
+
+// The columns between column `boundary - 1` and column `boundary`, inside the table.
+std::size_t boundary_width(const TableLayout& layout, std::size_t boundary) {
+  if (rule_at(layout.rules, boundary) > 0) return 3;
+  return layout.pairs && boundary % 2 == 1 ? 0 : layout.gap;
+}
+
+}  // namespace
+
+Result<NodeRef> RenderNode::table(std::span<const std::span<const NodeRef>> rows,
+                                  const TableLayout& layout) {
+  std::size_t columns = 0;
+  for (const std::span<const NodeRef> row : rows) columns = std::max(columns, row.size());
+  if (rows.empty() || columns == 0) return empty();
+
+  Arena& arena = current_arena();
+  auto* width = arena.allocate_array<std::uint32_t>(columns);
+  auto* left = arena.allocate_array<std::uint32_t>(columns);
+  auto* baseline = arena.allocate_array<std::uint32_t>(rows.size());
+  auto* top = arena.allocate_array<std::uint32_t>(rows.size() + 1);
+  std::fill(width, width + columns, 0);
+
+  // Across: the columns, their boundaries, and a rule with its blank at either edge.
+  for (const std::span<const NodeRef> row : rows)
+    for (std::size_t c = 0; c < row.size(); ++c)
+      width[c] = std::max(width[c], static_cast<std::uint32_t>(row[c]->width));
+  std::size_t x = rule_at(layout.rules, 0) > 0 ? 2 : 0;
+  for (std::size_t c = 0; c < columns; ++c) {
+    if (c > 0) x = add_sat(x, boundary_width(layout, c));
+    if (x > kMaxCells) return fail(std::string(message::kTooLarge));
+    left[c] = static_cast<std::uint32_t>(x);
+    x = add_sat(x, width[c]);
+  }
+  if (rule_at(layout.rules, columns) > 0) x = add_sat(x, 2);
+
+  // Down: each row's extent (its baseline and the rows below it), then their places. A row of
+  // empty cells is still one line.
+  std::size_t y = rule_at(layout.lines, 0) > 0 ? 1 : 0;
+  const auto extent = [&](std::span<const NodeRef> row) {
+    std::size_t ascent = 0, descent = 0;
+    for (const NodeRef cell : row) {
+      ascent = std::max<std::size_t>(ascent, cell->baseline);
+      descent = std::max(descent, cell->descent());
+    }
+    if (ascent + descent == 0) descent = 1;
+    return std::pair{ascent, descent};
+  };
+  std::pair next = extent(rows.front());
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const auto [ascent, descent] = next;
+    top[k] = static_cast<std::uint32_t>(y);
+    baseline[k] = static_cast<std::uint32_t>(add_sat(y, ascent));
+    y = add_sat(y, ascent + descent);
+    if (k + 1 < rows.size()) {
+      next = extent(rows[k + 1]);
+      if (rule_at(layout.lines, k + 1) > 0 || ascent + descent > 1 || next.first + next.second > 1)
+        y = add_sat(y, 1);
+    }
+    if (y > kMaxCells) return fail(std::string(message::kTooLarge));
+  }
+  top[rows.size()] = static_cast<std::uint32_t>(y);
+  if (rule_at(layout.lines, rows.size()) > 0) y = add_sat(y, 1);
+
+  const Table* shape = arena.make<Table>(rows, &layout, left, width, baseline, top);
+  auto node = make_node(x, y, (y - 1) / 2, shape);
+  if (!node || (layout.fence[0] == 0 && layout.fence[1] == 0)) return node;
+  auto* inner = arena.allocate_array<NodeRef>(1);
+  inner[0] = *node;
+  return fenced({inner, 1}, layout.fence);
+}
+
+void paint(const Table& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const TableLayout& layout = *shape.layout;
+  const std::size_t rows = shape.rows.size();
+  for (std::size_t k = 0; k < rows; ++k) {
+    const std::span<const NodeRef> row = shape.rows[k];
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      const RenderNode& cell = *row[c];
+      const std::size_t spare = shape.width[c] - cell.width;
+      const char align = column_align(layout, c);
+      const std::size_t offset = align == 'l' ? 0 : align == 'r' ? spare : spare / 2;
+      canvas.paint(cell, x + shape.left[c] + offset, y + shape.baseline[k] - cell.baseline);
+    }
+  }
+  // The rules: vertical ones from top to bottom, then horizontal ones across, crossing them.
+  const auto rule_column = [&](std::size_t boundary, std::size_t count) -> std::size_t {
+    if (boundary == 0) return 0;
+    if (boundary >= count) return self.width - 1;
+    return shape.left[boundary] - 2;
+  };
+  std::size_t count = 0;
+  for (const std::span<const NodeRef> row : shape.rows) count = std::max(count, row.size());
+  for (std::size_t b = 0; b <= count; ++b) {
+    const std::size_t rules = rule_at(layout.rules, b);
+    if (rules > 0) canvas.down(x + rule_column(b, count), y, self.height, rules > 1 ? U'║' : U'│');
+  }
+  for (std::size_t k = 0; k <= rows; ++k) {
+    if (rule_at(layout.lines, k) == 0) continue;
+    const std::size_t line = k == 0 ? 0 : k == rows ? self.height - 1 : shape.top[k] - 1;
+    canvas.across(x, y + line, self.width, U'─');
+    for (std::size_t b = 0; b <= count; ++b) {
+      const std::size_t rules = rule_at(layout.rules, b);
+      if (rules == 0) continue;
+      // Where a rule meets a line: by the line's place (top, between rows, bottom), then the
+      // rule's (left edge, inside, right edge).
+      static constexpr char32_t kSingle[3][3] = {
+          {U'┌', U'┬', U'┐'}, {U'├', U'┼', U'┤'}, {U'└', U'┴', U'┘'}};
+      static constexpr char32_t kDouble[3][3] = {
+          {U'╓', U'╥', U'╖'}, {U'╟', U'╫', U'╢'}, {U'╙', U'╨', U'╜'}};
+      const std::size_t across = k == 0 ? 0 : k == rows ? 2 : 1;
+      const std::size_t along = b == 0 ? 0 : b >= count ? 2 : 1;
+      canvas.put(x + rule_column(b, count), y + line,
+                 (rules > 1 ? kDouble : kSingle)[across][along]);
     }
   }
 }

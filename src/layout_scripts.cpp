@@ -227,11 +227,20 @@ Result<NodeRef> RenderNode::limits(NodeRef base, NodeRef lower, NodeRef upper) {
   const std::size_t band = std::max(lower->height, upper->height);
   const std::size_t width = std::max({base->width, lower->width, upper->width});
   return make_node(add_sat(width, 1), add_sat(base->height, mul_sat(band, 2)),
-                   add_sat(band, base->baseline), current_arena().make<Limits>(base, lower, upper));
+                   add_sat(band, base->baseline),
+                   current_arena().make<Limits>(base, lower, upper, true));
+}
+
+Result<NodeRef> RenderNode::operator_limits(NodeRef base, NodeRef lower, NodeRef upper) {
+  const std::size_t width = std::max({base->width, lower->width, upper->width});
+  return make_node(add_sat(width, 1), add_sat(add_sat(upper->height, base->height), lower->height),
+                   add_sat(upper->height, base->baseline),
+                   current_arena().make<Limits>(base, lower, upper, false));
 }
 
 void paint(const Limits& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
-  const std::size_t band = std::max(shape.lower->height, shape.upper->height);
+  const std::size_t band =
+      shape.equal_bands ? std::max(shape.lower->height, shape.upper->height) : shape.upper->height;
   canvas.paint(*shape.upper, x, y + band - shape.upper->height);
   canvas.paint(*shape.base, x, y + band);
   canvas.paint(*shape.lower, x, y + band + shape.base->height);

@@ -355,6 +355,7 @@ Result<Box> Parser::parse_atom_at_depth() {
         case Role::Space:
         case Role::Ignore:
         case Role::Limits:
+        case Role::Line:
           return command(name, nullptr, {}, {});
         case Role::Construct:
           return parse_command(name, def);

@@ -122,13 +122,22 @@ class Parser {
     MathClass cls;
     bool atom;  // false for spaces, which take no part in the classes' spacing
   };
-  // What ends a list besides the end of the tokens.
+  // What ends a list besides the end of the tokens, and how it starts.
   enum Stop : std::uint8_t {
     kAtEnd = 0,
     kAtBrace = 1,    // }
     kAtBracket = 2,  // ] of an optional argument
     kAtCell = 4,     // & \\ \end
     kAtRight = 8,    // \right \middle
+    kAtRow = 16,     // & \\ (a formula that is a table of its own)
+    kAfterOrd = 32,  // the list starts after an empty ordinary atom, as amsmath's right-hand
+                     // columns do, so that a relation there is spaced
+  };
+  // A table's body: its rows, each as long as the longest, and the count of horizontal rules above
+  // each row and below the last (empty when there are none).
+  struct Rows {
+    std::span<const ExprList> rows;
+    std::span<const std::uint8_t> lines;
   };
 
   [[nodiscard]] Result<Box> latex_list(std::uint8_t stop, bool script);
@@ -145,6 +154,9 @@ class Parser {
   [[nodiscard]] Result<Item> latex_left(const Lexeme& token, bool script);
   [[nodiscard]] Result<char32_t> latex_delimiter(const Lexeme& owner);
   [[nodiscard]] Result<Item> latex_environment(const Lexeme& token, bool script);
+  [[nodiscard]] Result<Rows> latex_rows(std::uint8_t stop, bool pairs, bool script, Box first);
+  [[nodiscard]] Result<TableLayout> latex_columns(const Lexeme& owner, TableLayout layout);
+  [[nodiscard]] Item latex_table(Rows body, const TableLayout& layout);
   [[nodiscard]] Result<std::string_view> latex_name(const Lexeme& owner);
   // A token that ends a list: nothing when it may end this one, else the error it is.
   [[nodiscard]] Result<bool> latex_ends(const Lexeme& token, std::uint8_t stop) const;

@@ -2,7 +2,9 @@
 // arguments of one token or a braced group, text, \left … \right and environments.
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "arena.hpp"
@@ -184,6 +186,88 @@ Box with_operand(const Expr& atom, const Command& op, Box operand) {
   return base;
 }
 
+// An array's columns as read from its specification: an alignment for each column, and the count
+// of vertical rules at each boundary, the left edge first.
+struct ColumnSpec {
+  std::string align;
+  std::vector<std::uint8_t> rules = {0};
+  std::size_t budget = 1 << 16;  // characters read, repetitions included, before reading stops
+};
+
+// More columns than any specification asks for; *{n}{…} stops there.
+constexpr std::size_t kMaxColumns = 1024;
+
+void read_columns(std::string_view spec, ColumnSpec& out, std::size_t depth) {
+  std::size_t i = 0;
+  // The braced group at i (after white space), read past; empty when there is none.
+  const auto group = [&]() -> std::string_view {
+    while (i < spec.size() && is_white(spec[i])) ++i;
+    if (i >= spec.size() || spec[i] != '{') return {};
+    const std::size_t from = ++i;
+    for (std::size_t open = 1; i < spec.size(); ++i) {
+      if (spec[i] == '{') ++open;
+      if (spec[i] == '}' && --open == 0) return spec.substr(from, i++ - from);
+    }
+    return spec.substr(from);
+  };
+  const auto column = [&](char align) {
+    if (out.align.size() >= kMaxColumns) return;
+    out.align += align;
+    out.rules.push_back(0);
+  };
+  while (i < spec.size() && out.budget > 0) {
+    --out.budget;
+    const char c = spec[i++];
+    switch (c) {
+      case 'l':
+      case 'c':
+      case 'r':
+        column(c);
+        break;
+      case 'p':
+      case 'm':
+      case 'b':
+        group();
+        column('l');
+        break;
+      case '|':
+      case ':':
+        if (out.rules.back() < 2) ++out.rules.back();
+        break;
+      case '@':
+      case '!':
+      case '>':
+      case '<':
+        group();
+        break;
+      case '*': {
+        const std::string_view count = group();
+        const std::string_view body = group();
+        std::size_t times = 0;
+        for (const char digit : count)
+          if (digit >= '0' && digit <= '9')
+            times = std::min<std::size_t>(times * 10 + (digit - '0'), kMaxColumns);
+        for (std::size_t k = 0; k < times && depth < 8 && out.budget > 0; ++k)
+          read_columns(body, out, depth + 1);
+        break;
+      }
+      case '\\': {
+        const std::size_t from = i;
+        while (i < spec.size() && std::isalpha(static_cast<unsigned char>(spec[i]))) ++i;
+        if (spec.substr(from, i - from) == "vline" && out.rules.back() < 2) ++out.rules.back();
+        break;
+      }
+      case '{':
+        --i;
+        group();
+        break;
+      default:
+        if (std::isalpha(static_cast<unsigned char>(c))) column('c');  // S, D, X and the like
+        break;
+    }
+  }
+}
+
 }  // namespace
 
 Result<Box> Parser::latex_formula() {
@@ -211,7 +295,14 @@ Result<Box> Parser::latex_formula() {
       tokens_ = tokens_.subspan(width, tokens_.size() - 2 * width);
     }
   }
-  return latex_list(kAtEnd, false);
+  auto first = latex_list(kAtRow, false);
+  if (!first || current() == nullptr) return first;
+  // & or \\ outside any environment: the formula is a table of its own, aligned as amsmath's
+  // aligned sets one out.
+  auto body = latex_rows(kAtRow, true, false, *first);
+  if (!body) return std::unexpected(std::move(body.error()));
+  const EnvironmentDef* aligned = vocabulary_.environment("aligned");
+  return latex_table(*body, aligned != nullptr ? aligned->layout : TableLayout{}).expr;
 }
 
 Result<bool> Parser::latex_ends(const Lexeme& token, std::uint8_t stop) const {
@@ -226,9 +317,10 @@ Result<bool> Parser::latex_ends(const Lexeme& token, std::uint8_t stop) const {
     case Tk::RBracket:
       return (stop & kAtBracket) != 0;
     case Tk::Ampersand:
-      return allowed(kAtCell, "an environment");
+      return allowed(static_cast<Stop>(kAtCell | kAtRow), "an environment");
     case Tk::Escape:
-      if (token.payload(input_) == "\\") return allowed(kAtCell, "an environment");
+      if (token.payload(input_) == "\\")
+        return allowed(static_cast<Stop>(kAtCell | kAtRow), "an environment");
       return false;
     case Tk::Command:
       switch (role_of(token)) {
@@ -258,6 +350,8 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
   if (guard.exceeded()) return fail(std::string(message::kTooDeep));
   ListBuilder<Box> out(lists_);
   std::optional<MathClass> previous;  // the settled class of the last atom sent out
+  if ((stop & kAfterOrd) != 0) previous = MathClass::Ord;
+  stop &= static_cast<std::uint8_t>(~kAfterOrd);
   struct Pending {
     Box expr;
     MathClass cls;
@@ -623,6 +717,7 @@ Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
       }
       return Item{space_node(columns), MathClass::Ord, false};
     }
+    case Role::Line:  // a rule outside a table's row starts draws nothing
     case Role::Ignore: {
       auto skipped = latex_arguments(token, *def, script);
       if (!skipped) return std::unexpected(std::move(skipped.error()));
@@ -670,6 +765,19 @@ Result<Box> Parser::latex_arguments(const Lexeme& token, const Definition& def, 
         auto arg = latex_text(token);
         if (!arg) return arg;
         args[count++] = *arg;
+        break;
+      }
+      case 'r': {  // rows of cells, set out as the environment of the command's name
+        if (!at(Tk::LBrace))
+          return fail(message::missing_argument(token.source(input_), input_, token.start));
+        const Lexeme& open = advance();
+        auto body =
+            latex_rows(static_cast<std::uint8_t>(kAtBrace | kAtRow), false, script, nullptr);
+        if (!body) return std::unexpected(std::move(body.error()));
+        if (!at(Tk::RBrace)) return fail(message::missing_close("}", "{", input_, open.start));
+        ++pos_;
+        const EnvironmentDef* env = vocabulary_.environment(def.name);
+        args[count++] = latex_table(*body, env != nullptr ? env->layout : TableLayout{}).expr;
         break;
       }
       case 'l': {  // a delimiter: the row drawn with it, as a row of its own
@@ -923,14 +1031,85 @@ Result<char32_t> Parser::latex_delimiter(const Lexeme& owner) {
 
 // \begin{name} cells \end{name}: cells end at &, rows at \\ (a [dimension] after it is read and
 // dropped); short rows are filled with empty cells.
+// \begin{name} arguments rows \end{name}. An environment the vocabulary does not know is read as a
+// table of centred columns and drawn between its \begin{name} and \end{name} as written, so that
+// nothing is lost.
 Result<Parser::Item> Parser::latex_environment(const Lexeme& token, bool script) {
   auto name = latex_name(token);
   if (!name) return std::unexpected(std::move(name.error()));
-  const EnvironmentDef* env = vocabulary_.environment(*name);
-  if (env == nullptr) return fail(message::unknown_environment_at(*name, input_, token.start));
+  const std::string_view begin = input_.substr(token.start, tokens_[pos_ - 1].end - token.start);
+  static constexpr EnvironmentDef kUnknown{};
+  const EnvironmentDef* known = vocabulary_.environment(*name);
+  const EnvironmentDef& env = known != nullptr ? *known : kUnknown;
 
+  TableLayout layout = env.layout;
+  const auto skip_bracketed = [&] {
+    if (!at(Tk::LBracket)) return std::string_view{};
+    const std::size_t from = tokens_[pos_].end;
+    while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBracket) ++pos_;
+    if (pos_ == tokens_.size()) return std::string_view{};
+    return input_.substr(from, tokens_[pos_++].start - from);
+  };
+  for (const char kind : env.args) {
+    switch (kind) {
+      case '[':
+        skip_bracketed();
+        break;
+      case 'a': {
+        const std::string_view option = skip_bracketed();
+        const std::size_t letter = option.find_first_of("lcr");
+        if (letter != std::string_view::npos) layout.align = option.substr(letter, 1);
+        break;
+      }
+      case 'c': {
+        auto columns = latex_columns(token, layout);
+        if (!columns) return std::unexpected(std::move(columns.error()));
+        layout = *columns;
+        break;
+      }
+      case 'n':
+        if (at(Tk::LBrace)) {
+          while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBrace) ++pos_;
+          if (pos_ < tokens_.size()) ++pos_;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  auto body = latex_rows(kAtCell, layout.pairs, script, nullptr);
+  if (!body) return std::unexpected(std::move(body.error()));
+  if (current() == nullptr) {
+    return fail(message::missing_close("\\end{" + std::string(*name) + "}",
+                                       "\\begin{" + std::string(*name) + "}", input_, token.start));
+  }
+  const Lexeme& end = advance();
+  auto other = latex_name(end);
+  if (!other) return std::unexpected(std::move(other.error()));
+  if (*other != *name) return fail(message::mismatched_end(*name, *other, input_, end.start));
+  Item table = latex_table(*body, layout);
+  if (known != nullptr) return table;
+
+  const auto as_written = [&](std::string_view source) {
+    return make_node<Command>(source,
+                              current_arena().make<CommandParts>(nullptr, ExprList{}, ExprList{}));
+  };
+  Box* parts = current_arena().allocate_array<Box>(3);
+  parts[0] = as_written(begin);
+  parts[1] = table.expr;
+  parts[2] = as_written(input_.substr(end.start, tokens_[pos_ - 1].end - end.start));
+  return Item{make_node<Sequence>(ExprList(parts, 3)), MathClass::Ord, true};
+}
+
+// rows: { rule } cell { & cell } { \\ [*] [[dimension]] { rule } cell { & cell } }, up to \end
+// (kAtCell), a closing brace (kAtBrace) or the end of the formula; `first`, when given, is the
+// first cell, already read. A last row that is one empty cell, after a final \\, is dropped. In
+// `pairs` of columns the right-hand ones start after an empty ordinary atom.
+Result<Parser::Rows> Parser::latex_rows(std::uint8_t stop, bool pairs, bool script, Box first) {
   ListBuilder<ExprList> rows(lists_);
   std::optional<ListBuilder<Box>> row(std::in_place, lists_);
+  std::vector<std::uint8_t> lines;  // rules above each row, filled as they come
   std::size_t columns = 0;
   bool blank_row = true;  // the row so far is one empty cell
   const auto end_row = [&](bool keep_blank) {
@@ -941,36 +1120,48 @@ Result<Parser::Item> Parser::latex_environment(const Lexeme& token, bool script)
       rows.push_back(cells);
     }
   };
-  for (;;) {
-    auto cell = latex_list(kAtCell, script);
-    if (!cell) return std::unexpected(std::move(cell.error()));
-    blank_row = row->empty() && std::holds_alternative<Empty>(**cell);
-    row->push_back(*cell);
-    const Lexeme* next = current();
-    if (next == nullptr) {
-      return fail(message::missing_close("\\end{" + std::string(*name) + "}",
-                                         "\\begin{" + std::string(*name) + "}", input_,
-                                         token.start));
-    }
-    const Lexeme& separator = advance();
-    if (separator.kind == Tk::Ampersand) continue;
-    if (separator.kind == Tk::Escape) {  // a row break
-      if (at(Tk::LBracket)) {
-        while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBracket) ++pos_;
-        if (pos_ < tokens_.size()) ++pos_;
+
+  for (std::size_t column = 0;; ++column) {
+    Box cell = first;
+    if (cell == nullptr) {
+      // Rules above the row, before its first cell.
+      while (column == 0 && current() != nullptr && current()->kind == Tk::Command) {
+        const Definition* def = definition(*current());
+        if (def == nullptr || def->role != Role::Line) break;
+        const Lexeme& rule = advance();
+        auto skipped = latex_arguments(rule, *def, script);
+        if (!skipped) return std::unexpected(std::move(skipped.error()));
+        if (lines.size() <= rows.size()) lines.resize(rows.size() + 1, 0);
+        if (lines[rows.size()] < 2) ++lines[rows.size()];
       }
-      end_row(true);
-      row.emplace(lists_);
+      const bool right_hand = pairs && column % 2 == 1;
+      auto parsed =
+          latex_list(static_cast<std::uint8_t>(stop | (right_hand ? kAfterOrd : 0)), script);
+      if (!parsed) return std::unexpected(std::move(parsed.error()));
+      cell = *parsed;
+    }
+    first = nullptr;
+    blank_row = row->empty() && std::holds_alternative<Empty>(*cell);
+    row->push_back(cell);
+    const Lexeme* next = current();
+    if (next != nullptr && next->kind == Tk::Ampersand) {
+      ++pos_;
       continue;
     }
-    // \end{name}
-    auto other = latex_name(separator);
-    if (!other) return std::unexpected(std::move(other.error()));
-    if (*other != *name)
-      return fail(message::mismatched_end(*name, *other, input_, separator.start));
-    end_row(rows.empty());
-    break;
+    if (next == nullptr || next->kind != Tk::Escape) break;  // the end, \end or }
+    // \\ ends the row; its star and its spacing are read and dropped.
+    ++pos_;
+    if (at(Tk::Star)) ++pos_;
+    if (at(Tk::LBracket)) {
+      while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBracket) ++pos_;
+      if (pos_ < tokens_.size()) ++pos_;
+    }
+    end_row(true);
+    row.emplace(lists_);
+    column = static_cast<std::size_t>(-1);
   }
+  end_row(rows.empty());
+
   // Every row as long as the longest.
   std::span<const ExprList> all = rows.finish();
   auto* filled = current_arena().allocate_array<ExprList>(all.size());
@@ -984,8 +1175,45 @@ Result<Parser::Item> Parser::latex_environment(const Lexeme& token, bool script)
     std::fill(cells + all[k].size(), cells + columns, &kEmpty);
     filled[k] = {cells, columns};
   }
-  return Item{make_node<Matrix>(std::span<const ExprList>(filled, all.size()), env),
-              MathClass::Inner, true};
+  std::uint8_t* kept = nullptr;
+  if (!lines.empty()) {
+    kept = current_arena().allocate_array<std::uint8_t>(lines.size());
+    std::ranges::copy(lines, kept);
+  }
+  return Rows{{filled, all.size()}, {kept, lines.size()}};
+}
+
+// The columns of an array, {l c r | p{…} @{…} *{n}{…} …}: alignments and vertical rules are kept,
+// p, m and b columns are set left-aligned, and the rest is read and dropped.
+Result<TableLayout> Parser::latex_columns(const Lexeme& owner, TableLayout layout) {
+  if (!at(Tk::LBrace))
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  const Lexeme& open = advance();
+  std::size_t depth = 1;
+  for (; pos_ < tokens_.size(); ++pos_) {
+    if (tokens_[pos_].kind == Tk::LBrace) ++depth;
+    if (tokens_[pos_].kind == Tk::RBrace && --depth == 0) break;
+  }
+  if (pos_ == tokens_.size()) return fail(message::missing_close("}", "{", input_, open.start));
+  const std::string_view spec = input_.substr(open.end, tokens_[pos_].start - open.end);
+  ++pos_;
+
+  ColumnSpec columns;
+  read_columns(spec, columns, 0);
+  char* align = current_arena().allocate_array<char>(columns.align.size());
+  std::ranges::copy(columns.align, align);
+  auto* rules = current_arena().allocate_array<std::uint8_t>(columns.rules.size());
+  std::ranges::copy(columns.rules, rules);
+  layout.align = {align, columns.align.size()};
+  layout.rules = {rules, columns.rules.size()};
+  return layout;
+}
+
+Parser::Item Parser::latex_table(Rows body, const TableLayout& layout) {
+  TableLayout* kept = current_arena().make<TableLayout>(layout);
+  kept->lines = body.lines;
+  const bool fenced = layout.fence[0] != 0 || layout.fence[1] != 0;
+  return Item{make_node<Table>(body.rows, kept), fenced ? MathClass::Inner : MathClass::Ord, true};
 }
 
 // {name}: the text between the braces, white space around it dropped.

@@ -123,6 +123,16 @@ class Renderer {
     return RenderNode::matrix(n.env->open, n.env->close, {rows, n.rows.size()});
   }
 
+  Result<NodeRef> visit(const Table& n) {
+    auto* rows = current_arena().allocate_array<std::span<const NodeRef>>(n.rows.size());
+    for (std::size_t k = 0; k < n.rows.size(); ++k) {
+      auto cells = all(n.rows[k]);
+      if (!cells) return std::unexpected(std::move(cells.error()));
+      rows[k] = *cells;
+    }
+    return RenderNode::table({rows, n.rows.size()}, *n.layout);
+  }
+
   // A command is drawn by its row's construct from its measured arguments; an unknown one is its
   // name.
   Result<NodeRef> visit(const Command& n) {
@@ -135,13 +145,15 @@ class Renderer {
     return def->construct(*def, *args, *optional);
   }
 
-  // The exact markup sets limits left-aligned in equal bands, and so does LaTeX over a large
-  // operator with its operand; LaTeX centres the others (\lim, \max).
+  // The exact markup sets limits left-aligned in equal bands. LaTeX sets them left-aligned over
+  // a large operator with its operand, each in rows of its own height, and centres the others
+  // (\lim, \max).
   [[nodiscard]] Result<NodeRef> limits(const Expr& base_expr, NodeRef base, NodeRef lower,
                                        NodeRef upper) const {
+    if (!latex_) return RenderNode::limits(base, lower, upper);
     const Definition* def = std::get<Command>(base_expr).parts->def;
-    return latex_ && !def->takes('b') ? RenderNode::centred_limits(base, lower, upper)
-                                      : RenderNode::limits(base, lower, upper);
+    return def->takes('b') ? RenderNode::operator_limits(base, lower, upper)
+                           : RenderNode::centred_limits(base, lower, upper);
   }
 
   // Whether a superscript starts with prime marks, which are written before a subscript.

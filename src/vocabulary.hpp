@@ -35,6 +35,7 @@ enum class Role : std::uint8_t {
   Space,      // blank columns, `columns` of them or from a dimension argument (LaTeX)
   Ignore,     // draws nothing; its arguments are read and dropped (LaTeX)
   Limits,     // after an operator: its scripts are limits, or not (`limits`) (LaTeX)
+  Line,       // a horizontal rule above a table's row; elsewhere nothing (LaTeX)
 };
 
 // The class of an atom, which decides the blanks around it in the LaTeX dialect.
@@ -56,6 +57,7 @@ using Construct = Result<NodeRef> (*)(const Definition& def, std::span<const Nod
 //   d  a braced dimension such as {1em}, for a space (LaTeX)
 //   k  a dimension written out after the name, such as 3mu, for a space (LaTeX)
 //   l  a delimiter, such as ( or \langle or ., drawn by the row (LaTeX)
+//   r  braced rows of cells split by & and \\, set out as the environment of the row's name (LaTeX)
 struct Definition {
   std::string_view name = {};  // without the backslash
   Role role = Role::Construct;
@@ -85,7 +87,7 @@ struct Definition {
   // The arguments that reach the construct: math and text ones, in order.
   [[nodiscard]] constexpr std::size_t drawn() const noexcept {
     std::size_t count = 0;
-    for (char kind : args) count += kind == 'm' || kind == 't';
+    for (char kind : args) count += kind == 'm' || kind == 't' || kind == 'r';
     return count;
   }
 };
@@ -96,10 +98,19 @@ struct CharClass {
   MathClass cls;
 };
 
-// An environment: its name and the delimiters around its grid.
+// An environment: its name, the delimiters around the exact markup's grid, and how the LaTeX
+// dialect reads and sets out its body.
+//
+// What follows \begin{name} before the body, one character each, in order (LaTeX):
+//   [  an optional position such as [t], read and dropped
+//   a  an optional column alignment, [l] [c] or [r], for every column (the starred matrices)
+//   c  the columns, such as {l c | r}: alignments, vertical rules, and the rest read and dropped
+//   n  a braced count, read and dropped (alignat's column pairs)
 struct EnvironmentDef {
   std::string_view name;
-  char32_t open, close;
+  char32_t open = 0, close = 0;
+  TableLayout layout = {};
+  std::string_view args = {};
 };
 
 // The FNV-1a hash of a name: names are a few ASCII letters, so a byte-wise hash is fast and spreads

@@ -220,6 +220,12 @@ constexpr Definition ignored(std::string_view name, std::string_view args = {}) 
   def.args = args;
   return def;
 }
+// A horizontal rule between a table's rows; `args` are read and dropped.
+constexpr Definition line(std::string_view name, std::string_view args = {}) {
+  Definition def = role(name, Role::Line);
+  def.args = args;
+  return def;
+}
 // A switch: the rest of its group in an alphabet (or as it is, with no map).
 constexpr Definition switch_to(std::string_view name, CharMap map) {
   Definition def = role(name, Role::Switch);
@@ -363,6 +369,12 @@ constexpr Definition kLatexRows[] = {
     inner(structure("tbinom", "mm", construct::tight_binomial)), accent("underline", U'─', true),
     role("middle", Role::Middle),
 
+    structure("substack", "r", construct::group),
+
+    // Horizontal rules between a table's rows (a partial one is drawn across).
+    line("hline"), line("hdashline"), line("toprule"), line("midrule"), line("bottomrule"),
+    line("cline", "s"), line("cdashline", "s"),
+
     // Delimiters of fixed sizes: one, three, five and seven rows.
     sized("big", 1, Ord), sized("bigl", 1, Open), sized("bigr", 1, Close), sized("bigm", 1, Rel),
     sized("Big", 3, Ord), sized("Bigl", 3, Open), sized("Bigr", 3, Close), sized("Bigm", 3, Rel),
@@ -395,11 +407,71 @@ constexpr std::array<Definition, kCount> make_rows() {
 
 constexpr auto kRows = make_rows();
 
+// The environments: matrices with their delimiters, cases, arrays with their columns, and
+// amsmath's alignments, whose columns pair off right-aligned with left-aligned.
+constexpr EnvironmentDef table(std::string_view name, TableLayout layout,
+                               std::string_view args = {}) {
+  return {.name = name, .layout = layout, .args = args};
+}
+constexpr TableLayout fenced(char32_t open, char32_t close, std::uint8_t gap = 2) {
+  return {.gap = gap, .fence = {open, close}};
+}
+constexpr TableLayout kAligned{.align = "rl", .gap = 4, .pairs = true};
+constexpr TableLayout kAlignat{.align = "rl", .gap = 0, .pairs = true};
+constexpr TableLayout kGathered{};
+constexpr TableLayout kCases{.align = "ll", .fence = {U'{', 0}};
+
 constexpr std::array kEnvironments{
-    EnvironmentDef{"matrix", U' ', U' '},      EnvironmentDef{"pmatrix", U'(', U')'},
-    EnvironmentDef{"bmatrix", U'[', U']'},     EnvironmentDef{"Bmatrix", U'{', U'}'},
-    EnvironmentDef{"vmatrix", U'|', U'|'},     EnvironmentDef{"Vmatrix", U'‖', U'‖'},
-    EnvironmentDef{"smallmatrix", U' ', U' '},
+    table("matrix", {}),
+    table("pmatrix", fenced(U'(', U')')),
+    table("bmatrix", fenced(U'[', U']')),
+    table("Bmatrix", fenced(U'{', U'}')),
+    table("vmatrix", fenced(U'|', U'|')),
+    table("Vmatrix", fenced(U'‖', U'‖')),
+    table("matrix*", {}, "a"),
+    table("pmatrix*", fenced(U'(', U')'), "a"),
+    table("bmatrix*", fenced(U'[', U']'), "a"),
+    table("Bmatrix*", fenced(U'{', U'}'), "a"),
+    table("vmatrix*", fenced(U'|', U'|'), "a"),
+    table("Vmatrix*", fenced(U'‖', U'‖'), "a"),
+    table("smallmatrix", fenced(0, 0, 1)),
+    table("psmallmatrix", fenced(U'(', U')', 1)),
+    table("bsmallmatrix", fenced(U'[', U']', 1)),
+    table("Bsmallmatrix", fenced(U'{', U'}', 1)),
+    table("vsmallmatrix", fenced(U'|', U'|', 1)),
+    table("Vsmallmatrix", fenced(U'‖', U'‖', 1)),
+    table("smallmatrix*", fenced(0, 0, 1), "a"),
+    table("cases", kCases),
+    table("cases*", kCases),
+    table("dcases", kCases),
+    table("dcases*", kCases),
+    table("rcases", {.align = "ll", .fence = {0, U'}'}}),
+    table("drcases", {.align = "ll", .fence = {0, U'}'}}),
+    table("array", {}, "[c"),
+    table("darray", {}, "[c"),
+    table("subarray", {.gap = 1}, "c"),
+    table("substack", {.gap = 1}),  // \substack{…}'s rows
+    table("tabular", {}, "[c"),
+    table("aligned", kAligned, "["),
+    table("align", kAligned),
+    table("align*", kAligned),
+    table("flalign", kAligned),
+    table("flalign*", kAligned),
+    table("split", kAligned),
+    table("alignedat", kAlignat, "[n"),
+    table("alignat", kAlignat, "n"),
+    table("alignat*", kAlignat, "n"),
+    table("gathered", kGathered, "["),
+    table("gather", kGathered),
+    table("gather*", kGathered),
+    table("multline", kGathered),
+    table("multline*", kGathered),
+    table("equation", kGathered),
+    table("equation*", kGathered),
+    table("displaymath", kGathered),
+    table("math", kGathered),
+    table("eqnarray", {.align = "rcl", .gap = 1}),
+    table("eqnarray*", {.align = "rcl", .gap = 1}),
 };
 
 // The characters of the table that are not ordinary, each with its class, sorted by character;

@@ -177,9 +177,9 @@ def test_escaped_characters_are_not_invalid():
     [
         # The limits, whatever the dialect.
         ("{" * 100_000 + "x" + "}" * 100_000, "formula nested too deeply"),
-        # One cell of 4,100 letters widens all 4,101 columns: 16.8 million cells.
-        ("\\begin{matrix}" + "x" * 4100 + "&" * 4100 + "\\end{matrix}",
-         "formula too large to render"),
+        # A cell of 4,100 letters beside one of 4,100 rows: 16.8 million cells.
+        ("\\begin{matrix}" + "x" * 4100 + "&\\begin{matrix}" + "x\\\\" * 4100
+         + "\\end{matrix}\\end{matrix}", "formula too large to render"),
         # Malformed in both dialects; each words its own message.
         ("{a", None),
         ("\\left( x", None),
