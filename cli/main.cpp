@@ -83,6 +83,7 @@ std::string_view group_of(const vok::Definition& def, vok::Dialect dialect) {
     case Role::Begin:
     case Role::End:
     case Role::Line:
+    case Role::Infix:
       return "structure";
     case Role::Space:
       return "space";

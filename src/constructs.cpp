@@ -36,11 +36,12 @@ Result<NodeRef> tight_fraction(const Definition&, std::span<const NodeRef> args,
   return RenderNode::tight_vstack(arg(args, 0), arg(args, 1), U'─');
 }
 
-Result<NodeRef> tight_binomial(const Definition&, std::span<const NodeRef> args,
-                               std::span<const NodeRef>) {
+Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef>) {
   auto stack = RenderNode::tight_vstack(arg(args, 0), arg(args, 1), U' ');
-  if (!stack) return stack;
-  return RenderNode::stretchy_delim(*stack, U'(', U')', false);
+  if (!stack || def.ch == 0) return stack;
+  const char32_t close = def.ch == U'(' ? U')' : def.ch == U'[' ? U']' : U'}';
+  return RenderNode::stretchy_delim(*stack, def.ch, close, false);
 }
 
 Result<NodeRef> binomial(const Definition&, std::span<const NodeRef> args,
@@ -79,6 +80,49 @@ Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> arg
                              std::span<const NodeRef>) {
   if (args.empty()) return RenderNode::single(def.ch);
   return RenderNode::big_operator(args.front(), def.ch);
+}
+
+Result<NodeRef> boxed(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
+  return RenderNode::framed(arg(args, 0));
+}
+
+Result<NodeRef> phantom(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef>) {
+  const NodeRef shown = arg(args, 0);
+  const bool across = (def.size & 1) != 0, down = (def.size & 2) != 0;
+  return RenderNode::blank(across ? shown->width : 0, down ? shown->height : 0,
+                           down ? shown->baseline : 0);
+}
+
+Result<NodeRef> over_set(const Definition&, std::span<const NodeRef> args,
+                         std::span<const NodeRef>) {
+  return RenderNode::centred_limits(arg(args, 1), RenderNode::empty(), arg(args, 0));
+}
+
+Result<NodeRef> under_set(const Definition&, std::span<const NodeRef> args,
+                          std::span<const NodeRef>) {
+  return RenderNode::centred_limits(arg(args, 1), arg(args, 0), RenderNode::empty());
+}
+
+Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
+                           std::span<const NodeRef> optional) {
+  const NodeRef above = arg(args, 0), below = arg(optional, 0);
+  auto span = RenderNode::blank(std::max<std::size_t>({above->width, below->width, 1}) + 2, 0, 0);
+  if (!span) return span;
+  auto arrow = RenderNode::accent_below(*span, def.ch, true);
+  if (!arrow) return arrow;
+  return RenderNode::centred_limits(*arrow, below, above);
+}
+
+Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
+                    std::span<const NodeRef>) {
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(4);
+  std::size_t count = 0;
+  parts[count++] = *RenderNode::blank(2, 0, 0);
+  if (def.ch != 0) parts[count++] = *RenderNode::single(U'(');
+  parts[count++] = arg(args, 0);
+  if (def.ch != 0) parts[count++] = *RenderNode::single(U')');
+  return RenderNode::hstack({parts, count});
 }
 
 Result<NodeRef> bars(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {

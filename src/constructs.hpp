@@ -23,10 +23,10 @@ namespace vok::construct {
 // The same with each half as tall as it is, as TeX sets a fraction (LaTeX).
 [[nodiscard]] Result<NodeRef> tight_fraction(const Definition& def, std::span<const NodeRef> args,
                                              std::span<const NodeRef> optional);
-// Two entries stacked with a blank row between them, each as tall as it is, in tall parentheses
-// (LaTeX).
-[[nodiscard]] Result<NodeRef> tight_binomial(const Definition& def, std::span<const NodeRef> args,
-                                             std::span<const NodeRef> optional);
+// Two entries stacked with a blank row between them, each as tall as it is, in tall delimiters
+// opened by the row's character when it has one: ( [ or { (LaTeX's \binom, \atop, \brace).
+[[nodiscard]] Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
 // Two entries stacked with a blank row between them, in tall parentheses.
 [[nodiscard]] Result<NodeRef> binomial(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
@@ -47,6 +47,26 @@ namespace vok::construct {
 // character (LaTeX).
 [[nodiscard]] Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
                                            std::span<const NodeRef> optional);
+// The argument in a frame (\boxed).
+[[nodiscard]] Result<NodeRef> boxed(const Definition& def, std::span<const NodeRef> args,
+                                    std::span<const NodeRef> optional);
+// A blank as wide as the argument (`size` 1), as tall (2), or both (3): \phantom and the like.
+[[nodiscard]] Result<NodeRef> phantom(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
+// The second argument with the first centred above it (\overset, \stackrel).
+[[nodiscard]] Result<NodeRef> over_set(const Definition& def, std::span<const NodeRef> args,
+                                       std::span<const NodeRef> optional);
+// The second argument with the first centred below it (\underset).
+[[nodiscard]] Result<NodeRef> under_set(const Definition& def, std::span<const NodeRef> args,
+                                        std::span<const NodeRef> optional);
+// The row's arrow drawn across, a column wider on either side than the argument centred above
+// it and the optional one below it (\xrightarrow[below]{above}).
+[[nodiscard]] Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
+                                         std::span<const NodeRef> optional);
+// The argument in parentheses, two blank columns after what comes before it (\tag); without
+// them for a row with no character (\tag*).
+[[nodiscard]] Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
+                                  std::span<const NodeRef> optional);
 // The argument between stretchy vertical bars.
 [[nodiscard]] Result<NodeRef> bars(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);

@@ -177,6 +177,9 @@ struct WideAccentBelow {  // a mark repeated across a row below the content
   NodeRef inner;
   char32_t mark;
 };
+struct Framed {  // the content in a frame, a blank column inside it on either side
+  NodeRef inner;
+};
 struct Summation {  // the summation sign, before its body
   NodeRef body;
 };
@@ -216,17 +219,16 @@ struct Styled {  // the content with every character it paints passed through a 
 
 }  // namespace shapes
 
-using Shape =
-    std::variant<shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row,
-                 const shapes::Stack*, const shapes::TightStack*, const shapes::Chain*,
-                 shapes::Prefix, shapes::CompactSup, shapes::CompactPrimedSup, shapes::CompactSub,
-                 shapes::CompactLowSub, shapes::SupRows, shapes::SubRows, const shapes::Scripts*,
-                 const shapes::CompactScripts*, shapes::PrimeMarks, const shapes::Limits*,
-                 const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence,
-                 const shapes::Fenced*, shapes::SizedDelimiter, shapes::LeftSign, shapes::Radical,
-                 shapes::Accent, shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
-                 shapes::Summation, shapes::Integral, shapes::Integrals, shapes::BigOperator,
-                 shapes::RootIndex, const shapes::Grid*, const shapes::Table*, shapes::Styled>;
+using Shape = std::variant<
+    shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row, const shapes::Stack*,
+    const shapes::TightStack*, const shapes::Chain*, shapes::Prefix, shapes::CompactSup,
+    shapes::CompactPrimedSup, shapes::CompactSub, shapes::CompactLowSub, shapes::SupRows,
+    shapes::SubRows, const shapes::Scripts*, const shapes::CompactScripts*, shapes::PrimeMarks,
+    const shapes::Limits*, const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence,
+    const shapes::Fenced*, shapes::SizedDelimiter, shapes::LeftSign, shapes::Radical,
+    shapes::Accent, shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
+    shapes::Framed, shapes::Summation, shapes::Integral, shapes::Integrals, shapes::BigOperator,
+    shapes::RootIndex, const shapes::Grid*, const shapes::Table*, shapes::Styled>;
 
 class Canvas;
 
@@ -328,10 +330,13 @@ struct RenderNode {
   [[nodiscard]] static Result<NodeRef> sqrt_inner(NodeRef inner);
   // A radical with `index` top-aligned at its left, over its foot.
   [[nodiscard]] static Result<NodeRef> root_index(NodeRef index, NodeRef radical);
-  // `inner` with a row above it holding `mark` centred, or repeated across with `stretch`.
+  // `inner` with a row above it holding `mark` centred, or across the row with `stretch`: drawn
+  // from pieces for an arrow, a brace, a bracket or a parenthesis (──→, ╭──┴──╮), else repeated.
   [[nodiscard]] static Result<NodeRef> accent(NodeRef inner, char32_t mark, bool stretch);
   // The same with the row below `inner`.
   [[nodiscard]] static Result<NodeRef> accent_below(NodeRef inner, char32_t mark, bool stretch);
+  // `inner` in a frame of box-drawing lines, a blank column inside it on either side.
+  [[nodiscard]] static Result<NodeRef> framed(NodeRef inner);
   // The summation sign before `body`: three rows high or as tall as the body; a sign alone when
   // `body` is null.
   [[nodiscard]] static Result<NodeRef> summation(NodeRef body);
@@ -480,6 +485,8 @@ void paint(const shapes::AccentBelow& shape, const RenderNode& self, Canvas& can
            std::size_t y);
 void paint(const shapes::WideAccentBelow& shape, const RenderNode& self, Canvas& canvas,
            std::size_t x, std::size_t y);
+void paint(const shapes::Framed& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
 void paint(const shapes::Summation& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Integral& shape, const RenderNode& self, Canvas& canvas, std::size_t x,

@@ -279,9 +279,43 @@ void paint(const Accent& shape, const RenderNode& self, Canvas& canvas, std::siz
   canvas.paint(*shape.inner, x, y + 1);
 }
 
+namespace {
+
+// The marks drawn across a whole row from pieces rather than repeated: arrows with one head, and
+// braces, brackets and parentheses over or under their content.
+struct Across {
+  char32_t mark, left, fill, middle, right;  // middle 0: none
+};
+// clang-format off
+constexpr Across kAcross[] = {
+    {U'←', U'←', U'─', 0, U'─'}, {U'→', U'─', U'─', 0, U'→'}, {U'↔', U'←', U'─', 0, U'→'},
+    {U'↦', U'├', U'─', 0, U'→'}, {U'⇐', U'⇐', U'═', 0, U'═'}, {U'⇒', U'═', U'═', 0, U'⇒'},
+    {U'⇔', U'⇐', U'═', 0, U'⇒'}, {U'⎴', U'┌', U'─', 0, U'┐'}, {U'⎵', U'└', U'─', 0, U'┘'},
+    {U'⏜', U'╭', U'─', 0, U'╮'}, {U'⏝', U'╰', U'─', 0, U'╯'}, {U'⏞', U'╭', U'─', U'┴', U'╮'},
+    {U'⏟', U'╰', U'─', U'┬', U'╯'},
+};
+// clang-format on
+static_assert(std::ranges::is_sorted(kAcross, {}, &Across::mark));
+
+// `mark` across `width` cells of row y: from its pieces when it has them (the mark alone in one
+// cell), else repeated.
+void draw_across(Canvas& canvas, std::size_t x, std::size_t y, std::size_t width, char32_t mark) {
+  const auto* it = std::ranges::lower_bound(kAcross, mark, {}, &Across::mark);
+  if (it == std::end(kAcross) || it->mark != mark || width < 2) {
+    canvas.across(x, y, width, mark);
+    return;
+  }
+  canvas.put(x, y, it->left);
+  canvas.across(x + 1, y, width - 2, it->fill);
+  if (it->middle != 0 && width > 2) canvas.put(x + width / 2, y, it->middle);
+  canvas.put(x + width - 1, y, it->right);
+}
+
+}  // namespace
+
 void paint(const WideAccent& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y) {
-  canvas.across(x, y, self.width, shape.mark);
+  draw_across(canvas, x, y, self.width, shape.mark);
   canvas.paint(*shape.inner, x, y + 1);
 }
 
@@ -301,7 +335,28 @@ void paint(const AccentBelow& shape, const RenderNode& self, Canvas& canvas, std
 void paint(const WideAccentBelow& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y) {
   canvas.paint(*shape.inner, x, y);
-  canvas.across(x, y + shape.inner->height, self.width, shape.mark);
+  draw_across(canvas, x, y + shape.inner->height, self.width, shape.mark);
+}
+
+// ---- a frame ----
+
+Result<NodeRef> RenderNode::framed(NodeRef inner) {
+  return make_node(add_sat(inner->width, 4), add_sat(inner->height, 2), add_sat(inner->baseline, 1),
+                   Framed{inner});
+}
+
+void paint(const Framed& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t right = x + self.width - 1, bottom = y + self.height - 1;
+  canvas.put(x, y, U'┌');
+  canvas.across(x + 1, y, self.width - 2, U'─');
+  canvas.put(right, y, U'┐');
+  canvas.down(x, y + 1, self.height - 2, U'│');
+  canvas.down(right, y + 1, self.height - 2, U'│');
+  canvas.put(x, bottom, U'└');
+  canvas.across(x + 1, bottom, self.width - 2, U'─');
+  canvas.put(right, bottom, U'┘');
+  canvas.paint(*shape.inner, x + 2, y + 1);
 }
 
 // ---- the summation sign ----

@@ -356,6 +356,7 @@ Result<Box> Parser::parse_atom_at_depth() {
         case Role::Ignore:
         case Role::Limits:
         case Role::Line:
+        case Role::Infix:
           return command(name, nullptr, {}, {});
         case Role::Construct:
           return parse_command(name, def);

@@ -157,6 +157,7 @@ class Parser {
   [[nodiscard]] Result<Rows> latex_rows(std::uint8_t stop, bool pairs, bool script, Box first);
   [[nodiscard]] Result<TableLayout> latex_columns(const Lexeme& owner, TableLayout layout);
   [[nodiscard]] Item latex_table(Rows body, const TableLayout& layout);
+  [[nodiscard]] MathClass class_of(const Expr& atom) const;
   [[nodiscard]] Result<std::string_view> latex_name(const Lexeme& owner);
   // A token that ends a list: nothing when it may end this one, else the error it is.
   [[nodiscard]] Result<bool> latex_ends(const Lexeme& token, std::uint8_t stop) const;

@@ -430,12 +430,36 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
     blanks = 0;
   };
 
+  // The list so far as one node.
+  const auto finish = [&]() -> Result<Box> {
+    if (pending) send(pending->cls == MathClass::Bin ? MathClass::Ord : pending->cls);
+    if (too_deep) return fail(std::string(message::kTooDeep));
+    while (!gathering.empty()) finish_operand();
+    if (blanks > 0) out.push_back(space_node(blanks));
+    if (out.empty()) return &kEmpty;
+    if (out.size() == 1) return out.finish().front();
+    return make_node<Sequence>(out.finish());
+  };
+
   while (const Lexeme* next = current()) {
     auto ends = latex_ends(*next, stop);
     if (!ends) return std::unexpected(std::move(ends.error()));
     if (*ends) break;
     if (next->kind == Tk::Command) {
       const Definition* def = definition(*next);
+      if (def != nullptr && def->role == Role::Infix) {
+        // The list so far over the rest of it (\over, \choose, \atop).
+        ++pos_;
+        auto above = finish();
+        if (!above) return above;
+        auto below = latex_list(stop, script);
+        if (!below) return below;
+        Box* args = current_arena().allocate_array<Box>(2);
+        args[0] = *above;
+        args[1] = *below;
+        return make_node<Command>(next->payload(input_), current_arena().make<CommandParts>(
+                                                             def, ExprList{}, ExprList(args, 2)));
+      }
       if (def != nullptr && def->role == Role::Switch) {
         // The rest of the list, in the switch's alphabet.
         ++pos_;
@@ -458,17 +482,7 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
       blanks += space->columns;
     }
   }
-  if (pending) send(pending->cls == MathClass::Bin ? MathClass::Ord : pending->cls);
-  if (too_deep) return fail(std::string(message::kTooDeep));
-  while (!gathering.empty()) finish_operand();
-  if (blanks > 0) out.push_back(space_node(blanks));
-
-  if (out.empty()) return &kEmpty;
-  if (out.size() == 1) {
-    const std::span<const Box> one = out.finish();
-    return one.front();
-  }
-  return make_node<Sequence>(out.finish());
+  return finish();
 }
 
 // atom: nucleus { ^argument | _argument | ' }
@@ -702,7 +716,11 @@ Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
     case Role::Construct: {
       auto node = latex_arguments(token, *def, script);
       if (!node) return std::unexpected(std::move(node.error()));
-      return Item{*node, def->cls, true};
+      MathClass cls = def->cls;
+      if (const auto* command = std::get_if<Command>(*node);
+          def->base_class && command != nullptr && !command->parts->args.empty())
+        cls = class_of(*command->parts->args.back());
+      return Item{*node, cls, true};
     }
     case Role::Left:
       return latex_left(token, script);
@@ -725,6 +743,7 @@ Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
     }
     case Role::Switch:  // a switch where one token is read applies to nothing
       return Item{&kEmpty, MathClass::Ord, true};
+    case Role::Infix:   // where one token is read there is no list to split
     case Role::Limits:  // with no operator before it, it changes nothing
       return Item{space_node(0), MathClass::Ord, false};
     case Role::Right:
@@ -1031,6 +1050,17 @@ Result<char32_t> Parser::latex_delimiter(const Lexeme& owner) {
 
 // \begin{name} cells \end{name}: cells end at &, rows at \\ (a [dimension] after it is read and
 // dropped); short rows are filled with empty cells.
+// The class of an atom as the list would see it: a command's, a character's, else ordinary.
+MathClass Parser::class_of(const Expr& atom) const {
+  if (const auto* command = std::get_if<Command>(&atom))
+    return command->parts->def != nullptr ? command->parts->def->cls : MathClass::Ord;
+  if (const auto* symbol = std::get_if<Symbol>(&atom); symbol != nullptr && !symbol->text.empty()) {
+    const Decoded d = decode_utf8(symbol->text, 0);
+    if (d.length == symbol->text.size()) return vocabulary_.class_of(d.ch);
+  }
+  return MathClass::Ord;
+}
+
 // \begin{name} arguments rows \end{name}. An environment the vocabulary does not know is read as a
 // table of centred columns and drawn between its \begin{name} and \end{name} as written, so that
 // nothing is lost.

@@ -193,7 +193,13 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input, Dialect dialect
         if (is_ascii_letter(byte(i + 1))) {
           std::size_t end = i + 2;
           while (end < n && is_ascii_letter(byte(end))) ++end;
-          emit(TokenKind::Command, i, end);
+          // Plain TeX's \sp and \sb are ^ and _ in the LaTeX dialect.
+          const std::string_view name = input.substr(i + 1, end - i - 1);
+          emit(!latex         ? TokenKind::Command
+               : name == "sp" ? TokenKind::Caret
+               : name == "sb" ? TokenKind::Underscore
+                              : TokenKind::Command,
+               i, end);
           i = end;
         } else {
           const Decoded d = decode_utf8(input, i + 1);

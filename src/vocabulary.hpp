@@ -36,6 +36,8 @@ enum class Role : std::uint8_t {
   Ignore,     // draws nothing; its arguments are read and dropped (LaTeX)
   Limits,     // after an operator: its scripts are limits, or not (`limits`) (LaTeX)
   Line,       // a horizontal rule above a table's row; elsewhere nothing (LaTeX)
+  Infix,      // the list before it and the list after it, up to the end of its group, are its
+              // two arguments (LaTeX's \over)
 };
 
 // The class of an atom, which decides the blanks around it in the LaTeX dialect.
@@ -67,9 +69,10 @@ struct Definition {
   std::string_view word = {};  // the word drawn (function names)
   CharMap map = nullptr;       // a math alphabet
   MathClass cls = MathClass::Ord;
-  bool limits = false;    // its scripts are limits above and below it
-  bool stretch = false;   // an accent's mark runs across the whole argument
-  std::uint8_t size = 0;  // a space's blank columns; a fixed delimiter's rows
+  bool limits = false;      // its scripts are limits above and below it
+  bool stretch = false;     // an accent's mark runs across the whole argument
+  std::uint8_t size = 0;    // a space's blank columns; a fixed delimiter's rows
+  bool base_class = false;  // its class is that of its last argument (\overset{…}{=} relates)
 
   // Whether the row is one character with no arguments.
   [[nodiscard]] constexpr bool symbol() const noexcept {

@@ -52,10 +52,10 @@ constexpr char32_t spacing_mark(char32_t combining) {
       {0x0300, U'`'}, {0x0301, U'´'}, {0x0302, U'^'}, {0x0303, U'~'}, {0x0304, U'‾'},
       {0x0305, U'‾'}, {0x0306, U'˘'}, {0x0307, U'˙'}, {0x0308, U'¨'}, {0x0309, U'ˀ'},
       {0x030A, U'˚'}, {0x030C, U'ˇ'}, {0x0310, U'˘'}, {0x0312, U'ʻ'}, {0x0315, U'ʼ'},
-      {0x031A, U'˺'}, {0x0330, U'~'}, {0x0331, U'_'}, {0x20D0, U'↼'}, {0x20D1, U'⇀'},
-      {0x20D2, U'|'}, {0x20D6, U'←'}, {0x20D7, U'→'}, {0x20DB, U'⋯'}, {0x20DC, U'⁘'},
-      {0x20E1, U'↔'}, {0x20E7, U'⌉'}, {0x20E8, U'⋯'}, {0x20E9, U'⎴'}, {0x20EC, U'⇁'},
-      {0x20ED, U'↽'}, {0x20EE, U'←'}, {0x20EF, U'→'},
+      {0x031A, U'˺'}, {0x0330, U'~'}, {0x0331, U'_'}, {0x034D, U'↔'}, {0x20D0, U'↼'},
+      {0x20D1, U'⇀'}, {0x20D2, U'|'}, {0x20D6, U'←'}, {0x20D7, U'→'}, {0x20DB, U'⋯'},
+      {0x20DC, U'⁘'}, {0x20E1, U'↔'}, {0x20E7, U'⌉'}, {0x20E8, U'⋯'}, {0x20E9, U'⎴'},
+      {0x20EC, U'⇁'}, {0x20ED, U'↽'}, {0x20EE, U'←'}, {0x20EF, U'→'},
   };
   for (const auto& [mark, spacing] : kMarks)
     if (mark == combining) return spacing;
@@ -166,6 +166,7 @@ constexpr Definition from_exact(Definition def) {
 // ---- layer 3 ----
 
 using rows::accent;
+using rows::accent_below;
 using rows::alphabet;
 using rows::limits;
 using rows::role;
@@ -220,6 +221,42 @@ constexpr Definition ignored(std::string_view name, std::string_view args = {}) 
   def.args = args;
   return def;
 }
+constexpr Definition of_base(Definition def) {
+  def.base_class = true;
+  return def;
+}
+// A blank the size of its argument: as wide (`size` 1), as tall (2), or both (3).
+constexpr Definition phantom(std::string_view name, std::uint8_t size) {
+  Definition def = structure(name, "m", construct::phantom);
+  def.size = size;
+  return def;
+}
+// An arrow as long as what is written above and below it: \xrightarrow[below]{above}.
+constexpr Definition arrow(std::string_view name, char32_t ch) {
+  Definition def = structure(name, "[m", construct::long_arrow);
+  def.ch = ch;
+  def.cls = MathClass::Rel;
+  return def;
+}
+// A label at the right of the row, in parentheses when `open` is one.
+constexpr Definition tag(std::string_view name, char32_t open) {
+  Definition def = structure(name, name == "tag" ? "*t" : "t", construct::tag);
+  def.ch = open;
+  return def;
+}
+// Two entries stacked, in the delimiters `open` starts (0 for none).
+constexpr Definition stacked(std::string_view name, std::string_view args, char32_t open) {
+  Definition def = structure(name, args, construct::stacked);
+  def.ch = open;
+  return def;
+}
+// The list before it over the list after it, drawn by `construct`.
+constexpr Definition infix(std::string_view name, Construct construct, char32_t open = 0) {
+  Definition def = role(name, Role::Infix);
+  def.construct = construct;
+  def.ch = open;
+  return def;
+}
 // A horizontal rule between a table's rows; `args` are read and dropped.
 constexpr Definition line(std::string_view name, std::string_view args = {}) {
   Definition def = role(name, Role::Line);
@@ -247,6 +284,10 @@ constexpr MathClass Rel = MathClass::Rel, Bin = MathClass::Bin, Open = MathClass
 // clang-format off
 constexpr Definition kLatexRows[] = {
     // Greek letters and their variant forms.
+    // Letters of text typed in math.
+    sym("l", U'ł'), sym("L", U'Ł'), sym("o", U'ø'), sym("O", U'Ø'), sym("i", U'ı'),
+    sym("j", U'ȷ'), sym("aa", U'å'), sym("AA", U'Å'), sym("ae", U'æ'), sym("AE", U'Æ'),
+    sym("oe", U'œ'), sym("OE", U'Œ'), sym("ss", U'ß'),
     sym("Alpha", U'Α'), sym("Beta", U'Β'), sym("Epsilon", U'Ε'), sym("Zeta", U'Ζ'),
     sym("Eta", U'Η'), sym("Iota", U'Ι'), sym("Kappa", U'Κ'), sym("Mu", U'Μ'), sym("Nu", U'Ν'),
     sym("Omicron", U'Ο'), sym("Rho", U'Ρ'), sym("Tau", U'Τ'), sym("Upsilon", U'Υ'),
@@ -353,7 +394,8 @@ constexpr Definition kLatexRows[] = {
     ignored("nobreak"), ignored("displaybreak"), ignored("newline"), ignored("linebreak"),
     ignored("tiny"), ignored("scriptsize"), ignored("footnotesize"), ignored("small"),
     ignored("normalsize"), ignored("large"), ignored("Large"), ignored("LARGE"),
-    ignored("huge"), ignored("Huge"), ignored("color", "s"),
+    ignored("huge"), ignored("Huge"), ignored("color", "s"), ignored("vspace", "*s"),
+    ignored("rule", "[ss"), as_class("raisebox", "st", Ord),
     as_class("textcolor", "sm", Ord), as_class("colorbox", "st", Ord),
     as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
@@ -364,9 +406,24 @@ constexpr Definition kLatexRows[] = {
     inner(structure("dfrac", "mm", construct::tight_fraction)),
     inner(structure("tfrac", "mm", construct::tight_fraction)),
     inner(structure("cfrac", "mm", construct::tight_fraction)),
-    inner(structure("binom", "mm", construct::tight_binomial)),
-    inner(structure("dbinom", "mm", construct::tight_binomial)),
-    inner(structure("tbinom", "mm", construct::tight_binomial)), accent("underline", U'─', true),
+    inner(stacked("binom", "mm", U'(')), inner(stacked("dbinom", "mm", U'(')),
+    inner(stacked("tbinom", "mm", U'(')),
+    structure("boxed", "m", construct::boxed), phantom("phantom", 3), phantom("hphantom", 1),
+    phantom("vphantom", 2), structure("smash", "[m", construct::group),
+    of_base(structure("overset", "mm", construct::over_set)),
+    of_base(structure("underset", "mm", construct::under_set)),
+    as_class_of(structure("stackrel", "mm", construct::over_set), Rel),
+    as_class_of(structure("not", "m", construct::negation), Rel),
+    limits(as_class_of(accent("overbrace", U'⏞', true), Op)),
+    limits(as_class_of(accent_below("underbrace", U'⏟', true), Op)),
+    arrow("xrightarrow", U'→'), arrow("xleftarrow", U'←'), arrow("xleftrightarrow", U'↔'),
+    arrow("xRightarrow", U'⇒'), arrow("xLeftarrow", U'⇐'), arrow("xLeftrightarrow", U'⇔'),
+    arrow("xmapsto", U'↦'), arrow("xlongequal", U'='),
+    tag("tag", U'('), tag("tag*", 0),
+    infix("over", construct::tight_fraction), infix("choose", construct::stacked, U'('),
+    infix("atop", construct::stacked), infix("brace", construct::stacked, U'{'),
+    infix("brack", construct::stacked, U'['),
+    accent("underline", U'─', true),
     role("middle", Role::Middle),
 
     structure("substack", "r", construct::group),
