@@ -158,6 +158,13 @@ class ListStack {
     return {out, count};
   }
   void cut(std::size_t start) noexcept { top_ = start; }
+  // The item of type T at `offset`.
+  template <class T>
+  [[nodiscard]] T at(std::size_t offset) const noexcept {
+    T item;
+    std::memcpy(&item, data_ + offset, sizeof(T));
+    return item;
+  }
 
   static constexpr std::size_t kAlign = 8;
 
@@ -183,6 +190,8 @@ class ListBuilder {
   void push_back(const T& item) { stack_.push(item); }
   [[nodiscard]] std::size_t size() const noexcept { return (stack_.top() - start_) / sizeof(T); }
   [[nodiscard]] bool empty() const noexcept { return stack_.top() == start_; }
+  // The first item; the list is not empty.
+  [[nodiscard]] T front() const noexcept { return stack_.at<T>(start_); }
   // The list, in the arena; the builder is empty afterwards.
   [[nodiscard]] std::span<const T> finish() { return stack_.finish<T>(start_); }
   // The items from the `index`th on, as a list of their own; the builder keeps those before.

@@ -437,14 +437,18 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
     while (!gathering.empty()) finish_operand();
     if (blanks > 0) out.push_back(space_node(blanks));
     if (out.empty()) return &kEmpty;
-    if (out.size() == 1) return out.finish().front();
+    if (out.size() == 1) return out.front();
     return make_node<Sequence>(out.finish());
   };
 
   while (const Lexeme* next = current()) {
-    auto ends = latex_ends(*next, stop);
-    if (!ends) return std::unexpected(std::move(ends.error()));
-    if (*ends) break;
+    // Only these tokens may end a list or be out of place.
+    if (next->kind == Tk::RBrace || next->kind == Tk::RBracket || next->kind == Tk::Ampersand ||
+        next->kind == Tk::Escape || next->kind == Tk::Command) {
+      auto ends = latex_ends(*next, stop);
+      if (!ends) return std::unexpected(std::move(ends.error()));
+      if (*ends) break;
+    }
     if (next->kind == Tk::Command) {
       const Definition* def = definition(*next);
       if (def != nullptr && def->role == Role::Infix) {
@@ -497,7 +501,8 @@ Result<Parser::Item> Parser::latex_atom(bool script) {
   Box sup = nullptr, sub = nullptr;
   std::size_t primes = 0;
   while (const Lexeme* next = current()) {
-    if (const Definition* def = definition(*next); def != nullptr && def->role == Role::Limits) {
+    if (const Definition* def = next->kind == Tk::Command ? definition(*next) : nullptr;
+        def != nullptr && def->role == Role::Limits) {
       // \limits and \nolimits set an operator's scripts above and below it, or beside it.
       ++pos_;
       if (const auto* command = std::get_if<Command>(nucleus->expr);
@@ -654,6 +659,22 @@ Parser::Item Parser::latex_digits() {
 
 Result<Box> Parser::latex_group(bool script) {
   const Lexeme& open = advance();
+  // Most groups are empty or hold one letter or number: those are their atom, with no list. The
+  // nesting limit is the list's and the atom's, as if they had been read.
+  if (at(Tk::RBrace)) {
+    if (depth_ + 1 > kMaxDepth) return fail(std::string(message::kTooDeep));
+    ++pos_;
+    return &kEmpty;
+  }
+  if (pos_ + 1 < tokens_.size() && tokens_[pos_ + 1].kind == Tk::RBrace) {
+    const Lexeme& only = tokens_[pos_];
+    if (only.kind == Tk::Ident || only.kind == Tk::Number) {
+      if (depth_ + 2 > kMaxDepth) return fail(std::string(message::kTooDeep));
+      pos_ += 2;
+      return only.kind == Tk::Ident ? leaf<Symbol>(only.source(input_))
+                                    : leaf<Number>(only.source(input_));
+    }
+  }
   auto inner = latex_list(kAtBrace, script);
   if (!inner) return inner;
   if (!at(Tk::RBrace)) return fail(message::missing_close("}", "{", input_, open.start));
@@ -714,6 +735,11 @@ Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
   }
   switch (def->role) {
     case Role::Construct: {
+      if (def->args.empty()) {  // most commands are symbols: no arguments to read
+        return Item{make_node<Command>(
+                        name, current_arena().make<CommandParts>(def, ExprList{}, ExprList{})),
+                    def->cls, true};
+      }
       auto node = latex_arguments(token, *def, script);
       if (!node) return std::unexpected(std::move(node.error()));
       MathClass cls = def->cls;

@@ -1,6 +1,8 @@
 // The render dispatch: one branch per node kind, children before parents, the first error wins.
 #include "render.hpp"
 
+#include <array>
+
 #include "arena.hpp"
 #include "unicode.hpp"
 #include "vocabulary.hpp"
@@ -16,6 +18,12 @@ constexpr RenderNode kMediumSpace{2, 1, 0, shapes::Blank{}};  // \:
 constexpr RenderNode kThickSpace{3, 1, 0, shapes::Blank{}};   // \;
 constexpr RenderNode kNoSpace{0, 1, 0, shapes::Blank{}};      // \!
 constexpr RenderNode kWideSpace{4, 1, 0, shapes::Blank{}};    // a backslash before white space
+// The LaTeX dialect's spaces between atoms, the narrow ones shared.
+constexpr std::array<RenderNode, 5> kSpaces{{{0, 1, 0, shapes::Blank{}},
+                                             {1, 1, 0, shapes::Blank{}},
+                                             {2, 1, 0, shapes::Blank{}},
+                                             {3, 1, 0, shapes::Blank{}},
+                                             {4, 1, 0, shapes::Blank{}}}};
 
 class Renderer {
  public:
@@ -35,7 +43,9 @@ class Renderer {
   Result<NodeRef> visit(const Number& n) { return RenderNode::row(n.text); }
   Result<NodeRef> visit(const Group& n) { return node(*n.inner); }
   Result<NodeRef> visit(const Empty&) { return RenderNode::empty(); }
-  Result<NodeRef> visit(const Space& n) { return RenderNode::blank(n.columns, 1, 0); }
+  Result<NodeRef> visit(const Space& n) {
+    return n.columns < kSpaces.size() ? &kSpaces[n.columns] : RenderNode::blank(n.columns, 1, 0);
+  }
 
   Result<NodeRef> visit(const LeftRight& n) {
     auto parts = all(n.parts);

@@ -156,7 +156,10 @@ class Vocabulary {
         rows_(rows),
         slots_(index.slots),
         environments_(environments),
-        classes_(classes) {}
+        classes_(classes) {
+    for (const CharClass& entry : classes)
+      if (entry.ch < ascii_classes_.size()) ascii_classes_[entry.ch] = entry.cls;
+  }
 
   // The dialect whose grammar reads formulas of this vocabulary.
   [[nodiscard]] Dialect dialect() const noexcept { return dialect_; }
@@ -177,6 +180,7 @@ class Vocabulary {
   }
   // The class of a character typed as itself: a relation, an operator, …, or Ord.
   [[nodiscard]] MathClass class_of(char32_t ch) const noexcept {
+    if (ch < ascii_classes_.size()) return ascii_classes_[ch];
     std::size_t low = 0, high = classes_.size();
     while (low < high) {
       const std::size_t middle = (low + high) / 2;
@@ -195,7 +199,8 @@ class Vocabulary {
   std::span<const Definition> rows_;
   std::span<const std::uint16_t> slots_;
   std::span<const EnvironmentDef> environments_;
-  std::span<const CharClass> classes_;  // sorted by character
+  std::span<const CharClass> classes_;          // sorted by character
+  std::array<MathClass, 128> ascii_classes_{};  // the same for ASCII, looked up directly
 };
 
 // The exact markup's vocabulary: 148 command names and three matrix environments.
