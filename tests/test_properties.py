@@ -26,10 +26,13 @@ PIECES = (["{", "}", "[", "]", "(", ")", "^", "_", "'", "|", "!", "+", "-", "=",
 # measured spaces, the delimiters only \left takes, its environments and control characters.
 LATEX_COMMANDS = ["text", "mathrm", "operatorname", "operatorname*", "bf", "rm", "middle", "limits",
                   "nolimits", "prime", "hspace", "kern", "dfrac", "displaystyle", "color", "label",
-                  "not", "cdot", "langle", "rangle", "le", "dots", "mbox"]
+                  "not", "cdot", "langle", "rangle", "le", "dots", "mbox", "over", "choose", "atop",
+                  "hline", "substack", "overset", "stackrel", "overbrace", "xrightarrow", "boxed",
+                  "phantom", "tag", "oint", "bigcup", "Bigl", "sp"]
 LATEX_PIECES = (PIECES + ["~", "$", "$$", "%", "\n", "\\(", "\\)", "\\[", "\\]", "\\%", "\\$", "\\&",
                           "\\>", "\\/", "1em", "-3mu", "{Bmatrix}", "{vmatrix}", "{smallmatrix}", "\\left.",
-                          "\\right.", "\\left<", "\\right>", "\\middle|", "\x01", "\u0085", "\u2003"]
+                          "\\right.", "\\left<", "\\right>", "\\middle|", "\x01", "\u0085", "\u2003",
+                          "{array}", "{cases}", "{aligned}", "{foo}", "{l|c}", "{*{2}{c}}", "\\[2pt]"]
                 + ["\\" + name for name in LATEX_COMMANDS])
 PIECES_OF = {vok: PIECES, vok_latex: LATEX_PIECES}
 
@@ -107,6 +110,14 @@ TOKENS = st.sampled_from(["x", "1", "\\alpha", "\\prime", "\\infty"])
         inner.map(lambda s: f"{s} % a comment\n"),
         inner.map(lambda s: f"\\hspace{{1em}}{s}"),
         st.tuples(inner, inner).map(lambda p: f"\\begin{{Bmatrix}} {p[0]} \\\\[2pt] {p[1]} & \\end{{Bmatrix}}"),
+        st.tuples(inner, inner).map(lambda p: f"{{{p[0]} \\over {p[1]}}}"),
+        st.tuples(inner, inner).map(lambda p: f"\\sum_{{{p[0]}}}^n {p[1]} + {p[0]}"),
+        st.tuples(inner, inner).map(lambda p: f"\\overbrace{{{p[0]}}}^{{{p[1]}}}"),
+        st.tuples(inner, inner).map(lambda p: f"\\xrightarrow[{p[0]}]{{{p[1]}}}"),
+        st.tuples(inner, inner).map(
+            lambda p: f"\\begin{{array}}{{l|c}} \\hline {p[0]} & {p[1]} \\\\ {p[1]} \\end{{array}}"),
+        st.tuples(inner, inner).map(
+            lambda p: f"\\begin{{aligned}} {p[0]} &= {p[1]} \\\\ &= {p[0]} \\end{{aligned}}"),
     ),
     max_leaves=12,
 ))
