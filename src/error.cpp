@@ -93,10 +93,6 @@ std::string control_character(char32_t ch, std::string_view input, std::size_t b
   return concat({"control character ", code, " at ", where(input, byte)});
 }
 
-std::string lone_backslash(std::string_view input, std::size_t byte) {
-  return concat({"lone '\\' at the end of the formula, ", where(input, byte)});
-}
-
 std::string unmatched(std::string_view source, std::string_view input, std::size_t byte) {
   return concat({"unmatched '", source, "' at ", where(input, byte)});
 }

@@ -50,7 +50,6 @@ namespace message {
 
 [[nodiscard]] std::string invalid_utf8(std::string_view input, std::size_t byte);
 [[nodiscard]] std::string control_character(char32_t ch, std::string_view input, std::size_t byte);
-[[nodiscard]] std::string lone_backslash(std::string_view input, std::size_t byte);
 // "<what> at <where>", the offending source text quoted in `what` by the caller's words below.
 [[nodiscard]] std::string unmatched(std::string_view source, std::string_view input,
                                     std::size_t byte);

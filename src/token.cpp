@@ -189,7 +189,12 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input, Dialect dialect
         break;
       }
       case Start::Backslash: {
-        if (i + 1 == n) return invalid(i, message::lone_backslash(input, i));
+        if (i + 1 == n) {
+          // TeX reads a backslash at the end of a line as a control space: a blank at the end of
+          // the formula, which draws nothing.
+          if (latex) return std::span<const Lexeme>(tokens, count);
+          return fail(message::invalid_token(i));
+        }
         if (is_ascii_letter(byte(i + 1))) {
           std::size_t end = i + 2;
           while (end < n && is_ascii_letter(byte(end))) ++end;

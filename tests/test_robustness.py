@@ -200,7 +200,7 @@ LATEX_ASCII = {
     "P": ("P\n", "¶\n"),
     "S": ("S\n", "§\n"),
     "[": ("[\n", "ValueError: missing '\\]' for the '\\[' at byte 0, column 1"),
-    "\\": ("ValueError: lone '\\' at the end of the formula, byte 0, column 1",
+    "\\": ("",  # a backslash at the end is a control space, as in TeX
            "\n"),  # a table of one empty row
     "]": ("]\n", "ValueError: unmatched '\\]' at byte 0, column 1"),
     "^": ("ValueError: missing argument for '^' at byte 0, column 1", "\\^\n"),

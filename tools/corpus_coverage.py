@@ -64,7 +64,7 @@ def latex(formulas: list[str], top: int, errors: int) -> tuple[int, int]:
             picture = vok_latex.render(formula)
         except ValueError as error:
             # The message without its position, so that equal problems count together.
-            messages[re.sub(r" at byte \d+(, column \d+)?", "", str(error))] += 1
+            messages[re.sub(r"(,| at) byte \d+(, column \d+)?", "", str(error))] += 1
             continue
         ok += 1
         drawn = set(COMMAND.findall(picture))
