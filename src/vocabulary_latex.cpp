@@ -302,6 +302,12 @@ constexpr Definition kLatexRows[] = {
     sym("le", U'≤', Rel), sym("ge", U'≥', Rel), sym("ne", U'≠', Rel), sym("neq", U'≠', Rel),
     sym("leqq", U'≦', Rel), sym("geqq", U'≧', Rel), sym("to", U'→', Rel), sym("gets", U'←', Rel),
     sym("cdots", U'⋯', Inner), sym("ldots", U'…', Inner), sym("dots", U'⋯', Inner),
+    sym("bigcirc", U'◯', Bin), sym("slash", U'/'), rows::word("TeX"), rows::word("LaTeX"),
+    structure("fbox", "t", construct::boxed),
+    // Struck out: a mark across the row above, as the characters cannot be overlaid.
+    accent("cancel", U'╱', true), accent("bcancel", U'╲', true), accent("xcancel", U'╳', true),
+    // Links and boxes of text: the text.
+    as_class("href", "st", Ord), as_class("url", "t", Ord), as_class("makebox", "[[t", Ord),
     sym("dotsb", U'⋯', Inner), sym("dotsc", U'…', Inner), sym("dotsm", U'⋯', Inner),
     sym("dotsi", U'⋯', Inner), sym("dotso", U'…', Inner), sym("cdotp", U'·', Punct),
     sym("ldotp", U'.', Punct), sym("hbar", U'ℏ'), sym("lvert", U'|', Open),
@@ -366,6 +372,7 @@ constexpr Definition kLatexRows[] = {
     alphabet("mathsf", to_sans), alphabet("mathtt", to_monospace), alphabet("mathit", to_italic),
     alphabet("mathrm", to_upright), alphabet("mathnormal", to_upright),
     alphabet("boldsymbol", to_bold_italic), alphabet("bm", to_bold_italic),
+    alphabet("bold", to_bold),
     alphabet("pmb", to_bold), alphabet("mathbfit", to_bold_italic),
     alphabet("mathsfit", to_sans), alphabet("mathbold", to_bold),
     switch_to("bf", to_bold), switch_to("rm", to_upright), switch_to("it", to_italic),
