@@ -14,6 +14,7 @@ import pytest
 
 import vok
 import vok_latex
+from conftest import columns
 
 MODULES = ["vok", "vok_latex"]
 TOO_DEEP = "ValueError: formula nested too deeply"
@@ -231,6 +232,9 @@ def test_every_code_point_alone_and_after_a_backslash_in_latex():
             # The C0 and C1 control characters and DEL that are not white space, named where they stand.
             expected = (f"ValueError: control character U+{cp:04X} at byte 0, column 1",
                         f"ValueError: control character U+{cp:04X} at byte 1, column 2")
+        elif columns(ch) == 0:
+            # A mark with no character before it stands on a blank of its own.
+            expected = (" " + ch + "\n", "\\" + ch + "\n")
         else:
             expected = LATEX_ASCII.get(ch, (ch + "\n", "\\" + ch + "\n"))
         assert (alone, escaped) == expected, hex(cp)
