@@ -48,6 +48,9 @@ using CharMap = char32_t (*)(char32_t) noexcept;
 [[nodiscard]] char32_t superscript_form(char32_t ch) noexcept;
 [[nodiscard]] char32_t subscript_form(char32_t ch) noexcept;
 [[nodiscard]] char32_t prime_or_superscript_form(char32_t ch) noexcept;
+// The LaTeX dialect's subscript forms: the exact markup's without its y, which Unicode has only as
+// a subscript Greek gamma (ᵧ), read as γ.
+[[nodiscard]] char32_t latex_subscript_form(char32_t ch) noexcept;
 
 // How a table sets out its cells (the LaTeX dialect's environments). The alignments repeat across
 // when there are more columns than letters; rules and lines past the end of their lists are none.
