@@ -101,10 +101,13 @@ inline void add_input_note() noexcept {
   PyErr_SetRaisedException(raised);
 }
 
-// Finds the one argument, positional or keyword, with the interpreter's own messages.
-inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+// Finds the one argument of `function`, named `parameter`, positional or keyword, with the
+// interpreter's own messages.
+inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                            const char* function = "render",
+                            const char* parameter = "input") noexcept {
   if (nargs > 1) {
-    PyErr_Format(PyExc_TypeError, "render() takes 1 positional arguments but %zd were given",
+    PyErr_Format(PyExc_TypeError, "%s() takes 1 positional arguments but %zd were given", function,
                  nargs);
     return nullptr;
   }
@@ -113,18 +116,20 @@ inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* k
   for (Py_ssize_t i = 0; i < nkw; ++i) {
     PyObject* key = PyTuple_GetItem(kwnames, i);
     if (key == nullptr) return nullptr;
-    if (PyUnicode_CompareWithASCIIString(key, "input") != 0) {
-      PyErr_Format(PyExc_TypeError, "render() got an unexpected keyword argument '%S'", key);
+    if (PyUnicode_CompareWithASCIIString(key, parameter) != 0) {
+      PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%S'", function, key);
       return nullptr;
     }
     if (input != nullptr) {
-      PyErr_SetString(PyExc_TypeError, "render() got multiple values for argument 'input'");
+      PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", function,
+                   parameter);
       return nullptr;
     }
     input = args[nargs + i];
   }
   if (input == nullptr) {
-    PyErr_SetString(PyExc_TypeError, "render() missing 1 required positional argument: 'input'");
+    PyErr_Format(PyExc_TypeError, "%s() missing 1 required positional argument: '%s'", function,
+                 parameter);
   }
   return input;
 }
@@ -191,6 +196,28 @@ inline PyObject* render_call(Renderer& renderer, PyObject* const* args, Py_ssize
                              PyObject* kwnames) noexcept {
   try {
     return render_checked(renderer, args, nargs, kwnames);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (const std::exception& error) {
+    raise_panic(renderer, error.what());
+  } catch (...) {
+    raise_panic(renderer, kGenericPanic);
+  }
+  return nullptr;
+}
+
+// The body of render_markdown(text): the document with its math drawn, as a str; the formulas
+// that cannot be drawn stay as written.
+inline PyObject* markdown_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                               PyObject* kwnames) noexcept {
+  try {
+    PyObject* input = find_input(args, nargs, kwnames, "render_markdown", "text");
+    if (input == nullptr) return nullptr;
+    std::string_view text;
+    if (!borrow_text(input, text)) return nullptr;
+    const vok::Document document = vok::render_markdown(text, renderer.options);
+    return PyUnicode_DecodeUTF8(document.text.data(), static_cast<Py_ssize_t>(document.text.size()),
+                                "strict");
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   } catch (const std::exception& error) {

@@ -45,15 +45,26 @@ std::u32string_view write_utf32(const RenderNode& root) {
   return {out, written};
 }
 
-std::string write_text(const RenderNode& root) {
+namespace {
+
+// Appends the picture of `root` to `text` in UTF-8.
+void append_text(std::string& text, const RenderNode& root) {
   const std::u32string_view picture = write_utf32(root);
   std::size_t bytes = 0;
   for (char32_t ch : picture) bytes += utf8_length(ch);
-  std::string text;
-  text.resize_and_overwrite(bytes, [&](char* out, std::size_t) {
+  const std::size_t at = text.size();
+  text.resize_and_overwrite(at + bytes, [&](char* out, std::size_t) {
+    out += at;
     for (char32_t ch : picture) out = encode_utf8(ch, out);
-    return bytes;
+    return at + bytes;
   });
+}
+
+}  // namespace
+
+std::string write_text(const RenderNode& root) {
+  std::string text;
+  append_text(text, root);
   return text;
 }
 
@@ -82,6 +93,17 @@ std::expected<std::string, ParseError> render(std::string_view input, Options op
   auto root = render_node(input, options);
   if (!root) return std::unexpected(std::move(root.error()));
   return write_text(**root);
+}
+
+std::expected<bool, ParseError> append_picture(std::string& out, std::string_view input,
+                                               Options options, std::size_t max_rows) {
+  Arena arena;
+  ArenaScope scope(arena);
+  auto root = render_node(input, options);
+  if (!root) return std::unexpected(std::move(root.error()));
+  if ((*root)->height > max_rows) return false;
+  append_text(out, **root);
+  return true;
 }
 
 std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink sink,

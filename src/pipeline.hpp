@@ -2,9 +2,13 @@
 // stages.
 #pragma once
 
+#include <cstddef>
+#include <expected>
 #include <string>
+#include <string_view>
 
 #include "layout.hpp"
+#include "vok/vok.hpp"
 
 namespace vok {
 
@@ -14,5 +18,12 @@ namespace vok {
 
 // The same text as UTF-32, in the current arena: the one buffer the picture is painted into.
 [[nodiscard]] std::u32string_view write_utf32(const RenderNode& root);
+
+// Renders `input` and appends its picture to `out`, unless the picture has more than `max_rows`
+// rows: then nothing is painted or appended and the result is false. An error leaves `out` as it
+// was.
+[[nodiscard]] std::expected<bool, ParseError> append_picture(std::string& out,
+                                                             std::string_view input,
+                                                             Options options, std::size_t max_rows);
 
 }  // namespace vok

@@ -115,7 +115,7 @@ def test_module_attributes():
 
 
 def test_vok_latex_attributes():
-    assert vok_latex.__all__ == ["render", "__version__"]
+    assert vok_latex.__all__ == ["render", "render_markdown", "__version__"]
     assert vok_latex.__version__ == version("vok")
     assert vok_latex.__doc__.startswith("Math formulas in LaTeX, as people write it, drawn ")
     assert vok_latex.__name__ == "vok_latex"
@@ -127,7 +127,7 @@ def test_vok_latex_attributes():
     assert vok_latex.render.__name__ == "render"
     assert vok_latex.render.__self__ is vok_latex
     public = {name for name in dir(vok_latex) if not name.startswith("__")}
-    assert public == {"render"}
+    assert public == {"render", "render_markdown"}
 
 
 def test_built_on_the_stable_abi(module):
