@@ -23,6 +23,7 @@
 #include <new>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "vok/vok.hpp"
 
@@ -134,6 +135,64 @@ inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* k
   return input;
 }
 
+// Reads the keyword-only options of the LaTeX dialect's functions, width= (a positive int, or
+// None) and ascii= (a bool), into `options`; `args` and `kwnames` are the vector call's. The other
+// keywords are left to find_input, which names any it does not know.
+inline bool read_options(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                         const char* function, vok::Options& options) noexcept {
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GetItem(kwnames, i);
+    if (key == nullptr) return false;
+    PyObject* value = args[nargs + i];
+    if (PyUnicode_CompareWithASCIIString(key, "width") == 0) {
+      if (value == Py_None) {
+        options.width = 0;
+        continue;
+      }
+      if (!PyLong_Check(value) || PyBool_Check(value)) {
+        PyErr_Format(PyExc_TypeError, "%s() width must be an int or None", function);
+        return false;
+      }
+      const long long width = PyLong_AsLongLong(value);
+      if (width == -1 && PyErr_Occurred()) return false;
+      if (width < 1) {
+        PyErr_Format(PyExc_ValueError, "%s() width must be at least 1", function);
+        return false;
+      }
+      options.width = static_cast<std::size_t>(width);
+    } else if (PyUnicode_CompareWithASCIIString(key, "ascii") == 0) {
+      if (!PyBool_Check(value)) {
+        PyErr_Format(PyExc_TypeError, "%s() ascii must be a bool", function);
+        return false;
+      }
+      options.ascii = value == Py_True;
+    }
+  }
+  return true;
+}
+
+// The keyword names without width= and ascii=, for find_input: a new tuple, or the same one when
+// it has neither. Returns false with the error set when the tuple cannot be made.
+inline bool other_keywords(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                           Ref& kept_names, std::vector<PyObject*>& kept_args) noexcept {
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
+  kept_args.assign(args, args + nargs);
+  Ref names = Ref::steal(PyList_New(0));
+  if (!names) return false;
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GetItem(kwnames, i);
+    if (key == nullptr) return false;
+    if (PyUnicode_CompareWithASCIIString(key, "width") == 0 ||
+        PyUnicode_CompareWithASCIIString(key, "ascii") == 0)
+      continue;
+    if (PyList_Append(names.get(), key) < 0) return false;
+    kept_args.push_back(args[nargs + i]);
+  }
+  kept_names = Ref::steal(PyList_AsTuple(names.get()));
+  return static_cast<bool>(kept_names);
+}
+
 // Borrows the UTF-8 text of a str (or str subclass); the text lives as long as the object.
 inline bool borrow_text(PyObject* input, std::string_view& text) noexcept {
   if (!PyUnicode_Check(input)) {
@@ -159,6 +218,17 @@ inline bool borrow_text(PyObject* input, std::string_view& text) noexcept {
 
 inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames) {
+  // The LaTeX dialect's render() also takes width= and ascii=.
+  vok::Options options = renderer.options;
+  Ref names;
+  std::vector<PyObject*> kept;
+  if (options.dialect == vok::Dialect::Latex && kwnames != nullptr) {
+    if (!read_options(args, nargs, kwnames, "render", options) ||
+        !other_keywords(args, nargs, kwnames, names, kept))
+      return nullptr;
+    args = kept.data();
+    kwnames = PyTuple_Size(names.get()) == 0 ? nullptr : names.get();
+  }
   PyObject* input = find_input(args, nargs, kwnames);
   if (input == nullptr) return nullptr;
   std::string_view text;
@@ -175,7 +245,7 @@ inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ss
     *static_cast<PyObject**>(context) =
         PyUnicode_FromWideChar(chars, static_cast<Py_ssize_t>(picture.size()));
   };
-  auto rendered = vok::render_utf32(text, make_str, &result, renderer.options);
+  auto rendered = vok::render_utf32(text, make_str, &result, options);
   if (!rendered) {
     const std::string& message = rendered.error().message;
     Ref value = Ref::steal(
@@ -211,11 +281,21 @@ inline PyObject* render_call(Renderer& renderer, PyObject* const* args, Py_ssize
 inline PyObject* markdown_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) noexcept {
   try {
+    vok::Options options = renderer.options;
+    Ref names;
+    std::vector<PyObject*> kept;
+    if (kwnames != nullptr) {
+      if (!read_options(args, nargs, kwnames, "render_markdown", options) ||
+          !other_keywords(args, nargs, kwnames, names, kept))
+        return nullptr;
+      args = kept.data();
+      kwnames = PyTuple_Size(names.get()) == 0 ? nullptr : names.get();
+    }
     PyObject* input = find_input(args, nargs, kwnames, "render_markdown", "text");
     if (input == nullptr) return nullptr;
     std::string_view text;
     if (!borrow_text(input, text)) return nullptr;
-    const vok::Document document = vok::render_markdown(text, renderer.options);
+    const vok::Document document = vok::render_markdown(text, options);
     return PyUnicode_DecodeUTF8(document.text.data(), static_cast<Py_ssize_t>(document.text.size()),
                                 "strict");
   } catch (const std::bad_alloc&) {

@@ -6,14 +6,21 @@
 // exits with status 2 before anything is rendered. No control character reaches the output: a
 // picture or a message that holds one shows it as a control picture (␛) or U+FFFD.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #include "unicode.hpp"
 #include "vocabulary.hpp"
@@ -29,8 +36,8 @@ constexpr int kExitInputError = 1;
 constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
-    "usage: vok [-h] [--version] [-l] [--commands] [--] [FORMULA...]\n"
-    "       vok --markdown [FILE|-]\n";
+    "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--commands] [--] [FORMULA...]\n"
+    "       vok --markdown [--width N] [--ascii] [FILE|-]\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -47,6 +54,11 @@ constexpr std::string_view kHelp =
     "               the name, its group and what it draws, tab-separated\n"
     "  --markdown   read FILE (or standard input) as a Markdown document and\n"
     "               print it with its math drawn (LaTeX), the rest unchanged\n"
+    "  --width N    break a LaTeX formula wider than N columns at its relations, else\n"
+    "               its binary operators (default: the terminal's width, when the\n"
+    "               output is a terminal; 0: never)\n"
+    "  --ascii      draw LaTeX formulas with ASCII characters only (rules, brackets,\n"
+    "               signs), for fonts and consoles without the drawing pieces\n"
     "  --           end of options: what follows are formulas, even '-x' or '-'\n"
     "\n"
     "An input error prints \"vok: <message>\" on standard error, after \"argument N:\"\n"
@@ -135,13 +147,14 @@ bool read_all(std::string_view path, std::string& text) {
 // written and named on standard error by its line. The document's own text is printed as it is but
 // for the control characters a terminal would act on (all but tab, carriage return and line feed),
 // which are shown.
-int show_document(std::string_view path) {
+int show_document(std::string_view path, vok::Options options) {
   std::string text;
   if (!read_all(path, text)) {
     std::cerr << "vok: cannot read " << (path == "-" ? "standard input" : path) << '\n';
     return finish(false);
   }
-  const vok::Document document = vok::render_markdown(text);
+  options.dialect = vok::Dialect::Latex;
+  const vok::Document document = vok::render_markdown(text, options);
   write_safe(std::cout, document.text, kDocumentWhiteSpace);
   if (!document.problems.empty()) std::cout.flush();
   for (const vok::DocumentProblem& problem : document.problems) {
@@ -150,6 +163,24 @@ int show_document(std::string_view path) {
     std::cerr << '\n';
   }
   return finish(true);
+}
+
+// The width of the terminal standard output is, or 0 when it is none.
+std::size_t terminal_width() {
+#if defined(__unix__) || defined(__APPLE__)
+  winsize size{};
+  if (isatty(STDOUT_FILENO) != 0 && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0)
+    return size.ws_col;
+#endif
+  return 0;
+}
+
+// A count of columns written in decimal, or nothing.
+std::optional<std::size_t> parse_columns(std::string_view text) {
+  std::size_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return {};
+  return value;
 }
 
 // Prints a usage error and returns its exit status.
@@ -221,6 +252,7 @@ int run(int argc, char** argv) {
   bool from_stdin = false;  // a '-' operand
   // The dialect: --latex applies to every formula, before or after it.
   vok::Options render_options;
+  render_options.width = terminal_width();
   bool list = false;
   bool markdown = false;
   bool options = true;
@@ -234,6 +266,18 @@ int run(int argc, char** argv) {
     } else if (options && arg == "--version") {
       std::cout << "vok " VOK_VERSION "\n";
       return finish(true);
+    } else if (options && (arg == "--width" || arg.starts_with("--width="))) {
+      std::string_view value = arg.substr(std::min(arg.size(), std::size_t{8}));
+      if (arg == "--width") {
+        if (i + 1 == argc) return usage_error("--width needs a number of columns");
+        value = argv[++i];
+      }
+      const auto columns = parse_columns(value);
+      if (!columns)
+        return usage_error("--width needs a number of columns, not '" + std::string(value) + "'");
+      render_options.width = *columns;
+    } else if (options && arg == "--ascii") {
+      render_options.ascii = true;
     } else if (options && (arg == "-l" || arg == "--latex")) {
       render_options.dialect = vok::Dialect::Latex;
     } else if (options && arg == "--commands") {
@@ -253,7 +297,8 @@ int run(int argc, char** argv) {
   if (markdown) {
     if (formulas.size() > 1 || (from_stdin && !formulas.empty()))
       return usage_error("--markdown reads one FILE, or standard input");
-    return show_document(formulas.empty() ? std::string_view("-") : formulas.front());
+    return show_document(formulas.empty() ? std::string_view("-") : formulas.front(),
+                         render_options);
   }
   if (from_stdin && !formulas.empty()) {
     return usage_error("'-' (standard input) cannot be combined with formulas");

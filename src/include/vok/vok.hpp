@@ -34,9 +34,18 @@ enum class Dialect {
   Latex,  // LaTeX as people write it
 };
 
-// How to render a formula.
+// How to render a formula. `width` and `ascii` apply to the LaTeX dialect; the exact markup's
+// pictures do not change with them.
 struct Options {
   Dialect dialect = Dialect::Exact;
+  // A formula wider than this many columns is broken at its top-level relations, else at its
+  // binary operators, each continuation indented, as a typesetter breaks display math; one that
+  // cannot be broken is left whole. 0: no limit.
+  std::size_t width = 0;
+  // Every drawing character from ASCII (- | / \ + = rules, brackets and signs), for fonts and
+  // consoles without the drawing pieces; scripts on rows of their own rather than in Unicode's
+  // script characters; symbols with a one-character ASCII spelling spelt so (′ as ', − as -).
+  bool ascii = false;
 };
 
 // Renders one formula (UTF-8 text) to its picture, or returns the first error.
