@@ -18,9 +18,11 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -296,8 +298,31 @@ inline PyObject* markdown_call(Renderer& renderer, PyObject* const* args, Py_ssi
     std::string_view text;
     if (!borrow_text(input, text)) return nullptr;
     const vok::Document document = vok::render_markdown(text, options);
-    return PyUnicode_DecodeUTF8(document.text.data(), static_cast<Py_ssize_t>(document.text.size()),
-                                "strict");
+    const std::string& bytes = document.text;
+    // To UTF-32 in one pass, then one str of the right width: decoding UTF-8 instead would widen
+    // the str again at each wider character, copying the text so far (a document of pictures
+    // holds characters beyond the Basic Multilingual Plane).
+    std::u32string wide;
+    wide.resize_and_overwrite(bytes.size(), [&](char32_t* out, std::size_t) {
+      std::size_t count = 0;
+      for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+          out[count++] = lead;
+          ++i;
+          continue;
+        }
+        const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t ch = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) ch = ch << 6 | (bytes[i + k] & 0x3F);
+        out[count++] = ch;
+        i += length;
+      }
+      return count;
+    });
+    static_assert(sizeof(wchar_t) == sizeof(char32_t));
+    return PyUnicode_FromWideChar(reinterpret_cast<const wchar_t*>(wide.data()),
+                                  static_cast<Py_ssize_t>(wide.size()));
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   } catch (const std::exception& error) {
