@@ -32,14 +32,10 @@ namespace {
 
 // Every ASCII character as a one-character text, and its node: the letters, digits and signs of
 // a formula share these instead of making a node each.
-constexpr std::array<char, 128> kAsciiText = [] {
-  std::array<char, 128> text{};
-  for (std::size_t c = 0; c < text.size(); ++c) text[c] = static_cast<char>(c);
-  return text;
-}();
 constexpr std::array<RenderNode, 128> kAsciiNodes = [] {
   std::array<RenderNode, 128> nodes{};
-  for (std::size_t c = 0; c < nodes.size(); ++c) nodes[c] = {1, 1, 0, Text{&kAsciiText[c], 1}};
+  for (std::size_t c = 0; c < nodes.size(); ++c)
+    nodes[c] = {1, 1, 0, Char{static_cast<char32_t>(c)}};
   return nodes;
 }();
 constexpr RenderNode kEmptyNode{};
@@ -67,21 +63,15 @@ Result<NodeRef> RenderNode::blank(std::size_t width, std::size_t height, std::si
 }
 
 Result<NodeRef> RenderNode::column_row(std::string_view utf8) {
+  if (std::ranges::all_of(utf8, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return row(utf8);
   std::size_t columns = 0;
-  bool ascii = true;
   for (std::size_t i = 0; i < utf8.size();) {
-    const auto byte = static_cast<unsigned char>(utf8[i]);
-    if (byte < 0x80) {
-      ++columns, ++i;
-      continue;
-    }
-    ascii = false;
     const Decoded d = decode_utf8(utf8, i);
     const int width = d.length == 0 ? 1 : display_width(d.ch);
     columns += width == 0 && i == 0 ? 1 : static_cast<std::size_t>(width);
     i += d.length == 0 ? 1 : d.length;
   }
-  if (ascii) return row(utf8);
   return make_node(columns, 1, 0, ColumnText{utf8.data(), utf8.size()});
 }
 

@@ -133,11 +133,9 @@ constexpr Token kPipe{Tk::Pipe, ""};
 
 }  // namespace
 
-const Definition* Parser::definition(const Lexeme& lexeme) const noexcept {
-  if (&lexeme != looked_up_) {
-    looked_up_ = &lexeme;
-    found_ = lexeme.kind == Tk::Command ? vocabulary_.find(lexeme.payload(input_)) : nullptr;
-  }
+const Definition* Parser::look_up(const Lexeme& lexeme) const noexcept {
+  looked_up_ = &lexeme;
+  found_ = lexeme.kind == Tk::Command ? vocabulary_.find(lexeme.payload(input_)) : nullptr;
   return found_;
 }
 

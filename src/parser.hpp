@@ -102,7 +102,10 @@ class Parser {
   [[nodiscard]] Result<Box> parse_command(std::string_view name, const Definition* def);
   // The row of a command token, or nullptr; the last lookup is remembered, as a list's end test
   // and the command's reading ask for the same token one after the other.
-  [[nodiscard]] const Definition* definition(const Lexeme& lexeme) const noexcept;
+  [[nodiscard]] const Definition* definition(const Lexeme& lexeme) const noexcept {
+    return &lexeme == looked_up_ ? found_ : look_up(lexeme);
+  }
+  [[nodiscard]] const Definition* look_up(const Lexeme& lexeme) const noexcept;
   // The role of a token: a command's row's role, Construct for anything else.
   [[nodiscard]] Role role_of(const Lexeme& lexeme) const noexcept;
   // The index of the command of role `close` that matches an already consumed one of role `open`,

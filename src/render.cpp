@@ -132,7 +132,8 @@ class Renderer {
  private:
   // In the LaTeX dialect a cell is a display column: wide characters take two, marks none.
   Result<NodeRef> visit(const Symbol& n) {
-    return latex_ ? RenderNode::column_row(n.text) : RenderNode::row(n.text);
+    // A one-byte text is an ASCII character: one column either way.
+    return latex_ && n.text.size() > 1 ? RenderNode::column_row(n.text) : RenderNode::row(n.text);
   }
   Result<NodeRef> visit(const Number& n) { return RenderNode::row(n.text); }
   Result<NodeRef> visit(const Group& n) { return node(*n.inner); }
