@@ -74,13 +74,14 @@ def test_the_latex_command_list_is_current(vok_command):
     assert {name for name, _, _ in rows} >= {"\\leq", "\\text", "\\mathbb", "\\operatorname"}
 
 
-def test_the_coverage_figures_are_current(corpus):
+def test_the_coverage_figures_are_current(full_corpus):
     script = ROOT / "tools" / "corpus_coverage.py"
     spec = importlib.util.spec_from_file_location("corpus_coverage", script)
     coverage = importlib.util.module_from_spec(spec)
     sys.modules[spec.name] = coverage  # its dataclass looks its module up there
     spec.loader.exec_module(coverage)
-    formulas = [line for line in (corpus / "formulas-real.txt").read_text("utf-8").split("\n") if line]
+    text = (full_corpus / "formulas-real.txt").read_text("utf-8")
+    formulas = [line for line in text.split("\n") if line]
     readme = README.read_text(encoding="utf-8")
     assert coverage.replace_section(readme, coverage.markdown(formulas, 12, 10)) == readme, \
         "run: python3 tools/corpus_coverage.py --write"
