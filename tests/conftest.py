@@ -63,3 +63,19 @@ def full_corpus() -> Path:
                     "the sample in tests/corpus is checked instead")
     return FULL_CORPUS
 
+
+# Facilities that only some systems offer the tests, each with the reason its tests skip elsewhere.
+LINUX = sys.platform.startswith("linux")
+
+
+def linux_only(reason: str):
+    return pytest.mark.skipif(not LINUX, reason=reason)
+
+
+needs_linux_memory_cap = linux_only("the address-space cap (RLIMIT_AS) that makes memory run out "
+                                    "is Linux's")
+needs_proc = linux_only("the resident memory is read from Linux's /proc/self/statm")
+needs_dev_full = pytest.mark.skipif(
+    not Path("/dev/full").exists(), reason="no /dev/full, the device whose writes fail")
+needs_posix = pytest.mark.skipif(
+    os.name != "posix", reason="opening a directory as a file descriptor is POSIX")
