@@ -118,6 +118,9 @@ def test_module_attributes():
     assert vok.render.__self__ is vok
     public = {name for name in dir(vok) if not name.startswith("__")}
     assert public == {"render"}
+    # As the README says: no class to import (PanicException is caught by name), no version.
+    assert not hasattr(vok, "PanicException") and not hasattr(vok_latex, "PanicException")
+    assert not hasattr(vok, "__version__")
 
 
 def test_vok_latex_attributes():

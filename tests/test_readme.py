@@ -7,6 +7,8 @@ import re
 import shlex
 import subprocess
 import sys
+import textwrap
+from types import SimpleNamespace
 
 import pytest
 
@@ -184,3 +186,43 @@ def test_the_opening_python_example_is_exact():
     call = re.fullmatch(r'>>> print\(vok\.render\(r"(.*)"\), end=""\)', lines[1])
     assert lines[0] == ">>> import vok" and call
     assert "\n".join(lines[2:]) == vok.render(call.group(1))
+
+
+class PanicException(BaseException):
+    """What a broken invariant raises: a BaseException of this name, with the message."""
+
+
+def raising(error: BaseException):
+    def render(formula: str) -> str:
+        raise error
+
+    return render
+
+
+def catching_example() -> str:
+    """The Python API section's example of catching what render raises."""
+    blocks = re.findall(r"^  ```python\n(.*?)^  ```$", section("Python API"), re.M | re.S)
+    assert len(blocks) == 1, "the Python API section shows one Python example"
+    return textwrap.dedent(blocks[0])
+
+
+@pytest.mark.parametrize(
+    "render, formula, picture",
+    [
+        (vok.render, "x^2", "x²\n"),
+        (vok.render, "x^", "cannot draw this formula: Unexpected token at position 2: None\n"),
+        (raising(PanicException("vok: internal error")), "x", "vok failed; please report this formula\n"),
+    ],
+    ids=["picture", "error", "panic"],
+)
+def test_the_example_of_catching_errors(render, formula, picture):
+    names = {"vok": SimpleNamespace(render=render), "formula": formula}
+    exec(catching_example(), names)
+    assert names["picture"] == picture
+
+
+@pytest.mark.parametrize("error", [KeyboardInterrupt(), SystemExit(3)], ids=["interrupt", "exit"])
+def test_the_example_lets_other_base_exceptions_through(error):
+    names = {"vok": SimpleNamespace(render=raising(error)), "formula": "x"}
+    with pytest.raises(type(error)):
+        exec(catching_example(), names)
