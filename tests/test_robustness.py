@@ -306,3 +306,25 @@ def test_threads_share_the_first_build(module):
         print(all(r == serial for r in results), len(set(serial)))
     """, module)
     assert out == "True 7"
+
+
+def test_the_deepest_formulas_render_in_a_thread_too():
+    # A thread may have far less stack than the main thread (musl gives it 128 KiB, where the
+    # deepest formulas need about 200 KiB in a g++ build): each deepest nesting that either dialect
+    # accepts must draw the same picture in a thread as in the main thread, not crash the child.
+    from test_limits import DEPTHS, FLAT
+
+    cases = [(module, build(depth)) for _, build, exact, latex, _ in DEPTHS
+             for module, depth in (("vok", exact), ("vok_latex", latex)) if depth is not FLAT]
+    out = run_child(f"""
+        import threading
+        cases = {cases!r}
+        def outcomes():
+            return [(vok if module == "vok" else vok_latex).render(text) for module, text in cases]
+        in_thread = []
+        thread = threading.Thread(target=lambda: in_thread.extend(outcomes()))
+        thread.start()
+        thread.join()
+        print(in_thread == outcomes(), len(in_thread))
+    """)
+    assert out == f"True {len(cases)}"
