@@ -1,8 +1,10 @@
 // The `vok` command: renders the formulas given as arguments, or one formula per line of standard
 // input, and prints their pictures; with --latex (-l) every formula is read as LaTeX as people
 // write it instead of vok's exact markup. An input error is reported on standard error as
-// "vok: <message>" and makes the exit status 1; the other formulas are still rendered. A usage
-// error (an unknown option) exits with status 2 before anything is rendered.
+// "vok: <message>" (after "argument N: " or "line N: " when there are several formulas) and
+// makes the exit status 1; the other formulas are still rendered. A usage error (an unknown option)
+// exits with status 2 before anything is rendered. No control character reaches the output: a
+// picture or a message that holds one shows it as a control picture (␛) or U+FFFD.
 //
 // On Windows the arguments arrive as UTF-16 and are passed on as UTF-8, the pictures and messages
 // leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
@@ -60,18 +62,56 @@ constexpr std::string_view kHelp =
     "               the name, its group and what it draws, tab-separated\n"
     "  --           end of options: what follows are formulas, even '-x' or '-'\n"
     "\n"
-    "An input error prints \"vok: <message>\" on standard error and makes the exit\n"
-    "status 1; the other formulas are still drawn. A usage error exits with status 2.\n";
+    "An input error prints \"vok: <message>\" on standard error, after \"argument N:\"\n"
+    "or \"line N:\" when there are several formulas, and makes the exit status 1; the\n"
+    "other formulas are still drawn. A usage error exits with status 2. Control\n"
+    "characters are shown as control pictures (␛, ␇) or U+FFFD, never written.\n";
 
-// Renders one formula; prints its picture or its error. Returns false on an error.
-bool show(std::string_view formula, vok::Options options) {
+// Whether the UTF-8 text at `i` is a character a terminal would act on rather than show: a C0
+// control other than the line feed, DEL, or a C1 control (two bytes, C2 80 to C2 9F).
+std::size_t control_at(std::string_view text, std::size_t i) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  if ((byte < 0x20 && byte != '\n') || byte == 0x7F) return 1;
+  if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+      static_cast<unsigned char>(text[i + 1]) <= 0x9F)
+    return 2;
+  return 0;
+}
+
+// Writes `text` with every control character shown rather than acted on: C0 controls and DEL as
+// their control pictures (␛ for ESC, ␡ for DEL), C1 controls as U+FFFD. A picture may hold them
+// (the exact markup draws any character it is given), and a message quotes the input.
+void write_safe(std::ostream& out, std::string_view text) {
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = control_at(text, i);
+    if (length == 0) {
+      ++i;
+      continue;
+    }
+    out << text.substr(from, i - from);
+    const auto byte = static_cast<unsigned char>(text[i]);
+    std::string shown;
+    vok::append_utf8(shown, length == 2 ? U'\uFFFD' : byte == 0x7F ? U'\u2421' : U'\u2400' + byte);
+    out << shown;
+    i += length;
+    from = i;
+  }
+  out << text.substr(from);
+}
+
+// Renders one formula; prints its picture or its error, the error after `where` ("line 3: ")
+// when there are several formulas. Returns false on an error.
+bool show(std::string_view formula, vok::Options options, std::string_view where) {
   const auto picture = vok::render(formula, options);
   if (!picture) {
     std::cout.flush();  // keep the order of pictures and messages when both go to a terminal
-    std::cerr << "vok: " << picture.error().message << '\n';
+    std::cerr << "vok: " << where;
+    write_safe(std::cerr, picture.error().message);
+    std::cerr << '\n';
     return false;
   }
-  std::cout << *picture;
+  write_safe(std::cout, *picture);
   return true;
 }
 
@@ -187,14 +227,18 @@ int run(int argc, char** argv) {
   bool ok = true;
   if (!formulas.empty()) {
     // Several pictures are separated by a blank line; one picture is printed exactly.
+    // With several, an error says which argument it comes from.
     for (std::size_t i = 0; i < formulas.size(); ++i) {
       if (i > 0) std::cout << '\n';
-      ok = show(formulas[i], render_options) && ok;
+      const std::string where =
+          formulas.size() > 1 ? "argument " + std::to_string(i + 1) + ": " : std::string();
+      ok = show(formulas[i], render_options, where) && ok;
     }
   } else {
+    // An error says which line it comes from.
     std::string line;
-    while (std::getline(std::cin, line)) {
-      ok = show(line, render_options) && ok;
+    for (std::size_t number = 1; std::getline(std::cin, line); ++number) {
+      ok = show(line, render_options, "line " + std::to_string(number) + ": ") && ok;
       std::cout << '\n';
     }
     // libstdc++ reports a read error as bad(); LLVM's libc++ (the portable wheels) reads std::cin

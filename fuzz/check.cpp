@@ -21,9 +21,45 @@ std::size_t scalar_count(std::string_view text) noexcept {
   return count;
 }
 
+// The core's generated tables of wide and zero-width characters, searched here on their own.
+struct CodeRange {
+  char32_t first;
+  char32_t last;
+};
+#include "../src/unicode_tables.inc"
+
+template <std::size_t N>
+bool within(const CodeRange (&ranges)[N], char32_t ch) noexcept {
+  for (std::size_t low = 0, high = N; low < high;) {
+    const std::size_t middle = (low + high) / 2;
+    if (ch < ranges[middle].first) {
+      high = middle;
+    } else if (ch > ranges[middle].last) {
+      low = middle + 1;
+    } else {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Display columns of `text`, which is valid UTF-8.
+std::size_t column_count(std::string_view text) noexcept {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t ch = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) ch = ch << 6 | (text[i + k] & 0x3F);
+    i += length;
+    count += ch < 0x300 ? 1 : within(kZeroWidthRanges, ch) ? 0 : within(kWideRanges, ch) ? 2 : 1;
+  }
+  return count;
+}
+
 }  // namespace
 
-std::string picture_failure(std::string_view text) {
+std::string picture_failure(std::string_view text, Dialect dialect) {
   if (!is_utf8(text)) return "the picture is not valid UTF-8";
   if (text.empty()) return "";
   if (text.back() != '\n') return "the picture does not end with a line feed";
@@ -33,7 +69,8 @@ std::string picture_failure(std::string_view text) {
   std::size_t width = 0;
   for (std::size_t start = 0; start < text.size(); ++rows) {
     const std::size_t end = text.find('\n', start);  // found: the text ends with one
-    const std::size_t row_width = scalar_count(text.substr(start, end - start));
+    const std::string_view row = text.substr(start, end - start);
+    const std::size_t row_width = dialect == Dialect::Latex ? column_count(row) : scalar_count(row);
     if (rows == 0) {
       width = row_width;
     } else if (row_width != width) {
@@ -212,7 +249,8 @@ Outcome check_call(Renderer render, std::string_view input, Options options) {
   outcome.picture = first.result.has_value();
   outcome.text = outcome.picture ? *first.result : first.result.error().message;
 
-  outcome.failure = outcome.picture ? picture_failure(outcome.text) : error_failure(outcome.text);
+  outcome.failure = outcome.picture ? picture_failure(outcome.text, options.dialect)
+                                    : error_failure(outcome.text);
   if (!outcome.failure.empty()) return outcome;
   if (outcome.picture && !is_utf8(input)) {
     outcome.failure = "input that is not valid UTF-8 gave a picture";

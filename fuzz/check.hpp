@@ -56,8 +56,11 @@ using Renderer = std::expected<std::string, ParseError> (*)(std::string_view, Op
 // be tested on functions that break each property. `render` gets `options` on every call.
 [[nodiscard]] Outcome check_call(Renderer render, std::string_view input, Options options);
 
-// The first broken property of a picture, or "" when it has them all.
-[[nodiscard]] std::string picture_failure(std::string_view picture);
+// The first broken property of a picture, or "" when it has them all. Rows are as wide as each
+// other in characters, or in the LaTeX dialect in display columns (a wide character two, a
+// combining mark none).
+[[nodiscard]] std::string picture_failure(std::string_view picture,
+                                          Dialect dialect = Dialect::Exact);
 
 // The first broken property of an error message, or "" when it has them all.
 [[nodiscard]] std::string error_failure(std::string_view message);

@@ -62,6 +62,10 @@ void picture_tests() {
   expect(true, picture_failure("\xe2\x94\x80\xe2\x94\x80\nabcdef\n"),
          "a ragged row of the same bytes");
   expect(true, picture_failure("x\xff\n"), "invalid UTF-8");
+  // In the LaTeX dialect rows are measured in display columns.
+  expect(false, picture_failure("\xe4\xb8\xad\nab\n", vok::Dialect::Latex), "a wide character");
+  expect(false, picture_failure("e\xcc\x81\nb\n", vok::Dialect::Latex), "a combining mark");
+  expect(true, picture_failure("\xe4\xb8\xad\nab\n"), "a wide character, counted as one");
   expect(true, picture_failure("x\r\n"), "a carriage return");
   const std::size_t limit = vok::fuzz::kMaxCells;
   expect(false, picture_failure(std::string(limit, '\n')), "width 0 at the cell limit");

@@ -143,14 +143,19 @@ Result<NodeRef> group(const Definition&, std::span<const NodeRef> args, std::spa
   return arg(args, 0);
 }
 
-Result<NodeRef> pmod(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
-  auto open = RenderNode::row("(mod ");
-  if (!open) return open;
-  NodeRef* parts = current_arena().allocate_array<NodeRef>(3);
-  parts[0] = *open;
-  parts[1] = arg(args, 0);
-  parts[2] = *RenderNode::row(")");
-  return RenderNode::hstack({parts, 3});
+Result<NodeRef> pmod(const Definition& def, std::span<const NodeRef> args,
+                     std::span<const NodeRef>) {
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(4);
+  std::size_t count = 0;
+  parts[count++] = *RenderNode::row("(");
+  if (!def.word.empty()) {
+    auto word = RenderNode::row(def.word);
+    if (!word) return word;
+    parts[count++] = *word;
+  }
+  parts[count++] = arg(args, 0);
+  parts[count++] = *RenderNode::row(")");
+  return RenderNode::hstack({parts, count});
 }
 
 namespace {

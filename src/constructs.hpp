@@ -79,7 +79,7 @@ namespace vok::construct {
 // The argument as it is (the row gives it a class, or drops its other arguments).
 [[nodiscard]] Result<NodeRef> group(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
-// "(mod n)" around the argument.
+// The argument in parentheses after the row's word: "(mod n)" for \pmod, "(n)" for \pod.
 [[nodiscard]] Result<NodeRef> pmod(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);
 // A relation struck through: its precomposed negation where Unicode has one, else a slash before

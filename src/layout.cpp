@@ -65,6 +65,25 @@ Result<NodeRef> RenderNode::blank(std::size_t width, std::size_t height, std::si
   return make_node(width, height, baseline, Blank{});
 }
 
+Result<NodeRef> RenderNode::column_row(std::string_view utf8) {
+  std::size_t columns = 0;
+  bool ascii = true;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) {
+      ++columns, ++i;
+      continue;
+    }
+    ascii = false;
+    const Decoded d = decode_utf8(utf8, i);
+    const int width = d.length == 0 ? 1 : display_width(d.ch);
+    columns += width == 0 && i == 0 ? 1 : static_cast<std::size_t>(width);
+    i += d.length == 0 ? 1 : d.length;
+  }
+  if (ascii) return row(utf8);
+  return make_node(columns, 1, 0, ColumnText{utf8.data(), utf8.size()});
+}
+
 Result<NodeRef> RenderNode::row(std::string_view utf8) {
   if (utf8.size() == 1 && static_cast<unsigned char>(utf8[0]) < 0x80)
     return &kAsciiNodes[static_cast<unsigned char>(utf8[0])];
@@ -83,6 +102,11 @@ Result<NodeRef> RenderNode::picture(const char32_t* cells, std::size_t width, st
 
 void paint(const Text& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
   canvas.text(x, y, {shape.data, shape.bytes});
+}
+
+void paint(const ColumnText& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.column_text(x, y, {shape.data, shape.bytes});
 }
 
 void paint(const Char& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
@@ -172,6 +196,31 @@ void Canvas::across(std::size_t x, std::size_t y, std::size_t count, char32_t ch
 void Canvas::down(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept {
   const std::size_t end = std::min(clip_, y + count);
   for (std::size_t row = y; row < end; ++row) put(x, row, ch);
+}
+
+void Canvas::column_text(std::size_t x, std::size_t y, std::string_view utf8) {
+  if (y >= clip_) return;
+  const std::size_t start = x;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const Decoded d = decode_utf8(utf8, i);
+    const char32_t ch = d.length == 0 ? U'\uFFFD' : d.ch;
+    i += d.length == 0 ? 1 : d.length;
+    const int width = d.length == 0 ? 1 : display_width(ch);
+    if (width != 1) columns_differ_ = true;
+    if (width == 0) {
+      // A mark joins the character before it, or a blank of its own at the start of the text; a
+      // probe cannot shrink it to a script.
+      if (x == start) put(x++, y, U' ');
+      if (probe_ != nullptr) {
+        probe_->converts = false;
+      } else if (marks_ != nullptr && x - 1 < width_ && y < clip_) {
+        marks_->push_back({y * stride_ + x - 1, mapped(ch)});
+      }
+      continue;
+    }
+    put(x++, y, ch);
+    if (width == 2) put(x++, y, kWideTail);
+  }
 }
 
 void Canvas::text(std::size_t x, std::size_t y, std::string_view utf8) noexcept {

@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "error.hpp"
 
@@ -47,6 +48,9 @@ using CharMap = char32_t (*)(char32_t) noexcept;
 [[nodiscard]] char32_t superscript_form(char32_t ch) noexcept;
 [[nodiscard]] char32_t subscript_form(char32_t ch) noexcept;
 [[nodiscard]] char32_t prime_or_superscript_form(char32_t ch) noexcept;
+// The LaTeX dialect's subscript forms: the exact markup's without its y, which Unicode has only as
+// a subscript Greek gamma (ᵧ), read as γ.
+[[nodiscard]] char32_t latex_subscript_form(char32_t ch) noexcept;
 
 // How a table sets out its cells (the LaTeX dialect's environments). The alignments repeat across
 // when there are more columns than letters; rules and lines past the end of their lists are none.
@@ -66,6 +70,11 @@ struct TableLayout {
 namespace shapes {
 
 struct Text {  // the characters of a UTF-8 text on one row (a malformed byte draws U+FFFD)
+  const char* data;
+  std::size_t bytes;
+};
+struct ColumnText {  // the same, a cell to each display column (LaTeX): a wide character takes
+                     // two, a combining mark joins the cell before it
   const char* data;
   std::size_t bytes;
 };
@@ -219,18 +228,28 @@ struct Styled {  // the content with every character it paints passed through a 
 
 }  // namespace shapes
 
-using Shape = std::variant<
-    shapes::Text, shapes::Char, shapes::Blank, shapes::Picture, shapes::Row, const shapes::Stack*,
-    const shapes::TightStack*, const shapes::Chain*, shapes::Prefix, shapes::CompactSup,
-    shapes::CompactPrimedSup, shapes::CompactSub, shapes::CompactLowSub, shapes::SupRows,
-    shapes::SubRows, const shapes::Scripts*, const shapes::CompactScripts*, shapes::PrimeMarks,
-    const shapes::Limits*, const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence,
-    const shapes::Fenced*, shapes::SizedDelimiter, shapes::LeftSign, shapes::Radical,
-    shapes::Accent, shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
-    shapes::Framed, shapes::Summation, shapes::Integral, shapes::Integrals, shapes::BigOperator,
-    shapes::RootIndex, const shapes::Grid*, const shapes::Table*, shapes::Styled>;
+using Shape =
+    std::variant<shapes::Text, shapes::ColumnText, shapes::Char, shapes::Blank, shapes::Picture,
+                 shapes::Row, const shapes::Stack*, const shapes::TightStack*, const shapes::Chain*,
+                 shapes::Prefix, shapes::CompactSup, shapes::CompactPrimedSup, shapes::CompactSub,
+                 shapes::CompactLowSub, shapes::SupRows, shapes::SubRows, const shapes::Scripts*,
+                 const shapes::CompactScripts*, shapes::PrimeMarks, const shapes::Limits*,
+                 const shapes::CentredLimits*, shapes::Fence, shapes::RepeatFence,
+                 const shapes::Fenced*, shapes::SizedDelimiter, shapes::LeftSign, shapes::Radical,
+                 shapes::Accent, shapes::WideAccent, shapes::AccentBelow, shapes::WideAccentBelow,
+                 shapes::Framed, shapes::Summation, shapes::Integral, shapes::Integrals,
+                 shapes::BigOperator, shapes::RootIndex, const shapes::Grid*, const shapes::Table*,
+                 shapes::Styled>;
 
 class Canvas;
+
+// The cell after a wide character's, its second display column: written as nothing.
+inline constexpr char32_t kWideTail = 0x110000;
+// A character of no width joined to a cell, written right after the cell's character.
+struct Mark {
+  std::size_t cell;  // row * stride + column
+  char32_t ch;
+};
 
 struct RenderNode {
   std::uint32_t width = 0;
@@ -254,6 +273,10 @@ struct RenderNode {
   // One row holding the characters of a UTF-8 text, one cell each; baseline 0. The text must
   // outlive the call (a view of the input, or of a constant).
   [[nodiscard]] static Result<NodeRef> row(std::string_view utf8);
+  // The same with a cell to each display column (LaTeX): a wide character takes two cells, a
+  // combining mark or another character of no width joins the cell before it (one of its own at
+  // the start of the text).
+  [[nodiscard]] static Result<NodeRef> column_row(std::string_view utf8);
   // One cell.
   [[nodiscard]] static Result<NodeRef> single(char32_t ch);
   // Fixed cells, width × height of them row-major, which must outlive the call.
@@ -393,6 +416,12 @@ class Canvas {
   void across(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
   void down(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
   void text(std::size_t x, std::size_t y, std::string_view utf8) noexcept;
+  // A text with a cell to each display column: see RenderNode::column_row.
+  void column_text(std::size_t x, std::size_t y, std::string_view utf8);
+  // Where the marks joined to cells are kept (none are kept without one).
+  void keep_marks(std::vector<Mark>* marks) noexcept { marks_ = marks; }
+  // Whether a wide character or a mark has been painted: cells and display columns then differ.
+  [[nodiscard]] bool columns_differ() const noexcept { return columns_differ_; }
   void cells(std::size_t x, std::size_t y, const char32_t* cells, std::size_t width,
              std::size_t height) noexcept;
 
@@ -421,11 +450,15 @@ class Canvas {
   std::size_t clip_ = 0;         // rows from here down are not drawn
   CharMap maps_[kMaxMaps] = {};  // innermost last, each at most once
   std::size_t map_count_ = 0;
+  std::vector<Mark>* marks_ = nullptr;
+  bool columns_differ_ = false;
 };
 
 // The paint of each shape, beside its construct's measure. `self` is the node being painted, at
 // (x, y); its children go through canvas.paint.
 void paint(const shapes::Text& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y);
+void paint(const shapes::ColumnText& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);
 void paint(const shapes::Char& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y);

@@ -150,10 +150,20 @@ Pieces pieces_of(char32_t delimiter) noexcept {
 
 // One delimiter down column x over `height` rows from row y, the middle row `centre` (a brace's
 // point, an angle's corner); angles are drawn as their two strokes meeting there.
+std::size_t delimiter_width(char32_t delimiter, std::size_t height) {
+  return (delimiter == U'/' || delimiter == U'\\') && height > 1 ? height : 1;
+}
+
 void draw_delimiter(Canvas& canvas, std::size_t x, std::size_t y, std::size_t height,
                     std::size_t centre, char32_t delimiter) {
   if (height == 1) {
     canvas.put(x, y, delimiter);
+    return;
+  }
+  if (delimiter == U'/' || delimiter == U'\\') {  // a diagonal, a column a row
+    for (std::size_t r = 0; r < height; ++r)
+      canvas.put(x + (delimiter == U'/' ? height - 1 - r : r), y + r,
+                 delimiter == U'/' ? U'╱' : U'╲');
     return;
   }
   if (delimiter == U'⟨' || delimiter == U'⟩') {
@@ -180,9 +190,10 @@ Result<NodeRef> RenderNode::fenced(std::span<const NodeRef> parts,
     descent = std::max(descent, part->descent());
     width = add_sat(width, part->width);
   }
-  for (char32_t delimiter : delimiters) drawn += delimiter != 0;
   const std::size_t height = add_sat(ascent, descent);
   const bool tall = height > 1;
+  for (char32_t delimiter : delimiters)
+    if (delimiter != 0) drawn = add_sat(drawn, delimiter_width(delimiter, tall ? height : 1));
   // A tall delimiter stands one blank column away from what it encloses, on each side that has
   // something.
   std::size_t blanks = 0;
@@ -203,7 +214,8 @@ void paint(const Fenced& shape, const RenderNode& self, Canvas& canvas, std::siz
   for (std::size_t i = 0; i <= shape.count; ++i) {
     if (const char32_t delimiter = shape.delimiters[i]; delimiter != 0) {
       if (tall && i > 0) ++x;
-      draw_delimiter(canvas, x++, y, self.height, self.baseline, delimiter);
+      draw_delimiter(canvas, x, y, self.height, self.baseline, delimiter);
+      x += delimiter_width(delimiter, self.height);
       if (tall && i < shape.count) ++x;
     }
     if (i == shape.count) break;
@@ -214,7 +226,7 @@ void paint(const Fenced& shape, const RenderNode& self, Canvas& canvas, std::siz
 }
 
 Result<NodeRef> RenderNode::sized_delimiter(char32_t delimiter, std::size_t rows) {
-  return make_node(1, rows, rows / 2, SizedDelimiter{delimiter});
+  return make_node(delimiter_width(delimiter, rows), rows, rows / 2, SizedDelimiter{delimiter});
 }
 
 void paint(const SizedDelimiter& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
@@ -361,6 +373,24 @@ void paint(const Framed& shape, const RenderNode& self, Canvas& canvas, std::siz
 
 // ---- the summation sign ----
 
+namespace {
+
+// A summation sign `h` rows high (three or more) and `s` columns wide: bars top and bottom, and
+// strokes that meet in the middle row (in a point when the height is odd).
+void draw_tall_sum(Canvas& canvas, std::size_t x, std::size_t y, std::size_t h, std::size_t s) {
+  canvas.across(x, y, s - 1, U'━');
+  canvas.across(x, y + h - 1, s - 1, U'━');
+  canvas.put(x + s - 1, y, U'┓');
+  canvas.put(x + s - 1, y + h - 1, U'┛');
+  const std::size_t middle = h / 2;
+  for (std::size_t r = 1; r + 1 < h; ++r) {
+    const char32_t stroke = r < middle ? U'╲' : r == middle && h % 2 == 1 ? U'⟩' : U'╱';
+    canvas.put(x + std::min(r, h - 1 - r) - 1, y + r, stroke);
+  }
+}
+
+}  // namespace
+
 Result<NodeRef> RenderNode::summation(NodeRef body) {
   if (body == nullptr) return picture(kSumAlone, 4, 3, 1);
   const std::size_t h = body->height;
@@ -380,18 +410,8 @@ void paint(const Summation& shape, const RenderNode& self, Canvas& canvas, std::
     canvas.paint(body, x + 4, y + (h == 1 ? 1 : 0));
     return;
   }
-  // Bars top and bottom, and strokes that meet in the middle row (in a point when the height is
-  // odd).
   const std::size_t s = self.width - body.width - 1;
-  canvas.across(x, y, s - 1, U'━');
-  canvas.across(x, y + h - 1, s - 1, U'━');
-  canvas.put(x + s - 1, y, U'┓');
-  canvas.put(x + s - 1, y + h - 1, U'┛');
-  const std::size_t middle = h / 2;
-  for (std::size_t r = 1; r + 1 < h; ++r) {
-    const char32_t stroke = r < middle ? U'╲' : r == middle && h % 2 == 1 ? U'⟩' : U'╱';
-    canvas.put(x + std::min(r, h - 1 - r) - 1, y + r, stroke);
-  }
+  draw_tall_sum(canvas, x, y, h, s);
   canvas.paint(body, x + s + 1, y);
 }
 
@@ -409,9 +429,9 @@ void paint(const Integral& shape, const RenderNode&, Canvas& canvas, std::size_t
 
 // ---- LaTeX's large operators: signs as tall as their operands ----
 //
-// The body sits as the exact markup's summation places it: beside a sign of three rows, on its
-// middle row when it is one row, else from its top; beside a taller sign, the sign takes the
-// body's height and baseline.
+// The operand's baseline is the sign's middle row, as TeX centres a large operator on the axis,
+// and the sign reaches as far above and below it as the operand does: an odd number of rows, three
+// at least.
 
 namespace {
 
@@ -421,14 +441,18 @@ struct SignBox {
 };
 
 SignBox sign_box(const RenderNode& body) {
-  if (body.height <= 3) return {3, 1, body.height == 1 ? std::size_t{1} : 0};
-  return {body.height, body.baseline, 0};
+  const std::size_t above = body.baseline, below = body.descent() > 0 ? body.descent() - 1 : 0;
+  const std::size_t half = std::max({above, below, std::size_t{1}});
+  return {add_sat(mul_sat(half, 2), 1), half, half - above};
 }
 
-// The width of a drawn large operator's sign: three columns for those drawn from box pieces,
-// one for the others, which stand as their own character on the middle row.
-std::size_t sign_width(char32_t sign) {
+// The width of a drawn large operator's sign of `height` rows: the summation sign's, three columns
+// for those drawn from box pieces, one for the others, which stand as their own character on the
+// middle row.
+std::size_t sign_width(char32_t sign, std::size_t height) {
   switch (sign) {
+    case U'∑':
+      return height == 3 ? 3 : mul_sat(height, 3) / 2;
     case U'∏':
     case U'∐':
     case U'⋃':
@@ -462,10 +486,9 @@ void paint(const Integrals& shape, const RenderNode& self, Canvas& canvas, std::
 }
 
 Result<NodeRef> RenderNode::big_operator(NodeRef body, char32_t sign) {
-  if (sign == U'∑') return summation(body);
   const SignBox box = sign_box(*body);
-  return make_node(add_sat(sign_width(sign) + 1, body->width), box.height, box.baseline,
-                   BigOperator{body, sign});
+  return make_node(add_sat(add_sat(sign_width(sign, box.height), 1), body->width), box.height,
+                   box.baseline, BigOperator{body, sign});
 }
 
 void paint(const BigOperator& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
@@ -481,6 +504,13 @@ void paint(const BigOperator& shape, const RenderNode& self, Canvas& canvas, std
     if (mark != 0) canvas.put(x + 1, y + middle, mark);
   };
   switch (shape.sign) {
+    case U'∑':
+      if (h == 3) {
+        canvas.cells(x, y, kSmallSum, 3, 3);
+      } else {
+        draw_tall_sum(canvas, x, y, h, sign_width(shape.sign, h));
+      }
+      break;
     case U'∏':
       draw(U"┳━┳", U"┃ ┃", U"┻ ┻", 0);
       break;
@@ -515,7 +545,7 @@ void paint(const BigOperator& shape, const RenderNode& self, Canvas& canvas, std
       canvas.put(x, y + self.baseline, shape.sign);
       break;
   }
-  canvas.paint(*shape.body, x + sign_width(shape.sign) + 1, y + sign_box(*shape.body).body_row);
+  canvas.paint(*shape.body, x + sign_width(shape.sign, h) + 1, y + sign_box(*shape.body).body_row);
 }
 
 }  // namespace vok

@@ -118,10 +118,23 @@ void paint(const CompactSup& shape, const RenderNode&, Canvas& canvas, std::size
   canvas.paint_mapped(*shape.script, x + shape.base->width, y, superscript_form);
 }
 
+namespace {
+
+// Whether `base` is a letter of one row under an accent's row: a script goes beside the letter,
+// as TeX sets it (x̂², not a ² beside the hat).
+bool accented_letter(const RenderNode& base) {
+  if (const auto* accent = std::get_if<Accent>(&base.shape)) return accent->inner->height == 1;
+  if (const auto* accent = std::get_if<WideAccent>(&base.shape)) return accent->inner->height == 1;
+  return false;
+}
+
+}  // namespace
+
 void paint(const CompactPrimedSup& shape, const RenderNode&, Canvas& canvas, std::size_t x,
            std::size_t y) {
   canvas.paint(*shape.base, x, y);
-  canvas.paint_mapped(*shape.script, x + shape.base->width, y, prime_or_superscript_form);
+  canvas.paint_mapped(*shape.script, x + shape.base->width,
+                      y + (accented_letter(*shape.base) ? 1 : 0), prime_or_superscript_form);
 }
 
 void paint(const SupRows& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
@@ -129,9 +142,13 @@ void paint(const SupRows& shape, const RenderNode&, Canvas& canvas, std::size_t 
   canvas.paint(*shape.base, x, y + shape.script->height);
 }
 
+char32_t latex_subscript_form(char32_t ch) noexcept {
+  return ch == U'y' ? U'\0' : subscript_form(ch);
+}
+
 Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub, bool low) {
   const std::size_t width = add_sat(base->width, sub->width);
-  if (is_compact(*sub, subscript_form)) {
+  if (is_compact(*sub, low ? latex_subscript_form : subscript_form)) {
     if (low && base->height > 1)
       return make_node(width, base->height, base->baseline, CompactLowSub{base, sub});
     return make_node(width, compact_height(*base, *sub, base->baseline), base->baseline,
@@ -185,7 +202,7 @@ void paint(const Scripts& shape, const RenderNode& self, Canvas& canvas, std::si
 
 Result<NodeRef> RenderNode::compact_scripts(NodeRef base, NodeRef sub, NodeRef sup,
                                             CharMap sup_forms, bool sup_first) {
-  if (!is_compact(*sub, subscript_form) || !is_compact(*sup, sup_forms))
+  if (!is_compact(*sub, latex_subscript_form) || !is_compact(*sup, sup_forms))
     return both_scripts(base, sub, sup);
   const bool one_row = base->height <= 1;
   const std::size_t width =

@@ -168,6 +168,10 @@ class Parser {
   ListStack& lists_;
   std::size_t depth_;
   std::size_t pos_ = 0;
+  // Where the innermost brace still open was opened, and how many tables are being read: a cell
+  // separator in a group of a table means that group was not closed.
+  std::size_t open_brace_ = 0;
+  std::size_t tables_ = 0;
   mutable const Lexeme* looked_up_ = nullptr;
   mutable const Definition* found_ = nullptr;
 };

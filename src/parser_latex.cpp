@@ -5,6 +5,7 @@
 #include <cctype>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arena.hpp"
@@ -17,6 +18,7 @@ namespace {
 using Tk = TokenKind;
 
 constexpr Expr kEmpty = Empty{};
+constexpr Expr kNegativeSpace = Space{0};  // \!, which takes away a blank the list would set
 
 // The blank columns between two neighbouring atoms, by their classes: TeX's table, every thin,
 // medium and thick space one column. 2 marks the spaces TeX leaves out inside scripts.
@@ -309,6 +311,9 @@ Result<bool> Parser::latex_ends(const Lexeme& token, std::uint8_t stop) const {
   const auto allowed = [&](Stop wanted, std::string_view where) -> Result<bool> {
     if ((stop & wanted) != 0) return true;
     if (where.empty()) return fail(message::unmatched(token.source(input_), input_, token.start));
+    // A cell separator in a group of a table: the group was left open.
+    if (tables_ > 0 && (stop & kAtBrace) != 0)
+      return fail(message::missing_close("}", "{", input_, open_brace_));
     return fail(message::outside(token.source(input_), where, input_, token.start));
   };
   switch (token.kind) {
@@ -355,11 +360,11 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
   struct Pending {
     Box expr;
     MathClass cls;
-    std::size_t blanks_before;
+    std::ptrdiff_t blanks_before;
     const Command* gatherer;  // the large operator it is, when it gathers an operand
   };
   std::optional<Pending> pending;
-  std::size_t blanks = 0;  // explicit spaces since the last atom
+  std::ptrdiff_t blanks = 0;  // explicit spaces since the last atom, \! taking one away
 
   // The large operators gathering their operands, innermost last; each operand is the items of
   // `out` from `start` on, and `open` counts the delimiters opened in it and not yet closed.
@@ -384,10 +389,11 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
   };
 
   const auto send = [&](MathClass settled) {
-    std::size_t before = pending->blanks_before;
-    if (previous && !after_limits) before += spacing(*previous, settled, script);
+    std::ptrdiff_t before = pending->blanks_before;
+    if (previous && !after_limits)
+      before += static_cast<std::ptrdiff_t>(spacing(*previous, settled, script));
     after_limits = false;
-    if (before > 0) out.push_back(space_node(before));
+    if (before > 0) out.push_back(space_node(static_cast<std::size_t>(before)));
     if (pending->gatherer != nullptr) {
       // Operands nest as deep as groups may.
       if (depth_ + gathering.size() >= kMaxDepth) too_deep = true;
@@ -400,6 +406,17 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
     pending.reset();
   };
   const auto add = [&](Box expr, MathClass cls) {
+    if (pending && (cls == MathClass::Bin || cls == MathClass::Rel)) {
+      // A command drawn otherwise before an operator (\dots) takes that form.
+      if (const auto* command = std::get_if<Command>(pending->expr);
+          command != nullptr && command->parts->def != nullptr &&
+          command->parts->def->before_operator != 0) {
+        Definition* changed = current_arena().make<Definition>(*command->parts->def);
+        changed->ch = changed->before_operator;
+        pending->expr = make_node<Command>(
+            command->name, current_arena().make<CommandParts>(changed, ExprList{}, ExprList{}));
+      }
+    }
     if (pending) {
       MathClass settled = pending->cls;
       if (settled == MathClass::Bin &&
@@ -435,7 +452,7 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
     if (pending) send(pending->cls == MathClass::Bin ? MathClass::Ord : pending->cls);
     if (too_deep) return fail(std::string(message::kTooDeep));
     while (!gathering.empty()) finish_operand();
-    if (blanks > 0) out.push_back(space_node(blanks));
+    if (blanks > 0) out.push_back(space_node(static_cast<std::size_t>(blanks)));
     if (out.empty()) return &kEmpty;
     if (out.size() == 1) return out.front();
     return make_node<Sequence>(out.finish());
@@ -482,8 +499,10 @@ Result<Box> Parser::latex_list(std::uint8_t stop, bool script) {
     if (item->atom) {
       add(item->expr, item->cls);
       if (too_deep) return fail(std::string(message::kTooDeep));
+    } else if (item->expr == &kNegativeSpace) {
+      --blanks;
     } else if (const auto* space = std::get_if<Space>(item->expr)) {
-      blanks += space->columns;
+      blanks += static_cast<std::ptrdiff_t>(std::min<std::size_t>(space->columns, kMaxCells));
     }
   }
   return finish();
@@ -610,7 +629,9 @@ Result<Parser::Item> Parser::latex_nucleus(bool script) {
         case U';':
         case U'>':
           return blank(1);
-        case U'!':
+        case U'!':  // a negative thin space: it takes away a blank
+          ++pos_;
+          return Item{&kNegativeSpace, MathClass::Ord, false};
         case U'/':
         case U'-':
           return blank(0);
@@ -675,7 +696,9 @@ Result<Box> Parser::latex_group(bool script) {
                                     : leaf<Number>(only.source(input_));
     }
   }
+  const std::size_t outer = std::exchange(open_brace_, open.start);
   auto inner = latex_list(kAtBrace, script);
+  open_brace_ = outer;
   if (!inner) return inner;
   if (!at(Tk::RBrace)) return fail(message::missing_close("}", "{", input_, open.start));
   ++pos_;
@@ -716,9 +739,14 @@ Result<Parser::Item> Parser::latex_command(const Lexeme& token, bool script) {
   const std::string_view name = token.payload(input_);
   const Definition* def = definition(token);
   if (def == nullptr) {
-    // Drawn as written, so that the reader sees what was not understood.
-    return Item{make_node<Command>(token.source(input_), current_arena().make<CommandParts>(
-                                                             nullptr, ExprList{}, ExprList{})),
+    // Drawn as written, so that the reader sees what was not understood, with the blank that ends
+    // its name when a letter or digit follows (\sen x, not \senx).
+    std::string_view written = token.source(input_);
+    if (const Lexeme* next = current(); next != nullptr && next->start > token.end &&
+                                        (next->kind == Tk::Ident || next->kind == Tk::Number))
+      written = keep(std::string(written) + " ");
+    return Item{make_node<Command>(
+                    written, current_arena().make<CommandParts>(nullptr, ExprList{}, ExprList{})),
                 MathClass::Ord, true};
   }
   // A starred form is a row of its own.
@@ -1123,10 +1151,12 @@ Result<Parser::Item> Parser::latex_environment(const Lexeme& token, bool script)
         layout = *columns;
         break;
       }
-      case 'n':
+      case 'n':  // braced, or one token as any argument may be
         if (at(Tk::LBrace)) {
           while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBrace) ++pos_;
           if (pos_ < tokens_.size()) ++pos_;
+        } else if (at(Tk::Number)) {
+          ++pos_;
         }
         break;
       default:
@@ -1163,6 +1193,11 @@ Result<Parser::Item> Parser::latex_environment(const Lexeme& token, bool script)
 // first cell, already read. A last row that is one empty cell, after a final \\, is dropped. In
 // `pairs` of columns the right-hand ones start after an empty ordinary atom.
 Result<Parser::Rows> Parser::latex_rows(std::uint8_t stop, bool pairs, bool script, Box first) {
+  struct Reading {  // counts this table among those being read, until it is read
+    std::size_t& tables;
+    explicit Reading(std::size_t& count) : tables(++count) {}
+    ~Reading() { --tables; }
+  } reading(tables_);
   ListBuilder<ExprList> rows(lists_);
   std::optional<ListBuilder<Box>> row(std::in_place, lists_);
   std::vector<std::uint8_t> lines;  // rules above each row, filled as they come

@@ -4,6 +4,7 @@
 #include "pipeline.hpp"
 
 #include <algorithm>
+#include <vector>
 
 #include "arena.hpp"
 #include "parser.hpp"
@@ -23,9 +24,25 @@ std::u32string_view write_utf32(const RenderNode& root) {
     std::fill_n(text + r * stride, root.width, U' ');
     text[r * stride + root.width] = U'\n';
   }
+  std::vector<Mark> marks;
   Canvas canvas(text, root.width, root.height, stride);
+  canvas.keep_marks(&marks);
   canvas.paint(root, 0, 0);
-  return {text, length};
+  if (!canvas.columns_differ()) return {text, length};
+
+  // Display columns: a wide character's second cell is written as nothing, and a mark right
+  // after its cell's character.
+  std::ranges::stable_sort(marks, {}, &Mark::cell);
+  std::size_t tails = 0;
+  for (std::size_t i = 0; i < length; ++i) tails += text[i] == kWideTail;
+  const std::size_t written = length - tails + marks.size();
+  char32_t* out = current_arena().allocate_array<char32_t>(written);
+  std::size_t at = 0, next = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (text[i] != kWideTail) out[at++] = text[i];
+    for (; next < marks.size() && marks[next].cell == i; ++next) out[at++] = marks[next].ch;
+  }
+  return {out, written};
 }
 
 std::string write_text(const RenderNode& root) {

@@ -39,7 +39,10 @@ class Renderer {
   }
 
  private:
-  Result<NodeRef> visit(const Symbol& n) { return RenderNode::row(n.text); }
+  // In the LaTeX dialect a cell is a display column: wide characters take two, marks none.
+  Result<NodeRef> visit(const Symbol& n) {
+    return latex_ ? RenderNode::column_row(n.text) : RenderNode::row(n.text);
+  }
   Result<NodeRef> visit(const Number& n) { return RenderNode::row(n.text); }
   Result<NodeRef> visit(const Group& n) { return node(*n.inner); }
   Result<NodeRef> visit(const Empty&) { return RenderNode::empty(); }
@@ -147,7 +150,8 @@ class Renderer {
   // name.
   Result<NodeRef> visit(const Command& n) {
     const Definition* def = n.parts->def;
-    if (def == nullptr || def->construct == nullptr) return RenderNode::row(n.name);
+    if (def == nullptr || def->construct == nullptr)
+      return latex_ ? RenderNode::column_row(n.name) : RenderNode::row(n.name);
     auto args = all(n.parts->args);
     if (!args) return std::unexpected(std::move(args.error()));
     auto optional = all(n.parts->optional);

@@ -166,6 +166,13 @@ Result<std::span<const Lexeme>> tokenize(std::string_view input, Dialect dialect
       if (d.length == 0) return invalid(i, message::invalid_utf8(input, i));
       if (latex && is_control(d.ch) && !is_white_space(d.ch))
         return fail(message::control_character(d.ch, input, i));
+      // A combining mark right after a character is part of it (e and U+0301 are é).
+      if (latex && count > 0 && tokens[count - 1].end == i &&
+          tokens[count - 1].kind == TokenKind::Ident && display_width(d.ch) == 0) {
+        tokens[count - 1].end = static_cast<std::uint32_t>(i + d.length);
+        i += d.length;
+        continue;
+      }
       if (!is_white_space(d.ch)) emit(TokenKind::Ident, i, i + d.length);
       i += d.length;
       continue;

@@ -65,12 +65,26 @@ bool is_white_space(char32_t ch) noexcept {
   }
 }
 
+namespace {
+
+template <std::size_t N>
+bool in_ranges(const CodeRange (&ranges)[N], char32_t ch) noexcept {
+  const auto* it = std::upper_bound(std::begin(ranges), std::end(ranges), ch,
+                                    [](char32_t c, const CodeRange& r) { return c < r.first; });
+  return it != std::begin(ranges) && ch <= std::prev(it)->last;
+}
+
+}  // namespace
+
 bool is_escaped_in_text_form(char32_t ch) noexcept {
   if (ch >= 0x20 && ch < 0x7F) return false;  // printable ASCII
-  const auto* end = std::end(kEscapedRanges);
-  const auto* it = std::upper_bound(std::begin(kEscapedRanges), end, ch,
-                                    [](char32_t c, const CodeRange& r) { return c < r.first; });
-  return it != std::begin(kEscapedRanges) && ch <= std::prev(it)->last;
+  return in_ranges(kEscapedRanges, ch);
+}
+
+int display_width(char32_t ch) noexcept {
+  if (ch < 0x300) return 1;  // Latin, where nothing is wide or joins (U+00AD shows as a hyphen)
+  if (in_ranges(kZeroWidthRanges, ch)) return 0;
+  return in_ranges(kWideRanges, ch) ? 2 : 1;
 }
 
 }  // namespace vok

@@ -57,4 +57,8 @@ void append_utf8(std::string& out, char32_t ch);
 // than U+0020, and combining marks (Grapheme_Extend).
 [[nodiscard]] bool is_escaped_in_text_form(char32_t ch) noexcept;
 
+// The display columns a character takes on a terminal: 2 for East Asian Wide and Fullwidth
+// characters, 0 for combining marks and other characters that join the one before them, else 1.
+[[nodiscard]] int display_width(char32_t ch) noexcept;
+
 }  // namespace vok

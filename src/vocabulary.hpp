@@ -69,10 +69,11 @@ struct Definition {
   std::string_view word = {};  // the word drawn (function names)
   CharMap map = nullptr;       // a math alphabet
   MathClass cls = MathClass::Ord;
-  bool limits = false;      // its scripts are limits above and below it
-  bool stretch = false;     // an accent's mark runs across the whole argument
-  std::uint8_t size = 0;    // a space's blank columns; a fixed delimiter's rows
-  bool base_class = false;  // its class is that of its last argument (\overset{…}{=} relates)
+  bool limits = false;           // its scripts are limits above and below it
+  bool stretch = false;          // an accent's mark runs across the whole argument
+  std::uint8_t size = 0;         // a space's blank columns; a fixed delimiter's rows
+  bool base_class = false;       // its class is that of its last argument (\overset{…}{=} relates)
+  char32_t before_operator = 0;  // drawn instead of `ch` before a binary operator or relation
 
   // Whether the row is one character with no arguments.
   [[nodiscard]] constexpr bool symbol() const noexcept {

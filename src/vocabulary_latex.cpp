@@ -109,14 +109,20 @@ constexpr Definition from_table(const LatexSymbol& row) {
       break;
     case SymbolClass::Accent:
     case SymbolClass::AccentWide:
-    case SymbolClass::Over:
       def = rows::accent(row.name, spacing_mark(row.code), row.cls != SymbolClass::Accent);
       break;
     case SymbolClass::BottomAccent:
     case SymbolClass::BottomAccentWide:
-    case SymbolClass::Under:
       def = rows::accent_below(row.name, spacing_mark(row.code),
                                row.cls != SymbolClass::BottomAccent);
+      break;
+    case SymbolClass::Over:  // braces and brackets over or under: operators whose labels are limits
+    case SymbolClass::Under:
+      def = row.cls == SymbolClass::Over
+                ? rows::accent(row.name, spacing_mark(row.code), true)
+                : rows::accent_below(row.name, spacing_mark(row.code), true);
+      def.cls = MathClass::Op;
+      def.limits = true;
       break;
     case SymbolClass::AccentOverlay:
       def = rows::structure(row.name, "m", construct::negation);
@@ -166,7 +172,6 @@ constexpr Definition from_exact(Definition def) {
 // ---- layer 3 ----
 
 using rows::accent;
-using rows::accent_below;
 using rows::alphabet;
 using rows::limits;
 using rows::role;
@@ -219,6 +224,19 @@ constexpr Definition measured(std::string_view name, std::string_view args) {
 constexpr Definition ignored(std::string_view name, std::string_view args = {}) {
   Definition def = role(name, Role::Ignore);
   def.args = args;
+  return def;
+}
+// amsmath's \dots: low dots in a list (x₁, …, xₙ), centred ones before an operator (a + ⋯ + b).
+constexpr Definition dots() {
+  Definition def = sym("dots", U'…', MathClass::Inner);
+  def.before_operator = U'⋯';
+  return def;
+}
+// The argument in parentheses after `word`: \pmod{n} is (mod n), \pod{n} is (n).
+constexpr Definition modulus(std::string_view name, std::string_view word) {
+  Definition def = structure(name, "m", construct::pmod);
+  def.word = word;
+  def.cls = MathClass::Inner;
   return def;
 }
 constexpr Definition of_base(Definition def) {
@@ -291,7 +309,7 @@ constexpr Definition kLatexRows[] = {
     sym("Alpha", U'Α'), sym("Beta", U'Β'), sym("Epsilon", U'Ε'), sym("Zeta", U'Ζ'),
     sym("Eta", U'Η'), sym("Iota", U'Ι'), sym("Kappa", U'Κ'), sym("Mu", U'Μ'), sym("Nu", U'Ν'),
     sym("Omicron", U'Ο'), sym("Rho", U'Ρ'), sym("Tau", U'Τ'), sym("Upsilon", U'Υ'),
-    sym("Chi", U'Χ'), sym("varepsilon", U'ε'), sym("vartheta", U'ϑ'), sym("varpi", U'ϖ'),
+    sym("Chi", U'Χ'), sym("epsilon", U'ϵ'), sym("phi", U'ϕ'), sym("varepsilon", U'ε'), sym("vartheta", U'ϑ'), sym("varpi", U'ϖ'),
     sym("varrho", U'ϱ'), sym("varsigma", U'ς'), sym("varphi", U'φ'), sym("varkappa", U'ϰ'),
     sym("digamma", U'ϝ'), sym("Digamma", U'Ϝ'), sym("varGamma", U'Γ'), sym("varDelta", U'Δ'),
     sym("varTheta", U'Θ'), sym("varLambda", U'Λ'), sym("varXi", U'Ξ'), sym("varPi", U'Π'),
@@ -301,7 +319,7 @@ constexpr Definition kLatexRows[] = {
     // Classic names the table has under others.
     sym("le", U'≤', Rel), sym("ge", U'≥', Rel), sym("ne", U'≠', Rel), sym("neq", U'≠', Rel),
     sym("leqq", U'≦', Rel), sym("geqq", U'≧', Rel), sym("to", U'→', Rel), sym("gets", U'←', Rel),
-    sym("cdots", U'⋯', Inner), sym("ldots", U'…', Inner), sym("dots", U'⋯', Inner),
+    sym("cdots", U'⋯', Inner), sym("ldots", U'…', Inner), dots(),
     sym("bigcirc", U'◯', Bin), sym("slash", U'/'), rows::word("TeX"), rows::word("LaTeX"),
     structure("fbox", "t", construct::boxed),
     // Struck out: a mark across the row above, as the characters cannot be overlaid.
@@ -351,13 +369,13 @@ constexpr Definition kLatexRows[] = {
     limits(function("varliminf", "lim")), limits(function("varlimsup", "lim")),
     limits(function("varinjlim", "lim")), limits(function("varprojlim", "lim")),
     as_class("operatorname", "*m", Op), limits(as_class("operatorname*", "m", Op)),
+    as_class("vcenter", "m", Ord),
     as_class("mathop", "m", Op), as_class("mathbin", "m", Bin), as_class("mathrel", "m", Rel),
     as_class("mathord", "m", Ord), as_class("mathopen", "m", Open),
     as_class("mathclose", "m", Close), as_class("mathpunct", "m", Punct),
     as_class("mathinner", "m", Inner),
-    as_class_of(structure("pmod", "m", construct::pmod), Inner), function("bmod", "mod"),
+    modulus("pmod", "mod "), modulus("pod", ""), function("bmod", "mod"),
     function("mod"),
-    function("pod"),
 
 
     // Text: letters and the spaces between them kept.
@@ -421,8 +439,6 @@ constexpr Definition kLatexRows[] = {
     of_base(structure("underset", "mm", construct::under_set)),
     as_class_of(structure("stackrel", "mm", construct::over_set), Rel),
     as_class_of(structure("not", "m", construct::negation), Rel),
-    limits(as_class_of(accent("overbrace", U'⏞', true), Op)),
-    limits(as_class_of(accent_below("underbrace", U'⏟', true), Op)),
     arrow("xrightarrow", U'→'), arrow("xleftarrow", U'←'), arrow("xleftrightarrow", U'↔'),
     arrow("xRightarrow", U'⇒'), arrow("xLeftarrow", U'⇐'), arrow("xLeftrightarrow", U'⇔'),
     arrow("xmapsto", U'↦'), arrow("xlongequal", U'='),

@@ -1,6 +1,8 @@
 """Shared fixtures: the installed `vok` command, the golden-file switch, the formula corpus."""
 
+import bisect
 import os
+import re
 import shutil
 import sys
 from pathlib import Path
@@ -26,6 +28,38 @@ def pytest_addoption(parser):
 @pytest.fixture(scope="session")
 def update_golden(request):
     return request.config.getoption("--update-golden")
+
+
+def _ranges(name: str) -> list[tuple[int, int]]:
+    """A table of code point ranges from the generated Unicode tables of the core."""
+    text = (ROOT / "src" / "unicode_tables.inc").read_text(encoding="utf-8")
+    body = text[text.index(f"{name}["):]
+    body = body[: body.index("};")]
+    return [(int(lo, 16), int(hi, 16)) for lo, hi in re.findall(r"\{0x([0-9A-F]+), 0x([0-9A-F]+)\}", body)]
+
+
+_WIDE, _ZERO = _ranges("kWideRanges"), _ranges("kZeroWidthRanges")
+
+
+def _within(ranges: list[tuple[int, int]], code: int) -> bool:
+    at = bisect.bisect_right(ranges, (code, 0x10FFFF)) - 1
+    return at >= 0 and ranges[at][0] <= code <= ranges[at][1]
+
+
+def columns(row: str) -> int:
+    """A row's display width, as the LaTeX dialect counts cells: two for a wide character, none
+    for a mark joined to the character before it."""
+    width = 0
+    for ch in row:
+        code = ord(ch)
+        width += 1 if code < 0x300 else 0 if _within(_ZERO, code) else 2 if _within(_WIDE, code) else 1
+    return width
+
+
+def width_of(module):
+    """How a module's rows are measured: in display columns for the LaTeX dialect, in characters
+    for the exact markup."""
+    return columns if module.__name__ == "vok_latex" else len
 
 
 def tool(name: str) -> str | None:

@@ -37,13 +37,32 @@ def test_standard_input_one_formula_per_line(vok_command):
 def test_errors_go_to_stderr_and_the_rest_still_renders(vok_command):
     done = run(vok_command, "a", "$x$", "b")
     assert done.returncode == 1
-    assert done.stderr == "vok: Invalid token at byte 0\n"
+    assert done.stderr == "vok: argument 2: Invalid token at byte 0\n"
     assert done.stdout == vok.render("a") + "\n" + "\n" + vok.render("b")
 
     done = run(vok_command, stdin="a\nx \\\nb\n")
     assert done.returncode == 1
-    assert done.stderr == "vok: Invalid token at byte 2\n"
+    assert done.stderr == "vok: line 2: Invalid token at byte 2\n"
     assert done.stdout == vok.render("a") + "\n" + "\n" + vok.render("b") + "\n"
+
+
+def test_one_formula_alone_is_not_numbered(vok_command):
+    done = run(vok_command, "$x$")
+    assert (done.returncode, done.stderr) == (1, "vok: Invalid token at byte 0\n")
+
+
+# Control characters in a picture or a message are shown, never written: C0 and DEL as their
+# control pictures, C1 as U+FFFD; the exact markup draws what it is given, so the picture holds them.
+@pytest.mark.parametrize("args, stdout, stderr", [
+    (["x\x1bc"], "x␛c\n", ""),
+    (["a\x07b\x7f"], "a␇b␡\n", ""),
+    (["x\x1cy"], "x␜y\n", ""),
+    (["x\u0090y"], "x\ufffdy\n", ""),
+    (["{\x1b[2J"], "", "vok: expected RBracket but reached end of input near '{␛[2J'\n"),
+])
+def test_control_characters_are_shown_not_written(vok_command, args, stdout, stderr):
+    done = run(vok_command, *args)
+    assert (done.stdout, done.stderr) == (stdout, stderr)
 
 
 def test_empty_standard_input_prints_nothing(vok_command):
@@ -55,7 +74,7 @@ def test_windows_line_ends_and_bad_bytes(vok_command):
     done = subprocess.run([vok_command], input=b"a+b\r\nx\xff\r\n", capture_output=True, timeout=60)
     assert done.returncode == 1
     assert done.stdout == "a + b\n\n\n".encode()
-    assert done.stderr == b"vok: Invalid token at byte 1\n"
+    assert done.stderr == b"vok: line 2: Invalid token at byte 1\n"
 
 
 # ---- options -----------------------------------------------------------------------------------
@@ -163,7 +182,7 @@ def test_latex_errors_go_to_stderr_and_the_rest_still_renders(vok_command):
         vok_latex.render("{a")
     done = run(vok_command, "-l", "a", "{a", "\\leq")
     assert done.returncode == 1
-    assert done.stderr == f"vok: {error.value}\n"
+    assert done.stderr == f"vok: argument 2: {error.value}\n"
     assert done.stdout == latex("a") + "\n" + "\n" + latex("\\leq")
 
 

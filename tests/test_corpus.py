@@ -10,7 +10,7 @@ import pytest
 
 import vok
 import vok_latex
-from conftest import SAMPLE
+from conftest import SAMPLE, width_of
 
 MODULES = pytest.mark.parametrize("module", [vok, vok_latex], ids=["vok", "vok_latex"])
 
@@ -29,7 +29,7 @@ def check(module, text: str) -> bool:
     if picture:
         rows = picture.split("\n")
         assert rows.pop() == ""
-        assert len({len(row) for row in rows}) == 1, text
+        assert len({width_of(module)(row) for row in rows}) == 1, text
     return True
 
 

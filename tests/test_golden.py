@@ -7,6 +7,7 @@ Run with --update-golden to rewrite the expected pictures from the current outpu
 import pytest
 
 import golden
+from conftest import columns
 import vok
 import vok_latex
 
@@ -57,7 +58,8 @@ def test_picture_invariants(case, update_golden):
         return
     assert text.endswith("\n")
     rows = text.split("\n")[:-1]
-    assert len({len(row) for row in rows}) == 1, "every row has the picture's width"
+    width = columns if case.latex else len
+    assert len({width(row) for row in rows}) == 1, "every row has the picture's width"
     assert "\r" not in text
 
 

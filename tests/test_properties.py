@@ -11,6 +11,7 @@ from hypothesis import strategies as st
 
 import vok
 import vok_latex
+from conftest import columns, width_of
 
 MODULES = pytest.mark.parametrize("module", [vok, vok_latex], ids=["vok", "vok_latex"])
 
@@ -49,7 +50,7 @@ def check_picture(module, text: str) -> None:
         return
     assert picture.endswith("\n") and "\r" not in picture
     rows = picture.split("\n")[:-1]
-    assert len({len(row) for row in rows}) == 1, rows
+    assert len({width_of(module)(row) for row in rows}) == 1, rows
 
 
 @MODULES
@@ -89,7 +90,7 @@ def test_grammar_shaped_text(module, data):
 def test_well_formed_formulas_render(module, text):
     picture = module.render(text)  # never a ValueError: these formulas are well formed in both dialects
     rows = picture.split("\n")[:-1]
-    assert len({len(row) for row in rows}) <= 1
+    assert len({width_of(module)(row) for row in rows}) <= 1
     assert picture == "" or picture.endswith("\n")
 
 
@@ -124,5 +125,5 @@ TOKENS = st.sampled_from(["x", "1", "\\alpha", "\\prime", "\\infty"])
 def test_well_formed_latex_renders(text):
     picture = vok_latex.render(text)  # never a ValueError: these formulas are well formed LaTeX
     rows = picture.split("\n")[:-1]
-    assert len({len(row) for row in rows}) <= 1
+    assert len({columns(row) for row in rows}) <= 1
     assert picture == "" or picture.endswith("\n")

@@ -15,7 +15,7 @@ import pytest
 
 import vok
 import vok_latex
-from conftest import LINUX, linux_only, needs_proc
+from conftest import LINUX, columns, linux_only, needs_proc
 
 MODULES = ["vok", "vok_latex"]
 TOO_DEEP = "ValueError: formula nested too deeply"
@@ -107,6 +107,15 @@ PATHOLOGICAL = [
     ("a million limits", '"x" + "\\\\limits" * 1_000_000', "1 rows of 6000001", "1 rows of 1"),
     ("100k rows", '"\\\\begin{matrix}" + "x\\\\\\\\" * 100_000 + "\\\\end{matrix}"',
      "199999 rows of 5", "100000 rows of 1"),
+    # Column specifications repeat within a budget; rules are counted, not drawn one by one.
+    ("columns repeated a billion times", '"\\\\begin{array}{*{1000000000}{*{1000000000}{c|}}} x \\\\end{array}"',
+     "ValueError: unknown matrix environment: array", "1 rows of 3"),
+    ("a million rules", '"\\\\begin{array}{c}" + "\\\\hline " * 1_000_000 + "x\\\\end{array}"',
+     "ValueError: unknown matrix environment: array", "2 rows of 1"),
+    ("a million empty cells", '"&" * 1_000_000', "1 rows of 1000000", "1 rows of 2000000"),
+    # Characters of two display columns and of none: one row either way, wide characters written once.
+    ("a million wide characters", '"中" * 1_000_000', "1 rows of 1000000", "1 rows of 1000000"),
+    ("a million combining marks", '"e\\u0301" * 1_000_000', "1 rows of 2000000", "1 rows of 2000000"),
 ]
 
 
@@ -239,6 +248,9 @@ def test_every_code_point_alone_and_after_a_backslash_in_latex():
             # The C0 and C1 control characters and DEL that are not white space, named where they stand.
             expected = (f"ValueError: control character U+{cp:04X} at byte 0, column 1",
                         f"ValueError: control character U+{cp:04X} at byte 1, column 2")
+        elif columns(ch) == 0:
+            # A mark with no character before it stands on a blank of its own.
+            expected = (" " + ch + "\n", "\\" + ch + "\n")
         else:
             expected = LATEX_ASCII.get(ch, (ch + "\n", "\\" + ch + "\n"))
         assert (alone, escaped) == expected, hex(cp)
