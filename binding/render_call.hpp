@@ -18,11 +18,14 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <new>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "vok/vok.hpp"
 
@@ -101,10 +104,13 @@ inline void add_input_note() noexcept {
   PyErr_SetRaisedException(raised);
 }
 
-// Finds the one argument, positional or keyword, with the interpreter's own messages.
-inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+// Finds the one argument of `function`, named `parameter`, positional or keyword, with the
+// interpreter's own messages.
+inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                            const char* function = "render",
+                            const char* parameter = "input") noexcept {
   if (nargs > 1) {
-    PyErr_Format(PyExc_TypeError, "render() takes 1 positional arguments but %zd were given",
+    PyErr_Format(PyExc_TypeError, "%s() takes 1 positional arguments but %zd were given", function,
                  nargs);
     return nullptr;
   }
@@ -113,20 +119,80 @@ inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* k
   for (Py_ssize_t i = 0; i < nkw; ++i) {
     PyObject* key = PyTuple_GetItem(kwnames, i);
     if (key == nullptr) return nullptr;
-    if (PyUnicode_CompareWithASCIIString(key, "input") != 0) {
-      PyErr_Format(PyExc_TypeError, "render() got an unexpected keyword argument '%S'", key);
+    if (PyUnicode_CompareWithASCIIString(key, parameter) != 0) {
+      PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%S'", function, key);
       return nullptr;
     }
     if (input != nullptr) {
-      PyErr_SetString(PyExc_TypeError, "render() got multiple values for argument 'input'");
+      PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", function,
+                   parameter);
       return nullptr;
     }
     input = args[nargs + i];
   }
   if (input == nullptr) {
-    PyErr_SetString(PyExc_TypeError, "render() missing 1 required positional argument: 'input'");
+    PyErr_Format(PyExc_TypeError, "%s() missing 1 required positional argument: '%s'", function,
+                 parameter);
   }
   return input;
+}
+
+// Reads the keyword-only options of the LaTeX dialect's functions, width= (a positive int, or
+// None) and ascii= (a bool), into `options`; `args` and `kwnames` are the vector call's. The other
+// keywords are left to find_input, which names any it does not know.
+inline bool read_options(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                         const char* function, vok::Options& options) noexcept {
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GetItem(kwnames, i);
+    if (key == nullptr) return false;
+    PyObject* value = args[nargs + i];
+    if (PyUnicode_CompareWithASCIIString(key, "width") == 0) {
+      if (value == Py_None) {
+        options.width = 0;
+        continue;
+      }
+      if (!PyLong_Check(value) || PyBool_Check(value)) {
+        PyErr_Format(PyExc_TypeError, "%s() width must be an int or None", function);
+        return false;
+      }
+      const long long width = PyLong_AsLongLong(value);
+      if (width == -1 && PyErr_Occurred()) return false;
+      if (width < 1) {
+        PyErr_Format(PyExc_ValueError, "%s() width must be at least 1", function);
+        return false;
+      }
+      options.width = static_cast<std::size_t>(width);
+    } else if (PyUnicode_CompareWithASCIIString(key, "ascii") == 0) {
+      if (!PyBool_Check(value)) {
+        PyErr_Format(PyExc_TypeError, "%s() ascii must be a bool", function);
+        return false;
+      }
+      options.ascii = value == Py_True;
+    }
+  }
+  return true;
+}
+
+// The keyword names without width= and ascii=, for find_input: a new tuple, or the same one when
+// it has neither. Returns false with the error set when the tuple cannot be made.
+inline bool other_keywords(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                           Ref& kept_names, std::vector<PyObject*>& kept_args) noexcept {
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
+  kept_args.assign(args, args + nargs);
+  Ref names = Ref::steal(PyList_New(0));
+  if (!names) return false;
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GetItem(kwnames, i);
+    if (key == nullptr) return false;
+    if (PyUnicode_CompareWithASCIIString(key, "width") == 0 ||
+        PyUnicode_CompareWithASCIIString(key, "ascii") == 0)
+      continue;
+    if (PyList_Append(names.get(), key) < 0) return false;
+    kept_args.push_back(args[nargs + i]);
+  }
+  kept_names = Ref::steal(PyList_AsTuple(names.get()));
+  return static_cast<bool>(kept_names);
 }
 
 // Borrows the UTF-8 text of a str (or str subclass); the text lives as long as the object.
@@ -154,6 +220,17 @@ inline bool borrow_text(PyObject* input, std::string_view& text) noexcept {
 
 inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames) {
+  // The LaTeX dialect's render() also takes width= and ascii=.
+  vok::Options options = renderer.options;
+  Ref names;
+  std::vector<PyObject*> kept;
+  if (options.dialect == vok::Dialect::Latex && kwnames != nullptr) {
+    if (!read_options(args, nargs, kwnames, "render", options) ||
+        !other_keywords(args, nargs, kwnames, names, kept))
+      return nullptr;
+    args = kept.data();
+    kwnames = PyTuple_Size(names.get()) == 0 ? nullptr : names.get();
+  }
   PyObject* input = find_input(args, nargs, kwnames);
   if (input == nullptr) return nullptr;
   std::string_view text;
@@ -170,7 +247,7 @@ inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ss
     *static_cast<PyObject**>(context) =
         PyUnicode_FromWideChar(chars, static_cast<Py_ssize_t>(picture.size()));
   };
-  auto rendered = vok::render_utf32(text, make_str, &result, renderer.options);
+  auto rendered = vok::render_utf32(text, make_str, &result, options);
   if (!rendered) {
     const std::string& message = rendered.error().message;
     Ref value = Ref::steal(
@@ -191,6 +268,61 @@ inline PyObject* render_call(Renderer& renderer, PyObject* const* args, Py_ssize
                              PyObject* kwnames) noexcept {
   try {
     return render_checked(renderer, args, nargs, kwnames);
+  } catch (const std::bad_alloc&) {
+    return PyErr_NoMemory();
+  } catch (const std::exception& error) {
+    raise_panic(renderer, error.what());
+  } catch (...) {
+    raise_panic(renderer, kGenericPanic);
+  }
+  return nullptr;
+}
+
+// The body of render_markdown(text): the document with its math drawn, as a str; the formulas
+// that cannot be drawn stay as written.
+inline PyObject* markdown_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                               PyObject* kwnames) noexcept {
+  try {
+    vok::Options options = renderer.options;
+    Ref names;
+    std::vector<PyObject*> kept;
+    if (kwnames != nullptr) {
+      if (!read_options(args, nargs, kwnames, "render_markdown", options) ||
+          !other_keywords(args, nargs, kwnames, names, kept))
+        return nullptr;
+      args = kept.data();
+      kwnames = PyTuple_Size(names.get()) == 0 ? nullptr : names.get();
+    }
+    PyObject* input = find_input(args, nargs, kwnames, "render_markdown", "text");
+    if (input == nullptr) return nullptr;
+    std::string_view text;
+    if (!borrow_text(input, text)) return nullptr;
+    const vok::Document document = vok::render_markdown(text, options);
+    const std::string& bytes = document.text;
+    // To UTF-32 in one pass, then one str of the right width: decoding UTF-8 instead would widen
+    // the str again at each wider character, copying the text so far (a document of pictures
+    // holds characters beyond the Basic Multilingual Plane).
+    std::u32string wide;
+    wide.resize_and_overwrite(bytes.size(), [&](char32_t* out, std::size_t) {
+      std::size_t count = 0;
+      for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+          out[count++] = lead;
+          ++i;
+          continue;
+        }
+        const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t ch = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) ch = ch << 6 | (bytes[i + k] & 0x3F);
+        out[count++] = ch;
+        i += length;
+      }
+      return count;
+    });
+    static_assert(sizeof(wchar_t) == sizeof(char32_t));
+    return PyUnicode_FromWideChar(reinterpret_cast<const wchar_t*>(wide.data()),
+                                  static_cast<Py_ssize_t>(wide.size()));
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   } catch (const std::exception& error) {

@@ -1,5 +1,5 @@
-// The Python module `vok_latex`: render(input) reading LaTeX as people write it, and the package's
-// __version__.
+// The Python module `vok_latex`: render(input) reading LaTeX as people write it,
+// render_markdown(text) drawing the math of a Markdown document, and the package's __version__.
 //
 // This file only declares the module: its docstrings, its attributes and the dialect it reads. The
 // call itself is render_call.hpp's, shared with `vok`, so both render() functions take the same
@@ -28,17 +28,42 @@ PyMethodDef render_def = {
     "render",
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(render_entry)),
     METH_FASTCALL | METH_KEYWORDS,
-    "render(input)\n--\n\n"
+    "render(input, *, width=None, ascii=False)\n--\n\n"
     "The picture of a LaTeX formula: its rows from top to bottom, each as wide as the picture\n"
-    "and followed by a line feed; the empty formula gives ''.\n"
+    "(in display columns: a wide character takes two) and followed by a line feed; the empty\n"
+    "formula gives ''.\n"
+    "\n"
+    "width: a formula wider than this is broken at its top-level relations, else at its binary\n"
+    "operators, the continuation lines indented; one that cannot be broken is left whole.\n"
+    "ascii: every drawing character from ASCII, and scripts on rows of their own.\n"
     "\n"
     "Raises ValueError when the formula does not lex, parse or render.",
 };
 
-// The module's execution slot: render and __version__, and __all__ naming them.
+PyObject* markdown_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) noexcept {
+  return vok_binding::markdown_call(renderer, args, nargs, kwnames);
+}
+
+PyMethodDef markdown_def = {
+    "render_markdown",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(markdown_entry)),
+    METH_FASTCALL | METH_KEYWORDS,
+    "render_markdown(text, *, width=None, ascii=False)\n--\n\n"
+    "A Markdown document with its math drawn and everything else kept byte for byte.\n"
+    "\n"
+    "Display math ($$...$$, \\[...\\], a ```math or ```latex block, a paragraph that is one\n"
+    "equation-like environment) becomes its picture in a ```text block; inline math ($...$,\n"
+    "\\(...\\)) becomes its picture in the line when that is one row, and stays as written\n"
+    "otherwise. Code spans and code blocks are never touched; a formula that cannot be drawn\n"
+    "stays as written. width and ascii are render()'s, for every formula.",
+};
+
+// The module's execution slot: render, render_markdown and __version__, and __all__ naming them.
 int exec_module(PyObject* module) noexcept {
   return vok_binding::exec_module(renderer, module, [](PyObject* made) {
     if (vok_binding::add_render(made, render_def) < 0) return -1;
+    if (vok_binding::add_render(made, markdown_def) < 0) return -1;
     vok_binding::Ref version = vok_binding::Ref::steal(PyUnicode_FromString(VOK_VERSION));
     if (!version) return -1;
     return vok_binding::add_public(made, "__version__", version.get());

@@ -10,12 +10,21 @@
 // leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
 // console shows them as UTF-8 while the command runs.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #include "unicode.hpp"
 #include "vocabulary.hpp"
@@ -45,7 +54,8 @@ constexpr int kExitInputError = 1;
 constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
-    "usage: vok [-h] [--version] [-l] [--commands] [--] [FORMULA...]\n";
+    "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--commands] [--] [FORMULA...]\n"
+    "       vok --markdown [--width N] [--ascii] [FILE|-]\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -60,6 +70,13 @@ constexpr std::string_view kHelp =
     "  -l, --latex  read every formula as LaTeX as people write it\n"
     "  --commands   list the commands of the dialect and exit: one line each,\n"
     "               the name, its group and what it draws, tab-separated\n"
+    "  --markdown   read FILE (or standard input) as a Markdown document and\n"
+    "               print it with its math drawn (LaTeX), the rest unchanged\n"
+    "  --width N    break a LaTeX formula wider than N columns at its relations, else\n"
+    "               its binary operators (default: the terminal's width, when the\n"
+    "               output is a terminal; 0: never)\n"
+    "  --ascii      draw LaTeX formulas with ASCII characters only (rules, brackets,\n"
+    "               signs), for fonts and consoles without the drawing pieces\n"
     "  --           end of options: what follows are formulas, even '-x' or '-'\n"
     "\n"
     "An input error prints \"vok: <message>\" on standard error, after \"argument N:\"\n"
@@ -67,11 +84,17 @@ constexpr std::string_view kHelp =
     "other formulas are still drawn. A usage error exits with status 2. Control\n"
     "characters are shown as control pictures (␛, ␇) or U+FFFD, never written.\n";
 
+// The controls a document keeps: tab, line feed and carriage return, which a terminal shows as
+// white space; a picture keeps only the line feed.
+constexpr std::string_view kDocumentWhiteSpace = "\t\n\r";
+constexpr std::string_view kPictureWhiteSpace = "\n";
+
 // Whether the UTF-8 text at `i` is a character a terminal would act on rather than show: a C0
-// control other than the line feed, DEL, or a C1 control (two bytes, C2 80 to C2 9F).
-std::size_t control_at(std::string_view text, std::size_t i) {
+// control other than those of `kept`, DEL, or a C1 control (two bytes, C2 80 to C2 9F).
+std::size_t control_at(std::string_view text, std::size_t i, std::string_view kept) {
   const auto byte = static_cast<unsigned char>(text[i]);
-  if ((byte < 0x20 && byte != '\n') || byte == 0x7F) return 1;
+  if ((byte < 0x20 && kept.find(static_cast<char>(byte)) == std::string_view::npos) || byte == 0x7F)
+    return 1;
   if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
       static_cast<unsigned char>(text[i + 1]) <= 0x9F)
     return 2;
@@ -81,10 +104,11 @@ std::size_t control_at(std::string_view text, std::size_t i) {
 // Writes `text` with every control character shown rather than acted on: C0 controls and DEL as
 // their control pictures (␛ for ESC, ␡ for DEL), C1 controls as U+FFFD. A picture may hold them
 // (the exact markup draws any character it is given), and a message quotes the input.
-void write_safe(std::ostream& out, std::string_view text) {
+void write_safe(std::ostream& out, std::string_view text,
+                std::string_view kept = kPictureWhiteSpace) {
   std::size_t from = 0;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = control_at(text, i);
+    const std::size_t length = control_at(text, i, kept);
     if (length == 0) {
       ++i;
       continue;
@@ -115,12 +139,6 @@ bool show(std::string_view formula, vok::Options options, std::string_view where
   return true;
 }
 
-// Prints a usage error and returns its exit status.
-int usage_error(std::string_view problem) {
-  std::cerr << "vok: " << problem << '\n' << kUsage << "Try 'vok --help' for more.\n";
-  return kExitUsage;
-}
-
 // Flushes standard output; a failed write (a full disk, a closed pipe) is an error of its own.
 int finish(bool ok) {
   std::cout.flush();
@@ -129,6 +147,64 @@ int finish(bool ok) {
     return kExitInputError;
   }
   return ok ? 0 : kExitInputError;
+}
+
+// Reads a whole file, or standard input for "-"; false when it cannot be read.
+bool read_all(std::string_view path, std::string& text) {
+  if (path == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return !std::cin.bad() && !std::ferror(stdin);
+  }
+  std::ifstream file{std::string(path), std::ios::binary};
+  if (!file) return false;
+  text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+// Prints a Markdown document with its math drawn; a formula that cannot be drawn is left as
+// written and named on standard error by its line. The document's own text is printed as it is but
+// for the control characters a terminal would act on (all but tab, carriage return and line feed),
+// which are shown.
+int show_document(std::string_view path, vok::Options options) {
+  std::string text;
+  if (!read_all(path, text)) {
+    std::cerr << "vok: cannot read " << (path == "-" ? "standard input" : path) << '\n';
+    return finish(false);
+  }
+  options.dialect = vok::Dialect::Latex;
+  const vok::Document document = vok::render_markdown(text, options);
+  write_safe(std::cout, document.text, kDocumentWhiteSpace);
+  if (!document.problems.empty()) std::cout.flush();
+  for (const vok::DocumentProblem& problem : document.problems) {
+    std::cerr << "vok: line " << problem.line << ": ";
+    write_safe(std::cerr, problem.message);
+    std::cerr << '\n';
+  }
+  return finish(true);
+}
+
+// The width of the terminal standard output is, or 0 when it is none.
+std::size_t terminal_width() {
+#if defined(__unix__) || defined(__APPLE__)
+  winsize size{};
+  if (isatty(STDOUT_FILENO) != 0 && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0)
+    return size.ws_col;
+#endif
+  return 0;
+}
+
+// A count of columns written in decimal, or nothing.
+std::optional<std::size_t> parse_columns(std::string_view text) {
+  std::size_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return {};
+  return value;
+}
+
+// Prints a usage error and returns its exit status.
+int usage_error(std::string_view problem) {
+  std::cerr << "vok: " << problem << '\n' << kUsage << "Try 'vok --help' for more.\n";
+  return kExitUsage;
 }
 
 // The group a command belongs to in the list of commands: its kind, or a LaTeX symbol's math class.
@@ -194,7 +270,9 @@ int run(int argc, char** argv) {
   bool from_stdin = false;  // a '-' operand
   // The dialect: --latex applies to every formula, before or after it.
   vok::Options render_options;
+  render_options.width = terminal_width();
   bool list = false;
+  bool markdown = false;
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -206,10 +284,24 @@ int run(int argc, char** argv) {
     } else if (options && arg == "--version") {
       std::cout << "vok " VOK_VERSION "\n";
       return finish(true);
+    } else if (options && (arg == "--width" || arg.starts_with("--width="))) {
+      std::string_view value = arg.substr(std::min(arg.size(), std::size_t{8}));
+      if (arg == "--width") {
+        if (i + 1 == argc) return usage_error("--width needs a number of columns");
+        value = argv[++i];
+      }
+      const auto columns = parse_columns(value);
+      if (!columns)
+        return usage_error("--width needs a number of columns, not '" + std::string(value) + "'");
+      render_options.width = *columns;
+    } else if (options && arg == "--ascii") {
+      render_options.ascii = true;
     } else if (options && (arg == "-l" || arg == "--latex")) {
       render_options.dialect = vok::Dialect::Latex;
     } else if (options && arg == "--commands") {
       list = true;
+    } else if (options && arg == "--markdown") {
+      markdown = true;
     } else if (options && arg == "-") {
       from_stdin = true;
     } else if (options && arg.starts_with('-')) {
@@ -220,6 +312,12 @@ int run(int argc, char** argv) {
     }
   }
   if (list) return list_commands(render_options.dialect);
+  if (markdown) {
+    if (formulas.size() > 1 || (from_stdin && !formulas.empty()))
+      return usage_error("--markdown reads one FILE, or standard input");
+    return show_document(formulas.empty() ? std::string_view("-") : formulas.front(),
+                         render_options);
+  }
   if (from_stdin && !formulas.empty()) {
     return usage_error("'-' (standard input) cannot be combined with formulas");
   }

@@ -2,6 +2,7 @@
 // the core's, so the two can disagree and the disagreement shows.
 #include "check.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -84,6 +85,25 @@ std::string picture_failure(std::string_view text, Dialect dialect) {
     return "the picture has " + std::to_string(rows) + " rows of " + std::to_string(width) +
            " characters, more than " + std::to_string(kMaxCells) + " cells";
   }
+  return "";
+}
+
+std::string markdown_failure(std::string_view input) {
+  const Document first = render_markdown(input);
+  const Document second = render_markdown(input);
+  if (first.text != second.text) return "the document came out differently the second time";
+  if (is_utf8(input) && !is_utf8(first.text)) return "a UTF-8 document came out as no UTF-8";
+  const std::size_t lines = static_cast<std::size_t>(std::count(input.begin(), input.end(), '\n'));
+  for (const DocumentProblem& problem : first.problems) {
+    if (problem.line < 1 || problem.line > lines + 1)
+      return "a problem names line " + std::to_string(problem.line) + " of a document of " +
+             std::to_string(lines + 1);
+    if (std::string failure = error_failure(problem.message); !failure.empty()) return failure;
+  }
+  const bool math = input.find_first_of("$\\") != std::string_view::npos ||
+                    input.find("math") != std::string_view::npos ||
+                    input.find("latex") != std::string_view::npos;
+  if (!math && first.text != input) return "a document with no math in it was changed";
   return "";
 }
 

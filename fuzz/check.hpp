@@ -62,6 +62,12 @@ using Renderer = std::expected<std::string, ParseError> (*)(std::string_view, Op
 [[nodiscard]] std::string picture_failure(std::string_view picture,
                                           Dialect dialect = Dialect::Exact);
 
+// The first broken property of vok::render_markdown on `input` read as a document, or "" when it
+// has them all: the same document twice, valid UTF-8 out of valid UTF-8 in, every problem's line
+// within the document and its message a good error message, and a document with no math in it
+// (no `$`, no backslash, no math fence) given back byte for byte.
+[[nodiscard]] std::string markdown_failure(std::string_view input);
+
 // The first broken property of an error message, or "" when it has them all.
 [[nodiscard]] std::string error_failure(std::string_view message);
 

@@ -47,6 +47,7 @@ struct Counts {
 struct Tally {
   long inputs = 0;
   std::array<Counts, kDialects.size()> dialects{};
+  long markdown_failures = 0;  // the inputs read as Markdown documents
 };
 
 // Checks one input in each dialect asked for; `where` names it in a report.
@@ -65,6 +66,12 @@ void replay(std::string_view input, const std::string& where, const Options& opt
     std::fprintf(stderr, "FAIL %s (%.*s dialect): %s\n  input: \"%s\"\n", where.c_str(),
                  static_cast<int>(name.size()), name.data(), outcome.failure.c_str(),
                  vok::fuzz::escaped(input).c_str());
+    if (options.abort_on_failure) std::abort();
+  }
+  if (const std::string failure = vok::fuzz::markdown_failure(input); !failure.empty()) {
+    ++tally.markdown_failures;
+    std::fprintf(stderr, "FAIL %s (markdown): %s\n  input: \"%s\"\n", where.c_str(),
+                 failure.c_str(), vok::fuzz::escaped(input).c_str());
     if (options.abort_on_failure) std::abort();
   }
 }
@@ -161,6 +168,9 @@ int main(int argc, char** argv) {
                 counts.failures);
     failures += counts.failures;
   }
+  std::printf("  as documents: %ld passed, %ld failed\n", tally.inputs - tally.markdown_failures,
+              tally.markdown_failures);
+  failures += tally.markdown_failures;
   if (!readable) return 2;
   return failures == 0 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <type_traits>
+#include <utility>
 
 #include "arena.hpp"
 #include "unicode.hpp"
@@ -98,6 +99,36 @@ Result<NodeRef> RenderNode::single(char32_t ch) {
 Result<NodeRef> RenderNode::picture(const char32_t* cells, std::size_t width, std::size_t height,
                                     std::size_t baseline) {
   return make_node(width, height, baseline, Picture{cells});
+}
+
+namespace {
+
+// Every drawing character a layout paints, with its ASCII stand-in, sorted by character.
+// clang-format off
+constexpr std::pair<char32_t, char32_t> kAscii[] = {
+    {U'‐', U'-'}, {U'′', U'\''}, {U'″', U'"'}, {U'‾', U'-'}, {U'−', U'-'}, {U'∗', U'*'},
+    {U'∣', U'|'}, {U'∼', U'~'}, {U'⋅', U'*'},
+    {U'⌠', U'/'}, {U'⌡', U'/'}, {U'⎛', U'/'}, {U'⎜', U'|'}, {U'⎝', U'\\'}, {U'⎞', U'\\'},
+    {U'⎟', U'|'}, {U'⎠', U'/'}, {U'⎡', U'['}, {U'⎢', U'|'}, {U'⎣', U'['}, {U'⎤', U']'},
+    {U'⎥', U'|'}, {U'⎦', U']'}, {U'⎧', U'/'}, {U'⎨', U'<'}, {U'⎩', U'\\'}, {U'⎪', U'|'},
+    {U'⎫', U'\\'}, {U'⎬', U'>'}, {U'⎭', U'/'}, {U'⎮', U'|'}, {U'⎴', U'-'}, {U'⎵', U'_'},
+    {U'⏜', U'-'}, {U'⏝', U'_'}, {U'⏞', U'-'}, {U'⏟', U'_'}, {U'─', U'-'}, {U'━', U'='},
+    {U'│', U'|'}, {U'┃', U'|'}, {U'┌', U'+'}, {U'┐', U'+'}, {U'┓', U'='}, {U'└', U'+'},
+    {U'┘', U'+'}, {U'┛', U'='}, {U'├', U'+'}, {U'┤', U'+'}, {U'┬', U'+'}, {U'┳', U'+'},
+    {U'┴', U'+'}, {U'┻', U'+'}, {U'┼', U'+'}, {U'═', U'='}, {U'║', U'|'}, {U'╓', U'+'},
+    {U'╖', U'+'}, {U'╙', U'+'}, {U'╜', U'+'}, {U'╟', U'+'}, {U'╢', U'+'}, {U'╥', U'+'},
+    {U'╨', U'+'}, {U'╫', U'+'}, {U'╭', U'/'}, {U'╮', U'\\'}, {U'╯', U'/'}, {U'╰', U'\\'},
+    {U'╱', U'/'}, {U'╲', U'\\'}, {U'╳', U'X'}, {U'❯', U'>'}, {U'⟨', U'<'}, {U'⟩', U'>'},
+};
+// clang-format on
+static_assert(std::ranges::is_sorted(kAscii, {}, &std::pair<char32_t, char32_t>::first));
+
+}  // namespace
+
+char32_t ascii_form(char32_t ch) noexcept {
+  if (ch < 0x80) return ch;
+  const auto* it = std::ranges::lower_bound(kAscii, ch, {}, &std::pair<char32_t, char32_t>::first);
+  return it != std::end(kAscii) && it->first == ch ? it->second : ch;
 }
 
 void paint(const Text& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {

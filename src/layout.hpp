@@ -51,6 +51,15 @@ using CharMap = char32_t (*)(char32_t) noexcept;
 // The LaTeX dialect's subscript forms: the exact markup's without its y, which Unicode has only as
 // a subscript Greek gamma (ᵧ), read as γ.
 [[nodiscard]] char32_t latex_subscript_form(char32_t ch) noexcept;
+// The forms of ASCII pictures (LaTeX): prime marks stay beside their letter, and nothing else has
+// a script form, so scripts go on rows of their own.
+[[nodiscard]] char32_t prime_form(char32_t ch) noexcept;
+[[nodiscard]] char32_t no_form(char32_t ch) noexcept;
+
+// The ASCII spelling of a character of a picture (LaTeX's ascii option): box-drawing and bracket
+// pieces as - | / \ + = [ ] < >, the signs' strokes likewise, and the symbols that have a
+// one-character spelling (′ as ', − as -); every other character comes back unchanged.
+[[nodiscard]] char32_t ascii_form(char32_t ch) noexcept;
 
 // How a table sets out its cells (the LaTeX dialect's environments). The alignments repeat across
 // when there are more columns than letters; rules and lines past the end of their lists are none.
@@ -313,14 +322,16 @@ struct RenderNode {
   // `base` with `sub` at its lower right: Unicode subscript characters on the base's baseline row
   // (with `low`, its last row, as TeX sets them under a tall base) when possible, otherwise on
   // rows of its own starting just below the baseline.
-  [[nodiscard]] static Result<NodeRef> subscript(NodeRef base, NodeRef sub, bool low = false);
+  [[nodiscard]] static Result<NodeRef> subscript(NodeRef base, NodeRef sub, bool low = false,
+                                                 CharMap forms = subscript_form);
   // `base` with `sup` above and `sub` below, both left-aligned right after the base; never compact.
   [[nodiscard]] static Result<NodeRef> both_scripts(NodeRef base, NodeRef sub, NodeRef sup);
-  // Both scripts in script characters when both have them (LaTeX): the superscript on the base's
-  // top row and the subscript on its last row, or, beside a one-row base, the two side by side,
-  // the subscript first unless `sup_first`; otherwise `both_scripts`.
+  // Both scripts in script characters when both have them in `sub_forms` and `sup_forms` (LaTeX):
+  // the superscript on the base's top row and the subscript on its last row, or, beside a one-row
+  // base, the two side by side, the subscript first unless `sup_first`; otherwise `both_scripts`.
   [[nodiscard]] static Result<NodeRef> compact_scripts(NodeRef base, NodeRef sub, NodeRef sup,
-                                                       CharMap sup_forms, bool sup_first);
+                                                       CharMap sub_forms, CharMap sup_forms,
+                                                       bool sup_first);
   // `base` followed by `count` apostrophes on its baseline row.
   [[nodiscard]] static Result<NodeRef> prime_suffix(NodeRef base, std::size_t count);
   // `upper` above, `base`, `lower` below, all left-aligned, one blank column on the right; both

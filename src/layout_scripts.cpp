@@ -104,8 +104,10 @@ char32_t prime_or_superscript_form(char32_t ch) noexcept {
 Result<NodeRef> RenderNode::superscript(NodeRef base, NodeRef sup, CharMap forms) {
   const std::size_t width = add_sat(base->width, sup->width);
   if (is_compact(*sup, forms)) {
-    const Shape shape = forms == prime_or_superscript_form ? Shape(CompactPrimedSup{base, sup})
-                                                           : Shape(CompactSup{base, sup});
+    // The exact markup's forms draw every mark as a script character; the LaTeX dialect's keep
+    // prime marks as they are.
+    const Shape shape = forms == superscript_form ? Shape(CompactSup{base, sup})
+                                                  : Shape(CompactPrimedSup{base, sup});
     return make_node(width, compact_height(*base, *sup, 0), base->baseline, shape);
   }
   return make_node(width, add_sat(sup->height, base->height), add_sat(sup->height, base->baseline),
@@ -142,13 +144,19 @@ void paint(const SupRows& shape, const RenderNode&, Canvas& canvas, std::size_t 
   canvas.paint(*shape.base, x, y + shape.script->height);
 }
 
+char32_t prime_form(char32_t ch) noexcept {
+  return ch == U'′' || ch == U'″' || ch == U'‴' || ch == U'⁗' ? ch : U'\0';
+}
+
+char32_t no_form(char32_t) noexcept { return U'\0'; }
+
 char32_t latex_subscript_form(char32_t ch) noexcept {
   return ch == U'y' ? U'\0' : subscript_form(ch);
 }
 
-Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub, bool low) {
+Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub, bool low, CharMap forms) {
   const std::size_t width = add_sat(base->width, sub->width);
-  if (is_compact(*sub, low ? latex_subscript_form : subscript_form)) {
+  if (is_compact(*sub, forms)) {
     if (low && base->height > 1)
       return make_node(width, base->height, base->baseline, CompactLowSub{base, sub});
     return make_node(width, compact_height(*base, *sub, base->baseline), base->baseline,
@@ -201,8 +209,8 @@ void paint(const Scripts& shape, const RenderNode& self, Canvas& canvas, std::si
 }
 
 Result<NodeRef> RenderNode::compact_scripts(NodeRef base, NodeRef sub, NodeRef sup,
-                                            CharMap sup_forms, bool sup_first) {
-  if (!is_compact(*sub, latex_subscript_form) || !is_compact(*sup, sup_forms))
+                                            CharMap sub_forms, CharMap sup_forms, bool sup_first) {
+  if (!is_compact(*sub, sub_forms) || !is_compact(*sup, sup_forms))
     return both_scripts(base, sub, sup);
   const bool one_row = base->height <= 1;
   const std::size_t width =

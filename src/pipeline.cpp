@@ -15,7 +15,7 @@
 
 namespace vok {
 
-std::u32string_view write_utf32(const RenderNode& root) {
+std::u32string_view write_utf32(const RenderNode& root, CharMap spelling) {
   const std::size_t stride = std::size_t{root.width} + 1;
   const std::size_t length = stride * root.height;
   if (length == 0) return U"";
@@ -28,6 +28,10 @@ std::u32string_view write_utf32(const RenderNode& root) {
   Canvas canvas(text, root.width, root.height, stride);
   canvas.keep_marks(&marks);
   canvas.paint(root, 0, 0);
+  if (spelling != nullptr) {
+    for (std::size_t i = 0; i < length; ++i) text[i] = spelling(text[i]);
+    for (Mark& mark : marks) mark.ch = spelling(mark.ch);
+  }
   if (!canvas.columns_differ()) return {text, length};
 
   // Display columns: a wide character's second cell is written as nothing, and a mark right
@@ -45,19 +49,35 @@ std::u32string_view write_utf32(const RenderNode& root) {
   return {out, written};
 }
 
-std::string write_text(const RenderNode& root) {
-  const std::u32string_view picture = write_utf32(root);
+namespace {
+
+// Appends the picture of `root` to `text` in UTF-8.
+void append_text(std::string& text, const RenderNode& root, CharMap spelling) {
+  const std::u32string_view picture = write_utf32(root, spelling);
   std::size_t bytes = 0;
   for (char32_t ch : picture) bytes += utf8_length(ch);
-  std::string text;
-  text.resize_and_overwrite(bytes, [&](char* out, std::size_t) {
+  const std::size_t at = text.size();
+  text.resize_and_overwrite(at + bytes, [&](char* out, std::size_t) {
+    out += at;
     for (char32_t ch : picture) out = encode_utf8(ch, out);
-    return bytes;
+    return at + bytes;
   });
+}
+
+}  // namespace
+
+std::string write_text(const RenderNode& root, CharMap spelling) {
+  std::string text;
+  append_text(text, root, spelling);
   return text;
 }
 
 namespace {
+
+// The last replacement of a picture's characters the options ask for (LaTeX's ASCII pictures).
+CharMap spelling(Options options) noexcept {
+  return options.dialect == Dialect::Latex && options.ascii ? ascii_form : nullptr;
+}
 
 const Vocabulary& vocabulary(Dialect dialect) noexcept {
   return dialect == Dialect::Latex ? latex_vocabulary() : exact_vocabulary();
@@ -70,7 +90,7 @@ Result<NodeRef> render_node(std::string_view input, Options options) {
   // Tokens after the point where the expression ends are ignored.
   auto tree = parse(*tokens, input, vocabulary(options.dialect));
   if (!tree) return std::unexpected(std::move(tree.error()));
-  return render(**tree, options.dialect);
+  return render(**tree, options);
 }
 
 }  // namespace
@@ -81,7 +101,18 @@ std::expected<std::string, ParseError> render(std::string_view input, Options op
   ArenaScope scope(arena);
   auto root = render_node(input, options);
   if (!root) return std::unexpected(std::move(root.error()));
-  return write_text(**root);
+  return write_text(**root, spelling(options));
+}
+
+std::expected<bool, ParseError> append_picture(std::string& out, std::string_view input,
+                                               Options options, std::size_t max_rows) {
+  Arena arena;
+  ArenaScope scope(arena);
+  auto root = render_node(input, options);
+  if (!root) return std::unexpected(std::move(root.error()));
+  if ((*root)->height > max_rows) return false;
+  append_text(out, **root, spelling(options));
+  return true;
 }
 
 std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink sink,
@@ -90,7 +121,7 @@ std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink
   ArenaScope scope(arena);
   auto root = render_node(input, options);
   if (!root) return std::unexpected(std::move(root.error()));
-  sink(write_utf32(**root), context);
+  sink(write_utf32(**root, spelling(options)), context);
   return {};
 }
 

@@ -1,7 +1,9 @@
 // The render dispatch: one branch per node kind, children before parents, the first error wins.
 #include "render.hpp"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "arena.hpp"
 #include "unicode.hpp"
@@ -27,9 +29,98 @@ constexpr std::array<RenderNode, 5> kSpaces{{{0, 1, 0, shapes::Blank{}},
 
 class Renderer {
  public:
-  explicit Renderer(Dialect dialect) noexcept
-      : latex_(dialect == Dialect::Latex),
-        superscripts_(latex_ ? prime_or_superscript_form : superscript_form) {}
+  explicit Renderer(Options options) noexcept
+      : latex_(options.dialect == Dialect::Latex),
+        superscripts_(!latex_         ? superscript_form
+                      : options.ascii ? prime_form
+                                      : prime_or_superscript_form),
+        subscripts_(!latex_         ? subscript_form
+                    : options.ascii ? no_form
+                                    : latex_subscript_form) {}
+
+  // The formula broken into lines no wider than `width` (LaTeX): a list at the top of the formula
+  // is broken before relations, else before binary operators, the continuation lines indented to
+  // the first relation (past it for a line that starts with a binary operator), and the lines set
+  // one under the other as a table's rows. A formula that fits, or cannot be broken, is left whole.
+  Result<NodeRef> lines(const Expr& expr, std::size_t width) {
+    const Expr* inner = &expr;
+    while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
+    const auto* sequence = std::get_if<Sequence>(inner);
+    if (sequence == nullptr) return node(expr);
+    auto rendered = all(sequence->items);
+    if (!rendered) return std::unexpected(std::move(rendered.error()));
+    const std::span<const NodeRef> items = *rendered;
+    const ExprList exprs = sequence->items;
+    std::size_t total = 0;
+    for (const NodeRef item : items) total = add_sat(total, item->width);
+    if (total <= width) return RenderNode::hstack(items);
+
+    // Where a line may end: before a relation, or before a binary operator between operands.
+    const std::size_t n = items.size();
+    std::vector<MathClass> classes(n, MathClass::Ord);
+    std::vector<bool> space(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+      space[i] = std::holds_alternative<Space>(*exprs[i]);
+      classes[i] = class_of(*exprs[i]);
+    }
+    const auto breakable = [&](std::size_t i) {
+      if (space[i] || (classes[i] != MathClass::Rel && classes[i] != MathClass::Bin)) return false;
+      std::size_t before = i;
+      while (before > 0 && space[before - 1]) --before;
+      if (before == 0) return false;
+      const MathClass previous = classes[before - 1];
+      return classes[i] == MathClass::Rel ||
+             (previous != MathClass::Rel && previous != MathClass::Bin &&
+              previous != MathClass::Op && previous != MathClass::Open &&
+              previous != MathClass::Punct);
+    };
+
+    std::vector<std::span<const NodeRef>> rows;
+    std::size_t indent = 0, start = 0;
+    while (start < n) {
+      while (start < n && space[start] && !rows.empty()) ++start;  // no blank opens a line
+      if (start == n) break;
+      const std::size_t first = rows.empty() ? 0 : indent;
+      std::size_t x = first, end = start, cut = n;
+      for (std::size_t rel = n, bin = n; end < n; ++end) {
+        if (end > start && breakable(end)) {
+          (classes[end] == MathClass::Rel ? rel : bin) = end;
+          if (rows.empty() && indent == 0 && classes[end] == MathClass::Rel) indent = x;
+        }
+        if (x + items[end]->width > width && (rel < n || bin < n)) {
+          // The last relation, unless a binary operator comes well after it.
+          cut = rel < n && (bin == n || rel >= bin || 2 * (rel - start) >= end - start) ? rel : bin;
+          break;
+        }
+        x += items[end]->width;
+      }
+      std::size_t last = cut;
+      while (last > start && space[last - 1]) --last;  // no blank closes a line
+      std::vector<NodeRef> line;
+      if (!rows.empty()) {
+        const bool binary = classes[start] == MathClass::Bin;
+        auto blank = RenderNode::blank(binary ? indent + 2 : indent, 0, 0);
+        if (!blank) return blank;
+        line.push_back(*blank);
+      }
+      line.insert(line.end(), items.begin() + static_cast<std::ptrdiff_t>(start),
+                  items.begin() + static_cast<std::ptrdiff_t>(last));
+      NodeRef* kept = current_arena().allocate_array<NodeRef>(line.size());
+      std::ranges::copy(line, kept);
+      auto row = RenderNode::hstack({kept, line.size()});
+      if (!row) return row;
+      NodeRef* cell = current_arena().allocate_array<NodeRef>(1);
+      cell[0] = *row;
+      rows.push_back({cell, 1});
+      start = cut;
+      if (indent == 0 || indent > width / 2) indent = std::min<std::size_t>(4, width / 2);
+    }
+    if (rows.size() == 1) return rows.front().front();
+    auto* kept = current_arena().allocate_array<std::span<const NodeRef>>(rows.size());
+    std::ranges::copy(rows, kept);
+    static constexpr TableLayout kLines{.align = "l", .gap = 0};
+    return RenderNode::table({kept, rows.size()}, kLines);
+  }
 
   Result<NodeRef> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
@@ -202,7 +293,7 @@ class Renderer {
     auto sub = node(*n.sub);
     if (!sub) return sub;
     if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, RenderNode::empty());
-    return RenderNode::subscript(*base, *sub, latex_);
+    return RenderNode::subscript(*base, *sub, latex_, subscripts_);
   }
 
   Result<NodeRef> visit(const SubSup& n) {
@@ -214,7 +305,7 @@ class Renderer {
     if (!sup) return sup;
     if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, *sup);
     if (latex_)
-      return RenderNode::compact_scripts(*base, *sub, *sup, superscripts_,
+      return RenderNode::compact_scripts(*base, *sub, *sup, subscripts_, superscripts_,
                                          starts_with_prime(*n.sup));
     return RenderNode::both_scripts(*base, *sub, *sup);
   }
@@ -226,7 +317,16 @@ class Renderer {
   }
 
   bool latex_;
-  CharMap superscripts_;
+  CharMap superscripts_, subscripts_;
+
+  // The class of an atom at the top of a formula, for where a line may end.
+  [[nodiscard]] static MathClass class_of(const Expr& expr) {
+    if (const auto* command = std::get_if<Command>(&expr))
+      return command->parts->def != nullptr ? command->parts->def->cls : MathClass::Ord;
+    if (const auto* symbol = std::get_if<Symbol>(&expr); symbol != nullptr && !symbol->text.empty())
+      return latex_vocabulary().class_of(decode_utf8(symbol->text, 0).ch);
+    return MathClass::Ord;
+  }
 
   // Renders a list in order; the first error discards the rest.
   Result<std::span<const NodeRef>> all(ExprList exprs) {
@@ -243,6 +343,11 @@ class Renderer {
 
 }  // namespace
 
-Result<NodeRef> render(const Expr& expr, Dialect dialect) { return Renderer(dialect).node(expr); }
+Result<NodeRef> render(const Expr& expr, Options options) {
+  Renderer renderer(options);
+  if (options.dialect == Dialect::Latex && options.width > 0)
+    return renderer.lines(expr, options.width);
+  return renderer.node(expr);
+}
 
 }  // namespace vok

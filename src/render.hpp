@@ -10,10 +10,13 @@
 #include "ast.hpp"
 #include "error.hpp"
 #include "layout.hpp"
+#include "vok/vok.hpp"
 
 namespace vok {
 
-// The measured node of `expr`, in the current arena; the dialect picks the superscript forms.
-[[nodiscard]] Result<NodeRef> render(const Expr& expr, Dialect dialect = Dialect::Exact);
+// The measured node of `expr`, in the current arena; the dialect picks the superscript forms, and
+// in the LaTeX dialect the options' width breaks a wide formula and ascii keeps scripts off
+// Unicode's script characters.
+[[nodiscard]] Result<NodeRef> render(const Expr& expr, Options options = {});
 
 }  // namespace vok

@@ -14,6 +14,9 @@ tests/golden/ hold the exact markup, those of tests/golden/latex/ the LaTeX dial
     -- error
     Unexpected token at position 2: None
 
+The files of tests/golden/latex-options/ hold the LaTeX dialect with the options their names give:
+ascii.txt is rendered with ascii=True, width-30.txt with width=30.
+
 The line after `== name` is the input, verbatim. After `--` each row of the picture stands between
 two bars, so trailing spaces are visible; every row is followed by a line feed in the real output.
 No rows means the empty picture "". After `-- error` comes the ValueError message.
@@ -37,11 +40,21 @@ class Case:
 
     @property
     def latex(self) -> bool:
-        return self.file.parent.name == "latex"
+        return self.file.parent.name in ("latex", "latex-options")
+
+    @property
+    def options(self) -> dict:
+        """The keyword arguments of vok_latex.render the file's name gives (latex-options/)."""
+        if self.file.parent.name != "latex-options":
+            return {}
+        if self.file.stem == "ascii":
+            return {"ascii": True}
+        return {"width": int(self.file.stem.removeprefix("width-"))}
 
     @property
     def id(self) -> str:
-        return f"{'latex/' if self.latex else ''}{self.file.stem}: {self.name}"
+        folder = self.file.parent.name
+        return f"{folder + '/' if self.latex else ''}{self.file.stem}: {self.name}"
 
 
 def expected_text(rows: list[str]) -> str:
@@ -82,7 +95,8 @@ def parse(path: Path) -> list[Case | str]:
 
 
 def files() -> list[Path]:
-    return sorted(GOLDEN.glob("*.txt")) + sorted((GOLDEN / "latex").glob("*.txt"))
+    return (sorted(GOLDEN.glob("*.txt")) + sorted((GOLDEN / "latex").glob("*.txt"))
+            + sorted((GOLDEN / "latex-options").glob("*.txt")))
 
 
 def cases() -> list[Case]:

@@ -86,7 +86,8 @@ def test_help_prints_the_usage_on_stdout(vok_command):
         assert done.stdout.startswith("usage: vok ")
         for documented in ["--version", "--", "-l, --latex", "standard input", "exit"]:
             assert documented in done.stdout
-        assert done.stdout.startswith("usage: vok [-h] [--version] [-l] [--commands] [--] [FORMULA...]\n")
+        assert done.stdout.startswith(
+            "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--commands] [--] [FORMULA...]\n")
 
 
 def test_help_wins_over_the_formulas_around_it(vok_command):

@@ -1,5 +1,6 @@
 """Every case of the golden files through vok.render (tests/golden/*.txt) or vok_latex.render
-(tests/golden/latex/*.txt): the exact picture or the exact message.
+(tests/golden/latex/*.txt, and latex-options/*.txt with their options): the exact picture or the
+exact message.
 
 Run with --update-golden to rewrite the expected pictures from the current output; review the diff.
 """
@@ -15,7 +16,7 @@ CASES = golden.cases()
 
 
 def render(case: golden.Case, text: str) -> str:
-    return (vok_latex if case.latex else vok).render(text)
+    return vok_latex.render(text, **case.options) if case.latex else vok.render(text)
 
 
 def outcome(case: golden.Case) -> tuple[bool, str]:

@@ -124,19 +124,20 @@ def test_module_attributes():
 
 
 def test_vok_latex_attributes():
-    assert vok_latex.__all__ == ["render", "__version__"]
+    assert vok_latex.__all__ == ["render", "render_markdown", "__version__"]
     assert vok_latex.__version__ == version("vok")
     assert vok_latex.__doc__.startswith("Math formulas in LaTeX, as people write it, drawn ")
     assert vok_latex.__name__ == "vok_latex"
     assert Path(vok_latex.__file__).name == MODULE_FILE.format("vok_latex")
-    assert vok_latex.render.__text_signature__ == "(input)"
+    assert vok_latex.render.__text_signature__ == "(input, *, width=None, ascii=False)"
+    assert vok_latex.render_markdown.__text_signature__ == "(text, *, width=None, ascii=False)"
     assert vok_latex.render.__doc__.startswith("The picture of a LaTeX formula: ")
     assert "ValueError" in vok_latex.render.__doc__
     assert vok_latex.render.__module__ == "vok_latex"
     assert vok_latex.render.__name__ == "render"
     assert vok_latex.render.__self__ is vok_latex
     public = {name for name in dir(vok_latex) if not name.startswith("__")}
-    assert public == {"render"}
+    assert public == {"render", "render_markdown"}
 
 
 def test_built_on_the_stable_abi():
@@ -159,7 +160,8 @@ def test_no_libpython_is_linked(module):
 def test_signature_is_introspectable(module):
     import inspect
 
-    assert str(inspect.signature(module.render)) == "(input)"
+    expected = "(input)" if module is vok else "(input, *, width=None, ascii=False)"
+    assert str(inspect.signature(module.render)) == expected
 
 
 # ---- errors from the pipeline ------------------------------------------------------------------

@@ -29,8 +29,10 @@ def section(title: str) -> str:
 
 
 def gallery(title: str) -> list[tuple[list[str], str]]:
-    """A section's picture blocks: the command's arguments and the picture shown under them."""
-    blocks = re.findall(r"^```text\n(.*?)^```$", section(title), re.M | re.S)
+    """A section's picture blocks: the command's arguments and the picture shown under them. A
+    block fenced with four backticks shows a document, not a command's picture."""
+    text = re.sub(r"^````text\n.*?^````$", "", section(title), flags=re.M | re.S)
+    blocks = re.findall(r"^```text\n(.*?)^```$", text, re.M | re.S)
     items = []
     for block in blocks:
         command, _, picture = block.partition("\n")
@@ -41,6 +43,7 @@ def gallery(title: str) -> list[tuple[list[str], str]]:
 
 GALLERY = gallery("Gallery")
 LATEX_GALLERY = gallery("LaTeX as people write it")
+TERMINAL_GALLERY = gallery("Documents and terminals")
 
 
 def test_the_gallery_shows_every_kind_of_picture():
@@ -50,17 +53,32 @@ def test_the_gallery_shows_every_kind_of_picture():
         assert construct in inputs, f"the gallery has no {construct}"
 
 
-@pytest.mark.parametrize("args, picture", GALLERY + LATEX_GALLERY,
-                         ids=[" ".join(args) for args, _ in GALLERY + LATEX_GALLERY])
+@pytest.mark.parametrize("args, picture", GALLERY + LATEX_GALLERY + TERMINAL_GALLERY,
+                         ids=[" ".join(args) for args, _ in GALLERY + LATEX_GALLERY + TERMINAL_GALLERY])
 def test_gallery_picture_is_what_vok_prints(vok_command, args, picture):
     *options, formula = args
-    assert options in ([], ["--latex"])
+    # The LaTeX dialect's options shown: --ascii, or --width N.
+    keywords = {}
+    if options[1:2] == ["--ascii"]:
+        keywords = {"ascii": True}
+    elif options[1:2] == ["--width"]:
+        keywords = {"width": int(options[2])}
+    assert options in ([], ["--latex"], ["--latex", "--ascii"]) or (
+        options[:2] == ["--latex", "--width"] and len(options) == 3)
     done = subprocess.run([vok_command, *args], capture_output=True, text=True, timeout=60)
     assert (done.returncode, done.stderr) == (0, "")
     # On a mismatch this shows the block as it should read, to paste into the README.
     assert picture == done.stdout, f"\n$ vok {' '.join(options)} {shlex.quote(formula)}\n{done.stdout}"
-    assert picture == (vok_latex if options else vok).render(formula)
+    assert picture == (vok_latex.render(formula, **keywords) if options else vok.render(formula))
     assert picture.count("\n") >= 2  # a real two-dimensional picture
+
+
+def test_the_document_example_prints_what_it_shows(capsys):
+    text = section("Documents and terminals")
+    code = re.search(r"^```python\n(.*?)^```$", text, re.M | re.S).group(1)
+    shown = re.search(r"^````text\n(.*?)^````$", text, re.M | re.S).group(1)
+    exec(code, {})
+    assert capsys.readouterr().out == shown
 
 
 def test_the_latex_command_list_is_current(vok_command):

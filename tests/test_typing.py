@@ -22,7 +22,8 @@ def rows(formula: str) -> list[str]:
 picture: str = render(input="x^2")
 names: list[str] = vok.__all__
 latex_rows: list[str] = vok_latex.render(r"\frac12").splitlines()
-latex_picture: str = render_latex(input="x")
+latex_picture: str = render_latex(input="x", width=40, ascii=True)
+document: str = vok_latex.render_markdown("$x$", width=None)
 latex_names: list[str] = vok_latex.__all__
 version: str = __version__
 '''
@@ -43,7 +44,9 @@ MISUSES = {
     "count: int = vok_latex.render('x')": "assignment",
     "count: int = vok_latex.__version__": "assignment",
     "vok_latex.render()": "call-arg",
-    "vok_latex.render('a', 'b')": "call-arg",
+    "vok_latex.render('a', 2)": "call-arg",
+    "vok_latex.render('a', width='3')": "arg-type",
+    "vok_latex.render_markdown(b'x')": "arg-type",
     "vok_latex.render(text='a')": "call-arg",
     "vok_latex.draw('a')": "attr-defined",
 }

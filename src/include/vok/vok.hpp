@@ -15,9 +15,11 @@
 // one, its position. The function is pure and thread-safe; it throws only std::bad_alloc.
 #pragma once
 
+#include <cstddef>
 #include <expected>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vok {
 
@@ -32,9 +34,18 @@ enum class Dialect {
   Latex,  // LaTeX as people write it
 };
 
-// How to render a formula.
+// How to render a formula. `width` and `ascii` apply to the LaTeX dialect; the exact markup's
+// pictures do not change with them.
 struct Options {
   Dialect dialect = Dialect::Exact;
+  // A formula wider than this many columns is broken at its top-level relations, else at its
+  // binary operators, each continuation indented, as a typesetter breaks display math; one that
+  // cannot be broken is left whole. 0: no limit.
+  std::size_t width = 0;
+  // Every drawing character from ASCII (- | / \ + = rules, brackets and signs), for fonts and
+  // consoles without the drawing pieces; scripts on rows of their own rather than in Unicode's
+  // script characters; symbols with a one-character ASCII spelling spelt so (′ as ', − as -).
+  bool ascii = false;
 };
 
 // Renders one formula (UTF-8 text) to its picture, or returns the first error.
@@ -49,5 +60,27 @@ using PictureSink = void (*)(std::u32string_view picture, void* context);
 // Returns the first error instead, without calling `sink`.
 [[nodiscard]] std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink sink,
                                                            void* context, Options options = {});
+
+// A formula of a document that could not be drawn: it is left as written.
+struct DocumentProblem {
+  std::size_t line;     // the line of the document where the formula starts, from 1
+  std::string message;  // why it could not be drawn
+};
+
+// A Markdown document with its math drawn, and the formulas left as written.
+struct Document {
+  std::string text;
+  std::vector<DocumentProblem> problems;
+};
+
+// Draws the math of a Markdown document (UTF-8) and keeps everything else byte for byte. Display
+// math ($$…$$, \[…\], a ```math or ```latex block, a paragraph that is one equation-like
+// environment) becomes its picture in a ```text block; inline math ($…$, \(…\)) becomes its
+// picture in the line when that is one row, and stays as written otherwise. A `$` opens inline
+// math only before a non-blank and closes it only after a non-blank and before no digit, so "$5
+// and $10" is not math; code spans and code blocks are never touched. Time is linear in the text
+// and the formulas' cost.
+[[nodiscard]] Document render_markdown(std::string_view markdown,
+                                       Options options = {.dialect = Dialect::Latex});
 
 }  // namespace vok

@@ -1,0 +1,112 @@
+"""Throughput of vok_latex.render_markdown on a long Markdown document of prose and real formulas.
+
+The document is built here: paragraphs of prose (words drawn with a fixed seed) with the corpus
+subset's formulas (../shared/corpus/formulas-subset.txt by default) placed in them, one in three
+as display math ($$…$$ on lines of their own), the others inline ($…$), with a code block now and
+then. Three figures, each the median of several runs:
+
+- the prose alone (the same document with its formulas taken out), in MB/s: the cost of reading
+  text that is not math;
+- the whole document, in MB/s;
+- the math, per formula, against vok_latex.render called on each formula on its own in a loop,
+  counted two ways: the whole document's time less the prose's, and less that of its result read
+  again (a document of the same text with no math left in it, which the filter passes through).
+  The first charges the math with what the larger output costs (a str of 4-byte characters once a
+  picture holds a math letter); the second nets that out.
+
+    python bench/bench_markdown.py [--formulas FILE] [--copies N] [--runs N]
+"""
+
+from __future__ import annotations
+
+import argparse
+import gc
+import random
+import statistics
+import time
+from pathlib import Path
+
+import vok_latex
+
+ROOT = Path(__file__).resolve().parent.parent
+SUBSET = ROOT.parent / "shared" / "corpus" / "formulas-subset.txt"
+WORDS = ("the of and a to in is that for it as with was on be by this are from or an which at "
+         "not have has but were their they one all we can been more if its also will would there "
+         "two when value function where each such then than these other space order field "
+         "system result given case point number set map group theory equation").split()
+
+
+def document(formulas: list[str], copies: int, seed: int = 7) -> tuple[str, str]:
+    """The document, and the same document with every formula taken out."""
+    rng = random.Random(seed)
+    full, prose = [], []
+    for copy in range(copies):
+        for k, formula in enumerate(formulas):
+            words = " ".join(rng.choice(WORDS) for _ in range(rng.randint(20, 60)))
+            if k % 3 == 0:
+                full.append(f"{words}\n\n$$\n{formula}\n$$\n\n")
+                prose.append(f"{words}\n\n")
+            else:
+                full.append(f"{words} ${formula}$ {words}.\n\n")
+                prose.append(f"{words}  {words}.\n\n")
+            if k % 50 == 0:
+                code = "```python\nx = compute(a, b)  # $not math$\n```\n\n"
+                full.append(code)
+                prose.append(code)
+    return "".join(full), "".join(prose)
+
+
+def median_time(function, runs: int) -> float:
+    times = []
+    for _ in range(runs):
+        gc.disable()
+        start = time.perf_counter()
+        function()
+        times.append(time.perf_counter() - start)
+        gc.enable()
+    return statistics.median(times)
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
+    parser.add_argument("--formulas", type=Path, default=SUBSET)
+    parser.add_argument("--copies", type=int, default=2)
+    parser.add_argument("--runs", type=int, default=5)
+    args = parser.parse_args()
+    formulas = [line for line in args.formulas.read_text("utf-8").split("\n")
+                if line and "$" not in line]
+    full, prose = document(formulas, args.copies)
+    count = len(formulas) * args.copies
+
+    prose_time = median_time(lambda: vok_latex.render_markdown(prose), args.runs)
+    full_time = median_time(lambda: vok_latex.render_markdown(full), args.runs)
+    result = vok_latex.render_markdown(full)
+    assert vok_latex.render_markdown(result) == result, "the result holds no math"
+    again_time = median_time(lambda: vok_latex.render_markdown(result), args.runs)
+
+    def each():
+        for _ in range(args.copies):
+            for formula in formulas:
+                try:
+                    vok_latex.render(formula)
+                except ValueError:
+                    pass
+
+    each_time = median_time(each, args.runs)
+    megabytes = len(prose.encode()) / 1e6
+    print(f"document: {len(full.encode()) / 1e6:.1f} MB, {count:,} formulas "
+          f"({count // 3 + (count % 3 > 0):,} display); the prose alone {megabytes:.1f} MB")
+    print(f"  prose alone        {prose_time * 1e3:8.1f} ms   {megabytes / prose_time:8.0f} MB/s")
+    print(f"  whole document     {full_time * 1e3:8.1f} ms   "
+          f"{len(full.encode()) / 1e6 / full_time:8.0f} MB/s")
+    print(f"  the result again   {again_time * 1e3:8.1f} ms   "
+          f"{len(result.encode()) / 1e6 / again_time:8.0f} MB/s")
+    alone = each_time / count
+    print(f"  vok_latex.render on each formula alone: {alone * 1e6:.2f} µs per formula")
+    for label, base in (("over the prose alone", prose_time), ("over the result again", again_time)):
+        math = (full_time - base) / count
+        print(f"  math, per formula, {label:22} {math * 1e6:6.2f} µs: {math / alone:.2f}× alone")
+
+
+if __name__ == "__main__":
+    main()
