@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -155,7 +156,10 @@ bool read_all(std::string_view path, std::string& text) {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     return !std::cin.bad() && !std::ferror(stdin);
   }
-  std::ifstream file{std::string(path), std::ios::binary};
+  // The path is UTF-8 (on Windows too, where the arguments arrive as UTF-16): a path made from
+  // UTF-8 names the same file on every system, where a narrow string is the code page's on Windows.
+  const std::u8string utf8_path(path.begin(), path.end());
+  std::ifstream file{std::filesystem::path(utf8_path), std::ios::binary};
   if (!file) return false;
   text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   return !file.bad();
