@@ -153,6 +153,10 @@ int finish(bool ok) {
 // Reads a whole file, or standard input for "-"; false when it cannot be read.
 bool read_all(std::string_view path, std::string& text) {
   if (path == "-") {
+#ifdef _WIN32
+    // A document is read as bytes, from a file or standard input alike (no CR LF made LF).
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     return !std::cin.bad() && !std::ferror(stdin);
   }
