@@ -1,8 +1,9 @@
 """Time per call of vok.render and vok_latex.render from Python, against the floor and any
 installed peers.
 
-For each of the typical formulas (../shared/bench/formulas.txt by default) and for the corpus
-subset (../shared/corpus/formulas-subset.txt), every contender is timed in the same loop: batches
+For each of the 30 typical formulas (bench/formulas.txt by default) and for the corpus subset (that
+of the full corpus at ../shared/corpus where it is present, else the sample's in tests/corpus, 190
+formulas), every contender is timed in the same loop: batches
 of calls with the garbage collector off, contenders and formulas interleaved round by round so
 that drift of the machine hits them alike, the median batch taken. The floor is s.encode() on the
 same string in the same loop: the least any function of a str can cost here.
@@ -27,8 +28,9 @@ import vok
 import vok_latex
 
 ROOT = Path(__file__).resolve().parent.parent
-FORMULAS = ROOT.parent / "shared" / "bench" / "formulas.txt"
-SUBSET = ROOT.parent / "shared" / "corpus" / "formulas-subset.txt"
+FORMULAS = ROOT / "bench" / "formulas.txt"
+FULL_SUBSET = ROOT.parent / "shared" / "corpus" / "formulas-subset.txt"
+SUBSET = FULL_SUBSET if FULL_SUBSET.is_file() else ROOT / "tests" / "corpus" / "formulas-subset.txt"
 
 
 def guarded(function):
@@ -144,7 +146,7 @@ def main() -> int:
         for _ in range(max(3, args.rounds // 3)):
             for label, function in functions.items():
                 totals[label].append(corpus_loop(guarded(function), texts))
-        print(f"\ncorpus {args.corpus.name}: {len(texts)} formulas in one loop")
+        print(f"\ncorpus {args.corpus}: {len(texts)} formulas in one loop")
         for label in labels:
             seconds = statistics.median(totals[label])
             print(f"  {label:12} {seconds * 1e3:9.2f} ms  {len(texts) / seconds:12,.0f} formulas/s"

@@ -5,7 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 python=${PYTHON:-python3}
-formulas=../shared/bench/formulas.txt
+formulas=bench/formulas.txt
+# The CMake of that interpreter's environment (the test extras bring one), else the one on PATH.
+cmake=$(dirname "$python")/cmake
+[[ -x $cmake ]] || cmake=cmake
 
 echo "== the Python call"
 "$python" bench/bench_python.py "$@"
@@ -20,6 +23,6 @@ echo "== adversarial inputs"
 "$python" bench/bench_adversarial.py
 echo
 echo "== the core alone (C++)"
-cmake -S bench -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/bench --target bench_core >/dev/null
+"$cmake" -S bench -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null
+"$cmake" --build build/bench --target bench_core >/dev/null
 build/bench/bench_core "$formulas" 2000

@@ -5,9 +5,14 @@
 // makes the exit status 1; the other formulas are still rendered. A usage error (an unknown option)
 // exits with status 2 before anything is rendered. No control character reaches the output: a
 // picture or a message that holds one shows it as a control picture (␛) or U+FFFD.
+//
+// On Windows the arguments arrive as UTF-16 and are passed on as UTF-8, the pictures and messages
+// leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
+// console shows them as UTF-8 while the command runs.
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -25,6 +30,20 @@
 #include "unicode.hpp"
 #include "vocabulary.hpp"
 #include "vok/vok.hpp"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cwchar>
+#endif
 
 #ifndef VOK_VERSION
 #error "VOK_VERSION must be defined by the build (the project version)"
@@ -134,10 +153,17 @@ int finish(bool ok) {
 // Reads a whole file, or standard input for "-"; false when it cannot be read.
 bool read_all(std::string_view path, std::string& text) {
   if (path == "-") {
+#ifdef _WIN32
+    // A document is read as bytes, from a file or standard input alike (no CR LF made LF).
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     return !std::cin.bad() && !std::ferror(stdin);
   }
-  std::ifstream file{std::string(path), std::ios::binary};
+  // The path is UTF-8 (on Windows too, where the arguments arrive as UTF-16): a path made from
+  // UTF-8 names the same file on every system, where a narrow string is the code page's on Windows.
+  const std::u8string utf8_path(path.begin(), path.end());
+  std::ifstream file{std::filesystem::path(utf8_path), std::ios::binary};
   if (!file) return false;
   text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   return !file.bad();
@@ -332,9 +358,7 @@ int run(int argc, char** argv) {
   return finish(ok);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run_guarded(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   try {
     return run(argc, argv);
@@ -343,3 +367,46 @@ int main(int argc, char** argv) {
   }
   return kExitInputError;
 }
+
+#ifdef _WIN32
+// An argument as UTF-8 (a lone surrogate becomes U+FFFD).
+std::string utf8(const wchar_t* wide) {
+  const int length = static_cast<int>(std::wcslen(wide));
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), size, nullptr, nullptr);
+  return text;
+}
+
+// The console's output code page is UTF-8 while the command runs, and as it was afterwards.
+class Utf8Console {
+ public:
+  Utf8Console() : previous_(GetConsoleOutputCP()) { SetConsoleOutputCP(CP_UTF8); }
+  ~Utf8Console() {
+    if (previous_ != 0) SetConsoleOutputCP(previous_);
+  }
+  Utf8Console(const Utf8Console&) = delete;
+  Utf8Console& operator=(const Utf8Console&) = delete;
+
+ private:
+  UINT previous_;  // 0 when there is no console
+};
+#endif
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** wide_argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(utf8(wide_argv[i]));
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  const Utf8Console console;
+  return run_guarded(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return run_guarded(argc, argv); }
+#endif

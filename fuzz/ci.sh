@@ -1,23 +1,28 @@
 #!/usr/bin/env bash
-# Sanitizer checks and a bounded fuzzing run of the core, from a fresh clone, as root:
+# Sanitizer checks, a build with LLVM's C++ library and a bounded fuzzing run of the core, from a
+# fresh clone, as root:
 #
 #   bash fuzz/ci.sh [SECONDS]          SECONDS of fuzzing (default 180, or $VOK_FUZZ_SECONDS; 0 skips)
 #
-# Installs what is missing (clang and its sanitizer runtimes with apt-get, a recent CMake with pip),
-# then builds two trees from fuzz/CMakeLists.txt:
+# Installs what is missing (clang, its sanitizer runtimes and libc++ with apt-get, a recent CMake
+# with pip), then builds two trees from fuzz/CMakeLists.txt:
 #   build/fuzz-sanitize    ASan + UBSan: check_test, core_tests, golden_check, render_replay
 #   build/fuzz-libfuzzer   ASan + UBSan + libFuzzer: render_fuzzer
+# and one from the root project, the core as other platforms' compilers see it (g++ and libstdc++
+# build it everywhere else):
+#   build/libcxx           clang and libc++ (its debug hardening), warnings as errors: core_tests
+#                          and the `vok` command
 # and runs, in order: the tests of the checks, the core's unit tests, the golden files of both
 # dialects (tests/golden/ in the exact markup, tests/golden/latex/ in LaTeX), every formula of the
 # real-formula corpus, the saved regression inputs (fuzz/regressions/), the fuzzer's saved corpus
 # (build/fuzz-libfuzzer/corpus, kept between local runs), and then the fuzzer, seeded from the
 # formula corpus, the golden inputs of both dialects and the regressions. Every replayed and
-# fuzzed input is checked in both dialects. The smallest inputs the fuzzer finds
-# to break something are copied into fuzz/regressions/. Every check runs even when an earlier one
-# failed, but the fuzzer runs only when all of them passed: known failing inputs among its seeds
-# would only be found again. The exit status is 1 when any step failed. The formula corpus lives at
-# ../shared/corpus beside the repository (or $VOK_CORPUS); without it the steps that need it are
-# skipped, or the run fails when CI is "true".
+# fuzzed input is checked in both dialects, and the libc++ build runs the core's unit tests. The
+# smallest inputs the fuzzer finds to break something are copied into fuzz/regressions/. Every
+# check runs even when an earlier one failed, but the fuzzer runs only when all of them passed:
+# known failing inputs among its seeds would only be found again. The exit status is 1 when any
+# step failed. The formula corpus is the full one at ../shared/corpus beside the repository (or
+# $VOK_CORPUS) when it is there, else the sample in tests/corpus.
 #
 # Knobs: VOK_SANITIZE_CXX (compiler of the sanitizer tree, default clang++-19; g++ works too),
 # VOK_FUZZ_JOBS (fuzzing processes, default the number of cores).
@@ -33,6 +38,7 @@ jobs=${VOK_FUZZ_JOBS:-$(nproc)}
 corpus=${VOK_CORPUS:-$root/../shared/corpus}
 sanitize_dir=$root/build/fuzz-sanitize
 fuzzer_dir=$root/build/fuzz-libfuzzer
+libcxx_dir=$root/build/libcxx
 regressions=$root/fuzz/regressions
 max_kept=10 # inputs copied to fuzz/regressions/ from one fuzzing run
 started=$SECONDS
@@ -84,11 +90,12 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok instal
 install_packages() {
   local missing=()
   local package
-  for package in "clang-$llvm" "libclang-rt-$llvm-dev" g++; do
+  local packages=("clang-$llvm" "libclang-rt-$llvm-dev" "libc++-$llvm-dev" "libc++abi-$llvm-dev" g++)
+  for package in "${packages[@]}"; do
     installed "$package" || missing+=("$package")
   done
   if [[ ${#missing[@]} -eq 0 ]]; then
-    echo "all present: clang-$llvm libclang-rt-$llvm-dev g++"
+    echo "all present: ${packages[*]}"
     return 0
   fi
   echo "installing ${missing[*]}"
@@ -178,6 +185,25 @@ build_fuzzer() {
     compile "$fuzzer_dir" --target render_fuzzer
 }
 
+# The root project with clang and libc++, the pair macOS builds with, unoptimised (the quickest
+# build; clang warns the same at any level) and with libc++'s checked containers and views.
+build_libcxx() {
+  mkdir -p "$libcxx_dir" || return 1
+  local args=(-S "$root" -B "$libcxx_dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=Debug
+    -DCMAKE_CXX_COMPILER="$clang" -DVOK_BUILD_TESTS=ON
+    "-DCMAKE_CXX_FLAGS=-stdlib=libc++ -Werror -D_LIBCPP_HARDENING_MODE=_LIBCPP_HARDENING_MODE_DEBUG"
+    -DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++)
+  if ! "$cmake" "${args[@]}" >"$libcxx_dir/configure.log" 2>&1; then
+    # A tree left by another generator or toolchain: start it afresh once.
+    rm -rf "$libcxx_dir" && mkdir -p "$libcxx_dir" &&
+      "$cmake" "${args[@]}" >"$libcxx_dir/configure.log" 2>&1 || {
+      cat "$libcxx_dir/configure.log"
+      return 1
+    }
+  fi
+  compile "$libcxx_dir" --target core_tests vok_cli
+}
+
 # ---- checks ----
 # Each saved input in a process of its own: one that overflows the stack or trips a sanitizer ends
 # its process, and the others must still be checked and reported.
@@ -265,20 +291,22 @@ fuzzer_built=false
 step "build ${sanitize_dir#"$root"/} ($sanitize_cxx, ASan+UBSan)" build_sanitize &&
   sanitize_built=true
 step "build ${fuzzer_dir#"$root"/} ($clang, libFuzzer+ASan+UBSan)" build_fuzzer && fuzzer_built=true
+libcxx_built=false
+step "build ${libcxx_dir#"$root"/} ($clang, libc++, -Werror)" build_libcxx && libcxx_built=true
 
 corpus_file=
 if [[ -f $corpus/formulas-real.txt ]]; then
   corpus_file=$corpus/formulas-real.txt
-else
+elif [[ -n ${VOK_CORPUS:-} ]]; then
   echo
-  echo "!!! The formula corpus is missing: no $corpus/formulas-real.txt"
-  echo "!!! The corpus replay and the corpus seeds of the fuzzer are skipped."
-  if [[ ${CI:-} == true ]]; then
-    echo "!!! CI is \"true\": this run fails."
-    results+=("FAIL  corpus missing at $corpus (CI=true)")
-    ((++failed))
-    status=1
-  fi
+  echo "!!! VOK_CORPUS names no corpus: no $corpus/formulas-real.txt"
+  results+=("FAIL  no corpus at VOK_CORPUS=$corpus")
+  ((++failed))
+  status=1
+else
+  corpus_file=$root/tests/corpus/formulas-real.txt
+  echo
+  echo "The full formula corpus is not at $corpus: the sample in tests/corpus stands in for it."
 fi
 
 if $sanitize_built; then
@@ -298,6 +326,12 @@ if $sanitize_built; then
   fi
 else
   skip "sanitized checks" "the sanitizer build failed"
+fi
+
+if $libcxx_built; then
+  step "core unit tests (clang, libc++)" "$libcxx_dir/tests/cpp/core_tests"
+else
+  skip "core unit tests with libc++" "the build failed"
 fi
 
 if ((fuzz_seconds == 0)); then

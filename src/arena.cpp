@@ -8,7 +8,7 @@
 namespace vok {
 namespace detail {
 
-[[gnu::tls_model("initial-exec")]] thread_local Arena* t_current_arena = nullptr;
+VOK_TLS_INITIAL_EXEC thread_local Arena* t_current_arena = nullptr;
 
 Arena& fallback_arena() {
   thread_local std::unique_ptr<Arena> fallback;

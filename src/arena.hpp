@@ -99,10 +99,17 @@ class Arena {
   std::size_t next_chunk_ = 64 * 1024;
 };
 
+// The arena of the call in progress. With glibc, initial-exec keeps the access a single load; one
+// pointer fits easily in the static TLS that glibc's loader keeps for dynamically loaded modules.
+// musl's loader refuses to load a module that asks for it, and other platforms have no such model.
+#if defined(__GLIBC__)
+#define VOK_TLS_INITIAL_EXEC [[gnu::tls_model("initial-exec")]]
+#else
+#define VOK_TLS_INITIAL_EXEC
+#endif
+
 namespace detail {
-// The arena of the call in progress. Initial-exec keeps the access a single load; one pointer
-// fits easily in the static TLS that the loader keeps for dynamically loaded modules.
-[[gnu::tls_model("initial-exec")]] extern thread_local Arena* t_current_arena;
+VOK_TLS_INITIAL_EXEC extern thread_local Arena* t_current_arena;
 // A thread-wide arena for code that uses the core's parts outside a call (its unit tests).
 [[nodiscard]] Arena& fallback_arena();
 }  // namespace detail

@@ -1,4 +1,4 @@
-"""Shared fixtures: the installed `vok` command, the golden-file switch, the corpus beside the repo."""
+"""Shared fixtures: the installed `vok` command, the golden-file switch, the formula corpus."""
 
 import bisect
 import os
@@ -10,8 +10,11 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parent.parent
-CORPUS = ROOT.parent / "shared" / "corpus"
 IN_CI = os.environ.get("CI", "").lower() in ("1", "true", "yes")
+# The real-formula corpus: the redistributable sample in the repository, and the full corpus, an
+# optional extra beside the repository (or where VOK_CORPUS says).
+SAMPLE = ROOT / "tests" / "corpus"
+FULL_CORPUS = Path(os.environ.get("VOK_CORPUS") or ROOT.parent / "shared" / "corpus")
 
 
 def pytest_addoption(parser):
@@ -72,11 +75,41 @@ def vok_command():
     return path
 
 
+def has_corpus(directory: Path) -> bool:
+    return (directory / "formulas-real.txt").is_file()
+
+
 @pytest.fixture(scope="session")
-def corpus():
-    """The real-formula corpus; present beside the repository here and in CI, absent in a user's clone."""
-    if not CORPUS.is_dir():
-        if IN_CI:
-            pytest.fail(f"the corpus must be present in CI: {CORPUS}")
-        pytest.skip(f"the formula corpus is not beside this clone ({CORPUS})")
-    return CORPUS
+def corpus() -> Path:
+    """The directory of formulas-real.txt and formulas-subset.txt: the full corpus where it is
+    present, else the sample that every clone has."""
+    return FULL_CORPUS if has_corpus(FULL_CORPUS) else SAMPLE
+
+
+@pytest.fixture(scope="session")
+def full_corpus() -> Path:
+    """The full corpus, for the checks that need all of it; they skip without it, and fail when
+    VOK_CORPUS names a directory that does not hold it."""
+    if not has_corpus(FULL_CORPUS):
+        if os.environ.get("VOK_CORPUS"):
+            pytest.fail(f"VOK_CORPUS names no corpus: no {FULL_CORPUS}/formulas-real.txt")
+        pytest.skip(f"the full formula corpus is not beside this clone ({FULL_CORPUS}); "
+                    "the sample in tests/corpus is checked instead")
+    return FULL_CORPUS
+
+
+# Facilities that only some systems offer the tests, each with the reason its tests skip elsewhere.
+LINUX = sys.platform.startswith("linux")
+
+
+def linux_only(reason: str):
+    return pytest.mark.skipif(not LINUX, reason=reason)
+
+
+needs_linux_memory_cap = linux_only("the address-space cap (RLIMIT_AS) that makes memory run out "
+                                    "is Linux's")
+needs_proc = linux_only("the resident memory is read from Linux's /proc/self/statm")
+needs_dev_full = pytest.mark.skipif(
+    not Path("/dev/full").exists(), reason="no /dev/full, the device whose writes fail")
+needs_posix = pytest.mark.skipif(
+    os.name != "posix", reason="opening a directory as a file descriptor is POSIX")

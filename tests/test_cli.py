@@ -8,6 +8,7 @@ import pytest
 
 import vok
 import vok_latex
+from conftest import needs_dev_full, needs_posix
 
 
 def run(command, *args, stdin=None):
@@ -216,6 +217,7 @@ def test_the_commands_of_a_dialect(vok_command, args, line):
     assert line in lines and lines == sorted(lines)
 
 
+@needs_dev_full
 def test_a_failed_write_is_an_error(vok_command):
     with open("/dev/full", "w") as full:
         done = subprocess.run([vok_command, "x"], stdout=full, stderr=subprocess.PIPE, text=True,
@@ -224,6 +226,7 @@ def test_a_failed_write_is_an_error(vok_command):
     assert done.stderr == "vok: cannot write to standard output\n"
 
 
+@needs_posix
 def test_an_unreadable_standard_input_is_an_error(vok_command):
     directory = os.open("/", os.O_RDONLY)  # opens, but reading it fails
     try:

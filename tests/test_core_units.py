@@ -7,7 +7,11 @@ for every escape, the end-of-input tail, and the layout operations on nodes that
 import subprocess
 import sys
 
+import pytest
+
 from conftest import ROOT, tool
+
+pytestmark = pytest.mark.toolchain
 
 
 def test_core_unit_tests():

@@ -1,15 +1,34 @@
 """The C++ library as C++ users get it: installed with CMake into a prefix, found with
 find_package(vok), linked as vok::vok by the program in examples/.
+
+All of it with the oldest CMake the project names (cmake_minimum_required), installed from PyPI
+into build/cmake-X.Y once: the minimum the README states is the one that is tested.
 """
 
+import re
 import subprocess
+import sys
 from importlib.metadata import version
 from pathlib import Path
 
 import pytest
 
 import vok
-from conftest import ROOT, tool
+from conftest import IN_CI, ROOT, tool
+
+pytestmark = pytest.mark.toolchain
+
+
+def minimum_cmake(cmake_lists: Path) -> str:
+    """The version a CMakeLists.txt asks for at least: "3.21" of cmake_minimum_required(VERSION
+    3.21...3.26)."""
+    found = re.search(r"^cmake_minimum_required\(VERSION (\d+\.\d+)[.)]", cmake_lists.read_text(),
+                      re.M)
+    assert found, f"{cmake_lists} names no minimum CMake"
+    return found.group(1)
+
+
+MINIMUM = minimum_cmake(ROOT / "CMakeLists.txt")
 
 # The example is built with the warnings as errors: the public header must be clean for users too.
 STRICT = "-Wall -Wextra -Wpedantic -Werror"
@@ -31,15 +50,36 @@ def configure(cmake: str, source: Path, build: Path, *defines: str) -> None:
 
 @pytest.fixture(scope="module")
 def cmake():
-    path = tool("cmake")
-    assert path, "cmake is a test requirement (pip install '.[test]')"
-    return path
+    """The newest release of the minimum CMake series, in a venv of its own kept between runs."""
+    venv = ROOT / "build" / f"cmake-{MINIMUM}"
+    path = venv / "bin" / "cmake"
+    if not path.exists():
+        command = [sys.executable, "-m", "venv", str(venv)]
+        install = [str(venv / "bin" / "python"), "-m", "pip", "install", "--quiet",
+                   "--disable-pip-version-check", f"cmake=={MINIMUM}.*"]
+        for step in (command, install):
+            done = subprocess.run(step, capture_output=True, text=True, timeout=600)
+            if done.returncode != 0:
+                reason = f"CMake {MINIMUM} could not be installed from PyPI: {done.stderr[-500:]}"
+                if IN_CI:
+                    pytest.fail(reason)
+                pytest.skip(reason)
+    done = cmake_run(str(path), "--version")
+    assert done.stdout.startswith(f"cmake version {MINIMUM}."), done.stdout
+    return str(path)
+
+
+def test_every_cmake_project_asks_for_the_same_minimum():
+    """The library, its example and the README agree on the oldest CMake."""
+    assert minimum_cmake(ROOT / "examples" / "CMakeLists.txt") == MINIMUM
+    readme = (ROOT / "README.md").read_text(encoding="utf-8")
+    assert f"CMake {MINIMUM} or later" in readme
 
 
 @pytest.fixture(scope="module")
 def prefix(cmake, tmp_path_factory):
     """The core installed into a fresh prefix (the build directory is kept between runs)."""
-    build = ROOT / "build" / "cpp-package"
+    build = ROOT / "build" / f"cpp-package-cmake-{MINIMUM}"
     configure(cmake, ROOT, build)
     cmake_run(cmake, "--build", str(build))
     installed = tmp_path_factory.mktemp("prefix")
@@ -102,10 +142,10 @@ def test_the_installed_command_is_the_same_command(prefix):
     assert (done.returncode, done.stdout) == (0, f"vok {version('vok')}\n")
 
 
-PROBE = """cmake_minimum_required(VERSION 3.26)
+PROBE = f"""cmake_minimum_required(VERSION {MINIMUM})
 project(probe NONE)
-find_package(vok ${WANTED} QUIET)
-message(STATUS "found=${vok_FOUND} version=${vok_VERSION}")
+find_package(vok ${{WANTED}} QUIET)
+message(STATUS "found=${{vok_FOUND}} version=${{vok_VERSION}}")
 """
 
 

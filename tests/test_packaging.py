@@ -18,11 +18,13 @@ import shutil
 import subprocess
 import sys
 import tarfile
+import tomllib
 import zipfile
 from importlib.metadata import version
 from pathlib import Path
 
 import pytest
+import yaml
 
 from conftest import IN_CI, ROOT, tool
 
@@ -72,9 +74,11 @@ def sdist_members(sdist: Path) -> set[str]:
 
 def test_sdist_holds_the_sources(sdist):
     members = sdist_members(sdist)
-    needed = {"pyproject.toml", "CMakeLists.txt", "README.md", "LICENSE", "PKG-INFO",
+    needed = {"pyproject.toml", "CMakeLists.txt", "README.md", "LICENSE", "PKG-INFO", "CHANGELOG.md",
               "cli/main.cpp", "binding/vok_module.cpp", "vok-stubs/__init__.pyi",
-              "examples/CMakeLists.txt", "examples/main.cpp"}
+              "examples/CMakeLists.txt", "examples/main.cpp", "bench/formulas.txt",
+              "tests/corpus/README.md", "tests/corpus/formulas-real.txt",
+              "tests/corpus/formulas-subset.txt"}
     needed |= {path.relative_to(ROOT).as_posix() for path in (ROOT / "src").rglob("*")
                if path.is_file()}
     assert needed <= members, sorted(needed - members)
@@ -115,14 +119,75 @@ def test_wheel_metadata_is_complete(wheel):
     assert metadata["Description-Content-Type"] == "text/markdown"
     assert "## Gallery" in metadata.get_payload()  # the README is the long description
     assert {"math", "latex", "unicode"} <= set(metadata["Keywords"].split(","))
+    classifiers = metadata.get_all("Classifier")
     assert {
+        "Development Status :: 3 - Alpha",
         "License :: OSI Approved :: MIT License",
         "Operating System :: POSIX :: Linux",
+        "Programming Language :: C++",
+        "Programming Language :: Python :: 3 :: Only",
         "Programming Language :: Python :: 3.12",
         "Programming Language :: Python :: 3.13",
+        "Programming Language :: Python :: Implementation :: CPython",
+        "Topic :: Text Processing :: Markup :: LaTeX",
         "Typing :: Typed",
-    } <= set(metadata.get_all("Classifier"))
+    } <= set(classifiers)
+    assert len(classifiers) == len(set(classifiers)) and classifiers == sorted(classifiers)
+    # Only the systems where wheels are built and tested here are claimed.
+    assert [c for c in classifiers if c.startswith("Operating System")] == [
+        "Operating System :: POSIX :: Linux"]
     assert metadata.get_all("Project-URL") is None  # none are known yet
+
+
+def test_the_changelog_opens_with_this_version():
+    changelog = (ROOT / "CHANGELOG.md").read_text(encoding="utf-8")
+    versions = re.findall(r"^## \[([^]]+)\]", changelog, re.M)
+    assert versions and versions[0] == VERSION
+    assert "keepachangelog.com" in changelog
+
+
+# ---- the release of the other platforms: cibuildwheel and the hosted CI -------------------------
+
+PYPROJECT = tomllib.loads((ROOT / "pyproject.toml").read_text(encoding="utf-8"))
+CIBUILDWHEEL = PYPROJECT["tool"]["cibuildwheel"]
+WORKFLOW = yaml.safe_load((ROOT / ".github" / "workflows" / "release.yml").read_text(encoding="utf-8"))
+
+
+def requirement_name(requirement: str) -> str:
+    return re.match(r"[A-Za-z0-9_.-]+", requirement).group(0).lower()
+
+
+def test_cibuildwheel_builds_one_wheel_per_platform_and_tests_every_cpython():
+    # cp312 is built; the later ones install that abi3 wheel and run the tests.
+    assert CIBUILDWHEEL["build"][0] == "cp312-*"
+    assert all(re.fullmatch(r"cp31\d-\*", pattern) for pattern in CIBUILDWHEEL["build"])
+    assert "cp31?t-*" in CIBUILDWHEEL["skip"]  # no stable ABI for free-threaded interpreters
+    assert set(CIBUILDWHEEL["macos"]["archs"]) == {"arm64", "x86_64"}
+
+
+def test_cibuildwheel_runs_the_tests_that_need_only_the_wheel():
+    command = CIBUILDWHEEL["test-command"]
+    assert command.startswith("python -m pytest {project}/tests ")
+    selection = re.search(r'-m "([^"]+)"', command).group(1)
+    markers = {line.split(":")[0] for line in PYPROJECT["tool"]["pytest"]["ini_options"]["markers"]}
+    assert selection == "not packaging and not toolchain" and {"packaging", "toolchain"} <= markers
+    # What the test run installs is what the test extras pin, less the build tools.
+    extras = {requirement_name(r): r for r in PYPROJECT["project"]["optional-dependencies"]["test"]}
+    for requirement in CIBUILDWHEEL["test-requires"]:
+        assert extras.get(requirement_name(requirement)) == requirement
+
+
+def test_the_workflow_builds_on_every_platform_and_publishes_tags():
+    jobs = WORKFLOW["jobs"]
+    runners = {entry["runner"] for entry in jobs["wheels"]["strategy"]["matrix"]["include"]}
+    assert runners == {"ubuntu-latest", "ubuntu-24.04-arm", "macos-latest", "windows-latest"}
+    steps = " ".join(step.get("run", "") for step in jobs["wheels"]["steps"])
+    assert re.search(r"pip install cibuildwheel==[\d.]+ && python -m cibuildwheel ", steps)
+    assert jobs["publish"]["needs"] == ["sdist", "wheels"]
+    assert jobs["publish"]["if"] == "startsWith(github.ref, 'refs/tags/v')"
+    assert jobs["publish"]["permissions"] == {"id-token": "write"}
+    # PyYAML reads the key `on` as True.
+    assert WORKFLOW[True]["push"]["tags"] == ["v*"]
 
 
 def check_stable_abi(wheel: Path):

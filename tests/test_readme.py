@@ -7,6 +7,8 @@ import re
 import shlex
 import subprocess
 import sys
+import textwrap
+from types import SimpleNamespace
 
 import pytest
 
@@ -92,13 +94,14 @@ def test_the_latex_command_list_is_current(vok_command):
     assert {name for name, _, _ in rows} >= {"\\leq", "\\text", "\\mathbb", "\\operatorname"}
 
 
-def test_the_coverage_figures_are_current(corpus):
+def test_the_coverage_figures_are_current(full_corpus):
     script = ROOT / "tools" / "corpus_coverage.py"
     spec = importlib.util.spec_from_file_location("corpus_coverage", script)
     coverage = importlib.util.module_from_spec(spec)
     sys.modules[spec.name] = coverage  # its dataclass looks its module up there
     spec.loader.exec_module(coverage)
-    formulas = [line for line in (corpus / "formulas-real.txt").read_text("utf-8").split("\n") if line]
+    text = (full_corpus / "formulas-real.txt").read_text("utf-8")
+    formulas = [line for line in text.split("\n") if line]
     readme = README.read_text(encoding="utf-8")
     assert coverage.replace_section(readme, coverage.markdown(formulas, 12, 10)) == readme, \
         "run: python3 tools/corpus_coverage.py --write"
@@ -201,3 +204,43 @@ def test_the_opening_python_example_is_exact():
     call = re.fullmatch(r'>>> print\(vok\.render\(r"(.*)"\), end=""\)', lines[1])
     assert lines[0] == ">>> import vok" and call
     assert "\n".join(lines[2:]) == vok.render(call.group(1))
+
+
+class PanicException(BaseException):
+    """What a broken invariant raises: a BaseException of this name, with the message."""
+
+
+def raising(error: BaseException):
+    def render(formula: str) -> str:
+        raise error
+
+    return render
+
+
+def catching_example() -> str:
+    """The Python API section's example of catching what render raises."""
+    blocks = re.findall(r"^  ```python\n(.*?)^  ```$", section("Python API"), re.M | re.S)
+    assert len(blocks) == 1, "the Python API section shows one Python example"
+    return textwrap.dedent(blocks[0])
+
+
+@pytest.mark.parametrize(
+    "render, formula, picture",
+    [
+        (vok.render, "x^2", "x²\n"),
+        (vok.render, "x^", "cannot draw this formula: Unexpected token at position 2: None\n"),
+        (raising(PanicException("vok: internal error")), "x", "vok failed; please report this formula\n"),
+    ],
+    ids=["picture", "error", "panic"],
+)
+def test_the_example_of_catching_errors(render, formula, picture):
+    names = {"vok": SimpleNamespace(render=render), "formula": formula}
+    exec(catching_example(), names)
+    assert names["picture"] == picture
+
+
+@pytest.mark.parametrize("error", [KeyboardInterrupt(), SystemExit(3)], ids=["interrupt", "exit"])
+def test_the_example_lets_other_base_exceptions_through(error):
+    names = {"vok": SimpleNamespace(render=raising(error)), "formula": "x"}
+    with pytest.raises(type(error)):
+        exec(catching_example(), names)
