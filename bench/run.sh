@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every benchmark: the Python call against the floor (and installed peers), the cold start,
-# the scaling steps, the adversarial inputs, and the core alone. PYTHON picks the interpreter (vok
+# the scaling steps, the adversarial inputs, a Markdown document, and the core alone. PYTHON picks the interpreter (vok
 # installed in it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +21,9 @@ echo "== scaling"
 echo
 echo "== adversarial inputs"
 "$python" bench/bench_adversarial.py
+echo
+echo "== a Markdown document"
+"$python" bench/bench_markdown.py
 echo
 echo "== the core alone (C++)"
 "$cmake" -S bench -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null

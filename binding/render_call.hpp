@@ -299,30 +299,13 @@ inline PyObject* markdown_call(Renderer& renderer, PyObject* const* args, Py_ssi
     if (!borrow_text(input, text)) return nullptr;
     const vok::Document document = vok::render_markdown(text, options);
     const std::string& bytes = document.text;
-    // To UTF-32 in one pass, then one str of the right width: decoding UTF-8 instead would widen
-    // the str again at each wider character, copying the text so far (a document of pictures
-    // holds characters beyond the Basic Multilingual Plane).
-    std::u32string wide;
-    wide.resize_and_overwrite(bytes.size(), [&](char32_t* out, std::size_t) {
-      std::size_t count = 0;
-      for (std::size_t i = 0; i < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-          out[count++] = lead;
-          ++i;
-          continue;
-        }
-        const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t ch = lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) ch = ch << 6 | (bytes[i + k] & 0x3F);
-        out[count++] = ch;
-        i += length;
-      }
-      return count;
-    });
-    static_assert(sizeof(wchar_t) == sizeof(char32_t));
-    return PyUnicode_FromWideChar(reinterpret_cast<const wchar_t*>(wide.data()),
-                                  static_cast<Py_ssize_t>(wide.size()));
+    PyObject* result =
+        PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict");
+    if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
+      PyErr_Clear();  // the core wrote bytes that are not UTF-8: a broken invariant
+      raise_panic(renderer, "vok: the document is not UTF-8");
+    }
+    return result;
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   } catch (const std::exception& error) {

@@ -186,7 +186,8 @@ class Filter {
     Closers closers(text);
     std::size_t copied = 0, line = number, counted = 0;
     const auto line_at = [&](std::size_t i) {
-      for (; counted < i; ++counted) line += text[counted] == '\n';
+      line += static_cast<std::size_t>(std::count(text.begin() + counted, text.begin() + i, '\n'));
+      counted = i;
       return line;
     };
     for (std::size_t i = 0; i < text.size();) {
