@@ -71,13 +71,16 @@ def median_time(function, runs: int) -> float:
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
     parser.add_argument("--formulas", type=Path, default=SUBSET)
-    parser.add_argument("--copies", type=int, default=2)
+    parser.add_argument("--copies", type=int, default=None,
+                        help="copies of the formulas in the document (default: 15,000 formulas "
+                             "or more, 2 copies at the least)")
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
     formulas = [line for line in args.formulas.read_text("utf-8").split("\n")
                 if line and "$" not in line]
-    full, prose = document(formulas, args.copies)
-    count = len(formulas) * args.copies
+    copies = args.copies or max(2, -(-15_000 // len(formulas)))
+    full, prose = document(formulas, copies)
+    count = len(formulas) * copies
 
     prose_time = median_time(lambda: vok_latex.render_markdown(prose), args.runs)
     full_time = median_time(lambda: vok_latex.render_markdown(full), args.runs)
@@ -89,7 +92,7 @@ def main() -> None:
     output_time = median_time(lambda: vok_latex.render_markdown(output), args.runs)
 
     def each():
-        for _ in range(args.copies):
+        for _ in range(copies):
             for formula in formulas:
                 try:
                     vok_latex.render(formula)

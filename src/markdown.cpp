@@ -52,19 +52,23 @@ class Lines {
   std::string_view next() {
     const std::string_view line = peek();
     at_ += line.size();
-    ++number_;
     return line;
   }
   [[nodiscard]] std::size_t offset() const { return at_; }
-  [[nodiscard]] std::size_t number() const { return number_; }  // of the next line, from 1
 
  private:
   std::string_view text_;
   std::size_t at_ = 0;
-  std::size_t number_ = 1;
 };
 
 bool blank_line(std::string_view line) { return trim(line).empty(); }
+
+std::size_t line_feeds(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+    ++count;
+  return count;
+}
 
 // A fence that opens a code block: up to three spaces, then three or more ` or ~.
 struct Fence {
@@ -125,13 +129,20 @@ class Filter {
         after_paragraph = true;
       }
     }
+    // The problems were noted at their formulas' offsets, in order: now their lines.
+    std::size_t line = 1, counted = 0;
+    for (DocumentProblem& problem : problems_) {
+      line += line_feeds(text_.substr(counted, problem.line - counted));
+      counted = problem.line;
+      problem.line = line;
+    }
     return {std::move(out_), std::move(problems_)};
   }
 
  private:
   // A fenced block: copied, or drawn when its info string says math.
   void fenced(Lines& lines, const Fence& fence) {
-    const std::size_t start = lines.offset(), number = lines.number();
+    const std::size_t start = lines.offset();
     lines.next();
     const std::size_t body = lines.offset();
     std::size_t body_end = std::string_view::npos, end = text_.size();
@@ -144,14 +155,14 @@ class Filter {
       }
     }
     if (math_info(fence.info) && body_end != std::string_view::npos &&
-        display(text_.substr(body, body_end - body), number + 1))
+        display(text_.substr(body, body_end - body), body))
       return;
     out_ += text_.substr(start, end - start);
   }
 
   // A paragraph: its lines up to a blank line, a fence or the end.
   void paragraph(Lines& lines) {
-    const std::size_t start = lines.offset(), number = lines.number();
+    const std::size_t start = lines.offset();
     lines.next();
     while (!lines.done()) {
       const std::string_view line = lines.peek();
@@ -159,12 +170,12 @@ class Filter {
       lines.next();
     }
     const std::string_view text = text_.substr(start, lines.offset() - start);
-    if (environment(text, number)) return;
-    spans(text, number);
+    if (environment(text)) return;
+    spans(text);
   }
 
   // A paragraph that is one display environment and nothing else.
-  bool environment(std::string_view text, std::size_t number) {
+  bool environment(std::string_view text) {
     const std::string_view body = trim(text);
     if (!body.starts_with("\\begin{")) return false;
     const std::size_t close = body.find('}');
@@ -176,20 +187,16 @@ class Filter {
     if (!body.ends_with(end)) return false;
     const std::size_t at = static_cast<std::size_t>(body.data() - text.data());
     out_ += text.substr(0, at);  // the indentation before it
-    if (display(body, number)) return true;
+    if (display(body, offset(body))) return true;
     out_ += text.substr(at);
     return true;
   }
 
   // The spans of a paragraph: code spans, display and inline math, and the text between.
-  void spans(std::string_view text, std::size_t number) {
+  void spans(std::string_view text) {
     Closers closers(text);
-    std::size_t copied = 0, line = number, counted = 0;
-    const auto line_at = [&](std::size_t i) {
-      line += static_cast<std::size_t>(std::count(text.begin() + counted, text.begin() + i, '\n'));
-      counted = i;
-      return line;
-    };
+    std::size_t copied = 0;
+    const std::size_t base = offset(text);
     for (std::size_t i = 0; i < text.size();) {
       const char c = text[i];
       if (c != '$' && c != '\\' && c != '`') {
@@ -209,7 +216,7 @@ class Filter {
           if (end != std::string_view::npos) {
             const std::string_view formula = text.substr(i + 2, end - i - 2);
             const std::size_t after = end + 2;
-            copied = math(text, copied, i, after, formula, next == '[', line_at(i));
+            copied = math(text, copied, i, after, formula, next == '[', base + i);
             i = after;
             continue;
           }
@@ -221,8 +228,7 @@ class Filter {
       if (i + 1 < text.size() && text[i + 1] == '$') {
         const std::size_t end = closers.find("$$", i + 2);
         if (end != std::string_view::npos && !trim(text.substr(i + 2, end - i - 2)).empty()) {
-          copied =
-              math(text, copied, i, end + 2, text.substr(i + 2, end - i - 2), true, line_at(i));
+          copied = math(text, copied, i, end + 2, text.substr(i + 2, end - i - 2), true, base + i);
           i = end + 2;
         } else {
           i += 2;
@@ -236,7 +242,7 @@ class Filter {
         ++i;
         continue;
       }
-      copied = math(text, copied, i, end + 1, text.substr(i + 1, end - i - 1), false, line_at(i));
+      copied = math(text, copied, i, end + 1, text.substr(i + 1, end - i - 1), false, base + i);
       i = end + 1;
     }
     out_ += text.substr(copied);
@@ -333,14 +339,14 @@ class Filter {
 
   // One formula of a paragraph, between `open` and `close` (the delimiters included): the text
   // before it is copied, then its picture or the formula as written. Returns where copying
-  // resumes.
+  // resumes. `at` is where the formula starts in the document, for its problem.
   std::size_t math(std::string_view text, std::size_t copied, std::size_t open, std::size_t close,
-                   std::string_view formula, bool display_math, std::size_t line) {
+                   std::string_view formula, bool display_math, std::size_t at) {
     out_ += text.substr(copied, open - copied);
     if (display_math) {
       const std::size_t mark = out_.size();
       if (!out_.empty() && out_.back() != '\n') out_ += '\n';
-      if (display(formula, line)) {
+      if (display(formula, at)) {
         // The rest of the line goes on a line of its own.
         while (close < text.size() && (text[close] == ' ' || text[close] == '\t')) ++close;
         if (close < text.size() && text[close] == '\n') ++close;
@@ -354,7 +360,7 @@ class Filter {
     const std::size_t mark = out_.size();
     auto drawn = append_picture(out_, formula, options_, 1);
     if (!drawn) {
-      problems_.push_back({line, std::move(drawn.error().message)});
+      problems_.push_back({at, std::move(drawn.error().message)});
     } else if (*drawn && out_.size() > mark) {
       out_.pop_back();
       return close;
@@ -363,19 +369,24 @@ class Filter {
     return close;
   }
 
-  // A display: the picture of `formula` in a fenced text block. False, with the problem noted,
-  // when it cannot be drawn.
-  bool display(std::string_view formula, std::size_t line) {
+  // A display: the picture of `formula` in a fenced text block. False, with the problem noted at
+  // `at` (the line is counted when the document is done), when it cannot be drawn.
+  bool display(std::string_view formula, std::size_t at) {
     const std::size_t mark = out_.size();
     out_ += "```text\n";
     auto drawn = append_picture(out_, formula, options_, std::string_view::npos);
     if (!drawn) {
       out_.resize(mark);
-      problems_.push_back({line, std::move(drawn.error().message)});
+      problems_.push_back({at, std::move(drawn.error().message)});
       return false;
     }
     out_ += "```\n";
     return true;
+  }
+
+  // Where a part of the document starts in it.
+  [[nodiscard]] std::size_t offset(std::string_view part) const {
+    return static_cast<std::size_t>(part.data() - text_.data());
   }
 
   std::string_view text_;
