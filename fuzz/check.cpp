@@ -157,8 +157,9 @@ Call call_render(Renderer render, std::string_view input, Options options) {
 //   - whether tokens touch: the digits of one number, the two dollars of $$;
 //   - whether words of a text argument stand apart: any run of white space before a comment is
 //     one blank, however long;
-//   - the text of an environment's name and of a dimension (egin{ pmatrix }, \hspace{1 em},
-//     \kern 3 mu), which skip a run of white space whole wherever they skip it.
+//   - the name of an environment, where a run of white space is nothing at the ends and one
+//     blank inside (\begin{ my  env }), and the text of a dimension (\hspace{1 em}, \kern 3 mu),
+//     which skips a run whole wherever it skips it.
 // None of these counts the spaces of a run, and a run only grows here, never appears or vanishes.
 // A comment (% to the end of the line) is dropped by the lexer, so what is widened inside it does
 // not matter; a backslash in it may pair with the next character differently here than in the

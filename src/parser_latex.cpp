@@ -1116,12 +1116,11 @@ MathClass Parser::class_of(const Expr& atom) const {
 }
 
 // \begin{name} arguments rows \end{name}. An environment the vocabulary does not know is read as a
-// table of centred columns and drawn between its \begin{name} and \end{name} as written, so that
-// nothing is lost.
+// table of centred columns and drawn between its \begin{name} and \end{name}, with the name as
+// read, so that nothing is lost.
 Result<Parser::Item> Parser::latex_environment(const Lexeme& token, bool script) {
   auto name = latex_name(token);
   if (!name) return std::unexpected(std::move(name.error()));
-  const std::string_view begin = input_.substr(token.start, tokens_[pos_ - 1].end - token.start);
   static constexpr EnvironmentDef kUnknown{};
   const EnvironmentDef* known = vocabulary_.environment(*name);
   const EnvironmentDef& env = known != nullptr ? *known : kUnknown;
@@ -1177,14 +1176,15 @@ Result<Parser::Item> Parser::latex_environment(const Lexeme& token, bool script)
   Item table = latex_table(*body, layout);
   if (known != nullptr) return table;
 
-  const auto as_written = [&](std::string_view source) {
-    return make_node<Command>(source,
+  const auto as_written = [&](std::string_view command) {
+    const std::string source = std::string(command) + "{" + std::string(*name) + "}";
+    return make_node<Command>(keep(source),
                               current_arena().make<CommandParts>(nullptr, ExprList{}, ExprList{}));
   };
   Box* parts = current_arena().allocate_array<Box>(3);
-  parts[0] = as_written(begin);
+  parts[0] = as_written("\\begin");
   parts[1] = table.expr;
-  parts[2] = as_written(input_.substr(end.start, tokens_[pos_ - 1].end - end.start));
+  parts[2] = as_written("\\end");
   return Item{make_node<Sequence>(ExprList(parts, 3)), MathClass::Ord, true};
 }
 
@@ -1318,7 +1318,20 @@ Result<std::string_view> Parser::latex_name(const Lexeme& owner) {
   ++pos_;
   while (!name.empty() && is_white(name.front())) name.remove_prefix(1);
   while (!name.empty() && is_white(name.back())) name.remove_suffix(1);
-  return name;
+  // Inside, as TeX reads it, a run of white space is one blank.
+  bool plain = true;
+  for (std::size_t i = 0; i < name.size() && plain; ++i)
+    plain = !is_white(name[i]) || (name[i] == ' ' && !is_white(name[i + 1]));
+  if (plain) return name;
+  std::string read;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (!is_white(name[i])) {
+      read += name[i];
+    } else if (!is_white(name[i - 1])) {
+      read += ' ';
+    }
+  }
+  return keep(read);
 }
 
 }  // namespace vok
