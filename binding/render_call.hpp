@@ -36,10 +36,6 @@ class Ref {
  public:
   Ref() noexcept = default;
   static Ref steal(PyObject* object) noexcept { return Ref(object); }
-  static Ref borrow(PyObject* object) noexcept {
-    Py_XINCREF(object);
-    return Ref(object);
-  }
   Ref(Ref&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
   Ref& operator=(Ref&& other) noexcept {
     std::swap(object_, other.object_);
@@ -50,7 +46,6 @@ class Ref {
   ~Ref() { Py_XDECREF(object_); }
 
   [[nodiscard]] PyObject* get() const noexcept { return object_; }
-  [[nodiscard]] PyObject* release() noexcept { return std::exchange(object_, nullptr); }
   explicit operator bool() const noexcept { return object_ != nullptr; }
 
  private:
