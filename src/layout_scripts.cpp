@@ -30,7 +30,7 @@ namespace {
 
 using Form = std::pair<char32_t, char32_t>;  // a character and its script form
 
-// The superscript and subscript forms, each table sorted by source character for binary search.
+// The superscript and subscript forms, by source character (all of them ASCII).
 // clang-format off
 constexpr std::array<Form, 56> kSuperscripts{{
     // signs
@@ -69,14 +69,22 @@ constexpr std::array<Form, 33> kSubscripts{{
 }};
 // clang-format on
 
-static_assert(std::ranges::is_sorted(kSuperscripts, {}, &Form::first));
-static_assert(std::ranges::is_sorted(kSubscripts, {}, &Form::first));
+// A table of forms indexed by ASCII character, 0 where there is none.
+using Forms = std::array<char32_t, 128>;
+
+template <std::size_t N>
+constexpr Forms indexed(const std::array<Form, N>& table) {
+  Forms forms{};
+  for (const auto& [ch, form] : table) forms.at(ch) = form;  // at(): a non-ASCII row fails to build
+  return forms;
+}
+
+constexpr Forms kSuperscriptForms = indexed(kSuperscripts);
+constexpr Forms kSubscriptForms = indexed(kSubscripts);
 
 // The compact form of `ch`, or 0 when it has none.
-template <std::size_t N>
-char32_t lookup(const std::array<Form, N>& table, char32_t ch) noexcept {
-  const auto it = std::ranges::lower_bound(table, ch, {}, &Form::first);
-  return it != table.end() && it->first == ch ? it->second : U'\0';
+char32_t lookup(const Forms& forms, char32_t ch) noexcept {
+  return ch < forms.size() ? forms[ch] : U'\0';
 }
 
 // A script is compact when it is exactly one row and every cell, blanks included, has a form; one
@@ -93,8 +101,8 @@ std::size_t compact_height(const RenderNode& base, const RenderNode& script, std
 
 }  // namespace
 
-char32_t superscript_form(char32_t ch) noexcept { return lookup(kSuperscripts, ch); }
-char32_t subscript_form(char32_t ch) noexcept { return lookup(kSubscripts, ch); }
+char32_t superscript_form(char32_t ch) noexcept { return lookup(kSuperscriptForms, ch); }
+char32_t subscript_form(char32_t ch) noexcept { return lookup(kSubscriptForms, ch); }
 char32_t prime_or_superscript_form(char32_t ch) noexcept {
   // Prime marks already stand high: they keep their own form.
   if (ch == U'′' || ch == U'″' || ch == U'‴' || ch == U'⁗') return ch;
