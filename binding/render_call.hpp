@@ -213,23 +213,32 @@ inline bool borrow_text(PyObject* input, std::string_view& text) noexcept {
   return true;
 }
 
-inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
-  // The LaTeX dialect's render() also takes width= and ascii=.
-  vok::Options options = renderer.options;
+// The arguments of a call of `function`: the text of its one argument, named `parameter`, and,
+// when the LaTeX dialect's functions take them, the options width= and ascii= over the module's.
+// False, with the interpreter's exception set, when they are not right.
+inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames, const char* function, const char* parameter,
+                           vok::Options& options, std::string_view& text) {
+  options = renderer.options;
   Ref names;
   std::vector<PyObject*> kept;
   if (options.dialect == vok::Dialect::Latex && kwnames != nullptr) {
-    if (!read_options(args, nargs, kwnames, "render", options) ||
+    if (!read_options(args, nargs, kwnames, function, options) ||
         !other_keywords(args, nargs, kwnames, names, kept))
-      return nullptr;
+      return false;
     args = kept.data();
     kwnames = PyTuple_Size(names.get()) == 0 ? nullptr : names.get();
   }
-  PyObject* input = find_input(args, nargs, kwnames);
-  if (input == nullptr) return nullptr;
+  PyObject* input = find_input(args, nargs, kwnames, function, parameter);
+  return input != nullptr && borrow_text(input, text);
+}
+
+inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames) {
+  vok::Options options;
   std::string_view text;
-  if (!borrow_text(input, text)) return nullptr;
+  if (!read_arguments(renderer, args, nargs, kwnames, "render", "input", options, text))
+    return nullptr;
 
   // The picture arrives as UTF-32 straight from the core's arena; wchar_t is UTF-32 here, so the
   // interpreter copies it without decoding.
@@ -257,12 +266,29 @@ inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ss
   return result;
 }
 
-// The body of a module's render(input) (vector call with keyword names): the one place where C++
-// exceptions stop.
-inline PyObject* render_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) noexcept {
+inline PyObject* markdown_checked(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                                  PyObject* kwnames) {
+  vok::Options options;
+  std::string_view text;
+  if (!read_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", options, text))
+    return nullptr;
+  const vok::Document document = vok::render_markdown(text, options);
+  const std::string& bytes = document.text;
+  PyObject* result =
+      PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict");
+  if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
+    PyErr_Clear();  // the core wrote bytes that are not UTF-8: a broken invariant
+    raise_panic(renderer, "vok: the document is not UTF-8");
+  }
+  return result;
+}
+
+// Calls `checked` with a vector call's arguments: the one place where C++ exceptions stop.
+template <auto checked>
+PyObject* guarded(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                  PyObject* kwnames) noexcept {
   try {
-    return render_checked(renderer, args, nargs, kwnames);
+    return checked(renderer, args, nargs, kwnames);
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   } catch (const std::exception& error) {
@@ -273,42 +299,17 @@ inline PyObject* render_call(Renderer& renderer, PyObject* const* args, Py_ssize
   return nullptr;
 }
 
+// The body of a module's render(input) (vector call with keyword names).
+inline PyObject* render_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames) noexcept {
+  return guarded<render_checked>(renderer, args, nargs, kwnames);
+}
+
 // The body of render_markdown(text): the document with its math drawn, as a str; the formulas
 // that cannot be drawn stay as written.
 inline PyObject* markdown_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
                                PyObject* kwnames) noexcept {
-  try {
-    vok::Options options = renderer.options;
-    Ref names;
-    std::vector<PyObject*> kept;
-    if (kwnames != nullptr) {
-      if (!read_options(args, nargs, kwnames, "render_markdown", options) ||
-          !other_keywords(args, nargs, kwnames, names, kept))
-        return nullptr;
-      args = kept.data();
-      kwnames = PyTuple_Size(names.get()) == 0 ? nullptr : names.get();
-    }
-    PyObject* input = find_input(args, nargs, kwnames, "render_markdown", "text");
-    if (input == nullptr) return nullptr;
-    std::string_view text;
-    if (!borrow_text(input, text)) return nullptr;
-    const vok::Document document = vok::render_markdown(text, options);
-    const std::string& bytes = document.text;
-    PyObject* result =
-        PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict");
-    if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
-      PyErr_Clear();  // the core wrote bytes that are not UTF-8: a broken invariant
-      raise_panic(renderer, "vok: the document is not UTF-8");
-    }
-    return result;
-  } catch (const std::bad_alloc&) {
-    return PyErr_NoMemory();
-  } catch (const std::exception& error) {
-    raise_panic(renderer, error.what());
-  } catch (...) {
-    raise_panic(renderer, kGenericPanic);
-  }
-  return nullptr;
+  return guarded<markdown_checked>(renderer, args, nargs, kwnames);
 }
 
 // Sets a public attribute of the module and appends its name to the module's __all__.
