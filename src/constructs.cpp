@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "arena.hpp"
+#include "unicode.hpp"
 
 namespace vok::construct {
 namespace {
@@ -176,11 +177,7 @@ constexpr std::pair<char32_t, char32_t> kNegations[] = {
 static_assert(std::ranges::is_sorted(kNegations, {}, &std::pair<char32_t, char32_t>::first));
 
 // The negation of a relation, or 0 when Unicode has none.
-char32_t negated(char32_t ch) noexcept {
-  const auto it =
-      std::ranges::lower_bound(kNegations, ch, {}, &std::pair<char32_t, char32_t>::first);
-  return it != std::end(kNegations) && it->first == ch ? it->second : U'\0';
-}
+char32_t negated(char32_t ch) noexcept { return partner(kNegations, ch, U'\0'); }
 
 }  // namespace
 

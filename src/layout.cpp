@@ -115,11 +115,7 @@ static_assert(std::ranges::is_sorted(kAscii, {}, &std::pair<char32_t, char32_t>:
 
 }  // namespace
 
-char32_t ascii_form(char32_t ch) noexcept {
-  if (ch < 0x80) return ch;
-  const auto* it = std::ranges::lower_bound(kAscii, ch, {}, &std::pair<char32_t, char32_t>::first);
-  return it != std::end(kAscii) && it->first == ch ? it->second : ch;
-}
+char32_t ascii_form(char32_t ch) noexcept { return ch < 0x80 ? ch : partner(kAscii, ch, ch); }
 
 void paint(const Text& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
   canvas.text(x, y, {shape.data, shape.bytes});

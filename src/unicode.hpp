@@ -5,11 +5,23 @@
 // the core arbitrary bytes gets a clean lexer error instead of a misread character.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace vok {
+
+// A character's partner in a table of (character, partner) pairs sorted by character, or
+// `otherwise` when the table does not hold it.
+template <std::size_t N>
+[[nodiscard]] constexpr char32_t partner(const std::pair<char32_t, char32_t> (&table)[N],
+                                         char32_t ch, char32_t otherwise) noexcept {
+  const auto* it = std::ranges::lower_bound(table, ch, {}, &std::pair<char32_t, char32_t>::first);
+  return it != std::end(table) && it->first == ch ? it->second : otherwise;
+}
 
 // One decoded character: its scalar value and the number of bytes it took (0 when malformed).
 struct Decoded {
