@@ -188,7 +188,7 @@ Box with_operand(const Expr& atom, const Command& op, Box operand) {
   return base;
 }
 
-// An array's columns as read from its specification: an alignment for each column, and the count
+// An array's columns as read from its column pattern: an alignment for each column, and the count
 // of vertical rules at each boundary, the left edge first.
 struct ColumnSpec {
   std::string align;
@@ -196,7 +196,7 @@ struct ColumnSpec {
   std::size_t budget = 1 << 16;  // characters read, repetitions included, before reading stops
 };
 
-// More columns than any specification asks for; *{n}{…} stops there.
+// More columns than any column pattern asks for; *{n}{…} stops there.
 constexpr std::size_t kMaxColumns = 1024;
 
 void read_columns(std::string_view spec, ColumnSpec& out, std::size_t depth) {

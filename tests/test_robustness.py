@@ -107,7 +107,7 @@ PATHOLOGICAL = [
     ("a million limits", '"x" + "\\\\limits" * 1_000_000', "1 rows of 6000001", "1 rows of 1"),
     ("100k rows", '"\\\\begin{matrix}" + "x\\\\\\\\" * 100_000 + "\\\\end{matrix}"',
      "199999 rows of 5", "100000 rows of 1"),
-    # Column specifications repeat within a budget; rules are counted, not drawn one by one.
+    # Column patterns repeat within a budget; rules are counted, not drawn one by one.
     ("columns repeated a billion times", '"\\\\begin{array}{*{1000000000}{*{1000000000}{c|}}} x \\\\end{array}"',
      "ValueError: unknown matrix environment: array", "1 rows of 3"),
     ("a million rules", '"\\\\begin{array}{c}" + "\\\\hline " * 1_000_000 + "x\\\\end{array}"',
