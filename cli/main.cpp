@@ -27,8 +27,6 @@
 #include <unistd.h>
 #endif
 
-#include "unicode.hpp"
-#include "vocabulary.hpp"
 #include "vok/vok.hpp"
 
 #ifdef _WIN32
@@ -102,6 +100,12 @@ std::size_t control_at(std::string_view text, std::size_t i, std::string_view ke
   return 0;
 }
 
+// A character of the Basic Multilingual Plane past U+07FF in UTF-8: the control pictures and U+FFFD.
+std::string utf8(char32_t ch) {
+  return {static_cast<char>(0xE0 | (ch >> 12)), static_cast<char>(0x80 | ((ch >> 6) & 0x3F)),
+          static_cast<char>(0x80 | (ch & 0x3F))};
+}
+
 // Writes `text` with every control character shown rather than acted on: C0 controls and DEL as
 // their control pictures (␛ for ESC, ␡ for DEL), C1 controls as U+FFFD. A picture may hold them
 // (the exact markup draws any character it is given), and a message quotes the input.
@@ -116,9 +120,7 @@ void write_safe(std::ostream& out, std::string_view text,
     }
     out << text.substr(from, i - from);
     const auto byte = static_cast<unsigned char>(text[i]);
-    std::string shown;
-    vok::append_utf8(shown, length == 2 ? U'\uFFFD' : byte == 0x7F ? U'\u2421' : U'\u2400' + byte);
-    out << shown;
+    out << utf8(length == 2 ? U'\uFFFD' : byte == 0x7F ? U'\u2421' : U'\u2400' + byte);
     i += length;
     from = i;
   }
@@ -215,61 +217,11 @@ int usage_error(std::string_view problem) {
   return kExitUsage;
 }
 
-// The group a command belongs to in the list of commands: its kind, or a LaTeX symbol's math class.
-std::string_view group_of(const vok::Definition& def, vok::Dialect dialect) {
-  using vok::Role;
-  switch (def.role) {
-    case Role::Left:
-    case Role::Right:
-    case Role::Middle:
-    case Role::Begin:
-    case Role::End:
-    case Role::Line:
-    case Role::Infix:
-      return "structure";
-    case Role::Space:
-      return "space";
-    case Role::Ignore:
-    case Role::Limits:
-      return "style";
-    case Role::Switch:
-      return "switch";
-    case Role::Construct:
-      break;
-  }
-  if (def.symbol() && dialect == vok::Dialect::Exact) return "symbol";
-  if (def.symbol()) {
-    constexpr std::string_view kClasses[] = {"ordinary", "operator", "binary",      "relation",
-                                             "opening",  "closing",  "punctuation", "inner"};
-    return kClasses[static_cast<int>(def.cls)];
-  }
-  if (def.takes('b') && dialect == vok::Dialect::Latex) return "operator";
-  if (!def.word.empty()) return "function";
-  if (def.map != nullptr) return def.takes('t') ? "text" : "alphabet";
-  if (def.takes('t')) return "text";
-  if (def.ch != 0) return "accent";
-  return "structure";
-}
-
-// Lists every command of the dialect, sorted by name.
+// Lists every command of the dialect, sorted by name: the name, its group and what it draws,
+// tab-separated.
 int list_commands(vok::Dialect dialect) {
-  const vok::Vocabulary& vocabulary =
-      dialect == vok::Dialect::Latex ? vok::latex_vocabulary() : vok::exact_vocabulary();
-  std::vector<const vok::Definition*> rows;
-  for (const vok::Definition& def : vocabulary.rows())
-    if (vocabulary.find(def.name) == &def && !def.name.ends_with('*') &&
-        def.name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") ==
-            std::string_view::npos)
-      rows.push_back(&def);
-  std::ranges::sort(rows, {}, &vok::Definition::name);
-  for (const vok::Definition* def : rows) {
-    std::string drawn;
-    if (def->symbol() || (def->ch != 0 && def->map == nullptr && def->word.empty()))
-      vok::append_utf8(drawn, def->ch);
-    else
-      drawn = def->word;
-    std::cout << '\\' << def->name << '\t' << group_of(*def, dialect) << '\t' << drawn << '\n';
-  }
+  for (const vok::CommandInfo& command : vok::commands(dialect))
+    std::cout << '\\' << command.name << '\t' << command.group << '\t' << command.drawn << '\n';
   return finish(true);
 }
 

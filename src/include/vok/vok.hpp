@@ -83,4 +83,22 @@ struct Document {
 [[nodiscard]] Document render_markdown(std::string_view markdown,
                                        Options options = {.dialect = Dialect::Latex});
 
+// A command of a dialect, as a list of commands shows it.
+struct CommandInfo {
+  std::string_view name;   // without the backslash
+  std::string_view group;  // what kind of command it is: in the exact markup "symbol",
+                           // "function", "accent", "alphabet" or "structure"; in the LaTeX
+                           // dialect a symbol's math class ("ordinary", "operator", "binary",
+                           // "relation", "opening", "closing", "punctuation", "inner"), or
+                           // "function", "accent", "alphabet", "text", "switch", "space", "style"
+                           // or "structure"
+  std::string drawn;       // the character or word it draws (UTF-8), or "" when what it draws is
+                           // made of its arguments
+};
+
+// Every command a formula of the dialect can name, sorted by name: one entry for each name of
+// ASCII letters (a starred form is its command's), \left, \begin and the other commands that
+// give a formula its structure included.
+[[nodiscard]] std::vector<CommandInfo> commands(Dialect dialect);
+
 }  // namespace vok
