@@ -100,7 +100,8 @@ std::size_t control_at(std::string_view text, std::size_t i, std::string_view ke
   return 0;
 }
 
-// A character of the Basic Multilingual Plane past U+07FF in UTF-8: the control pictures and U+FFFD.
+// A character of the Basic Multilingual Plane past U+07FF in UTF-8: the control pictures and
+// U+FFFD.
 std::string utf8(char32_t ch) {
   return {static_cast<char>(0xE0 | (ch >> 12)), static_cast<char>(0x80 | ((ch >> 6) & 0x3F)),
           static_cast<char>(0x80 | (ch & 0x3F))};

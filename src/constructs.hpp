@@ -1,7 +1,9 @@
 // Constructs: how a command is drawn from its measured arguments. One function per kind of command;
 // a vocabulary's row names the function and gives it its data (a character, a mark, a word, a map).
 // Every construct has the signature of Construct (vocabulary.hpp) and fails only when the picture
-// is too large.
+// is too large. A construct made of the general compositions is in constructs.cpp; one with a
+// drawing of its own is beside that drawing: the large operators in layout_signs.cpp, radicals,
+// accents, long arrows and frames in layout_marks.cpp.
 #pragma once
 
 #include <span>
@@ -94,19 +96,3 @@ namespace vok::construct {
                                        std::span<const NodeRef> optional);
 
 }  // namespace vok::construct
-
-namespace vok {
-
-// The math alphabets: ASCII letters (and digits where the style has them) to styled letters, every
-// other character unchanged. No styled letter is changed again by any alphabet.
-[[nodiscard]] char32_t to_bold(char32_t ch) noexcept;
-[[nodiscard]] char32_t to_italic(char32_t ch) noexcept;
-[[nodiscard]] char32_t to_sans(char32_t ch) noexcept;
-[[nodiscard]] char32_t to_bb(char32_t ch) noexcept;
-[[nodiscard]] char32_t to_upright(char32_t ch) noexcept;
-[[nodiscard]] char32_t to_script(char32_t ch) noexcept;
-[[nodiscard]] char32_t to_fraktur(char32_t ch) noexcept;
-[[nodiscard]] char32_t to_monospace(char32_t ch) noexcept;
-[[nodiscard]] char32_t to_bold_italic(char32_t ch) noexcept;  // Greek letters too
-
-}  // namespace vok

@@ -1,5 +1,5 @@
-// Nodes, the size check, the canvas and its dispatch, the leaves, and the general compositions:
-// hstack, vstack, infix chains, prefixes and styled content.
+// Nodes, the size check, the canvas, the leaves, and the general compositions: rows of items,
+// stacks, infix chains, prefixes and styled content.
 #include "layout.hpp"
 
 #include <algorithm>
@@ -12,33 +12,68 @@
 
 namespace vok {
 
-using namespace shapes;  // the shapes this file measures and paints
-
-Result<NodeRef> make_node(std::size_t width, std::size_t height, std::size_t baseline,
-                          Shape shape) {
+Result<RenderNode*> new_node(std::size_t width, std::size_t height, std::size_t baseline,
+                             Painter painter) {
   const std::size_t w = std::max<std::size_t>(width, 1);
   const std::size_t h = std::max<std::size_t>(height, 1);
   // Both at most 2^24, the product cannot wrap; a baseline is never below the last row but one.
   if (w > kMaxCells || h > kMaxCells || w * h > kMaxCells || baseline > kMaxCells)
     return fail(std::string(message::kTooLarge));
-  return current_arena().make<RenderNode>(static_cast<std::uint32_t>(width),
-                                          static_cast<std::uint32_t>(height),
-                                          static_cast<std::uint32_t>(baseline), shape);
+  return current_arena().make<RenderNode>(
+      RenderNode{.width = static_cast<std::uint32_t>(width),
+                 .height = static_cast<std::uint32_t>(height),
+                 .baseline = static_cast<std::uint32_t>(baseline),
+                 .painter = painter});
 }
 
 // ---- leaves ----
 
 namespace {
 
+// One character: a node of one cell keeps its character itself.
+void paint_char(const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.put(x, y, self.shape.ch);
+}
+
 // Every ASCII character as a one-character text, and its node: the letters, digits and signs of
 // a formula share these instead of making a node each.
 constexpr std::array<RenderNode, 128> kAsciiNodes = [] {
   std::array<RenderNode, 128> nodes{};
   for (std::size_t c = 0; c < nodes.size(); ++c)
-    nodes[c] = {1, 1, 0, Char{static_cast<char32_t>(c)}};
+    nodes[c] = {
+        .width = 1, .height = 1, .painter = paint_char, .shape = {.ch = static_cast<char32_t>(c)}};
   return nodes;
 }();
 constexpr RenderNode kEmptyNode{};
+
+struct Text {  // the characters of a UTF-8 text on one row (a malformed byte draws U+FFFD)
+  const char* data;
+  std::size_t bytes;
+};
+
+void paint(const Text& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.text(x, y, {shape.data, shape.bytes});
+}
+
+struct ColumnText {  // the same, a cell to each display column (LaTeX): a wide character takes
+                     // two, a combining mark joins the cell before it
+  const char* data;
+  std::size_t bytes;
+};
+
+void paint(const ColumnText& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.column_text(x, y, {shape.data, shape.bytes});
+}
+
+struct Picture {  // fixed cells, row-major, width × height of them
+  const char32_t* cells;
+};
+
+void paint(const Picture& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.cells(x, y, shape.cells, self.width, self.height);
+}
 
 // The number of characters of a text, a malformed byte counting as one.
 std::size_t char_count(std::string_view utf8) noexcept {
@@ -59,7 +94,7 @@ std::size_t char_count(std::string_view utf8) noexcept {
 NodeRef RenderNode::empty() noexcept { return &kEmptyNode; }
 
 Result<NodeRef> RenderNode::blank(std::size_t width, std::size_t height, std::size_t baseline) {
-  return make_node(width, height, baseline, Blank{});
+  return new_node(width, height, baseline, nullptr);
 }
 
 Result<NodeRef> RenderNode::column_row(std::string_view utf8) {
@@ -83,58 +118,14 @@ Result<NodeRef> RenderNode::row(std::string_view utf8) {
 
 Result<NodeRef> RenderNode::single(char32_t ch) {
   if (ch < 0x80) return &kAsciiNodes[ch];
-  return make_node(1, 1, 0, Char{ch});
+  auto node = new_node(1, 1, 0, paint_char);
+  if (node) (*node)->shape.ch = ch;
+  return node;
 }
 
 Result<NodeRef> RenderNode::picture(const char32_t* cells, std::size_t width, std::size_t height,
                                     std::size_t baseline) {
   return make_node(width, height, baseline, Picture{cells});
-}
-
-namespace {
-
-// Every drawing character a layout paints, with its ASCII stand-in, sorted by character.
-// clang-format off
-constexpr std::pair<char32_t, char32_t> kAscii[] = {
-    {U'‐', U'-'}, {U'′', U'\''}, {U'″', U'"'}, {U'‾', U'-'}, {U'−', U'-'}, {U'∗', U'*'},
-    {U'∣', U'|'}, {U'∼', U'~'}, {U'⋅', U'*'},
-    {U'⌠', U'/'}, {U'⌡', U'/'}, {U'⎛', U'/'}, {U'⎜', U'|'}, {U'⎝', U'\\'}, {U'⎞', U'\\'},
-    {U'⎟', U'|'}, {U'⎠', U'/'}, {U'⎡', U'['}, {U'⎢', U'|'}, {U'⎣', U'['}, {U'⎤', U']'},
-    {U'⎥', U'|'}, {U'⎦', U']'}, {U'⎧', U'/'}, {U'⎨', U'<'}, {U'⎩', U'\\'}, {U'⎪', U'|'},
-    {U'⎫', U'\\'}, {U'⎬', U'>'}, {U'⎭', U'/'}, {U'⎮', U'|'}, {U'⎴', U'-'}, {U'⎵', U'_'},
-    {U'⏜', U'-'}, {U'⏝', U'_'}, {U'⏞', U'-'}, {U'⏟', U'_'}, {U'─', U'-'}, {U'━', U'='},
-    {U'│', U'|'}, {U'┃', U'|'}, {U'┌', U'+'}, {U'┐', U'+'}, {U'┓', U'='}, {U'└', U'+'},
-    {U'┘', U'+'}, {U'┛', U'='}, {U'├', U'+'}, {U'┤', U'+'}, {U'┬', U'+'}, {U'┳', U'+'},
-    {U'┴', U'+'}, {U'┻', U'+'}, {U'┼', U'+'}, {U'═', U'='}, {U'║', U'|'}, {U'╓', U'+'},
-    {U'╖', U'+'}, {U'╙', U'+'}, {U'╜', U'+'}, {U'╟', U'+'}, {U'╢', U'+'}, {U'╥', U'+'},
-    {U'╨', U'+'}, {U'╫', U'+'}, {U'╭', U'/'}, {U'╮', U'\\'}, {U'╯', U'/'}, {U'╰', U'\\'},
-    {U'╱', U'/'}, {U'╲', U'\\'}, {U'╳', U'X'}, {U'❯', U'>'}, {U'⟨', U'<'}, {U'⟩', U'>'},
-};
-// clang-format on
-static_assert(std::ranges::is_sorted(kAscii, {}, &std::pair<char32_t, char32_t>::first));
-
-}  // namespace
-
-char32_t ascii_form(char32_t ch) noexcept { return ch < 0x80 ? ch : partner(kAscii, ch, ch); }
-
-void paint(const Text& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
-  canvas.text(x, y, {shape.data, shape.bytes});
-}
-
-void paint(const ColumnText& shape, const RenderNode&, Canvas& canvas, std::size_t x,
-           std::size_t y) {
-  canvas.column_text(x, y, {shape.data, shape.bytes});
-}
-
-void paint(const Char& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
-  canvas.put(x, y, shape.ch);
-}
-
-void paint(const Blank&, const RenderNode&, Canvas&, std::size_t, std::size_t) {}
-
-void paint(const Picture& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
-           std::size_t y) {
-  canvas.cells(x, y, shape.cells, self.width, self.height);
 }
 
 // ---- the canvas ----
@@ -143,15 +134,7 @@ void Canvas::paint(const RenderNode& node, std::size_t x, std::size_t y) {
   if (y >= clip_) return;
   const std::size_t saved = clip_;
   clip_ = std::min(clip_, y + node.height);
-  std::visit(
-      [&](const auto& shape) {
-        if constexpr (std::is_pointer_v<std::decay_t<decltype(shape)>>) {
-          vok::paint(*shape, node, *this, x, y);
-        } else {
-          vok::paint(shape, node, *this, x, y);
-        }
-      },
-      node.shape);
+  if (node.painter != nullptr) node.painter(node, *this, x, y);
   clip_ = saved;
 }
 
@@ -213,6 +196,14 @@ void Canvas::across(std::size_t x, std::size_t y, std::size_t count, char32_t ch
 void Canvas::down(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept {
   const std::size_t end = std::min(clip_, y + count);
   for (std::size_t row = y; row < end; ++row) put(x, row, ch);
+}
+
+void Canvas::column(std::size_t x, std::size_t y, std::size_t height,
+                    const Pieces& pieces) noexcept {
+  if (height == 0) return;
+  put(x, y, pieces.top);
+  if (height > 2) down(x, y + 1, height - 2, pieces.middle);
+  put(x, y + height - 1, pieces.bottom);
 }
 
 void Canvas::column_text(std::size_t x, std::size_t y, std::string_view utf8) {
@@ -277,7 +268,23 @@ bool Canvas::converts_whole_row(const RenderNode& node, CharMap map) {
   return probe.converts && probe.written == node.width;
 }
 
-// ---- hstack ----
+// ---- rows of items ----
+
+namespace {
+
+struct Row {  // items side by side on a common baseline
+  const NodeRef* items;
+  std::size_t count;
+};
+
+void paint(const Row& shape, const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y) {
+  for (const NodeRef item : std::span(shape.items, shape.count)) {
+    canvas.paint(*item, x, y + self.baseline - item->baseline);
+    x += item->width;
+  }
+}
+
+}  // namespace
 
 Result<NodeRef> RenderNode::hstack(std::span<const NodeRef> items) {
   if (items.empty()) return empty();
@@ -291,41 +298,36 @@ Result<NodeRef> RenderNode::hstack(std::span<const NodeRef> items) {
   return make_node(width, add_sat(ascent, descent), ascent, Row{items.data(), items.size()});
 }
 
-void paint(const Row& shape, const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y) {
-  for (const NodeRef item : std::span(shape.items, shape.count)) {
-    canvas.paint(*item, x, y + self.baseline - item->baseline);
-    x += item->width;
-  }
+// ---- stacks ----
+
+namespace {
+
+struct Stack {  // one half over a full-width rule row over the other (fractions, binomials)
+  NodeRef top, bottom;
+  char32_t rule;
+  std::uint32_t top_row;  // where the upper half starts; the lower one starts below the rule
+};
+
+void paint(const Stack& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.top, x + (self.width - shape.top->width) / 2, y + shape.top_row);
+  canvas.paint(*shape.bottom, x + (self.width - shape.bottom->width) / 2, y + self.baseline + 1);
+  canvas.across(x, y + self.baseline, self.width, shape.rule);
 }
 
-// ---- vstack ----
+}  // namespace
 
 Result<NodeRef> RenderNode::vstack(NodeRef top, NodeRef bottom, char32_t rule) {
   const std::size_t w = std::max(top->width, bottom->width);
   const std::size_t h = std::max(top->height, bottom->height);
-  return make_node(w, add_sat(add_sat(h, h), 1), h, current_arena().make<Stack>(top, bottom, rule));
-}
-
-void paint(const Stack& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
-           std::size_t y) {
-  const std::size_t h = self.baseline;
-  canvas.paint(*shape.top, x + (self.width - shape.top->width) / 2, y + h - shape.top->height);
-  canvas.paint(*shape.bottom, x + (self.width - shape.bottom->width) / 2, y + h + 1);
-  canvas.across(x, y + h, self.width, shape.rule);
+  return make_node(w, add_sat(add_sat(h, h), 1), h,
+                   Stack{top, bottom, rule, static_cast<std::uint32_t>(h - top->height)});
 }
 
 Result<NodeRef> RenderNode::tight_vstack(NodeRef top, NodeRef bottom, char32_t rule) {
   const std::size_t w = std::max(top->width, bottom->width);
   return make_node(w, add_sat(add_sat(top->height, bottom->height), 1), top->height,
-                   current_arena().make<TightStack>(top, bottom, rule));
-}
-
-void paint(const TightStack& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
-           std::size_t y) {
-  const std::size_t h = self.baseline;
-  canvas.paint(*shape.top, x + (self.width - shape.top->width) / 2, y);
-  canvas.paint(*shape.bottom, x + (self.width - shape.bottom->width) / 2, y + h + 1);
-  canvas.across(x, y + h, self.width, shape.rule);
+                   Stack{top, bottom, rule, 0});
 }
 
 // ---- infix chains ----
@@ -335,21 +337,14 @@ void paint(const TightStack& shape, const RenderNode& self, Canvas& canvas, std:
 // (empty or accented empty operands) the node grows to include it, so every operator has a row to
 // stand on.
 
-Result<NodeRef> RenderNode::infix_chain(std::span<const NodeRef> operands,
-                                        std::span<const char32_t> ops) {
-  std::size_t base = 0, width = 0;
-  for (NodeRef operand : operands) {
-    base = std::max<std::size_t>(base, operand->baseline);
-    width = add_sat(width, operand->width);
-  }
-  std::size_t height = add_sat(base, 1);
-  for (NodeRef operand : operands)
-    height = std::max(height, add_sat(base - operand->baseline, operand->height));
-  width = add_sat(width, mul_sat(ops.size(), 3));
-  const Chain* chain =
-      current_arena().make<Chain>(operands.data(), ops.data(), operands.size(), base);
-  return make_node(width, height, base, chain);
-}
+namespace {
+
+struct Chain {              // operands joined by infix operators, one blank each side
+  const NodeRef* operands;  // count of them
+  const char32_t* ops;      // count − 1 of them
+  std::size_t count;
+  std::size_t baseline;  // the largest operand baseline: every operator's row
+};
 
 void paint(const Chain& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
   for (std::size_t i = 0; i < shape.count; ++i) {
@@ -363,7 +358,38 @@ void paint(const Chain& shape, const RenderNode&, Canvas& canvas, std::size_t x,
   }
 }
 
+}  // namespace
+
+Result<NodeRef> RenderNode::infix_chain(std::span<const NodeRef> operands,
+                                        std::span<const char32_t> ops) {
+  std::size_t base = 0, width = 0;
+  for (NodeRef operand : operands) {
+    base = std::max<std::size_t>(base, operand->baseline);
+    width = add_sat(width, operand->width);
+  }
+  std::size_t height = add_sat(base, 1);
+  for (NodeRef operand : operands)
+    height = std::max(height, add_sat(base - operand->baseline, operand->height));
+  width = add_sat(width, mul_sat(ops.size(), 3));
+  return make_node(width, height, base, Chain{operands.data(), ops.data(), operands.size(), base});
+}
+
 // ---- prefixes ----
+
+namespace {
+
+struct Prefix {  // a sign on the operand's baseline row, directly against it
+  NodeRef operand;
+  char32_t sign;
+};
+
+void paint(const Prefix& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.put(x, y + self.baseline, shape.sign);
+  canvas.paint(*shape.operand, x + 1, y);
+}
+
+}  // namespace
 
 Result<NodeRef> RenderNode::prefix(char32_t sign, NodeRef operand) {
   // An operand that does not reach its own baseline (an empty group) grows down to it, so the
@@ -372,20 +398,23 @@ Result<NodeRef> RenderNode::prefix(char32_t sign, NodeRef operand) {
   return make_node(add_sat(operand->width, 1), height, operand->baseline, Prefix{operand, sign});
 }
 
-void paint(const Prefix& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
-           std::size_t y) {
-  canvas.put(x, y + self.baseline, shape.sign);
-  canvas.paint(*shape.operand, x + 1, y);
-}
-
 // ---- styled content ----
 
-Result<NodeRef> RenderNode::styled(NodeRef content, CharMap map) {
-  return make_node(content->width, content->height, content->baseline, Styled{content, map});
-}
+namespace {
+
+struct Styled {  // the content with every character it paints passed through a map
+  NodeRef content;
+  CharMap map;
+};
 
 void paint(const Styled& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
   canvas.paint_mapped(*shape.content, x, y, shape.map);
+}
+
+}  // namespace
+
+Result<NodeRef> RenderNode::styled(NodeRef content, CharMap map) {
+  return make_node(content->width, content->height, content->baseline, Styled{content, map});
 }
 
 }  // namespace vok

@@ -15,28 +15,31 @@ namespace {
 constexpr char32_t kOperatorChars[] = {U'+', U'-', U'=', U'·'};  // by BinOp
 
 // The spacing escapes: blank nodes of one row.
-constexpr RenderNode kThinSpace{1, 1, 0, shapes::Blank{}};    // \,
-constexpr RenderNode kMediumSpace{2, 1, 0, shapes::Blank{}};  // \:
-constexpr RenderNode kThickSpace{3, 1, 0, shapes::Blank{}};   // \;
-constexpr RenderNode kNoSpace{0, 1, 0, shapes::Blank{}};      // \!
-constexpr RenderNode kWideSpace{4, 1, 0, shapes::Blank{}};    // a backslash before white space
+constexpr RenderNode kThinSpace{.width = 1, .height = 1};    // \,
+constexpr RenderNode kMediumSpace{.width = 2, .height = 1};  // \:
+constexpr RenderNode kThickSpace{.width = 3, .height = 1};   // \;
+constexpr RenderNode kNoSpace{.width = 0, .height = 1};      // \!
+constexpr RenderNode kWideSpace{.width = 4, .height = 1};    // a backslash before white space
 // The LaTeX dialect's spaces between atoms, the narrow ones shared.
-constexpr std::array<RenderNode, 5> kSpaces{{{0, 1, 0, shapes::Blank{}},
-                                             {1, 1, 0, shapes::Blank{}},
-                                             {2, 1, 0, shapes::Blank{}},
-                                             {3, 1, 0, shapes::Blank{}},
-                                             {4, 1, 0, shapes::Blank{}}}};
+constexpr std::array<RenderNode, 5> kSpaces{{{.width = 0, .height = 1},
+                                             {.width = 1, .height = 1},
+                                             {.width = 2, .height = 1},
+                                             {.width = 3, .height = 1},
+                                             {.width = 4, .height = 1}}};
 
 class Renderer {
  public:
   explicit Renderer(Options options) noexcept
       : latex_(options.dialect == Dialect::Latex),
-        superscripts_(!latex_         ? superscript_form
-                      : options.ascii ? prime_form
-                                      : prime_or_superscript_form),
-        subscripts_(!latex_         ? subscript_form
-                    : options.ascii ? no_form
-                                    : latex_subscript_form) {}
+        scripts_{.superscripts = !latex_         ? superscript_form
+                                 : options.ascii ? prime_form
+                                                 : prime_or_superscript_form,
+                 .subscripts = !latex_         ? subscript_form
+                               : options.ascii ? no_form
+                                               : latex_subscript_form,
+                 .low_subscripts = latex_,
+                 .beside_marks = latex_,
+                 .compact_pairs = latex_} {}
 
   // The formula broken into lines no wider than `width` (LaTeX): a list at the top of the formula
   // is broken before relations, else before binary operators, the continuation lines indented to
@@ -155,7 +158,7 @@ class Renderer {
   Result<NodeRef> delimited(const Expr& inner, char32_t open, char32_t close) {
     auto content = node(inner);
     if (!content) return content;
-    return RenderNode::stretchy_delim(*content, open, close, false);
+    return RenderNode::fence(*content, open, close);
   }
 
   // The minus stands on the operand's baseline row, directly against it.
@@ -256,10 +259,12 @@ class Renderer {
   // (\lim, \max).
   [[nodiscard]] Result<NodeRef> limits(const Expr& base_expr, NodeRef base, NodeRef lower,
                                        NodeRef upper) const {
-    if (!latex_) return RenderNode::limits(base, lower, upper);
+    if (!latex_)
+      return RenderNode::limits(base, lower, upper, {.centred = false, .equal_bands = true});
     const Definition* def = std::get<Command>(base_expr).parts->def;
-    return def->takes('b') ? RenderNode::operator_limits(base, lower, upper)
-                           : RenderNode::centred_limits(base, lower, upper);
+    return def->takes('b')
+               ? RenderNode::limits(base, lower, upper, {.centred = false, .equal_bands = false})
+               : RenderNode::limits(base, lower, upper, kCentredLimits);
   }
 
   // Whether a superscript starts with prime marks, which are written before a subscript.
@@ -267,10 +272,7 @@ class Renderer {
     const Expr* first = &sup;
     if (const auto* sequence = std::get_if<Sequence>(first)) first = sequence->items.front();
     const auto* symbol = std::get_if<Symbol>(first);
-    if (symbol == nullptr) return false;
-    for (const std::string_view mark : {"′", "″", "‴", "⁗"})
-      if (symbol->text.starts_with(mark)) return true;
-    return false;
+    return symbol != nullptr && vok::starts_with_prime(symbol->text);
   }
 
   // Scripts on a big operator are limits; the test looks at the unrendered base.
@@ -285,7 +287,7 @@ class Renderer {
     auto sup = node(*n.sup);
     if (!sup) return sup;
     if (takes_limits(*n.base)) return limits(*n.base, *base, RenderNode::empty(), *sup);
-    return RenderNode::superscript(*base, *sup, superscripts_);
+    return RenderNode::superscript(*base, *sup, scripts_);
   }
 
   Result<NodeRef> visit(const Subscript& n) {
@@ -294,7 +296,7 @@ class Renderer {
     auto sub = node(*n.sub);
     if (!sub) return sub;
     if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, RenderNode::empty());
-    return RenderNode::subscript(*base, *sub, latex_, subscripts_);
+    return RenderNode::subscript(*base, *sub, scripts_);
   }
 
   Result<NodeRef> visit(const SubSup& n) {
@@ -305,10 +307,7 @@ class Renderer {
     auto sup = node(*n.sup);
     if (!sup) return sup;
     if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, *sup);
-    if (latex_)
-      return RenderNode::compact_scripts(*base, *sub, *sup, subscripts_, superscripts_,
-                                         starts_with_prime(*n.sup));
-    return RenderNode::both_scripts(*base, *sub, *sup);
+    return RenderNode::both_scripts(*base, *sub, *sup, scripts_, starts_with_prime(*n.sup));
   }
 
   Result<NodeRef> visit(const Primes& n) {
@@ -318,7 +317,7 @@ class Renderer {
   }
 
   bool latex_;
-  CharMap superscripts_, subscripts_;
+  ScriptStyle scripts_;
 
   // The class of an atom at the top of a formula, for where a line may end.
   [[nodiscard]] static MathClass class_of(const Expr& expr) {

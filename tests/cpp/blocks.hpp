@@ -25,7 +25,8 @@ inline NodeRef block(std::vector<std::u32string_view> rows, std::size_t baseline
 
 // A node that draws nothing, of any size, even one no composition would make: it holds no cells.
 inline NodeRef hollow(std::uint32_t width, std::uint32_t height, std::uint32_t baseline = 0) {
-  return current_arena().make<RenderNode>(width, height, baseline, shapes::Blank{});
+  return current_arena().make<RenderNode>(
+      RenderNode{.width = width, .height = height, .baseline = baseline});
 }
 
 // A list that outlives the call that keeps it, as the renderer's lists do.
@@ -61,5 +62,9 @@ inline void run(Suite& s, std::string_view group, const std::vector<LayoutCase>&
 }
 
 inline const std::string kTooLarge = "error: formula too large to render";
+
+// The exact markup's scripts and limits.
+inline constexpr ScriptStyle kScripts{superscript_form, subscript_form, false, false, false};
+inline constexpr LimitStyle kBands{.centred = false, .equal_bands = true};
 
 }  // namespace vok::test

@@ -32,16 +32,19 @@ std::string compact_characters(Op op) {
 }
 
 void tables(Suite& s) {
-  s.eq(compact_characters([](NodeRef b, NodeRef x) { return RenderNode::superscript(b, x); }),
+  s.eq(compact_characters(
+           [](NodeRef b, NodeRef x) { return RenderNode::superscript(b, x, kScripts); }),
        "()+-0123456789=ABDEGHIJMNOPRTUWabcdefghijklmnoprstuvwxyz");
-  s.eq(compact_characters([](NodeRef b, NodeRef x) { return RenderNode::subscript(b, x); }),
+  s.eq(compact_characters(
+           [](NodeRef b, NodeRef x) { return RenderNode::subscript(b, x, kScripts); }),
        "()+-0123456789=aehijklmnoprstuvxy");
   run(s, "table",
       {
           {RenderNode::superscript(
-               kX, block({U"0123456789+-=()ABDEGHIJMNOPRTUWabcdefghijklmnoprstuvwxyz"}, 0)),
+               kX, block({U"0123456789+-=()ABDEGHIJMNOPRTUWabcdefghijklmnoprstuvwxyz"}, 0),
+               kScripts),
            "57x1@0|x⁰¹²³⁴⁵⁶⁷⁸⁹⁺⁻⁼⁽⁾ᴬᴮᴰᴱᴳᴴᴵᴶᴹᴺᴼᴾᴿᵀᵁᵂᵃᵇᶜᵈᵉᶠᵍʰⁱʲᵏˡᵐⁿᵒᵖʳˢᵗᵘᵛʷˣʸᶻ\n"},
-          {RenderNode::subscript(kX, block({U"0123456789+-=()aehijklmnoprstuvxy"}, 0)),
+          {RenderNode::subscript(kX, block({U"0123456789+-=()aehijklmnoprstuvxy"}, 0), kScripts),
            "34x1@0|x₀₁₂₃₄₅₆₇₈₉₊₋₌₍₎ₐₑₕᵢⱼₖₗₘₙₒₚᵣₛₜᵤᵥₓᵧ\n"},
       });
 }
@@ -49,48 +52,48 @@ void tables(Suite& s) {
 void superscripts(Suite& s) {
   run(s, "superscript",
       {
-          {RenderNode::superscript(kX, block({U"ab"}, 0)), "3x1@0|xᵃᵇ\n"},
+          {RenderNode::superscript(kX, block({U"ab"}, 0), kScripts), "3x1@0|xᵃᵇ\n"},
           // One character without a form, a blank included, sends the whole script up.
-          {RenderNode::superscript(kX, block({U"a + b"}, 0)), "6x2@1| a + b\nx     \n"},
+          {RenderNode::superscript(kX, block({U"a + b"}, 0), kScripts), "6x2@1| a + b\nx     \n"},
           // Two rows are never compact, whatever they hold.
-          {RenderNode::superscript(kX, block({U"2", U"3"}, 0)), "2x3@2| 2\n 3\nx \n"},
-          {RenderNode::superscript(kX, kFrac), "2x4@3| 1\n ─\n 2\nx \n"},
+          {RenderNode::superscript(kX, block({U"2", U"3"}, 0), kScripts), "2x3@2| 2\n 3\nx \n"},
+          {RenderNode::superscript(kX, kFrac, kScripts), "2x4@3| 1\n ─\n 2\nx \n"},
           // Compact scripts go on the top row, not the baseline row.
-          {RenderNode::superscript(kFrac, block({U"2"}, 0)), "2x3@1|1²\n─ \n2 \n"},
+          {RenderNode::superscript(kFrac, block({U"2"}, 0), kScripts), "2x3@1|1²\n─ \n2 \n"},
           // Scripts that write nothing leave the base as it was.
-          {RenderNode::superscript(kFrac, kEmpty), "1x3@1|1\n─\n2\n"},
-          {RenderNode::superscript(kEmpty, block({U""}, 0)), "0x0@0|"},
+          {RenderNode::superscript(kFrac, kEmpty, kScripts), "1x3@1|1\n─\n2\n"},
+          {RenderNode::superscript(kEmpty, block({U""}, 0), kScripts), "0x0@0|"},
           // A script with columns but no rows has nothing to convert; it only widens.
-          {RenderNode::superscript(kX, *RenderNode::blank(2, 0, 0)), "3x1@0|x  \n"},
+          {RenderNode::superscript(kX, *RenderNode::blank(2, 0, 0), kScripts), "3x1@0|x  \n"},
           // A script is converted as it is drawn, maps inside it included.
-          {RenderNode::superscript(kX, *RenderNode::styled(block({U"2"}, 0), to_bold)),
+          {RenderNode::superscript(kX, *RenderNode::styled(block({U"2"}, 0), to_bold), kScripts),
            "2x2@1| 𝟐\nx \n"},
-          {RenderNode::superscript(kX, *RenderNode::styled(block({U"2"}, 0), to_italic)),
+          {RenderNode::superscript(kX, *RenderNode::styled(block({U"2"}, 0), to_italic), kScripts),
            "2x1@0|x²\n"},
           // Bases without a baseline row.
-          {RenderNode::superscript(kEmpty, block({U"2"}, 0)), "1x1@0|²\n"},
-          {RenderNode::superscript(kEmpty, block({U"q"}, 0)), "1x1@1|q\n"},
-          {RenderNode::superscript(kHat, block({U"2"}, 0)), "2x1@1|^²\n"},
+          {RenderNode::superscript(kEmpty, block({U"2"}, 0), kScripts), "1x1@0|²\n"},
+          {RenderNode::superscript(kEmpty, block({U"q"}, 0), kScripts), "1x1@1|q\n"},
+          {RenderNode::superscript(kHat, block({U"2"}, 0), kScripts), "2x1@1|^²\n"},
       });
 }
 
 void subscripts(Suite& s) {
   run(s, "subscript",
       {
-          {RenderNode::subscript(kX, block({U"1"}, 0)), "2x1@0|x₁\n"},
-          {RenderNode::subscript(kX, block({U"a", U"b"}, 0)), "2x3@0|x \n a\n b\n"},
+          {RenderNode::subscript(kX, block({U"1"}, 0), kScripts), "2x1@0|x₁\n"},
+          {RenderNode::subscript(kX, block({U"a", U"b"}, 0), kScripts), "2x3@0|x \n a\n b\n"},
           // Compact scripts go on the baseline row; others start just below it, beside the base.
-          {RenderNode::subscript(kFrac, block({U"2"}, 0)), "2x3@1|1 \n─₂\n2 \n"},
-          {RenderNode::subscript(kFrac, block({U"b"}, 0)), "2x3@1|1 \n─ \n2b\n"},
-          {RenderNode::subscript(kFrac, block({U"a", U"b", U"c"}, 1)),
+          {RenderNode::subscript(kFrac, block({U"2"}, 0), kScripts), "2x3@1|1 \n─₂\n2 \n"},
+          {RenderNode::subscript(kFrac, block({U"b"}, 0), kScripts), "2x3@1|1 \n─ \n2b\n"},
+          {RenderNode::subscript(kFrac, block({U"a", U"b", U"c"}, 1), kScripts),
            "2x5@1|1 \n─ \n2a\n b\n c\n"},
           // Bases without a baseline row grow just far enough for what is written.
-          {RenderNode::subscript(kHat, block({U"2"}, 0)), "2x2@1|^ \n ₂\n"},
-          {RenderNode::subscript(kHat, block({U"b"}, 0)), "2x3@1|^ \n  \n b\n"},
-          {RenderNode::subscript(kHat, block({U""}, 0)), "1x1@1|^\n"},
-          {RenderNode::subscript(kHat, kEmpty), "1x1@1|^\n"},
-          {RenderNode::subscript(kEmpty, block({U"2"}, 0)), "1x1@0|₂\n"},
-          {RenderNode::subscript(kEmpty, kEmpty), "0x0@0|"},
+          {RenderNode::subscript(kHat, block({U"2"}, 0), kScripts), "2x2@1|^ \n ₂\n"},
+          {RenderNode::subscript(kHat, block({U"b"}, 0), kScripts), "2x3@1|^ \n  \n b\n"},
+          {RenderNode::subscript(kHat, block({U""}, 0), kScripts), "1x1@1|^\n"},
+          {RenderNode::subscript(kHat, kEmpty, kScripts), "1x1@1|^\n"},
+          {RenderNode::subscript(kEmpty, block({U"2"}, 0), kScripts), "1x1@0|₂\n"},
+          {RenderNode::subscript(kEmpty, kEmpty, kScripts), "0x0@0|"},
       });
 }
 
@@ -99,15 +102,19 @@ void both(Suite& s) {
   run(s, "both_scripts",
       {
           // Never compact, even when each script alone would be.
-          {RenderNode::both_scripts(kX, one, two), "2x3@1| 2\nx \n 1\n"},
-          {RenderNode::both_scripts(kX, block({U"ab"}, 0), two), "3x3@1| 2 \nx  \n ab\n"},
+          {RenderNode::both_scripts(kX, one, two, kScripts, false), "2x3@1| 2\nx \n 1\n"},
+          {RenderNode::both_scripts(kX, block({U"ab"}, 0), two, kScripts, false),
+           "3x3@1| 2 \nx  \n ab\n"},
           // The subscript's rows are reserved below the whole base but it starts below the
           // baseline.
-          {RenderNode::both_scripts(kFrac, one, two), "2x5@2| 2\n1 \n─ \n21\n  \n"},
-          {RenderNode::both_scripts(kEmpty, block({U"a"}, 0), block({U"b"}, 0)), "1x3@1|b\n \na\n"},
-          {RenderNode::both_scripts(kHat, block({U"a"}, 0), block({U"b"}, 0)),
+          {RenderNode::both_scripts(kFrac, one, two, kScripts, false),
+           "2x5@2| 2\n1 \n─ \n21\n  \n"},
+          {RenderNode::both_scripts(kEmpty, block({U"a"}, 0), block({U"b"}, 0), kScripts, false),
+           "1x3@1|b\n \na\n"},
+          {RenderNode::both_scripts(kHat, block({U"a"}, 0), block({U"b"}, 0), kScripts, false),
            "2x4@2| b\n^ \n  \n a\n"},
-          {RenderNode::both_scripts(kEmpty, kEmpty, block({U"b"}, 0)), "1x1@1|b\n"},
+          {RenderNode::both_scripts(kEmpty, kEmpty, block({U"b"}, 0), kScripts, false),
+           "1x1@1|b\n"},
       });
 }
 
@@ -122,31 +129,33 @@ void primes_and_limits(Suite& s) {
       });
   run(s, "limits",
       {
-          {RenderNode::limits(sum, block({U"a"}, 0), kEmpty), "4x3@1|    \nsum \na   \n"},
-          {RenderNode::limits(sum, kEmpty, kEmpty), "4x1@0|sum \n"},
+          {RenderNode::limits(sum, block({U"a"}, 0), kEmpty, kBands), "4x3@1|    \nsum \na   \n"},
+          {RenderNode::limits(sum, kEmpty, kEmpty, kBands), "4x1@0|sum \n"},
           // The taller limit sets both bands; the shorter one touches the base.
-          {RenderNode::limits(sum, block({U"a"}, 0), block({U"u", U"v"}, 1)),
+          {RenderNode::limits(sum, block({U"a"}, 0), block({U"u", U"v"}, 1), kBands),
            "4x5@2|u   \nv   \nsum \na   \n    \n"},
-          {RenderNode::limits(sum, block({U"a", U"b"}, 0), block({U"n"}, 0)),
+          {RenderNode::limits(sum, block({U"a", U"b"}, 0), block({U"n"}, 0), kBands),
            "4x5@2|    \nn   \nsum \na   \nb   \n"},
-          {RenderNode::limits(kX, block({U"i=1"}, 0), kEmpty), "4x3@1|    \nx   \ni=1 \n"},
-          {RenderNode::limits(kEmpty, block({U"a"}, 0), kEmpty), "2x2@1|  \na \n"},
+          {RenderNode::limits(kX, block({U"i=1"}, 0), kEmpty, kBands), "4x3@1|    \nx   \ni=1 \n"},
+          {RenderNode::limits(kEmpty, block({U"a"}, 0), kEmpty, kBands), "2x2@1|  \na \n"},
       });
 }
 
 void size_limit(Suite& s) {
   const NodeRef wide = *RenderNode::blank(kMaxCells, 0, 0);  // no rows, so no cells
-  const auto largest = RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2));
+  const auto largest = RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2), kScripts);
   s.ok(largest && (*largest)->height == kMaxCells, "a picture of exactly the limit is drawn");
   run(s, "size limit",
       {
-          {RenderNode::superscript(wide, block({U"2"}, 0)), kTooLarge},
-          {RenderNode::subscript(tall(kMaxCells), block({U"bc"}, 0)), kTooLarge},
-          {RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2 + 1)), kTooLarge},
+          {RenderNode::superscript(wide, block({U"2"}, 0), kScripts), kTooLarge},
+          {RenderNode::subscript(tall(kMaxCells), block({U"bc"}, 0), kScripts), kTooLarge},
+          {RenderNode::superscript(tall(kMaxCells / 2), tall(kMaxCells / 2 + 1), kScripts),
+           kTooLarge},
           {RenderNode::prime_suffix(kX, kMaxCells), kTooLarge},
           // Sizes that would wrap around saturate instead.
-          {RenderNode::limits(kX, tall(UINT32_MAX), kEmpty), kTooLarge},
-          {RenderNode::both_scripts(kX, tall(UINT32_MAX), tall(UINT32_MAX)), kTooLarge},
+          {RenderNode::limits(kX, tall(UINT32_MAX), kEmpty, kBands), kTooLarge},
+          {RenderNode::both_scripts(kX, tall(UINT32_MAX), tall(UINT32_MAX), kScripts, false),
+           kTooLarge},
           {RenderNode::prime_suffix(wide, kSaturated), kTooLarge},
       });
 }

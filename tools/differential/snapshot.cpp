@@ -1,7 +1,7 @@
 // The snapshot command: what the public API answers for a set of inputs, one line of digests per
-// input, so that two builds of the core can be compared byte for byte (tools/differential/run builds
-// this file against both and compares their lines). It uses the public header only, so the same
-// source builds against any revision of the core.
+// input, so that two builds of the core can be compared byte for byte (tools/differential/run
+// builds this file against both and compares their lines). It uses the public header only, so the
+// same source builds against any revision of the core.
 //
 //   snapshot [--lines] [--random COUNT [--seed S] [--dict FILE]] [--show N] PATH...
 //
@@ -109,9 +109,10 @@ std::vector<std::string> read_dictionary(const fs::path& path) {
     // Pieces that are whole on their own: balanced braces, no structure that needs a partner.
     int balance = 0;
     for (const char c : piece) balance += c == '{' ? 1 : c == '}' ? -1 : 0;
-    static constexpr std::string_view kPartnered[] = {"\\left", "\\right", "\\middle",
-                                                      "\\begin", "\\end"};
-    const bool command = piece.size() > 1 && piece[0] == '\\' && std::isalpha(static_cast<unsigned char>(piece[1]));
+    static constexpr std::string_view kPartnered[] = {"\\left", "\\right", "\\middle", "\\begin",
+                                                      "\\end"};
+    const bool command =
+        piece.size() > 1 && piece[0] == '\\' && std::isalpha(static_cast<unsigned char>(piece[1]));
     if (command && balance == 0 && std::ranges::none_of(kPartnered, [&](std::string_view p) {
           return piece.find(p) != std::string::npos;
         }))
@@ -138,12 +139,12 @@ class Generator {
 
   void atom(std::string& out) {
     static constexpr std::string_view kCommon[] = {
-        "a", "b", "x", "y", "n", "i", "1", "2", "10", "+", "-", "=", "<", ">", ",", ";", ".",
-        "(", ")", "[", "]", "|", "/", "!", "'", "*", ":", " ", "  ", "α", "∑", "≤", "→", "𝑥"};
+        "a", "b", "x", "y", "n", "i", "1", "2", "10", "+", "-", "=",  "<", ">", ",", ";", ".",
+        "(", ")", "[", "]", "|", "/", "!", "'", "*",  ":", " ", "  ", "α", "∑", "≤", "→", "𝑥"};
     static constexpr std::string_view kRare[] = {
-        "?", "@", "\"", "~", "$", "%", "中", "é", "e\u0301", "\t", "\n", "\\ ", "\\,",
-        "\\!", "\\\\", "&", "#", "`", "\\{", "\\}", "\\|", "\\$", "\\%", "\\_", "\x7f",
-        "\x01", "\xc3", "\xff", "\r\n", "\\", "{", "}", "^", "_"};
+        "?",    "@",    "\"",   "~",    "$",    "%",  "中",  "é",   "e\u0301", "\t",  "\n",  "\\ ",
+        "\\,",  "\\!",  "\\\\", "&",    "#",    "`",  "\\{", "\\}", "\\|",     "\\$", "\\%", "\\_",
+        "\x7f", "\x01", "\xc3", "\xff", "\r\n", "\\", "{",   "}",   "^",       "_"};
     const std::size_t choice = pick(150);
     if (choice < 50 && !pieces_.empty()) {
       out += pieces_[pick(pieces_.size())];
@@ -182,8 +183,7 @@ class Generator {
         break;
       }
       case 4:
-      case 5:
-      {
+      case 5: {
         atom(out);
         const bool up = chance(2);
         out += up ? "^{" : "_{";
@@ -193,8 +193,7 @@ class Generator {
           out += up ? "_" : "^";
           atom(out);
         }
-      }
-        break;
+      } break;
       case 6: {
         static constexpr std::string_view kOpen[] = {"(", "[", "\\{", "|", ".", "\\langle", "\\|"};
         static constexpr std::string_view kClose[] = {")", "]", "\\}", "|", ".", "\\rangle", "/"};
@@ -213,8 +212,9 @@ class Generator {
       }
       case 7: {
         static constexpr std::string_view kEnvironments[] = {
-            "matrix", "pmatrix", "bmatrix", "cases", "array}{c|l", "aligned", "align*",
-            "vmatrix", "smallmatrix", "gathered", "unknown", "alignat}{2", "array}{*{3}{c}"};
+            "matrix",  "pmatrix",    "bmatrix",       "cases",       "array}{c|l",
+            "aligned", "align*",     "vmatrix",       "smallmatrix", "gathered",
+            "unknown", "alignat}{2", "array}{*{3}{c}"};
         const std::string_view env = kEnvironments[pick(std::size(kEnvironments))];
         out += "\\begin{";
         out += env;
@@ -360,8 +360,8 @@ int main(int argc, char** argv) {
   for (const fs::path& path : paths)
     if (!add_path(path, lines, inputs)) return 2;
   if (random_count > 0) {
-    Generator generator(seed, dictionary.empty() ? std::vector<std::string>{}
-                                                 : read_dictionary(dictionary));
+    Generator generator(
+        seed, dictionary.empty() ? std::vector<std::string>{} : read_dictionary(dictionary));
     for (std::size_t i = 0; i < random_count; ++i) inputs.push_back(generator.next());
   }
 

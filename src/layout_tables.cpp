@@ -20,7 +20,6 @@
 
 namespace vok {
 
-using namespace shapes;  // the shapes this file measures and paints
 namespace {
 
 // A row's extent about its baseline, over its first `columns` cells.
@@ -39,6 +38,31 @@ RowExtent extent_of(std::span<const NodeRef> cells) {
     extent.descent = std::max(extent.descent, cell->descent());
   }
   return extent;
+}
+
+struct Grid {  // the cells of a matrix in equal columns and evenly pitched rows
+  std::span<const std::span<const NodeRef>> rows;  // each cut to `columns` cells
+  std::size_t columns;
+  std::size_t cell_width;  // every column's width
+  std::size_t pitch;       // rows per band: the tallest row, plus a blank row when there are more
+};
+
+void paint(const Grid& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  // The grid fits in the size limit, so no position here can overflow.
+  for (std::size_t k = 0; k < shape.rows.size(); ++k) {
+    const std::span<const NodeRef> cells = cells_of(shape.rows[k], shape.columns);
+    const RowExtent extent = extent_of(cells);
+    // The row's content is centred in its band, any odd spare row below it.
+    const std::size_t row_baseline =
+        k * shape.pitch + extent.ascent + (shape.pitch - extent.ascent - extent.descent) / 2;
+    std::size_t column = x;
+    for (const NodeRef cell : cells) {
+      // An odd spare column goes to the right of the cell.
+      canvas.paint(*cell, column + (shape.cell_width - cell->width) / 2,
+                   y + row_baseline - cell->baseline);
+      column += shape.cell_width + 4;
+    }
+  }
 }
 
 }  // namespace
@@ -63,28 +87,10 @@ Result<NodeRef> RenderNode::matrix(char32_t open, char32_t close,
   // blank row at the bottom so that the middle row exists.
   std::size_t height = mul_sat(rows.size(), add_sat(tallest, 1)) - 1;
   if (height % 2 == 0) height = add_sat(height, 1);
-  const Grid* grid = current_arena().make<Grid>(rows, columns, cell_width, pitch);
-  auto node = make_node(mul_sat(columns, add_sat(cell_width, 4)) - 4, height, height / 2, grid);
+  auto node = make_node(mul_sat(columns, add_sat(cell_width, 4)) - 4, height, height / 2,
+                        Grid{rows, columns, cell_width, pitch});
   if (!node) return node;
-  return stretchy_delim(*node, open, close, true);
-}
-
-void paint(const Grid& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
-  // The grid fits in the size limit, so no position here can overflow.
-  for (std::size_t k = 0; k < shape.rows.size(); ++k) {
-    const std::span<const NodeRef> cells = cells_of(shape.rows[k], shape.columns);
-    const RowExtent extent = extent_of(cells);
-    // The row's content is centred in its band, any odd spare row below it.
-    const std::size_t row_baseline =
-        k * shape.pitch + extent.ascent + (shape.pitch - extent.ascent - extent.descent) / 2;
-    std::size_t column = x;
-    for (const NodeRef cell : cells) {
-      // An odd spare column goes to the right of the cell.
-      canvas.paint(*cell, column + (shape.cell_width - cell->width) / 2,
-                   y + row_baseline - cell->baseline);
-      column += shape.cell_width + 4;
-    }
-  }
+  return fence(*node, open, close);
 }
 
 // ---- the LaTeX dialect's tables ----
@@ -103,6 +109,62 @@ std::size_t rule_at(std::span<const std::uint8_t> rules, std::size_t at) {
 std::size_t boundary_width(const TableLayout& layout, std::size_t boundary) {
   if (rule_at(layout.rules, boundary) > 0) return 3;
   return layout.pairs && boundary % 2 == 1 ? 0 : layout.gap;
+}
+
+struct Table {  // cells in columns of their own widths, rows of their own heights
+  std::span<const std::span<const NodeRef>> rows;
+  const TableLayout* layout;
+  const std::uint32_t* left;      // each column's left edge
+  const std::uint32_t* width;     // each column's width
+  const std::uint32_t* baseline;  // each row's baseline
+  const std::uint32_t* top;       // each row's top row, then the row below the last
+};
+
+void paint(const Table& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const TableLayout& layout = *shape.layout;
+  const std::size_t rows = shape.rows.size();
+  for (std::size_t k = 0; k < rows; ++k) {
+    const std::span<const NodeRef> row = shape.rows[k];
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      const RenderNode& cell = *row[c];
+      const std::size_t spare = shape.width[c] - cell.width;
+      const char align = column_align(layout, c);
+      const std::size_t offset = align == 'l' ? 0 : align == 'r' ? spare : spare / 2;
+      canvas.paint(cell, x + shape.left[c] + offset, y + shape.baseline[k] - cell.baseline);
+    }
+  }
+  // The rules: vertical ones from top to bottom, then horizontal ones across, crossing them.
+  const auto rule_column = [&](std::size_t boundary, std::size_t count) -> std::size_t {
+    if (boundary == 0) return 0;
+    if (boundary >= count) return self.width - 1;
+    return shape.left[boundary] - 2;
+  };
+  std::size_t count = 0;
+  for (const std::span<const NodeRef> row : shape.rows) count = std::max(count, row.size());
+  for (std::size_t b = 0; b <= count; ++b) {
+    const std::size_t rules = rule_at(layout.rules, b);
+    if (rules > 0) canvas.down(x + rule_column(b, count), y, self.height, rules > 1 ? U'║' : U'│');
+  }
+  for (std::size_t k = 0; k <= rows; ++k) {
+    if (rule_at(layout.lines, k) == 0) continue;
+    const std::size_t line = k == 0 ? 0 : k == rows ? self.height - 1 : shape.top[k] - 1;
+    canvas.across(x, y + line, self.width, U'─');
+    for (std::size_t b = 0; b <= count; ++b) {
+      const std::size_t rules = rule_at(layout.rules, b);
+      if (rules == 0) continue;
+      // Where a rule meets a line: by the line's place (top, between rows, bottom), then the
+      // rule's (left edge, inside, right edge).
+      static constexpr char32_t kSingle[3][3] = {
+          {U'┌', U'┬', U'┐'}, {U'├', U'┼', U'┤'}, {U'└', U'┴', U'┘'}};
+      static constexpr char32_t kDouble[3][3] = {
+          {U'╓', U'╥', U'╖'}, {U'╟', U'╫', U'╢'}, {U'╙', U'╨', U'╜'}};
+      const std::size_t across = k == 0 ? 0 : k == rows ? 2 : 1;
+      const std::size_t along = b == 0 ? 0 : b >= count ? 2 : 1;
+      canvas.put(x + rule_column(b, count), y + line,
+                 (rules > 1 ? kDouble : kSingle)[across][along]);
+    }
+  }
 }
 
 }  // namespace
@@ -161,59 +223,11 @@ Result<NodeRef> RenderNode::table(std::span<const std::span<const NodeRef>> rows
   top[rows.size()] = static_cast<std::uint32_t>(y);
   if (rule_at(layout.lines, rows.size()) > 0) y = add_sat(y, 1);
 
-  const Table* shape = arena.make<Table>(rows, &layout, left, width, baseline, top);
-  auto node = make_node(x, y, (y - 1) / 2, shape);
+  auto node = make_node(x, y, (y - 1) / 2, Table{rows, &layout, left, width, baseline, top});
   if (!node || (layout.fence[0] == 0 && layout.fence[1] == 0)) return node;
   auto* inner = arena.allocate_array<NodeRef>(1);
   inner[0] = *node;
   return fenced({inner, 1}, layout.fence);
-}
-
-void paint(const Table& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
-           std::size_t y) {
-  const TableLayout& layout = *shape.layout;
-  const std::size_t rows = shape.rows.size();
-  for (std::size_t k = 0; k < rows; ++k) {
-    const std::span<const NodeRef> row = shape.rows[k];
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      const RenderNode& cell = *row[c];
-      const std::size_t spare = shape.width[c] - cell.width;
-      const char align = column_align(layout, c);
-      const std::size_t offset = align == 'l' ? 0 : align == 'r' ? spare : spare / 2;
-      canvas.paint(cell, x + shape.left[c] + offset, y + shape.baseline[k] - cell.baseline);
-    }
-  }
-  // The rules: vertical ones from top to bottom, then horizontal ones across, crossing them.
-  const auto rule_column = [&](std::size_t boundary, std::size_t count) -> std::size_t {
-    if (boundary == 0) return 0;
-    if (boundary >= count) return self.width - 1;
-    return shape.left[boundary] - 2;
-  };
-  std::size_t count = 0;
-  for (const std::span<const NodeRef> row : shape.rows) count = std::max(count, row.size());
-  for (std::size_t b = 0; b <= count; ++b) {
-    const std::size_t rules = rule_at(layout.rules, b);
-    if (rules > 0) canvas.down(x + rule_column(b, count), y, self.height, rules > 1 ? U'║' : U'│');
-  }
-  for (std::size_t k = 0; k <= rows; ++k) {
-    if (rule_at(layout.lines, k) == 0) continue;
-    const std::size_t line = k == 0 ? 0 : k == rows ? self.height - 1 : shape.top[k] - 1;
-    canvas.across(x, y + line, self.width, U'─');
-    for (std::size_t b = 0; b <= count; ++b) {
-      const std::size_t rules = rule_at(layout.rules, b);
-      if (rules == 0) continue;
-      // Where a rule meets a line: by the line's place (top, between rows, bottom), then the
-      // rule's (left edge, inside, right edge).
-      static constexpr char32_t kSingle[3][3] = {
-          {U'┌', U'┬', U'┐'}, {U'├', U'┼', U'┤'}, {U'└', U'┴', U'┘'}};
-      static constexpr char32_t kDouble[3][3] = {
-          {U'╓', U'╥', U'╖'}, {U'╟', U'╫', U'╢'}, {U'╙', U'╨', U'╜'}};
-      const std::size_t across = k == 0 ? 0 : k == rows ? 2 : 1;
-      const std::size_t along = b == 0 ? 0 : b >= count ? 2 : 1;
-      canvas.put(x + rule_column(b, count), y + line,
-                 (rules > 1 ? kDouble : kSingle)[across][along]);
-    }
-  }
 }
 
 }  // namespace vok

@@ -1,0 +1,157 @@
+// Marks drawn around a content: the radical sign with its overbar and index, accents and other
+// marks on a row above or below, long arrows with their labels, and frames.
+//
+// A mark is centred on its row, or drawn across the whole row: from its pieces when it has them
+// (an arrow ──→, a brace ╭──┴──╮; see glyphs.hpp), else repeated. A content of no columns still
+// gets a cell for its mark.
+#include <algorithm>
+
+#include "arena.hpp"
+#include "constructs.hpp"
+#include "layout.hpp"
+
+namespace vok {
+namespace {
+
+// Argument i, or the empty node when the parser supplied fewer.
+NodeRef arg(std::span<const NodeRef> args, std::size_t i) {
+  return i < args.size() ? args[i] : RenderNode::empty();
+}
+
+// ---- radicals ----
+
+struct Radical {  // the radical sign with its overbar
+  NodeRef inner;
+};
+
+void paint(const Radical& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  const RenderNode& inner = *shape.inner;
+  // The overbar starts one column before the content, at the corner over the stroke.
+  canvas.put(x + 1, y, U'┌');
+  canvas.across(x + 2, y, std::size_t{inner.width} + 1, U'─');
+  canvas.paint(inner, x + 3, y + 1);
+  canvas.down(x + 1, y + 1, inner.height, U'│');
+  // The foot goes on the last row, which is the corner's own row when there is no content.
+  canvas.put(x, y + inner.height, U'╲');
+}
+
+struct RootIndex {  // a radical with its index top-aligned at its left
+  NodeRef index, radical;
+};
+
+void paint(const RootIndex& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.index, x, y);
+  canvas.paint(*shape.radical, x + shape.index->width, y);
+}
+
+// ---- marks above and below ----
+
+struct Accent {  // a mark on a row of its own above or below the content
+  NodeRef inner;
+  char32_t mark;
+  bool below;  // the mark's row is under the content
+  bool wide;   // the mark runs across the whole row; else one, centred
+};
+
+// `mark` across `width` cells of row y: from its pieces when it has them (the mark alone in one
+// cell), else repeated.
+void draw_across(Canvas& canvas, std::size_t x, std::size_t y, std::size_t width, char32_t mark) {
+  const Across* pieces = across(mark);
+  if (pieces == nullptr || width < 2) {
+    canvas.across(x, y, width, mark);
+    return;
+  }
+  canvas.put(x, y, pieces->left);
+  canvas.across(x + 1, y, width - 2, pieces->fill);
+  if (pieces->middle != 0 && width > 2) canvas.put(x + width / 2, y, pieces->middle);
+  canvas.put(x + width - 1, y, pieces->right);
+}
+
+void paint(const Accent& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t mark_row = shape.below ? y + shape.inner->height : y;
+  if (shape.below) canvas.paint(*shape.inner, x, y);
+  if (shape.wide) {
+    draw_across(canvas, x, mark_row, self.width, shape.mark);
+  } else {
+    canvas.put(x + self.width / 2, mark_row, shape.mark);  // on an even width, the right middle
+  }
+  if (!shape.below) canvas.paint(*shape.inner, x, y + 1);
+}
+
+Result<NodeRef> marked(NodeRef inner, char32_t mark, bool below, bool wide) {
+  // An empty content still gets a cell for its mark.
+  const std::size_t width = std::max<std::uint32_t>(inner->width, 1);
+  auto node = make_node(width, add_sat(inner->height, 1),
+                        below ? inner->baseline : add_sat(inner->baseline, 1),
+                        Accent{inner, mark, below, wide});
+  // A letter of one row under its mark: a superscript may stand beside the letter.
+  if (node) (*node)->under_mark = !below && inner->height == 1;
+  return node;
+}
+
+// ---- frames ----
+
+struct Framed {  // the content in a frame, a blank column inside it on either side
+  NodeRef inner;
+};
+
+void paint(const Framed& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t right = x + self.width - 1, bottom = y + self.height - 1;
+  canvas.put(x, y, U'┌');
+  canvas.across(x + 1, y, self.width - 2, U'─');
+  canvas.put(right, y, U'┐');
+  canvas.down(x, y + 1, self.height - 2, U'│');
+  canvas.down(right, y + 1, self.height - 2, U'│');
+  canvas.put(x, bottom, U'└');
+  canvas.across(x + 1, bottom, self.width - 2, U'─');
+  canvas.put(right, bottom, U'┘');
+  canvas.paint(*shape.inner, x + 2, y + 1);
+}
+
+}  // namespace
+
+namespace construct {
+
+Result<NodeRef> root(const Definition&, std::span<const NodeRef> args,
+                     std::span<const NodeRef> optional) {
+  const NodeRef inner = arg(args, 0);
+  auto radical = make_node(add_sat(inner->width, 3), add_sat(inner->height, 1),
+                           add_sat(inner->baseline, 1), Radical{inner});
+  if (!radical || optional.empty()) return radical;
+  const NodeRef index = optional.front();
+  return make_node(add_sat(index->width, (*radical)->width),
+                   std::max(index->height, (*radical)->height), (*radical)->baseline,
+                   RootIndex{index, *radical});
+}
+
+Result<NodeRef> accent(const Definition& def, std::span<const NodeRef> args,
+                       std::span<const NodeRef>) {
+  return marked(arg(args, 0), def.ch, false, def.stretch);
+}
+
+Result<NodeRef> accent_below(const Definition& def, std::span<const NodeRef> args,
+                             std::span<const NodeRef>) {
+  return marked(arg(args, 0), def.ch, true, def.stretch);
+}
+
+Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
+                           std::span<const NodeRef> optional) {
+  const NodeRef above = arg(args, 0), below = arg(optional, 0);
+  auto span = RenderNode::blank(std::max<std::size_t>({above->width, below->width, 1}) + 2, 0, 0);
+  if (!span) return span;
+  auto arrow = marked(*span, def.ch, true, true);
+  if (!arrow) return arrow;
+  return RenderNode::limits(*arrow, below, above, kCentredLimits);
+}
+
+Result<NodeRef> boxed(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
+  const NodeRef inner = arg(args, 0);
+  return make_node(add_sat(inner->width, 4), add_sat(inner->height, 2), add_sat(inner->baseline, 1),
+                   Framed{inner});
+}
+
+}  // namespace construct
+}  // namespace vok
