@@ -72,5 +72,6 @@ void layout_delimiters_tests(Suite& suite);
 void layout_matrix_tests(Suite& suite);
 void parser_tests(Suite& suite);
 void vocabulary_tests(Suite& suite);
+void commands_tests(Suite& suite);
 
 }  // namespace vok::test
