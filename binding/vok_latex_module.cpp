@@ -1,12 +1,13 @@
 // The Python module `vok_latex`: render(input) reading LaTeX as people write it,
 // render_markdown(text) drawing the math of a Markdown document, and the package's __version__.
 //
-// This file only declares the module: its docstrings, its attributes and the dialect it reads. The
-// call itself is render_call.hpp's, shared with `vok`, so both render() functions take the same
-// arguments, raise the same exceptions with the same texts and notes, and have the same limits;
-// only the dialect differs. It is written against the stable ABI of CPython 3.12, and no C++
-// exception crosses into the interpreter: std::bad_alloc becomes MemoryError and anything else
-// vok_latex.PanicException, a BaseException that `except Exception` does not swallow.
+// This file only declares the module: its docstrings, its attributes, the dialect it reads and the
+// keyword-only options its functions take. The call itself is render_call.hpp's, shared with
+// `vok`, so both render() functions read their arguments the same way, raise the same exceptions
+// with the same texts and notes, and have the same limits; only the dialect and the options
+// differ. It is written against the stable ABI of CPython 3.12, and no C++ exception crosses into
+// the interpreter: std::bad_alloc becomes MemoryError and anything else vok_latex.PanicException,
+// a BaseException that `except Exception` does not swallow.
 #include "render_call.hpp"
 
 #ifndef VOK_VERSION
@@ -15,7 +16,11 @@
 
 namespace {
 
+// The keyword-only options of render() and render_markdown().
+constexpr vok_binding::Option keywords[] = {vok_binding::kWidth, vok_binding::kAscii};
+
 vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::Latex},
+                               .keywords = keywords,
                                .panic_name = "vok_latex.PanicException"};
 
 // The function the interpreter calls (vector call with keyword names).

@@ -1,17 +1,17 @@
 // The Python module `vok`: one function, render(input), reading vok's exact markup.
 //
-// This file only declares the module: its one attribute and the dialect it reads. The call itself
-// (checking the arguments, borrowing the UTF-8 text of the str, calling the core once and turning
-// its picture into a str or its error into ValueError) is render_call.hpp's, shared with
-// `vok_latex`. It is written against the stable ABI of CPython 3.12, so one binary serves every
-// later interpreter. No C++ exception crosses into the interpreter: std::bad_alloc becomes
-// MemoryError and anything else vok.PanicException, a BaseException that `except Exception` does
-// not swallow.
+// This file only declares the module: its one attribute, the dialect it reads and that render()
+// takes no keyword-only option. The call itself (reading the arguments, borrowing the UTF-8 text
+// of the str, calling the core once and turning its picture into a str or its error into
+// ValueError) is render_call.hpp's, shared with `vok_latex`. It is written against the stable ABI
+// of CPython 3.12, so one binary serves every later interpreter. No C++ exception crosses into the
+// interpreter: std::bad_alloc becomes MemoryError and anything else vok.PanicException, a
+// BaseException that `except Exception` does not swallow.
 #include "render_call.hpp"
 
 namespace {
 
-vok_binding::Renderer renderer{.options = {}, .panic_name = "vok.PanicException"};
+vok_binding::Renderer renderer{.options = {}, .keywords = {}, .panic_name = "vok.PanicException"};
 
 // The function the interpreter calls (vector call with keyword names).
 PyObject* render_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,

@@ -104,6 +104,46 @@ def test_keyword_and_subclass_render_like_the_plain_call(module):
     assert type(module.render(Text("x"))) is str
 
 
+@pytest.mark.parametrize(
+    "args, kwargs, error, message",
+    [
+        (("x",), {"width": 0}, ValueError, "{}() width must be at least 1"),
+        (("x",), {"width": -3}, ValueError, "{}() width must be at least 1"),
+        (("x",), {"width": True}, TypeError, "{}() width must be an int or None"),
+        (("x",), {"width": "3"}, TypeError, "{}() width must be an int or None"),
+        (("x",), {"ascii": 1}, TypeError, "{}() ascii must be a bool"),
+        (("x",), {"ascii": None}, TypeError, "{}() ascii must be a bool"),
+        # A refused option value comes before every other problem, the first one in the call.
+        (("a", "b"), {"nope": 1, "width": 0}, ValueError, "{}() width must be at least 1"),
+        (("a",), {"nope": 1, "ascii": 1}, TypeError, "{}() ascii must be a bool"),
+        ((), {"ascii": 0, "width": 0}, TypeError, "{}() ascii must be a bool"),
+        ((), {"width": 0, "ascii": 0}, ValueError, "{}() width must be at least 1"),
+        # Good options never hide a problem of the argument.
+        (("a", "b"), {"width": 9}, TypeError, "{}() takes 1 positional arguments but 2 were given"),
+        ((), {"ascii": True}, TypeError, "{}() missing 1 required positional argument: '{}'"),
+        ((), {"width": None, "nope": 1}, TypeError,
+         "{}() got an unexpected keyword argument 'nope'"),
+    ],
+)
+@pytest.mark.parametrize("function", [vok_latex.render, vok_latex.render_markdown],
+                         ids=lambda function: function.__name__)
+def test_option_errors(function, args, kwargs, error, message):
+    parameter = "input" if function is vok_latex.render else "text"
+    with pytest.raises(error) as info:
+        function(*args, **kwargs)
+    assert type(info.value) is error
+    assert str(info.value) == message.format(function.__name__, parameter)
+    assert not hasattr(info.value, "__notes__")
+
+
+def test_only_vok_latex_takes_options():
+    assert vok_latex.render("x", width=None, ascii=False) == vok_latex.render("x") == "x\n"
+    for option in ["width", "ascii"]:
+        with pytest.raises(TypeError) as info:
+            vok.render("x", **{option: None})
+        assert str(info.value) == f"render() got an unexpected keyword argument '{option}'"
+
+
 # ---- module ------------------------------------------------------------------------------------
 
 def test_module_attributes():
