@@ -180,6 +180,37 @@ def test_vok_latex_attributes():
     assert public == {"render", "render_markdown"}
 
 
+def panic_class(module):
+    """The module's PanicException: not an attribute, but held by the module object."""
+    import gc
+
+    [found] = [item for item in gc.get_referents(module)
+               if isinstance(item, type) and issubclass(item, BaseException)]
+    return found
+
+
+def test_each_module_object_has_its_own_panic_exception(module):
+    import importlib
+    import importlib.util
+
+    panic = panic_class(module)
+    assert (panic.__module__, panic.__qualname__, panic.__bases__) == (
+        module.__name__, "PanicException", (BaseException,))
+    assert panic.__doc__ == (
+        "An internal invariant of vok was broken. This is a bug in vok, not in the formula; "
+        "it derives from BaseException so that `except Exception` does not hide it.")
+    # A second module object from the same spec gets its own state; a reload keeps the module.
+    second = importlib.util.module_from_spec(module.__spec__)
+    module.__spec__.loader.exec_module(second)
+    assert second is not module and panic_class(second) is not panic
+    assert second.render.__self__ is second and second.__all__ == module.__all__
+    assert importlib.reload(module) is module and panic_class(module) is panic
+    for made in (second, module):
+        assert made.render("x^2") == "x²\n"
+        with pytest.raises(TypeError, match=r"^render\(\) takes 1 positional arguments but 2 were"):
+            made.render("x", "y")
+
+
 def test_built_on_the_stable_abi():
     from importlib.metadata import distribution
 
