@@ -1,12 +1,16 @@
 // What the two Python modules, `vok` and `vok_latex`, share: the call of render(input) from
-// argument checking to the returned str, and the guard of a module's execution slot.
+// argument reading to the returned str, each module object's state, and the guard of a module's
+// execution slot.
 //
-// Each module's file declares only its module: its name, its docstrings, its attributes and the
-// dialect its render() reads (a Renderer). Everything that must behave the same in both lives here,
-// so the two render() functions take the same arguments, give the same TypeError texts and notes,
-// and map the core's errors the same way: ValueError for the formula, MemoryError for exhausted
-// memory, and PanicException (a BaseException that `except Exception` does not swallow) for a
-// broken invariant. No C++ exception crosses into the interpreter: each entry point has one `try`.
+// Each module's file declares only its module: its name, its docstrings, its attributes, the
+// dialect its functions read and the keyword-only options they take (a Renderer). Everything that
+// must behave the same in both lives here, so the two render() functions read their arguments the
+// same way, give the same TypeError texts and notes, and map the core's errors the same way:
+// ValueError for the formula, MemoryError for exhausted memory, and PanicException (a
+// BaseException that `except Exception` does not swallow) for a broken invariant. Each module
+// object makes its own PanicException class in its execution slot and keeps it in its state, not
+// among its attributes. No C++ exception crosses into the interpreter: each entry point has one
+// `try`.
 //
 // The header is included by exactly one file of each extension module; every module is its own
 // shared object with hidden symbols, so what it defines is private to that module.
@@ -22,10 +26,10 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "vok/vok.hpp"
 
@@ -53,37 +57,94 @@ class Ref {
   PyObject* object_ = nullptr;
 };
 
-// What makes one module's render() its own: the dialect it reads and its PanicException.
+// A keyword-only option of a module's functions: its name, and how its value sets the options of
+// one call (false, with the exception set, for a value it refuses).
+struct Option {
+  const char* name;
+  bool (*read)(PyObject* value, const char* function, vok::Options& options) noexcept;
+};
+
+// width=: a positive int, or None for no limit.
+inline bool read_width(PyObject* value, const char* function, vok::Options& options) noexcept {
+  if (value == Py_None) {
+    options.width = 0;
+    return true;
+  }
+  if (!PyLong_Check(value) || PyBool_Check(value)) {
+    PyErr_Format(PyExc_TypeError, "%s() width must be an int or None", function);
+    return false;
+  }
+  const long long width = PyLong_AsLongLong(value);
+  if (width == -1 && PyErr_Occurred()) return false;
+  if (width < 1) {
+    PyErr_Format(PyExc_ValueError, "%s() width must be at least 1", function);
+    return false;
+  }
+  options.width = static_cast<std::size_t>(width);
+  return true;
+}
+
+// ascii=: a bool.
+inline bool read_ascii(PyObject* value, const char* function, vok::Options& options) noexcept {
+  if (!PyBool_Check(value)) {
+    PyErr_Format(PyExc_TypeError, "%s() ascii must be a bool", function);
+    return false;
+  }
+  options.ascii = value == Py_True;
+  return true;
+}
+
+// The options a module can list for its functions.
+inline constexpr Option kWidth{"width", read_width};
+inline constexpr Option kAscii{"ascii", read_ascii};
+
+// What one module declares: the dialect its functions read, the keyword-only options they take,
+// and the qualified name of its PanicException.
 struct Renderer {
   vok::Options options;
-  const char* panic_name;          // the class's qualified name, "module.PanicException"
-  PyObject* panic_type = nullptr;  // created on first use, kept for the life of the process
+  std::span<const Option> keywords;
+  const char* panic_name;  // "module.PanicException"
+};
+
+// A module object's state: its PanicException class. It lives in the zeroed memory the
+// interpreter gives the module; exec_module constructs it there and free_state destroys it.
+struct State {
+  Ref panic_type;
 };
 
 inline constexpr const char* kGenericPanic = "vok: internal error";
 
-// The renderer's PanicException class, made on first use.
-inline PyObject* panic_type(Renderer& renderer) noexcept {
-  if (renderer.panic_type == nullptr) {
-    PyObject* created = PyErr_NewExceptionWithDoc(
-        renderer.panic_name,
-        "An internal invariant of vok was broken. This is a bug in vok, not in the formula; "
-        "it derives from BaseException so that `except Exception` does not hide it.",
-        PyExc_BaseException, nullptr);
-    if (created == nullptr) return nullptr;
-    if (renderer.panic_type == nullptr) {
-      renderer.panic_type = created;
-    } else {
-      Py_DECREF(created);  // another thread got there while the class was being made
-    }
-  }
-  return renderer.panic_type;
+inline constexpr const char* kPanicDoc =
+    "An internal invariant of vok was broken. This is a bug in vok, not in the formula; it "
+    "derives from BaseException so that `except Exception` does not hide it.";
+
+// The state of `module`, or null when it has none yet.
+inline State* state_of(PyObject* module) noexcept {
+  return static_cast<State*>(PyModule_GetState(module));
 }
 
-// Raises the renderer's PanicException with `what` as its argument.
-inline void raise_panic(Renderer& renderer, const char* what) noexcept {
-  PyObject* type = panic_type(renderer);
-  if (type == nullptr) return;  // the failure to make the class is the pending exception
+// The module's m_traverse, m_clear and m_free: the interpreter calls them only once the state
+// exists.
+inline int traverse_state(PyObject* module, visitproc visit, void* arg) noexcept {
+  if (State* state = state_of(module)) Py_VISIT(state->panic_type.get());
+  return 0;
+}
+
+inline int clear_state(PyObject* module) noexcept {
+  if (State* state = state_of(module)) state->panic_type = Ref();
+  return 0;
+}
+
+inline void free_state(void* module) noexcept {
+  if (State* state = state_of(static_cast<PyObject*>(module))) state->~State();
+}
+
+// Raises the module's PanicException with `what` as its argument; SystemError instead once the
+// module's state has been cleared, as the collector does to a module it frees.
+inline void raise_panic(PyObject* module, const char* what) noexcept {
+  const State* state = state_of(module);
+  PyObject* type = state != nullptr && state->panic_type ? state->panic_type.get()
+                                                           : PyExc_SystemError;
   Ref text =
       Ref::steal(PyUnicode_DecodeUTF8(what, static_cast<Py_ssize_t>(std::strlen(what)), "replace"));
   if (text) PyErr_SetObject(type, text.get());
@@ -97,97 +158,6 @@ inline void add_input_note() noexcept {
   Ref result = Ref::steal(PyObject_CallMethod(raised, "add_note", "s", "while processing 'input'"));
   if (!result) PyErr_Clear();
   PyErr_SetRaisedException(raised);
-}
-
-// Finds the one argument of `function`, named `parameter`, positional or keyword, with the
-// interpreter's own messages.
-inline PyObject* find_input(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                            const char* function = "render",
-                            const char* parameter = "input") noexcept {
-  if (nargs > 1) {
-    PyErr_Format(PyExc_TypeError, "%s() takes 1 positional arguments but %zd were given", function,
-                 nargs);
-    return nullptr;
-  }
-  PyObject* input = nargs == 1 ? args[0] : nullptr;
-  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
-  for (Py_ssize_t i = 0; i < nkw; ++i) {
-    PyObject* key = PyTuple_GetItem(kwnames, i);
-    if (key == nullptr) return nullptr;
-    if (PyUnicode_CompareWithASCIIString(key, parameter) != 0) {
-      PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%S'", function, key);
-      return nullptr;
-    }
-    if (input != nullptr) {
-      PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", function,
-                   parameter);
-      return nullptr;
-    }
-    input = args[nargs + i];
-  }
-  if (input == nullptr) {
-    PyErr_Format(PyExc_TypeError, "%s() missing 1 required positional argument: '%s'", function,
-                 parameter);
-  }
-  return input;
-}
-
-// Reads the keyword-only options of the LaTeX dialect's functions, width= (a positive int, or
-// None) and ascii= (a bool), into `options`; `args` and `kwnames` are the vector call's. The other
-// keywords are left to find_input, which names any it does not know.
-inline bool read_options(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                         const char* function, vok::Options& options) noexcept {
-  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
-  for (Py_ssize_t i = 0; i < nkw; ++i) {
-    PyObject* key = PyTuple_GetItem(kwnames, i);
-    if (key == nullptr) return false;
-    PyObject* value = args[nargs + i];
-    if (PyUnicode_CompareWithASCIIString(key, "width") == 0) {
-      if (value == Py_None) {
-        options.width = 0;
-        continue;
-      }
-      if (!PyLong_Check(value) || PyBool_Check(value)) {
-        PyErr_Format(PyExc_TypeError, "%s() width must be an int or None", function);
-        return false;
-      }
-      const long long width = PyLong_AsLongLong(value);
-      if (width == -1 && PyErr_Occurred()) return false;
-      if (width < 1) {
-        PyErr_Format(PyExc_ValueError, "%s() width must be at least 1", function);
-        return false;
-      }
-      options.width = static_cast<std::size_t>(width);
-    } else if (PyUnicode_CompareWithASCIIString(key, "ascii") == 0) {
-      if (!PyBool_Check(value)) {
-        PyErr_Format(PyExc_TypeError, "%s() ascii must be a bool", function);
-        return false;
-      }
-      options.ascii = value == Py_True;
-    }
-  }
-  return true;
-}
-
-// The keyword names without width= and ascii=, for find_input: a new tuple, or the same one when
-// it has neither. Returns false with the error set when the tuple cannot be made.
-inline bool other_keywords(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                           Ref& kept_names, std::vector<PyObject*>& kept_args) noexcept {
-  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
-  kept_args.assign(args, args + nargs);
-  Ref names = Ref::steal(PyList_New(0));
-  if (!names) return false;
-  for (Py_ssize_t i = 0; i < nkw; ++i) {
-    PyObject* key = PyTuple_GetItem(kwnames, i);
-    if (key == nullptr) return false;
-    if (PyUnicode_CompareWithASCIIString(key, "width") == 0 ||
-        PyUnicode_CompareWithASCIIString(key, "ascii") == 0)
-      continue;
-    if (PyList_Append(names.get(), key) < 0) return false;
-    kept_args.push_back(args[nargs + i]);
-  }
-  kept_names = Ref::steal(PyList_AsTuple(names.get()));
-  return static_cast<bool>(kept_names);
 }
 
 // Borrows the UTF-8 text of a str (or str subclass); the text lives as long as the object.
@@ -213,28 +183,66 @@ inline bool borrow_text(PyObject* input, std::string_view& text) noexcept {
   return true;
 }
 
-// The arguments of a call of `function`: the text of its one argument, named `parameter`, and,
-// when the LaTeX dialect's functions take them, the options width= and ascii= over the module's.
-// False, with the interpreter's exception set, when they are not right.
+// The arguments of a call of `function`: the text of its one argument, named `parameter`,
+// positional or keyword, and the keyword-only options the module's functions take, set over the
+// module's options. One pass over the keyword names matches each once against the names the
+// function takes. False, with the interpreter's exception set, when they are not right; of several
+// problems the one reported is the first in this list: a refused option value (the earliest in the
+// call), more than one positional argument, a keyword the function does not take or one naming the
+// argument a second time (the earliest), no argument, an argument that is not a str.
 inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames, const char* function, const char* parameter,
-                           vok::Options& options, std::string_view& text) {
+                           vok::Options& options, std::string_view& text) noexcept {
   options = renderer.options;
-  Ref names;
-  std::vector<PyObject*> kept;
-  if (options.dialect == vok::Dialect::Latex && kwnames != nullptr) {
-    if (!read_options(args, nargs, kwnames, function, options) ||
-        !other_keywords(args, nargs, kwnames, names, kept))
-      return false;
-    args = kept.data();
-    kwnames = PyTuple_Size(names.get()) == 0 ? nullptr : names.get();
+  PyObject* input = nargs > 0 ? args[0] : nullptr;
+  PyObject* stray = nullptr;  // the first keyword not taken, or naming the argument a second time
+  const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GetItem(kwnames, i);
+    if (key == nullptr) return false;
+    PyObject* value = args[nargs + i];
+    if (PyUnicode_CompareWithASCIIString(key, parameter) == 0) {
+      if (input == nullptr) {
+        input = value;
+      } else if (stray == nullptr) {
+        stray = key;
+      }
+      continue;
+    }
+    const auto option = std::ranges::find_if(renderer.keywords, [key](const Option& taken) {
+      return PyUnicode_CompareWithASCIIString(key, taken.name) == 0;
+    });
+    if (option != renderer.keywords.end()) {
+      if (!option->read(value, function, options)) return false;
+    } else if (stray == nullptr) {
+      stray = key;
+    }
   }
-  PyObject* input = find_input(args, nargs, kwnames, function, parameter);
-  return input != nullptr && borrow_text(input, text);
+  if (nargs > 1) {
+    PyErr_Format(PyExc_TypeError, "%s() takes 1 positional arguments but %zd were given", function,
+                 nargs);
+    return false;
+  }
+  if (stray != nullptr) {
+    if (PyUnicode_CompareWithASCIIString(stray, parameter) == 0) {
+      PyErr_Format(PyExc_TypeError, "%s() got multiple values for argument '%s'", function,
+                   parameter);
+    } else {
+      PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%S'", function,
+                   stray);
+    }
+    return false;
+  }
+  if (input == nullptr) {
+    PyErr_Format(PyExc_TypeError, "%s() missing 1 required positional argument: '%s'", function,
+                 parameter);
+    return false;
+  }
+  return borrow_text(input, text);
 }
 
-inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) {
+inline PyObject* render_checked(const Renderer& renderer, PyObject* module, PyObject* const* args,
+                                Py_ssize_t nargs, PyObject* kwnames) {
   vok::Options options;
   std::string_view text;
   if (!read_arguments(renderer, args, nargs, kwnames, "render", "input", options, text))
@@ -261,13 +269,13 @@ inline PyObject* render_checked(Renderer& renderer, PyObject* const* args, Py_ss
   }
   if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
     PyErr_Clear();  // the core drew a character the interpreter refuses: a broken invariant
-    raise_panic(renderer, "vok: the picture holds a character that is not a Unicode scalar value");
+    raise_panic(module, "vok: the picture holds a character that is not a Unicode scalar value");
   }
   return result;
 }
 
-inline PyObject* markdown_checked(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames) {
+inline PyObject* markdown_checked(const Renderer& renderer, PyObject* module,
+                                  PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   vok::Options options;
   std::string_view text;
   if (!read_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", options, text))
@@ -278,38 +286,40 @@ inline PyObject* markdown_checked(Renderer& renderer, PyObject* const* args, Py_
       PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict");
   if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
     PyErr_Clear();  // the core wrote bytes that are not UTF-8: a broken invariant
-    raise_panic(renderer, "vok: the document is not UTF-8");
+    raise_panic(module, "vok: the document is not UTF-8");
   }
   return result;
 }
 
-// Calls `checked` with a vector call's arguments: the one place where C++ exceptions stop.
+// Calls `checked` with a vector call's arguments and the module the function is bound to: the one
+// place where C++ exceptions stop.
 template <auto checked>
-PyObject* guarded(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
-                  PyObject* kwnames) noexcept {
+PyObject* guarded(const Renderer& renderer, PyObject* module, PyObject* const* args,
+                  Py_ssize_t nargs, PyObject* kwnames) noexcept {
   try {
-    return checked(renderer, args, nargs, kwnames);
+    return checked(renderer, module, args, nargs, kwnames);
   } catch (const std::bad_alloc&) {
     return PyErr_NoMemory();
   } catch (const std::exception& error) {
-    raise_panic(renderer, error.what());
+    raise_panic(module, error.what());
   } catch (...) {
-    raise_panic(renderer, kGenericPanic);
+    raise_panic(module, kGenericPanic);
   }
   return nullptr;
 }
 
-// The body of a module's render(input) (vector call with keyword names).
-inline PyObject* render_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) noexcept {
-  return guarded<render_checked>(renderer, args, nargs, kwnames);
+// The body of a module's render(input) (vector call with keyword names); `module` is the function's
+// self, the module it is bound to.
+inline PyObject* render_call(const Renderer& renderer, PyObject* module, PyObject* const* args,
+                             Py_ssize_t nargs, PyObject* kwnames) noexcept {
+  return guarded<render_checked>(renderer, module, args, nargs, kwnames);
 }
 
 // The body of render_markdown(text): the document with its math drawn, as a str; the formulas
 // that cannot be drawn stay as written.
-inline PyObject* markdown_call(Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
-                               PyObject* kwnames) noexcept {
-  return guarded<markdown_checked>(renderer, args, nargs, kwnames);
+inline PyObject* markdown_call(const Renderer& renderer, PyObject* module, PyObject* const* args,
+                               Py_ssize_t nargs, PyObject* kwnames) noexcept {
+  return guarded<markdown_checked>(renderer, module, args, nargs, kwnames);
 }
 
 // Sets a public attribute of the module and appends its name to the module's __all__.
@@ -327,7 +337,8 @@ inline int add_public(PyObject* module, const char* name, PyObject* value) noexc
   return PyObject_SetAttr(module, key.get(), value);
 }
 
-// Adds the module's render() function, bound to the module, as a public attribute.
+// Adds one of the module's functions as a public attribute, bound to the module: the module is the
+// self it is called with, through which it reaches the module's state.
 inline int add_render(PyObject* module, PyMethodDef& render_def) noexcept {
   Ref module_name = Ref::steal(PyModule_GetNameObject(module));
   if (!module_name) return -1;
@@ -336,19 +347,30 @@ inline int add_render(PyObject* module, PyMethodDef& render_def) noexcept {
   return add_public(module, render_def.ml_name, function.get());
 }
 
-// Runs a module's execution slot, `fill(module)`: the one place where its C++ exceptions stop.
+// Runs a module's execution slot: makes the module's state and its PanicException, then calls
+// `fill(module)`; the one place where its C++ exceptions stop. Every module object, a second one
+// made from the same spec included, gets its own state and class.
 template <class Fill>
-int exec_module(Renderer& renderer, PyObject* module, Fill fill) noexcept {
+int exec_module(const Renderer& renderer, PyObject* module, Fill fill) noexcept {
   try {
     if (!PyType_IsSubtype(Py_TYPE(module), &PyModule_Type)) {
       PyErr_SetString(PyExc_TypeError, "vok: the execution slot received a non-module object");
       return -1;
     }
+    void* memory = PyModule_GetState(module);
+    if (memory == nullptr) {
+      PyErr_SetString(PyExc_SystemError, "vok: the module has no state");
+      return -1;
+    }
+    State* state = new (memory) State{};
+    state->panic_type = Ref::steal(
+        PyErr_NewExceptionWithDoc(renderer.panic_name, kPanicDoc, PyExc_BaseException, nullptr));
+    if (!state->panic_type) return -1;
     return fill(module);
   } catch (const std::bad_alloc&) {
     PyErr_NoMemory();
   } catch (...) {
-    raise_panic(renderer, kGenericPanic);
+    raise_panic(module, kGenericPanic);
   }
   return -1;
 }

@@ -1,12 +1,13 @@
 // The Python module `vok_latex`: render(input) reading LaTeX as people write it,
 // render_markdown(text) drawing the math of a Markdown document, and the package's __version__.
 //
-// This file only declares the module: its docstrings, its attributes and the dialect it reads. The
-// call itself is render_call.hpp's, shared with `vok`, so both render() functions take the same
-// arguments, raise the same exceptions with the same texts and notes, and have the same limits;
-// only the dialect differs. It is written against the stable ABI of CPython 3.12, and no C++
-// exception crosses into the interpreter: std::bad_alloc becomes MemoryError and anything else
-// vok_latex.PanicException, a BaseException that `except Exception` does not swallow.
+// This file only declares the module: its docstrings, its attributes, the dialect it reads and the
+// keyword-only options its functions take. The call itself is render_call.hpp's, shared with
+// `vok`, so both render() functions read their arguments the same way, raise the same exceptions
+// with the same texts and notes, and have the same limits; only the dialect and the options
+// differ. It is written against the stable ABI of CPython 3.12, and no C++ exception crosses into
+// the interpreter: std::bad_alloc becomes MemoryError and anything else vok_latex.PanicException,
+// a BaseException that `except Exception` does not swallow.
 #include "render_call.hpp"
 
 #ifndef VOK_VERSION
@@ -15,13 +16,17 @@
 
 namespace {
 
-vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::Latex},
-                               .panic_name = "vok_latex.PanicException"};
+// The keyword-only options of render() and render_markdown().
+constexpr vok_binding::Option keywords[] = {vok_binding::kWidth, vok_binding::kAscii};
 
-// The function the interpreter calls (vector call with keyword names).
-PyObject* render_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
+constexpr vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::Latex},
+                                         .keywords = keywords,
+                                         .panic_name = "vok_latex.PanicException"};
+
+// The functions the interpreter calls (vector call with keyword names), bound to the module.
+PyObject* render_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) noexcept {
-  return vok_binding::render_call(renderer, args, nargs, kwnames);
+  return vok_binding::render_call(renderer, module, args, nargs, kwnames);
 }
 
 PyMethodDef render_def = {
@@ -40,9 +45,9 @@ PyMethodDef render_def = {
     "Raises ValueError when the formula does not lex, parse or render.",
 };
 
-PyObject* markdown_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
+PyObject* markdown_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) noexcept {
-  return vok_binding::markdown_call(renderer, args, nargs, kwnames);
+  return vok_binding::markdown_call(renderer, module, args, nargs, kwnames);
 }
 
 PyMethodDef markdown_def = {
@@ -59,7 +64,8 @@ PyMethodDef markdown_def = {
     "stays as written. width and ascii are render()'s, for every formula.",
 };
 
-// The module's execution slot: render, render_markdown and __version__, and __all__ naming them.
+// The module's execution slot: its state, render, render_markdown and __version__, and __all__
+// naming them.
 int exec_module(PyObject* module) noexcept {
   return vok_binding::exec_module(renderer, module, [](PyObject* made) {
     if (vok_binding::add_render(made, render_def) < 0) return -1;
@@ -83,12 +89,12 @@ PyModuleDef module_def = {
     "\n"
     "render(input) gives the picture of one formula; it takes the same arguments, raises the\n"
     "same exceptions and has the same limits as vok.render, which reads vok's exact markup.",
-    0,             // m_size
-    nullptr,       // m_methods
-    module_slots,  // m_slots
-    nullptr,       // m_traverse
-    nullptr,       // m_clear
-    nullptr,       // m_free
+    sizeof(vok_binding::State),   // m_size
+    nullptr,                      // m_methods
+    module_slots,                 // m_slots
+    vok_binding::traverse_state,  // m_traverse
+    vok_binding::clear_state,     // m_clear
+    vok_binding::free_state,      // m_free
 };
 
 }  // namespace

@@ -1,22 +1,23 @@
 // The Python module `vok`: one function, render(input), reading vok's exact markup.
 //
-// This file only declares the module: its one attribute and the dialect it reads. The call itself
-// (checking the arguments, borrowing the UTF-8 text of the str, calling the core once and turning
-// its picture into a str or its error into ValueError) is render_call.hpp's, shared with
-// `vok_latex`. It is written against the stable ABI of CPython 3.12, so one binary serves every
-// later interpreter. No C++ exception crosses into the interpreter: std::bad_alloc becomes
-// MemoryError and anything else vok.PanicException, a BaseException that `except Exception` does
-// not swallow.
+// This file only declares the module: its one attribute, the dialect it reads and that render()
+// takes no keyword-only option. The call itself (reading the arguments, borrowing the UTF-8 text
+// of the str, calling the core once and turning its picture into a str or its error into
+// ValueError) is render_call.hpp's, shared with `vok_latex`, and so is the module's state. It is
+// written against the stable ABI of CPython 3.12, so one binary serves every later interpreter. No
+// C++ exception crosses into the interpreter: std::bad_alloc becomes MemoryError and anything else
+// vok.PanicException, a BaseException that `except Exception` does not swallow.
 #include "render_call.hpp"
 
 namespace {
 
-vok_binding::Renderer renderer{.options = {}, .panic_name = "vok.PanicException"};
+constexpr vok_binding::Renderer renderer{
+    .options = {}, .keywords = {}, .panic_name = "vok.PanicException"};
 
-// The function the interpreter calls (vector call with keyword names).
-PyObject* render_entry(PyObject* /*module*/, PyObject* const* args, Py_ssize_t nargs,
+// The function the interpreter calls (vector call with keyword names), bound to the module.
+PyObject* render_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) noexcept {
-  return vok_binding::render_call(renderer, args, nargs, kwnames);
+  return vok_binding::render_call(renderer, module, args, nargs, kwnames);
 }
 
 PyMethodDef render_def = {
@@ -26,7 +27,7 @@ PyMethodDef render_def = {
     "render(input)\n--\n\n",
 };
 
-// The module's execution slot: render, and __all__ naming it.
+// The module's execution slot: its state, render, and __all__ naming it.
 int exec_module(PyObject* module) noexcept {
   return vok_binding::exec_module(
       renderer, module, [](PyObject* made) { return vok_binding::add_render(made, render_def); });
@@ -39,14 +40,14 @@ PyModuleDef_Slot module_slots[] = {
 
 PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT,
-    "vok",         // m_name
-    "",            // m_doc
-    0,             // m_size
-    nullptr,       // m_methods
-    module_slots,  // m_slots
-    nullptr,       // m_traverse
-    nullptr,       // m_clear
-    nullptr,       // m_free
+    "vok",                        // m_name
+    "",                           // m_doc
+    sizeof(vok_binding::State),   // m_size
+    nullptr,                      // m_methods
+    module_slots,                 // m_slots
+    vok_binding::traverse_state,  // m_traverse
+    vok_binding::clear_state,     // m_clear
+    vok_binding::free_state,      // m_free
 };
 
 }  // namespace

@@ -104,6 +104,46 @@ def test_keyword_and_subclass_render_like_the_plain_call(module):
     assert type(module.render(Text("x"))) is str
 
 
+@pytest.mark.parametrize(
+    "args, kwargs, error, message",
+    [
+        (("x",), {"width": 0}, ValueError, "{}() width must be at least 1"),
+        (("x",), {"width": -3}, ValueError, "{}() width must be at least 1"),
+        (("x",), {"width": True}, TypeError, "{}() width must be an int or None"),
+        (("x",), {"width": "3"}, TypeError, "{}() width must be an int or None"),
+        (("x",), {"ascii": 1}, TypeError, "{}() ascii must be a bool"),
+        (("x",), {"ascii": None}, TypeError, "{}() ascii must be a bool"),
+        # A refused option value comes before every other problem, the first one in the call.
+        (("a", "b"), {"nope": 1, "width": 0}, ValueError, "{}() width must be at least 1"),
+        (("a",), {"nope": 1, "ascii": 1}, TypeError, "{}() ascii must be a bool"),
+        ((), {"ascii": 0, "width": 0}, TypeError, "{}() ascii must be a bool"),
+        ((), {"width": 0, "ascii": 0}, ValueError, "{}() width must be at least 1"),
+        # Good options never hide a problem of the argument.
+        (("a", "b"), {"width": 9}, TypeError, "{}() takes 1 positional arguments but 2 were given"),
+        ((), {"ascii": True}, TypeError, "{}() missing 1 required positional argument: '{}'"),
+        ((), {"width": None, "nope": 1}, TypeError,
+         "{}() got an unexpected keyword argument 'nope'"),
+    ],
+)
+@pytest.mark.parametrize("function", [vok_latex.render, vok_latex.render_markdown],
+                         ids=lambda function: function.__name__)
+def test_option_errors(function, args, kwargs, error, message):
+    parameter = "input" if function is vok_latex.render else "text"
+    with pytest.raises(error) as info:
+        function(*args, **kwargs)
+    assert type(info.value) is error
+    assert str(info.value) == message.format(function.__name__, parameter)
+    assert not hasattr(info.value, "__notes__")
+
+
+def test_only_vok_latex_takes_options():
+    assert vok_latex.render("x", width=None, ascii=False) == vok_latex.render("x") == "x\n"
+    for option in ["width", "ascii"]:
+        with pytest.raises(TypeError) as info:
+            vok.render("x", **{option: None})
+        assert str(info.value) == f"render() got an unexpected keyword argument '{option}'"
+
+
 # ---- module ------------------------------------------------------------------------------------
 
 def test_module_attributes():
@@ -138,6 +178,37 @@ def test_vok_latex_attributes():
     assert vok_latex.render.__self__ is vok_latex
     public = {name for name in dir(vok_latex) if not name.startswith("__")}
     assert public == {"render", "render_markdown"}
+
+
+def panic_class(module):
+    """The module's PanicException: not an attribute, but held by the module object."""
+    import gc
+
+    [found] = [item for item in gc.get_referents(module)
+               if isinstance(item, type) and issubclass(item, BaseException)]
+    return found
+
+
+def test_each_module_object_has_its_own_panic_exception(module):
+    import importlib
+    import importlib.util
+
+    panic = panic_class(module)
+    assert (panic.__module__, panic.__qualname__, panic.__bases__) == (
+        module.__name__, "PanicException", (BaseException,))
+    assert panic.__doc__ == (
+        "An internal invariant of vok was broken. This is a bug in vok, not in the formula; "
+        "it derives from BaseException so that `except Exception` does not hide it.")
+    # A second module object from the same spec gets its own state; a reload keeps the module.
+    second = importlib.util.module_from_spec(module.__spec__)
+    module.__spec__.loader.exec_module(second)
+    assert second is not module and panic_class(second) is not panic
+    assert second.render.__self__ is second and second.__all__ == module.__all__
+    assert importlib.reload(module) is module and panic_class(module) is panic
+    for made in (second, module):
+        assert made.render("x^2") == "x²\n"
+        with pytest.raises(TypeError, match=r"^render\(\) takes 1 positional arguments but 2 were"):
+            made.render("x", "y")
 
 
 def test_built_on_the_stable_abi():
