@@ -2,8 +2,8 @@
 // once, with the group it belongs to and what it draws, all read off the vocabulary's rows.
 #include <algorithm>
 
+#include "dialect.hpp"
 #include "unicode.hpp"
-#include "vocabulary.hpp"
 #include "vok/vok.hpp"
 
 namespace vok {
@@ -53,8 +53,7 @@ bool ascii_letters(std::string_view name) {
 }  // namespace
 
 std::vector<CommandInfo> commands(Dialect dialect) {
-  const Vocabulary& vocabulary =
-      dialect == Dialect::Latex ? latex_vocabulary() : exact_vocabulary();
+  const Vocabulary& vocabulary = *dialect_rules(dialect).vocabulary;
   std::vector<CommandInfo> list;
   for (const Definition& def : vocabulary.rows()) {
     // A name's row is the last of that name; a starred form is listed with its command.

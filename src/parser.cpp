@@ -170,17 +170,30 @@ Result<void> Parser::expect(const Token& wanted) {
   return {};
 }
 
-Result<Box> parse(std::span<const Lexeme> tokens, std::string_view input,
-                  const Vocabulary& vocabulary) {
-  // Every list item covers tokens of its own, and so does every finished matrix row but the last
-  // of each matrix, so the stack never holds more entries than there are tokens and matrices.
-  // Only the part of the room that lists use is ever touched.
-  // A LaTeX list also holds a blank between two atoms, hence the room for two entries a token.
-  const std::size_t bytes = 2 * (tokens.size() + 2) * sizeof(ExprList);
-  ListStack lists(static_cast<std::byte*>(current_arena().allocate(bytes, ListStack::kAlign)),
-                  bytes);
-  Parser parser(tokens, input, vocabulary, lists);
-  return vocabulary.dialect() == Dialect::Latex ? parser.latex_formula() : parser.parse_expr();
+namespace {
+
+// The stack a formula's lists are built on. Every list item covers tokens of its own, and so does
+// every finished matrix row but the last of each matrix, so the stack never holds more entries
+// than there are tokens and matrices; a LaTeX list also holds a blank between two atoms, hence the
+// room for two entries a token. Only the part of the room that lists use is ever touched.
+ListStack list_stack(std::size_t tokens) {
+  const std::size_t bytes = 2 * (tokens + 2) * sizeof(ExprList);
+  return ListStack(static_cast<std::byte*>(current_arena().allocate(bytes, ListStack::kAlign)),
+                   bytes);
+}
+
+}  // namespace
+
+Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
+                        const Vocabulary& vocabulary) {
+  ListStack lists = list_stack(tokens.size());
+  return Parser(tokens, input, vocabulary, lists).parse_expr();
+}
+
+Result<Box> parse_latex(std::span<const Lexeme> tokens, std::string_view input,
+                        const Vocabulary& vocabulary) {
+  ListStack lists = list_stack(tokens.size());
+  return Parser(tokens, input, vocabulary, lists).latex_formula();
 }
 
 Result<Box> Parser::parse_expr() {

@@ -179,9 +179,15 @@ class Parser {
   mutable const Definition* found_ = nullptr;
 };
 
-// Parses a whole formula's tokens in the grammar of the vocabulary's dialect: the tree, in the
-// current arena.
-[[nodiscard]] Result<Box> parse(std::span<const Lexeme> tokens, std::string_view input,
+// A dialect's grammar: a whole formula's tokens to its tree, in the current arena, with the
+// commands and environments of `vocabulary`.
+using Grammar = Result<Box> (*)(std::span<const Lexeme> tokens, std::string_view input,
                                 const Vocabulary& vocabulary);
+
+// The exact markup's grammar, and LaTeX's.
+[[nodiscard]] Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
+                                      const Vocabulary& vocabulary);
+[[nodiscard]] Result<Box> parse_latex(std::span<const Lexeme> tokens, std::string_view input,
+                                      const Vocabulary& vocabulary);
 
 }  // namespace vok

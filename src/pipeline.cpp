@@ -7,11 +7,8 @@
 #include <vector>
 
 #include "arena.hpp"
-#include "parser.hpp"
-#include "render.hpp"
-#include "token.hpp"
+#include "dialect.hpp"
 #include "unicode.hpp"
-#include "vocabulary.hpp"
 
 namespace vok {
 
@@ -74,23 +71,22 @@ std::string write_text(const RenderNode& root, CharMap spelling) {
 
 namespace {
 
-// The last replacement of a picture's characters the options ask for (LaTeX's ASCII pictures).
-CharMap spelling(Options options) noexcept {
-  return options.dialect == Dialect::Latex && options.ascii ? ascii_form : nullptr;
-}
-
-const Vocabulary& vocabulary(Dialect dialect) noexcept {
-  return dialect == Dialect::Latex ? latex_vocabulary() : exact_vocabulary();
+// What a call draws: its dialect's drawing, from ASCII when the options ask for it.
+const Drawing& drawing_of(const DialectRules& rules, Options options) noexcept {
+  return options.ascii ? rules.ascii : rules.drawing;
 }
 
 // Lexes, parses and measures `input` into a node of the current arena.
-Result<NodeRef> render_node(std::string_view input, Options options) {
-  auto tokens = tokenize(input, options.dialect);
+Result<NodeRef> render_node(std::string_view input, const DialectRules& rules, Options options) {
+  auto tokens = tokenize(input, *rules.lexer);
   if (!tokens) return std::unexpected(std::move(tokens.error()));
   // Tokens after the point where the expression ends are ignored.
-  auto tree = parse(*tokens, input, vocabulary(options.dialect));
+  auto tree = rules.grammar(*tokens, input, *rules.vocabulary);
   if (!tree) return std::unexpected(std::move(tree.error()));
-  return render(**tree, options);
+  const Drawing& drawing = drawing_of(rules, options);
+  if (rules.breaks_lines && options.width > 0)
+    return measure_lines(**tree, drawing, *rules.vocabulary, options.width);
+  return measure(**tree, drawing);
 }
 
 }  // namespace
@@ -99,19 +95,21 @@ std::expected<std::string, ParseError> render(std::string_view input, Options op
   // Tokens, tree, nodes and picture all live in this arena and die together when the call returns.
   Arena arena;
   ArenaScope scope(arena);
-  auto root = render_node(input, options);
+  const DialectRules& rules = dialect_rules(options.dialect);
+  auto root = render_node(input, rules, options);
   if (!root) return std::unexpected(std::move(root.error()));
-  return write_text(**root, spelling(options));
+  return write_text(**root, drawing_of(rules, options).spelling);
 }
 
 std::expected<bool, ParseError> append_picture(std::string& out, std::string_view input,
                                                Options options, std::size_t max_rows) {
   Arena arena;
   ArenaScope scope(arena);
-  auto root = render_node(input, options);
+  const DialectRules& rules = dialect_rules(options.dialect);
+  auto root = render_node(input, rules, options);
   if (!root) return std::unexpected(std::move(root.error()));
   if ((*root)->height > max_rows) return false;
-  append_text(out, **root, spelling(options));
+  append_text(out, **root, drawing_of(rules, options).spelling);
   return true;
 }
 
@@ -119,9 +117,10 @@ std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink
                                              void* context, Options options) {
   Arena arena;
   ArenaScope scope(arena);
-  auto root = render_node(input, options);
+  const DialectRules& rules = dialect_rules(options.dialect);
+  auto root = render_node(input, rules, options);
   if (!root) return std::unexpected(std::move(root.error()));
-  sink(write_utf32(**root, spelling(options)), context);
+  sink(write_utf32(**root, drawing_of(rules, options).spelling), context);
   return {};
 }
 

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <limits>
+#include <span>
+#include <string>
 
 #include "arena.hpp"
 #include "unicode.hpp"
@@ -19,6 +21,29 @@ struct AsciiClass {
   TokenKind kind;  // for OneByte
 };
 
+// A command name that the lexer reads as another token.
+struct Alias {
+  std::string_view name;
+  TokenKind kind;
+};
+
+}  // namespace
+
+struct LexerRules {
+  std::array<AsciiClass, 128> ascii;  // what each ASCII byte starts
+  std::span<const Alias> aliases;     // command names read as other tokens
+  bool refuses_controls;  // a control character that is not white space is an error, after a
+                          // backslash too; else it is a character like any other
+  bool joins_marks;       // a combining mark right after a character is part of it (e and U+0301
+                          // are é)
+  bool final_blank;       // a backslash at the very end is a blank, as TeX reads one at the end
+                          // of a line; else it starts no token
+  // The message for a malformed UTF-8 sequence at byte `at`.
+  std::string (*malformed)(std::string_view input, std::size_t at);
+};
+
+namespace {
+
 constexpr std::array<AsciiClass, 128> make_ascii_table() {
   std::array<AsciiClass, 128> table{};
   for (auto& entry : table) entry = {Start::OneByte, TokenKind::Ident};  // letters and controls
@@ -27,12 +52,10 @@ constexpr std::array<AsciiClass, 128> make_ascii_table() {
     table[static_cast<unsigned char>(singles[i])] = {Start::OneByte, static_cast<TokenKind>(i)};
   for (char c : std::string_view("\"#$%?@`~")) table[c] = {Start::Invalid, TokenKind::Ident};
   for (char c = '0'; c <= '9'; ++c) table[c] = {Start::Digit, TokenKind::Number};
-  for (char c : std::string_view(" \t\n\v\f\r")) table[c] = {Start::Space, TokenKind::Whitespace};
+  for (char c : std::string_view(" \t\n\v\f\r")) table[c] = {Start::Space, TokenKind::Ident};
   table['\\'] = {Start::Backslash, TokenKind::Escape};
   return table;
 }
-
-constexpr std::array<AsciiClass, 128> kAscii = make_ascii_table();
 
 // The LaTeX dialect's reading of the same bytes.
 constexpr std::array<AsciiClass, 128> make_latex_table() {
@@ -40,15 +63,40 @@ constexpr std::array<AsciiClass, 128> make_latex_table() {
   for (char c : std::string_view("\"#?@`")) table[c] = {Start::OneByte, TokenKind::Ident};
   table['~'] = {Start::OneByte, TokenKind::Tilde};
   table['$'] = {Start::OneByte, TokenKind::Dollar};
-  table['%'] = {Start::Comment, TokenKind::Whitespace};
+  table['%'] = {Start::Comment, TokenKind::Ident};
   for (char c = '0'; c <= '9'; ++c) table[c] = {Start::OneByte, TokenKind::Number};
   for (unsigned char c = 0; c < 0x20; ++c)
-    if (table[c].start != Start::Space) table[c] = {Start::Control, TokenKind::Whitespace};
-  table[0x7F] = {Start::Control, TokenKind::Whitespace};
+    if (table[c].start != Start::Space) table[c] = {Start::Control, TokenKind::Ident};
+  table[0x7F] = {Start::Control, TokenKind::Ident};
   return table;
 }
 
-constexpr std::array<AsciiClass, 128> kLatex = make_latex_table();
+// Plain TeX's \sp and \sb are ^ and _.
+constexpr Alias kLatexAliases[] = {{"sp", TokenKind::Caret}, {"sb", TokenKind::Underscore}};
+
+std::string exact_malformed(std::string_view, std::size_t at) { return message::invalid_token(at); }
+
+}  // namespace
+
+constexpr LexerRules kExactLexer{
+    .ascii = make_ascii_table(),
+    .aliases = {},
+    .refuses_controls = false,
+    .joins_marks = false,
+    .final_blank = false,
+    .malformed = exact_malformed,
+};
+
+constexpr LexerRules kLatexLexer{
+    .ascii = make_latex_table(),
+    .aliases = kLatexAliases,
+    .refuses_controls = true,
+    .joins_marks = true,
+    .final_blank = true,
+    .malformed = message::invalid_utf8,
+};
+
+namespace {
 
 // The C0 and C1 control characters and DEL.
 constexpr bool is_control(char32_t ch) noexcept { return ch < 0x20 || (ch >= 0x7F && ch < 0xA0); }
@@ -57,12 +105,12 @@ constexpr bool is_ascii_letter(unsigned char c) { return (c | 0x20) >= 'a' && (c
 constexpr bool is_ascii_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // clang-format off
-constexpr std::array<std::string_view, 30> kKindNames = {
+constexpr std::array<std::string_view, 29> kKindNames = {
     "LBrace", "RBrace",  "LBracket", "RBracket", "Caret",     "Underscore", "Prime",
     "Pipe",   "Bang",    "Plus",     "Minus",    "Equals",    "Star",       "Comma",
     "LParen", "RParen",  "Dot",      "Colon",    "Semicolon", "Less",       "Greater",
-    "Slash",  "Ampersand", "Command", "Escape",  "Number",    "Ident",      "Whitespace",
-    "Tilde",  "Dollar",
+    "Slash",  "Ampersand", "Command", "Escape",  "Number",    "Ident",      "Tilde",
+    "Dollar",
 };
 // clang-format on
 
@@ -138,110 +186,151 @@ std::string optional_text_form(const Token* token) {
   return "Some(" + text_form(*token) + ")";
 }
 
-Result<std::span<const Lexeme>> tokenize(std::string_view input, Dialect dialect) {
-  if (input.size() > std::numeric_limits<std::uint32_t>::max())
-    return fail(std::string(message::kTooLarge));
-  const bool latex = dialect == Dialect::Latex;
-  const std::array<AsciiClass, 128>& classes = latex ? kLatex : kAscii;
-  const std::size_t n = input.size();
-  // Every token takes at least one byte, so the input's length bounds the list; pages of the
-  // reservation that no token reaches are never touched.
-  Lexeme* tokens = current_arena().allocate_array<Lexeme>(n);
-  std::size_t count = 0;
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(input[i]); };
-  const auto emit = [&](TokenKind kind, std::size_t start, std::size_t end) {
-    tokens[count++] =
-        Lexeme{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), kind};
-  };
-  // A character that cannot be read: the exact markup says only where.
-  const auto invalid = [&](std::size_t at, std::string latex_message) {
-    return fail(latex ? std::move(latex_message) : message::invalid_token(at));
-  };
+namespace {
 
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned char c = byte(i);
-    if (c >= 0x80) {
-      const Decoded d = decode_utf8(input, i);
-      if (d.length == 0) return invalid(i, message::invalid_utf8(input, i));
-      if (latex && is_control(d.ch) && !is_white_space(d.ch))
-        return fail(message::control_character(d.ch, input, i));
-      // A combining mark right after a character is part of it (e and U+0301 are é).
-      if (latex && count > 0 && tokens[count - 1].end == i &&
-          tokens[count - 1].kind == TokenKind::Ident && display_width(d.ch) == 0) {
-        tokens[count - 1].end = static_cast<std::uint32_t>(i + d.length);
-        i += d.length;
+// One pass over an input: each read_ function reads the token (or the blank or comment) that
+// starts at `at`, appends it, and returns the position after it, or the error it is.
+class Lexer {
+ public:
+  Lexer(std::string_view input, const LexerRules& rules, Lexeme* tokens) noexcept
+      : input_(input), rules_(rules), tokens_(tokens) {}
+
+  [[nodiscard]] Result<std::span<const Lexeme>> run() {
+    const std::size_t n = input_.size();
+    std::size_t i = 0;
+    while (i < n) {
+      const unsigned char c = byte(i);
+      const AsciiClass cls = c < 0x80 ? rules_.ascii[c] : AsciiClass{Start::Invalid, {}};
+      // The common bytes first: a token of one byte, white space, digits.
+      if (c < 0x80 && cls.start == Start::OneByte) {
+        emit(cls.kind, i, i + 1);
+        ++i;
         continue;
       }
-      if (!is_white_space(d.ch)) emit(TokenKind::Ident, i, i + d.length);
-      i += d.length;
-      continue;
-    }
-    const AsciiClass cls = classes[c];
-    if (cls.start == Start::OneByte) {
-      emit(cls.kind, i, i + 1);
-      ++i;
-      continue;
-    }
-    switch (cls.start) {
-      case Start::OneByte:  // handled above
-      case Start::Space:
+      if (c < 0x80 && cls.start == Start::Space) {
         ++i;
-        break;
-      case Start::Digit: {
-        std::size_t end = i + 1;
-        while (end < n && is_ascii_digit(byte(end))) ++end;
-        emit(TokenKind::Number, i, end);
-        i = end;
-        break;
+        continue;
       }
-      case Start::Backslash: {
-        if (i + 1 == n) {
-          // TeX reads a backslash at the end of a line as a control space: a blank at the end of
-          // the formula, which draws nothing.
-          if (latex) return std::span<const Lexeme>(tokens, count);
-          return fail(message::invalid_token(i));
-        }
-        if (is_ascii_letter(byte(i + 1))) {
-          std::size_t end = i + 2;
-          while (end < n && is_ascii_letter(byte(end))) ++end;
-          // Plain TeX's \sp and \sb are ^ and _ in the LaTeX dialect.
-          const std::string_view name = input.substr(i + 1, end - i - 1);
-          emit(!latex         ? TokenKind::Command
-               : name == "sp" ? TokenKind::Caret
-               : name == "sb" ? TokenKind::Underscore
-                              : TokenKind::Command,
-               i, end);
-          i = end;
-        } else {
-          const Decoded d = decode_utf8(input, i + 1);
-          if (d.length == 0) return invalid(i + 1, message::invalid_utf8(input, i + 1));
-          if (latex && is_control(d.ch) && !is_white_space(d.ch))
-            return fail(message::control_character(d.ch, input, i + 1));
-          emit(TokenKind::Escape, i, i + 1 + d.length);
-          i += 1 + d.length;
-        }
-        break;
+      if (c < 0x80 && cls.start == Start::Digit) {
+        i = read_digits(i);
+        continue;
       }
-      case Start::Comment:
-        // A comment is skipped to the end of its line, but it is still read as UTF-8.
-        while (i < n && byte(i) != '\n' && byte(i) != '\r') {
-          if (byte(i) < 0x80) {
-            ++i;
-            continue;
-          }
-          const Decoded d = decode_utf8(input, i);
-          if (d.length == 0) return invalid(i, message::invalid_utf8(input, i));
-          i += d.length;
-        }
-        break;
-      case Start::Control:
-        return fail(message::control_character(c, input, i));
-      case Start::Invalid:
-        return fail(message::invalid_token(i));
+      if (c < 0x80 && cls.start == Start::Backslash && i + 1 == n && rules_.final_blank) break;
+      auto next = read_other(i, c, cls.start);
+      if (!next) return std::unexpected(std::move(next.error()));
+      i = *next;
     }
+    return std::span<const Lexeme>(tokens_, count_);
   }
-  return std::span<const Lexeme>(tokens, count);
+
+ private:
+  [[nodiscard]] unsigned char byte(std::size_t i) const noexcept {
+    return static_cast<unsigned char>(input_[i]);
+  }
+  void emit(TokenKind kind, std::size_t start, std::size_t end) noexcept {
+    tokens_[count_++] =
+        Lexeme{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), kind};
+  }
+
+  // What starts with a byte beyond ASCII, a backslash, a comment, or a character that starts no
+  // token.
+  [[nodiscard]] Result<std::size_t> read_other(std::size_t at, unsigned char c, Start start) {
+    if (c >= 0x80) return read_character(at);
+    switch (start) {
+      case Start::Backslash:
+        return read_backslash(at);
+      case Start::Comment:
+        return skip_comment(at);
+      case Start::Control:
+        return fail(message::control_character(c, input_, at));
+      case Start::OneByte:  // read by run()
+      case Start::Space:
+      case Start::Digit:
+      case Start::Invalid:
+        break;
+    }
+    return fail(message::invalid_token(at));
+  }
+
+  // The character at `at`, or the error of a malformed one or of a control character the rules
+  // refuse.
+  [[nodiscard]] Result<Decoded> character(std::size_t at) const {
+    const Decoded d = decode_utf8(input_, at);
+    if (d.length == 0) return fail(rules_.malformed(input_, at));
+    if (rules_.refuses_controls && is_control(d.ch) && !is_white_space(d.ch))
+      return fail(message::control_character(d.ch, input_, at));
+    return d;
+  }
+
+  // A character beyond ASCII: an identifier, white space, or a mark joined to the one before.
+  [[nodiscard]] Result<std::size_t> read_character(std::size_t at) {
+    const auto d = character(at);
+    if (!d) return std::unexpected(std::move(d.error()));
+    const std::size_t end = at + d->length;
+    if (rules_.joins_marks && count_ > 0 && tokens_[count_ - 1].end == at &&
+        tokens_[count_ - 1].kind == TokenKind::Ident && display_width(d->ch) == 0) {
+      tokens_[count_ - 1].end = static_cast<std::uint32_t>(end);
+    } else if (!is_white_space(d->ch)) {
+      emit(TokenKind::Ident, at, end);
+    }
+    return end;
+  }
+
+  [[nodiscard]] std::size_t read_digits(std::size_t at) {
+    std::size_t end = at + 1;
+    while (end < input_.size() && is_ascii_digit(byte(end))) ++end;
+    emit(TokenKind::Number, at, end);
+    return end;
+  }
+
+  // A command (a backslash and ASCII letters, or the token it is an alias of) or an escape.
+  [[nodiscard]] Result<std::size_t> read_backslash(std::size_t at) {
+    if (at + 1 == input_.size()) return fail(message::invalid_token(at));
+    if (is_ascii_letter(byte(at + 1))) {
+      std::size_t end = at + 2;
+      while (end < input_.size() && is_ascii_letter(byte(end))) ++end;
+      const std::string_view name = input_.substr(at + 1, end - at - 1);
+      TokenKind kind = TokenKind::Command;
+      for (const Alias& alias : rules_.aliases)
+        if (alias.name == name) kind = alias.kind;
+      emit(kind, at, end);
+      return end;
+    }
+    const auto d = character(at + 1);
+    if (!d) return std::unexpected(std::move(d.error()));
+    emit(TokenKind::Escape, at, at + 1 + d->length);
+    return at + 1 + d->length;
+  }
+
+  // A comment is skipped to the end of its line, but it is still read as UTF-8.
+  [[nodiscard]] Result<std::size_t> skip_comment(std::size_t at) const {
+    while (at < input_.size() && byte(at) != '\n' && byte(at) != '\r') {
+      if (byte(at) < 0x80) {
+        ++at;
+        continue;
+      }
+      const Decoded d = decode_utf8(input_, at);
+      if (d.length == 0) return fail(rules_.malformed(input_, at));
+      at += d.length;
+    }
+    return at;
+  }
+
+  std::string_view input_;
+  const LexerRules& rules_;
+  Lexeme* tokens_;
+  std::size_t count_ = 0;
+};
+
+}  // namespace
+
+Result<std::span<const Lexeme>> tokenize(std::string_view input, const LexerRules& rules) {
+  if (input.size() > std::numeric_limits<std::uint32_t>::max())
+    return fail(std::string(message::kTooLarge));
+  // Every token takes at least one byte, so the input's length bounds the list; pages of the
+  // reservation that no token reaches are never touched.
+  Lexeme* tokens = current_arena().allocate_array<Lexeme>(input.size());
+  return Lexer(input, rules, tokens).run();
 }
 
 }  // namespace vok

@@ -47,7 +47,6 @@ enum class TokenKind : std::uint8_t {
   Escape,      // a backslash and one other character; payload: that character
   Number,      // ASCII digits; payload: the digits
   Ident,       // one identifier character; payload: that character
-  Whitespace,  // never produced by the lexer; named for completeness
   Tilde,       // ~ (LaTeX: a blank)
   Dollar,      // $ (LaTeX: opens and closes the formula)
 };
@@ -98,14 +97,24 @@ struct Lexeme {
 // The text form of an optional token: None, or Some(<text form>).
 [[nodiscard]] std::string optional_text_form(const Token* token);
 
-// Splits the whole input into tokens, kept in the current arena. In the exact markup it fails with
-// "Invalid token at byte N" at the first character that starts no token (one of " # $ % ? @ ` ~, a
-// backslash at the very end, or a malformed UTF-8 sequence). In the LaTeX dialect " # ? @ ` are
-// symbols, ~ and $ tokens of their own, % starts a comment to the end of the line, every digit is
-// a token by itself, control characters that are white space separate tokens, and the others
-// fail, as do a final backslash and malformed UTF-8, with messages that say where. Inputs of 4 GiB
-// or more are refused as too large.
+// How a dialect's text is read into tokens (token.cpp): what each ASCII character starts, and
+// what becomes of control characters, combining marks, a final backslash and malformed UTF-8.
+struct LexerRules;
+
+// The exact markup's reading: a character that starts no token (one of " # $ % ? @ ` ~, a
+// backslash at the very end, or a malformed UTF-8 sequence) fails with "Invalid token at byte N".
+extern const LexerRules kExactLexer;
+
+// The LaTeX dialect's reading: " # ? @ ` are symbols, ~ and $ tokens of their own, % starts a
+// comment to the end of the line, every digit is a token by itself, \sp and \sb are ^ and _,
+// a combining mark is part of the character before it, a final backslash is a blank, control
+// characters that are white space separate tokens, and the others fail, as does malformed UTF-8,
+// with messages that say where.
+extern const LexerRules kLatexLexer;
+
+// Splits the whole input into tokens, kept in the current arena, or fails at the first character
+// that starts none. Inputs of 4 GiB or more are refused as too large.
 [[nodiscard]] Result<std::span<const Lexeme>> tokenize(std::string_view input,
-                                                       Dialect dialect = Dialect::Exact);
+                                                       const LexerRules& rules = kExactLexer);
 
 }  // namespace vok

@@ -149,21 +149,14 @@ template <std::size_t Slots, std::size_t N>
 class Vocabulary {
  public:
   template <std::size_t N, std::size_t Slots, std::size_t E>
-  constexpr Vocabulary(Dialect dialect, const std::array<Definition, N>& rows,
-                       const NameIndex<Slots>& index,
+  constexpr Vocabulary(const std::array<Definition, N>& rows, const NameIndex<Slots>& index,
                        const std::array<EnvironmentDef, E>& environments,
                        std::span<const CharClass> classes = {}) noexcept
-      : dialect_(dialect),
-        rows_(rows),
-        slots_(index.slots),
-        environments_(environments),
-        classes_(classes) {
+      : rows_(rows), slots_(index.slots), environments_(environments), classes_(classes) {
     for (const CharClass& entry : classes)
       if (entry.ch < ascii_classes_.size()) ascii_classes_[entry.ch] = entry.cls;
   }
 
-  // The dialect whose grammar reads formulas of this vocabulary.
-  [[nodiscard]] Dialect dialect() const noexcept { return dialect_; }
   // The row of a command name (without the backslash, case-sensitive), or nullptr.
   [[nodiscard]] const Definition* find(std::string_view name) const noexcept {
     const std::size_t mask = slots_.size() - 1;
@@ -196,7 +189,6 @@ class Vocabulary {
   [[nodiscard]] std::span<const Definition> rows() const noexcept { return rows_; }
 
  private:
-  Dialect dialect_;
   std::span<const Definition> rows_;
   std::span<const std::uint16_t> slots_;
   std::span<const EnvironmentDef> environments_;
@@ -205,10 +197,10 @@ class Vocabulary {
 };
 
 // The exact markup's vocabulary: 148 command names and three matrix environments.
-[[nodiscard]] const Vocabulary& exact_vocabulary() noexcept;
+extern const Vocabulary kExactVocabulary;
 
 // The LaTeX dialect's vocabulary: the symbols of the LaTeX project's Unicode math table, the
 // classic names, function names, text, alphabets, spacing and structures.
-[[nodiscard]] const Vocabulary& latex_vocabulary() noexcept;
+extern const Vocabulary kLatexVocabulary;
 
 }  // namespace vok

@@ -13,10 +13,9 @@ constexpr std::array kEnvironments{
 };
 
 constexpr auto kIndex = make_index<512>(kExactRows);
-constexpr Vocabulary kVocabulary(Dialect::Exact, kExactRows, kIndex, kEnvironments);
 
 }  // namespace
 
-const Vocabulary& exact_vocabulary() noexcept { return kVocabulary; }
+constexpr Vocabulary kExactVocabulary(kExactRows, kIndex, kEnvironments);
 
 }  // namespace vok

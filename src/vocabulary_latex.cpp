@@ -600,10 +600,9 @@ constexpr std::array<CharClass, kDistinct> kCharClasses = [] {
 }();
 
 constexpr auto kIndex = make_index<8192>(kRows);
-constexpr Vocabulary kVocabulary(Dialect::Latex, kRows, kIndex, kEnvironments, kCharClasses);
 
 }  // namespace
 
-const Vocabulary& latex_vocabulary() noexcept { return kVocabulary; }
+constexpr Vocabulary kLatexVocabulary(kRows, kIndex, kEnvironments, kCharClasses);
 
 }  // namespace vok

@@ -28,15 +28,14 @@ constexpr Group kExactGroups[] = {{"symbol", Drawn::Character},
                                   {"structure", Drawn::Nothing}};
 
 // A structure or a text command may draw delimiters of its own (\choose, \tag).
-constexpr Group kLatexGroups[] = {
-    {"ordinary", Drawn::Character},    {"operator", Drawn::Character},
-    {"binary", Drawn::Character},      {"relation", Drawn::Character},
-    {"opening", Drawn::Character},     {"closing", Drawn::Character},
-    {"punctuation", Drawn::Character}, {"inner", Drawn::Character},
-    {"function", Drawn::Word},         {"accent", Drawn::Character},
-    {"alphabet", Drawn::Nothing},      {"text", Drawn::Any},
-    {"switch", Drawn::Nothing},        {"space", Drawn::Nothing},
-    {"style", Drawn::Nothing},         {"structure", Drawn::Any}};
+constexpr Group kLatexGroups[] = {{"ordinary", Drawn::Character},    {"operator", Drawn::Character},
+                                  {"binary", Drawn::Character},      {"relation", Drawn::Character},
+                                  {"opening", Drawn::Character},     {"closing", Drawn::Character},
+                                  {"punctuation", Drawn::Character}, {"inner", Drawn::Character},
+                                  {"function", Drawn::Word},         {"accent", Drawn::Character},
+                                  {"alphabet", Drawn::Nothing},      {"text", Drawn::Any},
+                                  {"switch", Drawn::Nothing},        {"space", Drawn::Nothing},
+                                  {"style", Drawn::Nothing},         {"structure", Drawn::Any}};
 
 // The characters of UTF-8 text: its bytes that do not continue a character.
 std::size_t characters(std::string_view text) {

@@ -24,7 +24,7 @@ void run(Suite& s, std::string_view group, const std::vector<MatrixCase>& cases)
   for (const MatrixCase& c : cases) {
     auto* rows = current_arena().allocate_array<std::span<const NodeRef>>(c.rows.size());
     for (std::size_t k = 0; k < c.rows.size(); ++k) rows[k] = list(c.rows[k]);
-    const EnvironmentDef* env = exact_vocabulary().environment(c.env);
+    const EnvironmentDef* env = kExactVocabulary.environment(c.env);
     s.eq(show(RenderNode::matrix(env->open, env->close, {rows, c.rows.size()})), c.expected, group);
   }
 }

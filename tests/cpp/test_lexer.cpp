@@ -115,7 +115,6 @@ const ErrorCase kInvalid[] = {
 
 void text_forms(Suite& s) {
   s.eq(text_form(Token{TokenKind::RBrace, ""}), "RBrace");
-  s.eq(text_form(Token{TokenKind::Whitespace, ""}), "Whitespace");
   s.eq(text_form(Token{TokenKind::Command, "end"}), "Command(\"end\")");
   s.eq(text_form(Token{TokenKind::Number, "12"}), "Number(\"12\")");
   s.eq(optional_text_form(nullptr), "None");

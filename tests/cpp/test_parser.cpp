@@ -11,7 +11,7 @@ namespace {
 std::string parse(std::string_view input) {
   auto tokens = tokenize(input);
   if (!tokens) return "error: " + tokens.error().message;
-  auto tree = parse(*tokens, input, exact_vocabulary());
+  auto tree = parse_exact(*tokens, input, kExactVocabulary);
   if (!tree) return "error: " + tree.error().message;
   return print(**tree);
 }

@@ -37,7 +37,7 @@ const Row kRows[] = {
 };
 
 void exact(Suite& s) {
-  const Vocabulary& vocabulary = exact_vocabulary();
+  const Vocabulary& vocabulary = kExactVocabulary;
   for (const Row& row : kRows) {
     const Definition* def = vocabulary.find(row.name);
     s.ok(def != nullptr, row.name);

@@ -1,5 +1,5 @@
-// The render dispatch: one branch per node kind, children before parents, the first error wins.
-#include "render.hpp"
+// The measuring dispatch: one branch per node kind, children before parents, the first error wins.
+#include "measure.hpp"
 
 #include <algorithm>
 #include <array>
@@ -27,103 +27,9 @@ constexpr std::array<RenderNode, 5> kSpaces{{{.width = 0, .height = 1},
                                              {.width = 3, .height = 1},
                                              {.width = 4, .height = 1}}};
 
-class Renderer {
+class Measurer {
  public:
-  explicit Renderer(Options options) noexcept
-      : latex_(options.dialect == Dialect::Latex),
-        scripts_{.superscripts = !latex_         ? superscript_form
-                                 : options.ascii ? prime_form
-                                                 : prime_or_superscript_form,
-                 .subscripts = !latex_         ? subscript_form
-                               : options.ascii ? no_form
-                                               : latex_subscript_form,
-                 .low_subscripts = latex_,
-                 .beside_marks = latex_,
-                 .compact_pairs = latex_} {}
-
-  // The formula broken into lines no wider than `width` (LaTeX): a list at the top of the formula
-  // is broken before relations, else before binary operators, the continuation lines indented to
-  // the first relation (past it for a line that starts with a binary operator), and the lines set
-  // one under the other as a table's rows. A formula that fits, or cannot be broken, is left whole.
-  Result<NodeRef> lines(const Expr& expr, std::size_t width) {
-    const Expr* inner = &expr;
-    while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
-    const auto* sequence = std::get_if<Sequence>(inner);
-    if (sequence == nullptr) return node(expr);
-    auto rendered = all(sequence->items);
-    if (!rendered) return std::unexpected(std::move(rendered.error()));
-    const std::span<const NodeRef> items = *rendered;
-    const ExprList exprs = sequence->items;
-    std::size_t total = 0;
-    for (const NodeRef item : items) total = add_sat(total, item->width);
-    if (total <= width) return RenderNode::hstack(items);
-
-    // Where a line may end: before a relation, or before a binary operator between operands.
-    const std::size_t n = items.size();
-    std::vector<MathClass> classes(n, MathClass::Ord);
-    std::vector<bool> space(n, false);
-    for (std::size_t i = 0; i < n; ++i) {
-      space[i] = std::holds_alternative<Space>(*exprs[i]);
-      classes[i] = class_of(*exprs[i]);
-    }
-    const auto breakable = [&](std::size_t i) {
-      if (space[i] || (classes[i] != MathClass::Rel && classes[i] != MathClass::Bin)) return false;
-      std::size_t before = i;
-      while (before > 0 && space[before - 1]) --before;
-      if (before == 0) return false;
-      const MathClass previous = classes[before - 1];
-      return classes[i] == MathClass::Rel ||
-             (previous != MathClass::Rel && previous != MathClass::Bin &&
-              previous != MathClass::Op && previous != MathClass::Open &&
-              previous != MathClass::Punct);
-    };
-
-    std::vector<std::span<const NodeRef>> rows;
-    std::size_t indent = 0, start = 0;
-    while (start < n) {
-      while (start < n && space[start] && !rows.empty()) ++start;  // no blank opens a line
-      if (start == n) break;
-      const std::size_t first = rows.empty() ? 0 : indent;
-      std::size_t x = first, end = start, cut = n;
-      for (std::size_t rel = n, bin = n; end < n; ++end) {
-        if (end > start && breakable(end)) {
-          (classes[end] == MathClass::Rel ? rel : bin) = end;
-          if (rows.empty() && indent == 0 && classes[end] == MathClass::Rel) indent = x;
-        }
-        if (x + items[end]->width > width && (rel < n || bin < n)) {
-          // The last relation, unless a binary operator comes well after it.
-          cut = rel < n && (bin == n || rel >= bin || 2 * (rel - start) >= end - start) ? rel : bin;
-          break;
-        }
-        x += items[end]->width;
-      }
-      std::size_t last = cut;
-      while (last > start && space[last - 1]) --last;  // no blank closes a line
-      std::vector<NodeRef> line;
-      if (!rows.empty()) {
-        const bool binary = classes[start] == MathClass::Bin;
-        auto blank = RenderNode::blank(binary ? indent + 2 : indent, 0, 0);
-        if (!blank) return blank;
-        line.push_back(*blank);
-      }
-      line.insert(line.end(), items.begin() + static_cast<std::ptrdiff_t>(start),
-                  items.begin() + static_cast<std::ptrdiff_t>(last));
-      NodeRef* kept = current_arena().allocate_array<NodeRef>(line.size());
-      std::ranges::copy(line, kept);
-      auto row = RenderNode::hstack({kept, line.size()});
-      if (!row) return row;
-      NodeRef* cell = current_arena().allocate_array<NodeRef>(1);
-      cell[0] = *row;
-      rows.push_back({cell, 1});
-      start = cut;
-      if (indent == 0 || indent > width / 2) indent = std::min<std::size_t>(4, width / 2);
-    }
-    if (rows.size() == 1) return rows.front().front();
-    auto* kept = current_arena().allocate_array<std::span<const NodeRef>>(rows.size());
-    std::ranges::copy(rows, kept);
-    static constexpr TableLayout kLines{.align = "l", .gap = 0};
-    return RenderNode::table({kept, rows.size()}, kLines);
-  }
+  explicit Measurer(const Drawing& drawing) noexcept : drawing_(drawing) {}
 
   Result<NodeRef> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
@@ -131,13 +37,20 @@ class Renderer {
     while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
     return std::visit([this](const auto& n) { return visit(n); }, *inner);
   }
+  // Measures a list in order; the first error discards the rest.
+  Result<std::span<const NodeRef>> all(ExprList exprs) {
+    if (exprs.empty()) return std::span<const NodeRef>();
+    NodeRef* nodes = current_arena().allocate_array<NodeRef>(exprs.size());
+    for (std::size_t i = 0; i < exprs.size(); ++i) {
+      auto item = node(*exprs[i]);
+      if (!item) return std::unexpected(std::move(item.error()));
+      nodes[i] = *item;
+    }
+    return std::span<const NodeRef>(nodes, exprs.size());
+  }
 
  private:
-  // In the LaTeX dialect a cell is a display column: wide characters take two, marks none.
-  Result<NodeRef> visit(const Symbol& n) {
-    // A one-byte text is an ASCII character: one column either way.
-    return latex_ && n.text.size() > 1 ? RenderNode::column_row(n.text) : RenderNode::row(n.text);
-  }
+  Result<NodeRef> visit(const Symbol& n) { return drawing_.cells(n.text); }
   Result<NodeRef> visit(const Number& n) { return RenderNode::row(n.text); }
   Result<NodeRef> visit(const Group& n) { return node(*n.inner); }
   Result<NodeRef> visit(const Empty&) { return RenderNode::empty(); }
@@ -245,8 +158,7 @@ class Renderer {
   // name.
   Result<NodeRef> visit(const Command& n) {
     const Definition* def = n.parts->def;
-    if (def == nullptr || def->construct == nullptr)
-      return latex_ ? RenderNode::column_row(n.name) : RenderNode::row(n.name);
+    if (def == nullptr || def->construct == nullptr) return drawing_.cells(n.name);
     auto args = all(n.parts->args);
     if (!args) return std::unexpected(std::move(args.error()));
     auto optional = all(n.parts->optional);
@@ -254,17 +166,13 @@ class Renderer {
     return def->construct(*def, *args, *optional);
   }
 
-  // The exact markup sets limits left-aligned in equal bands. LaTeX sets them left-aligned over
-  // a large operator with its operand, each in rows of its own height, and centres the others
-  // (\lim, \max).
+  // A large operator that takes its operand sets its limits as the drawing's operators do; the
+  // others (\lim, \max) as its other commands do.
   [[nodiscard]] Result<NodeRef> limits(const Expr& base_expr, NodeRef base, NodeRef lower,
                                        NodeRef upper) const {
-    if (!latex_)
-      return RenderNode::limits(base, lower, upper, {.centred = false, .equal_bands = true});
     const Definition* def = std::get<Command>(base_expr).parts->def;
-    return def->takes('b')
-               ? RenderNode::limits(base, lower, upper, {.centred = false, .equal_bands = false})
-               : RenderNode::limits(base, lower, upper, kCentredLimits);
+    return RenderNode::limits(base, lower, upper,
+                              def->takes('b') ? drawing_.operator_limits : drawing_.limits);
   }
 
   // Whether a superscript starts with prime marks, which are written before a subscript.
@@ -287,7 +195,7 @@ class Renderer {
     auto sup = node(*n.sup);
     if (!sup) return sup;
     if (takes_limits(*n.base)) return limits(*n.base, *base, RenderNode::empty(), *sup);
-    return RenderNode::superscript(*base, *sup, scripts_);
+    return RenderNode::superscript(*base, *sup, drawing_.scripts);
   }
 
   Result<NodeRef> visit(const Subscript& n) {
@@ -296,7 +204,7 @@ class Renderer {
     auto sub = node(*n.sub);
     if (!sub) return sub;
     if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, RenderNode::empty());
-    return RenderNode::subscript(*base, *sub, scripts_);
+    return RenderNode::subscript(*base, *sub, drawing_.scripts);
   }
 
   Result<NodeRef> visit(const SubSup& n) {
@@ -307,7 +215,7 @@ class Renderer {
     auto sup = node(*n.sup);
     if (!sup) return sup;
     if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, *sup);
-    return RenderNode::both_scripts(*base, *sub, *sup, scripts_, starts_with_prime(*n.sup));
+    return RenderNode::both_scripts(*base, *sub, *sup, drawing_.scripts, starts_with_prime(*n.sup));
   }
 
   Result<NodeRef> visit(const Primes& n) {
@@ -316,38 +224,17 @@ class Renderer {
     return RenderNode::prime_suffix(*base, n.count);
   }
 
-  bool latex_;
-  ScriptStyle scripts_;
-
-  // The class of an atom at the top of a formula, for where a line may end.
-  [[nodiscard]] static MathClass class_of(const Expr& expr) {
-    if (const auto* command = std::get_if<Command>(&expr))
-      return command->parts->def != nullptr ? command->parts->def->cls : MathClass::Ord;
-    if (const auto* symbol = std::get_if<Symbol>(&expr); symbol != nullptr && !symbol->text.empty())
-      return latex_vocabulary().class_of(decode_utf8(symbol->text, 0).ch);
-    return MathClass::Ord;
-  }
-
-  // Renders a list in order; the first error discards the rest.
-  Result<std::span<const NodeRef>> all(ExprList exprs) {
-    if (exprs.empty()) return std::span<const NodeRef>();
-    NodeRef* nodes = current_arena().allocate_array<NodeRef>(exprs.size());
-    for (std::size_t i = 0; i < exprs.size(); ++i) {
-      auto item = node(*exprs[i]);
-      if (!item) return std::unexpected(std::move(item.error()));
-      nodes[i] = *item;
-    }
-    return std::span<const NodeRef>(nodes, exprs.size());
-  }
+  const Drawing& drawing_;
 };
 
 }  // namespace
 
-Result<NodeRef> render(const Expr& expr, Options options) {
-  Renderer renderer(options);
-  if (options.dialect == Dialect::Latex && options.width > 0)
-    return renderer.lines(expr, options.width);
-  return renderer.node(expr);
+Result<NodeRef> measure(const Expr& expr, const Drawing& drawing) {
+  return Measurer(drawing).node(expr);
+}
+
+Result<std::span<const NodeRef>> measure_all(ExprList exprs, const Drawing& drawing) {
+  return Measurer(drawing).all(exprs);
 }
 
 }  // namespace vok

@@ -1,0 +1,75 @@
+// The two dialects' values.
+//
+// The exact markup draws every character in a cell of its own, every script character that
+// Unicode has, limits left-aligned in equal bands, and takes neither a width nor ASCII pictures.
+// LaTeX as people write it measures text in display columns, keeps prime marks as they are in
+// superscripts, has no subscript y (Unicode's ᵧ is a gamma), lowers a subscript under a tall base
+// and sets a superscript beside an accented letter as TeX does, writes both scripts compactly when
+// both can be, centres the limits of \lim and the like, and sets those of a large operator
+// left-aligned over its operand; from ASCII it has no script characters but primes.
+#include "dialect.hpp"
+
+namespace vok {
+namespace {
+
+constexpr Drawing kExactDrawing{
+    .scripts = {.superscripts = superscript_form,
+                .subscripts = subscript_form,
+                .low_subscripts = false,
+                .beside_marks = false,
+                .compact_pairs = false},
+    .limits = {.centred = false, .equal_bands = true},
+    .operator_limits = {.centred = false, .equal_bands = true},
+    .cells = RenderNode::row,
+    .spelling = nullptr,
+};
+
+constexpr Drawing kLatexDrawing{
+    .scripts = {.superscripts = prime_or_superscript_form,
+                .subscripts = latex_subscript_form,
+                .low_subscripts = true,
+                .beside_marks = true,
+                .compact_pairs = true},
+    .limits = kCentredLimits,
+    .operator_limits = {.centred = false, .equal_bands = false},
+    .cells = RenderNode::column_row,
+    .spelling = nullptr,
+};
+
+constexpr Drawing kLatexAsciiDrawing{
+    .scripts = {.superscripts = prime_form,
+                .subscripts = no_form,
+                .low_subscripts = true,
+                .beside_marks = true,
+                .compact_pairs = true},
+    .limits = kCentredLimits,
+    .operator_limits = {.centred = false, .equal_bands = false},
+    .cells = RenderNode::column_row,
+    .spelling = ascii_form,
+};
+
+constexpr DialectRules kExact{
+    .lexer = &kExactLexer,
+    .vocabulary = &kExactVocabulary,
+    .grammar = parse_exact,
+    .drawing = kExactDrawing,
+    .ascii = kExactDrawing,
+    .breaks_lines = false,
+};
+
+constexpr DialectRules kLatex{
+    .lexer = &kLatexLexer,
+    .vocabulary = &kLatexVocabulary,
+    .grammar = parse_latex,
+    .drawing = kLatexDrawing,
+    .ascii = kLatexAsciiDrawing,
+    .breaks_lines = true,
+};
+
+}  // namespace
+
+const DialectRules& dialect_rules(Dialect dialect) noexcept {
+  return dialect == Dialect::Latex ? kLatex : kExact;
+}
+
+}  // namespace vok

@@ -1,0 +1,26 @@
+// A dialect as one value: everything that differs between vok's exact markup and LaTeX as people
+// write it, chosen once for a call by the pipeline. Each stage takes the part of this value it
+// needs, and no stage asks which dialect it reads.
+#pragma once
+
+#include "measure.hpp"
+#include "parser.hpp"
+#include "token.hpp"
+#include "vocabulary.hpp"
+#include "vok/vok.hpp"
+
+namespace vok {
+
+struct DialectRules {
+  const LexerRules* lexer;       // how its text is read into tokens
+  const Vocabulary* vocabulary;  // its commands and environments
+  Grammar grammar;               // how its tokens are read into a tree
+  Drawing drawing;               // how its trees are drawn
+  Drawing ascii;                 // the same from ASCII characters, for the ascii option
+  bool breaks_lines;             // whether a width breaks a wide formula into lines
+};
+
+// The rules of a dialect.
+[[nodiscard]] const DialectRules& dialect_rules(Dialect dialect) noexcept;
+
+}  // namespace vok
