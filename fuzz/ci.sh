@@ -6,7 +6,8 @@
 #
 # Installs what is missing (clang, its sanitizer runtimes and libc++ with apt-get, a recent CMake
 # with pip), then builds two trees from fuzz/CMakeLists.txt:
-#   build/fuzz-sanitize    ASan + UBSan: check_test, core_tests, golden_check, render_replay
+#   build/fuzz-sanitize    ASan + UBSan: check_test, core_tests, nesting_tests, golden_check,
+#                          render_replay
 #   build/fuzz-libfuzzer   ASan + UBSan + libFuzzer: render_fuzzer
 # and one from the root project, the core as other platforms' compilers see it (g++ and libstdc++
 # build it everywhere else):
@@ -312,6 +313,7 @@ fi
 if $sanitize_built; then
   step "tests of the checks" "$sanitize_dir/check_test"
   step "core unit tests (sanitized)" "$sanitize_dir/vok/tests/cpp/core_tests"
+  step "nesting tests (sanitized)" "$sanitize_dir/vok/tests/cpp/nesting_tests"
   step "golden files of both dialects (sanitized)" "$sanitize_dir/golden_check" "${golden_files[@]}"
   if [[ -n $corpus_file ]]; then
     step "corpus replay, both dialects (sanitized)" "$sanitize_dir/render_replay" --lines \

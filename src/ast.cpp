@@ -40,7 +40,6 @@ Box leaf(std::string_view text) {
 
 template Box leaf<Symbol>(std::string_view);
 template Box leaf<Number>(std::string_view);
-template Box leaf<Escape>(std::string_view);
 
 namespace {
 
@@ -82,7 +81,6 @@ class Printer {
 
   void visit(const Symbol& n) { out += "Symbol(", quoted(n.text), out += ')'; }
   void visit(const Number& n) { out += "Number(", quoted(n.text), out += ')'; }
-  void visit(const Escape& n) { out += "Escape(", quoted(n.text), out += ')'; }
   void visit(const Empty&) { out += "Empty"; }
   void visit(const Space& n) { out += "Space(" + std::to_string(n.columns) + ")"; }
   void visit(const LeftRight& n) {

@@ -1,4 +1,4 @@
-// The expression tree of one formula: a closed sum of 20 node kinds.
+// The expression tree of one formula: a closed sum of 19 node kinds.
 //
 // Nodes live in the arena of the render call (see arena.hpp): every child is referred to by its
 // parent alone, through a pointer or a span, and dies with the arena, so a tree is never destroyed
@@ -87,11 +87,8 @@ struct Infix {  // lhs op rhs; chains are left-deep
 struct Sequence {  // juxtaposition of at least two items, drawn side by side
   ExprList items;
 };
-struct Escape {  // the character after a backslash that is not a letter
-  std::string_view text;
-};
 struct Empty {};  // nothing: an empty group, cell or range
-struct Space {    // blank columns between atoms (the LaTeX dialect's spacing)
+struct Space {    // blank columns: a spacing escape, or a blank between atoms
   std::size_t columns;
 };
 struct LeftRight {  // \left d … \middle d … \right d (LaTeX): parts between delimiters, 0 for "."
@@ -109,7 +106,7 @@ struct Table {  // an environment's cells row by row, set out by its layout (LaT
 
 using ExprVariant = std::variant<Symbol, Number, Group, Parens, Brackets, Delimited, Negate,
                                  Command, Superscript, Subscript, SubSup, Primes, Infix, Sequence,
-                                 Escape, Empty, Space, LeftRight, Matrix, Table>;
+                                 Empty, Space, LeftRight, Matrix, Table>;
 
 struct Expr : ExprVariant {
   using ExprVariant::ExprVariant;
@@ -127,7 +124,7 @@ Box make_node(Fields&&... fields) {
   return current_arena().make<Expr>(std::in_place_type<Node>, std::forward<Fields>(fields)...);
 }
 
-// A leaf (Symbol, Number or Escape) holding `text`, a view of the input. One-byte texts share
+// A leaf (Symbol or Number) holding `text`, a view of the input. One-byte texts share
 // constant nodes, one per kind and byte, so a formula of a million letters makes no node for them.
 template <class Leaf>
 [[nodiscard]] Box leaf(std::string_view text);

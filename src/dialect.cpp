@@ -1,5 +1,9 @@
 // The two dialects' values.
 //
+// The exact markup reads only the characters it knows and refuses the rest. LaTeX as people write
+// it reads more characters and control characters that are white space, takes a combining mark as
+// part of the character before it, a final backslash as a blank, and \sp and \sb as ^ and _.
+//
 // The exact markup draws every character in a cell of its own, every script character that
 // Unicode has, limits left-aligned in equal bands, and takes neither a width nor ASCII pictures.
 // LaTeX as people write it measures text in display columns, keeps prime marks as they are in
@@ -11,6 +15,28 @@
 
 namespace vok {
 namespace {
+
+// Plain TeX's \sp and \sb are ^ and _.
+constexpr TokenAlias kLatexAliases[] = {{"sp", TokenKind::Caret}, {"sb", TokenKind::Underscore}};
+
+constexpr LexerRules kExactLexer{
+    .ascii = &kExactAscii,
+    .aliases = {},
+    .refuses_controls = false,
+    .joins_marks = false,
+    .final_blank = false,
+    // A character that cannot be read: the exact markup says only where.
+    .malformed = [](std::string_view, std::size_t at) { return message::invalid_token(at); },
+};
+
+constexpr LexerRules kLatexLexer{
+    .ascii = &kLatexAscii,
+    .aliases = kLatexAliases,
+    .refuses_controls = true,
+    .joins_marks = true,
+    .final_blank = true,
+    .malformed = message::invalid_utf8,
+};
 
 constexpr Drawing kExactDrawing{
     .scripts = {.superscripts = superscript_form,

@@ -102,6 +102,14 @@ std::string missing_close(std::string_view close, std::string_view open, std::st
   return concat({"missing '", close, "' for the '", open, "' at ", where(input, byte)});
 }
 
+std::string missing_right(std::string_view input, std::size_t byte) {
+  return missing_close("\\right", "\\left", input, byte);
+}
+
+std::string missing_end(std::string_view name, std::string_view input, std::size_t byte) {
+  return missing_close(concat({"\\end{", name, "}"}), concat({"\\begin{", name, "}"}), input, byte);
+}
+
 std::string double_script(bool superscript, std::string_view input, std::size_t byte) {
   return concat(
       {superscript ? "double superscript" : "double subscript", " at ", where(input, byte)});
@@ -111,9 +119,8 @@ std::string missing_argument(std::string_view source, std::string_view input, st
   return concat({"missing argument for '", source, "' at ", where(input, byte)});
 }
 
-std::string outside(std::string_view source, std::string_view where_allowed, std::string_view input,
-                    std::size_t byte) {
-  return concat({"'", source, "' at ", where(input, byte), " outside ", where_allowed});
+std::string outside_environment(std::string_view source, std::string_view input, std::size_t byte) {
+  return concat({"'", source, "' at ", where(input, byte), " outside an environment"});
 }
 
 std::string not_a_delimiter(std::string_view source, std::string_view input, std::size_t byte) {

@@ -55,11 +55,16 @@ namespace message {
                                     std::size_t byte);
 [[nodiscard]] std::string missing_close(std::string_view close, std::string_view open,
                                         std::string_view input, std::size_t byte);
+// The same for the \right of a \left, and the \end of an environment.
+[[nodiscard]] std::string missing_right(std::string_view input, std::size_t byte);
+[[nodiscard]] std::string missing_end(std::string_view name, std::string_view input,
+                                      std::size_t byte);
 [[nodiscard]] std::string double_script(bool superscript, std::string_view input, std::size_t byte);
 [[nodiscard]] std::string missing_argument(std::string_view source, std::string_view input,
                                            std::size_t byte);
-[[nodiscard]] std::string outside(std::string_view source, std::string_view where_allowed,
-                                  std::string_view input, std::size_t byte);
+// A cell separator outside any environment.
+[[nodiscard]] std::string outside_environment(std::string_view source, std::string_view input,
+                                              std::size_t byte);
 [[nodiscard]] std::string not_a_delimiter(std::string_view source, std::string_view input,
                                           std::size_t byte);
 [[nodiscard]] std::string mismatched_end(std::string_view name, std::string_view other,
@@ -71,9 +76,6 @@ inline constexpr std::string_view kUnclosedLeft = "unclosed \\left ... \\right p
 inline constexpr std::string_view kDelimiterAfterRight = "expected a delimiter after \\right";
 inline constexpr std::string_view kUnsupportedLeft =
     "internal error: entered unreachable code: unsupported left delimiter";
-inline constexpr std::string_view kMissingRight = "internal parser error: missing \\right command";
-inline constexpr std::string_view kMismatchedScan =
-    "internal parser error: mismatched delimiter scan";
 inline constexpr std::string_view kUnexpectedEof = "unexpected eof";
 inline constexpr std::string_view kRaggedMatrix = "matrix rows have different lengths";
 inline constexpr std::string_view kTooDeep = "formula nested too deeply";

@@ -14,13 +14,7 @@ namespace {
 
 constexpr char32_t kOperatorChars[] = {U'+', U'-', U'=', U'·'};  // by BinOp
 
-// The spacing escapes: blank nodes of one row.
-constexpr RenderNode kThinSpace{.width = 1, .height = 1};    // \,
-constexpr RenderNode kMediumSpace{.width = 2, .height = 1};  // \:
-constexpr RenderNode kThickSpace{.width = 3, .height = 1};   // \;
-constexpr RenderNode kNoSpace{.width = 0, .height = 1};      // \!
-constexpr RenderNode kWideSpace{.width = 4, .height = 1};    // a backslash before white space
-// The LaTeX dialect's spaces between atoms, the narrow ones shared.
+// Blank columns, the narrow ones shared.
 constexpr std::array<RenderNode, 5> kSpaces{{{.width = 0, .height = 1},
                                              {.width = 1, .height = 1},
                                              {.width = 2, .height = 1},
@@ -79,27 +73,6 @@ class Measurer {
     auto operand = node(*n.inner);
     if (!operand) return operand;
     return RenderNode::prefix(U'-', *operand);
-  }
-
-  Result<NodeRef> visit(const Escape& n) {
-    const Decoded d = n.text.empty() ? Decoded{0, 0} : decode_utf8(n.text, 0);
-    if (d.length != 0 && n.text.size() == d.length) {
-      switch (d.ch) {
-        case U',':
-          return &kThinSpace;
-        case U':':
-          return &kMediumSpace;
-        case U';':
-          return &kThickSpace;
-        case U'!':
-          return &kNoSpace;
-        default:
-          // A backslash before any white space (a tab, a line break) is the space escape: the
-          // character itself would break the row it stands in.
-          if (is_white_space(d.ch)) return &kWideSpace;
-      }
-    }
-    return RenderNode::row(n.text);
   }
 
   // a + b - c … nests to the left as deep as the chain is long: walk the spine in a loop, render

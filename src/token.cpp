@@ -21,25 +21,11 @@ struct AsciiClass {
   TokenKind kind;  // for OneByte
 };
 
-// A command name that the lexer reads as another token.
-struct Alias {
-  std::string_view name;
-  TokenKind kind;
-};
-
 }  // namespace
 
-struct LexerRules {
-  std::array<AsciiClass, 128> ascii;  // what each ASCII byte starts
-  std::span<const Alias> aliases;     // command names read as other tokens
-  bool refuses_controls;  // a control character that is not white space is an error, after a
-                          // backslash too; else it is a character like any other
-  bool joins_marks;       // a combining mark right after a character is part of it (e and U+0301
-                          // are é)
-  bool final_blank;       // a backslash at the very end is a blank, as TeX reads one at the end
-                          // of a line; else it starts no token
-  // The message for a malformed UTF-8 sequence at byte `at`.
-  std::string (*malformed)(std::string_view input, std::size_t at);
+// What each ASCII character starts, in a dialect's reading.
+struct AsciiTable {
+  std::array<AsciiClass, 128> classes;
 };
 
 namespace {
@@ -71,30 +57,10 @@ constexpr std::array<AsciiClass, 128> make_latex_table() {
   return table;
 }
 
-// Plain TeX's \sp and \sb are ^ and _.
-constexpr Alias kLatexAliases[] = {{"sp", TokenKind::Caret}, {"sb", TokenKind::Underscore}};
-
-std::string exact_malformed(std::string_view, std::size_t at) { return message::invalid_token(at); }
-
 }  // namespace
 
-constexpr LexerRules kExactLexer{
-    .ascii = make_ascii_table(),
-    .aliases = {},
-    .refuses_controls = false,
-    .joins_marks = false,
-    .final_blank = false,
-    .malformed = exact_malformed,
-};
-
-constexpr LexerRules kLatexLexer{
-    .ascii = make_latex_table(),
-    .aliases = kLatexAliases,
-    .refuses_controls = true,
-    .joins_marks = true,
-    .final_blank = true,
-    .malformed = message::invalid_utf8,
-};
+constexpr AsciiTable kExactAscii{make_ascii_table()};
+constexpr AsciiTable kLatexAscii{make_latex_table()};
 
 namespace {
 
@@ -200,7 +166,7 @@ class Lexer {
     std::size_t i = 0;
     while (i < n) {
       const unsigned char c = byte(i);
-      const AsciiClass cls = c < 0x80 ? rules_.ascii[c] : AsciiClass{Start::Invalid, {}};
+      const AsciiClass cls = c < 0x80 ? rules_.ascii->classes[c] : AsciiClass{Start::Invalid, {}};
       // The common bytes first: a token of one byte, white space, digits.
       if (c < 0x80 && cls.start == Start::OneByte) {
         emit(cls.kind, i, i + 1);
@@ -291,7 +257,7 @@ class Lexer {
       while (end < input_.size() && is_ascii_letter(byte(end))) ++end;
       const std::string_view name = input_.substr(at + 1, end - at - 1);
       TokenKind kind = TokenKind::Command;
-      for (const Alias& alias : rules_.aliases)
+      for (const TokenAlias& alias : rules_.aliases)
         if (alias.name == name) kind = alias.kind;
       emit(kind, at, end);
       return end;

@@ -97,24 +97,37 @@ struct Lexeme {
 // The text form of an optional token: None, or Some(<text form>).
 [[nodiscard]] std::string optional_text_form(const Token* token);
 
-// How a dialect's text is read into tokens (token.cpp): what each ASCII character starts, and
-// what becomes of control characters, combining marks, a final backslash and malformed UTF-8.
-struct LexerRules;
+// What each ASCII character starts: the exact markup's reading, where " # $ % ? @ ` ~ start no
+// token; and LaTeX's, where " # ? @ ` are symbols, ~ and $ tokens of their own, % starts a comment
+// to the end of the line, every digit is a token by itself, and control characters other than
+// white space start no token.
+struct AsciiTable;
+extern const AsciiTable kExactAscii;
+extern const AsciiTable kLatexAscii;
 
-// The exact markup's reading: a character that starts no token (one of " # $ % ? @ ` ~, a
-// backslash at the very end, or a malformed UTF-8 sequence) fails with "Invalid token at byte N".
-extern const LexerRules kExactLexer;
+// A command name that the lexer reads as another token.
+struct TokenAlias {
+  std::string_view name;
+  TokenKind kind;
+};
 
-// The LaTeX dialect's reading: " # ? @ ` are symbols, ~ and $ tokens of their own, % starts a
-// comment to the end of the line, every digit is a token by itself, \sp and \sb are ^ and _,
-// a combining mark is part of the character before it, a final backslash is a blank, control
-// characters that are white space separate tokens, and the others fail, as does malformed UTF-8,
-// with messages that say where.
-extern const LexerRules kLatexLexer;
+// How a dialect's text is read into tokens.
+struct LexerRules {
+  const AsciiTable* ascii;              // what each ASCII character starts
+  std::span<const TokenAlias> aliases;  // command names read as other tokens
+  bool refuses_controls;  // a control character that is not white space is an error, after a
+                          // backslash too; else it is a character like any other
+  bool joins_marks;       // a combining mark right after a character is part of it (e and U+0301
+                          // are é)
+  bool final_blank;       // a backslash at the very end is a blank, as TeX reads one at the end
+                          // of a line; else it starts no token
+  // The message for a malformed UTF-8 sequence at byte `at`.
+  std::string (*malformed)(std::string_view input, std::size_t at);
+};
 
 // Splits the whole input into tokens, kept in the current arena, or fails at the first character
 // that starts none. Inputs of 4 GiB or more are refused as too large.
 [[nodiscard]] Result<std::span<const Lexeme>> tokenize(std::string_view input,
-                                                       const LexerRules& rules = kExactLexer);
+                                                       const LexerRules& rules);
 
 }  // namespace vok

@@ -12,6 +12,7 @@
 // but these constants.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,7 @@
 
 #include "error.hpp"
 #include "layout.hpp"
+#include "unicode.hpp"
 
 namespace vok {
 
@@ -117,6 +119,53 @@ struct EnvironmentDef {
   std::string_view args = {};
 };
 
+// What an escape (a backslash and one character that is not a letter) stands for in math.
+enum class EscapeKind : std::uint8_t {
+  Symbol,     // an atom of class `cls` drawn as `drawn`, or as the escaped character
+  Written,    // an ordinary atom drawn as written, backslash and all
+  Blank,      // `columns` blank columns
+  LessBlank,  // takes away one blank the list would set (LaTeX's \!)
+  Unmatched,  // a part of a structure where none is open: an error (LaTeX's \) and \])
+};
+
+// What an escape stands for in text (LaTeX).
+enum class EscapeText : std::uint8_t {
+  Kept,     // the escaped character
+  Blank,    // one blank
+  Nothing,  // nothing at all
+  Written,  // as written, backslash and all
+};
+
+struct EscapeDef {
+  char32_t ch = 0;
+  EscapeKind math = EscapeKind::Symbol;
+  std::uint8_t columns = 0;
+  std::string_view drawn = {};
+  MathClass cls = MathClass::Ord;
+  EscapeText text = EscapeText::Written;
+  char32_t delimiter = 0;  // what it is after \left, \right and \middle, or 0: no delimiter
+};
+
+// The escapes of a dialect: those of the characters in `table`, sorted by character; `white`
+// for a backslash before white space; `other` for any other character.
+struct Escapes {
+  std::span<const EscapeDef> table;
+  EscapeDef white;
+  EscapeDef other;
+};
+
+// What a grammar reads besides commands and environments, all of it optional.
+struct GrammarData {
+  Escapes escapes;
+  const Definition* bars = nullptr;  // the row of a pair of bars around an expression (|x|)
+  // How a formula with & or \\ outside any environment is set out, as a table of its own.
+  const EnvironmentDef* implicit_table = nullptr;
+  // The commands that draw a vertical rule in an array's column pattern ({c \vline c}).
+  std::span<const std::string_view> rule_commands = {};
+  // Characters typed as themselves whose class is not the one a command of theirs has.
+  std::span<const CharClass> typed_classes = {};
+};
+
 // The FNV-1a hash of a name: names are a few ASCII letters, so a byte-wise hash is fast and spreads
 // them well.
 [[nodiscard]] constexpr std::uint32_t hash_name(std::string_view name) noexcept {
@@ -146,13 +195,27 @@ template <std::size_t Slots, std::size_t N>
   return index;
 }
 
+// The row of `name` that an index of `rows` finds (the last of that name), or nullptr.
+template <std::size_t N>
+[[nodiscard]] constexpr const Definition* row_named(const std::array<Definition, N>& rows,
+                                                    std::string_view name) {
+  const Definition* found = nullptr;
+  for (const Definition& row : rows)
+    if (row.name == name) found = &row;
+  return found;
+}
+
 class Vocabulary {
  public:
   template <std::size_t N, std::size_t Slots, std::size_t E>
   constexpr Vocabulary(const std::array<Definition, N>& rows, const NameIndex<Slots>& index,
-                       const std::array<EnvironmentDef, E>& environments,
+                       const std::array<EnvironmentDef, E>& environments, GrammarData grammar,
                        std::span<const CharClass> classes = {}) noexcept
-      : rows_(rows), slots_(index.slots), environments_(environments), classes_(classes) {
+      : grammar_(grammar),
+        rows_(rows),
+        slots_(index.slots),
+        environments_(environments),
+        classes_(classes) {
     for (const CharClass& entry : classes)
       if (entry.ch < ascii_classes_.size()) ascii_classes_[entry.ch] = entry.cls;
   }
@@ -185,10 +248,20 @@ class Vocabulary {
     }
     return low < classes_.size() && classes_[low].ch == ch ? classes_[low].cls : MathClass::Ord;
   }
+  // What an escape of the character `ch` stands for.
+  [[nodiscard]] const EscapeDef& escape(char32_t ch) const noexcept {
+    const std::span<const EscapeDef> table = grammar_.escapes.table;
+    const auto it = std::ranges::lower_bound(table, ch, {}, &EscapeDef::ch);
+    if (it != table.end() && it->ch == ch) return *it;
+    return is_white_space(ch) ? grammar_.escapes.white : grammar_.escapes.other;
+  }
+  // The rest of what its grammar reads.
+  [[nodiscard]] const GrammarData& grammar() const noexcept { return grammar_; }
   // Every row, in table order (a name may appear twice; the index holds the later row).
   [[nodiscard]] std::span<const Definition> rows() const noexcept { return rows_; }
 
  private:
+  GrammarData grammar_;
   std::span<const Definition> rows_;
   std::span<const std::uint16_t> slots_;
   std::span<const EnvironmentDef> environments_;

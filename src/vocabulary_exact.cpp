@@ -14,8 +14,26 @@ constexpr std::array kEnvironments{
 
 constexpr auto kIndex = make_index<512>(kExactRows);
 
+// The spacing escapes: \, \: \; \! and a backslash before white space; any other escaped
+// character is drawn as itself.
+constexpr EscapeDef kEscapes[] = {
+    {.ch = U'!', .math = EscapeKind::Blank, .columns = 0},
+    {.ch = U',', .math = EscapeKind::Blank, .columns = 1},
+    {.ch = U':', .math = EscapeKind::Blank, .columns = 2},
+    {.ch = U';', .math = EscapeKind::Blank, .columns = 3},
+};
+static_assert(std::ranges::is_sorted(kEscapes, {}, &EscapeDef::ch));
+
+constexpr GrammarData kGrammar{
+    .escapes = {.table = kEscapes,
+                .white = {.math = EscapeKind::Blank, .columns = 4},
+                .other = {.math = EscapeKind::Symbol}},
+    // "|" is the name the parser gives a pair of bars around an expression.
+    .bars = row_named(kExactRows, "|"),
+};
+
 }  // namespace
 
-constexpr Vocabulary kExactVocabulary(kExactRows, kIndex, kEnvironments);
+constexpr Vocabulary kExactVocabulary(kExactRows, kIndex, kEnvironments, kGrammar);
 
 }  // namespace vok

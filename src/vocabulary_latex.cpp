@@ -601,8 +601,56 @@ constexpr std::array<CharClass, kDistinct> kCharClasses = [] {
 
 constexpr auto kIndex = make_index<8192>(kRows);
 
+// The escapes, in math and in text: spacing, braces and other characters TeX reserves, and the
+// closers of structures, which only a structure may take.
+constexpr EscapeDef kEscapes[] = {
+    {.ch = U'!', .math = EscapeKind::LessBlank, .text = EscapeText::Nothing},
+    {.ch = U'#', .text = EscapeText::Kept},
+    {.ch = U'$', .text = EscapeText::Kept},
+    {.ch = U'%', .text = EscapeText::Kept},
+    {.ch = U'&', .text = EscapeText::Kept},
+    {.ch = U'(', .math = EscapeKind::Unmatched},
+    {.ch = U')', .math = EscapeKind::Unmatched},
+    {.ch = U',', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
+    {.ch = U'-', .math = EscapeKind::Blank, .columns = 0, .text = EscapeText::Nothing},
+    {.ch = U'/', .math = EscapeKind::Blank, .columns = 0, .text = EscapeText::Nothing},
+    {.ch = U':', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
+    {.ch = U';', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
+    {.ch = U'>', .math = EscapeKind::Blank, .columns = 1},
+    {.ch = U'[', .math = EscapeKind::Unmatched},
+    {.ch = U'\\', .math = EscapeKind::Unmatched, .text = EscapeText::Blank, .delimiter = U'\\'},
+    {.ch = U']', .math = EscapeKind::Unmatched},
+    {.ch = U'_', .text = EscapeText::Kept},
+    {.ch = U'{', .cls = Open, .text = EscapeText::Kept, .delimiter = U'{'},
+    {.ch = U'|', .drawn = "‖", .delimiter = U'‖'},
+    {.ch = U'}', .cls = Close, .text = EscapeText::Kept, .delimiter = U'}'},
+};
+static_assert(std::ranges::is_sorted(kEscapes, {}, &EscapeDef::ch));
+
+// The commands of a column pattern that draw a vertical rule.
+constexpr std::string_view kRuleCommands[] = {"vline"};
+
+// A question mark typed as itself closes, as in TeX.
+constexpr CharClass kTypedClasses[] = {{U'?', Close}};
+
+constexpr GrammarData kGrammar{
+    .escapes = {.table = kEscapes,
+                .white = {.math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
+                .other = {.math = EscapeKind::Written}},
+    // & or \\ outside any environment: the formula is a table of its own, set out as amsmath's
+    // aligned sets one out.
+    .implicit_table =
+        [] {
+          for (const EnvironmentDef& env : kEnvironments)
+            if (env.name == "aligned") return &env;
+          return static_cast<const EnvironmentDef*>(nullptr);
+        }(),
+    .rule_commands = kRuleCommands,
+    .typed_classes = kTypedClasses,
+};
+
 }  // namespace
 
-constexpr Vocabulary kLatexVocabulary(kRows, kIndex, kEnvironments, kCharClasses);
+constexpr Vocabulary kLatexVocabulary(kRows, kIndex, kEnvironments, kGrammar, kCharClasses);
 
 }  // namespace vok

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "check.hpp"
+#include "dialect.hpp"
 #include "token.hpp"
 
 namespace vok::test {
@@ -10,7 +11,7 @@ namespace {
 
 // "Kind(payload)[start,end)" for each token, separated by spaces; or "error: <message>".
 std::string dump(std::string_view input) {
-  auto tokens = tokenize(input);
+  auto tokens = tokenize(input, *dialect_rules(Dialect::Exact).lexer);
   if (!tokens) return "error: " + tokens.error().message;
   std::string out;
   for (const Lexeme& lexeme : *tokens) {
@@ -181,14 +182,14 @@ void lexer_tests(Suite& s) {
 
   // Payloads are views into the input, not copies.
   const std::string input = "\\frac x";
-  const auto tokens = tokenize(input);
+  const auto tokens = tokenize(input, *dialect_rules(Dialect::Exact).lexer);
   s.ok(tokens && (*tokens)[0].token(input).text.data() == input.data() + 1,
        "command payload is a view");
   s.eq(sizeof(Lexeme), std::size_t{12}, "a token is twelve bytes");
 
   // A long input lexes in one pass.
   const std::string many(100000, 'a');
-  const auto long_tokens = tokenize(many);
+  const auto long_tokens = tokenize(many, *dialect_rules(Dialect::Exact).lexer);
   s.ok(long_tokens && long_tokens->size() == many.size(), "one token per identifier");
 
   text_forms(s);

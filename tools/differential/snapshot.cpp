@@ -211,10 +211,26 @@ class Generator {
         break;
       }
       case 7: {
-        static constexpr std::string_view kEnvironments[] = {
-            "matrix",  "pmatrix",    "bmatrix",       "cases",       "array}{c|l",
-            "aligned", "align*",     "vmatrix",       "smallmatrix", "gathered",
-            "unknown", "alignat}{2", "array}{*{3}{c}"};
+        static constexpr std::string_view kEnvironments[] = {"matrix",
+                                                             "pmatrix",
+                                                             "bmatrix",
+                                                             "cases",
+                                                             "array}{c|l",
+                                                             "aligned",
+                                                             "align*",
+                                                             "vmatrix",
+                                                             "smallmatrix",
+                                                             "gathered",
+                                                             "unknown",
+                                                             "alignat}{2",
+                                                             "array}{*{3}{c}",
+                                                             "array}{c\\vline r:l",
+                                                             "array}{|p{2cm}@{}c||}",
+                                                             "bmatrix*}[r",
+                                                             "Bmatrix",
+                                                             "rcases",
+                                                             "eqnarray",
+                                                             "split"};
         const std::string_view env = kEnvironments[pick(std::size(kEnvironments))];
         out += "\\begin{";
         out += env;

@@ -1,0 +1,501 @@
+// The exact markup's grammar levels, commands and their arguments, \left … \right pairs and
+// matrix environments.
+#include "parser_exact.hpp"
+
+#include <cassert>
+#include <optional>
+
+#include "arena.hpp"
+#include "glyphs.hpp"
+#include "unicode.hpp"
+
+namespace vok {
+namespace {
+
+using Tk = TokenKind;
+
+// Tokens that can start an atom.
+constexpr bool is_atom_start(TokenKind kind) noexcept {
+  switch (kind) {
+    case Tk::LBrace:
+    case Tk::LBracket:
+    case Tk::Pipe:
+    case Tk::Bang:
+    case Tk::Plus:
+    case Tk::Minus:
+    case Tk::Comma:
+    case Tk::LParen:
+    case Tk::Dot:
+    case Tk::Colon:
+    case Tk::Semicolon:
+    case Tk::Less:
+    case Tk::Greater:
+    case Tk::Slash:
+    case Tk::Ampersand:
+    case Tk::Command:
+    case Tk::Escape:
+    case Tk::Number:
+    case Tk::Ident:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Tokens that continue a juxtaposition: a bar would swallow the bar that closes |a b|, and plus
+// and minus belong to the expression level as operators.
+constexpr bool is_continuation(TokenKind kind) noexcept {
+  return is_atom_start(kind) && kind != Tk::Pipe && kind != Tk::Plus && kind != Tk::Minus;
+}
+
+constexpr std::optional<BinOp> operator_of(TokenKind kind) noexcept {
+  switch (kind) {
+    case Tk::Plus:
+      return BinOp::Plus;
+    case Tk::Minus:
+      return BinOp::Minus;
+    case Tk::Equals:
+      return BinOp::Equals;
+    case Tk::Star:
+      return BinOp::Times;
+    default:
+      return std::nullopt;
+  }
+}
+
+// The delimiter character a token stands for after \left or \right, or 0 if it is none.
+char32_t delimiter_of(const Token& token) noexcept {
+  switch (token.kind) {
+    case Tk::LParen:
+      return U'(';
+    case Tk::RParen:
+      return U')';
+    case Tk::LBracket:
+      return U'[';
+    case Tk::RBracket:
+      return U']';
+    case Tk::LBrace:
+      return U'{';
+    case Tk::RBrace:
+      return U'}';
+    case Tk::Pipe:
+      return U'|';
+    case Tk::Escape:
+      if (token.text.size() == 1 &&
+          std::string_view("()[]{}|").find(token.text[0]) != std::string_view::npos)
+        return static_cast<char32_t>(token.text[0]);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+std::string utf8(char32_t ch) {
+  std::string text;
+  append_utf8(text, ch);
+  return text;
+}
+
+constexpr Token kRBrace{Tk::RBrace, ""};
+constexpr Token kRBracket{Tk::RBracket, ""};
+constexpr Token kRParen{Tk::RParen, ""};
+constexpr Token kLBrace{Tk::LBrace, ""};
+constexpr Token kPipe{Tk::Pipe, ""};
+
+}  // namespace
+
+Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
+                        const Vocabulary& vocabulary) {
+  ListStack lists = list_stack(tokens.size());
+  return ExactParser(tokens, input, vocabulary, lists).parse_expr();
+}
+
+std::optional<std::size_t> ExactParser::find_closing(std::size_t from, Role open,
+                                                     Role close) const {
+  std::size_t nested = 0;
+  for (std::size_t i = from; i < tokens_.size(); ++i) {
+    const Role role = role_of(tokens_[i]);
+    if (role == open) {
+      ++nested;
+    } else if (role == close) {
+      if (nested == 0) return i;
+      --nested;
+    }
+  }
+  return std::nullopt;
+}
+
+Result<void> ExactParser::expect(const Token& wanted) {
+  const Lexeme* found = current();
+  if (found == nullptr)
+    return std::unexpected(at_eof(message::expected(text_form(wanted)), input_));
+  if (const Token token = found->token(input_); !(token == wanted)) {
+    return fail(message::expected_got(text_form(wanted), text_form(token), found->source(input_),
+                                      found->start));
+  }
+  ++pos_;
+  return {};
+}
+
+Result<Box> ExactParser::parse_expr() {
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return too_deep();
+  auto left = parse_juxtapose();
+  if (!left) return left;
+  while (const Lexeme* next = current()) {
+    const auto op = operator_of(next->kind);
+    if (!op) break;
+    ++pos_;
+    auto right = parse_juxtapose();
+    if (!right) return right;
+    left = make_node<Infix>(*left, *right, *op);
+  }
+  return left;
+}
+
+// juxtaposition: nothing | scripted { scripted }
+Result<Box> ExactParser::parse_juxtapose() {
+  if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->kind))
+    return empty_node();
+  auto first = parse_scripted();
+  if (!first) return first;
+  if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->kind)) return first;
+  ListBuilder<Box> items(lists_);
+  items.push_back(*first);
+  while (const Lexeme* next = current()) {
+    if (!is_continuation(next->kind)) break;
+    auto item = parse_scripted();
+    if (!item) return item;
+    items.push_back(*item);
+  }
+  return make_node<Sequence>(items.finish());
+}
+
+// scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
+Result<Box> ExactParser::parse_scripted() {
+  auto base = parse_atom();
+  if (!base) return base;
+  Box sup = nullptr, sub = nullptr;
+  std::size_t primes = 0;
+  for (const Lexeme* next = current(); next != nullptr; next = current()) {
+    Box* script = nullptr;
+    if (next->kind == Tk::Caret) {
+      script = &sup;
+    } else if (next->kind == Tk::Underscore) {
+      script = &sub;
+    } else if (next->kind == Tk::Prime) {
+      ++pos_;
+      ++primes;
+      continue;
+    }
+    // A second ^ or _ ends the scripted atom and is left unread.
+    if (script == nullptr || *script != nullptr) break;
+    ++pos_;
+    auto atom = parse_atom();
+    if (!atom) return atom;
+    *script = *atom;
+  }
+
+  // A big operator takes a braced body after its scripts (dropping any optional argument).
+  if (const auto* big = std::get_if<Command>(*base); big != nullptr && at(Tk::LBrace)) {
+    const Definition* def = big->parts->def;
+    if (def != nullptr && def->takes('b') && big->parts->args.empty()) {
+      auto body = parse_braced();
+      if (!body) return body;
+      base = command(big->name, def, {}, list_of({*body}));
+    }
+  }
+
+  if (primes > 0) base = make_node<Primes>(*base, primes);
+  if (sup && sub) return make_node<SubSup>(*base, sub, sup);
+  if (sup) return make_node<Superscript>(*base, sup);
+  if (sub) return make_node<Subscript>(*base, sub);
+  return base;
+}
+
+Result<Box> ExactParser::parse_braced() {
+  ++pos_;  // the opening brace
+  auto inner = parse_expr();
+  if (!inner) return inner;
+  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
+  return inner;
+}
+
+Result<Box> ExactParser::enclosed(const Token& closing) {
+  ++pos_;
+  auto inner = parse_expr();
+  if (!inner) return inner;
+  if (auto closed = expect(closing); !closed) return std::unexpected(std::move(closed.error()));
+  return inner;
+}
+
+Result<Box> ExactParser::parse_atom() {
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return too_deep();
+  return parse_atom_at_depth();
+}
+
+Result<Box> ExactParser::parse_atom_at_depth() {
+  const Lexeme* next = current();
+  if (next == nullptr) return fail(message::unexpected_token(pos_, optional_text_form(nullptr)));
+  const auto wrapped = [](Result<Box> inner, auto wrap) -> Result<Box> {
+    if (!inner) return inner;
+    return wrap(*inner);
+  };
+  switch (next->kind) {
+    case Tk::LBrace:
+      return wrapped(enclosed(kRBrace), [](Box inner) { return make_node<Group>(inner); });
+    case Tk::LBracket:
+      return wrapped(enclosed(kRBracket), [](Box inner) { return make_node<Brackets>(inner); });
+    case Tk::LParen:
+      return wrapped(enclosed(kRParen), [](Box inner) { return make_node<Parens>(inner); });
+    case Tk::Pipe:
+      return wrapped(enclosed(kPipe), [this](Box inner) {
+        const Definition* bars = vocabulary_.grammar().bars;
+        return command(bars->name, bars, {}, list_of({inner}));
+      });
+    case Tk::Minus: {
+      ++pos_;
+      if (const Lexeme* operand = current(); operand == nullptr || !is_atom_start(operand->kind))
+        return leaf<Symbol>("-");
+      return wrapped(parse_atom(), [](Box inner) { return make_node<Negate>(inner); });
+    }
+    case Tk::Plus:
+    case Tk::Bang:
+    case Tk::Comma:
+    case Tk::Dot:
+    case Tk::Colon:
+    case Tk::Semicolon:
+    case Tk::Less:
+    case Tk::Greater:
+    case Tk::Slash:
+    case Tk::Ampersand:
+      ++pos_;
+      return leaf<Symbol>(next->source(input_));
+    case Tk::Number:
+      ++pos_;
+      return leaf<Number>(next->payload(input_));
+    case Tk::Ident:
+      ++pos_;
+      return leaf<Symbol>(next->payload(input_));
+    case Tk::Escape: {
+      ++pos_;
+      // A spacing escape is blank columns; any other is its character.
+      const EscapeDef& escape = this->escape(*next);
+      if (escape.math == EscapeKind::Blank) return space_node(escape.columns);
+      return leaf<Symbol>(next->payload(input_));
+    }
+    case Tk::Command:
+      ++pos_;
+      return parse_command(*next);
+    default: {
+      const Token token = next->token(input_);
+      return fail(message::unexpected_token(pos_, optional_text_form(&token)));
+    }
+  }
+}
+
+// A command, by its row's role: \left and \begin read their structure; a stray \right is an error;
+// the other structure commands of the LaTeX dialect are drawn as their names.
+Result<Box> ExactParser::parse_command(const Lexeme& token) {
+  const std::string_view name = token.payload(input_);
+  const Definition* def = vocabulary_.find(name);
+  switch (def == nullptr ? Role::Construct : def->role) {
+    case Role::Left:
+      return parse_left_delimited();
+    case Role::Begin:
+      return parse_begin();
+    case Role::Right:
+      return fail(std::string(message::kUnexpectedRight));
+    case Role::End:  // a stray \end is drawn as its name
+    case Role::Middle:
+    case Role::Switch:
+    case Role::Space:
+    case Role::Ignore:
+    case Role::Limits:
+    case Role::Line:
+    case Role::Infix:
+      break;
+    case Role::Construct:
+      return parse_arguments(name, def);
+  }
+  return command(name, nullptr);
+}
+
+Result<Box> ExactParser::parse_tokens(std::span<const Lexeme> range) {
+  if (range.empty()) return empty_node();
+  return ExactParser(range, input_, vocabulary_, lists_, depth_).parse_expr();
+}
+
+// arguments: [ [optional] ] { {argument} | atom }   (the arguments the command's row lists)
+Result<Box> ExactParser::parse_arguments(std::string_view name, const Definition* def) {
+  if (def == nullptr) return command(name, nullptr);  // unknown: no arguments
+  ExprList optional;
+
+  if (def->takes('[') && at(Tk::LBracket)) {
+    ++pos_;
+    auto optional_arg = parse_expr();
+    if (!optional_arg) return optional_arg;
+    if (auto closed = expect(kRBracket); !closed) return std::unexpected(std::move(closed.error()));
+    optional = list_of({*optional_arg});
+  }
+  // A big operator's body comes after its scripts.
+  if (def->limits) return command(name, def, optional);
+
+  const std::size_t required = def->required();
+  Box* args = current_arena().allocate_array<Box>(required);
+  for (std::size_t i = 0; i < required; ++i) {
+    auto argument = at(Tk::LBrace) ? parse_braced() : parse_atom();
+    if (!argument) return argument;
+    args[i] = *argument;
+  }
+  return command(name, def, optional, {args, required});
+}
+
+// \left X … \right Y, with the position just after \left
+Result<Box> ExactParser::parse_left_delimited() {
+  const Lexeme* opening = current();
+  const char32_t open = opening == nullptr ? 0 : delimiter_of(opening->token(input_));
+  if (open == 0) return fail(std::string(message::kDelimiterAfterLeft));
+  ++pos_;
+
+  const std::size_t start = pos_;
+  const auto match = find_closing(start, Role::Left, Role::Right);
+  if (!match) return fail(std::string(message::kUnclosedLeft));
+  const std::size_t m = *match;
+  // find_closing stops only at a command whose role is Right.
+  assert(tokens_[m].kind == Tk::Command && role_of(tokens_[m]) == Role::Right);
+
+  const char32_t close = m + 1 < tokens_.size() ? delimiter_of(tokens_[m + 1].token(input_)) : 0;
+  if (close == 0) return fail(std::string(message::kDelimiterAfterRight));
+  if (closing_partner(open) == 0) return fail(std::string(message::kUnsupportedLeft));
+  if (close != closing_partner(open))
+    return fail(message::mismatched_delimiters(utf8(open), utf8(close)));
+
+  auto inner = parse_tokens(tokens_.subspan(start, m - start));
+  if (!inner) return inner;
+  pos_ = m + 2;
+  return make_node<Delimited>(*inner, open, close);
+}
+
+// \begin{env} body \end{env}, with the position just after \begin
+Result<Box> ExactParser::parse_begin() {
+  if (auto opened = expect(kLBrace); !opened) return std::unexpected(std::move(opened.error()));
+  auto name = parse_continuous_string(kRBrace);
+  if (!name) return std::unexpected(std::move(name.error()));
+  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
+  const EnvironmentDef* env = vocabulary_.environment(*name);
+  if (env == nullptr) return fail(message::unknown_environment(*name));
+
+  const std::size_t start = pos_;
+  const auto match = find_closing(start, Role::Begin, Role::End);
+  if (!match) return fail(message::unclosed_begin(*name));
+  auto rows = parse_matrix_body(tokens_.subspan(start, *match - start));
+  if (!rows) return std::unexpected(std::move(rows.error()));
+
+  pos_ = *match + 1;  // past \end
+  if (auto opened = expect(kLBrace); !opened) return std::unexpected(std::move(opened.error()));
+  auto other = parse_continuous_string(kRBrace);
+  if (!other) return std::unexpected(std::move(other.error()));
+  if (*other != *name) return fail(message::mismatched_environments(*name, *other));
+  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
+  return make_node<Matrix>(*rows, env);
+}
+
+// Cells end at & and rows at \\, but only outside braces, brackets, parentheses and nested
+// environments; each cell is parsed by a sub-parser.
+Result<std::span<const ExprList>> ExactParser::parse_matrix_body(std::span<const Lexeme> body) {
+  ListBuilder<ExprList> rows(lists_);
+  std::optional<ListBuilder<Box>> row(std::in_place, lists_);
+  std::size_t cell_start = 0, depth = 0, env_depth = 0;
+
+  const auto close_cell = [&](std::size_t end) -> Result<void> {
+    if (end == cell_start) {
+      row->push_back(empty_node());
+      return {};
+    }
+    auto cell =
+        ExactParser(body.subspan(cell_start, end - cell_start), input_, vocabulary_, lists_, depth_)
+            .parse_expr();
+    if (!cell) return std::unexpected(std::move(cell.error()));
+    row->push_back(*cell);
+    return {};
+  };
+
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const Token token = body[i].token(input_);
+    const bool top = depth == 0 && env_depth == 0;
+    switch (token.kind) {
+      case Tk::LBrace:
+      case Tk::LBracket:
+      case Tk::LParen:
+        ++depth;
+        break;
+      case Tk::RBrace:
+      case Tk::RBracket:
+      case Tk::RParen:
+        if (depth > 0) --depth;
+        break;
+      case Tk::Command:
+        if (role_of(body[i]) == Role::Begin)
+          ++env_depth;
+        else if (role_of(body[i]) == Role::End && env_depth > 0)
+          --env_depth;
+        break;
+      case Tk::Ampersand:
+      case Tk::Escape: {
+        const bool row_end = token.kind == Tk::Escape;
+        if (!top || (row_end && token.text != "\\")) break;
+        if (auto closed = close_cell(i); !closed) return std::unexpected(std::move(closed.error()));
+        if (row_end) {
+          const ExprList cells = row->finish();
+          row.reset();  // off the stack before the row goes onto it
+          rows.push_back(cells);
+          row.emplace(lists_);
+        }
+        cell_start = i + 1;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  if (cell_start < body.size()) {
+    if (auto closed = close_cell(body.size()); !closed)
+      return std::unexpected(std::move(closed.error()));
+  }
+  // A trailing row break adds no empty row; an empty body is one empty row.
+  const bool last_row = !row->empty() || rows.empty();
+  const ExprList cells = row->finish();
+  row.reset();
+  if (last_row) rows.push_back(cells);
+  return rows.finish();
+}
+
+// A name of adjacent identifier characters, up to (not including) `terminator`.
+Result<std::string> ExactParser::parse_continuous_string(const Token& terminator) {
+  const Lexeme* next = current();
+  if (next == nullptr) return fail(std::string(message::kUnexpectedEof));
+  if (next->kind != Tk::Ident) {
+    if (next->token(input_) == terminator) return std::string();
+    return fail(message::expected_a_string(next->source(input_), next->start));
+  }
+  std::string text(next->source(input_));
+  std::size_t last_end = next->end;
+  ++pos_;
+  for (;;) {
+    next = current();
+    if (next == nullptr) return fail(std::string(message::kUnexpectedEof));
+    if (next->kind != Tk::Ident) {
+      if (next->token(input_) == terminator) return text;
+      return fail(message::expected_a_string(next->source(input_), next->start));
+    }
+    if (next->start != last_end)
+      return fail(message::unexpected_whitespace(next->source(input_), next->start));
+    text += next->source(input_);
+    last_end = next->end;
+    ++pos_;
+  }
+}
+
+}  // namespace vok

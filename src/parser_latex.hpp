@@ -1,0 +1,130 @@
+// LaTeX as people write it, read as TeX reads math:
+//
+//   formula   [ $ | $$ | \( | \[ ] list [ the matching closer ]
+//   list      { space | switch | atom }        up to its closing token: } ] & \\ \right \end
+//   atom      nucleus { ^argument | _argument | ' }     (one ^ and one _ at most, as in TeX)
+//   nucleus   { list } | symbol | \command arguments | \left d list \right d
+//             | \begin{env} rows \end{env}
+//   argument  { list } | one token (a symbol, or a command with its own arguments)
+//   rows      cells { \\ cells }, cells: list { & list }
+//
+// Every atom has a math class (ordinary, operator, binary, relation, opening, closing,
+// punctuation, inner); a list turns a binary operator that has no operand into an ordinary atom
+// and puts one blank between the atoms that TeX spaces apart, none inside scripts. A switch (\bf)
+// takes the rest of its list, an infix command (\over) splits it in two. Nothing is skipped: a
+// token that closes nothing is an error. A formula with & or \\ outside any environment is a table
+// of its own.
+//
+// The grammar lives in four rooms: lists and their spacing (parser_latex_lists.cpp), atoms and the
+// arguments of commands (parser_latex_atoms.cpp), text and dimensions (parser_latex_text.cpp), and
+// environments with their rows and column patterns (parser_latex_tables.cpp).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "parser.hpp"
+
+namespace vok {
+
+class TextAssembler;
+
+class LatexParser : ParserBase {
+ public:
+  LatexParser(std::span<const Lexeme> tokens, std::string_view input, const Vocabulary& vocabulary,
+              ListStack& lists, std::size_t depth = 0) noexcept
+      : ParserBase(tokens, input, vocabulary, lists, depth) {}
+
+  // A whole formula.
+  [[nodiscard]] Result<Box> formula();
+
+ private:
+  // An atom or a space of a list, with the class that decides the blanks around it.
+  struct Item {
+    Box expr;
+    MathClass cls;
+    bool atom;  // false for spaces, which take no part in the classes' spacing
+  };
+  // What ends a list besides the end of the tokens, and how it starts.
+  enum Stop : std::uint8_t {
+    kAtEnd = 0,
+    kAtBrace = 1,    // }
+    kAtBracket = 2,  // ] of an optional argument
+    kAtCell = 4,     // & \\ \end
+    kAtRight = 8,    // \right \middle
+    kAtRow = 16,     // & \\ (a formula that is a table of its own)
+    kAfterOrd = 32,  // the list starts after an empty ordinary atom, as amsmath's right-hand
+                     // columns do, so that a relation there is spaced
+  };
+  // A table's body: its rows, each as long as the longest, and the count of horizontal rules above
+  // each row and below the last (empty when there are none).
+  struct Rows {
+    std::span<const ExprList> rows;
+    std::span<const std::uint8_t> lines;
+  };
+
+  // ---- lists (parser_latex_lists.cpp) ----
+
+  [[nodiscard]] Result<Box> list(std::uint8_t stop, bool script);
+  // A token that ends a list: whether it may end this one, or else the error it is.
+  [[nodiscard]] Result<bool> ends(const Lexeme& token, std::uint8_t stop) const;
+
+  // ---- atoms and arguments (parser_latex_atoms.cpp) ----
+
+  [[nodiscard]] Result<Item> atom(bool script);
+  [[nodiscard]] Result<Item> nucleus(bool script);
+  [[nodiscard]] Result<Item> escaped(const Lexeme& token);
+  // The class of a character typed as itself.
+  [[nodiscard]] MathClass typed_class(char32_t ch) const;
+  [[nodiscard]] Item digits();
+  [[nodiscard]] Result<Box> group(bool script);
+  [[nodiscard]] Result<Box> argument(bool script, const Lexeme& owner);
+  [[nodiscard]] Result<Item> command_atom(const Lexeme& token, bool script);
+  [[nodiscard]] Result<Box> arguments(const Lexeme& token, const Definition& def, bool script);
+  [[nodiscard]] Result<Box> optional_argument(bool script);
+  [[nodiscard]] Result<void> skip_argument(const Lexeme& owner);
+  [[nodiscard]] Result<Item> left(const Lexeme& token, bool script);
+  [[nodiscard]] Result<char32_t> delimiter(const Lexeme& owner);
+  // The class of an atom as the list would see it: a command's, a character's, else ordinary.
+  [[nodiscard]] MathClass class_of(const Expr& atom) const;
+
+  // ---- text and dimensions (parser_latex_text.cpp) ----
+
+  [[nodiscard]] Result<Box> text(const Lexeme& owner);
+  [[nodiscard]] Result<void> text_token(const Lexeme& token, TextAssembler& out);
+  [[nodiscard]] Result<void> text_command(const Lexeme& token, TextAssembler& out);
+  [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner);
+
+  // ---- environments and tables (parser_latex_tables.cpp) ----
+
+  [[nodiscard]] Result<Item> environment(const Lexeme& token, bool script);
+  [[nodiscard]] Result<TableLayout> environment_arguments(const EnvironmentDef& env,
+                                                          const Lexeme& token);
+  [[nodiscard]] Result<Rows> rows(std::uint8_t stop, bool pairs, bool script, Box first);
+  [[nodiscard]] Result<void> rules_above(std::size_t row, std::vector<std::uint8_t>& lines,
+                                         bool script);
+  // Braced rows set out as the environment of the row's name (\substack).
+  [[nodiscard]] Result<Box> rows_argument(const Lexeme& token, const Definition& def, bool script);
+  [[nodiscard]] Result<TableLayout> columns(const Lexeme& owner, TableLayout layout);
+  [[nodiscard]] Item table(Rows body, const TableLayout& layout);
+  [[nodiscard]] Result<std::string_view> name(const Lexeme& owner);
+
+  // Where the innermost brace still open was opened, and how many tables are being read: a cell
+  // separator in a group of a table means that group was not closed.
+  std::size_t open_brace_ = 0;
+  std::size_t tables_ = 0;
+};
+
+// The item of \!: it takes away one blank the list would set.
+inline constexpr Expr kLessBlank = Space{0};
+
+// The large operator an atom is, bare or under its scripts, when it gathers the atoms after it as
+// its operand (parser_latex_lists.cpp).
+[[nodiscard]] const Command* gatherer(const Expr& atom);
+
+// A text in the arena, for text that is not a view of the input.
+[[nodiscard]] std::string_view keep(std::string_view text);
+
+}  // namespace vok

@@ -1,0 +1,482 @@
+// The LaTeX dialect's atoms: a nucleus with its scripts and primes, groups, symbols, escapes,
+// commands with the arguments their rows list, and \left … \middle … \right.
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "glyphs.hpp"
+#include "parser_latex.hpp"
+#include "unicode.hpp"
+
+namespace vok {
+namespace {
+
+using Tk = TokenKind;
+
+// The class of a punctuation token.
+std::optional<MathClass> punctuation_class(TokenKind kind) {
+  switch (kind) {
+    case Tk::Plus:
+    case Tk::Minus:
+    case Tk::Star:
+      return MathClass::Bin;
+    case Tk::Equals:
+    case Tk::Less:
+    case Tk::Greater:
+    case Tk::Colon:
+      return MathClass::Rel;
+    case Tk::Comma:
+    case Tk::Semicolon:
+      return MathClass::Punct;
+    case Tk::LParen:
+    case Tk::LBracket:
+      return MathClass::Open;
+    case Tk::RParen:
+    case Tk::RBracket:
+    case Tk::Bang:
+      return MathClass::Close;
+    case Tk::Pipe:
+    case Tk::Dot:
+    case Tk::Slash:
+      return MathClass::Ord;
+    default:
+      return std::nullopt;
+  }
+}
+
+// The number of prime marks an expression is made of alone (\prime, ′), or 0.
+std::size_t prime_count(const Expr& expr) {
+  const auto one = [](const Expr& e) -> std::size_t {
+    if (const auto* command = std::get_if<Command>(&e))
+      return command->parts->def != nullptr && command->parts->def->symbol() &&
+             command->parts->def->ch == kPrimeMarks[0];
+    if (const auto* symbol = std::get_if<Symbol>(&e)) return symbol->text == "′";
+    return 0;
+  };
+  if (const auto* sequence = std::get_if<Sequence>(&expr)) {
+    std::size_t count = 0;
+    for (const Box item : sequence->items) {
+      if (one(*item) == 0) return 0;
+      ++count;
+    }
+    return count;
+  }
+  return one(expr);
+}
+
+// The atom with its row's limits changed by \limits or \nolimits, when it is a command whose
+// limits differ.
+Box with_limits(Box atom, bool limits) {
+  const auto* cmd = std::get_if<Command>(atom);
+  if (cmd == nullptr || cmd->parts->def == nullptr || cmd->parts->def->limits == limits)
+    return atom;
+  Definition* changed = current_arena().make<Definition>(*cmd->parts->def);
+  changed->limits = limits;
+  return command(cmd->name, changed, cmd->parts->optional, cmd->parts->args);
+}
+
+// Primes are a superscript of prime marks, in front of any other superscript.
+Box with_primes(Box sup, std::size_t primes) {
+  if (primes == 0) return sup;
+  const Box marks = make_node<Symbol>(keep(prime_marks(primes)));
+  return sup == nullptr ? marks : make_node<Sequence>(list_of({marks, sup}));
+}
+
+Box with_scripts(Box nucleus, Box sub, Box sup) {
+  if (sup != nullptr && sub != nullptr) return make_node<SubSup>(nucleus, sub, sup);
+  if (sup != nullptr) return make_node<Superscript>(nucleus, sup);
+  if (sub != nullptr) return make_node<Subscript>(nucleus, sub);
+  return nucleus;
+}
+
+}  // namespace
+
+// atom: nucleus { ^argument | _argument | ' }
+Result<LatexParser::Item> LatexParser::atom(bool script) {
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return too_deep();
+  // In a list a run of digits is one ordinary atom (an argument takes one digit only); a script
+  // after it lands where it would after its last digit.
+  auto nucleus = at(Tk::Number) ? Result<Item>(digits()) : this->nucleus(script);
+  if (!nucleus || !nucleus->atom) return nucleus;
+
+  Box sup = nullptr, sub = nullptr;
+  std::size_t primes = 0;
+  while (const Lexeme* next = current()) {
+    if (const Definition* def = definition(*next); def != nullptr && def->role == Role::Limits) {
+      // \limits and \nolimits set an operator's scripts above and below it, or beside it.
+      ++pos_;
+      nucleus->expr = with_limits(nucleus->expr, def->limits);
+      continue;
+    }
+    if (next->kind == Tk::Prime) {
+      if (sup != nullptr) return fail(message::double_script(true, input_, next->start));
+      ++pos_;
+      ++primes;
+      continue;
+    }
+    if (next->kind != Tk::Caret && next->kind != Tk::Underscore) break;
+    const bool up = next->kind == Tk::Caret;
+    if ((up ? sup : sub) != nullptr) return fail(message::double_script(up, input_, next->start));
+    const Lexeme& mark = advance();
+    // A large operator's limits are spaced as its operand is, as the exact markup spaces them.
+    auto script_arg = argument(gatherer(*nucleus->expr) == nullptr, mark);
+    if (!script_arg) return std::unexpected(std::move(script_arg.error()));
+    // ^\prime and ^{\prime\prime} are primes, drawn as ′ and ″ like x' and x''.
+    if (const std::size_t marks = prime_count(**script_arg); up && marks > 0) {
+      primes += marks;
+      continue;
+    }
+    (up ? sup : sub) = *script_arg;
+  }
+  return Item{with_scripts(nucleus->expr, sub, with_primes(sup, primes)), nucleus->cls, true};
+}
+
+Result<LatexParser::Item> LatexParser::nucleus(bool script) {
+  const Lexeme& token = *current();
+  const std::string_view source = token.source(input_);
+  const auto symbol = [&](MathClass cls) -> Result<Item> {
+    ++pos_;
+    return Item{leaf<Symbol>(source), cls, true};
+  };
+  switch (token.kind) {
+    case Tk::LBrace: {
+      auto inner = group(script);
+      if (!inner) return std::unexpected(std::move(inner.error()));
+      return Item{make_node<Group>(*inner), MathClass::Ord, true};
+    }
+    case Tk::Caret:
+    case Tk::Underscore:
+    case Tk::Prime:
+      // Scripts with no nucleus attach to an empty one.
+      return Item{empty_node(), MathClass::Ord, true};
+    case Tk::Number:
+      return symbol(MathClass::Ord);
+    case Tk::Ident:
+      return symbol(typed_class(decode_utf8(source, 0).ch));
+    case Tk::Tilde:
+      ++pos_;
+      return Item{space_node(1), MathClass::Ord, false};
+    case Tk::Dollar:
+    case Tk::RBrace:
+      return fail(message::unmatched(source, input_, token.start));
+    case Tk::Ampersand:
+      return fail(message::outside_environment(source, input_, token.start));
+    case Tk::Escape:
+      return escaped(token);
+    case Tk::Command:
+      ++pos_;
+      return command_atom(token, script);
+    default:
+      if (const auto cls = punctuation_class(token.kind)) return symbol(*cls);
+      return fail(message::unmatched(source, input_, token.start));
+  }
+}
+
+// An escape, as the vocabulary's table has it.
+Result<LatexParser::Item> LatexParser::escaped(const Lexeme& token) {
+  const EscapeDef& escape = this->escape(token);
+  switch (escape.math) {
+    case EscapeKind::Blank:
+      ++pos_;
+      return Item{space_node(escape.columns), MathClass::Ord, false};
+    case EscapeKind::LessBlank:
+      ++pos_;
+      return Item{&kLessBlank, MathClass::Ord, false};
+    case EscapeKind::Symbol:
+      ++pos_;
+      return Item{leaf<Symbol>(escape.drawn.empty() ? token.payload(input_) : escape.drawn),
+                  escape.cls, true};
+    case EscapeKind::Written:
+      ++pos_;
+      return Item{leaf<Symbol>(token.source(input_)), MathClass::Ord, true};
+    case EscapeKind::Unmatched:
+      break;
+  }
+  return fail(message::unmatched(token.source(input_), input_, token.start));
+}
+
+// The class of a character typed as itself: its own in the grammar, else the vocabulary's.
+MathClass LatexParser::typed_class(char32_t ch) const {
+  for (const CharClass& own : vocabulary_.grammar().typed_classes)
+    if (own.ch == ch) return own.cls;
+  return vocabulary_.class_of(ch);
+}
+
+LatexParser::Item LatexParser::digits() {
+  const std::uint32_t start = tokens_[pos_].start;
+  std::uint32_t end = tokens_[pos_++].end;
+  while (at(Tk::Number) && tokens_[pos_].start == end) end = tokens_[pos_++].end;
+  return Item{leaf<Number>(input_.substr(start, end - start)), MathClass::Ord, true};
+}
+
+// { list }, the braces dropped.
+Result<Box> LatexParser::group(bool script) {
+  const Lexeme& open = advance();
+  // Most groups are empty or hold one letter or number: those are their atom, with no list. The
+  // nesting limit is the list's and the atom's, as if they had been read.
+  if (at(Tk::RBrace)) {
+    if (deeper_than_allowed(1)) return too_deep();
+    ++pos_;
+    return empty_node();
+  }
+  if (pos_ + 1 < tokens_.size() && tokens_[pos_ + 1].kind == Tk::RBrace) {
+    const Lexeme& only = tokens_[pos_];
+    if (only.kind == Tk::Ident || only.kind == Tk::Number) {
+      if (deeper_than_allowed(2)) return too_deep();
+      pos_ += 2;
+      return only.kind == Tk::Ident ? leaf<Symbol>(only.source(input_))
+                                    : leaf<Number>(only.source(input_));
+    }
+  }
+  const std::size_t outer = std::exchange(open_brace_, open.start);
+  auto inner = list(kAtBrace, script);
+  open_brace_ = outer;
+  if (!inner) return inner;
+  if (!at(Tk::RBrace)) return fail(message::missing_close("}", "{", input_, open.start));
+  ++pos_;
+  return inner;
+}
+
+// argument: { list } | one token, a command with its own arguments included
+Result<Box> LatexParser::argument(bool script, const Lexeme& owner) {
+  const Lexeme* next = current();
+  const auto missing = [&] {
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  };
+  if (next == nullptr) return missing();
+  switch (next->kind) {
+    case Tk::LBrace:
+      return group(script);
+    case Tk::Caret:
+    case Tk::Underscore:
+    case Tk::Prime:
+    case Tk::RBrace:
+    case Tk::Ampersand:
+      return missing();
+    default:
+      break;
+  }
+  auto ended = ends(*next, kAtBrace | kAtCell | kAtRight);
+  if (!ended) return std::unexpected(std::move(ended.error()));
+  if (*ended) return missing();
+  // Unbraced arguments nest with no list between them (\sqrt\sqrt\sqrt x).
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return too_deep();
+  auto item = nucleus(script);
+  if (!item) return std::unexpected(std::move(item.error()));
+  return item->expr;
+}
+
+// A command, by its row's role. An unknown command is drawn as written, so that the reader sees
+// what was not understood, with the blank that ends its name when a letter or digit follows
+// (\sen x, not \senx).
+Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool script) {
+  const Definition* def = definition(token);
+  if (def == nullptr) {
+    std::string_view written = token.source(input_);
+    if (const Lexeme* next = current(); next != nullptr && next->start > token.end &&
+                                        (next->kind == Tk::Ident || next->kind == Tk::Number))
+      written = keep(std::string(written) + " ");
+    return Item{command(written, nullptr), MathClass::Ord, true};
+  }
+  // A starred form is a row of its own.
+  const std::string_view name = token.payload(input_);
+  if (def->takes('*') && at(Tk::Star)) {
+    if (const Definition* star = vocabulary_.find(std::string(name) + "*")) {
+      ++pos_;
+      def = star;
+    }
+  }
+  switch (def->role) {
+    case Role::Construct: {
+      // Most commands are symbols: no arguments to read.
+      if (def->args.empty()) return Item{command(name, def), def->cls, true};
+      auto node = arguments(token, *def, script);
+      if (!node) return std::unexpected(std::move(node.error()));
+      MathClass cls = def->cls;
+      if (const auto* cmd = std::get_if<Command>(*node);
+          def->base_class && cmd != nullptr && !cmd->parts->args.empty())
+        cls = class_of(*cmd->parts->args.back());
+      return Item{*node, cls, true};
+    }
+    case Role::Left:
+      return left(token, script);
+    case Role::Begin:
+      return environment(token, script);
+    case Role::Space: {
+      std::size_t columns = def->size;
+      if (def->takes('d') || def->takes('k')) {
+        auto measured = dimension(def->takes('d'), token);
+        if (!measured) return std::unexpected(std::move(measured.error()));
+        columns = *measured;
+      }
+      return Item{space_node(columns), MathClass::Ord, false};
+    }
+    case Role::Line:  // a rule outside a table's row starts draws nothing
+    case Role::Ignore: {
+      auto skipped = arguments(token, *def, script);
+      if (!skipped) return std::unexpected(std::move(skipped.error()));
+      return Item{space_node(0), MathClass::Ord, false};
+    }
+    case Role::Switch:  // a switch where one token is read applies to nothing
+      return Item{empty_node(), MathClass::Ord, true};
+    case Role::Infix:   // where one token is read there is no list to split
+    case Role::Limits:  // with no operator before it, it changes nothing
+      return Item{space_node(0), MathClass::Ord, false};
+    case Role::Right:
+    case Role::Middle:
+    case Role::End:
+      break;
+  }
+  return fail(message::unmatched(token.source(input_), input_, token.start));
+}
+
+// The arguments of a row, read in the order of its argument kinds; the math and text ones are the
+// command's arguments, an optional one its optional argument, and skipped ones are dropped.
+Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, bool script) {
+  ExprList optional;
+  Box* args = current_arena().allocate_array<Box>(def.drawn());
+  std::size_t count = 0;
+  for (const char kind : def.args) {
+    Result<Box> arg = nullptr;
+    switch (kind) {
+      case '[':
+        if (!at(Tk::LBracket)) continue;
+        arg = optional_argument(script);
+        if (arg) optional = list_of({*arg});
+        break;
+      case 'm':
+        arg = argument(script, token);
+        break;
+      case 't':
+        arg = text(token);
+        break;
+      case 'r':
+        arg = rows_argument(token, def, script);
+        break;
+      case 'l': {  // a delimiter: the row drawn with it, as a row of its own
+        auto delimiter = this->delimiter(token);
+        if (!delimiter) return std::unexpected(std::move(delimiter.error()));
+        Definition* sized = current_arena().make<Definition>(def);
+        sized->ch = *delimiter;
+        return command(token.payload(input_), sized);
+      }
+      case 's':
+        if (auto skipped = skip_argument(token); !skipped)
+          return std::unexpected(std::move(skipped.error()));
+        continue;
+      default:  // '*' is read before the arguments; 'b' belongs to the exact markup
+        continue;
+    }
+    if (!arg) return arg;
+    if (kind != '[') args[count++] = *arg;
+  }
+  return command(token.payload(input_), &def, optional, {args, count});
+}
+
+// [ list ]
+Result<Box> LatexParser::optional_argument(bool script) {
+  const Lexeme& open = advance();
+  auto inner = list(kAtBracket, script);
+  if (!inner) return inner;
+  if (!at(Tk::RBracket)) return fail(message::missing_close("]", "[", input_, open.start));
+  ++pos_;
+  return inner;
+}
+
+// An argument read and dropped: a braced group, however deep, or one token.
+Result<void> LatexParser::skip_argument(const Lexeme& owner) {
+  const Lexeme* next = current();
+  if (next == nullptr)
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  if (next->kind != Tk::LBrace) {
+    ++pos_;
+    return {};
+  }
+  std::size_t depth = 0;
+  for (; pos_ < tokens_.size(); ++pos_) {
+    if (tokens_[pos_].kind == Tk::LBrace) ++depth;
+    if (tokens_[pos_].kind == Tk::RBrace && --depth == 0) break;
+  }
+  if (pos_ == tokens_.size()) return fail(message::missing_close("}", "{", input_, next->start));
+  ++pos_;
+  return {};
+}
+
+// \left d list { \middle d list } \right d
+Result<LatexParser::Item> LatexParser::left(const Lexeme& token, bool script) {
+  auto open = delimiter(token);
+  if (!open) return std::unexpected(std::move(open.error()));
+  ListBuilder<Box> parts(lists_);
+  std::u32string delimiters(1, *open);
+  for (;;) {
+    auto inner = list(kAtRight, script);
+    if (!inner) return std::unexpected(std::move(inner.error()));
+    parts.push_back(*inner);
+    if (current() == nullptr) return fail(message::missing_right(input_, token.start));
+    const Lexeme& keyword = advance();
+    auto delimiter = this->delimiter(keyword);
+    if (!delimiter) return std::unexpected(std::move(delimiter.error()));
+    delimiters += *delimiter;
+    if (role_of(keyword) == Role::Right) break;
+  }
+  char32_t* kept = current_arena().allocate_array<char32_t>(delimiters.size());
+  std::ranges::copy(delimiters, kept);
+  return Item{make_node<LeftRight>(parts.finish(), kept), MathClass::Inner, true};
+}
+
+// The delimiter after \left, \right or \middle: its character, or 0 for ".".
+Result<char32_t> LatexParser::delimiter(const Lexeme& owner) {
+  const Lexeme* next = current();
+  if (next == nullptr)
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  const std::string_view source = next->source(input_);
+  char32_t ch = 0;
+  switch (next->kind) {
+    case Tk::LParen:
+    case Tk::RParen:
+    case Tk::LBracket:
+    case Tk::RBracket:
+    case Tk::Pipe:
+    case Tk::Slash:
+      ch = static_cast<unsigned char>(source[0]);
+      break;
+    case Tk::Less:
+      ch = U'⟨';
+      break;
+    case Tk::Greater:
+      ch = U'⟩';
+      break;
+    case Tk::Dot:
+      break;
+    case Tk::Escape:
+      ch = escape(*next).delimiter;
+      if (ch == 0) return fail(message::not_a_delimiter(source, input_, next->start));
+      break;
+    case Tk::Command: {
+      const Definition* def = vocabulary_.find(next->payload(input_));
+      if (def == nullptr || !def->symbol() || def->ch == U' ')
+        return fail(message::not_a_delimiter(source, input_, next->start));
+      ch = def->ch;
+      break;
+    }
+    default:
+      return fail(message::not_a_delimiter(source, input_, next->start));
+  }
+  ++pos_;
+  return ch;
+}
+
+MathClass LatexParser::class_of(const Expr& atom) const {
+  if (const auto* command = std::get_if<Command>(&atom))
+    return command->parts->def != nullptr ? command->parts->def->cls : MathClass::Ord;
+  if (const auto* symbol = std::get_if<Symbol>(&atom); symbol != nullptr && !symbol->text.empty()) {
+    const Decoded d = decode_utf8(symbol->text, 0);
+    if (d.length == symbol->text.size()) return vocabulary_.class_of(d.ch);
+  }
+  return MathClass::Ord;
+}
+
+}  // namespace vok

@@ -1,0 +1,337 @@
+// The LaTeX dialect's formulas and lists: the wrapper around a formula, the tokens that end a
+// list, and the list itself with TeX's spacing between the classes of its atoms, the operands that
+// large operators gather, switches and infix commands.
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "parser_latex.hpp"
+
+namespace vok {
+namespace {
+
+using Tk = TokenKind;
+
+// The blank columns between two neighbouring atoms, by their classes: TeX's table, every thin,
+// medium and thick space one column. 2 marks the spaces TeX leaves out inside scripts.
+// clang-format off
+constexpr std::uint8_t kSpacing[8][8] = {
+    //         Ord Op Bin Rel Open Close Punct Inner
+    /* Ord   */ {0, 1, 2, 2, 0, 0, 0, 2},
+    /* Op    */ {1, 1, 0, 2, 0, 0, 0, 2},
+    /* Bin   */ {2, 2, 0, 0, 2, 0, 0, 2},
+    /* Rel   */ {2, 2, 0, 0, 2, 0, 0, 2},
+    /* Open  */ {0, 0, 0, 0, 0, 0, 0, 0},
+    /* Close */ {0, 1, 2, 2, 0, 0, 0, 2},
+    /* Punct */ {2, 2, 0, 2, 2, 2, 2, 2},
+    /* Inner */ {2, 1, 2, 2, 2, 0, 2, 2},
+};
+// clang-format on
+
+std::size_t spacing(MathClass left, MathClass right, bool script) {
+  const std::uint8_t space = kSpacing[static_cast<int>(left)][static_cast<int>(right)];
+  return space == 1 || (space == 2 && !script) ? 1 : 0;
+}
+
+}  // namespace
+
+// A row that takes a body and sets its scripts as limits, with no body yet.
+const Command* gatherer(const Expr& atom) {
+  const Expr* base = &atom;
+  if (const auto* up = std::get_if<Superscript>(base)) base = up->base;
+  if (const auto* down = std::get_if<Subscript>(base)) base = down->base;
+  if (const auto* both = std::get_if<SubSup>(base)) base = both->base;
+  const auto* command = std::get_if<Command>(base);
+  if (command == nullptr) return nullptr;
+  const Definition* def = command->parts->def;
+  return def != nullptr && def->takes('b') && def->limits && command->parts->args.empty() ? command
+                                                                                          : nullptr;
+}
+
+namespace {
+
+// The atom whose operator is `op`, with `operand` as the operator's body.
+Box with_operand(const Expr& atom, const Command& op, Box operand) {
+  const Box base = command(op.name, op.parts->def, op.parts->optional, list_of({operand}));
+  if (const auto* up = std::get_if<Superscript>(&atom))
+    return make_node<Superscript>(base, up->sup);
+  if (const auto* down = std::get_if<Subscript>(&atom))
+    return make_node<Subscript>(base, down->sub);
+  if (const auto* both = std::get_if<SubSup>(&atom))
+    return make_node<SubSup>(base, both->sub, both->sup);
+  return base;
+}
+
+// A command drawn otherwise before a binary operator or a relation (\dots), as it is drawn there.
+Box before_operator(Box expr) {
+  const auto* cmd = std::get_if<Command>(expr);
+  if (cmd == nullptr || cmd->parts->def == nullptr || cmd->parts->def->before_operator == 0)
+    return expr;
+  Definition* changed = current_arena().make<Definition>(*cmd->parts->def);
+  changed->ch = changed->before_operator;
+  return command(cmd->name, changed);
+}
+
+bool binary_or_relation(MathClass cls) { return cls == MathClass::Bin || cls == MathClass::Rel; }
+
+// A list as it is assembled: the atoms go out as they come, each one held back until its right
+// neighbour is known, for a binary operator with no operand on either side is an ordinary atom,
+// and the blanks between two atoms depend on both their classes.
+//
+// A large operator with no braced body gathers the atoms after it as its operand, up to the first
+// relation, binary operator, punctuation or closing delimiter outside the delimiters opened in the
+// operand; operands nest (\sum_i \sum_j a_{ij}), and the one atom that ends the innermost may end
+// the ones around it.
+class ListAssembler {
+ public:
+  // A list of a nesting depth of `depth`; `script` lists leave out the spaces TeX leaves out in
+  // scripts; a list `after_ord` starts after an empty ordinary atom.
+  ListAssembler(ListStack& lists, std::size_t depth, bool script, bool after_ord)
+      : out_(lists), depth_(depth), script_(script) {
+    if (after_ord) previous_ = MathClass::Ord;
+  }
+
+  // Adds an atom of class `cls`.
+  void add(Box expr, MathClass cls) {
+    if (pending_) {
+      if (binary_or_relation(cls)) pending_->expr = before_operator(pending_->expr);
+      MathClass settled = pending_->cls;
+      if (settled == MathClass::Bin &&
+          (cls == MathClass::Rel || cls == MathClass::Close || cls == MathClass::Punct))
+        settled = MathClass::Ord;
+      send(settled);
+    }
+    if (cls == MathClass::Bin && (!previous_ || *previous_ == MathClass::Bin ||
+                                  *previous_ == MathClass::Op || *previous_ == MathClass::Rel ||
+                                  *previous_ == MathClass::Open || *previous_ == MathClass::Punct))
+      cls = MathClass::Ord;
+    end_operands(cls);
+    pending_ = Pending{expr, cls, blanks_, cls == MathClass::Op ? gatherer(*expr) : nullptr};
+    blanks_ = 0;
+  }
+
+  // Explicit blank columns before the next atom; a negative count takes blanks away.
+  void blank(std::ptrdiff_t columns) { blanks_ += columns; }
+
+  // Whether operands nest deeper than nesting may go.
+  [[nodiscard]] bool too_deep() const noexcept { return too_deep_; }
+
+  // The list so far as one node.
+  [[nodiscard]] Result<Box> finish() {
+    if (pending_) send(pending_->cls == MathClass::Bin ? MathClass::Ord : pending_->cls);
+    if (too_deep_) return fail(std::string(message::kTooDeep));
+    while (!gathering_.empty()) finish_operand();
+    if (blanks_ > 0) out_.push_back(space_node(static_cast<std::size_t>(blanks_)));
+    if (out_.empty()) return empty_node();
+    if (out_.size() == 1) return out_.front();
+    return make_node<Sequence>(out_.finish());
+  }
+
+ private:
+  struct Pending {
+    Box expr;
+    MathClass cls;
+    std::ptrdiff_t blanks_before;
+    const Command* gatherer;  // the large operator it is, when it gathers an operand
+  };
+  // A large operator gathering its operand: the items of the list from `start` on, with `open`
+  // delimiters opened in it and not yet closed.
+  struct Gathering {
+    Box atom;
+    const Command* op;
+    std::size_t start, open;
+  };
+
+  // Sends the pending atom out with its settled class.
+  void send(MathClass settled) {
+    std::ptrdiff_t before = pending_->blanks_before;
+    if (previous_ && !after_limits_)
+      before += static_cast<std::ptrdiff_t>(spacing(*previous_, settled, script_));
+    after_limits_ = false;
+    if (before > 0) out_.push_back(space_node(static_cast<std::size_t>(before)));
+    if (pending_->gatherer != nullptr) {
+      // Operands nest as deep as groups may.
+      if (depth_ + gathering_.size() >= kMaxDepth) too_deep_ = true;
+      gathering_.push_back({pending_->expr, pending_->gatherer, out_.size(), 0});
+      previous_.reset();  // the sign's own layout sets its operand apart
+    } else {
+      out_.push_back(pending_->expr);
+      previous_ = settled;
+    }
+    pending_.reset();
+  }
+
+  // The operands that an atom of class `cls` ends, innermost first.
+  void end_operands(MathClass cls) {
+    while (!gathering_.empty()) {
+      Gathering& inner = gathering_.back();
+      if (cls == MathClass::Open) {
+        ++inner.open;
+        return;
+      }
+      if (cls != MathClass::Rel && cls != MathClass::Bin && cls != MathClass::Punct &&
+          cls != MathClass::Close)
+        return;
+      if (inner.open > 0) {
+        if (cls == MathClass::Close) --inner.open;
+        return;
+      }
+      finish_operand();
+    }
+  }
+
+  void finish_operand() {
+    const Gathering g = gathering_.back();
+    gathering_.pop_back();
+    const std::span<const Box> items = out_.finish_from(g.start);
+    const Box operand = items.empty()       ? empty_node()
+                        : items.size() == 1 ? items.front()
+                                            : make_node<Sequence>(items);
+    out_.push_back(with_operand(*g.atom, *g.op, operand));
+    if (!previous_) previous_ = MathClass::Op;
+    // Limits leave a blank column after them, which spaces what follows.
+    after_limits_ = !std::holds_alternative<Command>(*g.atom);
+  }
+
+  ListBuilder<Box> out_;
+  std::size_t depth_;
+  bool script_;
+  std::optional<MathClass> previous_;  // the settled class of the last atom sent out
+  std::optional<Pending> pending_;
+  std::ptrdiff_t blanks_ = 0;         // explicit spaces since the last atom, \! taking one away
+  std::vector<Gathering> gathering_;  // innermost last
+  bool too_deep_ = false;
+  bool after_limits_ = false;
+};
+
+// The closers of the wrappers a whole formula may stand in.
+struct Wrapper {
+  std::string_view open, close;
+};
+constexpr Wrapper kWrappers[] = {{"$$", "$$"}, {"$", "$"}, {"\\(", "\\)"}, {"\\[", "\\]"}};
+
+}  // namespace
+
+std::string_view keep(std::string_view text) {
+  char* out = current_arena().allocate_array<char>(text.size());
+  std::ranges::copy(text, out);
+  return {out, text.size()};
+}
+
+Result<Box> parse_latex(std::span<const Lexeme> tokens, std::string_view input,
+                        const Vocabulary& vocabulary) {
+  ListStack lists = list_stack(tokens.size());
+  return LatexParser(tokens, input, vocabulary, lists).formula();
+}
+
+// formula: [ $ | $$ | \( | \[ ] list [ the matching closer ]; a wrapper is dropped with its closer.
+Result<Box> LatexParser::formula() {
+  if (!tokens_.empty()) {
+    const Lexeme& first = tokens_.front();
+    // $$ is two dollars that touch.
+    const bool two = first.kind == Tk::Dollar && tokens_.size() > 1 &&
+                     tokens_[1].kind == Tk::Dollar && tokens_[1].start == first.end;
+    const std::string_view opener = input_.substr(first.start, two ? 2 : first.end - first.start);
+    const auto* wrapper = std::ranges::find(kWrappers, opener, &Wrapper::open);
+    if (wrapper != std::end(kWrappers)) {
+      const std::size_t width = two ? 2 : 1;
+      const bool closed =
+          tokens_.size() >= 2 * width &&
+          input_.substr(tokens_[tokens_.size() - width].start,
+                        tokens_.back().end - tokens_[tokens_.size() - width].start) ==
+              wrapper->close;
+      if (!closed) return fail(message::missing_close(wrapper->close, opener, input_, first.start));
+      tokens_ = tokens_.subspan(width, tokens_.size() - 2 * width);
+    }
+  }
+  auto first = list(kAtRow, false);
+  if (!first || current() == nullptr) return first;
+  // & or \\ outside any environment: the formula is a table of its own.
+  auto body = rows(kAtRow, true, false, *first);
+  if (!body) return std::unexpected(std::move(body.error()));
+  const EnvironmentDef* implicit = vocabulary_.grammar().implicit_table;
+  return table(*body, implicit != nullptr ? implicit->layout : TableLayout{}).expr;
+}
+
+Result<bool> LatexParser::ends(const Lexeme& token, std::uint8_t stop) const {
+  // Allowed where `wanted` ends the list; elsewhere a separator of cells is out of an
+  // environment, and anything else unmatched.
+  const auto allowed = [&](Stop wanted, bool separator) -> Result<bool> {
+    if ((stop & wanted) != 0) return true;
+    if (!separator) return fail(message::unmatched(token.source(input_), input_, token.start));
+    // A cell separator in a group of a table: the group was left open.
+    if (tables_ > 0 && (stop & kAtBrace) != 0)
+      return fail(message::missing_close("}", "{", input_, open_brace_));
+    return fail(message::outside_environment(token.source(input_), input_, token.start));
+  };
+  switch (token.kind) {
+    case Tk::RBrace:
+      return allowed(kAtBrace, false);
+    case Tk::RBracket:
+      return (stop & kAtBracket) != 0;
+    case Tk::Ampersand:
+      return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
+    case Tk::Escape:
+      if (token.payload(input_) == "\\") return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
+      return false;
+    case Tk::Command:
+      switch (role_of(token)) {
+        case Role::Right:
+        case Role::Middle:
+          return allowed(kAtRight, false);
+        case Role::End:
+          return allowed(kAtCell, false);
+        default:
+          return false;
+      }
+    default:
+      return false;
+  }
+}
+
+// list: { space | switch | atom } up to its closing token. A switch takes the rest of the list in
+// its alphabet; an infix command sets the list before it over the rest of it (\over, \choose).
+Result<Box> LatexParser::list(std::uint8_t stop, bool script) {
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return too_deep();
+  ListAssembler out(lists_, depth_, script, (stop & kAfterOrd) != 0);
+  stop &= static_cast<std::uint8_t>(~kAfterOrd);
+  while (const Lexeme* next = current()) {
+    // Only these tokens may end a list or be out of place.
+    if (next->kind == Tk::RBrace || next->kind == Tk::RBracket || next->kind == Tk::Ampersand ||
+        next->kind == Tk::Escape || next->kind == Tk::Command) {
+      auto ended = ends(*next, stop);
+      if (!ended) return std::unexpected(std::move(ended.error()));
+      if (*ended) break;
+    }
+    const Definition* def = next->kind == Tk::Command ? definition(*next) : nullptr;
+    if (def != nullptr && def->role == Role::Infix) {
+      ++pos_;
+      auto above = out.finish();
+      if (!above) return above;
+      auto below = list(stop, script);
+      if (!below) return below;
+      return command(next->payload(input_), def, {}, list_of({*above, *below}));
+    }
+    if (def != nullptr && def->role == Role::Switch) {
+      ++pos_;
+      auto rest = list(stop, script);
+      if (!rest) return rest;
+      out.add(command(next->payload(input_), def, {}, list_of({*rest})), MathClass::Ord);
+      break;
+    }
+    auto item = atom(script);
+    if (!item) return std::unexpected(std::move(item.error()));
+    if (item->atom) {
+      out.add(item->expr, item->cls);
+      if (out.too_deep()) return too_deep();
+    } else if (item->expr == &kLessBlank) {
+      out.blank(-1);
+    } else if (const auto* space = std::get_if<Space>(item->expr)) {
+      out.blank(static_cast<std::ptrdiff_t>(std::min<std::size_t>(space->columns, kMaxCells)));
+    }
+  }
+  return out.finish();
+}
+
+}  // namespace vok

@@ -1,0 +1,248 @@
+// The LaTeX dialect's text arguments (\text{…} and the like) and dimensions (\hspace{1em},
+// \kern3mu).
+//
+// Text keeps its letters and the spaces between them, each run of white space one blank; braces
+// are dropped, escapes drawn as the vocabulary says, $…$ read as math, symbol commands drawn as
+// their characters, spacing commands as blanks, and other commands as they are in math.
+#include <string>
+
+#include "parser_latex.hpp"
+#include "unicode.hpp"
+
+namespace vok {
+namespace {
+
+using Tk = TokenKind;
+
+bool is_white(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// Whether the text between two tokens separates words: white space before any comment.
+bool separates(std::string_view gap) {
+  for (char c : gap) {
+    if (c == '%') return false;
+    if (is_white(c)) return true;
+  }
+  return false;
+}
+
+// The columns of a dimension such as "1em", "-3mu", "0.5 cm": two columns to the em, none for a
+// negative or unreadable one.
+std::size_t columns_of(std::string_view text) {
+  std::size_t i = 0;
+  const auto skip = [&] {
+    while (i < text.size() && is_white(text[i])) ++i;
+  };
+  skip();
+  bool negative = false;
+  while (i < text.size() && (text[i] == '-' || text[i] == '+')) negative ^= text[i++] == '-';
+  double value = 0, scale = 1;
+  bool digits = false, point = false;
+  for (; i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '.'); ++i) {
+    if (text[i] == '.') {
+      point = true;
+      continue;
+    }
+    digits = true;
+    if (point) scale /= 10;
+    value = value * 10 + (text[i] - '0');
+  }
+  value *= scale;
+  if (!digits) value = 1;
+  skip();
+  const std::string_view unit = text.substr(i, 2);
+  struct Unit {
+    std::string_view name;
+    double em;
+  };
+  constexpr Unit kUnits[] = {{"em", 1},       {"ex", 0.43},  {"pt", 0.1},    {"bp", 0.1},
+                             {"mu", 1 / 18.}, {"cm", 2.845}, {"mm", 0.2845}, {"in", 7.227},
+                             {"pc", 1.2},     {"sp", 0},     {"fi", 1}};
+  double em = 0;
+  for (const Unit& u : kUnits)
+    if (unit == u.name) em = u.em;
+  const double columns = negative ? 0 : value * em * 2;
+  return columns >= 1e6 ? std::size_t{1000000} : static_cast<std::size_t>(columns + 0.5);
+}
+
+}  // namespace
+
+// A text as it is assembled: runs of characters, and the math and commands between them.
+class TextAssembler {
+ public:
+  explicit TextAssembler(ListStack& lists) : pieces_(lists) {}
+
+  void append(std::string_view text) { run_ += text; }
+  void append(char32_t ch) { append_utf8(run_, ch); }
+  void blanks(std::size_t count) { run_.append(count, ' '); }
+  // One blank, unless the run ends with one already.
+  void blank() {
+    if (run_.empty() || run_.back() != ' ') run_ += ' ';
+  }
+  // Ends the run of characters so far: it goes out as one piece.
+  void flush() {
+    if (run_.empty()) return;
+    pieces_.push_back(make_node<Symbol>(keep(run_)));
+    run_.clear();
+  }
+  // A piece that is not characters, after the run so far.
+  void piece(Box expr) {
+    flush();
+    pieces_.push_back(expr);
+  }
+
+  [[nodiscard]] Box finish() {
+    flush();
+    if (pieces_.empty()) return empty_node();
+    if (pieces_.size() == 1) return pieces_.finish().front();
+    return make_node<Sequence>(pieces_.finish());
+  }
+
+ private:
+  ListBuilder<Box> pieces_;
+  std::string run_;
+};
+
+// text: { letters, blanks, groups, escapes, $math$, commands } }, or one token unbraced
+Result<Box> LatexParser::text(const Lexeme& owner) {
+  // Text nests through the commands in it with no list between (\text{\text{…}}).
+  DepthGuard guard(depth_);
+  if (guard.exceeded()) return too_deep();
+  const Lexeme* next = current();
+  if (next == nullptr)
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  if (next->kind != Tk::LBrace) {
+    ++pos_;
+    return leaf<Symbol>(next->source(input_));
+  }
+  const Lexeme& open = advance();
+  TextAssembler out(lists_);
+  std::size_t depth = 0;
+  std::uint32_t previous_end = open.end;
+  for (;;) {
+    const Lexeme* token = current();
+    if (token == nullptr) return fail(message::missing_close("}", "{", input_, open.start));
+    if (separates(input_.substr(previous_end, token->start - previous_end))) out.blank();
+    if (token->kind == Tk::RBrace) {
+      ++pos_;
+      previous_end = token->end;
+      if (depth == 0) break;
+      --depth;
+      continue;
+    }
+    if (token->kind == Tk::LBrace) ++depth;
+    auto read = text_token(*token, out);
+    if (!read) return std::unexpected(std::move(read.error()));
+    previous_end = tokens_[pos_ - 1].end;
+  }
+  return out.finish();
+}
+
+// One token of a text other than a closing brace, read into `out`.
+Result<void> LatexParser::text_token(const Lexeme& token, TextAssembler& out) {
+  const std::string_view source = token.source(input_);
+  switch (token.kind) {
+    case Tk::LBrace:
+      ++pos_;
+      return {};
+    case Tk::Tilde:
+      out.blank();
+      ++pos_;
+      return {};
+    case Tk::Dollar: {
+      // Math inside the text, up to the next dollar.
+      std::size_t close = pos_ + 1;
+      while (close < tokens_.size() && tokens_[close].kind != Tk::Dollar) ++close;
+      if (close == tokens_.size())
+        return fail(message::missing_close("$", "$", input_, token.start));
+      out.flush();
+      LatexParser math(tokens_.subspan(pos_ + 1, close - pos_ - 1), input_, vocabulary_, lists_,
+                       depth_);
+      auto inner = math.list(kAtEnd, false);
+      if (!inner) return std::unexpected(std::move(inner.error()));
+      out.piece(*inner);
+      pos_ = close + 1;
+      return {};
+    }
+    case Tk::Escape:
+      ++pos_;
+      switch (escape(token).text) {
+        case EscapeText::Kept:
+          out.append(token.payload(input_));
+          break;
+        case EscapeText::Blank:
+          out.blank();
+          break;
+        case EscapeText::Nothing:
+          break;
+        case EscapeText::Written:
+          out.append(source);
+          break;
+      }
+      return {};
+    case Tk::Command:
+      return text_command(token, out);
+    default:
+      out.append(source);
+      ++pos_;
+      return {};
+  }
+}
+
+// A command in a text: an unknown one as written, a symbol as its character, a space as blanks,
+// and any other as in math.
+Result<void> LatexParser::text_command(const Lexeme& token, TextAssembler& out) {
+  ++pos_;
+  const Definition* def = vocabulary_.find(token.payload(input_));
+  if (def == nullptr) {
+    out.append(token.source(input_));
+    return {};
+  }
+  if (def->symbol()) {
+    out.append(def->ch);
+    return {};
+  }
+  // Any other command ends the run of characters, whether it draws something or not.
+  if (def->role != Role::Space) out.flush();
+  auto item = command_atom(token, false);
+  if (!item) return std::unexpected(std::move(item.error()));
+  if (def->role == Role::Space) {
+    out.blanks(std::get<Space>(*item->expr).columns);
+  } else if (item->atom) {
+    out.piece(item->expr);
+  }
+  return {};
+}
+
+// A dimension: braced ({1em}), or written out after the name (3mu, -2pt, .5em).
+Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner) {
+  const Lexeme* next = current();
+  if (next == nullptr)
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  if (braced) {
+    if (next->kind != Tk::LBrace) {
+      ++pos_;
+      return columns_of(next->source(input_));
+    }
+    const std::size_t open = pos_;
+    while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBrace) ++pos_;
+    if (pos_ == tokens_.size())
+      return fail(message::missing_close("}", "{", input_, tokens_[open].start));
+    const std::uint32_t from = tokens_[open].end, to = tokens_[pos_].start;
+    ++pos_;
+    return columns_of(input_.substr(from, to - from));
+  }
+  // Signs, digits and a point, then the two letters of the unit.
+  const std::uint32_t from = next->start;
+  while (const Lexeme* t = current()) {
+    if (t->kind != Tk::Minus && t->kind != Tk::Plus && t->kind != Tk::Number && t->kind != Tk::Dot)
+      break;
+    ++pos_;
+  }
+  for (int letters = 0; letters < 2 && at(Tk::Ident); ++letters) ++pos_;
+  const std::uint32_t to = pos_ > 0 ? tokens_[pos_ - 1].end : from;
+  return columns_of(input_.substr(from, to > from ? to - from : 0));
+}
+
+}  // namespace vok
