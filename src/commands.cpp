@@ -9,8 +9,9 @@
 namespace vok {
 namespace {
 
-// The group a row belongs to: its kind, or a LaTeX symbol's math class.
-std::string_view group_of(const Definition& def, Dialect dialect) {
+// The group a row belongs to: what the parser does with it, what its construct draws with, or a
+// symbol's group in the dialect's list.
+std::string_view group_of(const Definition& def, const DialectRules& rules) {
   switch (def.role) {
     case Role::Left:
     case Role::Right:
@@ -30,18 +31,29 @@ std::string_view group_of(const Definition& def, Dialect dialect) {
     case Role::Construct:
       break;
   }
-  if (def.symbol() && dialect == Dialect::Exact) return "symbol";
-  if (def.symbol()) {
-    constexpr std::string_view kClasses[] = {"ordinary", "operator", "binary",      "relation",
-                                             "opening",  "closing",  "punctuation", "inner"};
-    return kClasses[static_cast<int>(def.cls)];
-  }
-  if (def.takes('b') && dialect == Dialect::Latex) return "operator";
-  if (!def.word.empty()) return "function";
-  if (def.map != nullptr) return def.takes('t') ? "text" : "alphabet";
+  if (def.glyph() != 0) return rules.symbol_groups[static_cast<std::size_t>(def.cls)];
+  if (std::holds_alternative<payload::Sign>(def.payload)) return "operator";
+  if (const auto* word = std::get_if<payload::Word>(&def.payload); word && !word->word.empty())
+    return "function";
+  if (std::holds_alternative<payload::Style>(def.payload) && !def.takes('t')) return "alphabet";
   if (def.takes('t')) return "text";
-  if (def.ch != 0) return "accent";
+  if (std::holds_alternative<payload::Mark>(def.payload)) return "accent";
   return "structure";
+}
+
+// What a row draws of its own: a symbol's character, a sign, a mark or a word.
+std::string drawn_by(const Definition& def) {
+  std::string drawn;
+  if (const char32_t ch = def.glyph(); ch != 0) {
+    append_utf8(drawn, ch);
+  } else if (const auto* sign = std::get_if<payload::Sign>(&def.payload)) {
+    append_utf8(drawn, sign->sign);
+  } else if (const auto* mark = std::get_if<payload::Mark>(&def.payload)) {
+    append_utf8(drawn, mark->mark);
+  } else if (const auto* word = std::get_if<payload::Word>(&def.payload)) {
+    drawn = word->word;
+  }
+  return drawn;
 }
 
 bool ascii_letters(std::string_view name) {
@@ -53,17 +65,13 @@ bool ascii_letters(std::string_view name) {
 }  // namespace
 
 std::vector<CommandInfo> commands(Dialect dialect) {
-  const Vocabulary& vocabulary = *dialect_rules(dialect).vocabulary;
+  const DialectRules& rules = dialect_rules(dialect);
+  const Vocabulary& vocabulary = *rules.vocabulary;
   std::vector<CommandInfo> list;
   for (const Definition& def : vocabulary.rows()) {
     // A name's row is the last of that name; a starred form is listed with its command.
     if (vocabulary.find(def.name) != &def || !ascii_letters(def.name)) continue;
-    std::string drawn;
-    if (def.symbol() || (def.ch != 0 && def.map == nullptr && def.word.empty()))
-      append_utf8(drawn, def.ch);
-    else
-      drawn = def.word;
-    list.push_back({def.name, group_of(def, dialect), std::move(drawn)});
+    list.push_back({def.name, group_of(def, rules), drawn_by(def)});
   }
   std::ranges::sort(list, {}, &CommandInfo::name);
   return list;

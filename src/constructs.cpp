@@ -19,11 +19,11 @@ NodeRef arg(std::span<const NodeRef> args, std::size_t i) {
 }  // namespace
 
 Result<NodeRef> symbol(const Definition& def, std::span<const NodeRef>, std::span<const NodeRef>) {
-  return RenderNode::single(def.ch);
+  return RenderNode::single(def.data<payload::Glyph>().ch);
 }
 
 Result<NodeRef> word(const Definition& def, std::span<const NodeRef>, std::span<const NodeRef>) {
-  return RenderNode::row(def.word);
+  return RenderNode::row(def.data<payload::Word>().word);
 }
 
 Result<NodeRef> fraction(const Definition&, std::span<const NodeRef> args,
@@ -39,8 +39,9 @@ Result<NodeRef> tight_fraction(const Definition&, std::span<const NodeRef> args,
 Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
                         std::span<const NodeRef>) {
   auto stack = RenderNode::tight_vstack(arg(args, 0), arg(args, 1), U' ');
-  if (!stack || def.ch == 0) return stack;
-  return RenderNode::fence(*stack, def.ch, closing_partner(def.ch));
+  const char32_t open = def.data<payload::Enclosure>().open;
+  if (!stack || open == 0) return stack;
+  return RenderNode::fence(*stack, open, closing_partner(open));
 }
 
 Result<NodeRef> binomial(const Definition&, std::span<const NodeRef> args,
@@ -53,7 +54,7 @@ Result<NodeRef> binomial(const Definition&, std::span<const NodeRef> args,
 Result<NodeRef> phantom(const Definition& def, std::span<const NodeRef> args,
                         std::span<const NodeRef>) {
   const NodeRef shown = arg(args, 0);
-  const bool across = (def.size & 1) != 0, down = (def.size & 2) != 0;
+  const auto [across, down] = def.data<payload::Phantom>();
   return RenderNode::blank(across ? shown->width : 0, down ? shown->height : 0,
                            down ? shown->baseline : 0);
 }
@@ -73,9 +74,10 @@ Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
   NodeRef* parts = current_arena().allocate_array<NodeRef>(4);
   std::size_t count = 0;
   parts[count++] = *RenderNode::blank(2, 0, 0);
-  if (def.ch != 0) parts[count++] = *RenderNode::single(U'(');
+  const char32_t open = def.data<payload::Enclosure>().open;
+  if (open != 0) parts[count++] = *RenderNode::single(open);
   parts[count++] = arg(args, 0);
-  if (def.ch != 0) parts[count++] = *RenderNode::single(U')');
+  if (open != 0) parts[count++] = *RenderNode::single(closing_partner(open));
   return RenderNode::hstack({parts, count});
 }
 
@@ -92,8 +94,8 @@ Result<NodeRef> pmod(const Definition& def, std::span<const NodeRef> args,
   NodeRef* parts = current_arena().allocate_array<NodeRef>(4);
   std::size_t count = 0;
   parts[count++] = *RenderNode::row("(");
-  if (!def.word.empty()) {
-    auto word = RenderNode::row(def.word);
+  if (const std::string_view text = def.data<payload::Word>().word; !text.empty()) {
+    auto word = RenderNode::row(text);
     if (!word) return word;
     parts[count++] = *word;
   }
@@ -116,13 +118,14 @@ Result<NodeRef> negation(const Definition&, std::span<const NodeRef> args,
 
 Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
                                 std::span<const NodeRef>) {
-  if (def.ch == 0) return RenderNode::empty();  // \big.
-  return RenderNode::sized_delimiter(def.ch, def.size);
+  const auto [delimiter, rows] = def.data<payload::Sized>();
+  if (delimiter == 0) return RenderNode::empty();  // \big.
+  return RenderNode::sized_delimiter(delimiter, rows);
 }
 
 Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
                          std::span<const NodeRef>) {
-  return RenderNode::styled(arg(args, 0), def.map);
+  return RenderNode::styled(arg(args, 0), def.data<payload::Style>().map);
 }
 
 }  // namespace vok::construct

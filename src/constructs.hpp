@@ -1,9 +1,12 @@
-// Constructs: how a command is drawn from its measured arguments. One function per kind of command;
-// a vocabulary's row names the function and gives it its data (a character, a mark, a word, a map).
-// Every construct has the signature of Construct (vocabulary.hpp) and fails only when the picture
-// is too large. A construct made of the general compositions is in constructs.cpp; one with a
-// drawing of its own is beside that drawing: the large operators in layout_signs.cpp, radicals,
-// accents, long arrows and frames in layout_marks.cpp.
+// Constructs: how a command is drawn from its measured arguments. One function per kind of
+// command; a vocabulary's row names the function and gives it its payload (vocabulary.hpp). Every
+// construct fails only when the picture is too large.
+//
+// A construct made of the general compositions is in constructs.cpp; one with a drawing of its
+// own is beside that drawing: the large operators in layout_signs.cpp, radicals, accents, long
+// arrows and frames in layout_marks.cpp. After the constructs come the makers of the rows they
+// draw, and the LaTeX dialect's rows of structures, each under the construct that draws it: a new
+// construct is its declaration and rows here and its function where its drawing is.
 #pragma once
 
 #include <span>
@@ -13,10 +16,10 @@
 
 namespace vok::construct {
 
-// The row's character.
+// The payload's character (Glyph).
 [[nodiscard]] Result<NodeRef> symbol(const Definition& def, std::span<const NodeRef> args,
                                      std::span<const NodeRef> optional);
-// The row's word on one row, such as a function name.
+// The payload's word on one row, such as a function name (Word).
 [[nodiscard]] Result<NodeRef> word(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);
 // Numerator over a rule exactly as wide as the wider operand, over denominator.
@@ -26,7 +29,7 @@ namespace vok::construct {
 [[nodiscard]] Result<NodeRef> tight_fraction(const Definition& def, std::span<const NodeRef> args,
                                              std::span<const NodeRef> optional);
 // Two entries stacked with a blank row between them, each as tall as it is, in tall delimiters
-// opened by the row's character when it has one: ( [ or { (LaTeX's \binom, \atop, \brace).
+// opened by the payload's delimiter when it has one: ( [ or { (Enclosure; LaTeX's \binom, \atop).
 [[nodiscard]] Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);
 // Two entries stacked with a blank row between them, in tall parentheses.
@@ -41,18 +44,18 @@ namespace vok::construct {
 // The integral sign, three rows high or as tall as its body.
 [[nodiscard]] Result<NodeRef> integral(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
-// The row's `size` integral signs, the first marked with its character unless that is a plain
-// integral, before the argument; with no argument, its character (LaTeX's integrals).
+// The payload's count of integral signs, the first marked with its sign unless that is a plain
+// integral, before the argument; with no argument, the sign (Sign; LaTeX's integrals).
 [[nodiscard]] Result<NodeRef> integrals(const Definition& def, std::span<const NodeRef> args,
                                         std::span<const NodeRef> optional);
-// The row's large operator drawn as tall as the argument, before it; with no argument, its
-// character (LaTeX).
+// The payload's large operator drawn as tall as the argument, before it; with no argument, its
+// sign (Sign; LaTeX).
 [[nodiscard]] Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
                                            std::span<const NodeRef> optional);
 // The argument in a frame (\boxed).
 [[nodiscard]] Result<NodeRef> boxed(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
-// A blank as wide as the argument (`size` 1), as tall (2), or both (3): \phantom and the like.
+// A blank as wide as the argument, as tall, or both (Phantom: \phantom and the like).
 [[nodiscard]] Result<NodeRef> phantom(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);
 // The second argument with the first centred above it (\overset, \stackrel).
@@ -61,38 +64,151 @@ namespace vok::construct {
 // The second argument with the first centred below it (\underset).
 [[nodiscard]] Result<NodeRef> under_set(const Definition& def, std::span<const NodeRef> args,
                                         std::span<const NodeRef> optional);
-// The row's arrow drawn across, a column wider on either side than the argument centred above
-// it and the optional one below it (\xrightarrow[below]{above}).
+// The payload's arrow drawn across, a column wider on either side than the argument centred
+// above it and the optional one below it (Mark: \xrightarrow[below]{above}).
 [[nodiscard]] Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
                                          std::span<const NodeRef> optional);
 // The argument in parentheses, two blank columns after what comes before it (\tag); without
-// them for a row with no character (\tag*).
+// them when the payload opens with none (Enclosure: \tag*).
 [[nodiscard]] Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
                                   std::span<const NodeRef> optional);
 // The argument between stretchy vertical bars.
 [[nodiscard]] Result<NodeRef> bars(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);
-// A row holding the row's mark above the argument: centred, or across its whole width.
+// A row holding the payload's mark above or below the argument: centred, or across its whole
+// width (Mark).
 [[nodiscard]] Result<NodeRef> accent(const Definition& def, std::span<const NodeRef> args,
                                      std::span<const NodeRef> optional);
-// A row holding the row's mark below the argument: centred, or across its whole width.
-[[nodiscard]] Result<NodeRef> accent_below(const Definition& def, std::span<const NodeRef> args,
-                                           std::span<const NodeRef> optional);
 // The argument as it is (the row gives it a class, or drops its other arguments).
 [[nodiscard]] Result<NodeRef> group(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
-// The argument in parentheses after the row's word: "(mod n)" for \pmod, "(n)" for \pod.
+// The argument in parentheses after the payload's word: "(mod n)" for \pmod, "(n)" for \pod
+// (Word).
 [[nodiscard]] Result<NodeRef> pmod(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);
 // A relation struck through: its precomposed negation where Unicode has one, else a slash before
 // it.
 [[nodiscard]] Result<NodeRef> negation(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
-// The row's delimiter, `size` rows high (\big and its kin).
+// The payload's delimiter, as many rows high as it says (Sized: \big and its kin).
 [[nodiscard]] Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef> args,
                                               std::span<const NodeRef> optional);
-// The argument with every character passed through the row's math alphabet.
+// The argument with every character passed through the payload's math alphabet (Style).
 [[nodiscard]] Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
 
 }  // namespace vok::construct
+
+namespace vok::rows {
+
+// ---- the rows of each construct ----
+
+constexpr Definition symbol(std::string_view name, char32_t ch, MathClass cls = MathClass::Ord) {
+  return {.name = name, .construct = construct::symbol, .cls = cls, .payload = payload::Glyph{ch}};
+}
+constexpr Definition word(std::string_view name, std::string_view word = {}) {
+  return {.name = name,
+          .construct = construct::word,
+          .payload = payload::Word{word.empty() ? name : word}};
+}
+// A mark above the argument, or `below` it; `wide` runs it across the argument's whole width.
+constexpr Definition accent(std::string_view name, char32_t mark, bool wide, bool below = false) {
+  return {.name = name,
+          .args = "m",
+          .construct = construct::accent,
+          .payload = payload::Mark{mark, below, wide}};
+}
+constexpr Definition alphabet(std::string_view name, CharMap map, std::string_view args = "m") {
+  return structure(name, args, construct::alphabet, payload::Style{map});
+}
+// A large operator whose sign grows to its operand; an integral sign drawn `count` times.
+constexpr Definition big_operator(std::string_view name, char32_t sign, bool integral,
+                                  std::uint8_t count = 1) {
+  return with_class(
+      limits(structure(name, "b", integral ? construct::integrals : construct::big_operator,
+                       payload::Sign{sign, count})),
+      MathClass::Op);
+}
+// Two entries stacked, in the delimiters `open` starts (0 for none).
+constexpr Definition stacked(std::string_view name, char32_t open) {
+  return structure(name, "mm", construct::stacked, payload::Enclosure{open});
+}
+// The list before it over the list after it, drawn by `construct`.
+constexpr Definition infix(std::string_view name, Construct construct, char32_t open = 0) {
+  return {.name = name,
+          .role = Role::Infix,
+          .construct = construct,
+          .payload = payload::Enclosure{open}};
+}
+// A blank the size of its argument: as wide, as tall, or both.
+constexpr Definition phantom(std::string_view name, bool across, bool down) {
+  return structure(name, "m", construct::phantom, payload::Phantom{across, down});
+}
+// An arrow as long as what is written above and below it: \xrightarrow[below]{above}.
+constexpr Definition arrow(std::string_view name, char32_t ch) {
+  return with_class(structure(name, "[m", construct::long_arrow, payload::Mark{ch, true, true}),
+                    MathClass::Rel);
+}
+// A label at the right of the row, in parentheses when `open` is one.
+constexpr Definition tag(std::string_view name, std::string_view args, char32_t open) {
+  return structure(name, args, construct::tag, payload::Enclosure{open});
+}
+// The argument in parentheses after `word`: \pmod{n} is (mod n), \pod{n} is (n).
+constexpr Definition modulus(std::string_view name, std::string_view word) {
+  return with_class(structure(name, "m", construct::pmod, payload::Word{word}), MathClass::Inner);
+}
+// A delimiter of `rows` rows, named after it (\big( …).
+constexpr Definition sized(std::string_view name, std::uint8_t rows, MathClass cls) {
+  return with_class(structure(name, "l", construct::sized_delimiter, payload::Sized{0, rows}), cls);
+}
+constexpr Definition inner(Definition def) { return with_class(def, MathClass::Inner); }
+
+// ---- the LaTeX dialect's structures ----
+
+using construct::boxed, construct::group, construct::negation, construct::over_set,
+    construct::tight_fraction, construct::under_set;
+
+// clang-format off
+inline constexpr Definition kLatexStructures[] = {
+    // Fractions, and the list before \over over the list after it.
+    inner(structure("frac", "mm", tight_fraction)), inner(structure("dfrac", "mm", tight_fraction)),
+    inner(structure("tfrac", "mm", tight_fraction)), inner(structure("cfrac", "mm", tight_fraction)),
+    infix("over", tight_fraction),
+    // Stacks: binomials, and \choose, \atop, \brace and \brack between two lists.
+    inner(stacked("binom", U'(')), inner(stacked("dbinom", U'(')), inner(stacked("tbinom", U'(')),
+    infix("choose", construct::stacked, U'('), infix("atop", construct::stacked),
+    infix("brace", construct::stacked, U'{'), infix("brack", construct::stacked, U'['),
+    // Frames around the argument.
+    structure("boxed", "m", boxed), structure("fbox", "t", boxed),
+    // Blanks the size of the argument, and the argument with its height dropped.
+    phantom("phantom", true, true), phantom("hphantom", true, false),
+    phantom("vphantom", false, true), structure("smash", "[m", group),
+    // One argument set over or under another.
+    of_base(structure("overset", "mm", over_set)), of_base(structure("underset", "mm", under_set)),
+    with_class(structure("stackrel", "mm", over_set), MathClass::Rel),
+    // A relation struck through.
+    with_class(structure("not", "m", negation), MathClass::Rel),
+    // Arrows as long as their labels.
+    arrow("xrightarrow", U'→'), arrow("xleftarrow", U'←'), arrow("xleftrightarrow", U'↔'),
+    arrow("xRightarrow", U'⇒'), arrow("xLeftarrow", U'⇐'), arrow("xLeftrightarrow", U'⇔'),
+    arrow("xmapsto", U'↦'), arrow("xlongequal", U'='),
+    // Labels at the right.
+    tag("tag", "*t", U'('), tag("tag*", "t", 0),
+    // Marks across the argument: a rule over it, strokes across the row above it.
+    accent("underline", U'─', true),
+    accent("cancel", U'╱', true), accent("bcancel", U'╲', true), accent("xcancel", U'╳', true),
+    // The rows of \substack{…}, set out as its environment.
+    structure("substack", "r", group),
+    // Delimiters of fixed sizes: one, three, five and seven rows.
+    sized("big", 1, MathClass::Ord), sized("bigl", 1, MathClass::Open),
+    sized("bigr", 1, MathClass::Close), sized("bigm", 1, MathClass::Rel),
+    sized("Big", 3, MathClass::Ord), sized("Bigl", 3, MathClass::Open),
+    sized("Bigr", 3, MathClass::Close), sized("Bigm", 3, MathClass::Rel),
+    sized("bigg", 5, MathClass::Ord), sized("biggl", 5, MathClass::Open),
+    sized("biggr", 5, MathClass::Close), sized("biggm", 5, MathClass::Rel),
+    sized("Bigg", 7, MathClass::Ord), sized("Biggl", 7, MathClass::Open),
+    sized("Biggr", 7, MathClass::Close), sized("Biggm", 7, MathClass::Rel),
+};
+// clang-format on
+
+}  // namespace vok::rows

@@ -81,6 +81,9 @@ constexpr DialectRules kExact{
     .drawing = kExactDrawing,
     .ascii = kExactDrawing,
     .breaks_lines = false,
+    // The exact markup gives its symbols no class.
+    .symbol_groups = {"symbol", "symbol", "symbol", "symbol", "symbol", "symbol", "symbol",
+                      "symbol"},
 };
 
 constexpr DialectRules kLatex{
@@ -90,6 +93,9 @@ constexpr DialectRules kLatex{
     .drawing = kLatexDrawing,
     .ascii = kLatexAsciiDrawing,
     .breaks_lines = true,
+    // By class, in the order of MathClass.
+    .symbol_groups = {"ordinary", "operator", "binary", "relation", "opening", "closing",
+                      "punctuation", "inner"},
 };
 
 }  // namespace

@@ -3,6 +3,9 @@
 // needs, and no stage asks which dialect it reads.
 #pragma once
 
+#include <array>
+#include <string_view>
+
 #include "measure.hpp"
 #include "parser.hpp"
 #include "token.hpp"
@@ -18,6 +21,8 @@ struct DialectRules {
   Drawing drawing;               // how its trees are drawn
   Drawing ascii;                 // the same from ASCII characters, for the ascii option
   bool breaks_lines;             // whether a width breaks a wide formula into lines
+  // The group a symbol of each math class is listed under in the list of commands.
+  std::array<std::string_view, 8> symbol_groups;
 };
 
 // The rules of a dialect.

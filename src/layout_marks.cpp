@@ -129,12 +129,8 @@ Result<NodeRef> root(const Definition&, std::span<const NodeRef> args,
 
 Result<NodeRef> accent(const Definition& def, std::span<const NodeRef> args,
                        std::span<const NodeRef>) {
-  return marked(arg(args, 0), def.ch, false, def.stretch);
-}
-
-Result<NodeRef> accent_below(const Definition& def, std::span<const NodeRef> args,
-                             std::span<const NodeRef>) {
-  return marked(arg(args, 0), def.ch, true, def.stretch);
+  const payload::Mark& mark = def.data<payload::Mark>();
+  return marked(arg(args, 0), mark.mark, mark.below, mark.wide);
 }
 
 Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
@@ -142,7 +138,7 @@ Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
   const NodeRef above = arg(args, 0), below = arg(optional, 0);
   auto span = RenderNode::blank(std::max<std::size_t>({above->width, below->width, 1}) + 2, 0, 0);
   if (!span) return span;
-  auto arrow = marked(*span, def.ch, true, true);
+  auto arrow = marked(*span, def.data<payload::Mark>().mark, true, true);
   if (!arrow) return arrow;
   return RenderNode::limits(*arrow, below, above, kCentredLimits);
 }

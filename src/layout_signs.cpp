@@ -191,22 +191,24 @@ Result<NodeRef> integral(const Definition&, std::span<const NodeRef> args,
 
 Result<NodeRef> integrals(const Definition& def, std::span<const NodeRef> args,
                           std::span<const NodeRef>) {
+  const auto [sign, count] = def.data<payload::Sign>();
   const NodeRef body = operand(args);
-  if (body == nullptr) return RenderNode::single(def.ch);
+  if (body == nullptr) return RenderNode::single(sign);
   // ∫ ∬ ∭ ⨌ are plain signs, repeated; ∮ and the others mark their first sign.
-  const bool plain = def.ch == U'∫' || def.size > 1;
+  const bool plain = sign == U'∫' || count > 1;
   const SignBox box = sign_box(*body);
-  return make_node(add_sat(add_sat(def.size, 1), body->width), box.height, box.baseline,
-                   Integrals{body, plain ? U'\0' : def.ch, def.size});
+  return make_node(add_sat(add_sat(count, 1), body->width), box.height, box.baseline,
+                   Integrals{body, plain ? U'\0' : sign, count});
 }
 
 Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
                              std::span<const NodeRef>) {
+  const char32_t sign = def.data<payload::Sign>().sign;
   const NodeRef body = operand(args);
-  if (body == nullptr) return RenderNode::single(def.ch);
+  if (body == nullptr) return RenderNode::single(sign);
   const SignBox box = sign_box(*body);
-  return make_node(add_sat(add_sat(sign_width(operator_sign(def.ch), box.height), 1), body->width),
-                   box.height, box.baseline, BigOperator{body, def.ch});
+  return make_node(add_sat(add_sat(sign_width(operator_sign(sign), box.height), 1), body->width),
+                   box.height, box.baseline, BigOperator{body, sign});
 }
 
 }  // namespace construct

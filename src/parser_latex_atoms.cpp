@@ -49,8 +49,7 @@ std::optional<MathClass> punctuation_class(TokenKind kind) {
 std::size_t prime_count(const Expr& expr) {
   const auto one = [](const Expr& e) -> std::size_t {
     if (const auto* command = std::get_if<Command>(&e))
-      return command->parts->def != nullptr && command->parts->def->symbol() &&
-             command->parts->def->ch == kPrimeMarks[0];
+      return command->parts->def != nullptr && command->parts->def->glyph() == kPrimeMarks[0];
     if (const auto* symbol = std::get_if<Symbol>(&e)) return symbol->text == "′";
     return 0;
   };
@@ -306,7 +305,7 @@ Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool sc
     case Role::Begin:
       return environment(token, script);
     case Role::Space: {
-      std::size_t columns = def->size;
+      std::size_t columns = def->data<payload::Blank>().columns;
       if (def->takes('d') || def->takes('k')) {
         auto measured = dimension(def->takes('d'), token);
         if (!measured) return std::unexpected(std::move(measured.error()));
@@ -360,7 +359,7 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         auto delimiter = this->delimiter(token);
         if (!delimiter) return std::unexpected(std::move(delimiter.error()));
         Definition* sized = current_arena().make<Definition>(def);
-        sized->ch = *delimiter;
+        sized->payload = payload::Sized{*delimiter, def.data<payload::Sized>().rows};
         return command(token.payload(input_), sized);
       }
       case 's':
@@ -457,9 +456,8 @@ Result<char32_t> LatexParser::delimiter(const Lexeme& owner) {
       break;
     case Tk::Command: {
       const Definition* def = vocabulary_.find(next->payload(input_));
-      if (def == nullptr || !def->symbol() || def->ch == U' ')
-        return fail(message::not_a_delimiter(source, input_, next->start));
-      ch = def->ch;
+      ch = def != nullptr ? def->glyph() : 0;
+      if (ch == 0 || ch == U' ') return fail(message::not_a_delimiter(source, input_, next->start));
       break;
     }
     default:

@@ -65,10 +65,11 @@ Box with_operand(const Expr& atom, const Command& op, Box operand) {
 // A command drawn otherwise before a binary operator or a relation (\dots), as it is drawn there.
 Box before_operator(Box expr) {
   const auto* cmd = std::get_if<Command>(expr);
-  if (cmd == nullptr || cmd->parts->def == nullptr || cmd->parts->def->before_operator == 0)
-    return expr;
-  Definition* changed = current_arena().make<Definition>(*cmd->parts->def);
-  changed->ch = changed->before_operator;
+  const Definition* def = cmd != nullptr ? cmd->parts->def : nullptr;
+  const auto* glyph = def != nullptr ? std::get_if<payload::Glyph>(&def->payload) : nullptr;
+  if (glyph == nullptr || glyph->before_operator == 0) return expr;
+  Definition* changed = current_arena().make<Definition>(*def);
+  changed->payload = payload::Glyph{glyph->before_operator};
   return command(cmd->name, changed);
 }
 

@@ -199,8 +199,8 @@ Result<void> LatexParser::text_command(const Lexeme& token, TextAssembler& out) 
     out.append(token.source(input_));
     return {};
   }
-  if (def->symbol()) {
-    out.append(def->ch);
+  if (const char32_t ch = def->glyph(); ch != 0) {
+    out.append(ch);
     return {};
   }
   // Any other command ends the run of characters, whether it draws something or not.

@@ -1,10 +1,10 @@
 // Vocabularies: the commands and environments of a dialect, as data.
 //
 // A command is a row, a Definition: its name, the arguments the parser reads after it, its role
-// (what the parser does with it) and its drawing (a construct, with the construct's data: a
-// character, a mark, a word, a character map). The parser asks a row for its role and arguments,
+// (what the parser does with it), its class, and its drawing: a construct with its payload (a
+// character, a mark, a word, a math alphabet). The parser asks a row for its role and arguments,
 // never for its name; the renderer draws a row through its construct. Adding a symbol is one row;
-// adding a construct is one function (constructs.hpp) and the rows that use it.
+// adding a construct is one function and the rows that use it (constructs.hpp).
 //
 // A vocabulary is a constant value: its rows, an index from name to row built at compile time (one
 // hash and a short probe per lookup, no start-up work), and its environments. The exact markup's
@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <variant>
 
 #include "error.hpp"
 #include "layout.hpp"
@@ -51,6 +52,49 @@ struct Definition;
 using Construct = Result<NodeRef> (*)(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);
 
+// What a row's construct draws with: each construct takes one kind of payload, which the row's
+// maker gives it (constructs.hpp).
+namespace payload {
+
+struct Glyph {  // a symbol
+  char32_t ch = 0;
+  char32_t before_operator = 0;  // drawn instead before a binary operator or relation (\dots)
+};
+struct Word {  // a function name, or the word before \pmod's argument
+  std::string_view word;
+};
+struct Style {  // a math alphabet, or none (as it is)
+  CharMap map = nullptr;
+};
+struct Mark {  // a mark on a row of its own: an accent, a brace over or under, an arrow
+  char32_t mark = 0;
+  bool below = false;  // the row is under the content
+  bool wide = false;   // the mark runs across the whole row
+};
+struct Blank {  // a space of a fixed width
+  std::uint8_t columns = 0;
+};
+struct Sign {  // a large operator: its sign, and for an integral how many signs
+  char32_t sign = 0;
+  std::uint8_t count = 1;
+};
+struct Sized {  // a delimiter of a fixed number of rows; the delimiter is set when it is read
+  char32_t delimiter = 0;
+  std::uint8_t rows = 1;
+};
+struct Enclosure {  // the delimiter a stack or a tag opens with, or 0
+  char32_t open = 0;
+};
+struct Phantom {  // what of a phantom's argument it keeps: its width, its height, or both
+  bool across = false, down = false;
+};
+
+}  // namespace payload
+
+using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style,
+                             payload::Mark, payload::Blank, payload::Sign, payload::Sized,
+                             payload::Enclosure, payload::Phantom>;
+
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets
 //   m  a mandatory math argument: a braced group or one atom
@@ -67,19 +111,20 @@ struct Definition {
   Role role = Role::Construct;
   std::string_view args = {};  // the argument kinds above
   Construct construct = nullptr;
-  char32_t ch = 0;             // the character drawn, or an accent's mark
-  std::string_view word = {};  // the word drawn (function names)
-  CharMap map = nullptr;       // a math alphabet
   MathClass cls = MathClass::Ord;
-  bool limits = false;           // its scripts are limits above and below it
-  bool stretch = false;          // an accent's mark runs across the whole argument
-  std::uint8_t size = 0;         // a space's blank columns; a fixed delimiter's rows
-  bool base_class = false;       // its class is that of its last argument (\overset{…}{=} relates)
-  char32_t before_operator = 0;  // drawn instead of `ch` before a binary operator or relation
+  bool limits = false;      // its scripts are limits above and below it
+  bool base_class = false;  // its class is that of its last argument (\overset{…}{=} relates)
+  Payload payload = {};
 
-  // Whether the row is one character with no arguments.
-  [[nodiscard]] constexpr bool symbol() const noexcept {
-    return role == Role::Construct && args.empty() && ch != 0 && word.empty();
+  // The payload of kind P: what the row's construct draws with.
+  template <class P>
+  [[nodiscard]] constexpr const P& data() const {
+    return std::get<P>(payload);
+  }
+  // The character of a symbol (a row of one character and no arguments), or 0.
+  [[nodiscard]] constexpr char32_t glyph() const noexcept {
+    const auto* glyph = std::get_if<payload::Glyph>(&payload);
+    return glyph != nullptr && role == Role::Construct && args.empty() ? glyph->ch : 0;
   }
   [[nodiscard]] constexpr bool takes(char kind) const noexcept {
     return args.find(kind) != std::string_view::npos;
@@ -268,6 +313,40 @@ class Vocabulary {
   std::span<const CharClass> classes_;          // sorted by character
   std::array<MathClass, 128> ascii_classes_{};  // the same for ASCII, looked up directly
 };
+
+// ---- row makers ----
+//
+// A row is written with a maker: these for any row, those of constructs.hpp for the rows of a
+// construct, which give it the payload it draws with.
+namespace rows {
+
+// A command drawn by `construct` from the arguments `args` lists.
+constexpr Definition structure(std::string_view name, std::string_view args, Construct construct,
+                               Payload payload = {}) {
+  return {.name = name, .args = args, .construct = construct, .payload = payload};
+}
+// A command the parser reads itself: \left, \begin, a space, a switch.
+constexpr Definition role(std::string_view name, Role role, std::string_view args = {},
+                          Payload payload = {}) {
+  return {.name = name, .role = role, .args = args, .payload = payload};
+}
+// The row with its scripts set as limits above and below it.
+constexpr Definition limits(Definition def) {
+  def.limits = true;
+  return def;
+}
+// The row with the class `cls`.
+constexpr Definition with_class(Definition def, MathClass cls) {
+  def.cls = cls;
+  return def;
+}
+// The row with the class of its last argument (\overset{…}{=} is a relation).
+constexpr Definition of_base(Definition def) {
+  def.base_class = true;
+  return def;
+}
+
+}  // namespace rows
 
 // The exact markup's vocabulary: 148 command names and three matrix environments.
 extern const Vocabulary kExactVocabulary;

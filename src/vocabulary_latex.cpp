@@ -7,7 +7,8 @@
 //      its character here, each taking the class of its character from the first layer, and the
 //      table's large operators again over the exact markup's \sum, \int and \prod;
 //   3. the rows below: the classic names the table lacks, function names, text, alphabets, spacing,
-//      style commands and the structures whose LaTeX reading differs from the exact markup's.
+//      style commands and the parser's own structure; then the structures of constructs.hpp,
+//      those whose LaTeX reading differs from the exact markup's among them.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -66,72 +67,6 @@ constexpr bool is_integral(char32_t ch) {
   return (ch >= 0x222B && ch <= 0x2233) || (ch >= 0x2A0B && ch <= 0x2A1C);
 }
 
-// A large operator: its sign grows to the operand that follows it, its scripts are limits above
-// and below it. Integrals are drawn from ⌠ ⎮ ⌡ (repeated for ∬ ∭ ⨌, marked for ∮ and the other
-// integrals), the others by their own sign.
-constexpr Definition big_operator(const LatexSymbol& row) {
-  Definition def = rows::structure(row.name, "b", construct::big_operator);
-  def.ch = row.code;
-  if (is_integral(row.code)) {
-    def.construct = construct::integrals;
-    def.size = row.code == U'∬' ? 2 : row.code == U'∭' ? 3 : row.code == U'⨌' ? 4 : 1;
-  }
-  def.cls = MathClass::Op;
-  def.limits = true;
-  return def;
-}
-
-constexpr Definition from_table(const LatexSymbol& row) {
-  using rows::symbol;
-  Definition def = symbol(row.name, row.code);
-  switch (row.cls) {
-    case SymbolClass::Ord:
-    case SymbolClass::Alpha:
-    case SymbolClass::Fence:
-      break;
-    case SymbolClass::Bin:
-      def.cls = MathClass::Bin;
-      break;
-    case SymbolClass::Rel:
-      def.cls = MathClass::Rel;
-      break;
-    case SymbolClass::Op:
-      def = big_operator(row);
-      break;
-    case SymbolClass::Open:
-      def.cls = MathClass::Open;
-      break;
-    case SymbolClass::Close:
-      def.cls = MathClass::Close;
-      break;
-    case SymbolClass::Punct:
-      def.cls = MathClass::Punct;
-      break;
-    case SymbolClass::Accent:
-    case SymbolClass::AccentWide:
-      def = rows::accent(row.name, spacing_mark(row.code), row.cls != SymbolClass::Accent);
-      break;
-    case SymbolClass::BottomAccent:
-    case SymbolClass::BottomAccentWide:
-      def = rows::accent_below(row.name, spacing_mark(row.code),
-                               row.cls != SymbolClass::BottomAccent);
-      break;
-    case SymbolClass::Over:  // braces and brackets over or under: operators whose labels are limits
-    case SymbolClass::Under:
-      def = row.cls == SymbolClass::Over
-                ? rows::accent(row.name, spacing_mark(row.code), true)
-                : rows::accent_below(row.name, spacing_mark(row.code), true);
-      def.cls = MathClass::Op;
-      def.limits = true;
-      break;
-    case SymbolClass::AccentOverlay:
-      def = rows::structure(row.name, "m", construct::negation);
-      def.cls = MathClass::Rel;
-      break;
-  }
-  return def;
-}
-
 // The spacing class of a row of the table.
 constexpr MathClass math_class(SymbolClass cls) {
   switch (cls) {
@@ -152,6 +87,37 @@ constexpr MathClass math_class(SymbolClass cls) {
   }
 }
 
+// A large operator: its sign grows to the operand that follows it, its scripts are limits above
+// and below it. Integrals are drawn from ⌠ ⎮ ⌡ (repeated for ∬ ∭ ⨌, marked for ∮ and the other
+// integrals), the others by their own sign.
+constexpr Definition big_operator(const LatexSymbol& row) {
+  const std::uint8_t count = row.code == U'∬' ? 2 : row.code == U'∭' ? 3 : row.code == U'⨌' ? 4 : 1;
+  return rows::big_operator(row.name, row.code, is_integral(row.code), count);
+}
+
+constexpr Definition from_table(const LatexSymbol& row) {
+  const char32_t mark = spacing_mark(row.code);
+  switch (row.cls) {
+    case SymbolClass::Op:
+      return big_operator(row);
+    case SymbolClass::Accent:
+    case SymbolClass::AccentWide:
+      return rows::accent(row.name, mark, row.cls != SymbolClass::Accent);
+    case SymbolClass::BottomAccent:
+    case SymbolClass::BottomAccentWide:
+      return rows::accent(row.name, mark, row.cls != SymbolClass::BottomAccent, true);
+    case SymbolClass::Over:  // braces and brackets over or under: operators whose labels are limits
+    case SymbolClass::Under:
+      return rows::with_class(
+          rows::limits(rows::accent(row.name, mark, true, row.cls == SymbolClass::Under)),
+          MathClass::Op);
+    case SymbolClass::AccentOverlay:
+      return rows::with_class(rows::structure(row.name, "m", construct::negation), MathClass::Rel);
+    default:
+      return rows::symbol(row.name, row.code, math_class(row.cls));
+  }
+}
+
 // The class the table gives a character, Ord when it has none.
 constexpr MathClass class_of(char32_t ch) {
   for (const LatexSymbol& row : kLatexSymbols)
@@ -162,7 +128,7 @@ constexpr MathClass class_of(char32_t ch) {
 // ---- layer 2: the exact markup's rows, with the LaTeX class of their characters ----
 
 constexpr Definition from_exact(Definition def) {
-  if (def.construct == construct::symbol) def.cls = class_of(def.ch);
+  if (def.construct == construct::symbol) def.cls = class_of(def.data<payload::Glyph>().ch);
   if (def.construct == construct::word) def.cls = MathClass::Op;
   if (def.construct == construct::fraction || def.construct == construct::binomial)
     def.cls = MathClass::Inner;
@@ -171,128 +137,53 @@ constexpr Definition from_exact(Definition def) {
 
 // ---- layer 3 ----
 
-using rows::accent;
 using rows::alphabet;
 using rows::limits;
 using rows::role;
 using rows::structure;
+using rows::with_class;
 
 constexpr Definition sym(std::string_view name, char32_t ch, MathClass cls = MathClass::Ord) {
-  Definition def = rows::symbol(name, ch);
-  def.cls = cls;
-  return def;
+  return rows::symbol(name, ch, cls);
 }
 // A function name: an operator drawn as its word.
 constexpr Definition function(std::string_view name, std::string_view word = {}) {
-  Definition def = rows::word(name);
-  if (!word.empty()) def.word = word;
-  def.cls = MathClass::Op;
-  return def;
+  return with_class(rows::word(name, word), MathClass::Op);
 }
 // A command drawn as its argument, with the class `cls`.
 constexpr Definition as_class(std::string_view name, std::string_view args, MathClass cls) {
-  Definition def = structure(name, args, construct::group);
-  def.cls = cls;
-  return def;
-}
-constexpr Definition inner(Definition def) {
-  def.cls = MathClass::Inner;
-  return def;
-}
-constexpr Definition as_class_of(Definition def, MathClass cls) {
-  def.cls = cls;
-  return def;
-}
-// A delimiter of `rows` rows, named after it (\big( …).
-constexpr Definition sized(std::string_view name, std::uint8_t rows, MathClass cls) {
-  Definition def = structure(name, "l", construct::sized_delimiter);
-  def.size = rows;
-  def.cls = cls;
-  return def;
+  return with_class(structure(name, args, construct::group), cls);
 }
 constexpr Definition space(std::string_view name, std::uint8_t columns) {
-  Definition def = role(name, Role::Space);
-  def.size = columns;
-  return def;
+  return role(name, Role::Space, {}, payload::Blank{columns});
 }
 // A space as wide as its dimension argument: braced (d) or written out after the name (k).
 constexpr Definition measured(std::string_view name, std::string_view args) {
-  Definition def = role(name, Role::Space);
-  def.args = args;
-  return def;
+  return role(name, Role::Space, args, payload::Blank{0});
 }
 constexpr Definition ignored(std::string_view name, std::string_view args = {}) {
-  Definition def = role(name, Role::Ignore);
-  def.args = args;
-  return def;
+  return role(name, Role::Ignore, args);
 }
 // amsmath's \dots: low dots in a list (x₁, …, xₙ), centred ones before an operator (a + ⋯ + b).
 constexpr Definition dots() {
   Definition def = sym("dots", U'…', MathClass::Inner);
-  def.before_operator = U'⋯';
-  return def;
-}
-// The argument in parentheses after `word`: \pmod{n} is (mod n), \pod{n} is (n).
-constexpr Definition modulus(std::string_view name, std::string_view word) {
-  Definition def = structure(name, "m", construct::pmod);
-  def.word = word;
-  def.cls = MathClass::Inner;
-  return def;
-}
-constexpr Definition of_base(Definition def) {
-  def.base_class = true;
-  return def;
-}
-// A blank the size of its argument: as wide (`size` 1), as tall (2), or both (3).
-constexpr Definition phantom(std::string_view name, std::uint8_t size) {
-  Definition def = structure(name, "m", construct::phantom);
-  def.size = size;
-  return def;
-}
-// An arrow as long as what is written above and below it: \xrightarrow[below]{above}.
-constexpr Definition arrow(std::string_view name, char32_t ch) {
-  Definition def = structure(name, "[m", construct::long_arrow);
-  def.ch = ch;
-  def.cls = MathClass::Rel;
-  return def;
-}
-// A label at the right of the row, in parentheses when `open` is one.
-constexpr Definition tag(std::string_view name, char32_t open) {
-  Definition def = structure(name, name == "tag" ? "*t" : "t", construct::tag);
-  def.ch = open;
-  return def;
-}
-// Two entries stacked, in the delimiters `open` starts (0 for none).
-constexpr Definition stacked(std::string_view name, std::string_view args, char32_t open) {
-  Definition def = structure(name, args, construct::stacked);
-  def.ch = open;
-  return def;
-}
-// The list before it over the list after it, drawn by `construct`.
-constexpr Definition infix(std::string_view name, Construct construct, char32_t open = 0) {
-  Definition def = role(name, Role::Infix);
-  def.construct = construct;
-  def.ch = open;
+  def.payload = payload::Glyph{U'…', U'⋯'};
   return def;
 }
 // A horizontal rule between a table's rows; `args` are read and dropped.
 constexpr Definition line(std::string_view name, std::string_view args = {}) {
-  Definition def = role(name, Role::Line);
-  def.args = args;
-  return def;
+  return role(name, Role::Line, args);
 }
 // A switch: the rest of its group in an alphabet (or as it is, with no map).
 constexpr Definition switch_to(std::string_view name, CharMap map) {
-  Definition def = role(name, Role::Switch);
+  Definition def = role(name, Role::Switch, {}, payload::Style{map});
   def.construct = construct::alphabet;
-  def.map = map;
   return def;
 }
+// Text, in an alphabet or as it is.
 constexpr Definition text(std::string_view name, CharMap map = nullptr) {
-  Definition def = map == nullptr ? structure(name, "t", construct::group)
-                                  : structure(name, "t", construct::alphabet);
-  def.map = map;
-  return def;
+  if (map == nullptr) return structure(name, "t", construct::group);
+  return alphabet(name, map, "t");
 }
 
 constexpr MathClass Rel = MathClass::Rel, Bin = MathClass::Bin, Open = MathClass::Open,
@@ -301,11 +192,11 @@ constexpr MathClass Rel = MathClass::Rel, Bin = MathClass::Bin, Open = MathClass
 
 // clang-format off
 constexpr Definition kLatexRows[] = {
-    // Greek letters and their variant forms.
     // Letters of text typed in math.
     sym("l", U'ł'), sym("L", U'Ł'), sym("o", U'ø'), sym("O", U'Ø'), sym("i", U'ı'),
     sym("j", U'ȷ'), sym("aa", U'å'), sym("AA", U'Å'), sym("ae", U'æ'), sym("AE", U'Æ'),
     sym("oe", U'œ'), sym("OE", U'Œ'), sym("ss", U'ß'),
+    // Greek letters and their variant forms.
     sym("Alpha", U'Α'), sym("Beta", U'Β'), sym("Epsilon", U'Ε'), sym("Zeta", U'Ζ'),
     sym("Eta", U'Η'), sym("Iota", U'Ι'), sym("Kappa", U'Κ'), sym("Mu", U'Μ'), sym("Nu", U'Ν'),
     sym("Omicron", U'Ο'), sym("Rho", U'Ρ'), sym("Tau", U'Τ'), sym("Upsilon", U'Υ'),
@@ -321,9 +212,6 @@ constexpr Definition kLatexRows[] = {
     sym("leqq", U'≦', Rel), sym("geqq", U'≧', Rel), sym("to", U'→', Rel), sym("gets", U'←', Rel),
     sym("cdots", U'⋯', Inner), sym("ldots", U'…', Inner), dots(),
     sym("bigcirc", U'◯', Bin), sym("slash", U'/'), rows::word("TeX"), rows::word("LaTeX"),
-    structure("fbox", "t", construct::boxed),
-    // Struck out: a mark across the row above, as the characters cannot be overlaid.
-    accent("cancel", U'╱', true), accent("bcancel", U'╲', true), accent("xcancel", U'╳', true),
     // Links and boxes of text: the text.
     as_class("href", "st", Ord), as_class("url", "t", Ord), as_class("makebox", "[[t", Ord),
     sym("dotsb", U'⋯', Inner), sym("dotsc", U'…', Inner), sym("dotsm", U'⋯', Inner),
@@ -374,7 +262,7 @@ constexpr Definition kLatexRows[] = {
     as_class("mathord", "m", Ord), as_class("mathopen", "m", Open),
     as_class("mathclose", "m", Close), as_class("mathpunct", "m", Punct),
     as_class("mathinner", "m", Inner),
-    modulus("pmod", "mod "), modulus("pod", ""), function("bmod", "mod"),
+    rows::modulus("pmod", "mod "), rows::modulus("pod", ""), function("bmod", "mod"),
     function("mod"),
 
 
@@ -426,41 +314,11 @@ constexpr Definition kLatexRows[] = {
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
     as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
 
-    // Structures.
-    inner(structure("frac", "mm", construct::tight_fraction)),
-    inner(structure("dfrac", "mm", construct::tight_fraction)),
-    inner(structure("tfrac", "mm", construct::tight_fraction)),
-    inner(structure("cfrac", "mm", construct::tight_fraction)),
-    inner(stacked("binom", "mm", U'(')), inner(stacked("dbinom", "mm", U'(')),
-    inner(stacked("tbinom", "mm", U'(')),
-    structure("boxed", "m", construct::boxed), phantom("phantom", 3), phantom("hphantom", 1),
-    phantom("vphantom", 2), structure("smash", "[m", construct::group),
-    of_base(structure("overset", "mm", construct::over_set)),
-    of_base(structure("underset", "mm", construct::under_set)),
-    as_class_of(structure("stackrel", "mm", construct::over_set), Rel),
-    as_class_of(structure("not", "m", construct::negation), Rel),
-    arrow("xrightarrow", U'→'), arrow("xleftarrow", U'←'), arrow("xleftrightarrow", U'↔'),
-    arrow("xRightarrow", U'⇒'), arrow("xLeftarrow", U'⇐'), arrow("xLeftrightarrow", U'⇔'),
-    arrow("xmapsto", U'↦'), arrow("xlongequal", U'='),
-    tag("tag", U'('), tag("tag*", 0),
-    infix("over", construct::tight_fraction), infix("choose", construct::stacked, U'('),
-    infix("atop", construct::stacked), infix("brace", construct::stacked, U'{'),
-    infix("brack", construct::stacked, U'['),
-    accent("underline", U'─', true),
+    // Structure the parser reads itself: the delimiters between \left and \right, and horizontal
+    // rules between a table's rows (a partial one is drawn across).
     role("middle", Role::Middle),
-
-    structure("substack", "r", construct::group),
-
-    // Horizontal rules between a table's rows (a partial one is drawn across).
     line("hline"), line("hdashline"), line("toprule"), line("midrule"), line("bottomrule"),
     line("cline", "s"), line("cdashline", "s"),
-
-    // Delimiters of fixed sizes: one, three, five and seven rows.
-    sized("big", 1, Ord), sized("bigl", 1, Open), sized("bigr", 1, Close), sized("bigm", 1, Rel),
-    sized("Big", 3, Ord), sized("Bigl", 3, Open), sized("Bigr", 3, Close), sized("Bigm", 3, Rel),
-    sized("bigg", 5, Ord), sized("biggl", 5, Open), sized("biggr", 5, Close),
-    sized("biggm", 5, Rel), sized("Bigg", 7, Ord), sized("Biggl", 7, Open),
-    sized("Biggr", 7, Close), sized("Biggm", 7, Rel),
 };
 // clang-format on
 
@@ -470,8 +328,8 @@ constexpr std::size_t kOperators = [] {
   return count;
 }();
 
-constexpr std::size_t kCount =
-    std::size(kLatexSymbols) + rows::kExactRows.size() + kOperators + std::size(kLatexRows);
+constexpr std::size_t kCount = std::size(kLatexSymbols) + rows::kExactRows.size() + kOperators +
+                               std::size(kLatexRows) + std::size(rows::kLatexStructures);
 
 constexpr std::array<Definition, kCount> make_rows() {
   std::array<Definition, kCount> all{};
@@ -482,6 +340,7 @@ constexpr std::array<Definition, kCount> make_rows() {
   for (const LatexSymbol& row : kLatexSymbols)
     if (row.cls == SymbolClass::Op) all[at++] = big_operator(row);
   for (const Definition& def : kLatexRows) all[at++] = def;
+  for (const Definition& def : rows::kLatexStructures) all[at++] = def;
   return all;
 }
 

@@ -1,6 +1,6 @@
-// The row makers shared by the vocabularies, and the exact markup's table of commands, one row per
-// command under its group. The LaTeX dialect's vocabulary starts from the same rows, so every name
-// of the exact markup keeps its character there.
+// The exact markup's table of commands, one row per command under its group. The LaTeX dialect's
+// vocabulary starts from the same rows, so every name of the exact markup keeps its character
+// there.
 #pragma once
 
 #include <array>
@@ -9,35 +9,6 @@
 #include "vocabulary.hpp"
 
 namespace vok::rows {
-
-constexpr Definition symbol(std::string_view name, char32_t ch) {
-  return {.name = name, .construct = construct::symbol, .ch = ch};
-}
-constexpr Definition word(std::string_view name) {
-  return {.name = name, .construct = construct::word, .word = name};
-}
-constexpr Definition accent(std::string_view name, char32_t mark, bool stretch) {
-  return {
-      .name = name, .args = "m", .construct = construct::accent, .ch = mark, .stretch = stretch};
-}
-constexpr Definition accent_below(std::string_view name, char32_t mark, bool stretch) {
-  return {.name = name,
-          .args = "m",
-          .construct = construct::accent_below,
-          .ch = mark,
-          .stretch = stretch};
-}
-constexpr Definition alphabet(std::string_view name, CharMap map) {
-  return {.name = name, .args = "m", .construct = construct::alphabet, .map = map};
-}
-constexpr Definition structure(std::string_view name, std::string_view args, Construct construct) {
-  return {.name = name, .args = args, .construct = construct};
-}
-constexpr Definition limits(Definition def) {
-  def.limits = true;
-  return def;
-}
-constexpr Definition role(std::string_view name, Role role) { return {.name = name, .role = role}; }
 
 // A later row of a name replaces the earlier one.
 // clang-format off

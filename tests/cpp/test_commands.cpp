@@ -14,7 +14,7 @@ namespace vok::test {
 namespace {
 
 // What the commands of a group draw, as the list says.
-enum class Drawn { Character, Word, Nothing, Any };
+enum class Drawn { Character, Word, Nothing };
 
 struct Group {
   std::string_view name;
@@ -27,15 +27,14 @@ constexpr Group kExactGroups[] = {{"symbol", Drawn::Character},
                                   {"alphabet", Drawn::Nothing},
                                   {"structure", Drawn::Nothing}};
 
-// A structure or a text command may draw delimiters of its own (\choose, \tag).
 constexpr Group kLatexGroups[] = {{"ordinary", Drawn::Character},    {"operator", Drawn::Character},
                                   {"binary", Drawn::Character},      {"relation", Drawn::Character},
                                   {"opening", Drawn::Character},     {"closing", Drawn::Character},
                                   {"punctuation", Drawn::Character}, {"inner", Drawn::Character},
                                   {"function", Drawn::Word},         {"accent", Drawn::Character},
-                                  {"alphabet", Drawn::Nothing},      {"text", Drawn::Any},
+                                  {"alphabet", Drawn::Nothing},      {"text", Drawn::Nothing},
                                   {"switch", Drawn::Nothing},        {"space", Drawn::Nothing},
-                                  {"style", Drawn::Nothing},         {"structure", Drawn::Any}};
+                                  {"style", Drawn::Nothing},         {"structure", Drawn::Nothing}};
 
 // The characters of UTF-8 text: its bytes that do not continue a character.
 std::size_t characters(std::string_view text) {

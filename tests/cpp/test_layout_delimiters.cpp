@@ -24,7 +24,7 @@ Result<NodeRef> integral(NodeRef inner) {
 }
 Result<NodeRef> root(NodeRef inner) { return construct::root({}, std::span(&inner, 1), {}); }
 Result<NodeRef> accent(NodeRef inner, char32_t mark, bool wide) {
-  const Definition def{.ch = mark, .stretch = wide};
+  const Definition def{.payload = payload::Mark{.mark = mark, .wide = wide}};
   return construct::accent(def, std::span(&inner, 1), {});
 }
 

@@ -51,12 +51,13 @@ void exact(Suite& s) {
   for (const Definition& def : vocabulary.rows()) names += vocabulary.find(def.name) == &def;
   s.eq(names, std::size_t{148 + 4}, "148 commands, and left, right, begin, end");
   // Lookup is exact and case-sensitive.
-  s.ok(vocabulary.find("Gamma")->ch != vocabulary.find("gamma")->ch, "Gamma and gamma differ");
+  s.ok(vocabulary.find("Gamma")->glyph() != vocabulary.find("gamma")->glyph(),
+       "Gamma and gamma differ");
   for (std::string_view absent : {"Alpha", "pr", "lim ", "", "\\alpha", "mathcal", "matrix"})
     s.ok(vocabulary.find(absent) == nullptr, absent);
-  s.eq(static_cast<std::uint32_t>(vocabulary.find("rightarrow")->ch), std::uint32_t{U'→'});
-  s.eq(vocabulary.find("overline")->stretch, true);
-  s.eq(vocabulary.find("sin")->word, "sin");
+  s.eq(static_cast<std::uint32_t>(vocabulary.find("rightarrow")->glyph()), std::uint32_t{U'→'});
+  s.eq(vocabulary.find("overline")->data<payload::Mark>().wide, true);
+  s.eq(vocabulary.find("sin")->data<payload::Word>().word, "sin");
   // Environments, each with its delimiters.
   s.eq(static_cast<std::uint32_t>(vocabulary.environment("pmatrix")->open), std::uint32_t{U'('});
   s.ok(vocabulary.environment("cases") == nullptr, "no cases");
