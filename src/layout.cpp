@@ -12,20 +12,6 @@
 
 namespace vok {
 
-Result<RenderNode*> new_node(std::size_t width, std::size_t height, std::size_t baseline,
-                             Painter painter) {
-  const std::size_t w = std::max<std::size_t>(width, 1);
-  const std::size_t h = std::max<std::size_t>(height, 1);
-  // Both at most 2^24, the product cannot wrap; a baseline is never below the last row but one.
-  if (w > kMaxCells || h > kMaxCells || w * h > kMaxCells || baseline > kMaxCells)
-    return fail(std::string(message::kTooLarge));
-  return current_arena().make<RenderNode>(
-      RenderNode{.width = static_cast<std::uint32_t>(width),
-                 .height = static_cast<std::uint32_t>(height),
-                 .baseline = static_cast<std::uint32_t>(baseline),
-                 .painter = painter});
-}
-
 // ---- leaves ----
 
 namespace {

@@ -23,6 +23,7 @@
 // constructs (constructs.hpp).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -203,8 +204,19 @@ static_assert(sizeof(RenderNode) <= 40, "a node per atom: nodes stay small");
 
 // A new node with `painter`, or "formula too large to render" when it would hold more than
 // kMaxCells cells: the one place that checks the size limit.
-[[nodiscard]] Result<RenderNode*> new_node(std::size_t width, std::size_t height,
-                                           std::size_t baseline, Painter painter);
+[[nodiscard]] inline Result<RenderNode*> new_node(std::size_t width, std::size_t height,
+                                                  std::size_t baseline, Painter painter) {
+  const std::size_t w = std::max<std::size_t>(width, 1);
+  const std::size_t h = std::max<std::size_t>(height, 1);
+  // Both at most 2^24, the product cannot wrap; a baseline is never below the last row but one.
+  if (w > kMaxCells || h > kMaxCells || w * h > kMaxCells || baseline > kMaxCells)
+    return fail(std::string(message::kTooLarge));
+  return current_arena().make<RenderNode>(
+      RenderNode{.width = static_cast<std::uint32_t>(width),
+                 .height = static_cast<std::uint32_t>(height),
+                 .baseline = static_cast<std::uint32_t>(baseline),
+                 .painter = painter});
+}
 
 // A new node of the given size holding `shape`, a trivially copyable struct with an overload
 //   void paint(const Shape&, const RenderNode& self, Canvas&, std::size_t x, std::size_t y)

@@ -11,6 +11,8 @@
 // be as long as the input.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <initializer_list>
 #include <span>
@@ -127,16 +129,29 @@ class ParserBase {
 };
 
 // A command node, with its parts beside it in the arena.
-[[nodiscard]] Box command(std::string_view name, const Definition* def, ExprList optional = {},
-                          ExprList args = {});
+[[nodiscard]] inline Box command(std::string_view name, const Definition* def,
+                                 ExprList optional = {}, ExprList args = {}) {
+  return make_node<Command>(name, current_arena().make<CommandParts>(def, optional, args));
+}
 
 // A list of the given items, in the arena.
-[[nodiscard]] ExprList list_of(std::initializer_list<Box> items);
+[[nodiscard]] inline ExprList list_of(std::initializer_list<Box> items) {
+  Box* out = current_arena().allocate_array<Box>(items.size());
+  std::ranges::copy(items, out);
+  return {out, items.size()};
+}
+
+namespace detail {
+inline constexpr Expr kEmpty = Empty{};
+inline constexpr std::array<Expr, 5> kSpaces{Space{0}, Space{1}, Space{2}, Space{3}, Space{4}};
+}  // namespace detail
 
 // The shared empty node.
-[[nodiscard]] Box empty_node() noexcept;
+[[nodiscard]] inline Box empty_node() noexcept { return &detail::kEmpty; }
 
 // A node of `columns` blank columns; the narrow ones are shared.
-[[nodiscard]] Box space_node(std::size_t columns);
+[[nodiscard]] inline Box space_node(std::size_t columns) {
+  return columns < detail::kSpaces.size() ? &detail::kSpaces[columns] : make_node<Space>(columns);
+}
 
 }  // namespace vok

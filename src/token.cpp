@@ -162,27 +162,37 @@ class Lexer {
       : input_(input), rules_(rules), tokens_(tokens) {}
 
   [[nodiscard]] Result<std::span<const Lexeme>> run() {
+    const char* const text = input_.data();
     const std::size_t n = input_.size();
+    const AsciiClass* const classes = rules_.ascii->classes.data();
     std::size_t i = 0;
     while (i < n) {
-      const unsigned char c = byte(i);
-      const AsciiClass cls = c < 0x80 ? rules_.ascii->classes[c] : AsciiClass{Start::Invalid, {}};
-      // The common bytes first: a token of one byte, white space, digits.
-      if (c < 0x80 && cls.start == Start::OneByte) {
-        emit(cls.kind, i, i + 1);
-        ++i;
-        continue;
+      const auto c = static_cast<unsigned char>(text[i]);
+      Start start = Start::Invalid;
+      if (c < 0x80) {
+        // The common tokens first: one byte, white space, digits and commands.
+        const AsciiClass cls = classes[c];
+        start = cls.start;
+        if (start == Start::OneByte) {
+          emit(cls.kind, i, i + 1);
+          ++i;
+          continue;
+        }
+        if (start == Start::Space) {
+          ++i;
+          continue;
+        }
+        if (start == Start::Digit) {
+          i = read_digits(i);
+          continue;
+        }
+        if (start == Start::Backslash && i + 1 < n && is_ascii_letter(byte(i + 1))) {
+          i = read_command(i);
+          continue;
+        }
+        if (start == Start::Backslash && i + 1 == n && rules_.final_blank) break;
       }
-      if (c < 0x80 && cls.start == Start::Space) {
-        ++i;
-        continue;
-      }
-      if (c < 0x80 && cls.start == Start::Digit) {
-        i = read_digits(i);
-        continue;
-      }
-      if (c < 0x80 && cls.start == Start::Backslash && i + 1 == n && rules_.final_blank) break;
-      auto next = read_other(i, c, cls.start);
+      auto next = read_other(i, c, start);
       if (!next) return std::unexpected(std::move(next.error()));
       i = *next;
     }
@@ -198,13 +208,13 @@ class Lexer {
         Lexeme{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), kind};
   }
 
-  // What starts with a byte beyond ASCII, a backslash, a comment, or a character that starts no
-  // token.
+  // What starts with a byte beyond ASCII, a backslash that starts no command, a comment, or a
+  // character that starts no token.
   [[nodiscard]] Result<std::size_t> read_other(std::size_t at, unsigned char c, Start start) {
     if (c >= 0x80) return read_character(at);
     switch (start) {
       case Start::Backslash:
-        return read_backslash(at);
+        return read_escape(at);
       case Start::Comment:
         return skip_comment(at);
       case Start::Control:
@@ -249,19 +259,21 @@ class Lexer {
     return end;
   }
 
-  // A command (a backslash and ASCII letters, or the token it is an alias of) or an escape.
-  [[nodiscard]] Result<std::size_t> read_backslash(std::size_t at) {
+  // A command: a backslash and ASCII letters, or the token it is an alias of.
+  [[nodiscard]] std::size_t read_command(std::size_t at) noexcept {
+    std::size_t end = at + 2;
+    while (end < input_.size() && is_ascii_letter(byte(end))) ++end;
+    const std::string_view name = input_.substr(at + 1, end - at - 1);
+    TokenKind kind = TokenKind::Command;
+    for (const TokenAlias& alias : rules_.aliases)
+      if (alias.name == name) kind = alias.kind;
+    emit(kind, at, end);
+    return end;
+  }
+
+  // An escape, a backslash and any other character; a backslash at the end starts no token.
+  [[nodiscard]] Result<std::size_t> read_escape(std::size_t at) {
     if (at + 1 == input_.size()) return fail(message::invalid_token(at));
-    if (is_ascii_letter(byte(at + 1))) {
-      std::size_t end = at + 2;
-      while (end < input_.size() && is_ascii_letter(byte(end))) ++end;
-      const std::string_view name = input_.substr(at + 1, end - at - 1);
-      TokenKind kind = TokenKind::Command;
-      for (const TokenAlias& alias : rules_.aliases)
-        if (alias.name == name) kind = alias.kind;
-      emit(kind, at, end);
-      return end;
-    }
     const auto d = character(at + 1);
     if (!d) return std::unexpected(std::move(d.error()));
     emit(TokenKind::Escape, at, at + 1 + d->length);
