@@ -128,7 +128,6 @@ def main() -> None:
     print("//")
     print("// Characters written as \\u{...} in token text forms: general categories Cc, Cf, Co, Cn,")
     print("// Zl, Zp, Zs (except U+0020) and the Grapheme_Extend property. Sorted, disjoint, inclusive.")
-    print(f"inline constexpr char const* kUnicodeVersion = \"{version}\";")
     print_table("kEscapedRanges", ranges(flags))
     print("// Characters two display columns wide: East Asian Wide and Fullwidth.")
     print_table("kWideRanges", ranges(wide))
