@@ -182,9 +182,9 @@ namespace {
 constexpr Delimiter kDelimiters[] = {
     {U'(', {U'⎛', U'⎜', U'⎝'}, 0, Stroke::Pieces},
     {U')', {U'⎞', U'⎟', U'⎠'}, 0, Stroke::Pieces},
-    {U'/', {U'╱', U'╱', U'╱'}, 0, Stroke::Diagonal},
+    {U'/', {U'╱', U'╱', U'╱'}, 0, Stroke::Rising},
     {U'[', {U'⎡', U'⎢', U'⎣'}, 0, Stroke::Pieces},
-    {U'\\', {U'╲', U'╲', U'╲'}, 0, Stroke::Diagonal},
+    {U'\\', {U'╲', U'╲', U'╲'}, 0, Stroke::Falling},
     {U']', {U'⎤', U'⎥', U'⎦'}, 0, Stroke::Pieces},
     {U'{', {U'⎧', U'⎪', U'⎩'}, U'⎨', Stroke::Pieces},
     // Bars use the brace extension on every row, so a tall bar is one unbroken line.
@@ -195,8 +195,8 @@ constexpr Delimiter kDelimiters[] = {
     {U'⌉', {U'⎤', U'⎥', U'⎥'}, 0, Stroke::Pieces},
     {U'⌊', {U'⎢', U'⎢', U'⎣'}, 0, Stroke::Pieces},
     {U'⌋', {U'⎥', U'⎥', U'⎦'}, 0, Stroke::Pieces},
-    {U'⟨', {U'⟨', U'⟨', U'⟨'}, 0, Stroke::Angle},
-    {U'⟩', {U'⟩', U'⟩', U'⟩'}, 0, Stroke::Angle},
+    {U'⟨', {U'╱', U'⟨', U'╲'}, 0, Stroke::Angle},
+    {U'⟩', {U'╲', U'⟩', U'╱'}, 0, Stroke::Angle},
 };
 // clang-format on
 static_assert(std::ranges::is_sorted(kDelimiters, {}, &Delimiter::ch));

@@ -65,9 +65,10 @@ struct Pieces {
 
 // How a delimiter is drawn over several rows.
 enum class Stroke : unsigned char {
-  Pieces,    // down one column, from its pieces
-  Diagonal,  // / and \: a column a row, as wide as it is tall
-  Angle,     // ⟨ and ⟩: two strokes meeting on the middle row
+  Pieces,   // down one column, from its pieces
+  Rising,   // /: a column a row from the bottom left, as wide as it is tall
+  Falling,  // \: the same from the top left
+  Angle,  // ⟨ and ⟩: the top piece above the middle row, the bottom one below, the middle one on it
 };
 
 struct Delimiter {

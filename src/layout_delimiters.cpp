@@ -60,7 +60,8 @@ struct Fenced {                // parts between delimiters as tall as they are, 
 
 // The columns a delimiter takes over `height` rows: a diagonal is as wide as it is tall.
 std::size_t delimiter_width(char32_t ch, std::size_t height) {
-  return delimiter(ch).stroke == Stroke::Diagonal && height > 1 ? height : 1;
+  const Stroke stroke = delimiter(ch).stroke;
+  return (stroke == Stroke::Rising || stroke == Stroke::Falling) && height > 1 ? height : 1;
 }
 
 // One delimiter down column x over `height` rows from row y, the middle row `centre` (a brace's
@@ -73,18 +74,21 @@ void draw_delimiter(Canvas& canvas, std::size_t x, std::size_t y, std::size_t he
   }
   const Delimiter drawn = delimiter(ch);
   switch (drawn.stroke) {
-    case Stroke::Diagonal:  // a column a row, rising or falling with its piece
+    case Stroke::Rising:
+    case Stroke::Falling:  // a column a row
       for (std::size_t r = 0; r < height; ++r)
-        canvas.put(x + (drawn.pieces.top == U'╱' ? height - 1 - r : r), y + r, drawn.pieces.top);
+        canvas.put(x + (drawn.stroke == Stroke::Rising ? height - 1 - r : r), y + r,
+                   drawn.pieces.middle);
       return;
-    case Stroke::Angle: {  // its two strokes, meeting on the middle row in the character itself
-      const bool left = ch == U'⟨';
+    case Stroke::Angle:  // its two strokes, meeting on the middle row
       for (std::size_t r = 0; r < height; ++r) {
         const bool upper = 2 * r + 1 < height, lower = 2 * r + 1 > height;
-        canvas.put(x, y + r, upper ? (left ? U'╱' : U'╲') : lower ? (left ? U'╲' : U'╱') : ch);
+        canvas.put(x, y + r,
+                   upper   ? drawn.pieces.top
+                   : lower ? drawn.pieces.bottom
+                           : drawn.pieces.middle);
       }
       return;
-    }
     case Stroke::Pieces:
       canvas.column(x, y, height, drawn.pieces);
       if (drawn.centre != 0 && centre > 0 && centre + 1 < height)
