@@ -69,7 +69,7 @@ void error_tests(Suite& suite);
 void layout_tests(Suite& suite);
 void layout_scripts_tests(Suite& suite);
 void layout_delimiters_tests(Suite& suite);
-void layout_matrix_tests(Suite& suite);
+void layout_tables_tests(Suite& suite);
 void parser_tests(Suite& suite);
 void vocabulary_tests(Suite& suite);
 void commands_tests(Suite& suite);

@@ -10,7 +10,7 @@ int main() {
   vok::test::layout_tests(suite);
   vok::test::layout_scripts_tests(suite);
   vok::test::layout_delimiters_tests(suite);
-  vok::test::layout_matrix_tests(suite);
+  vok::test::layout_tables_tests(suite);
   vok::test::parser_tests(suite);
   vok::test::vocabulary_tests(suite);
   vok::test::commands_tests(suite);

@@ -95,7 +95,7 @@ void size_limit(Suite& s) {
 
 }  // namespace
 
-void layout_matrix_tests(Suite& s) {
+void layout_tables_tests(Suite& s) {
   environments(s);
   geometry(s);
   size_limit(s);
