@@ -62,17 +62,15 @@ constexpr Drawing kLatexDrawing{
     .spelling = nullptr,
 };
 
-constexpr Drawing kLatexAsciiDrawing{
-    .scripts = {.superscripts = prime_form,
-                .subscripts = no_form,
-                .low_subscripts = true,
-                .beside_marks = true,
-                .compact_pairs = true},
-    .limits = kCentredLimits,
-    .operator_limits = {.centred = false, .equal_bands = false},
-    .cells = RenderNode::column_row,
-    .spelling = ascii_form,
-};
+// The same from ASCII characters: no script forms but primes, and every character of the picture
+// spelled in ASCII at the end.
+constexpr Drawing kLatexAsciiDrawing = [] {
+  Drawing ascii = kLatexDrawing;
+  ascii.scripts.superscripts = prime_form;
+  ascii.scripts.subscripts = no_form;
+  ascii.spelling = ascii_form;
+  return ascii;
+}();
 
 constexpr DialectRules kExact{
     .lexer = &kExactLexer,
