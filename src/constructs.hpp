@@ -55,6 +55,10 @@ namespace vok::construct {
 // The argument in a frame (\boxed).
 [[nodiscard]] Result<NodeRef> boxed(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
+// The argument under a rule that turns down along its right side, a blank column away: the
+// actuarial angle (\angl{n}).
+[[nodiscard]] Result<NodeRef> angle(const Definition& def, std::span<const NodeRef> args,
+                                    std::span<const NodeRef> optional);
 // A blank as wide as the argument, as tall, or both (Phantom: \phantom and the like).
 [[nodiscard]] Result<NodeRef> phantom(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);
@@ -178,8 +182,9 @@ inline constexpr Definition kLatexStructures[] = {
     inner(stacked("binom", U'(')), inner(stacked("dbinom", U'(')), inner(stacked("tbinom", U'(')),
     infix("choose", construct::stacked, U'('), infix("atop", construct::stacked),
     infix("brace", construct::stacked, U'{'), infix("brack", construct::stacked, U'['),
-    // Frames around the argument.
+    // Frames around the argument, whole or on two sides.
     structure("boxed", "m", boxed), structure("fbox", "t", boxed),
+    structure("angl", "m", construct::angle),
     // Blanks the size of the argument, and the argument with its height dropped.
     phantom("phantom", true, true), phantom("hphantom", true, false),
     phantom("vphantom", false, true), structure("smash", "[m", group),

@@ -1,5 +1,5 @@
 // Marks drawn around a content: the radical sign with its overbar and index, accents and other
-// marks on a row above or below, long arrows with their labels, and frames.
+// marks on a row above or below, long arrows with their labels, frames and the actuarial angle.
 //
 // A mark is centred on its row, or drawn across the whole row: from its pieces when it has them
 // (an arrow ──→, a brace ╭──┴──╮; see glyphs.hpp), else repeated. A content of no columns still
@@ -111,6 +111,21 @@ void paint(const Framed& shape, const RenderNode& self, Canvas& canvas, std::siz
   canvas.paint(*shape.inner, x + 2, y + 1);
 }
 
+// ---- the actuarial angle ----
+
+struct Angle {  // the content under a rule that turns down along its right side
+  NodeRef inner;
+};
+
+void paint(const Angle& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t right = x + self.width - 1;
+  canvas.across(x, y, self.width - 1, U'─');
+  canvas.put(right, y, U'┐');
+  canvas.down(right, y + 1, self.height - 1, U'│');
+  canvas.paint(*shape.inner, x, y + 1);
+}
+
 }  // namespace
 
 namespace construct {
@@ -147,6 +162,12 @@ Result<NodeRef> boxed(const Definition&, std::span<const NodeRef> args, std::spa
   const NodeRef inner = arg(args, 0);
   return make_node(add_sat(inner->width, 4), add_sat(inner->height, 2), add_sat(inner->baseline, 1),
                    Framed{inner});
+}
+
+Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
+  const NodeRef inner = arg(args, 0);
+  return make_node(add_sat(inner->width, 2), add_sat(inner->height, 1), add_sat(inner->baseline, 1),
+                   Angle{inner});
 }
 
 }  // namespace construct
