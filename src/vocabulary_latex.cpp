@@ -96,21 +96,21 @@ constexpr Definition big_operator(const LatexSymbol& row) {
 }
 
 constexpr Definition from_table(const LatexSymbol& row) {
-  const char32_t mark = spacing_mark(row.code);
   switch (row.cls) {
     case SymbolClass::Op:
       return big_operator(row);
     case SymbolClass::Accent:
     case SymbolClass::AccentWide:
-      return rows::accent(row.name, mark, row.cls != SymbolClass::Accent);
+      return rows::accent(row.name, spacing_mark(row.code), row.cls != SymbolClass::Accent);
     case SymbolClass::BottomAccent:
     case SymbolClass::BottomAccentWide:
-      return rows::accent(row.name, mark, row.cls != SymbolClass::BottomAccent, true);
+      return rows::accent(row.name, spacing_mark(row.code), row.cls != SymbolClass::BottomAccent,
+                          true);
     case SymbolClass::Over:  // braces and brackets over or under: operators whose labels are limits
     case SymbolClass::Under:
-      return rows::with_class(
-          rows::limits(rows::accent(row.name, mark, true, row.cls == SymbolClass::Under)),
-          MathClass::Op);
+      return rows::with_class(rows::limits(rows::accent(row.name, spacing_mark(row.code), true,
+                                                        row.cls == SymbolClass::Under)),
+                              MathClass::Op);
     case SymbolClass::AccentOverlay:
       return rows::with_class(rows::structure(row.name, "m", construct::negation), MathClass::Rel);
     default:
