@@ -18,8 +18,13 @@ NodeRef arg(std::span<const NodeRef> args, std::size_t i) {
 
 }  // namespace
 
+// A glyph of other than one column takes the columns a typed one would: a wide sign (〒) two, an
+// enclosing mark (⃝) a blank of its own to enclose.
 Result<NodeRef> symbol(const Definition& def, std::span<const NodeRef>, std::span<const NodeRef>) {
-  return RenderNode::single(def.data<payload::Glyph>().ch);
+  const char32_t ch = def.data<payload::Glyph>().ch;
+  if (ch < 0x300 || display_width(ch) == 1) return RenderNode::single(ch);
+  char* text = current_arena().allocate_array<char>(utf8_length(ch));
+  return RenderNode::column_row({text, static_cast<std::size_t>(encode_utf8(ch, text) - text)});
 }
 
 Result<NodeRef> word(const Definition& def, std::span<const NodeRef>, std::span<const NodeRef>) {

@@ -10,6 +10,7 @@ import pytest
 
 import vok
 import vok_latex
+from conftest import columns
 
 
 def listed(vok_command: str, *options: str) -> list[tuple[str, str, str]]:
@@ -49,8 +50,8 @@ def restyled(p: str | None) -> bool:
 
 # What a command of each group draws, given the dialect's module, the name, and what the list says
 # it draws.
-def symbol(module, name, drawn):
-    return picture(module, f"\\{name}") == drawn + "\n"
+def symbol(module, name, drawn):  # a mark alone encloses or marks a blank of its own
+    return picture(module, f"\\{name}") == " " * (columns(drawn) == 0) + drawn + "\n"
 
 
 def large_operator(module, name, drawn):  # its scripts are limits: above it and below it
@@ -143,3 +144,19 @@ def test_the_exact_markup_knows_no_command_its_list_leaves_out(lists):
     known = [name for name, _, _ in lists[vok_latex]
              if name not in exact and picture(vok, f"\\{name}") != name + "\n"]
     assert known == []
+
+
+def test_every_command_keeps_the_rows_of_a_picture_one_width(lists):
+    # A wide sign takes two columns and a mark joins a blank or the cell it marks, alone, as a
+    # script, over a fraction's rule, as an accent's argument and in ASCII.
+    uneven = []
+    for name, _, _ in lists[vok_latex]:
+        for formula in (f"\\{name}{{ab}}", f"\\{name}^x_y", f"\\frac{{\\{name}}}{{ab}}"):
+            for ascii in (False, True):
+                try:
+                    p = vok_latex.render(formula, ascii=ascii)
+                except ValueError:
+                    continue
+                if len({columns(row) for row in p.split("\n")[:-1]}) > 1:
+                    uneven.append((formula, ascii))
+    assert uneven == []
