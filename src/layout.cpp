@@ -117,7 +117,7 @@ Result<NodeRef> RenderNode::picture(const char32_t* cells, std::size_t width, st
 // ---- the canvas ----
 
 void Canvas::paint(const RenderNode& node, std::size_t x, std::size_t y) {
-  if (y >= clip_) return;
+  if (y >= clip_ || (probe_ != nullptr && !probe_->converts)) return;
   const std::size_t saved = clip_;
   clip_ = std::min(clip_, y + node.height);
   if (node.painter != nullptr) node.painter(node, *this, x, y);
@@ -146,6 +146,27 @@ void Canvas::paint_mapped(const RenderNode& node, std::size_t x, std::size_t y, 
   paint(node, x, y);
   std::copy(saved, saved + saved_count, maps_);
   map_count_ = saved_count;
+}
+
+void Canvas::paint_script(const RenderNode& node, std::size_t x, std::size_t y, CharMap map,
+                          ProbeMemo& memo) {
+  const auto walk = [&] { map != nullptr ? paint_mapped(node, x, y, map) : paint(node, x, y); };
+  if (probe_ == nullptr || y >= clip_ || !probe_->converts) return walk();
+  // In a probe the script is on row 0, the one row looked at: what it finds depends only on the
+  // probe's map and the maps in force. Only one is remembered.
+  CharMap inner = map;
+  if (map_count_ > 1 || (map_count_ == 1 && map != nullptr && map != maps_[0])) return walk();
+  if (map_count_ == 1) inner = maps_[0];
+  if (memo.probe != probe_->map || memo.inner != inner) {
+    const std::size_t before = probe_->written;
+    probe_->written = 0;
+    walk();
+    memo = {probe_->map, inner, probe_->written, probe_->converts};
+    probe_->written += before;
+    return;
+  }
+  probe_->written += memo.written;
+  probe_->converts = memo.converts;
 }
 
 char32_t Canvas::mapped(char32_t ch) const noexcept {
@@ -247,11 +268,16 @@ void Canvas::cells(std::size_t x, std::size_t y, const char32_t* cells, std::siz
     for (std::size_t c = 0; c < width; ++c) put(x + c, y + r, cells[r * width + c]);
 }
 
-bool Canvas::converts_whole_row(const RenderNode& node, CharMap map) {
+ProbeMemo Canvas::probe(const RenderNode& node, CharMap map) {
   Probe probe{map};
   Canvas canvas(probe);
   canvas.paint(node, 0, 0);
-  return probe.converts && probe.written == node.width;
+  return {map, nullptr, probe.written, probe.converts};
+}
+
+bool Canvas::converts_whole_row(const RenderNode& node, CharMap map) {
+  const ProbeMemo found = Canvas::probe(node, map);
+  return found.converts && found.written == node.width;
 }
 
 // ---- rows of items ----

@@ -271,6 +271,14 @@ struct Mark {
   char32_t ch;
 };
 
+// What a probe found when it walked a script, and under which maps (see Canvas::paint_script).
+struct ProbeMemo {
+  CharMap probe = nullptr;  // the map the probe tested the characters with
+  CharMap inner = nullptr;  // the one map in force at the script, or null for none
+  std::size_t written = 0;  // the cells it wrote
+  bool converts = false;    // whether every character converted
+};
+
 // Where a node's characters go: the picture of the whole formula, or a probe that only looks at
 // them. Coordinates are absolute: x a column, y a row of the picture.
 class Canvas {
@@ -284,6 +292,12 @@ class Canvas {
   void paint(const RenderNode& node, std::size_t x, std::size_t y);
   // The same with `map` applied to every character the node paints, inside the maps in force.
   void paint_mapped(const RenderNode& node, std::size_t x, std::size_t y, CharMap map);
+  // A script of a script's node, painted as paint_mapped does (as paint does when `map` is null).
+  // A probe takes what `memo` says when it was found under the same maps, else walks the script
+  // and leaves its finding there: one-row scripts nested in one another are walked by the probe
+  // of every level, and this keeps each walked at most twice.
+  void paint_script(const RenderNode& node, std::size_t x, std::size_t y, CharMap map,
+                    ProbeMemo& memo);
 
   // One character, `count` copies across, `count` copies down, the characters of a text.
   void put(std::size_t x, std::size_t y, char32_t ch) noexcept;
@@ -305,6 +319,9 @@ class Canvas {
   // Whether the one-row `node` paints a character into every cell, each of which `map` converts
   // (maps it to a character other than 0): the node painted through a probe that keeps no cell.
   [[nodiscard]] static bool converts_whole_row(const RenderNode& node, CharMap map);
+  // The same probe's finding, for a node painted later with no map in force (a script on rows of
+  // its own). A probe stops at the first character that does not convert.
+  [[nodiscard]] static ProbeMemo probe(const RenderNode& node, CharMap map);
 
  private:
   struct Probe {

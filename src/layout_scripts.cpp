@@ -31,19 +31,21 @@ struct Compact {  // a script in script characters beside the base, on one of it
   NodeRef base, script;
   CharMap forms;
   std::uint32_t row;
+  mutable ProbeMemo memo;  // what probes of enclosing scripts found in the script
 };
 
 void paint(const Compact& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
   canvas.paint(*shape.base, x, y);
-  canvas.paint_mapped(*shape.script, x + shape.base->width, y + shape.row, shape.forms);
+  canvas.paint_script(*shape.script, x + shape.base->width, y + shape.row, shape.forms, shape.memo);
 }
 
 struct SupRows {  // a superscript on rows of its own above the base
   NodeRef base, script;
+  mutable ProbeMemo memo;  // from the probe that found it not compact
 };
 
 void paint(const SupRows& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
-  canvas.paint(*shape.script, x + shape.base->width, y);
+  canvas.paint_script(*shape.script, x + shape.base->width, y, nullptr, shape.memo);
   canvas.paint(*shape.base, x, y + shape.script->height);
 }
 
@@ -58,11 +60,12 @@ void paint(const SubRows& shape, const RenderNode&, Canvas& canvas, std::size_t 
 
 struct Scripts {  // both scripts on rows of their own
   NodeRef base, sub, sup;
+  mutable ProbeMemo memo;  // what probes of enclosing scripts found in the superscript
 };
 
 void paint(const Scripts& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
            std::size_t y) {
-  canvas.paint(*shape.sup, x + shape.base->width, y);
+  canvas.paint_script(*shape.sup, x + shape.base->width, y, nullptr, shape.memo);
   canvas.paint(*shape.base, x, y + shape.sup->height);
   canvas.paint(*shape.sub, x + shape.base->width, y + self.baseline + 1);
 }
@@ -70,7 +73,8 @@ void paint(const Scripts& shape, const RenderNode& self, Canvas& canvas, std::si
 struct CompactScripts {  // both scripts in script characters: stacked, or side by side on one row
   NodeRef base, sub, sup;
   CharMap sub_forms, sup_forms;
-  bool sup_first;  // side by side, the superscript comes first (prime marks)
+  bool sup_first;                        // side by side, the superscript comes first (prime marks)
+  mutable ProbeMemo sub_memo, sup_memo;  // what probes of enclosing scripts found in each
 };
 
 void paint(const CompactScripts& shape, const RenderNode&, Canvas& canvas, std::size_t x,
@@ -80,9 +84,9 @@ void paint(const CompactScripts& shape, const RenderNode&, Canvas& canvas, std::
   const bool one_row = base.height <= 1;
   const std::size_t sub_x = x + base.width + (one_row && shape.sup_first ? shape.sup->width : 0);
   const std::size_t sup_x = x + base.width + (one_row && !shape.sup_first ? shape.sub->width : 0);
-  canvas.paint_mapped(*shape.sub, sub_x, y + (one_row ? base.baseline : base.height - 1),
-                      shape.sub_forms);
-  canvas.paint_mapped(*shape.sup, sup_x, y, shape.sup_forms);
+  canvas.paint_script(*shape.sub, sub_x, y + (one_row ? base.baseline : base.height - 1),
+                      shape.sub_forms, shape.sub_memo);
+  canvas.paint_script(*shape.sup, sup_x, y, shape.sup_forms, shape.sup_memo);
 }
 
 struct PrimeMarks {  // apostrophes after the base, on its baseline row
@@ -123,6 +127,13 @@ bool is_compact(const RenderNode& script, CharMap map) {
   return script.height == 1 && Canvas::converts_whole_row(script, map);
 }
 
+// The same, keeping what the probe found for a script that is not compact.
+bool is_compact(const RenderNode& script, CharMap map, ProbeMemo& found) {
+  if (script.height != 1) return false;
+  found = Canvas::probe(script, map);
+  return found.converts && found.written == script.width;
+}
+
 // The height of `base` with a compact script written on row `row`: a script with characters makes
 // the node reach down to that row even when the base does not.
 std::size_t compact_height(const RenderNode& base, const RenderNode& script, std::size_t row) {
@@ -133,14 +144,15 @@ std::size_t compact_height(const RenderNode& base, const RenderNode& script, std
 
 Result<NodeRef> RenderNode::superscript(NodeRef base, NodeRef sup, const ScriptStyle& style) {
   const std::size_t width = add_sat(base->width, sup->width);
-  if (is_compact(*sup, style.superscripts)) {
+  ProbeMemo found;
+  if (is_compact(*sup, style.superscripts, found)) {
     // Beside a letter under its accent's mark, as TeX sets it (x̂², not a ² beside the hat).
     const std::uint32_t row = style.beside_marks && base->under_mark ? 1 : 0;
     return make_node(width, compact_height(*base, *sup, 0), base->baseline,
-                     Compact{base, sup, style.superscripts, row});
+                     Compact{base, sup, style.superscripts, row, {}});
   }
   return make_node(width, add_sat(sup->height, base->height), add_sat(sup->height, base->baseline),
-                   SupRows{base, sup});
+                   SupRows{base, sup, found});
 }
 
 Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub, const ScriptStyle& style) {
@@ -149,9 +161,9 @@ Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub, const ScriptSty
     // Under a tall base TeX lowers the subscript to the base's last row.
     if (style.low_subscripts && base->height > 1)
       return make_node(width, base->height, base->baseline,
-                       Compact{base, sub, style.subscripts, base->height - 1});
+                       Compact{base, sub, style.subscripts, base->height - 1, {}});
     return make_node(width, compact_height(*base, *sub, base->baseline), base->baseline,
-                     Compact{base, sub, style.subscripts, base->baseline});
+                     Compact{base, sub, style.subscripts, base->baseline, {}});
   }
   // The subscript hangs from the row below the baseline, beside the base's lower rows; the node
   // grows only when it reaches past them. A script with no rows reaches nothing.
@@ -174,7 +186,7 @@ Result<NodeRef> RenderNode::both_scripts(NodeRef base, NodeRef sub, NodeRef sup,
                  compact_height(*base, *sub, one_row ? base->baseline : base->height - 1));
     return make_node(
         add_sat(base->width, width), height, base->baseline,
-        CompactScripts{base, sub, sup, style.subscripts, style.superscripts, sup_first});
+        CompactScripts{base, sub, sup, style.subscripts, style.superscripts, sup_first, {}, {}});
   }
   // Room for the subscript is reserved below the whole base even though it starts just below the
   // baseline, so beside a deep base the bottom rows stay blank; beside a base whose baseline is
@@ -183,7 +195,7 @@ Result<NodeRef> RenderNode::both_scripts(NodeRef base, NodeRef sub, NodeRef sup,
   std::size_t height = add_sat(add_sat(sup->height, base->height), sub->height);
   if (sub->height != 0) height = std::max(height, add_sat(add_sat(baseline, 1), sub->height));
   return make_node(add_sat(base->width, std::max(sub->width, sup->width)), height, baseline,
-                   Scripts{base, sub, sup});
+                   Scripts{base, sub, sup, {}});
 }
 
 Result<NodeRef> RenderNode::prime_suffix(NodeRef base, std::size_t count) {
