@@ -9,10 +9,11 @@
 //
 // Whether a script is compact depends on the characters it draws, which a node does not know
 // until it is painted: the test paints the script through a probe that keeps no cell and only
-// checks that every cell gets a character with a form. It runs only on one-row scripts. A compact
-// script's converted characters have no form themselves, so a test that walks through one fails,
-// and a script that fails its test takes rows of its own, so no test runs further up: each part
-// of the tree is walked by at most three tests, and the tests stay linear in the tree.
+// checks that every cell gets a character with a form. It runs only on one-row scripts, and the
+// scripts nested in a script were tested before it: each script node keeps what a probe found in
+// its script under which maps (Canvas::paint_script), so the test of an enclosing script walks its
+// own characters and takes the findings of the scripts within. Each script is walked at most
+// twice, and the tests stay linear in the tree.
 //
 // A base whose baseline is not one of its rows (the empty node, or a one-row node grown from it
 // by an accent or radical) is extended downward just far enough for whatever is written beside it
