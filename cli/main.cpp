@@ -10,12 +10,12 @@
 // leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
 // console shows them as UTF-8 while the command runs.
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
+#include <exception>
 #include <iostream>
-#include <iterator>
 #include <new>
 #include <optional>
 #include <string>
@@ -153,34 +153,90 @@ int finish(bool ok) {
   return ok ? 0 : kExitInputError;
 }
 
-// Reads a whole file, or standard input for "-"; false when it cannot be read.
-bool read_all(std::string_view path, std::string& text) {
-  if (path == "-") {
+// Opens the file at a UTF-8 path for reading bytes, or returns null with errno set.
+std::FILE* open_file(std::string_view path) {
 #ifdef _WIN32
-    // A document is read as bytes, from a file or standard input alike (no CR LF made LF).
-    _setmode(_fileno(stdin), _O_BINARY);
+  // The path is UTF-8 (the arguments arrive as UTF-16 and are passed on as UTF-8): opened by its
+  // UTF-16 form, it names the same file as elsewhere, where a narrow name is the code page's.
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0)
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), size);
+  return _wfopen(wide.c_str(), L"rb");
+#else
+  return std::fopen(std::string(path).c_str(), "rb");
 #endif
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return !std::cin.bad() && !std::ferror(stdin);
+}
+
+// Reads `file` to its end into `text`; returns 0, or on a read error the system's error number (-1
+// when it gives none). C stdio reports a failed read (a directory, a device) through ferror, where
+// a C++ stream may throw it from inside a read.
+int read_all(std::FILE* file, std::string& text) {
+  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  for (std::size_t size = 0;;) {
+    text.resize(size + kChunk);
+    errno = 0;
+    const std::size_t count = std::fread(text.data() + size, 1, kChunk, file);
+    const int error = errno;
+    size += count;
+    if (count < kChunk) {
+      text.resize(size);
+      if (std::ferror(file) == 0) return 0;
+      return error != 0 ? error : -1;
+    }
   }
-  // The path is UTF-8 (on Windows too, where the arguments arrive as UTF-16): a path made from
-  // UTF-8 names the same file on every system, where a narrow string is the code page's on Windows.
-  const std::u8string utf8_path(path.begin(), path.end());
-  std::ifstream file{std::filesystem::path(utf8_path), std::ios::binary};
-  if (!file) return false;
-  text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+}
+
+// Reads the next line of `file` into `line`, without its line feed; false at the end of the input
+// or on a read error (then ferror tells, errno says why), as std::getline reads a last line without
+// a line feed and no empty line after it.
+bool read_line(std::FILE* file, std::string& line) {
+  line.clear();
+  errno = 0;
+  for (int c; (c = std::getc(file)) != EOF;) {
+    if (c == '\n') return true;
+    line.push_back(static_cast<char>(c));
+  }
+  return !line.empty() && std::ferror(file) == 0;
+}
+
+// Reports that the input named `source` ("standard input", or the user's path, shown safe) cannot
+// be read, with the system's reason when it gives one.
+void cannot_read(std::string_view source, int error) {
+  std::cout.flush();  // keep the order of pictures and messages when both go to a terminal
+  std::cerr << "vok: cannot read ";
+  write_safe(std::cerr, source);
+  if (error > 0) {
+    std::cerr << ": ";
+    write_safe(std::cerr, std::strerror(error));
+  }
+  std::cerr << '\n';
 }
 
 // Prints a Markdown document with its math drawn; a formula that cannot be drawn is left as
 // written and named on standard error by its line. The document's own text is printed as it is but
 // for the control characters a terminal would act on (all but tab, carriage return and line feed),
 // which are shown.
-int show_document(std::string_view path, vok::Options options) {
+int show_document(std::optional<std::string_view> path, vok::Options options) {
   std::string text;
-  if (!read_all(path, text)) {
-    std::cerr << "vok: cannot read " << (path == "-" ? "standard input" : path) << '\n';
-    return finish(false);
+  if (path) {
+    std::FILE* file = open_file(*path);
+    const int error = file == nullptr ? errno : read_all(file, text);
+    if (file != nullptr) std::fclose(file);
+    if (error != 0) {
+      cannot_read(*path, error);
+      return finish(false);
+    }
+  } else {
+#ifdef _WIN32
+    // A document is read as bytes, from a file or standard input alike (no CR LF made LF).
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    if (const int error = read_all(stdin, text); error != 0) {
+      cannot_read("standard input", error);
+      return finish(false);
+    }
   }
   options.dialect = vok::Dialect::Latex;
   const vok::Document document = vok::render_markdown(text, options);
@@ -276,7 +332,8 @@ int run(int argc, char** argv) {
   if (markdown) {
     if (formulas.size() > 1 || (from_stdin && !formulas.empty()))
       return usage_error("--markdown reads one FILE, or standard input");
-    return show_document(formulas.empty() ? std::string_view("-") : formulas.front(),
+    // A path is an operand: after --, '-' names a file of that name.
+    return show_document(formulas.empty() ? std::nullopt : std::optional(formulas.front()),
                          render_options);
   }
   if (from_stdin && !formulas.empty()) {
@@ -294,29 +351,38 @@ int run(int argc, char** argv) {
       ok = show(formulas[i], render_options, where) && ok;
     }
   } else {
-    // An error says which line it comes from.
+    // An error says which line it comes from. The pictures so far are flushed before each read,
+    // which may wait for the user; once standard output fails, the rest is not read.
     std::string line;
-    for (std::size_t number = 1; std::getline(std::cin, line); ++number) {
+    for (std::size_t number = 1; std::cout.flush() && read_line(stdin, line); ++number) {
       ok = show(line, render_options, "line " + std::to_string(number) + ": ") && ok;
       std::cout << '\n';
     }
-    // libstdc++ reports a read error as bad(); LLVM's libc++ (the portable wheels) reads std::cin
-    // through stdin's FILE, where an error ends the stream like end of file: only ferror tells.
-    if (std::cin.bad() || std::ferror(stdin)) {
-      std::cout.flush();
-      std::cerr << "vok: cannot read standard input\n";
+    if (std::ferror(stdin) != 0) {
+      cannot_read("standard input", errno);
       ok = false;
     }
   }
   return finish(ok);
 }
 
+// Runs the command; whatever escapes it (exhausted memory, or a bug) is a message and exit status
+// 1, never an abort.
 int run_guarded(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   try {
     return run(argc, argv);
   } catch (const std::bad_alloc&) {
+    std::cout.flush();
     std::cerr << "vok: out of memory\n";
+  } catch (const std::exception& error) {
+    std::cout.flush();
+    std::cerr << "vok: internal error: ";
+    write_safe(std::cerr, error.what());
+    std::cerr << '\n';
+  } catch (...) {
+    std::cout.flush();
+    std::cerr << "vok: internal error\n";
   }
   return kExitInputError;
 }

@@ -235,7 +235,7 @@ def test_an_unreadable_standard_input_is_an_error(vok_command):
     finally:
         os.close(directory)
     assert (done.returncode, done.stdout) == (1, "")
-    assert done.stderr == "vok: cannot read standard input\n"
+    assert done.stderr == "vok: cannot read standard input: Is a directory\n"
 
 
 def test_output_is_exactly_the_module_text_for_many_formulas(vok_command):

@@ -4,11 +4,13 @@ Table-driven: a document in, the document out. Display math becomes a fenced tex
 math its one-row picture, and everything that is not math comes out byte for byte.
 """
 
+import os
 import subprocess
 
 import pytest
 
 import vok_latex
+from conftest import linux_only, needs_posix
 
 # A picture in its fenced text block, as display math becomes.
 def block(formula: str) -> str:
@@ -63,9 +65,10 @@ def test_the_command_reads_a_file_or_standard_input_and_names_failing_lines(vok_
     path = tmp_path / "notes.md"
     path.write_text(document, encoding="utf-8")
     expected = vok_latex.render_markdown(document)
-    for args, stdin in (([str(path)], None), (["-"], document), ([], document)):
+    (tmp_path / "-").write_text(document, encoding="utf-8")  # after --, '-' is a file's name
+    for args, stdin in (([str(path)], None), (["-"], document), ([], document), (["--", "-"], "")):
         done = subprocess.run([vok_command, "--markdown", *args], input=stdin, capture_output=True,
-                              text=True, timeout=60)
+                              text=True, timeout=60, cwd=tmp_path)
         assert (done.returncode, done.stdout) == (0, expected)
         assert done.stderr == "vok: line 3: missing '}' for the '{' at byte 5, column 6\n"
 
@@ -76,12 +79,31 @@ def test_the_command_shows_a_documents_control_characters(vok_command):
     assert done.stdout == "a␛[2J\tb\r\n".encode()
 
 
-@pytest.mark.parametrize("args, message", [
-    (["a.md", "b.md"], "vok: --markdown reads one FILE, or standard input\n"),
-    (["/nonexistent/a.md"], "vok: cannot read /nonexistent/a.md\n"),
+def test_the_command_refuses_two_files(vok_command):
+    done = subprocess.run([vok_command, "--markdown", "a.md", "b.md"], capture_output=True,
+                          text=True, timeout=60)
+    assert (done.returncode, done.stdout) == (2, "")
+    assert done.stderr.startswith("vok: --markdown reads one FILE, or standard input\n")
+
+
+# What cannot be read is a message naming it (shown safe) with the system's reason, and exit status
+# 1; standard input is a directory ("/") in the rows that give one.
+@pytest.mark.parametrize("args, stdin, message", [
+    (["/nonexistent/a.md"], None, "/nonexistent/a.md: No such file or directory"),
+    (["/nonexistent/\x1b[2J\x9b"], None, "/nonexistent/␛[2J\ufffd: No such file or directory"),
+    pytest.param(["/"], None, "/: Is a directory", marks=needs_posix),
+    pytest.param([], "/", "standard input: Is a directory", marks=needs_posix),
+    pytest.param(["-"], "/", "standard input: Is a directory", marks=needs_posix),
+    pytest.param(["/proc/self/mem"], None, "/proc/self/mem: Input/output error",
+                 marks=linux_only("/proc/self/mem, whose first page cannot be read, is Linux's")),
 ])
-def test_the_command_refuses_what_it_cannot_read(vok_command, args, message):
-    done = subprocess.run([vok_command, "--markdown", *args], capture_output=True, text=True,
-                          timeout=60)
-    assert done.returncode in (1, 2)
-    assert done.stderr.startswith(message)
+def test_the_command_reports_what_it_cannot_read(vok_command, args, stdin, message):
+    source = os.open(stdin, os.O_RDONLY) if stdin else subprocess.DEVNULL
+    try:
+        done = subprocess.run([vok_command, "--markdown", *args], stdin=source,
+                              capture_output=True, timeout=60)
+    finally:
+        if stdin:
+            os.close(source)
+    assert (done.returncode, done.stdout) == (1, b"")
+    assert done.stderr.decode() == f"vok: cannot read {message}\n"
