@@ -1,10 +1,17 @@
 // The `vok` command: renders the formulas given as arguments, or one formula per line of standard
 // input, and prints their pictures; with --latex (-l) every formula is read as LaTeX as people
-// write it instead of vok's exact markup. An input error is reported on standard error as
-// "vok: <message>" (after "argument N: " or "line N: " when there are several formulas) and
-// makes the exit status 1; the other formulas are still rendered. A usage error (an unknown option)
-// exits with status 2 before anything is rendered. No control character reaches the output: a
-// picture or a message that holds one shows it as a control picture (␛) or U+FFFD.
+// write it instead of vok's exact markup; with --markdown, a Markdown document with its math drawn.
+// An input error is reported on standard error as "vok: <message>" (after "argument N: " or
+// "line N: " when there are several formulas) and makes the exit status 1; the other formulas are
+// still rendered. Input that cannot be read and output that cannot be written are errors too (a
+// message, status 1): the command never aborts. A usage error (an unknown option) exits with status
+// 2 before anything is rendered.
+//
+// Nothing it writes, output or message, holds a control character but the line feed, and in a
+// document also tab and a carriage return directly before a line feed (a CR LF line end): every
+// other C0 control and DEL show as their control pictures (␛, ␍, ␡), a C1 control and each maximal
+// subpart of invalid UTF-8 as U+FFFD. In a document the lines of invalid UTF-8 are named on
+// standard error; like a formula left as written, they leave the exit status 0.
 //
 // On Windows the arguments arrive as UTF-16 and are passed on as UTF-8, the pictures and messages
 // leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
@@ -12,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -76,56 +84,127 @@ constexpr std::string_view kHelp =
     "               output is a terminal; 0: never)\n"
     "  --ascii      draw LaTeX formulas with ASCII characters only (rules, brackets,\n"
     "               signs), for fonts and consoles without the drawing pieces\n"
-    "  --           end of options: what follows are formulas, even '-x' or '-'\n"
+    "  --           end of options: what follows are formulas (or the FILE), even\n"
+    "               '-x' or '-'\n"
     "\n"
     "An input error prints \"vok: <message>\" on standard error, after \"argument N:\"\n"
     "or \"line N:\" when there are several formulas, and makes the exit status 1; the\n"
-    "other formulas are still drawn. A usage error exits with status 2. Control\n"
-    "characters are shown as control pictures (␛, ␇) or U+FFFD, never written.\n";
+    "other formulas are still drawn. Input that cannot be read and output that\n"
+    "cannot be written are errors too. In a document, a formula that cannot be\n"
+    "drawn stays as written and invalid UTF-8 is shown as U+FFFD, each named by its\n"
+    "line on standard error, and the exit status stays 0. A usage error exits with\n"
+    "status 2.\n"
+    "\n"
+    "Nothing written holds a control character but the line feed, and in a document\n"
+    "tab and a carriage return before a line feed: the others are shown as control\n"
+    "pictures (␛, ␍) or U+FFFD, and so is invalid UTF-8.\n";
 
-// The controls a document keeps: tab, line feed and carriage return, which a terminal shows as
-// white space; a picture keeps only the line feed.
-constexpr std::string_view kDocumentWhiteSpace = "\t\n\r";
-constexpr std::string_view kPictureWhiteSpace = "\n";
+// The controls a text writes as they are: a picture or a message only the line feed; a document
+// also tab, which moves the cursor but overwrites nothing, and a carriage return directly before a
+// line feed, a CR LF line end (a Windows document stays one). Any other carriage return would let
+// the rest of its line overwrite the start.
+enum class Kept { kLineFeed, kDocumentWhiteSpace };
 
-// Whether the UTF-8 text at `i` is a character a terminal would act on rather than show: a C0
-// control other than those of `kept`, DEL, or a C1 control (two bytes, C2 80 to C2 9F).
-std::size_t control_at(std::string_view text, std::size_t i, std::string_view kept) {
+// One character of UTF-8 text: its length in bytes, and whether it is well formed. An ill-formed
+// one is a maximal subpart, the longest start of a well-formed sequence found there (at least one
+// byte), each shown as one U+FFFD.
+struct Unit {
+  std::size_t length;
+  bool valid;
+};
+
+// The character of `text` that starts at byte `i`.
+Unit unit_at(std::string_view text, std::size_t i) {
+  const auto byte = [text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(i);
+  const std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0) return {1, false};
+  // The second byte's range is narrower after E0, ED, F0 and F4: no overlong form, no surrogate,
+  // nothing past U+10FFFF.
+  unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  for (std::size_t k = 1; k < length; ++k, low = 0x80, high = 0xBF) {
+    if (i + k == text.size() || byte(i + k) < low || byte(i + k) > high) return {k, false};
+  }
+  return {length, true};
+}
+
+// What the well-formed character of `length` bytes at `i` is shown as, or 0 when it is written as
+// it is: a C0 control that `kept` does not keep as its control picture (␛ for ESC, ␍ for CR), DEL
+// as ␡, a C1 control (C2 80 to C2 9F) as U+FFFD.
+char32_t shown_as(std::string_view text, std::size_t i, std::size_t length, Kept kept) {
   const auto byte = static_cast<unsigned char>(text[i]);
-  if ((byte < 0x20 && kept.find(static_cast<char>(byte)) == std::string_view::npos) || byte == 0x7F)
-    return 1;
-  if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-      static_cast<unsigned char>(text[i + 1]) <= 0x9F)
-    return 2;
-  return 0;
+  if (length == 2)
+    return byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F ? 0xFFFD : 0;
+  if (length > 1 || byte == '\n' || (byte >= 0x20 && byte != 0x7F)) return 0;
+  if (byte == 0x7F) return 0x2421;
+  if (kept == Kept::kDocumentWhiteSpace &&
+      (byte == '\t' || (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n')))
+    return 0;
+  return 0x2400 + byte;
 }
 
-// A character of the Basic Multilingual Plane past U+07FF in UTF-8: the control pictures and
-// U+FFFD.
-std::string utf8(char32_t ch) {
-  return {static_cast<char>(0xE0 | (ch >> 12)), static_cast<char>(0x80 | ((ch >> 6) & 0x3F)),
-          static_cast<char>(0x80 | (ch & 0x3F))};
-}
-
-// Writes `text` with every control character shown rather than acted on: C0 controls and DEL as
-// their control pictures (␛ for ESC, ␡ for DEL), C1 controls as U+FFFD. A picture may hold them
-// (the exact markup draws any character it is given), and a message quotes the input.
-void write_safe(std::ostream& out, std::string_view text,
-                std::string_view kept = kPictureWhiteSpace) {
+// Writes `text` so that no terminal acts on it: every control character but those `kept` keeps is
+// shown (shown_as), and so is invalid UTF-8, as U+FFFD. A picture may hold controls (the exact
+// markup draws any character it is given), a message quotes the input, a document and a path are
+// anyone's bytes. Allocates nothing.
+void write_safe(std::ostream& out, std::string_view text, Kept kept = Kept::kLineFeed) {
   std::size_t from = 0;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = control_at(text, i, kept);
-    if (length == 0) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte < 0x7F) {  // printable ASCII, the most of any text
       ++i;
       continue;
     }
-    out << text.substr(from, i - from);
-    const auto byte = static_cast<unsigned char>(text[i]);
-    out << utf8(length == 2 ? U'\uFFFD' : byte == 0x7F ? U'\u2421' : U'\u2400' + byte);
-    i += length;
-    from = i;
+    const Unit unit = unit_at(text, i);
+    const char32_t shown = unit.valid ? shown_as(text, i, unit.length, kept) : 0xFFFD;
+    if (shown != 0) {
+      // The control pictures and U+FFFD take three bytes of UTF-8.
+      const char encoded[] = {static_cast<char>(0xE0 | (shown >> 12)),
+                              static_cast<char>(0x80 | ((shown >> 6) & 0x3F)),
+                              static_cast<char>(0x80 | (shown & 0x3F))};
+      out << text.substr(from, i - from);
+      out.write(encoded, sizeof encoded);
+      from = i + unit.length;
+    }
+    i += unit.length;
   }
   out << text.substr(from);
+}
+
+// The lines of a document (from 1) that hold invalid UTF-8: the first kNamedLines of them, each
+// named in a message of its own, and how many more, counted in one.
+constexpr std::size_t kNamedLines = 3;
+
+struct InvalidLines {
+  std::vector<std::size_t> named;
+  std::size_t more = 0;
+};
+
+InvalidLines invalid_lines(std::string_view text) {
+  InvalidLines found;
+  std::size_t line = 1;
+  std::size_t last = 0;  // the last line found
+  for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      line += text[i++] == '\n';
+      continue;
+    }
+    const Unit unit = unit_at(text, i);  // never holds a line feed
+    i += unit.length;
+    if (unit.valid || line == last) continue;
+    last = line;
+    if (found.named.size() < kNamedLines) {
+      found.named.push_back(line);
+    } else {
+      ++found.more;
+    }
+  }
+  return found;
 }
 
 // Renders one formula; prints its picture or its error, the error after `where` ("line 3: ")
@@ -214,10 +293,11 @@ void cannot_read(std::string_view source, int error) {
   std::cerr << '\n';
 }
 
-// Prints a Markdown document with its math drawn; a formula that cannot be drawn is left as
-// written and named on standard error by its line. The document's own text is printed as it is but
-// for the control characters a terminal would act on (all but tab, carriage return and line feed),
-// which are shown.
+// Prints a Markdown document (a file, or standard input) with its math drawn. A formula that cannot
+// be drawn is left as written and named on standard error by its line; so is a line that holds
+// invalid UTF-8 (kNamedLines of them, then their count), printed as U+FFFD. Neither changes the
+// exit status: the document is printed whole. Its text is written safe (write_safe), keeping tab
+// and CR LF line ends.
 int show_document(std::optional<std::string_view> path, vok::Options options) {
   std::string text;
   if (path) {
@@ -240,12 +320,25 @@ int show_document(std::optional<std::string_view> path, vok::Options options) {
   }
   options.dialect = vok::Dialect::Latex;
   const vok::Document document = vok::render_markdown(text, options);
-  write_safe(std::cout, document.text, kDocumentWhiteSpace);
-  if (!document.problems.empty()) std::cout.flush();
+  write_safe(std::cout, document.text, Kept::kDocumentWhiteSpace);
+  // The messages in the order of their lines, a formula's before its line's invalid UTF-8.
+  const InvalidLines invalid = invalid_lines(text);
+  if (!document.problems.empty() || !invalid.named.empty()) std::cout.flush();
+  auto next = invalid.named.begin();
+  const auto name_invalid_lines_before = [&](std::size_t line) {
+    for (; next != invalid.named.end() && *next < line; ++next)
+      std::cerr << "vok: line " << *next << ": invalid UTF-8, shown as U+FFFD\n";
+  };
   for (const vok::DocumentProblem& problem : document.problems) {
+    name_invalid_lines_before(problem.line);
     std::cerr << "vok: line " << problem.line << ": ";
     write_safe(std::cerr, problem.message);
     std::cerr << '\n';
+  }
+  name_invalid_lines_before(SIZE_MAX);
+  if (invalid.more > 0) {
+    std::cerr << "vok: invalid UTF-8 on " << invalid.more
+              << (invalid.more == 1 ? " more line" : " more lines") << ", shown as U+FFFD\n";
   }
   return finish(true);
 }
@@ -367,7 +460,7 @@ int run(int argc, char** argv) {
 }
 
 // Runs the command; whatever escapes it (exhausted memory, or a bug) is a message and exit status
-// 1, never an abort.
+// 1, never an abort. The handlers allocate nothing.
 int run_guarded(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   try {

@@ -73,10 +73,34 @@ def test_the_command_reads_a_file_or_standard_input_and_names_failing_lines(vok_
         assert done.stderr == "vok: line 3: missing '}' for the '{' at byte 5, column 6\n"
 
 
-def test_the_command_shows_a_documents_control_characters(vok_command):
-    done = subprocess.run([vok_command, "--markdown"], input="a\x1b[2J\tb\r\n".encode(),
-                          capture_output=True, timeout=60)
-    assert done.stdout == "a␛[2J\tb\r\n".encode()
+def invalid(*lines: int, more: str = "") -> str:
+    """The messages of the lines of a document that hold invalid UTF-8."""
+    named = "".join(f"vok: line {line}: invalid UTF-8, shown as U+FFFD\n" for line in lines)
+    return named + (f"vok: invalid UTF-8 on {more}, shown as U+FFFD\n" if more else "")
+
+
+# The command writes a document as it is but for what a terminal would act on: controls other than
+# tab and CR before LF as control pictures, a C1 control and each maximal subpart of invalid UTF-8
+# as U+FFFD, the lines of invalid UTF-8 named (the first three), and the exit status stays 0.
+R = "\ufffd"
+
+
+@pytest.mark.parametrize("document, output, messages", [
+    (b"a\x1b[2J\tb\r\n", "a␛[2J\tb\r\n", ""),
+    (b"Safe\rEVIL\r\r\nend\r", "Safe␍EVIL␍\r\nend␍", ""),
+    (b"\x00\x7f\xc2\x9b[2J\xc2\x85", "␀␡" + R + "[2J" + R, ""),
+    (b"x \x9b[2J y\n", f"x {R}[2J y\n", invalid(1)),
+    (b"\xe0\x80\xaf \xf0\x9f\x98 \xed\xa0\x80 \xf4\x90\x80\x80 \xc0\xaf \xe2\x82\xac\xe2\x82",
+     f"{R * 3} {R} {R * 3} {R * 4} {R * 2} €{R}", invalid(1)),
+    (b"1\xff\n2\n3\xff\xfe\n$x\xff$\n5\xff\n6\xff\n", f"1{R}\n2\n3{R}{R}\n$x{R}$\n5{R}\n6{R}\n",
+     invalid(1, 3) + "vok: line 4: invalid UTF-8 at byte 1, column 2\n"
+     + invalid(4, more="2 more lines")),
+    (b"\xff\n\xff\n\xff\n`\xff`\n", f"{R}\n{R}\n{R}\n`{R}`\n", invalid(1, 2, 3, more="1 more line")),
+])
+def test_the_command_writes_a_document_safe(vok_command, document, output, messages):
+    done = subprocess.run([vok_command, "--markdown"], input=document, capture_output=True,
+                          timeout=60)
+    assert (done.returncode, done.stdout.decode(), done.stderr.decode()) == (0, output, messages)
 
 
 def test_the_command_refuses_two_files(vok_command):
