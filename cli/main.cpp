@@ -353,17 +353,22 @@ std::size_t terminal_width() {
   return 0;
 }
 
-// A count of columns written in decimal, or nothing.
+// A count of columns written in decimal, or nothing. A count past the largest size is that size:
+// no picture is as wide, so it breaks none.
 std::optional<std::size_t> parse_columns(std::string_view text) {
+  if (text.empty() || !std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; }))
+    return {};
   std::size_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return {};
-  return value;
+  return error == std::errc::result_out_of_range ? SIZE_MAX : value;
 }
 
-// Prints a usage error and returns its exit status.
+// Prints a usage error and returns its exit status; the problem may quote an argument, which is
+// shown safe.
 int usage_error(std::string_view problem) {
-  std::cerr << "vok: " << problem << '\n' << kUsage << "Try 'vok --help' for more.\n";
+  std::cerr << "vok: ";
+  write_safe(std::cerr, problem);
+  std::cerr << '\n' << kUsage << "Try 'vok --help' for more.\n";
   return kExitUsage;
 }
 
