@@ -46,6 +46,7 @@
 #endif
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <windows.h>
 
 #include <cwchar>
@@ -242,7 +243,7 @@ std::FILE* open_file(std::string_view path) {
   std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
   if (size > 0)
     MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), size);
-  return _wfopen(wide.c_str(), L"rb");
+  return _wfsopen(wide.c_str(), L"rb", _SH_DENYNO);  // others may keep writing the file
 #else
   return std::fopen(std::string(path).c_str(), "rb");
 #endif
@@ -288,7 +289,12 @@ void cannot_read(std::string_view source, int error) {
   write_safe(std::cerr, source);
   if (error > 0) {
     std::cerr << ": ";
+#ifdef _WIN32
+    char reason[128];
+    write_safe(std::cerr, strerror_s(reason, sizeof reason, error) == 0 ? reason : "error");
+#else
     write_safe(std::cerr, std::strerror(error));
+#endif
   }
   std::cerr << '\n';
 }
