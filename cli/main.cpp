@@ -7,11 +7,12 @@
 // message, status 1): the command never aborts. A usage error (an unknown option) exits with status
 // 2 before anything is rendered.
 //
-// Nothing it writes, output or message, holds a control character but the line feed, and in a
-// document also tab and a carriage return directly before a line feed (a CR LF line end): every
-// other C0 control and DEL show as their control pictures (␛, ␍, ␡), a C1 control and each maximal
-// subpart of invalid UTF-8 as U+FFFD. In a document the lines of invalid UTF-8 are named on
-// standard error; like a formula left as written, they leave the exit status 0.
+// Nothing it writes holds a control character but the line feed that ends each row of a picture
+// and each message (a message is one line, even when it quotes a line feed), and in a document
+// also tab and a carriage return directly before a line feed (a CR LF line end): every other C0
+// control and DEL show as their control pictures (␛, ␍, ␡), a C1 control and each maximal subpart
+// of invalid UTF-8 as U+FFFD. In a document the lines of invalid UTF-8 are named on standard error;
+// like a formula left as written, they leave the exit status 0.
 //
 // On Windows the arguments arrive as UTF-16 and are passed on as UTF-8, the pictures and messages
 // leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
@@ -100,11 +101,12 @@ constexpr std::string_view kHelp =
     "tab and a carriage return before a line feed: the others are shown as control\n"
     "pictures (␛, ␍) or U+FFFD, and so is invalid UTF-8.\n";
 
-// The controls a text writes as they are: a picture or a message only the line feed; a document
-// also tab, which moves the cursor but overwrites nothing, and a carriage return directly before a
-// line feed, a CR LF line end (a Windows document stays one). Any other carriage return would let
-// the rest of its line overwrite the start.
-enum class Kept { kLineFeed, kDocumentWhiteSpace };
+// The controls a text writes as they are: a message none (it is one line, even when it quotes a
+// line feed of the input), a picture only the line feed; a document also tab, which moves the
+// cursor but overwrites nothing, and a carriage return directly before a line feed, a CR LF line
+// end (a Windows document stays one). Any other carriage return would let the rest of its line
+// overwrite the start.
+enum class Kept { kNothing, kLineFeed, kDocumentWhiteSpace };
 
 // One character of UTF-8 text: its length in bytes, and whether it is well formed. An ill-formed
 // one is a maximal subpart, the longest start of a well-formed sequence found there (at least one
@@ -141,8 +143,9 @@ char32_t shown_as(std::string_view text, std::size_t i, std::size_t length, Kept
   const auto byte = static_cast<unsigned char>(text[i]);
   if (length == 2)
     return byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F ? 0xFFFD : 0;
-  if (length > 1 || byte == '\n' || (byte >= 0x20 && byte != 0x7F)) return 0;
+  if (length > 1 || (byte >= 0x20 && byte != 0x7F)) return 0;
   if (byte == 0x7F) return 0x2421;
+  if (kept != Kept::kNothing && byte == '\n') return 0;
   if (kept == Kept::kDocumentWhiteSpace &&
       (byte == '\t' || (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n')))
     return 0;
@@ -153,7 +156,7 @@ char32_t shown_as(std::string_view text, std::size_t i, std::size_t length, Kept
 // shown (shown_as), and so is invalid UTF-8, as U+FFFD. A picture may hold controls (the exact
 // markup draws any character it is given), a message quotes the input, a document and a path are
 // anyone's bytes. Allocates nothing.
-void write_safe(std::ostream& out, std::string_view text, Kept kept = Kept::kLineFeed) {
+void write_safe(std::ostream& out, std::string_view text, Kept kept = Kept::kNothing) {
   std::size_t from = 0;
   for (std::size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
@@ -219,7 +222,7 @@ bool show(std::string_view formula, vok::Options options, std::string_view where
     std::cerr << '\n';
     return false;
   }
-  write_safe(std::cout, *picture);
+  write_safe(std::cout, *picture, Kept::kLineFeed);
   return true;
 }
 

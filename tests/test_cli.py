@@ -60,6 +60,8 @@ def test_one_formula_alone_is_not_numbered(vok_command):
     (["x\x1cy"], "x␜y\n", ""),
     (["x\u0090y"], "x\ufffdy\n", ""),
     (["{\x1b[2J"], "", "vok: expected RBracket but reached end of input near '{␛[2J'\n"),
+    # A message is one line: a line feed it quotes is shown too.
+    (["{a\n"], "", "vok: expected RBrace but reached end of input near '{a␊'\n"),
 ])
 def test_control_characters_are_shown_not_written(vok_command, args, stdout, stderr):
     done = run(vok_command, *args)
