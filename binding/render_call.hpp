@@ -23,6 +23,7 @@
 #include <Python.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -64,7 +65,8 @@ struct Option {
   bool (*read)(PyObject* value, const char* function, vok::Options& options) noexcept;
 };
 
-// width=: a positive int, or None for no limit.
+// width=: a positive int, or None for no limit. A width past the largest size is that size, which
+// no picture reaches: it breaks nothing. Any int below 1, however far, is refused alike.
 inline bool read_width(PyObject* value, const char* function, vok::Options& options) noexcept {
   if (value == Py_None) {
     options.width = 0;
@@ -74,13 +76,16 @@ inline bool read_width(PyObject* value, const char* function, vok::Options& opti
     PyErr_Format(PyExc_TypeError, "%s() width must be an int or None", function);
     return false;
   }
-  const long long width = PyLong_AsLongLong(value);
-  if (width == -1 && PyErr_Occurred()) return false;
-  if (width < 1) {
+  int overflow = 0;
+  const long long width = PyLong_AsLongLongAndOverflow(value, &overflow);
+  if (width == -1 && overflow == 0 && PyErr_Occurred()) return false;
+  if (overflow < 0 || (overflow == 0 && width < 1)) {
     PyErr_Format(PyExc_ValueError, "%s() width must be at least 1", function);
     return false;
   }
-  options.width = static_cast<std::size_t>(width);
+  options.width = overflow > 0 || static_cast<unsigned long long>(width) > SIZE_MAX
+                      ? SIZE_MAX
+                      : static_cast<std::size_t>(width);
   return true;
 }
 
@@ -143,25 +148,27 @@ inline void free_state(void* module) noexcept {
 // module's state has been cleared, as the collector does to a module it frees.
 inline void raise_panic(PyObject* module, const char* what) noexcept {
   const State* state = state_of(module);
-  PyObject* type = state != nullptr && state->panic_type ? state->panic_type.get()
-                                                           : PyExc_SystemError;
+  PyObject* type =
+      state != nullptr && state->panic_type ? state->panic_type.get() : PyExc_SystemError;
   Ref text =
       Ref::steal(PyUnicode_DecodeUTF8(what, static_cast<Py_ssize_t>(std::strlen(what)), "replace"));
   if (text) PyErr_SetObject(type, text.get());
 }
 
-// Attaches the note "while processing 'input'" to the pending exception; a failure of add_note
-// itself is ignored.
-inline void add_input_note() noexcept {
+// Attaches the note "while processing 'PARAMETER'" (the argument's name: 'input', 'text') to the
+// pending exception; a failure of add_note itself is ignored.
+inline void add_input_note(const char* parameter) noexcept {
   PyObject* raised = PyErr_GetRaisedException();
   if (raised == nullptr) return;
-  Ref result = Ref::steal(PyObject_CallMethod(raised, "add_note", "s", "while processing 'input'"));
+  Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter));
+  Ref result = note ? Ref::steal(PyObject_CallMethod(raised, "add_note", "O", note.get())) : Ref();
   if (!result) PyErr_Clear();
   PyErr_SetRaisedException(raised);
 }
 
-// Borrows the UTF-8 text of a str (or str subclass); the text lives as long as the object.
-inline bool borrow_text(PyObject* input, std::string_view& text) noexcept {
+// Borrows the UTF-8 text of a str (or str subclass), the argument named `parameter`; the text lives
+// as long as the object.
+inline bool borrow_text(PyObject* input, const char* parameter, std::string_view& text) noexcept {
   if (!PyUnicode_Check(input)) {
     if (input == Py_None) {
       PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
@@ -170,13 +177,13 @@ inline bool borrow_text(PyObject* input, std::string_view& text) noexcept {
       if (name)
         PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of 'str'", name.get());
     }
-    add_input_note();
+    add_input_note(parameter);
     return false;
   }
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(input, &size);
   if (data == nullptr) {  // lone surrogates: the interpreter's UnicodeEncodeError
-    add_input_note();
+    add_input_note(parameter);
     return false;
   }
   text = std::string_view(data, static_cast<std::size_t>(size));
@@ -219,7 +226,7 @@ inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_s
     }
   }
   if (nargs > 1) {
-    PyErr_Format(PyExc_TypeError, "%s() takes 1 positional arguments but %zd were given", function,
+    PyErr_Format(PyExc_TypeError, "%s() takes 1 positional argument but %zd were given", function,
                  nargs);
     return false;
   }
@@ -238,7 +245,7 @@ inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_s
                  parameter);
     return false;
   }
-  return borrow_text(input, text);
+  return borrow_text(input, parameter, text);
 }
 
 inline PyObject* render_checked(const Renderer& renderer, PyObject* module, PyObject* const* args,
@@ -274,8 +281,8 @@ inline PyObject* render_checked(const Renderer& renderer, PyObject* module, PyOb
   return result;
 }
 
-inline PyObject* markdown_checked(const Renderer& renderer, PyObject* module,
-                                  PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+inline PyObject* markdown_checked(const Renderer& renderer, PyObject* module, PyObject* const* args,
+                                  Py_ssize_t nargs, PyObject* kwnames) {
   vok::Options options;
   std::string_view text;
   if (!read_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", options, text))

@@ -1,21 +1,30 @@
 // The `vok` command: renders the formulas given as arguments, or one formula per line of standard
 // input, and prints their pictures; with --latex (-l) every formula is read as LaTeX as people
-// write it instead of vok's exact markup. An input error is reported on standard error as
-// "vok: <message>" (after "argument N: " or "line N: " when there are several formulas) and
-// makes the exit status 1; the other formulas are still rendered. A usage error (an unknown option)
-// exits with status 2 before anything is rendered. No control character reaches the output: a
-// picture or a message that holds one shows it as a control picture (␛) or U+FFFD.
+// write it instead of vok's exact markup; with --markdown, a Markdown document with its math drawn.
+// An input error is reported on standard error as "vok: <message>" (after "argument N: " or
+// "line N: " when there are several formulas) and makes the exit status 1; the other formulas are
+// still rendered. Input that cannot be read and output that cannot be written are errors too (a
+// message, status 1): the command never aborts. A usage error (an unknown option) exits with status
+// 2 before anything is rendered.
+//
+// Nothing it writes holds a control character but the line feed that ends each row of a picture
+// and each message (a message is one line, even when it quotes a line feed), and in a document
+// also tab and a carriage return directly before a line feed (a CR LF line end): every other C0
+// control and DEL show as their control pictures (␛, ␍, ␡), a C1 control and each maximal subpart
+// of invalid UTF-8 as U+FFFD. In a document the lines of invalid UTF-8 are named on standard error;
+// like a formula left as written, they leave the exit status 0.
 //
 // On Windows the arguments arrive as UTF-16 and are passed on as UTF-8, the pictures and messages
 // leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
 // console shows them as UTF-8 while the command runs.
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
+#include <exception>
 #include <iostream>
-#include <iterator>
 #include <new>
 #include <optional>
 #include <string>
@@ -38,6 +47,7 @@
 #endif
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <windows.h>
 
 #include <cwchar>
@@ -76,56 +86,129 @@ constexpr std::string_view kHelp =
     "               output is a terminal; 0: never)\n"
     "  --ascii      draw LaTeX formulas with ASCII characters only (rules, brackets,\n"
     "               signs), for fonts and consoles without the drawing pieces\n"
-    "  --           end of options: what follows are formulas, even '-x' or '-'\n"
+    "  --           end of options: what follows are formulas (or the FILE), even\n"
+    "               '-x' or '-'\n"
     "\n"
     "An input error prints \"vok: <message>\" on standard error, after \"argument N:\"\n"
     "or \"line N:\" when there are several formulas, and makes the exit status 1; the\n"
-    "other formulas are still drawn. A usage error exits with status 2. Control\n"
-    "characters are shown as control pictures (␛, ␇) or U+FFFD, never written.\n";
+    "other formulas are still drawn. Input that cannot be read and output that\n"
+    "cannot be written are errors too. In a document, a formula that cannot be\n"
+    "drawn stays as written and invalid UTF-8 is shown as U+FFFD, each named by its\n"
+    "line on standard error, and the exit status stays 0. A usage error exits with\n"
+    "status 2.\n"
+    "\n"
+    "Nothing written holds a control character but the line feed, and in a document\n"
+    "tab and a carriage return before a line feed: the others are shown as control\n"
+    "pictures (␛, ␍) or U+FFFD, and so is invalid UTF-8.\n";
 
-// The controls a document keeps: tab, line feed and carriage return, which a terminal shows as
-// white space; a picture keeps only the line feed.
-constexpr std::string_view kDocumentWhiteSpace = "\t\n\r";
-constexpr std::string_view kPictureWhiteSpace = "\n";
+// The controls a text writes as they are: a message none (it is one line, even when it quotes a
+// line feed of the input), a picture only the line feed; a document also tab, which moves the
+// cursor but overwrites nothing, and a carriage return directly before a line feed, a CR LF line
+// end (a Windows document stays one). Any other carriage return would let the rest of its line
+// overwrite the start.
+enum class Kept { kNothing, kLineFeed, kDocumentWhiteSpace };
 
-// Whether the UTF-8 text at `i` is a character a terminal would act on rather than show: a C0
-// control other than those of `kept`, DEL, or a C1 control (two bytes, C2 80 to C2 9F).
-std::size_t control_at(std::string_view text, std::size_t i, std::string_view kept) {
+// One character of UTF-8 text: its length in bytes, and whether it is well formed. An ill-formed
+// one is a maximal subpart, the longest start of a well-formed sequence found there (at least one
+// byte), each shown as one U+FFFD.
+struct Unit {
+  std::size_t length;
+  bool valid;
+};
+
+// The character of `text` that starts at byte `i`.
+Unit unit_at(std::string_view text, std::size_t i) {
+  const auto byte = [text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(i);
+  const std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0) return {1, false};
+  // The second byte's range is narrower after E0, ED, F0 and F4: no overlong form, no surrogate,
+  // nothing past U+10FFFF.
+  unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  for (std::size_t k = 1; k < length; ++k, low = 0x80, high = 0xBF) {
+    if (i + k == text.size() || byte(i + k) < low || byte(i + k) > high) return {k, false};
+  }
+  return {length, true};
+}
+
+// What the well-formed character of `length` bytes at `i` is shown as, or 0 when it is written as
+// it is: a C0 control that `kept` does not keep as its control picture (␛ for ESC, ␍ for CR), DEL
+// as ␡, a C1 control (C2 80 to C2 9F) as U+FFFD.
+char32_t shown_as(std::string_view text, std::size_t i, std::size_t length, Kept kept) {
   const auto byte = static_cast<unsigned char>(text[i]);
-  if ((byte < 0x20 && kept.find(static_cast<char>(byte)) == std::string_view::npos) || byte == 0x7F)
-    return 1;
-  if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-      static_cast<unsigned char>(text[i + 1]) <= 0x9F)
-    return 2;
-  return 0;
+  if (length == 2)
+    return byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F ? 0xFFFD : 0;
+  if (length > 1 || (byte >= 0x20 && byte != 0x7F)) return 0;
+  if (byte == 0x7F) return 0x2421;
+  if (kept != Kept::kNothing && byte == '\n') return 0;
+  if (kept == Kept::kDocumentWhiteSpace &&
+      (byte == '\t' || (byte == '\r' && i + 1 < text.size() && text[i + 1] == '\n')))
+    return 0;
+  return 0x2400 + byte;
 }
 
-// A character of the Basic Multilingual Plane past U+07FF in UTF-8: the control pictures and
-// U+FFFD.
-std::string utf8(char32_t ch) {
-  return {static_cast<char>(0xE0 | (ch >> 12)), static_cast<char>(0x80 | ((ch >> 6) & 0x3F)),
-          static_cast<char>(0x80 | (ch & 0x3F))};
-}
-
-// Writes `text` with every control character shown rather than acted on: C0 controls and DEL as
-// their control pictures (␛ for ESC, ␡ for DEL), C1 controls as U+FFFD. A picture may hold them
-// (the exact markup draws any character it is given), and a message quotes the input.
-void write_safe(std::ostream& out, std::string_view text,
-                std::string_view kept = kPictureWhiteSpace) {
+// Writes `text` so that no terminal acts on it: every control character but those `kept` keeps is
+// shown (shown_as), and so is invalid UTF-8, as U+FFFD. A picture may hold controls (the exact
+// markup draws any character it is given), a message quotes the input, a document and a path are
+// anyone's bytes. Allocates nothing.
+void write_safe(std::ostream& out, std::string_view text, Kept kept = Kept::kNothing) {
   std::size_t from = 0;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = control_at(text, i, kept);
-    if (length == 0) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte < 0x7F) {  // printable ASCII, the most of any text
       ++i;
       continue;
     }
-    out << text.substr(from, i - from);
-    const auto byte = static_cast<unsigned char>(text[i]);
-    out << utf8(length == 2 ? U'\uFFFD' : byte == 0x7F ? U'\u2421' : U'\u2400' + byte);
-    i += length;
-    from = i;
+    const Unit unit = unit_at(text, i);
+    const char32_t shown = unit.valid ? shown_as(text, i, unit.length, kept) : 0xFFFD;
+    if (shown != 0) {
+      // The control pictures and U+FFFD take three bytes of UTF-8.
+      const char encoded[] = {static_cast<char>(0xE0 | (shown >> 12)),
+                              static_cast<char>(0x80 | ((shown >> 6) & 0x3F)),
+                              static_cast<char>(0x80 | (shown & 0x3F))};
+      out << text.substr(from, i - from);
+      out.write(encoded, sizeof encoded);
+      from = i + unit.length;
+    }
+    i += unit.length;
   }
   out << text.substr(from);
+}
+
+// The lines of a document (from 1) that hold invalid UTF-8: the first kNamedLines of them, each
+// named in a message of its own, and how many more, counted in one.
+constexpr std::size_t kNamedLines = 3;
+
+struct InvalidLines {
+  std::vector<std::size_t> named;
+  std::size_t more = 0;
+};
+
+InvalidLines invalid_lines(std::string_view text) {
+  InvalidLines found;
+  std::size_t line = 1;
+  std::size_t last = 0;  // the last line found
+  for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      line += text[i++] == '\n';
+      continue;
+    }
+    const Unit unit = unit_at(text, i);  // never holds a line feed
+    i += unit.length;
+    if (unit.valid || line == last) continue;
+    last = line;
+    if (found.named.size() < kNamedLines) {
+      found.named.push_back(line);
+    } else {
+      ++found.more;
+    }
+  }
+  return found;
 }
 
 // Renders one formula; prints its picture or its error, the error after `where` ("line 3: ")
@@ -139,7 +222,7 @@ bool show(std::string_view formula, vok::Options options, std::string_view where
     std::cerr << '\n';
     return false;
   }
-  write_safe(std::cout, *picture);
+  write_safe(std::cout, *picture, Kept::kLineFeed);
   return true;
 }
 
@@ -153,43 +236,118 @@ int finish(bool ok) {
   return ok ? 0 : kExitInputError;
 }
 
-// Reads a whole file, or standard input for "-"; false when it cannot be read.
-bool read_all(std::string_view path, std::string& text) {
-  if (path == "-") {
+// Opens the file at a UTF-8 path for reading bytes, or returns null with errno set.
+std::FILE* open_file(std::string_view path) {
+#ifdef _WIN32
+  // The path is UTF-8 (the arguments arrive as UTF-16 and are passed on as UTF-8): opened by its
+  // UTF-16 form, it names the same file as elsewhere, where a narrow name is the code page's.
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0)
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), size);
+  return _wfsopen(wide.c_str(), L"rb", _SH_DENYNO);  // others may keep writing the file
+#else
+  return std::fopen(std::string(path).c_str(), "rb");
+#endif
+}
+
+// Reads `file` to its end into `text`; returns 0, or on a read error the system's error number (-1
+// when it gives none). C stdio reports a failed read (a directory, a device) through ferror, where
+// a C++ stream may throw it from inside a read.
+int read_all(std::FILE* file, std::string& text) {
+  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  for (std::size_t size = 0;;) {
+    text.resize(size + kChunk);
+    errno = 0;
+    const std::size_t count = std::fread(text.data() + size, 1, kChunk, file);
+    const int error = errno;
+    size += count;
+    if (count < kChunk) {
+      text.resize(size);
+      if (std::ferror(file) == 0) return 0;
+      return error != 0 ? error : -1;
+    }
+  }
+}
+
+// Reads the next line of `file` into `line`, without its line feed; false at the end of the input
+// or on a read error (then ferror tells, errno says why), as std::getline reads a last line without
+// a line feed and no empty line after it.
+bool read_line(std::FILE* file, std::string& line) {
+  line.clear();
+  errno = 0;
+  for (int c; (c = std::getc(file)) != EOF;) {
+    if (c == '\n') return true;
+    line.push_back(static_cast<char>(c));
+  }
+  return !line.empty() && std::ferror(file) == 0;
+}
+
+// Reports that the input named `source` ("standard input", or the user's path, shown safe) cannot
+// be read, with the system's reason when it gives one.
+void cannot_read(std::string_view source, int error) {
+  std::cout.flush();  // keep the order of pictures and messages when both go to a terminal
+  std::cerr << "vok: cannot read ";
+  write_safe(std::cerr, source);
+  if (error > 0) {
+    std::cerr << ": ";
+#ifdef _WIN32
+    char reason[128];
+    write_safe(std::cerr, strerror_s(reason, sizeof reason, error) == 0 ? reason : "error");
+#else
+    write_safe(std::cerr, std::strerror(error));
+#endif
+  }
+  std::cerr << '\n';
+}
+
+// Prints a Markdown document (a file, or standard input) with its math drawn. A formula that cannot
+// be drawn is left as written and named on standard error by its line; so is a line that holds
+// invalid UTF-8 (kNamedLines of them, then their count), printed as U+FFFD. Neither changes the
+// exit status: the document is printed whole. Its text is written safe (write_safe), keeping tab
+// and CR LF line ends.
+int show_document(std::optional<std::string_view> path, vok::Options options) {
+  std::string text;
+  if (path) {
+    std::FILE* file = open_file(*path);
+    const int error = file == nullptr ? errno : read_all(file, text);
+    if (file != nullptr) std::fclose(file);
+    if (error != 0) {
+      cannot_read(*path, error);
+      return finish(false);
+    }
+  } else {
 #ifdef _WIN32
     // A document is read as bytes, from a file or standard input alike (no CR LF made LF).
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    return !std::cin.bad() && !std::ferror(stdin);
-  }
-  // The path is UTF-8 (on Windows too, where the arguments arrive as UTF-16): a path made from
-  // UTF-8 names the same file on every system, where a narrow string is the code page's on Windows.
-  const std::u8string utf8_path(path.begin(), path.end());
-  std::ifstream file{std::filesystem::path(utf8_path), std::ios::binary};
-  if (!file) return false;
-  text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
-}
-
-// Prints a Markdown document with its math drawn; a formula that cannot be drawn is left as
-// written and named on standard error by its line. The document's own text is printed as it is but
-// for the control characters a terminal would act on (all but tab, carriage return and line feed),
-// which are shown.
-int show_document(std::string_view path, vok::Options options) {
-  std::string text;
-  if (!read_all(path, text)) {
-    std::cerr << "vok: cannot read " << (path == "-" ? "standard input" : path) << '\n';
-    return finish(false);
+    if (const int error = read_all(stdin, text); error != 0) {
+      cannot_read("standard input", error);
+      return finish(false);
+    }
   }
   options.dialect = vok::Dialect::Latex;
   const vok::Document document = vok::render_markdown(text, options);
-  write_safe(std::cout, document.text, kDocumentWhiteSpace);
-  if (!document.problems.empty()) std::cout.flush();
+  write_safe(std::cout, document.text, Kept::kDocumentWhiteSpace);
+  // The messages in the order of their lines, a formula's before its line's invalid UTF-8.
+  const InvalidLines invalid = invalid_lines(text);
+  if (!document.problems.empty() || !invalid.named.empty()) std::cout.flush();
+  auto next = invalid.named.begin();
+  const auto name_invalid_lines_before = [&](std::size_t line) {
+    for (; next != invalid.named.end() && *next < line; ++next)
+      std::cerr << "vok: line " << *next << ": invalid UTF-8, shown as U+FFFD\n";
+  };
   for (const vok::DocumentProblem& problem : document.problems) {
+    name_invalid_lines_before(problem.line);
     std::cerr << "vok: line " << problem.line << ": ";
     write_safe(std::cerr, problem.message);
     std::cerr << '\n';
+  }
+  name_invalid_lines_before(SIZE_MAX);
+  if (invalid.more > 0) {
+    std::cerr << "vok: invalid UTF-8 on " << invalid.more
+              << (invalid.more == 1 ? " more line" : " more lines") << ", shown as U+FFFD\n";
   }
   return finish(true);
 }
@@ -204,17 +362,22 @@ std::size_t terminal_width() {
   return 0;
 }
 
-// A count of columns written in decimal, or nothing.
+// A count of columns written in decimal, or nothing. A count past the largest size is that size:
+// no picture is as wide, so it breaks none.
 std::optional<std::size_t> parse_columns(std::string_view text) {
+  if (text.empty() || !std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; }))
+    return {};
   std::size_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return {};
-  return value;
+  return error == std::errc::result_out_of_range ? SIZE_MAX : value;
 }
 
-// Prints a usage error and returns its exit status.
+// Prints a usage error and returns its exit status; the problem may quote an argument, which is
+// shown safe.
 int usage_error(std::string_view problem) {
-  std::cerr << "vok: " << problem << '\n' << kUsage << "Try 'vok --help' for more.\n";
+  std::cerr << "vok: ";
+  write_safe(std::cerr, problem);
+  std::cerr << '\n' << kUsage << "Try 'vok --help' for more.\n";
   return kExitUsage;
 }
 
@@ -276,7 +439,8 @@ int run(int argc, char** argv) {
   if (markdown) {
     if (formulas.size() > 1 || (from_stdin && !formulas.empty()))
       return usage_error("--markdown reads one FILE, or standard input");
-    return show_document(formulas.empty() ? std::string_view("-") : formulas.front(),
+    // A path is an operand: after --, '-' names a file of that name.
+    return show_document(formulas.empty() ? std::nullopt : std::optional(formulas.front()),
                          render_options);
   }
   if (from_stdin && !formulas.empty()) {
@@ -294,29 +458,38 @@ int run(int argc, char** argv) {
       ok = show(formulas[i], render_options, where) && ok;
     }
   } else {
-    // An error says which line it comes from.
+    // An error says which line it comes from. The pictures so far are flushed before each read,
+    // which may wait for the user; once standard output fails, the rest is not read.
     std::string line;
-    for (std::size_t number = 1; std::getline(std::cin, line); ++number) {
+    for (std::size_t number = 1; std::cout.flush() && read_line(stdin, line); ++number) {
       ok = show(line, render_options, "line " + std::to_string(number) + ": ") && ok;
       std::cout << '\n';
     }
-    // libstdc++ reports a read error as bad(); LLVM's libc++ (the portable wheels) reads std::cin
-    // through stdin's FILE, where an error ends the stream like end of file: only ferror tells.
-    if (std::cin.bad() || std::ferror(stdin)) {
-      std::cout.flush();
-      std::cerr << "vok: cannot read standard input\n";
+    if (std::ferror(stdin) != 0) {
+      cannot_read("standard input", errno);
       ok = false;
     }
   }
   return finish(ok);
 }
 
+// Runs the command; whatever escapes it (exhausted memory, or a bug) is a message and exit status
+// 1, never an abort. The handlers allocate nothing.
 int run_guarded(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   try {
     return run(argc, argv);
   } catch (const std::bad_alloc&) {
+    std::cout.flush();
     std::cerr << "vok: out of memory\n";
+  } catch (const std::exception& error) {
+    std::cout.flush();
+    std::cerr << "vok: internal error: ";
+    write_safe(std::cerr, error.what());
+    std::cerr << '\n';
+  } catch (...) {
+    std::cout.flush();
+    std::cerr << "vok: internal error\n";
   }
   return kExitInputError;
 }

@@ -2,6 +2,7 @@
 
 import os
 import subprocess
+import sys
 from importlib.metadata import version
 
 import pytest
@@ -59,6 +60,8 @@ def test_one_formula_alone_is_not_numbered(vok_command):
     (["x\x1cy"], "x␜y\n", ""),
     (["x\u0090y"], "x\ufffdy\n", ""),
     (["{\x1b[2J"], "", "vok: expected RBracket but reached end of input near '{␛[2J'\n"),
+    # A message is one line: a line feed it quotes is shown too.
+    (["{a\n"], "", "vok: expected RBrace but reached end of input near '{a␊'\n"),
 ])
 def test_control_characters_are_shown_not_written(vok_command, args, stdout, stderr):
     done = run(vok_command, *args)
@@ -113,6 +116,19 @@ def test_an_unknown_option_is_a_usage_error(vok_command, args):
     assert "usage: vok " in done.stderr
 
 
+# A usage error quotes the argument, shown safe like everything the command writes.
+@pytest.mark.parametrize("args, message", [
+    (["--width", "\x1b[2J", "x"], "vok: --width needs a number of columns, not '␛[2J'\n"),
+    (["--width=\x07\u009b"], "vok: --width needs a number of columns, not '␇\ufffd'\n"),
+    (["-\x1b]0;title\x07"],
+     "vok: unknown option '-␛]0;title␇' (put -- before a formula that starts with '-')\n"),
+])
+def test_a_usage_error_shows_the_argument_safe(vok_command, args, message):
+    done = run(vok_command, *args)
+    assert (done.returncode, done.stdout) == (2, "")
+    assert done.stderr.startswith(message)
+
+
 @pytest.mark.parametrize(
     "args, stdout",
     [
@@ -165,6 +181,8 @@ def latex(*formulas: str) -> str:
         # After --, -l is a formula.
         (["--", "-l"], None, vok.render("-l")),
         (["-l", "--", "-l"], None, latex("-l")),
+        # A width past the largest size is that size: nothing is broken.
+        (["-l", "--width", "9" * 30, "a = b + c"], None, latex("a = b + c")),
     ],
 )
 def test_the_latex_option(vok_command, args, stdin, stdout):
@@ -226,6 +244,21 @@ def test_a_failed_write_is_an_error(vok_command):
     assert done.stderr == "vok: cannot write to standard output\n"
 
 
+@needs_dev_full
+def test_a_failed_write_stops_reading_standard_input(vok_command):
+    endless = subprocess.Popen([sys.executable, "-c", "while True: print('x')"],
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        with open("/dev/full", "w") as full:
+            done = subprocess.run([vok_command], stdin=endless.stdout, stdout=full,
+                                  stderr=subprocess.PIPE, text=True, timeout=60)
+    finally:
+        endless.kill()
+        endless.wait()
+        endless.stdout.close()
+    assert (done.returncode, done.stderr) == (1, "vok: cannot write to standard output\n")
+
+
 @needs_posix
 def test_an_unreadable_standard_input_is_an_error(vok_command):
     directory = os.open("/", os.O_RDONLY)  # opens, but reading it fails
@@ -235,7 +268,7 @@ def test_an_unreadable_standard_input_is_an_error(vok_command):
     finally:
         os.close(directory)
     assert (done.returncode, done.stdout) == (1, "")
-    assert done.stderr == "vok: cannot read standard input\n"
+    assert done.stderr == "vok: cannot read standard input: Is a directory\n"
 
 
 def test_output_is_exactly_the_module_text_for_many_formulas(vok_command):

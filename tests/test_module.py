@@ -39,8 +39,8 @@ class Text(str):
     "args, kwargs, message",
     [
         ((), {}, "render() missing 1 required positional argument: 'input'"),
-        (("a", "b"), {}, "render() takes 1 positional arguments but 2 were given"),
-        (("a", "b", "c"), {}, "render() takes 1 positional arguments but 3 were given"),
+        (("a", "b"), {}, "render() takes 1 positional argument but 2 were given"),
+        (("a", "b", "c"), {}, "render() takes 1 positional argument but 3 were given"),
         ((), {"text": "a"}, "render() got an unexpected keyword argument 'text'"),
         ((), {"input": "a", "text": "b"}, "render() got an unexpected keyword argument 'text'"),
         (("a",), {"input": "b"}, "render() got multiple values for argument 'input'"),
@@ -48,7 +48,7 @@ class Text(str):
         (("a",), {"text": "b", "input": "c"}, "render() got an unexpected keyword argument 'text'"),
         (("a",), {"input": "c", "text": "b"}, "render() got multiple values for argument 'input'"),
         # The positional count is checked before any keyword.
-        (("a", "b"), {"text": "c"}, "render() takes 1 positional arguments but 2 were given"),
+        (("a", "b"), {"text": "c"}, "render() takes 1 positional argument but 2 were given"),
         ((), {"inp\u00fct": "x"}, "render() got an unexpected keyword argument 'inp\u00fct'"),
     ],
 )
@@ -109,6 +109,8 @@ def test_keyword_and_subclass_render_like_the_plain_call(module):
     [
         (("x",), {"width": 0}, ValueError, "{}() width must be at least 1"),
         (("x",), {"width": -3}, ValueError, "{}() width must be at least 1"),
+        (("x",), {"width": -2**63 - 1}, ValueError, "{}() width must be at least 1"),
+        (("x",), {"width": -2**70}, ValueError, "{}() width must be at least 1"),
         (("x",), {"width": True}, TypeError, "{}() width must be an int or None"),
         (("x",), {"width": "3"}, TypeError, "{}() width must be an int or None"),
         (("x",), {"ascii": 1}, TypeError, "{}() ascii must be a bool"),
@@ -119,7 +121,7 @@ def test_keyword_and_subclass_render_like_the_plain_call(module):
         ((), {"ascii": 0, "width": 0}, TypeError, "{}() ascii must be a bool"),
         ((), {"width": 0, "ascii": 0}, ValueError, "{}() width must be at least 1"),
         # Good options never hide a problem of the argument.
-        (("a", "b"), {"width": 9}, TypeError, "{}() takes 1 positional arguments but 2 were given"),
+        (("a", "b"), {"width": 9}, TypeError, "{}() takes 1 positional argument but 2 were given"),
         ((), {"ascii": True}, TypeError, "{}() missing 1 required positional argument: '{}'"),
         ((), {"width": None, "nope": 1}, TypeError,
          "{}() got an unexpected keyword argument 'nope'"),
@@ -134,6 +136,26 @@ def test_option_errors(function, args, kwargs, error, message):
     assert type(info.value) is error
     assert str(info.value) == message.format(function.__name__, parameter)
     assert not hasattr(info.value, "__notes__")
+
+
+# A width past every picture, however large, breaks nothing.
+@pytest.mark.parametrize("width", [2**63 - 1, 2**63, 2**64, 2**70])
+def test_a_huge_width_is_no_limit(width):
+    formula = "a = b + c"
+    assert vok_latex.render(formula, width=width) == vok_latex.render(formula) == "a = b + c\n"
+    document = f"$${formula}$$\n"
+    assert vok_latex.render_markdown(document, width=width) == vok_latex.render_markdown(document)
+
+
+# The note names the argument of the function that refused it.
+@pytest.mark.parametrize("function, parameter", [
+    (vok.render, "input"), (vok_latex.render, "input"), (vok_latex.render_markdown, "text")])
+@pytest.mark.parametrize("value, error", [(None, TypeError), ("x\ud800", UnicodeEncodeError)])
+def test_the_note_names_the_parameter(function, parameter, value, error):
+    for call in (lambda: function(value), lambda: function(**{parameter: value})):
+        with pytest.raises(error) as info:
+            call()
+        assert info.value.__notes__ == [f"while processing '{parameter}'"]
 
 
 def test_only_vok_latex_takes_options():
@@ -207,7 +229,7 @@ def test_each_module_object_has_its_own_panic_exception(module):
     assert importlib.reload(module) is module and panic_class(module) is panic
     for made in (second, module):
         assert made.render("x^2") == "x²\n"
-        with pytest.raises(TypeError, match=r"^render\(\) takes 1 positional arguments but 2 were"):
+        with pytest.raises(TypeError, match=r"^render\(\) takes 1 positional argument but 2 were"):
             made.render("x", "y")
 
 

@@ -418,7 +418,7 @@ def test_each_architecture_reports_an_unreadable_standard_input(portable_command
     finally:
         os.close(directory)
     assert (done.returncode, done.stdout) == (1, "")
-    assert done.stderr == "vok: cannot read standard input\n"
+    assert done.stderr == "vok: cannot read standard input: Is a directory\n"
 
 
 @pytest.mark.parametrize("arch", MACHINES)
