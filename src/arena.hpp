@@ -141,6 +141,9 @@ class ListStack {
  public:
   // A stack over `bytes` bytes at `storage` (aligned for any item), which outlive it.
   ListStack(std::byte* storage, std::size_t bytes) noexcept : data_(storage), capacity_(bytes) {}
+  // A stack over `bytes` bytes of its own on the heap.
+  explicit ListStack(std::size_t bytes)
+      : data_(static_cast<std::byte*>(::operator new(bytes))), capacity_(bytes), owned_(data_) {}
   ~ListStack();
   ListStack(const ListStack&) = delete;
   ListStack& operator=(const ListStack&) = delete;

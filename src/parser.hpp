@@ -45,13 +45,16 @@ using Grammar = Result<Box> (*)(std::span<const Lexeme> tokens, std::string_view
 [[nodiscard]] Result<Box> parse_latex(std::span<const Lexeme> tokens, std::string_view input,
                                       const Vocabulary& vocabulary);
 
-// The stack a formula's lists are built on, in the current arena. Every list item covers tokens
-// of its own, and so does every finished table row but the last of each table, so the stack never
-// holds more entries than there are tokens and tables; a LaTeX list also holds a blank between two
-// atoms, hence the room for two entries a token. Only the part of the room that lists use is ever
-// touched.
+// The stack a formula's lists are built on. Every list item covers tokens of its own, and so does
+// every finished table row but the last of each table, so the stack never holds more entries than
+// there are tokens and tables; a LaTeX list also holds a blank between two atoms, hence the room
+// for two entries a token. Only the part of the room that lists use is ever touched. A short
+// formula's stack is in the current arena; a long one's on the heap, freed when the tree is made,
+// before the tree is measured and painted.
 [[nodiscard]] inline ListStack list_stack(std::size_t tokens) {
+  constexpr std::size_t kArenaStack = 4096;
   const std::size_t bytes = 2 * (tokens + 2) * sizeof(ExprList);
+  if (bytes > kArenaStack) return ListStack(bytes);
   return ListStack(static_cast<std::byte*>(current_arena().allocate(bytes, ListStack::kAlign)),
                    bytes);
 }

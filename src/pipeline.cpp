@@ -76,12 +76,24 @@ const Drawing& drawing_of(const DialectRules& rules, Options options) noexcept {
   return options.ascii ? rules.ascii : rules.drawing;
 }
 
+// Lexes and parses `input` into a tree of the current arena. The tokens live in an arena of their
+// own, freed once the tree is made: the call's peak, when the picture is painted, holds no token.
+Result<Box> parse(std::string_view input, const DialectRules& rules) {
+  Arena token_arena;
+  std::span<const Lexeme> tokens;
+  {
+    const ArenaScope scope(token_arena);
+    auto lexed = tokenize(input, *rules.lexer);
+    if (!lexed) return std::unexpected(std::move(lexed.error()));
+    tokens = *lexed;
+  }
+  // Tokens after the point where the expression ends are ignored.
+  return rules.grammar(tokens, input, *rules.vocabulary);
+}
+
 // Lexes, parses and measures `input` into a node of the current arena.
 Result<NodeRef> render_node(std::string_view input, const DialectRules& rules, Options options) {
-  auto tokens = tokenize(input, *rules.lexer);
-  if (!tokens) return std::unexpected(std::move(tokens.error()));
-  // Tokens after the point where the expression ends are ignored.
-  auto tree = rules.grammar(*tokens, input, *rules.vocabulary);
+  auto tree = parse(input, rules);
   if (!tree) return std::unexpected(std::move(tree.error()));
   const Drawing& drawing = drawing_of(rules, options);
   if (rules.breaks_lines && options.width > 0)
