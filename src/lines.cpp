@@ -23,6 +23,64 @@ MathClass class_of(const Expr& expr, const Vocabulary& vocabulary) {
   return MathClass::Ord;
 }
 
+// One line of a broken formula: its items, and whether it opens with a binary operator (indented
+// two columns further).
+struct Line {
+  std::size_t start, end;
+  bool binary;
+};
+
+// The lines one under the other, as a table's rows: each as tall as its items above and below
+// their common baseline (a line of blanks alone still one row), a blank row between two when
+// either is taller than one. Calls `each(k, top + ascent)`, the line's baseline row, for each line
+// in turn, and returns the rows the lines take.
+template <class Each>
+std::size_t set_out(const NodeRef* items, std::span<const Line> lines, Each each) {
+  const auto extent = [items](const Line& line) {
+    std::size_t ascent = 0, descent = 0;
+    for (std::size_t i = line.start; i < line.end; ++i) {
+      ascent = std::max<std::size_t>(ascent, items[i]->baseline);
+      descent = std::max(descent, items[i]->descent());
+    }
+    return std::pair{ascent, ascent + descent == 0 ? 1 : descent};
+  };
+  std::size_t y = 0;
+  auto next = extent(lines[0]);
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const auto [ascent, descent] = next;
+    each(k, y + ascent);
+    y = add_sat(y, ascent + descent);
+    if (k + 1 < lines.size()) {
+      next = extent(lines[k + 1]);
+      if (ascent + descent > 1 || next.first + next.second > 1) y = add_sat(y, 1);
+    }
+  }
+  return y;
+}
+
+struct BrokenLines {  // the lines of a broken formula, the later ones indented
+  const NodeRef* items;
+  const Line* lines;
+  std::size_t count;
+  std::size_t indent;
+};
+
+// Where line k starts across.
+std::size_t indent_of(const BrokenLines& shape, std::size_t k) {
+  return k == 0 ? 0 : shape.indent + (shape.lines[k].binary ? 2 : 0);
+}
+
+void paint(const BrokenLines& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  set_out(shape.items, {shape.lines, shape.count}, [&](std::size_t k, std::size_t baseline) {
+    std::size_t at = x + indent_of(shape, k);
+    for (std::size_t i = shape.lines[k].start; i < shape.lines[k].end; ++i) {
+      canvas.paint(*shape.items[i], at, y + baseline - shape.items[i]->baseline);
+      at += shape.items[i]->width;
+    }
+  });
+}
+
 class Lines {
  public:
   Lines(std::span<const NodeRef> items, ExprList exprs, const Vocabulary& vocabulary,
@@ -34,27 +92,34 @@ class Lines {
     }
   }
 
-  // The items as lines: one row of a table each.
+  // The items as lines, one under the other.
   Result<NodeRef> set() {
     const std::size_t n = items_.size();
-    std::vector<std::span<const NodeRef>> rows;
+    // There are fewer lines than items; the room no line reaches is never touched.
+    Line* lines = current_arena().allocate_array<Line>(n);
+    std::size_t count = 0;
     for (std::size_t start = 0; start < n;) {
-      while (start < n && space_[start] && !rows.empty()) ++start;  // no blank opens a line
+      while (start < n && space_[start] && count > 0) ++start;  // no blank opens a line
       if (start == n) break;
-      const std::size_t cut = cut_after(start, rows.empty());
-      auto row = line(start, cut, rows.empty());
-      if (!row) return row;
-      NodeRef* cell = current_arena().allocate_array<NodeRef>(1);
-      cell[0] = *row;
-      rows.push_back({cell, 1});
+      const std::size_t cut = cut_after(start, count == 0);
+      std::size_t end = cut;
+      while (end > start && space_[end - 1]) --end;  // no blank closes a line
+      lines[count++] = {start, end, classes_[start] == MathClass::Bin};
       start = cut;
       if (indent_ == 0 || indent_ > width_ / 2) indent_ = std::min<std::size_t>(4, width_ / 2);
     }
-    if (rows.size() == 1) return rows.front().front();
-    auto* kept = current_arena().allocate_array<std::span<const NodeRef>>(rows.size());
-    std::ranges::copy(rows, kept);
-    static constexpr TableLayout kLines{.align = "l", .gap = 0};
-    return RenderNode::table({kept, rows.size()}, kLines);
+    if (count == 1)
+      return RenderNode::hstack(items_.subspan(lines[0].start, lines[0].end - lines[0].start));
+    const BrokenLines shape{items_.data(), lines, count, indent_};
+    std::size_t width = 0;
+    const std::size_t height =
+        set_out(items_.data(), {lines, count}, [&](std::size_t k, std::size_t) {
+          std::size_t across = indent_of(shape, k);
+          for (std::size_t i = lines[k].start; i < lines[k].end; ++i)
+            across = add_sat(across, items_[i]->width);
+          width = std::max(width, across);
+        });
+    return make_node(width, height, (height - 1) / 2, shape);
   }
 
  private:
@@ -86,24 +151,6 @@ class Lines {
       x += items_[end]->width;
     }
     return n;
-  }
-
-  // The items from `start` up to `cut`, without the blanks at the end, indented unless first.
-  Result<NodeRef> line(std::size_t start, std::size_t cut, bool first_line) {
-    std::size_t last = cut;
-    while (last > start && space_[last - 1]) --last;  // no blank closes a line
-    std::vector<NodeRef> line;
-    if (!first_line) {
-      const bool binary = classes_[start] == MathClass::Bin;
-      auto blank = RenderNode::blank(binary ? indent_ + 2 : indent_, 0, 0);
-      if (!blank) return blank;
-      line.push_back(*blank);
-    }
-    line.insert(line.end(), items_.begin() + static_cast<std::ptrdiff_t>(start),
-                items_.begin() + static_cast<std::ptrdiff_t>(last));
-    NodeRef* kept = current_arena().allocate_array<NodeRef>(line.size());
-    std::ranges::copy(line, kept);
-    return RenderNode::hstack({kept, line.size()});
   }
 
   std::span<const NodeRef> items_;
