@@ -1,15 +1,17 @@
-"""Adversarial inputs: the cost of vok.render on inputs built to be expensive, against a flat chain.
+"""Adversarial inputs: the cost of rendering inputs built to be expensive, against a flat chain,
+in both dialects (vok.render and vok_latex.render, some with width= or ascii=).
 
 Each input runs once in a fresh child interpreter, so that its peak memory (the call's own peak
-plus the interpreter's) is not mixed with another's. One line per input: its bytes, the cells of
-the picture (characters of the result minus line feeds; 0 on error), the time, the peak and its
-growth beyond the idle interpreter, the nanoseconds per input byte plus output cell, and that
-figure as a multiple of the flat chain's, measured first in the same run. Work should grow with
-what goes in and what comes out, so a large multiple marks an input that costs more than its size
-says. At the end, the memory check: each input's growth against
-48 B × input bytes + 8 B × output cells + 16 MiB.
+plus the interpreter's) is not mixed with another's. One line per input: its dialect, bytes, the
+cells of the picture (characters of the result minus line feeds; 0 on error), the time, the peak
+and its growth beyond the idle interpreter, the nanoseconds per input byte plus output cell, and
+that figure as a multiple of the flat chain's in the same dialect, measured first in the same run.
+Work should grow with what goes in and what comes out, so a large multiple marks an input that
+costs more than its size says. At the end, the largest multiple of each dialect and the memory
+check: each input's growth against 48 B × input bytes + 8 B × output cells + 16 MiB.
 
     python bench/bench_adversarial.py [--quick] [--timeout 120] [--only SUBSTRING]
+                                      [--dialect exact|latex|both]
 """
 
 import argparse
@@ -17,7 +19,7 @@ import json
 import subprocess
 import sys
 from collections.abc import Callable
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 
 LIMIT = 1 << 24  # the most cells a block may have
 NESTING = 254  # grammar levels a formula may nest: a group costs two, a minus sign one
@@ -40,19 +42,27 @@ def beside(k: int, letters: int) -> str:
     return tower(k) + "x" * letters
 
 
+DIALECTS = ("exact", "latex")
+
+
 @dataclass
 class Case:
     family: str
     name: str
     build: Callable[[], str]  # built only when the case runs
     slow: bool = False  # left out by --quick
+    dialect: str = "exact"
+    options: dict = field(default_factory=dict)  # width=, ascii=
 
 
 CASES: list[Case] = []
 
 
-def case(family: str, name: str, build: Callable[[], str], slow: bool = False) -> None:
-    CASES.append(Case(family, name, build, slow))
+def case(family: str, name: str, build: Callable[[], str], slow: bool = False,
+         dialects: tuple[str, ...] = DIALECTS, **options) -> None:
+    """An input, measured in each of `dialects` (both unless it is one dialect's own)."""
+    for dialect in dialects:
+        CASES.append(Case(family, name, build, slow, dialect, options))
 
 
 # ---- 1. k levels of a wrapper around a picture near the limit ----
@@ -179,14 +189,45 @@ for wrapper, wrap in DEEP_AROUND.items():
     case("deep around 0.6M cells", f"{wrapper} deep around 616,147 cells",
          lambda wrap=wrap: wrap(MID))
 
-# ---- the flat chain every other input is measured against ----
-REFERENCE = Case("reference", "flat chain a+a+… (100,000)", lambda: "+".join(["a"] * 100_000))
+# ---- 8. one-row scripts nested in one another, each tested for script forms ----
+#
+# The test of a script paints it through a probe; a script that takes rows of its own beside an
+# empty base is one row again, and LaTeX's primes are their own superscript forms, so the probe of
+# every level meets the levels within it.
+case("nested scripts", "127 {}^{…} around 2M q",
+     lambda: "{}^{" * 127 + "q" * 2_000_000 + "}" * 127)
+case("nested scripts", "127 {}^{…} around 2M digits and a q",
+     lambda: "{}^{" * 127 + "2" * 2_000_000 + "q" + "}" * 127)
+case("nested scripts", "127 {}^{…} around 2M q (ascii)",
+     lambda: "{}^{" * 127 + "q" * 2_000_000 + "}" * 127, dialects=("latex",), ascii=True)
+case("nested scripts", "x^{'^{…}} 126 deep around 2M primes",
+     lambda: "x^{" + "'^{" * 126 + "'" * 2_000_000 + "}" * 127, dialects=("latex",))
+case("nested scripts", "x^{'^{…}} 126 deep around 2M primes (ascii)",
+     lambda: "x^{" + "'^{" * 126 + "'" * 2_000_000 + "}" * 127, dialects=("latex",), ascii=True)
+case("nested scripts", r"126 \not{…} around = and 1M {}",
+     lambda: r"\not{" * 126 + "=" + "{}" * 1_000_000 + "}" * 126, dialects=("latex",))
+
+# ---- 9. formulas broken into lines (width=) ----
+case("lines", "a+a+… (10^6 terms), width=1", lambda: "+".join(["a"] * 10**6),
+     dialects=("latex",), width=1)
+case("lines", "a+a+… (2·10^6 terms), width=80", lambda: "+".join(["a"] * 2 * 10**6),
+     dialects=("latex",), width=80)
+case("lines", r"\frac{a}{b}+… (2·10^5 terms), width=1", lambda: "+".join([r"\frac{a}{b}"] * 2 * 10**5),
+     dialects=("latex",), width=1)
+case("lines", "a=a=… (10^6 terms), width=3", lambda: "=".join(["a"] * 10**6),
+     dialects=("latex",), width=3)
+case("lines", "a+a+… (4·10^6 terms)", lambda: "+".join(["a"] * 4 * 10**6), slow=True)
+
+# ---- the flat chain every other input is measured against, in each dialect ----
+REFERENCES = {dialect: Case("reference", "flat chain a+a+… (100,000)",
+                            lambda: "+".join(["a"] * 100_000), dialect=dialect)
+              for dialect in DIALECTS}
 
 # The child's peak is its VmHWM where /proc has it: Linux carries a process's ru_maxrss across
 # exec, so a child started from this process reports at least this process's own peak (which
 # holds the largest input built so far) and would hide any smaller figure. ru_maxrss elsewhere.
 CHILD = r"""
-import json, resource, sys, time, vok
+import json, resource, sys, time, vok, vok_latex
 
 def peak_kib():
     try:
@@ -200,14 +241,17 @@ def peak_kib():
 
 def call(text):
     try:
-        picture = vok.render(text)
+        picture = render(text, **options)
         rows = picture.count("\n")
         return {"cells": len(picture) - rows, "outcome": f"{rows:,} rows"}
     except (ValueError, MemoryError) as error:
         return {"cells": 0, "outcome": f"{type(error).__name__}: {error}"}
 
+spec = json.loads(sys.stdin.readline())
+render = (vok_latex if spec["dialect"] == "latex" else vok).render
+options = spec["options"]
 text = sys.stdin.read()
-vok.render("x")  # the first call's one-time costs (the command table) are not the input's
+render("x")  # the first call's one-time costs (the command table) are not the input's
 before = peak_kib()
 start = time.perf_counter()
 out = call(text)
@@ -225,10 +269,11 @@ print(json.dumps({"seconds": seconds, "peak_kib": peak, "growth_kib": peak - bef
 """
 
 
-def measure(text: str, timeout: float) -> dict:
+def measure(c: Case, text: str, timeout: float) -> dict:
+    spec = json.dumps({"dialect": c.dialect, "options": c.options})
     try:
-        done = subprocess.run([sys.executable, "-c", CHILD], input=text, capture_output=True,
-                              text=True, timeout=timeout)
+        done = subprocess.run([sys.executable, "-c", CHILD], input=spec + "\n" + text,
+                              capture_output=True, text=True, timeout=timeout)
     except subprocess.TimeoutExpired:
         return {"seconds": timeout, "peak_kib": 0, "growth_kib": 0, "cells": 0,
                 "outcome": "timeout"}
@@ -244,41 +289,52 @@ def budget(size: int, cells: int) -> int:
     return 48 * size + 8 * cells + 16 * MIB
 
 
+def label(c: Case) -> str:
+    """The input's name, with the options it is rendered with."""
+    options = ", ".join(f"{k}={v}" for k, v in c.options.items() if f"{k}=" not in c.name
+                        and not (k == "ascii" and "(ascii)" in c.name))
+    return f"{c.name} ({options})" if options else c.name
+
+
 def main() -> None:
     parser = argparse.ArgumentParser()
     parser.add_argument("--quick", action="store_true", help="skip the slowest inputs")
     parser.add_argument("--timeout", type=float, default=120.0, help="seconds per child")
     parser.add_argument("--only", default="",
                         help="run only the inputs whose family or name holds this")
+    parser.add_argument("--dialect", choices=("exact", "latex", "both"), default="both")
     args = parser.parse_args()
+    dialects = DIALECTS if args.dialect == "both" else (args.dialect,)
     cases = [c for c in CASES
-             if args.only in f"{c.family} {c.name}" and not (args.quick and c.slow)]
+             if args.only in f"{c.family} {c.name}" and not (args.quick and c.slow)
+             and c.dialect in dialects]
 
-    header = (f"{'input':46}{'bytes':>11}{'cells':>12}{'s':>9}{'peak MiB':>10}{'+MiB':>8}"
-              f"{'ns/unit':>12}{'ratio':>11}  outcome")
+    header = (f"{'input':50}{'dialect':>8}{'bytes':>11}{'cells':>12}{'s':>9}{'peak MiB':>10}"
+              f"{'+MiB':>8}{'ns/unit':>10}{'ratio':>9}  outcome")
     print(header)
-    reference_ns = None
+    reference_ns: dict[str, float] = {}
     results = []
     family = None
-    for c in [REFERENCE, *cases]:
+    for c in [REFERENCES[d] for d in dialects] + cases:
         if c.family != family:
             family = c.family
             print(f"-- {family}")
         text = c.build()
         size = len(text.encode())
-        m = measure(text, args.timeout)
+        m = measure(c, text, args.timeout)
         ns = m["seconds"] * 1e9 / (size + m["cells"])
-        if reference_ns is None:
-            reference_ns = ns
-        ratio = ns / reference_ns
+        reference_ns.setdefault(c.dialect, ns)
+        ratio = ns / reference_ns[c.dialect]
         results.append((c, size, m, ratio))
-        print(f"{c.name:46}{size:>11,}{m['cells']:>12,}{m['seconds']:9.3f}"
+        print(f"{label(c)[:50]:50}{c.dialect:>8}{size:>11,}{m['cells']:>12,}{m['seconds']:9.3f}"
               f"{m['peak_kib'] / 1024:10.1f}{m['growth_kib'] / 1024:8.1f}"
-              f"{ns:12.1f}{ratio:10.1f}×  {m['outcome']}", flush=True)
+              f"{ns:10.1f}{ratio:8.1f}×  {m['outcome']}", flush=True)
 
     print()
-    worst = max(results, key=lambda r: r[3])
-    print(f"largest ratio: {worst[3]:,.1f}× ({worst[0].name}: {worst[2]['outcome']})")
+    for dialect in dialects:
+        of_dialect = [r for r in results if r[0].dialect == dialect]
+        worst = max(of_dialect, key=lambda r: r[3])
+        print(f"largest ratio, {dialect}: {worst[3]:,.1f}× ({label(worst[0])}: {worst[2]['outcome']})")
     print()
     print("memory check: growth beyond the idle interpreter against"
           " 48 B × bytes + 8 B × cells + 16 MiB")
@@ -288,7 +344,7 @@ def main() -> None:
         growth = m["growth_kib"] * 1024
         flag = "OVER" if growth > allowed else "ok"
         over += growth > allowed
-        print(f"  {c.name:46}{growth / MIB:9.1f} MiB of {allowed / MIB:7.1f} MiB"
+        print(f"  {label(c)[:50]:50}{c.dialect:>7}{growth / MIB:9.1f} MiB of {allowed / MIB:7.1f} MiB"
               f"{growth / allowed:7.2f}×  {flag}")
     print(f"{over} of {len(results)} inputs over the budget")
 
