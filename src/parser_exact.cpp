@@ -107,22 +107,64 @@ constexpr Token kPipe{Tk::Pipe, ""};
 Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
                         const Vocabulary& vocabulary) {
   ListStack lists = list_stack(tokens.size());
-  return ExactParser(tokens, input, vocabulary, lists).parse_expr();
+  Closings closings(tokens);
+  return ExactParser(tokens, input, vocabulary, lists, closings).parse_expr();
 }
 
-std::optional<std::size_t> ExactParser::find_closing(std::size_t from, Role open,
-                                                     Role close) const {
-  std::size_t nested = 0;
-  for (std::size_t i = from; i < tokens_.size(); ++i) {
-    const Role role = role_of(tokens_[i]);
-    if (role == open) {
-      ++nested;
-    } else if (role == close) {
-      if (nested == 0) return i;
-      --nested;
+template <class RoleOf>
+std::optional<std::size_t> Closings::closing(std::size_t opener, const RoleOf& role) {
+  const std::size_t n = tokens_.size();
+  if (match_.empty()) {
+    match_.assign(n, kNone);
+    brackets_.assign(n + 1, 0);
+    lowest_.assign(n, 0);
+    // The openers not yet closed, of each kind, with (for \begin) the fewest open brackets seen
+    // since.
+    std::vector<std::uint32_t> lefts;
+    std::vector<std::pair<std::uint32_t, std::int64_t>> begins;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!begins.empty()) begins.back().second = std::min(begins.back().second, brackets_[i]);
+      const Role r = role(tokens_[i]);
+      if (r == Role::Left) {
+        lefts.push_back(static_cast<std::uint32_t>(i));
+      } else if (r == Role::Right && !lefts.empty()) {
+        match_[lefts.back()] = static_cast<std::uint32_t>(i);
+        lefts.pop_back();
+      } else if (r == Role::Begin) {
+        begins.emplace_back(static_cast<std::uint32_t>(i), brackets_[i]);
+      } else if (r == Role::End && !begins.empty()) {
+        const auto [begin, fewest] = begins.back();
+        begins.pop_back();
+        match_[begin] = static_cast<std::uint32_t>(i);
+        lowest_[begin] = fewest;
+        if (!begins.empty()) begins.back().second = std::min(begins.back().second, fewest);
+      }
+      const Tk kind = tokens_[i].kind;
+      brackets_[i + 1] = brackets_[i] +
+                         (kind == Tk::LBrace || kind == Tk::LBracket || kind == Tk::LParen) -
+                         (kind == Tk::RBrace || kind == Tk::RBracket || kind == Tk::RParen);
     }
   }
-  return std::nullopt;
+  if (match_[opener] == kNone) return std::nullopt;
+  return match_[opener];
+}
+
+std::size_t Closings::brackets_after(std::size_t opener, std::size_t count) const noexcept {
+  // Counting down stops at 0: from `count` the walk ends at the change over the pair, unless it
+  // reached 0 on the way, when it ends at the rise since its lowest point.
+  const std::size_t end = match_[opener];
+  const std::int64_t change = brackets_[end] - brackets_[opener + 1];
+  const std::int64_t rise = brackets_[end] - lowest_[opener];
+  return static_cast<std::size_t>(std::max(static_cast<std::int64_t>(count) + change, rise));
+}
+
+std::optional<std::size_t> ExactParser::find_closing(std::size_t opener) const {
+  // This parser's tokens are a range of the formula's.
+  const auto offset = static_cast<std::size_t>(tokens_.data() - closings_.first());
+  const auto found =
+      closings_.closing(offset + opener, [this](const Lexeme& token) { return role_of(token); });
+  if (!found || *found >= offset + tokens_.size()) return std::nullopt;
+  return *found - offset;
 }
 
 Result<void> ExactParser::expect(const Token& wanted) {
@@ -324,7 +366,7 @@ Result<Box> ExactParser::parse_command(const Lexeme& token) {
 
 Result<Box> ExactParser::parse_tokens(std::span<const Lexeme> range) {
   if (range.empty()) return empty_node();
-  return ExactParser(range, input_, vocabulary_, lists_, depth_).parse_expr();
+  return ExactParser(range, input_, vocabulary_, lists_, closings_, depth_).parse_expr();
 }
 
 // arguments: [ [optional] ] { {argument} | atom }   (the arguments the command's row lists)
@@ -354,13 +396,14 @@ Result<Box> ExactParser::parse_arguments(std::string_view name, const Definition
 
 // \left X … \right Y, with the position just after \left
 Result<Box> ExactParser::parse_left_delimited() {
+  const std::size_t left = pos_ - 1;
   const Lexeme* opening = current();
   const char32_t open = opening == nullptr ? 0 : delimiter_of(opening->token(input_));
   if (open == 0) return fail(std::string(message::kDelimiterAfterLeft));
   ++pos_;
 
   const std::size_t start = pos_;
-  const auto match = find_closing(start, Role::Left, Role::Right);
+  const auto match = find_closing(left);
   if (!match) return fail(std::string(message::kUnclosedLeft));
   const std::size_t m = *match;
   // find_closing stops only at a command whose role is Right.
@@ -380,6 +423,7 @@ Result<Box> ExactParser::parse_left_delimited() {
 
 // \begin{env} body \end{env}, with the position just after \begin
 Result<Box> ExactParser::parse_begin() {
+  const std::size_t begin = pos_ - 1;
   if (auto opened = expect(kLBrace); !opened) return std::unexpected(std::move(opened.error()));
   auto name = parse_continuous_string(kRBrace);
   if (!name) return std::unexpected(std::move(name.error()));
@@ -388,7 +432,7 @@ Result<Box> ExactParser::parse_begin() {
   if (env == nullptr) return fail(message::unknown_environment(*name));
 
   const std::size_t start = pos_;
-  const auto match = find_closing(start, Role::Begin, Role::End);
+  const auto match = find_closing(begin);
   if (!match) return fail(message::unclosed_begin(*name));
   auto rows = parse_matrix_body(tokens_.subspan(start, *match - start));
   if (!rows) return std::unexpected(std::move(rows.error()));
@@ -407,16 +451,16 @@ Result<Box> ExactParser::parse_begin() {
 Result<std::span<const ExprList>> ExactParser::parse_matrix_body(std::span<const Lexeme> body) {
   ListBuilder<ExprList> rows(lists_);
   std::optional<ListBuilder<Box>> row(std::in_place, lists_);
-  std::size_t cell_start = 0, depth = 0, env_depth = 0;
+  std::size_t cell_start = 0, depth = 0;
 
   const auto close_cell = [&](std::size_t end) -> Result<void> {
     if (end == cell_start) {
       row->push_back(empty_node());
       return {};
     }
-    auto cell =
-        ExactParser(body.subspan(cell_start, end - cell_start), input_, vocabulary_, lists_, depth_)
-            .parse_expr();
+    auto cell = ExactParser(body.subspan(cell_start, end - cell_start), input_, vocabulary_, lists_,
+                            closings_, depth_)
+                    .parse_expr();
     if (!cell) return std::unexpected(std::move(cell.error()));
     row->push_back(*cell);
     return {};
@@ -424,7 +468,7 @@ Result<std::span<const ExprList>> ExactParser::parse_matrix_body(std::span<const
 
   for (std::size_t i = 0; i < body.size(); ++i) {
     const Token token = body[i].token(input_);
-    const bool top = depth == 0 && env_depth == 0;
+    const bool top = depth == 0;
     switch (token.kind) {
       case Tk::LBrace:
       case Tk::LBracket:
@@ -437,10 +481,18 @@ Result<std::span<const ExprList>> ExactParser::parse_matrix_body(std::span<const
         if (depth > 0) --depth;
         break;
       case Tk::Command:
-        if (role_of(body[i]) == Role::Begin)
-          ++env_depth;
-        else if (role_of(body[i]) == Role::End && env_depth > 0)
-          --env_depth;
+        // A nested environment holds no cell of this one: on to its \end, or to the end.
+        if (role_of(body[i]) == Role::Begin) {
+          const auto at = static_cast<std::size_t>(body.data() - tokens_.data());
+          const auto end = find_closing(at + i);
+          if (!end || *end >= at + body.size()) {
+            i = body.size();  // no cell ends before the body does
+          } else {
+            depth = closings_.brackets_after(
+                static_cast<std::size_t>(body.data() - closings_.first()) + i, depth);
+            i = *end - at;
+          }
+        }
         break;
       case Tk::Ampersand:
       case Tk::Escape: {
