@@ -207,7 +207,15 @@ case("nested scripts", "x^{'^{…}} 126 deep around 2M primes (ascii)",
 case("nested scripts", r"126 \not{…} around = and 1M {}",
      lambda: r"\not{" * 126 + "=" + "{}" * 1_000_000 + "}" * 126, dialects=("latex",))
 
-# ---- 9. formulas broken into lines (width=) ----
+# ---- 9. pairs nested in one another around a long run: each level once ----
+case("nested pairs", r"126 \left( around 10^6 letters",
+     lambda: r"\left(" * 126 + "x" * 10**6 + r"\right)" * 126)
+case("nested pairs", "126 matrices around 10^6 letters",
+     lambda: r"\begin{matrix}" * 126 + "x" * 10**6 + r"\end{matrix}" * 126)
+case("nested pairs", "126 matrices around 10^6 letters and an open (",
+     lambda: r"\begin{matrix}" * 126 + "(" + "x" * 10**6 + r"\end{matrix}" * 126)
+
+# ---- 10. formulas broken into lines (width=) ----
 case("lines", "a+a+… (10^6 terms), width=1", lambda: "+".join(["a"] * 10**6),
      dialects=("latex",), width=1)
 case("lines", "a+a+… (2·10^6 terms), width=80", lambda: "+".join(["a"] * 2 * 10**6),

@@ -3,6 +3,7 @@
 #include "check.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -88,9 +89,11 @@ std::string picture_failure(std::string_view text, Dialect dialect) {
   return "";
 }
 
-std::string markdown_failure(std::string_view input) {
-  const Document first = render_markdown(input);
-  const Document second = render_markdown(input);
+namespace {
+
+std::string document_failure(std::string_view input, Options options) {
+  const Document first = render_markdown(input, options);
+  const Document second = render_markdown(input, options);
   if (first.text != second.text) return "the document came out differently the second time";
   if (is_utf8(input) && !is_utf8(first.text)) return "a UTF-8 document came out as no UTF-8";
   const std::size_t lines = static_cast<std::size_t>(std::count(input.begin(), input.end(), '\n'));
@@ -105,6 +108,18 @@ std::string markdown_failure(std::string_view input) {
                     input.find("latex") != std::string_view::npos;
   if (!math && first.text != input) return "a document with no math in it was changed";
   return "";
+}
+
+}  // namespace
+
+std::string markdown_failure(std::string_view input) {
+  std::string failure = document_failure(input, {.dialect = Dialect::Latex});
+  if (!failure.empty()) return failure;
+  const Options chosen = chosen_options(input, Dialect::Latex);
+  failure = document_failure(input, chosen);
+  if (failure.empty()) return "";
+  return "with width=" + std::to_string(chosen.width) + (chosen.ascii ? ", ascii: " : ": ") +
+         failure;
 }
 
 std::string error_failure(std::string_view message) {
@@ -257,7 +272,29 @@ std::string_view dialect_name(Dialect dialect) noexcept {
 }
 
 Outcome check_render(std::string_view input, Dialect dialect) {
-  return check_call(vok::render, input, {.dialect = dialect});
+  return check_options(vok::render, input, dialect);
+}
+
+Options chosen_options(std::string_view input, Dialect dialect) noexcept {
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  for (const char c : input) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return {.dialect = dialect, .width = hash % 41, .ascii = (hash >> 16 & 1) != 0};
+}
+
+Outcome check_options(Renderer render, std::string_view input, Dialect dialect) {
+  Outcome outcome = check_call(render, input, {.dialect = dialect});
+  if (!outcome.failure.empty()) return outcome;
+  const Options chosen = chosen_options(input, dialect);
+  const Outcome with = check_call(render, input, chosen);
+  const std::string options =
+      "with width=" + std::to_string(chosen.width) + (chosen.ascii ? ", ascii: " : ": ");
+  if (!with.failure.empty()) {
+    outcome.failure = options + with.failure;
+  } else if (dialect == Dialect::Exact &&
+             (with.picture != outcome.picture || with.text != outcome.text)) {
+    outcome.failure = options + "the exact markup's result changed";
+  }
+  return outcome;
 }
 
 Outcome check_call(Renderer render, std::string_view input, Options options) {

@@ -35,6 +35,7 @@ inline constexpr std::array kDialects{Dialect::Exact, Dialect::Latex};
 [[nodiscard]] std::string_view dialect_name(Dialect dialect) noexcept;
 
 // Calls vok::render on `input` in `dialect` twice, and once more with its white space widened,
+// first with the default options and then with those the input chooses (chosen_options),
 // each time on a stack filled with bytes that decode to no character, and checks:
 //   - the call returns (an exception, std::bad_alloc included, is a failure: no input is big
 //     enough to exhaust memory, since pictures are bounded);
@@ -46,15 +47,26 @@ inline constexpr std::array kDialects{Dialect::Exact, Dialect::Latex};
 //   - the second call gives exactly what the first gave;
 //   - one more space after each run of ASCII white space between tokens gives the same picture,
 //     or an error again when the input gave one (white space only separates tokens, and in the
-//     LaTeX dialect's text a run of it is one blank).
+//     LaTeX dialect's text a run of it is one blank);
+//   - the exact markup gives the same picture or message whatever the width and ASCII options.
 [[nodiscard]] Outcome check_render(std::string_view input, Dialect dialect);
 
 // A function with the signature of vok::render.
 using Renderer = std::expected<std::string, ParseError> (*)(std::string_view, Options);
 
-// check_render with another function in the place of vok::render, so the checks themselves can
-// be tested on functions that break each property. `render` gets `options` on every call.
+// The checks of check_render on one set of options, with another function in the place of
+// vok::render, so the checks themselves can be tested on functions that break each property.
+// `render` gets `options` on every call.
 [[nodiscard]] Outcome check_call(Renderer render, std::string_view input, Options options);
+
+// The options an input chooses by its own bytes, so that a saved input replays alike: no width or
+// one of 1 to 40 columns, ASCII drawing or not.
+[[nodiscard]] Options chosen_options(std::string_view input, Dialect dialect) noexcept;
+
+// check_call with the default options, then with those the input chooses; the exact markup's
+// result must not change with them. The outcome is that of the default options, unless the
+// second set broke a property.
+[[nodiscard]] Outcome check_options(Renderer render, std::string_view input, Dialect dialect);
 
 // The first broken property of a picture, or "" when it has them all. Rows are as wide as each
 // other in characters, or in the LaTeX dialect in display columns (a wide character two, a
@@ -62,10 +74,11 @@ using Renderer = std::expected<std::string, ParseError> (*)(std::string_view, Op
 [[nodiscard]] std::string picture_failure(std::string_view picture,
                                           Dialect dialect = Dialect::Exact);
 
-// The first broken property of vok::render_markdown on `input` read as a document, or "" when it
-// has them all: the same document twice, valid UTF-8 out of valid UTF-8 in, every problem's line
-// within the document and its message a good error message, and a document with no math in it
-// (no `$`, no backslash, no math fence) given back byte for byte.
+// The first broken property of vok::render_markdown on `input` read as a document, with the
+// default options and with those the input chooses, or "" when it has them all: the same document
+// twice, valid UTF-8 out of valid UTF-8 in, every problem's line within the document and its
+// message a good error message, and a document with no math in it (no `$`, no backslash, no math
+// fence) given back byte for byte.
 [[nodiscard]] std::string markdown_failure(std::string_view input);
 
 // The first broken property of an error message, or "" when it has them all.

@@ -13,6 +13,7 @@
 namespace {
 
 using vok::fuzz::check_call;
+using vok::fuzz::check_options;
 using vok::fuzz::error_failure;
 using vok::fuzz::is_utf8;
 using vok::fuzz::picture_failure;
@@ -125,6 +126,11 @@ std::expected<std::string, vok::ParseError> names_dialect(std::string_view, vok:
   return "latex\n";
 }
 
+// Draws the width it is given, one row of digits, in either dialect.
+std::expected<std::string, vok::ParseError> draws_width(std::string_view, vok::Options options) {
+  return std::to_string(options.width) + "\n";
+}
+
 void call_tests() {
   expect(false, check_call(good, "ab", {}).failure, "a picture");
   expect(false, check_call(good, "?", {}).failure, "an error");
@@ -146,6 +152,14 @@ void call_tests() {
   expect(false, check_call(names_dialect, "x", {}).failure, "the exact dialect every time");
   expect(true, check_call(names_dialect, "x", {.dialect = vok::Dialect::Latex}).failure,
          "the LaTeX dialect every time");
+
+  // The options an input chooses: "x" chooses a width, and only the exact markup must ignore it.
+  const vok::Options chosen = vok::fuzz::chosen_options("x", vok::Dialect::Exact);
+  expect(false, chosen.width == 0 ? "no width" : "", "\"x\" chooses a width");
+  expect(true, check_options(draws_width, "x", vok::Dialect::Exact).failure,
+         "an exact picture that changes with the width");
+  expect(false, check_options(draws_width, "x", vok::Dialect::Latex).failure,
+         "a LaTeX picture that changes with the width");
 }
 
 // check_render on the real vok::render: the dialect reaches it, and what each reads differently.
