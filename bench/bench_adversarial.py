@@ -160,6 +160,7 @@ case("digits", "120 parens around 1.1M digits", lambda: "(" * 120 + "1" * 1_100_
 # ---- 6. dense inputs ----
 case("dense", "x × 10^7", lambda: "x" * 10**7, slow=True)
 case("dense", "a+ × 5·10^6", lambda: "a+" * 5 * 10**6, slow=True)
+case("dense", "α × 5·10^6 (a node each)", lambda: "α" * 5 * 10**6, slow=True)
 
 # ---- 7. deep nesting around a mid-size picture ----
 #
