@@ -13,10 +13,9 @@
 // Every search for a closing delimiter resumes where the last one for the same delimiter stopped,
 // so a paragraph is read in time linear in its length, whatever it holds.
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pipeline.hpp"
@@ -301,29 +300,15 @@ class Filter {
       return i < text_.size() && text_[i] == '`' ? std::string_view::npos : dollar_.at;
     }
 
-    // The next run of exactly `length` backticks at or after `from`.
+    // The next run of exactly `length` backticks at or after `from`, a run being all the
+    // backticks side by side (`from` is never inside one). The paragraph's runs are indexed by
+    // length once, and each length keeps a cursor: the `from` of successive calls only grows.
     std::size_t backticks(std::size_t from, std::size_t length) {
-      if (length >= runs_.size()) runs_.resize(length + 1);
-      Cached& cached = runs_[length];
-      if (cached.searched && (cached.at == std::string_view::npos || cached.at >= from))
-        return cached.at;
-      std::size_t i = std::max(from, cached.from);
-      cached.searched = true;
-      cached.at = std::string_view::npos;
-      while (i < text_.size()) {
-        if (text_[i] != '`') {
-          ++i;
-          continue;
-        }
-        const std::size_t n = run_length(text_, i, '`');
-        if (n == length) {
-          cached.at = i;
-          break;
-        }
-        i += n;
-      }
-      cached.from = i;
-      return cached.at;
+      if (first_.empty()) index_backticks();
+      if (length + 1 >= first_.size()) return std::string_view::npos;
+      std::size_t& next = cursor_[length];
+      while (next < first_[length + 1] && runs_[next] < from) ++next;
+      return next < first_[length + 1] ? runs_[next] : std::string_view::npos;
     }
 
    private:
@@ -332,9 +317,29 @@ class Filter {
       std::size_t from = 0;  // where the next search starts
       bool searched = false;
     };
+    // The runs of backticks, their starts grouped by length in order: those of length n are
+    // runs_[first_[n]] to runs_[first_[n + 1]].
+    void index_backticks() {
+      std::vector<std::pair<std::size_t, std::size_t>> found;  // start, length
+      std::size_t longest = 0;
+      for (std::size_t i = text_.find('`'); i != std::string_view::npos; i = text_.find('`', i)) {
+        const std::size_t n = run_length(text_, i, '`');
+        found.emplace_back(i, n);
+        longest = std::max(longest, n);
+        i += n;
+      }
+      first_.assign(longest + 2, 0);
+      for (const auto& [start, n] : found) ++first_[n + 1];
+      for (std::size_t n = 1; n < first_.size(); ++n) first_[n] += first_[n - 1];
+      cursor_ = first_;
+      runs_.resize(found.size());
+      for (const auto& [start, n] : found) runs_[cursor_[n]++] = start;
+      cursor_ = first_;
+    }
+
     std::string_view text_;
     Cached paren_, bracket_, dollars_, dollar_;
-    std::vector<Cached> runs_;
+    std::vector<std::size_t> runs_, first_, cursor_;
   };
 
   // One formula of a paragraph, between `open` and `close` (the delimiters included): the text
