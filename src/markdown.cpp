@@ -385,7 +385,12 @@ class Filter {
       problems_.push_back({at, std::move(drawn.error().message)});
       return false;
     }
-    out_ += "```\n";
+    // The fence is longer than any run of backticks in the picture, which would close it.
+    std::size_t longest = 0;
+    for (std::size_t i = mark + 8, run = 0; i < out_.size(); ++i)
+      longest = std::max(longest, run = out_[i] == '`' ? run + 1 : 0);
+    if (longest >= 3) out_.insert(mark, longest - 2, '`');
+    out_.append(std::max<std::size_t>(3, longest + 1), '`') += '\n';
     return true;
   }
 
