@@ -352,8 +352,9 @@ class Filter {
       const std::size_t mark = out_.size();
       if (!out_.empty() && out_.back() != '\n') out_ += '\n';
       if (display(formula, at)) {
-        // The rest of the line goes on a line of its own.
+        // The rest of the line goes on a line of its own; its end, \n or \r\n, is the block's.
         while (close < text.size() && (text[close] == ' ' || text[close] == '\t')) ++close;
+        if (text.substr(close).starts_with("\r\n")) ++close;
         if (close < text.size() && text[close] == '\n') ++close;
         return close;
       }

@@ -50,6 +50,7 @@ CASES = [
     ("display error", "$$\\frac{a$$\n", "$$\\frac{a$$\n"),
     # Text outside math, byte for byte: line ends, tabs, other scripts, no final line feed.
     ("untouched", "a\r\n\tb 中文 $x$\r\n", "a\r\n\tb 中文 x\r\n"),
+    ("display ending a CRLF line", "a $$x$$\r\nb\r\n", "a \n" + block("x") + "b\r\n"),
     ("no final line feed", "end $x$", "end x"),
     ("empty", "", ""),
 ]
