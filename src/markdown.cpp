@@ -3,14 +3,14 @@
 // copied byte for byte.
 //
 // Blocks: block quotes (up to 3 blanks, `>`, a blank if one follows) and list items (up to 3
-// blanks, a bullet - + * or a number of 1 to 9 digits with . or ), then 1 to 4 blanks or the
-// line's end) hold other blocks. A line stays in a block quote by its `>`, in a list item by its
+// blanks, a bullet - + * or a number of 1 to 9 digits with . or ), then 1 to 4 blanks or the line's
+// end) hold other blocks. A line stays in a block quote by its `>`, in a list item by its
 // indentation to the item's content or by being blank, and a line that stays in neither can still
 // be the lazy continuation of a paragraph in them. The blocks they hold are fenced code, indented
-// code, blank lines, thematic breaks, headings and paragraphs; a fence ends with its container. A
-// paragraph ends at a blank line or a line that starts another block, but not inside display math
-// it has opened: the lines of a formula are no Markdown. Tabs reach the next multiple of 4
-// columns. Containers nest 16 deep at most; a marker deeper than that is text.
+// code, blank lines, thematic breaks, headings (# or underlined) and paragraphs; a fence ends with
+// its container. A paragraph ends at a blank line or a line that starts another block, but not
+// inside display math it has opened: the lines of a formula are no Markdown. Tabs reach the next
+// multiple of 4 columns. Containers nest 16 deep at most; a marker deeper than that is text.
 //
 // Display math — $$…$$, \[…\], a fenced block whose info string is `math` or `latex`, or a
 // paragraph that is one \begin{equation}-like environment — becomes its picture in a fenced `text`
@@ -147,6 +147,24 @@ void skip(std::string_view line, Cursor& c, std::size_t columns) {
   }
 }
 
+// The rest of a line after the cursor's blanks, where a fence may start: empty when they are 4
+// columns or more.
+std::string_view unindented(std::string_view line, Cursor c) {
+  const std::size_t indent = indentation(line, c);
+  if (indent > 3) return {};
+  skip(line, c, indent);
+  return line.substr(c.at);
+}
+
+// Up to 3 blanks, then one or more = or one or more -, then blanks: the underline of a setext
+// heading, which ends the paragraph above it.
+bool underline(std::string_view rest) {
+  const std::size_t first = rest.find_first_not_of(' ');
+  if (first == npos || first > 3 || (rest[first] != '=' && rest[first] != '-')) return false;
+  const std::size_t end = rest.find_first_not_of(rest[first], first);
+  return end == npos || blank_line(rest.substr(end));
+}
+
 // Up to 3 blanks, then three or more of one of - * _ with blanks between and nothing else: a
 // thematic break.
 bool thematic_break(std::string_view rest) {
@@ -189,12 +207,12 @@ bool quote_marker(std::string_view line, Cursor& c) {
 // A list item's marker at the cursor, which moves to the item's content: after 1 to 4 columns of
 // blanks, or 1 when there are more (the content is then indented code), or at the line's end.
 // Returns the content's indent, the columns from where the cursor was, or 0 when there is no
-// marker; `interrupts` says whether the item may end a paragraph (it has content, and a number
-// is 1).
+// marker; `interrupts` says whether the item may interrupt a paragraph it is in (it has content,
+// and a number is 1).
 std::size_t list_marker(std::string_view line, Cursor& c, bool& interrupts) {
   Cursor at = c;
   const std::size_t indent = indentation(line, at);
-  if (indent > 3 || thematic_break(line.substr(c.at))) return 0;
+  if (indent > 3 || thematic_break(unindented(line, c))) return 0;
   skip(line, at, indent);
   std::size_t end = at.at;
   while (end < line.size() && end - at.at < 10 && line[end] >= '0' && line[end] <= '9') ++end;
@@ -216,18 +234,19 @@ std::size_t list_marker(std::string_view line, Cursor& c, bool& interrupts) {
 }
 
 // Whether a line, read from the cursor, goes on with the paragraph before it: it is not blank and
-// starts no other block (a fence, a block quote, a list item that may interrupt a paragraph, a
-// heading, a thematic break). Inside display math any line that is not blank or a fence does:
-// the lines of a formula are no Markdown.
-bool continues_paragraph(std::string_view line, Cursor c, bool in_display) {
-  const std::string_view rest = line.substr(c.at);
-  if (blank_line(rest) || opening_fence(rest).mark != 0) return false;
-  if (in_display) return true;
-  if (heading(rest) || thematic_break(rest)) return false;
+// starts no other block (a fence, a block quote, a list item, a heading, a thematic break). When
+// it stays in all the containers (it is not `lazy`), it may also be a setext heading's underline,
+// and only a list item with content, numbered 1 if at all, ends the paragraph; inside display
+// math, only a fence does, as the lines of a formula are no Markdown.
+bool continues_paragraph(std::string_view line, Cursor c, bool lazy, bool in_display) {
+  const std::string_view rest = unindented(line, c);
+  if (blank_line(line.substr(c.at)) || opening_fence(rest).mark != 0) return false;
+  if (in_display && !lazy) return true;
+  if (heading(rest) || thematic_break(rest) || (!lazy && underline(rest))) return false;
   bool interrupts = false;
   if (Cursor marker = c; quote_marker(line, marker)) return false;
   Cursor marker = c;
-  return list_marker(line, marker, interrupts) == 0 || !interrupts;
+  return list_marker(line, marker, interrupts) == 0 || (!lazy && !interrupts);
 }
 
 // Whether display math a paragraph's lines have opened is still open: a $$ not closed yet, a \[
@@ -287,10 +306,12 @@ class Filter {
 
  private:
   // A block quote, or a list item whose content is `indent` columns in from where its line's
-  // content started.
+  // content started. An item that began with a blank line and has had no content since is
+  // `empty`: a blank line less indented than its content ends it.
   struct Container {
     bool quote;
-    std::size_t indent;
+    std::size_t indent = 0;
+    bool empty = false;
   };
 
   // A line of the paragraph being read.
@@ -308,7 +329,7 @@ class Filter {
     while (matched < containers_.size() && stays(containers_[matched], line, c)) ++matched;
     if (fence_.mark != 0) {
       if (matched == containers_.size()) {
-        if (closes(line.substr(c.at), fence_)) {
+        if (closes(unindented(line, c), fence_)) {
           end_fence(start, start + line.size());
         } else if (!containers_.empty() && math_info(fence_.info)) {
           fence_text_ += line.substr(c.at);
@@ -318,24 +339,30 @@ class Filter {
       end_fence(npos, start);  // its container has ended
     }
     if (!paragraph_.empty()) {
-      if (continues_paragraph(line, c, display_.open())) {
+      const bool lazy = matched < containers_.size();
+      if (continues_paragraph(line, c, lazy, display_.open())) {
         add_line(line, start, c.at, matched);
         return;
       }
+      const bool underlined = !lazy && underline(unindented(line, c));
       end_paragraph(start);
+      if (underlined) {
+        out_ += line;
+        return;
+      }
     }
     containers_.resize(matched);
     for (bool interrupts = false; containers_.size() < kMaxContainers;) {
       if (quote_marker(line, c)) {
-        containers_.push_back({true, 0});
+        containers_.push_back({true});
       } else if (const std::size_t indent = list_marker(line, c, interrupts); indent != 0) {
-        containers_.push_back({false, indent});
+        containers_.push_back({false, indent, blank_line(line.substr(c.at))});
       } else {
         break;
       }
     }
-    const std::string_view rest = line.substr(c.at);
-    if (blank_line(rest) || indentation(line, c) >= 4 || thematic_break(rest)) {
+    const std::string_view rest = unindented(line, c);
+    if (blank_line(line.substr(c.at)) || rest.empty() || thematic_break(rest)) {
       out_ += line;  // a blank line, indented code or a thematic break
     } else if (heading(rest)) {
       add_line(line, start, c.at, containers_.size());
@@ -351,11 +378,15 @@ class Filter {
   }
 
   // Whether a line stays in a container, the cursor moving past its markers.
-  static bool stays(const Container& container, std::string_view line, Cursor& c) {
+  static bool stays(Container& container, std::string_view line, Cursor& c) {
     if (container.quote) return quote_marker(line, c);
-    if (blank_line(line.substr(c.at))) return true;
-    if (indentation(line, c) < container.indent) return false;
-    skip(line, c, container.indent);
+    const bool blank = blank_line(line.substr(c.at));
+    if (indentation(line, c) >= container.indent) {
+      skip(line, c, container.indent);
+    } else if (!blank || container.empty) {
+      return false;
+    }
+    container.empty = container.empty && blank;
     return true;
   }
 

@@ -66,9 +66,13 @@ CASES = [
     ("inline across quoted lines", "> a $x +\n> y$ b\n", "> a x + y b\n"),
     ("a heading ends a paragraph", "a $x\n# b$\n", "a $x\n# b$\n"),
     ("2. goes on with a paragraph", "text $x\n2. y$\n", "text x2.y\n"),
+    ("but not with an item's", "1. a\n2. $$x$$\n3. c\n", "1. a\n2. " + block("x", "   ") + "3. c\n"),
     ("display lines are no items", "$$\n\\begin{aligned}\na &= b \\\\\n  + c\n\\end{aligned}\n$$\n",
      block("\\begin{aligned}\na &= b \\\\\n  + c\n\\end{aligned}")),
     ("deeper than 16 is text", ">" * 100 + " $x$\n", ">" * 100 + " x\n"),
+    ("fence after a tab's column", "1. a\n\n\t~~~\n   $x$\n   ~~~\n", "1. a\n\n\t~~~\n   $x$\n   ~~~\n"),
+    ("an empty item ends at a blank", "1.\n\n     $x$\n", "1.\n\n     $x$\n"),
+    ("an underline ends a paragraph", "a $x\n=\nb$ $y$\n", "a $x\n=\nb$ y\n"),
     # A display inside containers keeps to them: its lines and the rest of the line after it,
     # and a lazy line after it, start with their markers.
     ("display in a list item", "- a $$x^2$$ b\n  c\n", "- a \n  " + block("x^2", "  ") + "  b\n  c\n"),
