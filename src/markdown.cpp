@@ -17,18 +17,22 @@
 // block, on lines of its own, with a fence longer than any run of backticks in the picture. Inside
 // containers, each line of the block, the rest of the line after it and the lazy lines of its
 // paragraph after it start with their markers ("> " for a block quote, blanks to the content for a
-// list item), so that the picture and the text stay where they were. Inline math — $…$ and \(…\) —
-// becomes its picture in the line when the picture is one row, and stays as written otherwise; a
-// formula never holds the markers of the lines it spans. A `$` opens inline math only when a
-// non-blank follows it, and closes it only when a non-blank precedes it and no digit follows it, so
-// "$5 and $10" is not math; \$ is a dollar. Code spans and code blocks are never touched. A formula
-// that cannot be drawn stays as written, and its line is reported.
+// list item), so that the picture and the text stay where they were. A display stays as written
+// where the text after it (the rest of its line, else the next line) or before it on its line, put
+// on a line of its own, would open a block there, as a fence would take the rest of the document,
+// and in an ATX heading. Inline math — $…$ and \(…\) — becomes its picture in the line when the
+// picture is one row, and stays as written otherwise; a formula never holds the markers of the
+// lines it spans. A `$` opens inline math only when a non-blank follows it, and closes it only when
+// a non-blank precedes it and no digit follows it, so "$5 and $10" is not math; \$ is a dollar.
+// Code spans and code blocks are never touched. A formula that cannot be drawn stays as written,
+// and its line is reported.
 //
 // Every line costs time linear in its length, code spans find their closers in an index of the
 // paragraph's runs of backticks, and every other search for a closing delimiter resumes where the
 // last one for the same delimiter stopped, so a document is read in time linear in its length,
 // whatever it holds.
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -233,6 +237,21 @@ std::size_t list_marker(std::string_view line, Cursor& c, bool& interrupts) {
   return content;
 }
 
+// Whether a line would open a block other than a paragraph where none is open: indented code, a
+// fence, a block quote, a list item, a heading, a thematic break or HTML.
+bool starts_block(std::string_view line) {
+  if (blank_line(line)) return false;
+  const std::string_view text = unindented(line, {});
+  if (text.empty() || opening_fence(text).mark != 0 || heading(text) || thematic_break(text))
+    return true;
+  Cursor c;
+  bool interrupts = false;
+  if (quote_marker(line, c) || list_marker(line, c, interrupts) != 0) return true;
+  const char next = text.size() > 1 ? text[1] : '\0';
+  return text.starts_with('<') && (std::isalpha(static_cast<unsigned char>(next)) != 0 ||
+                                   next == '/' || next == '!' || next == '?');
+}
+
 // Whether a line, read from the cursor, goes on with the paragraph before it: it is not blank and
 // starts no other block (a fence, a block quote, a list item, a heading, a thematic break). When
 // it stays in all the containers (it is not `lazy`), it may also be a setext heading's underline,
@@ -344,8 +363,9 @@ class Filter {
         add_line(line, start, c.at, matched);
         return;
       }
-      const bool underlined = !lazy && underline(unindented(line, c));
-      end_paragraph(start);
+      const std::string_view rest = unindented(line, c);
+      const bool underlined = !lazy && underline(rest);
+      end_paragraph(start, false, underlined ? rest : std::string_view());
       if (underlined) {
         out_ += line;
         return;
@@ -366,7 +386,7 @@ class Filter {
       out_ += line;  // a blank line, indented code or a thematic break
     } else if (heading(rest)) {
       add_line(line, start, c.at, containers_.size());
-      end_paragraph(start + line.size());
+      end_paragraph(start + line.size(), true);
     } else if (const Fence fence = opening_fence(rest); fence.mark != 0) {
       fence_ = fence;
       fence_start_ = start;
@@ -414,12 +434,16 @@ class Filter {
     if (paragraph_.empty() || !containers_.empty())
       paragraph_.push_back({start, markers, matched, paragraph_size_});
     paragraph_size_ += line.size() - markers;
-    display_.read(line.substr(markers));
+    const std::string_view text = line.substr(markers);
+    display_.read(text);
+    if (matched < containers_.size() &&
+        text.substr(0, text.find_first_not_of(" \t")).contains('\t'))
+      tabbed_ = paragraph_.size();
   }
 
   // The paragraph being read ends before `end`: its text without its containers' markers is read
-  // for math.
-  void end_paragraph(std::size_t end) {
+  // for math. An ATX heading's holds no display; a setext heading's `underline` follows it.
+  void end_paragraph(std::size_t end, bool heading = false, std::string_view underline = {}) {
     if (paragraph_.empty()) return;
     const std::size_t start = paragraph_.front().start;
     std::string_view text = text_.substr(start, end - start);
@@ -437,9 +461,14 @@ class Filter {
     bare_ = npos;
     owed_ = {};
     displayed_ = false;
+    line_end_ = 0;
+    cut_line(0);
+    heading_ = heading;
+    underline_ = underline;
     if (!environment(text)) spans(text);
     paragraph_.clear();
     paragraph_size_ = 0;
+    tabbed_ = 0;
     display_ = {};
   }
 
@@ -656,6 +685,37 @@ class Filter {
     std::vector<std::size_t> runs_, first_, cursor_;
   };
 
+  // Whether the text before `open` on its output line, left on a line of its own, would open a
+  // block there, as a cut line can: a thematic break, a setext heading's underline or a heading
+  // (only - * _ = # and blanks), a fence whose info string loses its backticks, or HTML (a tag
+  // alone). The line's start, the backticks after its fence and the marks before `open` are each
+  // read once, as `open` only grows.
+  bool cut_to_block(std::string_view text, std::size_t open) {
+    if (const std::size_t feed = text.substr(scanned_, open - scanned_).rfind('\n'); feed != npos)
+      cut_line(scanned_ + feed + 1);
+    scanned_ = open;
+    std::size_t from = open;
+    while (from > line_start_ && std::string_view("-*_=# \t").find(text[from - 1]) != npos) --from;
+    const std::string_view before = text.substr(line_start_, open - line_start_);
+    if (from == line_start_) return thematic_break(before) || underline(before) || heading(before);
+    const std::size_t head = line_start_ + std::min<std::size_t>(before.find_first_not_of(' '), 3);
+    if (fence_end_ == npos) fence_end_ = ticks_ = head + run_length(text, head, '`');
+    if (fence_end_ - head >= 3 && ticks_ < open) {
+      const bool kept = text.substr(ticks_, open - ticks_).find('`') != npos;
+      ticks_ = kept ? npos : open;  // npos: the info string keeps a backtick for any later `open`
+      if (!kept) return true;
+    }
+    std::size_t last = open;
+    while (text[last - 1] == ' ' || text[last - 1] == '\t') --last;
+    return text[head] == '<' && text[last - 1] == '>';
+  }
+
+  // The output's line starts at `at` in the paragraph's text.
+  void cut_line(std::size_t at) {
+    line_start_ = scanned_ = at;
+    fence_end_ = npos;
+  }
+
   // One formula of a paragraph, between `open` and `close` (the delimiters included): the text
   // before it is copied, then its picture or the formula as written. Returns where copying
   // resumes.
@@ -663,27 +723,48 @@ class Filter {
                    std::string_view formula, bool display_math) {
     copy(text, copied, open);
     if (display_math) {
+      // The text after the picture starts a line of its own: the rest of the line, without the
+      // blanks before it (the line's end, \n or \r\n, is the block's), or else the paragraph's
+      // next line, or else a setext heading's underline. Not when that text would open a block
+      // there, as a fence would take the rest of the document, nor when the text before the
+      // display would, nor in an ATX heading, nor when a lazy line from this one on starts with a
+      // tab: the markers it takes would change the tab's width.
+      std::size_t rest = close;
+      while (rest < text.size() && (text[rest] == ' ' || text[rest] == '\t')) ++rest;
+      if (rest >= line_end_) {
+        const std::size_t feed = text.find('\n', rest);
+        line_end_ = feed == npos ? text.size() : feed + 1;
+      }
+      std::string_view after = text.substr(rest, line_end_ - rest);
+      if (blank_line(after)) {
+        const std::size_t feed = text.find('\n', line_end_);
+        after = text.substr(line_end_, feed == npos ? npos : feed + 1 - line_end_);
+      }
+      if (blank_line(after) && !underline_.empty() && !thematic_break(underline_))
+        after = underline_;  // a rule for an underline changes nothing
+      if (heading_ || tabbed_ >= next_line_ || starts_block(after) || cut_to_block(text, open)) {
+        copy(text, open, close);
+        return close;
+      }
       const std::size_t mark = out_.size();
-      if (bare()) {
-        out_ += owed_;
-      } else {
+      if (!bare()) {
         out_ += '\n';
         out_ += prefix_;
       }
       if (display(formula, where(open))) {
+        // A lazy line that holds a display takes the markers it lacks, before its text.
+        out_.insert(bare_ == npos ? out_.size() : bare_, std::exchange(owed_, {}));
         displayed_ = true;
-        owed_ = {};
-        // The rest of the line goes on a line of its own; its end, \n or \r\n, is the block's.
-        while (close < text.size() && (text[close] == ' ' || text[close] == '\t')) ++close;
-        if (text.substr(close).starts_with("\r\n")) ++close;
-        if (close < text.size() && text[close] == '\n') ++close;
-        pass(close);
-        if (close < text.size() &&
-            (next_line_ == paragraph_.size() || paragraph_[next_line_].at != close)) {
+        if (text.substr(rest).starts_with("\r\n")) ++rest;
+        if (rest < text.size() && text[rest] == '\n') ++rest;
+        pass(rest);
+        if (rest < text.size() &&
+            (next_line_ == paragraph_.size() || paragraph_[next_line_].at != rest)) {
           out_ += prefix_;
           bare_ = out_.size();
+          cut_line(rest);
         }
-        return close;
+        return rest;
       }
       out_.resize(mark);
       copy(text, open, close);
@@ -747,9 +828,10 @@ class Filter {
   Fence fence_;
   std::size_t fence_start_ = 0, fence_markers_ = 0;
   std::string fence_text_;
-  // The paragraph being read: its lines, the bytes of its text, and its display math.
+  // The paragraph being read: its lines, the bytes of its text, its display math, and 1 + the
+  // index of its last lazy line whose indentation holds a tab (0 when none does).
   std::vector<ParagraphLine> paragraph_;
-  std::size_t paragraph_size_ = 0;
+  std::size_t paragraph_size_ = 0, tabbed_ = 0;
   OpenDisplay display_;
   // The paragraph being drawn: its text when it had markers to take out, its containers' markers
   // (`continuation`), the next of its lines to copy, where the output's last line held nothing but
@@ -759,6 +841,13 @@ class Filter {
   std::size_t next_line_ = 0, bare_ = npos;
   std::string_view owed_;
   bool displayed_ = false;
+  std::size_t line_end_ = 0;    // the end of the line after the last display looked at
+  bool heading_ = false;        // whether the paragraph is an ATX heading
+  std::string_view underline_;  // the line that makes it a setext heading
+  // Where the output's line starts in the paragraph's text, how far newlines have been looked for,
+  // where the backticks that start the line end (npos before they are counted), and from where
+  // to look for a backtick after them (npos once one is found).
+  std::size_t line_start_ = 0, scanned_ = 0, fence_end_ = npos, ticks_ = 0;
 };
 
 }  // namespace

@@ -73,6 +73,14 @@ CASES = [
     ("fence after a tab's column", "1. a\n\n\t~~~\n   $x$\n   ~~~\n", "1. a\n\n\t~~~\n   $x$\n   ~~~\n"),
     ("an empty item ends at a blank", "1.\n\n     $x$\n", "1.\n\n     $x$\n"),
     ("an underline ends a paragraph", "a $x\n=\nb$ $y$\n", "a $x\n=\nb$ y\n"),
+    # A display stays as written where the text around it, on lines of their own, would open a
+    # block: a fence would take the rest of the document.
+    ("a fence after a display", "a $$x$$ ``` b\nc $y$\n", "a $$x$$ ``` b\nc y\n"),
+    ("an item after a display", "a $$x$$ - b\n", "a $$x$$ - b\n"),
+    ("code after a display", "a $$x$$\n    b\n", "a $$x$$\n    b\n"),
+    ("a rule before a display", "*** $$x$$\n", "*** $$x$$\n"),
+    ("a display in a heading", "# T $$x$$\n", "# T $$x$$\n"),
+    ("a rule under a display", "$$\nE = mc^2\n$$\n---\n", block("E = mc^2") + "---\n"),
     # A display inside containers keeps to them: its lines and the rest of the line after it,
     # and a lazy line after it, start with their markers.
     ("display in a list item", "- a $$x^2$$ b\n  c\n", "- a \n  " + block("x^2", "  ") + "  b\n  c\n"),
