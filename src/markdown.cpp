@@ -742,16 +742,15 @@ class Filter {
       }
       if (blank_line(after) && !underline_.empty() && !thematic_break(underline_))
         after = underline_;  // a rule for an underline changes nothing
-      if (heading_ || tabbed_ >= next_line_ || starts_block(after) || cut_to_block(text, open)) {
-        copy(text, open, close);
-        return close;
-      }
+      const bool blocked =
+          heading_ || tabbed_ >= next_line_ || starts_block(after) || cut_to_block(text, open);
       const std::size_t mark = out_.size();
-      if (!bare()) {
+      if (!blocked && !bare()) {
         out_ += '\n';
         out_ += prefix_;
       }
-      if (display(formula, where(open))) {
+      // Drawn even when blocked, for its problem if it has one.
+      if (display(formula, where(open)) && !blocked) {
         // A lazy line that holds a display takes the markers it lacks, before its text.
         out_.insert(bare_ == npos ? out_.size() : bare_, std::exchange(owed_, {}));
         displayed_ = true;

@@ -112,13 +112,15 @@ def test_the_command_reads_a_file_or_standard_input_and_names_failing_lines(vok_
         assert done.stderr == "vok: line 3: missing '}' for the '{' at byte 5, column 6\n"
 
 
-def test_a_problem_inside_containers_names_its_line(vok_command):
-    document = "> > > a\n> > > b $\\frac{a$\nlazy $x^$ c\n"
+def test_problems_inside_containers_and_of_displays_left_as_written_name_their_lines(
+        vok_command):
+    document = "> > > a\n> > > b $\\frac{a$\nlazy $x^$ c\n\n$$y^$$ - d\n"
     done = subprocess.run([vok_command, "--markdown"], input=document, capture_output=True,
                           text=True, timeout=60)
     assert (done.stdout, done.stderr) == (document, (
         "vok: line 2: missing '}' for the '{' at byte 5, column 6\n"
-        "vok: line 3: missing argument for '^' at byte 1, column 2\n"))
+        "vok: line 3: missing argument for '^' at byte 1, column 2\n"
+        "vok: line 5: missing argument for '^' at byte 1, column 2\n"))
 
 
 def test_the_command_shows_a_documents_control_characters(vok_command):
