@@ -14,13 +14,21 @@ own), the others inline ($…$), with a code block now and then. Three figures, 
   copies as it is). The first charges the math with what the larger output costs (a str of
   4-byte characters once a picture holds a math letter); the second nets that out.
 
-    python bench/bench_markdown.py [--formulas FILE] [--copies N] [--runs N]
+Then the scaling: documents of each family below (prose with math, and the shapes that could make
+a reader search again and again: backtick runs of every length, openers without closers, deep
+containers, displays among containers' markers, many problems, CRLF lines) at 1, 2, 4, 8 and
+16 MB, the median time of each, and the exponent of size fitted to them by least squares: 1 is
+linear.
+
+    python bench/bench_markdown.py [--formulas FILE] [--copies N] [--runs N] [--sizes MB,…]
+                                   [--only throughput|scaling]
 """
 
 from __future__ import annotations
 
 import argparse
 import gc
+import math
 import random
 import statistics
 import time
@@ -57,6 +65,60 @@ def document(formulas: list[str], copies: int, seed: int = 7) -> tuple[str, str]
     return "".join(full), "".join(prose)
 
 
+def backtick_runs(size: int) -> str:
+    """Runs of 1, 2, 3 … backticks in one paragraph, none closing another."""
+    runs, total, k = [], 0, 1
+    while total < size:
+        runs.append("`" * k)
+        total += k + 3
+        k += 1
+    return " x ".join(runs)
+
+
+def repeated(unit: str):
+    return lambda size: unit * (size // len(unit) + 1)
+
+
+# Each family: a document of about `size` bytes.
+FAMILIES = {
+    "prose with inline and display math": repeated(
+        "The sum $\\sum_{i=1}^{n} i$ and $x^2 + y^2$ are drawn.\n\n$$\\frac{a}{b}$$\n\n"),
+    "backtick runs of every length": backtick_runs,
+    "$ openers without closers": repeated("$a "),
+    "\\( and \\[ without closers": repeated("\\( \\[ "),
+    "$$ without content": repeated("$$ "),
+    "displays on one line": repeated("$$x$$ "),
+    "code fences": repeated("```\n$x$\n```\n"),
+    "\\begin{equation} lines": repeated("\\begin{equation}\n"),
+    "nested quotes on one line": lambda size: ">" * size,
+    "nested list items on one line": lambda size: "- " * (size // 2) + "x",
+    "quoted list items with displays": repeated("> - a $$x$$ b\n>   c $y$\n"),
+    "lazy lines after a display": lambda size: "> a $$x$$\n" + repeated("lazy $y$\n")(size),
+    "formulas that cannot be drawn": repeated("$x^$ and $\\frac{a$\n"),
+    "CRLF lines": repeated("a $x$ b\r\n\r\n$$y$$\r\n"),
+}
+
+
+def exponent(sizes: list[int], times: list[float]) -> float:
+    """The slope of log(time) against log(size), by least squares."""
+    xs, ys = [math.log(x) for x in sizes], [math.log(t) for t in times]
+    mx, my = sum(xs) / len(xs), sum(ys) / len(ys)
+    return sum((x - mx) * (y - my) for x, y in zip(xs, ys)) / sum((x - mx) ** 2 for x in xs)
+
+
+def scaling(megabytes: list[float], runs: int) -> None:
+    sizes = [int(mb * 1e6) for mb in megabytes]
+    print("scaling: median time of one call, and the exponent of size fitted to them")
+    print(f"  {'family':36}" + "".join(f"{mb:>8g} MB" for mb in megabytes) + "  exponent")
+    for name, make in FAMILIES.items():
+        times = []
+        for size in sizes:
+            text = make(size)
+            times.append(median_time(lambda: vok_latex.render_markdown(text), runs))
+        print(f"  {name:36}" + "".join(f"{t * 1e3:8.1f} ms" for t in times) +
+              f"  {exponent(sizes, times):8.2f}", flush=True)
+
+
 def median_time(function, runs: int) -> float:
     times = []
     for _ in range(runs):
@@ -75,7 +137,19 @@ def main() -> None:
                         help="copies of the formulas in the document (default: 15,000 formulas "
                              "or more, 2 copies at the least)")
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--sizes", default="1,2,4,8,16",
+                        help="the sizes of the scaling's documents, in MB (default 1,2,4,8,16)")
+    parser.add_argument("--only", choices=("throughput", "scaling"))
     args = parser.parse_args()
+    if args.only != "scaling":
+        throughput(args)
+    if args.only is None:
+        print()
+    if args.only != "throughput":
+        scaling([float(mb) for mb in args.sizes.split(",")], 3)
+
+
+def throughput(args: argparse.Namespace) -> None:
     formulas = [line for line in args.formulas.read_text("utf-8").split("\n")
                 if line and "$" not in line]
     copies = args.copies or max(2, -(-15_000 // len(formulas)))
@@ -112,8 +186,8 @@ def main() -> None:
     alone = each_time / count
     print(f"  vok_latex.render on each formula alone: {alone * 1e6:.2f} µs per formula")
     for label, base in (("over the prose alone", prose_time), ("over the output passed", output_time)):
-        math = (full_time - base) / count
-        print(f"  math, per formula, {label:22} {math * 1e6:6.2f} µs: {math / alone:.2f}× alone")
+        per = (full_time - base) / count
+        print(f"  math, per formula, {label:22} {per * 1e6:6.2f} µs: {per / alone:.2f}× alone")
 
 
 if __name__ == "__main__":
