@@ -78,8 +78,8 @@ struct Document {
 // environment) becomes its picture in a ```text block; inline math ($…$, \(…\)) becomes its
 // picture in the line when that is one row, and stays as written otherwise. A `$` opens inline
 // math only before a non-blank and closes it only after a non-blank and before no digit, so "$5
-// and $10" is not math; code spans and code blocks are never touched. Time is linear in the text
-// and the formulas' cost.
+// and $10" is not math; code spans and code blocks, in block quotes and list items too, are never
+// touched. Time is linear in the text and the formulas' cost.
 [[nodiscard]] Document render_markdown(std::string_view markdown,
                                        Options options = {.dialect = Dialect::Latex});
 
