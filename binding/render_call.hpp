@@ -99,9 +99,20 @@ inline bool read_ascii(PyObject* value, const char* function, vok::Options& opti
   return true;
 }
 
+// linear=: a bool.
+inline bool read_linear(PyObject* value, const char* function, vok::Options& options) noexcept {
+  if (!PyBool_Check(value)) {
+    PyErr_Format(PyExc_TypeError, "%s() linear must be a bool", function);
+    return false;
+  }
+  options.linear = value == Py_True;
+  return true;
+}
+
 // The options a module can list for its functions.
 inline constexpr Option kWidth{"width", read_width};
 inline constexpr Option kAscii{"ascii", read_ascii};
+inline constexpr Option kLinear{"linear", read_linear};
 
 // What one module declares: the dialect its functions read, the keyword-only options they take,
 // and the qualified name of its PanicException.

@@ -16,12 +16,17 @@
 
 namespace {
 
-// The keyword-only options of render() and render_markdown().
-constexpr vok_binding::Option keywords[] = {vok_binding::kWidth, vok_binding::kAscii};
+// The keyword-only options of render() and of render_markdown().
+constexpr vok_binding::Option keywords[] = {vok_binding::kWidth, vok_binding::kAscii,
+                                            vok_binding::kLinear};
+constexpr vok_binding::Option document_keywords[] = {vok_binding::kWidth, vok_binding::kAscii};
 
 constexpr vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::Latex},
                                          .keywords = keywords,
                                          .panic_name = "vok_latex.PanicException"};
+constexpr vok_binding::Renderer document_renderer{.options = {.dialect = vok::Dialect::Latex},
+                                                  .keywords = document_keywords,
+                                                  .panic_name = "vok_latex.PanicException"};
 
 // The functions the interpreter calls (vector call with keyword names), bound to the module.
 PyObject* render_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
@@ -33,7 +38,7 @@ PyMethodDef render_def = {
     "render",
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(render_entry)),
     METH_FASTCALL | METH_KEYWORDS,
-    "render(input, *, width=None, ascii=False)\n--\n\n"
+    "render(input, *, width=None, ascii=False, linear=False)\n--\n\n"
     "The picture of a LaTeX formula: its rows from top to bottom, each as wide as the picture\n"
     "(in display columns: a wide character takes two) and followed by a line feed; the empty\n"
     "formula gives ''.\n"
@@ -41,13 +46,16 @@ PyMethodDef render_def = {
     "width: a formula wider than this is broken at its top-level relations, else at its binary\n"
     "operators, the continuation lines indented; one that cannot be broken is left whole.\n"
     "ascii: every drawing character from ASCII, and scripts on rows of their own.\n"
+    "linear: the formula on one row, as written in running text: a/b, √x, x², e^(iπ),\n"
+    "(a  b; c  d); a formula whose picture is one row is that row. width then breaks\n"
+    "nothing; with ascii, ASCII alone: sqrt(x), x^2, sum_(i=1)^n.\n"
     "\n"
     "Raises ValueError when the formula does not lex, parse or render.",
 };
 
 PyObject* markdown_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) noexcept {
-  return vok_binding::markdown_call(renderer, module, args, nargs, kwnames);
+  return vok_binding::markdown_call(document_renderer, module, args, nargs, kwnames);
 }
 
 PyMethodDef markdown_def = {

@@ -63,7 +63,8 @@ constexpr int kExitInputError = 1;
 constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
-    "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--commands] [--] [FORMULA...]\n"
+    "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--linear] [--commands] [--]\n"
+    "           [FORMULA...]\n"
     "       vok --markdown [--width N] [--ascii] [FILE|-]\n";
 
 constexpr std::string_view kHelp =
@@ -86,6 +87,8 @@ constexpr std::string_view kHelp =
     "               output is a terminal; 0: never)\n"
     "  --ascii      draw LaTeX formulas with ASCII characters only (rules, brackets,\n"
     "               signs), for fonts and consoles without the drawing pieces\n"
+    "  --linear     write each formula on one row, as in running text: a/b, √x, x²,\n"
+    "               e^(iπ) (with --ascii: sqrt(x), x^2)\n"
     "  --           end of options: what follows are formulas (or the FILE), even\n"
     "               '-x' or '-'\n"
     "\n"
@@ -420,6 +423,8 @@ int run(int argc, char** argv) {
       render_options.width = *columns;
     } else if (options && arg == "--ascii") {
       render_options.ascii = true;
+    } else if (options && arg == "--linear") {
+      render_options.linear = true;
     } else if (options && (arg == "-l" || arg == "--latex")) {
       render_options.dialect = vok::Dialect::Latex;
     } else if (options && arg == "--commands") {

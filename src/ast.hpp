@@ -90,6 +90,8 @@ struct Sequence {  // juxtaposition of at least two items, drawn side by side
 struct Empty {};  // nothing: an empty group, cell or range
 struct Space {    // blank columns: a spacing escape, or a blank between atoms
   std::size_t columns;
+  bool script_omits = false;  // the blank between two atoms that a script leaves out (LaTeX's
+                              // limits, set as display lists in a picture, as scripts in one row)
 };
 struct LeftRight {  // \left d … \middle d … \right d (LaTeX): parts between delimiters, 0 for "."
   ExprList parts;

@@ -13,6 +13,8 @@
 // left-aligned over its operand; from ASCII it has no script characters but primes.
 #include "dialect.hpp"
 
+#include "linear.hpp"
+
 namespace vok {
 namespace {
 
@@ -72,12 +74,22 @@ constexpr Drawing kLatexAsciiDrawing = [] {
   return ascii;
 }();
 
+// A drawing's one-row form, in `style`.
+constexpr Drawing in_one_row(Drawing drawing, const LinearStyle& style) {
+  drawing.composer = &kLinearComposer;
+  drawing.limits_as_scripts = true;
+  drawing.linear = &style;
+  return drawing;
+}
+
 constexpr DialectRules kExact{
     .lexer = &kExactLexer,
     .vocabulary = &kExactVocabulary,
     .grammar = parse_exact,
     .drawing = kExactDrawing,
     .ascii = kExactDrawing,
+    .linear = in_one_row(kExactDrawing, kLinearUnicode),
+    .linear_ascii = in_one_row(kExactDrawing, kLinearUnicode),
     .breaks_lines = false,
     // The exact markup gives its symbols no class.
     .symbol_groups = {"symbol", "symbol", "symbol", "symbol", "symbol", "symbol", "symbol",
@@ -90,6 +102,8 @@ constexpr DialectRules kLatex{
     .grammar = parse_latex,
     .drawing = kLatexDrawing,
     .ascii = kLatexAsciiDrawing,
+    .linear = in_one_row(kLatexDrawing, kLinearUnicode),
+    .linear_ascii = in_one_row(kLatexAsciiDrawing, kLinearAscii),
     .breaks_lines = true,
     // By class, in the order of MathClass.
     .symbol_groups = {"ordinary", "operator", "binary", "relation", "opening", "closing",

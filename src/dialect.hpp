@@ -20,6 +20,8 @@ struct DialectRules {
   Grammar grammar;               // how its tokens are read into a tree
   Drawing drawing;               // how its trees are drawn
   Drawing ascii;                 // the same from ASCII characters, for the ascii option
+  Drawing linear;                // the formula on one row, for the linear option
+  Drawing linear_ascii;          // the same from ASCII characters
   bool breaks_lines;             // whether a width breaks a wide formula into lines
   // The group a symbol of each math class is listed under in the list of commands.
   std::array<std::string_view, 8> symbol_groups;

@@ -287,6 +287,32 @@ static_assert(sorted_by_first(kNegations));
 
 char32_t negated(char32_t ch) noexcept { return partner(kNegations, ch, U'\0'); }
 
+// ---- accents in one row ----
+
+namespace {
+
+// The marks of accents, as drawn on a row of their own, and the combining characters that draw
+// them over one letter, sorted by mark.
+// clang-format off
+constexpr std::pair<char32_t, char32_t> kCombiningAbove[] = {
+    {U'^', 0x0302}, {U'`', 0x0300}, {U'~', 0x0303}, {U'¨', 0x0308}, {U'´', 0x0301},
+    {U'ˀ', 0x0309}, {U'ˇ', 0x030C}, {U'˘', 0x0306}, {U'˙', 0x0307}, {U'˚', 0x030A},
+    {U'‾', 0x0304}, {U'⁘', 0x20DC}, {U'←', 0x20D6}, {U'→', 0x20D7}, {U'↔', 0x20E1},
+    {U'↼', 0x20D0}, {U'⇀', 0x20D1}, {U'⋯', 0x20DB}, {U'─', 0x0305}, {U'╱', 0x0338},
+};
+constexpr std::pair<char32_t, char32_t> kCombiningBelow[] = {
+    {U'_', 0x0332}, {U'~', 0x0330}, {U'─', 0x0332},
+};
+// clang-format on
+static_assert(sorted_by_first(kCombiningAbove));
+static_assert(sorted_by_first(kCombiningBelow));
+
+}  // namespace
+
+char32_t combining_mark(char32_t mark, bool below) noexcept {
+  return below ? partner(kCombiningBelow, mark, U'\0') : partner(kCombiningAbove, mark, U'\0');
+}
+
 // ---- ASCII ----
 
 namespace {
@@ -314,5 +340,42 @@ static_assert(sorted_by_first(kAscii));
 }  // namespace
 
 char32_t ascii_form(char32_t ch) noexcept { return ch < 0x80 ? ch : partner(kAscii, ch, ch); }
+
+namespace {
+
+// clang-format off
+constexpr std::pair<char32_t, std::string_view> kAsciiWords[] = {
+    {U'±', "+-"}, {U'·', "*"}, {U'×', "*"}, {U'÷', "/"},
+    {U'Γ', "Gamma"}, {U'Δ', "Delta"}, {U'Θ', "Theta"}, {U'Λ', "Lambda"}, {U'Ξ', "Xi"},
+    {U'Π', "Pi"}, {U'Σ', "Sigma"}, {U'Υ', "Upsilon"}, {U'Φ', "Phi"}, {U'Ψ', "Psi"},
+    {U'Ω', "Omega"},
+    {U'α', "alpha"}, {U'β', "beta"}, {U'γ', "gamma"}, {U'δ', "delta"}, {U'ε', "epsilon"},
+    {U'ζ', "zeta"}, {U'η', "eta"}, {U'θ', "theta"}, {U'ι', "iota"}, {U'κ', "kappa"},
+    {U'λ', "lambda"}, {U'μ', "mu"}, {U'ν', "nu"}, {U'ξ', "xi"}, {U'π', "pi"}, {U'ρ', "rho"},
+    {U'ς', "sigma"}, {U'σ', "sigma"}, {U'τ', "tau"}, {U'υ', "upsilon"}, {U'φ', "phi"},
+    {U'χ', "chi"}, {U'ψ', "psi"}, {U'ω', "omega"}, {U'ϑ', "theta"}, {U'ϕ', "phi"},
+    {U'ϵ', "epsilon"},
+    {U'…', "..."}, {U'ℂ', "C"}, {U'ℏ', "hbar"}, {U'ℓ', "l"}, {U'ℕ', "N"}, {U'ℚ', "Q"},
+    {U'ℝ', "R"}, {U'ℤ', "Z"},
+    {U'←', "<-"}, {U'→', "->"}, {U'↔', "<->"}, {U'↦', "|->"}, {U'⇐', "<="}, {U'⇒', "=>"},
+    {U'⇔', "<=>"},
+    {U'∀', "forall"}, {U'∂', "d"}, {U'∃', "exists"}, {U'∅', "{}"}, {U'∇', "nabla"},
+    {U'∈', "in"}, {U'∉', "notin"}, {U'∏', "prod"}, {U'∑', "sum"}, {U'∓', "-+"}, {U'∘', "o"},
+    {U'√', "sqrt"}, {U'∝', "prop"}, {U'∞', "inf"}, {U'∧', "and"}, {U'∨', "or"}, {U'∩', "cap"},
+    {U'∪', "cup"}, {U'∫', "int"}, {U'∬', "iint"}, {U'∭', "iiint"}, {U'∮', "oint"},
+    {U'≈', "~="}, {U'≠', "!="}, {U'≡', "=="}, {U'≤', "<="}, {U'≥', ">="}, {U'≪', "<<"},
+    {U'≫', ">>"}, {U'⊂', "subset"}, {U'⊃', "supset"}, {U'⊆', "subseteq"}, {U'⊇', "supseteq"},
+    {U'⊕', "(+)"}, {U'⊗', "(x)"}, {U'⋂', "Cap"}, {U'⋃', "Cup"}, {U'⋯', "..."}, {U'⟶', "-->"},
+    {U'⟹', "==>"},
+};
+// clang-format on
+static_assert(sorted_by_first(kAsciiWords));
+
+}  // namespace
+
+std::string_view ascii_word(char32_t ch) noexcept {
+  const auto* row = find(kAsciiWords, ch, [](const auto& r) { return r.first; });
+  return row != nullptr ? row->second : std::string_view();
+}
 
 }  // namespace vok

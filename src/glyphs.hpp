@@ -122,7 +122,20 @@ struct OperatorSign {
 // The negation of a relation where Unicode has it as one character (= ≠, ∈ ∉), or 0.
 [[nodiscard]] char32_t negated(char32_t ch) noexcept;
 
+// ---- accents in one row ----
+
+// The combining character that draws an accent's mark over (or `below`) one letter, or 0.
+[[nodiscard]] char32_t combining_mark(char32_t mark, bool below) noexcept;
+
 // ---- ASCII ----
+
+// A character spelt as a word, or "" for none.
+using Words = std::string_view (*)(char32_t) noexcept;
+
+// How a formula's one-row form in ASCII spells what has no one-character spelling: Greek letters
+// by name (alpha), relations and arrows as people type them (<=, ->), large operators and other
+// signs as words (sum, int, inf); "" for any other character.
+[[nodiscard]] std::string_view ascii_word(char32_t ch) noexcept;
 
 // The ASCII spelling of a character of a picture (LaTeX's ascii option): box-drawing and bracket
 // pieces as - | / \ + = [ ] < >, the signs' strokes likewise, and the symbols that have a

@@ -93,13 +93,17 @@ Result<NodeRef> RenderNode::column_row(std::string_view utf8) {
     columns += width == 0 && i == 0 ? 1 : static_cast<std::size_t>(width);
     i += d.length == 0 ? 1 : d.length;
   }
-  return make_node(columns, 1, 0, ColumnText{utf8.data(), utf8.size()});
+  auto node = make_node(columns, 1, 0, ColumnText{utf8.data(), utf8.size()});
+  if (node) (*node)->binding = Binding::Atom;
+  return node;
 }
 
 Result<NodeRef> RenderNode::row(std::string_view utf8) {
   if (utf8.size() == 1 && static_cast<unsigned char>(utf8[0]) < 0x80)
     return &kAsciiNodes[static_cast<unsigned char>(utf8[0])];
-  return make_node(char_count(utf8), 1, 0, Text{utf8.data(), utf8.size()});
+  auto node = make_node(char_count(utf8), 1, 0, Text{utf8.data(), utf8.size()});
+  if (node) (*node)->binding = Binding::Atom;
+  return node;
 }
 
 Result<NodeRef> RenderNode::single(char32_t ch) {
@@ -223,18 +227,23 @@ void Canvas::column_text(std::size_t x, std::size_t y, std::string_view utf8) {
     const int width = d.length == 0 ? 1 : display_width(ch);
     if (width != 1) columns_differ_ = true;
     if (width == 0) {
-      // A mark joins the character before it, or a blank of its own at the start of the text; a
-      // probe cannot shrink it to a script.
+      // A mark joins the character before it, or a blank of its own at the start of the text.
       if (x == start) put(x++, y, U' ');
-      if (probe_ != nullptr) {
-        probe_->converts = false;
-      } else if (marks_ != nullptr && x - 1 < width_ && y < clip_) {
-        marks_->push_back({y * stride_ + x - 1, mapped(ch)});
-      }
+      join(x - 1, y, ch);
       continue;
     }
     put(x++, y, ch);
     if (width == 2) put(x++, y, kWideTail);
+  }
+}
+
+// A probe cannot shrink a mark to a script.
+void Canvas::join(std::size_t x, std::size_t y, char32_t mark) {
+  columns_differ_ = true;
+  if (probe_ != nullptr) {
+    probe_->converts = false;
+  } else if (marks_ != nullptr && x < width_ && y < clip_) {
+    marks_->push_back({y * stride_ + x, mapped(mark)});
   }
 }
 
@@ -298,7 +307,7 @@ void paint(const Row& shape, const RenderNode& self, Canvas& canvas, std::size_t
 
 }  // namespace
 
-Result<NodeRef> RenderNode::hstack(std::span<const NodeRef> items) {
+Result<NodeRef> RenderNode::hstack(std::span<const NodeRef> items, Binding binding) {
   if (items.empty()) return empty();
   if (items.size() == 1) return items.front();
   std::size_t ascent = 0, descent = 0, width = 0;
@@ -307,7 +316,9 @@ Result<NodeRef> RenderNode::hstack(std::span<const NodeRef> items) {
     descent = std::max(descent, item->descent());
     width = add_sat(width, item->width);
   }
-  return make_node(width, add_sat(ascent, descent), ascent, Row{items.data(), items.size()});
+  auto node = make_node(width, add_sat(ascent, descent), ascent, Row{items.data(), items.size()});
+  if (node) (*node)->binding = binding;
+  return node;
 }
 
 // ---- stacks ----
@@ -426,7 +437,9 @@ void paint(const Styled& shape, const RenderNode&, Canvas& canvas, std::size_t x
 }  // namespace
 
 Result<NodeRef> RenderNode::styled(NodeRef content, CharMap map) {
-  return make_node(content->width, content->height, content->baseline, Styled{content, map});
+  auto node = make_node(content->width, content->height, content->baseline, Styled{content, map});
+  if (node) (*node)->binding = content->binding;
+  return node;
 }
 
 }  // namespace vok

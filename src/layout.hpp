@@ -79,6 +79,15 @@ struct TableLayout {
   std::array<char32_t, 2> fence = {0, 0};    // the delimiters around it, 0 for none
 };
 
+// How a node of a formula's one-row form binds to what is around it, which says where its
+// neighbours need parentheses to keep their sense (linear.cpp). Pictures ignore it.
+enum class Binding : std::uint8_t {
+  Loose,  // several atoms, or atoms and operators: bracketed as an operand (a + b, 2a)
+  Atom,   // one atom: a character, a number, a word, something already bracketed
+  Slash,  // a fraction a/b: bracketed as an operand, and beside a factor
+  Tail,   // ends in an unbracketed atom that a touching factor would seem to join (x^α, √x)
+};
+
 // Draws a node whose top-left cell is at (x, y): the paint of its shape, which reads the shape
 // from the node.
 using Painter = void (*)(const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y);
@@ -97,13 +106,16 @@ struct RenderNode {
                                // have their baseline on or past their last row
   bool under_mark = false;     // one row of content under a mark on a row of its own (an accent):
                                // a superscript may stand beside the content rather than the mark
-  Painter painter = nullptr;   // null: blanks only
+  Binding binding = Binding::Loose;  // in a one-row form, how it binds (one cell: an atom)
+  Painter painter = nullptr;         // null: blanks only
   ShapeData shape = {};
 
   // Rows below the baseline (0 when the baseline is on or past the last row).
   [[nodiscard]] std::size_t descent() const noexcept {
     return baseline < height ? height - baseline : 0;
   }
+  // How it binds: one cell at most is an atom, whatever made it.
+  [[nodiscard]] Binding bound() const noexcept { return width <= 1 ? Binding::Atom : binding; }
 
   // ---- leaves (layout.cpp) ----
 
@@ -127,9 +139,11 @@ struct RenderNode {
 
   // ---- general compositions (layout.cpp) ----
 
-  // The items side by side, touching, their baselines on a common row. The list is kept, not
-  // copied: it must live as long as the call (an array of its arena).
-  [[nodiscard]] static Result<NodeRef> hstack(std::span<const NodeRef> items);
+  // The items side by side, touching, their baselines on a common row, binding as `binding`
+  // says (a single item as it is). The list is kept, not copied: it must live as long as the call
+  // (an array of its arena).
+  [[nodiscard]] static Result<NodeRef> hstack(std::span<const NodeRef> items,
+                                              Binding binding = Binding::Loose);
   // `top` over a full-width row of `rule` over `bottom`, both centred; the rule row is the
   // baseline and both halves get the taller half's height.
   [[nodiscard]] static Result<NodeRef> vstack(NodeRef top, NodeRef bottom, char32_t rule);
@@ -308,6 +322,8 @@ class Canvas {
   void column_text(std::size_t x, std::size_t y, std::string_view utf8);
   // Where the marks joined to cells are kept (none are kept without one).
   void keep_marks(std::vector<Mark>* marks) noexcept { marks_ = marks; }
+  // A mark of no width (a combining character) joined to the cell at (x, y).
+  void join(std::size_t x, std::size_t y, char32_t mark);
   // Whether a wide character or a mark has been painted: cells and display columns then differ.
   [[nodiscard]] bool columns_differ() const noexcept { return columns_differ_; }
   void cells(std::size_t x, std::size_t y, const char32_t* cells, std::size_t width,

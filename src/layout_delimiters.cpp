@@ -130,10 +130,12 @@ void paint(const SizedDelimiter& shape, const RenderNode& self, Canvas& canvas, 
 Result<NodeRef> RenderNode::fence(NodeRef inner, char32_t open, char32_t close) {
   // A delimiter 0 is none: it draws nothing and takes no room.
   const std::size_t sides = (open != 0) + (close != 0);
-  if (inner->height <= 1)
-    return make_node(add_sat(inner->width, sides), 1, 0, Fence{inner, open, close});
-  return make_node(add_sat(inner->width, 2 * sides), inner->height, inner->baseline,
-                   Fence{inner, open, close});
+  auto node = inner->height <= 1
+                  ? make_node(add_sat(inner->width, sides), 1, 0, Fence{inner, open, close})
+                  : make_node(add_sat(inner->width, 2 * sides), inner->height, inner->baseline,
+                              Fence{inner, open, close});
+  if (node && open != 0 && close != 0) (*node)->binding = Binding::Atom;
+  return node;
 }
 
 Result<NodeRef> RenderNode::fenced(std::span<const NodeRef> parts,
@@ -157,8 +159,10 @@ Result<NodeRef> RenderNode::fenced(std::span<const NodeRef> parts,
       blanks += (i > 0) + (i + 1 < delimiters.size());
     }
   }
-  return make_node(add_sat(add_sat(width, drawn), blanks), tall ? height : 1, tall ? ascent : 0,
-                   Fenced{parts.data(), delimiters.data(), parts.size()});
+  auto node = make_node(add_sat(add_sat(width, drawn), blanks), tall ? height : 1,
+                        tall ? ascent : 0, Fenced{parts.data(), delimiters.data(), parts.size()});
+  if (node && delimiters.front() != 0 && delimiters.back() != 0) (*node)->binding = Binding::Atom;
+  return node;
 }
 
 Result<NodeRef> RenderNode::sized_delimiter(char32_t ch, std::size_t rows) {

@@ -135,6 +135,12 @@ bool is_compact(const RenderNode& script, CharMap map, ProbeMemo& found) {
   return found.converts && found.written == script.width;
 }
 
+// A node written on its base's row binds as its base does: x² as x, (a/b)² as (a/b).
+Result<NodeRef> bound_as(const RenderNode& base, Result<RenderNode*> node) {
+  if (node) (*node)->binding = base.bound();
+  return node;
+}
+
 // The height of `base` with a compact script written on row `row`: a script with characters makes
 // the node reach down to that row even when the base does not.
 std::size_t compact_height(const RenderNode& base, const RenderNode& script, std::size_t row) {
@@ -149,8 +155,8 @@ Result<NodeRef> RenderNode::superscript(NodeRef base, NodeRef sup, const ScriptS
   if (is_compact(*sup, style.superscripts, found)) {
     // Beside a letter under its accent's mark, as TeX sets it (x̂², not a ² beside the hat).
     const std::uint32_t row = style.beside_marks && base->under_mark ? 1 : 0;
-    return make_node(width, compact_height(*base, *sup, 0), base->baseline,
-                     Compact{base, sup, style.superscripts, row, {}});
+    return bound_as(*base, make_node(width, compact_height(*base, *sup, 0), base->baseline,
+                                     Compact{base, sup, style.superscripts, row, {}}));
   }
   return make_node(width, add_sat(sup->height, base->height), add_sat(sup->height, base->baseline),
                    SupRows{base, sup, found});
@@ -163,8 +169,9 @@ Result<NodeRef> RenderNode::subscript(NodeRef base, NodeRef sub, const ScriptSty
     if (style.low_subscripts && base->height > 1)
       return make_node(width, base->height, base->baseline,
                        Compact{base, sub, style.subscripts, base->height - 1, {}});
-    return make_node(width, compact_height(*base, *sub, base->baseline), base->baseline,
-                     Compact{base, sub, style.subscripts, base->baseline, {}});
+    return bound_as(*base,
+                    make_node(width, compact_height(*base, *sub, base->baseline), base->baseline,
+                              Compact{base, sub, style.subscripts, base->baseline, {}}));
   }
   // The subscript hangs from the row below the baseline, beside the base's lower rows; the node
   // grows only when it reaches past them. A script with no rows reaches nothing.
@@ -185,9 +192,11 @@ Result<NodeRef> RenderNode::both_scripts(NodeRef base, NodeRef sub, NodeRef sup,
     const std::size_t height =
         std::max(compact_height(*base, *sup, 0),
                  compact_height(*base, *sub, one_row ? base->baseline : base->height - 1));
-    return make_node(
-        add_sat(base->width, width), height, base->baseline,
-        CompactScripts{base, sub, sup, style.subscripts, style.superscripts, sup_first, {}, {}});
+    return bound_as(
+        *base,
+        make_node(add_sat(base->width, width), height, base->baseline,
+                  CompactScripts{
+                      base, sub, sup, style.subscripts, style.superscripts, sup_first, {}, {}}));
   }
   // Room for the subscript is reserved below the whole base even though it starts just below the
   // baseline, so beside a deep base the bottom rows stay blank; beside a base whose baseline is
@@ -202,7 +211,8 @@ Result<NodeRef> RenderNode::both_scripts(NodeRef base, NodeRef sub, NodeRef sup,
 Result<NodeRef> RenderNode::prime_suffix(NodeRef base, std::size_t count) {
   // The primes sit on the baseline row, which the node is extended to reach if need be.
   const std::size_t height = add_sat(base->baseline, std::max<std::size_t>(base->descent(), 1));
-  return make_node(add_sat(base->width, count), height, base->baseline, PrimeMarks{base, count});
+  return bound_as(*base, make_node(add_sat(base->width, count), height, base->baseline,
+                                   PrimeMarks{base, count}));
 }
 
 Result<NodeRef> RenderNode::limits(NodeRef base, NodeRef lower, NodeRef upper,

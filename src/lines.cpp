@@ -14,15 +14,6 @@
 namespace vok {
 namespace {
 
-// The class of an atom at the top of a formula, for where a line may end.
-MathClass class_of(const Expr& expr, const Vocabulary& vocabulary) {
-  if (const auto* command = std::get_if<Command>(&expr))
-    return command->parts->def != nullptr ? command->parts->def->cls : MathClass::Ord;
-  if (const auto* symbol = std::get_if<Symbol>(&expr); symbol != nullptr && !symbol->text.empty())
-    return vocabulary.class_of(decode_utf8(symbol->text, 0).ch);
-  return MathClass::Ord;
-}
-
 // One line of a broken formula: its items, and whether it opens with a binary operator (indented
 // two columns further).
 struct Line {
@@ -167,8 +158,8 @@ Result<NodeRef> measure_lines(const Expr& expr, const Drawing& drawing,
   const Expr* inner = &expr;
   while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
   const auto* sequence = std::get_if<Sequence>(inner);
-  if (sequence == nullptr) return measure(expr, drawing);
-  auto items = measure_all(sequence->items, drawing);
+  if (sequence == nullptr) return measure(expr, drawing, vocabulary);
+  auto items = measure_all(sequence->items, drawing, vocabulary);
   if (!items) return std::unexpected(std::move(items.error()));
   std::size_t total = 0;
   for (const NodeRef item : *items) total = add_sat(total, item->width);

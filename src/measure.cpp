@@ -23,7 +23,8 @@ constexpr std::array<RenderNode, 5> kSpaces{{{.width = 0, .height = 1},
 
 class Measurer {
  public:
-  explicit Measurer(const Drawing& drawing) noexcept : drawing_(drawing) {}
+  Measurer(const Drawing& drawing, const Vocabulary& vocabulary) noexcept
+      : drawing_(drawing), compose_(*drawing.composer), vocabulary_(vocabulary) {}
 
   Result<NodeRef> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
@@ -49,6 +50,7 @@ class Measurer {
   Result<NodeRef> visit(const Group& n) { return node(*n.inner); }
   Result<NodeRef> visit(const Empty&) { return RenderNode::empty(); }
   Result<NodeRef> visit(const Space& n) {
+    if (in_script_limits_ && n.script_omits) return &kSpaces[0];
     return n.columns < kSpaces.size() ? &kSpaces[n.columns] : RenderNode::blank(n.columns, 1, 0);
   }
 
@@ -99,7 +101,7 @@ class Measurer {
   Result<NodeRef> visit(const Sequence& n) {
     auto items = all(n.items);
     if (!items) return std::unexpected(std::move(items.error()));
-    return RenderNode::hstack(*items);
+    return compose_.sequence(*items, n.items, vocabulary_);
   }
 
   // A row's length is compared only when the row is reached, so an error in an earlier row wins
@@ -114,7 +116,7 @@ class Measurer {
       if (!cells) return std::unexpected(std::move(cells.error()));
       rows[k] = *cells;
     }
-    return RenderNode::matrix(n.env->open, n.env->close, {rows, n.rows.size()});
+    return compose_.matrix(n.env->open, n.env->close, {rows, n.rows.size()});
   }
 
   Result<NodeRef> visit(const Table& n) {
@@ -124,28 +126,28 @@ class Measurer {
       if (!cells) return std::unexpected(std::move(cells.error()));
       rows[k] = *cells;
     }
-    return RenderNode::table({rows, n.rows.size()}, *n.layout);
+    return compose_.table({rows, n.rows.size()}, *n.layout);
   }
 
   // A command is drawn by its row's construct from its measured arguments; an unknown one is its
   // name.
   Result<NodeRef> visit(const Command& n) {
-    const Definition* def = n.parts->def;
-    if (def == nullptr || def->construct == nullptr) return drawing_.cells(n.name);
-    auto args = all(n.parts->args);
-    if (!args) return std::unexpected(std::move(args.error()));
-    auto optional = all(n.parts->optional);
-    if (!optional) return std::unexpected(std::move(optional.error()));
-    return def->construct(*def, *args, *optional);
+    std::span<const NodeRef> args, optional;
+    return command(n, args, optional);
   }
 
-  // A large operator that takes its operand sets its limits as the drawing's operators do; the
-  // others (\lim, \max) as its other commands do.
-  [[nodiscard]] Result<NodeRef> limits(const Expr& base_expr, NodeRef base, NodeRef lower,
-                                       NodeRef upper) const {
-    const Definition* def = std::get<Command>(base_expr).parts->def;
-    return RenderNode::limits(base, lower, upper,
-                              def->takes('b') ? drawing_.operator_limits : drawing_.limits);
+  // The same, keeping the measured arguments.
+  Result<NodeRef> command(const Command& n, std::span<const NodeRef>& args,
+                          std::span<const NodeRef>& optional) {
+    const Definition* def = n.parts->def;
+    if (def == nullptr || def->construct == nullptr) return drawing_.cells(n.name);
+    auto measured = all(n.parts->args);
+    if (!measured) return std::unexpected(std::move(measured.error()));
+    args = *measured;
+    measured = all(n.parts->optional);
+    if (!measured) return std::unexpected(std::move(measured.error()));
+    optional = *measured;
+    return compose_.command(*def, args, optional, drawing_);
   }
 
   // Whether a superscript starts with prime marks, which are written before a subscript.
@@ -156,40 +158,46 @@ class Measurer {
     return symbol != nullptr && vok::starts_with_prime(symbol->text);
   }
 
-  // Scripts on a big operator are limits; the test looks at the unrendered base.
-  [[nodiscard]] static bool takes_limits(const Expr& base) noexcept {
+  // A command whose scripts are limits (a large operator, \lim), or null; the test looks at the
+  // unrendered base.
+  [[nodiscard]] static const Command* with_limits(const Expr& base) noexcept {
     const auto* command = std::get_if<Command>(&base);
-    return command != nullptr && command->parts->def != nullptr && command->parts->def->limits;
+    return command != nullptr && command->parts->def != nullptr && command->parts->def->limits
+               ? command
+               : nullptr;
   }
 
-  Result<NodeRef> visit(const Superscript& n) {
-    auto base = node(*n.base);
+  // A base and its scripts, each null when absent, measured in that order: limits on a command
+  // that takes them, else scripts beside the base.
+  Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr) {
+    const Command* op = with_limits(base_expr);
+    std::span<const NodeRef> args, optional;
+    auto base = op != nullptr ? command(*op, args, optional) : node(base_expr);
     if (!base) return base;
-    auto sup = node(*n.sup);
-    if (!sup) return sup;
-    if (takes_limits(*n.base)) return limits(*n.base, *base, RenderNode::empty(), *sup);
-    return RenderNode::superscript(*base, *sup, drawing_.scripts);
+    // Limits written as scripts are set as scripts.
+    const bool outer = in_script_limits_;
+    in_script_limits_ = outer || (op != nullptr && drawing_.limits_as_scripts);
+    NodeRef sub = nullptr, sup = nullptr;
+    if (sub_expr != nullptr) {
+      auto measured = node(*sub_expr);
+      if (!measured) return measured;
+      sub = *measured;
+    }
+    if (sup_expr != nullptr) {
+      auto measured = node(*sup_expr);
+      if (!measured) return measured;
+      sup = *measured;
+    }
+    in_script_limits_ = outer;
+    if (op != nullptr)
+      return compose_.limits({*op->parts->def, *base, args, optional}, sub, sup, drawing_);
+    const bool sup_first = sub != nullptr && sup != nullptr && starts_with_prime(*sup_expr);
+    return compose_.scripts(*base, sub, sup, sup_first, drawing_);
   }
 
-  Result<NodeRef> visit(const Subscript& n) {
-    auto base = node(*n.base);
-    if (!base) return base;
-    auto sub = node(*n.sub);
-    if (!sub) return sub;
-    if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, RenderNode::empty());
-    return RenderNode::subscript(*base, *sub, drawing_.scripts);
-  }
-
-  Result<NodeRef> visit(const SubSup& n) {
-    auto base = node(*n.base);
-    if (!base) return base;
-    auto sub = node(*n.sub);
-    if (!sub) return sub;
-    auto sup = node(*n.sup);
-    if (!sup) return sup;
-    if (takes_limits(*n.base)) return limits(*n.base, *base, *sub, *sup);
-    return RenderNode::both_scripts(*base, *sub, *sup, drawing_.scripts, starts_with_prime(*n.sup));
-  }
+  Result<NodeRef> visit(const Superscript& n) { return scripts(*n.base, nullptr, n.sup); }
+  Result<NodeRef> visit(const Subscript& n) { return scripts(*n.base, n.sub, nullptr); }
+  Result<NodeRef> visit(const SubSup& n) { return scripts(*n.base, n.sub, n.sup); }
 
   Result<NodeRef> visit(const Primes& n) {
     auto base = node(*n.base);
@@ -198,16 +206,64 @@ class Measurer {
   }
 
   const Drawing& drawing_;
+  const Composer& compose_;
+  const Vocabulary& vocabulary_;
+  bool in_script_limits_ = false;  // measuring limits that are written as scripts
 };
+
+// ---- the picture's compositions ----
+
+Result<NodeRef> picture_command(const Definition& def, std::span<const NodeRef> args,
+                                std::span<const NodeRef> optional, const Drawing&) {
+  return def.construct(def, args, optional);
+}
+
+Result<NodeRef> picture_scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
+                                const Drawing& drawing) {
+  if (sub == nullptr) return RenderNode::superscript(base, sup, drawing.scripts);
+  if (sup == nullptr) return RenderNode::subscript(base, sub, drawing.scripts);
+  return RenderNode::both_scripts(base, sub, sup, drawing.scripts, sup_first);
+}
+
+// A large operator that takes its operand sets its limits as the drawing's operators do; the
+// others (\lim, \max) as its other commands do.
+Result<NodeRef> picture_limits(const Operator& op, NodeRef lower, NodeRef upper,
+                               const Drawing& drawing) {
+  return RenderNode::limits(op.drawn, lower != nullptr ? lower : RenderNode::empty(),
+                            upper != nullptr ? upper : RenderNode::empty(),
+                            op.def.takes('b') ? drawing.operator_limits : drawing.limits);
+}
+
+Result<NodeRef> picture_sequence(std::span<const NodeRef> items, ExprList, const Vocabulary&) {
+  return RenderNode::hstack(items);
+}
 
 }  // namespace
 
-Result<NodeRef> measure(const Expr& expr, const Drawing& drawing) {
-  return Measurer(drawing).node(expr);
+const Composer kPictureComposer{
+    .command = picture_command,
+    .scripts = picture_scripts,
+    .limits = picture_limits,
+    .matrix = RenderNode::matrix,
+    .table = RenderNode::table,
+    .sequence = picture_sequence,
+};
+
+MathClass class_of(const Expr& expr, const Vocabulary& vocabulary) {
+  if (const auto* command = std::get_if<Command>(&expr))
+    return command->parts->def != nullptr ? command->parts->def->cls : MathClass::Ord;
+  if (const auto* symbol = std::get_if<Symbol>(&expr); symbol != nullptr && !symbol->text.empty())
+    return vocabulary.class_of(decode_utf8(symbol->text, 0).ch);
+  return MathClass::Ord;
 }
 
-Result<std::span<const NodeRef>> measure_all(ExprList exprs, const Drawing& drawing) {
-  return Measurer(drawing).all(exprs);
+Result<NodeRef> measure(const Expr& expr, const Drawing& drawing, const Vocabulary& vocabulary) {
+  return Measurer(drawing, vocabulary).node(expr);
+}
+
+Result<std::span<const NodeRef>> measure_all(ExprList exprs, const Drawing& drawing,
+                                             const Vocabulary& vocabulary) {
+  return Measurer(drawing, vocabulary).all(exprs);
 }
 
 }  // namespace vok

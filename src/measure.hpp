@@ -14,10 +14,46 @@
 #include "ast.hpp"
 #include "error.hpp"
 #include "layout.hpp"
+#include "vocabulary.hpp"
 
 namespace vok {
 
 class Vocabulary;
+struct Drawing;
+struct LinearStyle;
+
+using Rows = std::span<const std::span<const NodeRef>>;
+
+// A command whose scripts are limits: its row, its node as the drawing composed it, and its
+// measured arguments (a large operator's operand among them).
+struct Operator {
+  const Definition& def;
+  NodeRef drawn;
+  std::span<const NodeRef> args, optional;
+};
+
+// How a drawing composes what a picture may set on several rows: as the picture does, or on one
+// row, as a formula's one-row form does (linear.cpp). Absent scripts and limits are null.
+struct Composer {
+  // A known command from its row and its measured arguments.
+  Result<NodeRef> (*command)(const Definition& def, std::span<const NodeRef> args,
+                             std::span<const NodeRef> optional, const Drawing& drawing);
+  // Scripts beside a base; `sup_first` when the superscript starts with primes.
+  Result<NodeRef> (*scripts)(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
+                             const Drawing& drawing);
+  // Limits on a command that takes them.
+  Result<NodeRef> (*limits)(const Operator& op, NodeRef lower, NodeRef upper,
+                            const Drawing& drawing);
+  // The exact markup's matrices and the LaTeX dialect's tables.
+  Result<NodeRef> (*matrix)(char32_t open, char32_t close, Rows rows);
+  Result<NodeRef> (*table)(Rows rows, const TableLayout& layout);
+  // The items of a list side by side; `exprs` are the items as written.
+  Result<NodeRef> (*sequence)(std::span<const NodeRef> items, ExprList exprs,
+                              const Vocabulary& vocabulary);
+};
+
+// The picture's compositions.
+extern const Composer kPictureComposer;
 
 // How a dialect draws the nodes of its trees.
 struct Drawing {
@@ -28,13 +64,21 @@ struct Drawing {
   // cell to each display column.
   Result<NodeRef> (*cells)(std::string_view utf8);
   CharMap spelling;  // replaces every character of the finished picture, or null
+  const Composer* composer = &kPictureComposer;
+  bool limits_as_scripts = false;       // limits are scripts, without the blanks scripts leave out
+  const LinearStyle* linear = nullptr;  // what a one-row form writes (linear.cpp), or null
 };
 
+// The class of an atom of a list as written, for the blanks and breaks around it.
+[[nodiscard]] MathClass class_of(const Expr& expr, const Vocabulary& vocabulary);
+
 // The measured node of `expr`, in the current arena.
-[[nodiscard]] Result<NodeRef> measure(const Expr& expr, const Drawing& drawing);
+[[nodiscard]] Result<NodeRef> measure(const Expr& expr, const Drawing& drawing,
+                                      const Vocabulary& vocabulary);
 
 // The measured nodes of a list, in order; the first error discards the rest.
-[[nodiscard]] Result<std::span<const NodeRef>> measure_all(ExprList exprs, const Drawing& drawing);
+[[nodiscard]] Result<std::span<const NodeRef>> measure_all(ExprList exprs, const Drawing& drawing,
+                                                           const Vocabulary& vocabulary);
 
 // The measured node of `expr`, broken into lines no wider than `width` when it is wider (see
 // lines.cpp); the vocabulary gives the classes of its atoms.

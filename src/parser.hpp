@@ -147,6 +147,7 @@ class ParserBase {
 namespace detail {
 inline constexpr Expr kEmpty = Empty{};
 inline constexpr std::array<Expr, 5> kSpaces{Space{0}, Space{1}, Space{2}, Space{3}, Space{4}};
+inline constexpr Expr kScriptOmits = Space{1, true};
 }  // namespace detail
 
 // The shared empty node.
@@ -156,5 +157,8 @@ inline constexpr std::array<Expr, 5> kSpaces{Space{0}, Space{1}, Space{2}, Space
 [[nodiscard]] inline Box space_node(std::size_t columns) {
   return columns < detail::kSpaces.size() ? &detail::kSpaces[columns] : make_node<Space>(columns);
 }
+
+// The blank column between two atoms that TeX sets in a display list and leaves out of a script.
+[[nodiscard]] inline Box script_omits_node() noexcept { return &detail::kScriptOmits; }
 
 }  // namespace vok

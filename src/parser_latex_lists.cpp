@@ -146,10 +146,18 @@ class ListAssembler {
   // Sends the pending atom out with its settled class.
   void send(MathClass settled) {
     std::ptrdiff_t before = pending_->blanks_before;
-    if (previous_ && !after_limits_)
-      before += static_cast<std::ptrdiff_t>(spacing(*previous_, settled, script_));
+    bool omitted = false;  // the one blank is what a script leaves out
+    if (previous_ && !after_limits_) {
+      const std::size_t set = spacing(*previous_, settled, script_);
+      omitted = before == 0 && set > spacing(*previous_, settled, true);
+      before += static_cast<std::ptrdiff_t>(set);
+    }
     after_limits_ = false;
-    if (before > 0) out_.push_back(space_node(static_cast<std::size_t>(before)));
+    if (omitted) {
+      out_.push_back(script_omits_node());
+    } else if (before > 0) {
+      out_.push_back(space_node(static_cast<std::size_t>(before)));
+    }
     if (pending_->gatherer != nullptr) {
       // Operands nest as deep as groups may.
       if (depth_ + gathering_.size() >= kMaxDepth) too_deep_ = true;

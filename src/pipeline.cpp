@@ -8,11 +8,15 @@
 
 #include "arena.hpp"
 #include "dialect.hpp"
+#include "linear.hpp"
 #include "unicode.hpp"
 
 namespace vok {
 
-std::u32string_view write_utf32(const RenderNode& root, CharMap spelling) {
+namespace {
+
+// The picture painted, spelt and written in display columns.
+std::u32string_view painted(const RenderNode& root, CharMap spelling) {
   const std::size_t stride = std::size_t{root.width} + 1;
   const std::size_t length = stride * root.height;
   if (length == 0) return U"";
@@ -46,11 +50,48 @@ std::u32string_view write_utf32(const RenderNode& root, CharMap spelling) {
   return {out, written};
 }
 
+bool ascii_letter(char32_t ch) { return (ch >= U'a' && ch <= U'z') || (ch >= U'A' && ch <= U'Z'); }
+bool ascii_digit(char32_t ch) { return ch >= U'0' && ch <= U'9'; }
+
+// The text with every character that `words` spells spelt so; a word of two letters or more is
+// parted by a blank from a letter before it and from a letter, a digit or such a word after it
+// (pi r, alpha beta, 2pi; df for ∂f).
+std::u32string_view spelt(std::u32string_view text, Words words) {
+  const auto starts_with_letter = [](std::string_view word) {
+    return word.size() > 1 && ascii_letter(static_cast<unsigned char>(word.front()));
+  };
+  std::size_t length = 0;
+  for (const char32_t ch : text) length += std::max<std::size_t>(words(ch).size() + 2, 1);
+  char32_t* out = current_arena().allocate_array<char32_t>(length);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::string_view word = words(text[i]);
+    if (word.empty()) {
+      out[at++] = text[i];
+      continue;
+    }
+    const bool letters = starts_with_letter(word);
+    if (letters && at > 0 && ascii_letter(out[at - 1])) out[at++] = U' ';
+    for (const char c : word) out[at++] = static_cast<unsigned char>(c);
+    const char32_t next = i + 1 < text.size() ? text[i + 1] : U'\n';
+    if (letters && (ascii_letter(next) || ascii_digit(next) || starts_with_letter(words(next))))
+      out[at++] = U' ';
+  }
+  return {out, at};
+}
+
+}  // namespace
+
+std::u32string_view write_utf32(const RenderNode& root, CharMap spelling, Words words) {
+  const std::u32string_view picture = painted(root, spelling);
+  return words == nullptr ? picture : spelt(picture, words);
+}
+
 namespace {
 
 // Appends the picture of `root` to `text` in UTF-8.
-void append_text(std::string& text, const RenderNode& root, CharMap spelling) {
-  const std::u32string_view picture = write_utf32(root, spelling);
+void append_text(std::string& text, const RenderNode& root, CharMap spelling, Words words) {
+  const std::u32string_view picture = write_utf32(root, spelling, words);
   std::size_t bytes = 0;
   for (char32_t ch : picture) bytes += utf8_length(ch);
   const std::size_t at = text.size();
@@ -63,17 +104,24 @@ void append_text(std::string& text, const RenderNode& root, CharMap spelling) {
 
 }  // namespace
 
-std::string write_text(const RenderNode& root, CharMap spelling) {
+std::string write_text(const RenderNode& root, CharMap spelling, Words words) {
   std::string text;
-  append_text(text, root, spelling);
+  append_text(text, root, spelling, words);
   return text;
 }
 
 namespace {
 
-// What a call draws: its dialect's drawing, from ASCII when the options ask for it.
+// What a call draws: its dialect's picture or one-row form, from ASCII when the options ask for
+// it.
 const Drawing& drawing_of(const DialectRules& rules, Options options) noexcept {
+  if (options.linear) return options.ascii ? rules.linear_ascii : rules.linear;
   return options.ascii ? rules.ascii : rules.drawing;
+}
+
+// The words a drawing spells its finished text with, or null.
+Words words_of(const Drawing& drawing) noexcept {
+  return drawing.linear != nullptr ? drawing.linear->words : nullptr;
 }
 
 // Lexes and parses `input` into a tree of the current arena. The tokens live in an arena of their
@@ -96,9 +144,9 @@ Result<NodeRef> render_node(std::string_view input, const DialectRules& rules, O
   auto tree = parse(input, rules);
   if (!tree) return std::unexpected(std::move(tree.error()));
   const Drawing& drawing = drawing_of(rules, options);
-  if (rules.breaks_lines && options.width > 0)
+  if (rules.breaks_lines && options.width > 0 && !options.linear)
     return measure_lines(**tree, drawing, *rules.vocabulary, options.width);
-  return measure(**tree, drawing);
+  return measure(**tree, drawing, *rules.vocabulary);
 }
 
 }  // namespace
@@ -110,7 +158,8 @@ std::expected<std::string, ParseError> render(std::string_view input, Options op
   const DialectRules& rules = dialect_rules(options.dialect);
   auto root = render_node(input, rules, options);
   if (!root) return std::unexpected(std::move(root.error()));
-  return write_text(**root, drawing_of(rules, options).spelling);
+  const Drawing& drawing = drawing_of(rules, options);
+  return write_text(**root, drawing.spelling, words_of(drawing));
 }
 
 std::expected<bool, ParseError> append_picture(std::string& out, std::string_view input,
@@ -121,7 +170,8 @@ std::expected<bool, ParseError> append_picture(std::string& out, std::string_vie
   auto root = render_node(input, rules, options);
   if (!root) return std::unexpected(std::move(root.error()));
   if ((*root)->height > max_rows) return false;
-  append_text(out, **root, drawing_of(rules, options).spelling);
+  const Drawing& drawing = drawing_of(rules, options);
+  append_text(out, **root, drawing.spelling, words_of(drawing));
   return true;
 }
 
@@ -132,7 +182,8 @@ std::expected<void, ParseError> render_utf32(std::string_view input, PictureSink
   const DialectRules& rules = dialect_rules(options.dialect);
   auto root = render_node(input, rules, options);
   if (!root) return std::unexpected(std::move(root.error()));
-  sink(write_utf32(**root, drawing_of(rules, options).spelling), context);
+  const Drawing& drawing = drawing_of(rules, options);
+  sink(write_utf32(**root, drawing.spelling, words_of(drawing)), context);
   return {};
 }
 

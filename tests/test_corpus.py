@@ -68,3 +68,24 @@ def test_the_sample_is_part_of_the_full_corpus(full_corpus):
     sample = formulas(SAMPLE / "formulas-real.txt")
     assert full[-len(sample):] == sample  # its last two sources, in order
     assert set(formulas(SAMPLE / "formulas-subset.txt")) <= set(formulas(full_corpus / "formulas-subset.txt"))
+
+
+@pytest.mark.parametrize("ascii", [False, True], ids=["unicode", "ascii"])
+def test_every_formula_with_a_picture_has_a_one_row_form(corpus, ascii):
+    """The same formulas, errors and all; a picture of one row is its own one-row form, and the
+    one-row form writes no command as written that the picture draws."""
+    for text in formulas(corpus / "formulas-real.txt"):
+        try:
+            picture = vok_latex.render(text, ascii=ascii)
+        except ValueError as error:
+            with pytest.raises(ValueError) as linear_error:
+                vok_latex.render(text, ascii=ascii, linear=True)
+            assert str(linear_error.value) == str(error), text
+            continue
+        line = vok_latex.render(text, ascii=ascii, linear=True)
+        assert line.count("\n") == (1 if line else 0) and line.endswith("\n") == bool(line), text
+        if picture.count("\n") == 1:
+            assert line == picture, text
+        assert line.count("\\") <= picture.count("\\"), text
+        if ascii:
+            assert line.isascii() or not picture.isascii(), text

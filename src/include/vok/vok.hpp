@@ -46,6 +46,10 @@ struct Options {
   // consoles without the drawing pieces; scripts on rows of their own rather than in Unicode's
   // script characters; symbols with a one-character ASCII spelling spelt so (′ as ', − as -).
   bool ascii = false;
+  // The formula on one row of text, as it is written in running text: a/b, √x, x², e^(iπ),
+  // ∑ᵢ₌₁ⁿ, (a  b; c  d); a formula whose picture is one row is that row. No width breaks it. With
+  // `ascii`, in ASCII: sqrt(x), x^2, sum_(i=1)^n.
+  bool linear = false;
 };
 
 // Renders one formula (UTF-8 text) to its picture, or returns the first error.

@@ -1,0 +1,512 @@
+// A formula's one-row form: the compositions a picture sets on several rows, written on one row
+// as people write math in plain text, every other composition as the picture's.
+//
+// Each composition first tries the picture's: when that is one row it is kept, so a formula whose
+// picture is one row has that row as its one-row form (x², (a  b), α ≤ β). Otherwise:
+//   fractions      a/b, ½ where Unicode has the character; (a + b)/2 and 1/(2a): an operand of
+//                  more than one atom in parentheses, a fraction among factors too: (1/11) m
+//   scripts        x^(iπ), x_(max): a script in script characters when the picture has it so,
+//                  else after ^ or _, in parentheses unless it is one atom; a fraction or a
+//                  script as the base in parentheses, (a/b)²
+//   limits         ∑ᵢ₌₁ⁿ i, lim_(x→0) f: the limits as scripts of the sign, then the operand
+//   roots          √x, √(x + 1), ∛x, ⁿ√x, and x^(1/(k + 1)) for an index with no script form
+//   accents        x̄, v⃗ over one letter (a combining mark), hat(xy) over more
+//   stacks         C(n, k) for a binomial, (a; b) for the others; \overset and \xrightarrow as
+//                  scripts: =ᵈᵉᶠ, →^(f ∘ g)
+//   tables         the rows separated by "; ", the cells by the table's blank columns, between
+//                  the table's delimiters: (a  b; c  d)
+//   frames         the content alone; sized delimiters one row high
+// A script or a root that ends in an unbracketed atom (x^α, √x) is followed by a blank before a
+// factor that touches it, which would seem to belong to it.
+//
+// Which parentheses an operand needs is in the Binding of its node (layout.hpp): the leaves and
+// bracketed nodes are atoms, the compositions here say what they make, and everything else is
+// loose, so an operand gets parentheses unless it surely needs none.
+#include "linear.hpp"
+
+#include <algorithm>
+#include <initializer_list>
+
+#include "arena.hpp"
+#include "constructs.hpp"
+
+namespace vok {
+namespace {
+
+NodeRef arg(std::span<const NodeRef> args, std::size_t i) {
+  return i < args.size() ? args[i] : RenderNode::empty();
+}
+
+// The pieces side by side, binding as `binding` says (a single piece as it is).
+Result<NodeRef> joined(std::initializer_list<NodeRef> pieces, Binding binding = Binding::Loose) {
+  NodeRef* items = current_arena().allocate_array<NodeRef>(pieces.size());
+  std::ranges::copy(pieces, items);
+  return RenderNode::hstack({items, pieces.size()}, binding);
+}
+
+NodeRef text(std::string_view utf8) { return *RenderNode::row(utf8); }
+NodeRef blank(std::size_t columns) { return *RenderNode::blank(columns, 0, 0); }
+
+struct Flat {  // a node of one row or none, its baseline moved onto that row
+  NodeRef inner;
+};
+
+void paint(const Flat& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.paint(*shape.inner, x, y);
+}
+
+// Whether the picture's own node will do: one row (or none). A baseline past that row (scripts
+// raised over an empty base) is moved onto it, so that the row stays one beside the others.
+bool one_row(Result<NodeRef>& node) {
+  if (!node || (*node)->height > 1) return !node;
+  if ((*node)->baseline == 0) return true;
+  auto flat = make_node((*node)->width, (*node)->height, 0, Flat{*node});
+  if (flat) (*flat)->binding = (*node)->binding;
+  node = flat;
+  return true;
+}
+
+// A node in parentheses: an atom.
+Result<NodeRef> bracketed(NodeRef node) { return RenderNode::fence(node, U'(', U')'); }
+
+// An operand of a fraction, a root or a script: as it is when it is one atom, else bracketed.
+Result<NodeRef> operand(NodeRef node) {
+  return node->bound() == Binding::Atom ? node : bracketed(node);
+}
+
+// The characters of a one-row node of at most four cells (empty for any other).
+struct Small {
+  char32_t cells[4] = {};
+  std::size_t size = 0;
+
+  explicit Small(const RenderNode& node) {
+    if (node.height != 1 || node.width == 0 || node.width > 4) return;
+    std::ranges::fill(cells, U' ');
+    Canvas canvas(cells, node.width, 1, 4);
+    canvas.paint(node, 0, 0);
+    size = node.width;
+  }
+  [[nodiscard]] std::u32string_view view() const { return {cells, size}; }
+};
+
+// ---- fractions ----
+
+struct Vulgar {
+  std::u32string_view top, bottom;
+  char32_t ch;
+};
+
+constexpr Vulgar kVulgarFractions[] = {
+    {U"1", U"2", U'½'}, {U"1", U"3", U'⅓'},  {U"2", U"3", U'⅔'}, {U"1", U"4", U'¼'},
+    {U"3", U"4", U'¾'}, {U"1", U"5", U'⅕'},  {U"2", U"5", U'⅖'}, {U"3", U"5", U'⅗'},
+    {U"4", U"5", U'⅘'}, {U"1", U"6", U'⅙'},  {U"5", U"6", U'⅚'}, {U"1", U"7", U'⅐'},
+    {U"1", U"8", U'⅛'}, {U"3", U"8", U'⅜'},  {U"5", U"8", U'⅝'}, {U"7", U"8", U'⅞'},
+    {U"1", U"9", U'⅑'}, {U"1", U"10", U'⅒'},
+};
+
+Result<NodeRef> fraction_of(NodeRef top, NodeRef bottom, const LinearStyle& style) {
+  if (style.vulgar_fractions && top->width == 1 && bottom->width <= 2) {
+    const Small over(*top), under(*bottom);
+    for (const Vulgar& vulgar : kVulgarFractions)
+      if (vulgar.top == over.view() && vulgar.bottom == under.view())
+        return RenderNode::single(vulgar.ch);
+  }
+  auto numerator = operand(top);
+  if (!numerator) return numerator;
+  auto denominator = operand(bottom);
+  if (!denominator) return denominator;
+  return joined({*numerator, text("/"), *denominator}, Binding::Slash);
+}
+
+Result<NodeRef> fraction(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
+                         const Drawing& drawing) {
+  return fraction_of(arg(args, 0), arg(args, 1), *drawing.linear);
+}
+
+// A binomial as C(n, k); the other stacks as their rows, between their delimiters.
+Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef>, const Drawing&) {
+  const char32_t open = std::get_if<payload::Enclosure>(&def.payload) != nullptr
+                            ? def.data<payload::Enclosure>().open
+                            : U'(';
+  if (open == U'(')
+    return joined({text("C("), arg(args, 0), text(", "), arg(args, 1), text(")")}, Binding::Atom);
+  auto rows = joined({arg(args, 0), text("; "), arg(args, 1)});
+  if (!rows) return rows;
+  return RenderNode::fence(*rows, open == 0 ? U'(' : open,
+                           open == 0 ? U')' : closing_partner(open));
+}
+
+// ---- scripts and limits ----
+
+// The scripts after ^ and _, each in parentheses unless it is one atom. Limits written so are
+// parted from what touches them, as is a script that ends in a bare atom.
+Result<NodeRef> written_scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
+                                bool limits) {
+  NodeRef* items = current_arena().allocate_array<NodeRef>(5);
+  std::size_t count = 0;
+  items[count++] = base;
+  bool tail = limits;
+  for (const NodeRef script : sup_first ? std::array{sup, sub} : std::array{sub, sup}) {
+    if (script == nullptr) continue;
+    auto written = operand(script);
+    if (!written) return written;
+    items[count++] = text(script == sup ? "^" : "_");
+    items[count++] = *written;
+    tail = limits || *written == script;
+  }
+  return RenderNode::hstack({items, count}, tail ? Binding::Tail : Binding::Loose);
+}
+
+Result<NodeRef> scripts_of(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
+                           const Drawing& drawing, bool limits) {
+  if (base->bound() == Binding::Slash || base->bound() == Binding::Tail) {
+    auto kept = bracketed(base);
+    if (!kept) return kept;
+    base = *kept;
+  }
+  auto drawn = kPictureComposer.scripts(base, sub, sup, sup_first, drawing);
+  if (one_row(drawn)) return drawn;
+  return written_scripts(base, sub, sup, sup_first, limits);
+}
+
+Result<NodeRef> scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
+                        const Drawing& drawing) {
+  return scripts_of(base, sub, sup, sup_first, drawing, false);
+}
+
+// A large operator's sign alone: its character, `count` of them.
+Result<NodeRef> sign_of(char32_t sign, std::size_t count) {
+  auto one = RenderNode::single(sign);
+  if (!one || count == 1) return one;
+  NodeRef* items = current_arena().allocate_array<NodeRef>(count);
+  std::fill_n(items, count, *one);
+  return RenderNode::hstack({items, count}, Binding::Atom);
+}
+
+// The sign, then its operand a blank away.
+Result<NodeRef> with_operand(Result<NodeRef> sign, std::span<const NodeRef> args) {
+  if (!sign || args.empty() || args.front()->width == 0) return sign;
+  return joined({*sign, blank(1), args.front()});
+}
+
+Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
+                             std::span<const NodeRef>, const Drawing&) {
+  const auto [sign, count] = def.data<payload::Sign>();
+  return with_operand(sign_of(sign, count), args);
+}
+
+// The exact markup's summation and integral, which draw their own signs.
+Result<NodeRef> summation(const Definition&, std::span<const NodeRef> args,
+                          std::span<const NodeRef>, const Drawing&) {
+  return with_operand(sign_of(U'∑', 1), args);
+}
+Result<NodeRef> integral(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
+                         const Drawing&) {
+  return with_operand(sign_of(U'∫', 1), args);
+}
+
+Result<NodeRef> command(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef> optional, const Drawing& drawing);
+
+// Limits as scripts of the sign (of the command itself when it gathers no operand), then the
+// operand a blank away, which a blank parts from what follows, as the picture's limits do.
+Result<NodeRef> limits(const Operator& op, NodeRef lower, NodeRef upper, const Drawing& drawing) {
+  auto drawn = kPictureComposer.limits(op, lower, upper, drawing);
+  if (one_row(drawn)) return drawn;
+  auto sign = op.def.takes('b') ? command(op.def, {}, op.optional, drawing) : op.drawn;
+  if (!sign) return sign;
+  auto scripted = scripts_of(*sign, lower, upper, false, drawing, true);
+  if (!scripted || op.args.empty() || op.args.front()->width == 0) return scripted;
+  return joined({*scripted, blank(1), op.args.front()}, Binding::Tail);
+}
+
+// \overset, \underset and the long arrows: their labels as scripts.
+Result<NodeRef> over_set(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
+                         const Drawing& drawing) {
+  return scripts(arg(args, 1), nullptr, arg(args, 0), false, drawing);
+}
+Result<NodeRef> under_set(const Definition&, std::span<const NodeRef> args,
+                          std::span<const NodeRef>, const Drawing& drawing) {
+  return scripts(arg(args, 1), arg(args, 0), nullptr, false, drawing);
+}
+Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
+                           std::span<const NodeRef> optional, const Drawing& drawing) {
+  auto arrow = RenderNode::single(def.data<payload::Mark>().mark);
+  if (!arrow) return arrow;
+  const NodeRef above = arg(args, 0), below = arg(optional, 0);
+  if (above->width == 0 && below->width == 0) return arrow;
+  return scripts(*arrow, below->width == 0 ? nullptr : below, above->width == 0 ? nullptr : above,
+                 false, drawing);
+}
+
+// ---- roots ----
+
+Result<NodeRef> root(const Definition&, std::span<const NodeRef> args,
+                     std::span<const NodeRef> optional, const Drawing& drawing) {
+  const LinearStyle& style = *drawing.linear;
+  const NodeRef body = arg(args, 0);
+  NodeRef sign = text(style.root);
+  if (!optional.empty() && optional.front()->width > 0) {
+    const NodeRef index = optional.front();
+    const Small small(*index);
+    const std::u32string_view digits = small.view();
+    if (style.root_signs && (digits == U"3" || digits == U"4")) {
+      sign = *RenderNode::single(digits == U"3" ? U'∛' : U'∜');
+    } else if (!style.root_brackets && index->height == 1 &&
+               Canvas::converts_whole_row(*index, drawing.scripts.superscripts)) {
+      auto raised = RenderNode::styled(index, drawing.scripts.superscripts);
+      if (!raised) return raised;
+      auto marked = joined({*raised, sign});
+      if (!marked) return marked;
+      sign = *marked;
+    } else {
+      // No root sign says this index: the power 1/index says it.
+      auto base = operand(body);
+      if (!base) return base;
+      auto power = fraction_of(text("1"), index, style);
+      if (!power) return power;
+      auto exponent = bracketed(*power);
+      if (!exponent) return exponent;
+      return joined({*base, text("^"), *exponent}, Binding::Atom);
+    }
+  }
+  auto radicand = style.root_brackets ? bracketed(body) : operand(body);
+  if (!radicand) return radicand;
+  return joined({sign, *radicand}, *radicand == body ? Binding::Tail : Binding::Atom);
+}
+
+// ---- accents and other marks ----
+
+struct Joined {  // one letter with a combining mark
+  NodeRef letter;
+  char32_t mark;
+};
+
+void paint(const Joined& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.paint(*shape.letter, x, y);
+  canvas.join(x, y, shape.mark);
+}
+
+// The mark combined with one letter; over more, the accent's name and its content in
+// parentheses: hat(xy).
+Result<NodeRef> accent(const Definition& def, std::span<const NodeRef> args,
+                       std::span<const NodeRef>, const Drawing& drawing) {
+  const NodeRef body = arg(args, 0);
+  const payload::Mark& mark = def.data<payload::Mark>();
+  const char32_t combining =
+      drawing.linear->combining ? combining_mark(mark.mark, mark.below) : U'\0';
+  if (combining != 0 && body->width == 1 && body->height == 1) {
+    auto node = make_node(1, 1, 0, Joined{body, combining});
+    if (node) (*node)->binding = Binding::Atom;
+    return node;
+  }
+  auto content = bracketed(body);
+  if (!content) return content;
+  return joined({text(def.name), *content}, Binding::Atom);
+}
+
+Result<NodeRef> boxed(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
+                      const Drawing&) {
+  return arg(args, 0);
+}
+
+Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
+                      const Drawing&) {
+  auto content = operand(arg(args, 0));
+  if (!content) return content;
+  return joined({*content, text("⌉")}, Binding::Atom);
+}
+
+Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
+                                std::span<const NodeRef>, const Drawing&) {
+  const char32_t delimiter = def.data<payload::Sized>().delimiter;
+  return delimiter == 0 ? RenderNode::empty() : RenderNode::single(delimiter);
+}
+
+// ---- commands ----
+
+using Form = Result<NodeRef> (*)(const Definition&, std::span<const NodeRef>,
+                                 std::span<const NodeRef>, const Drawing&);
+
+// The one-row forms of the constructs whose pictures take several rows.
+struct LinearForm {
+  Construct construct;
+  Form form;
+};
+
+constexpr LinearForm kForms[] = {
+    {construct::fraction, fraction},
+    {construct::tight_fraction, fraction},
+    {construct::stacked, stacked},
+    {construct::binomial, stacked},
+    {construct::root, root},
+    {construct::summation, summation},
+    {construct::integral, integral},
+    {construct::integrals, big_operator},
+    {construct::big_operator, big_operator},
+    {construct::accent, accent},
+    {construct::over_set, over_set},
+    {construct::under_set, under_set},
+    {construct::long_arrow, long_arrow},
+    {construct::boxed, boxed},
+    {construct::angle, angle},
+    {construct::sized_delimiter, sized_delimiter},
+};
+
+// The command's name and its arguments in parentheses: what any other construct of several rows
+// writes.
+Result<NodeRef> spelled_out(const Definition& def, std::span<const NodeRef> args) {
+  NodeRef* items = current_arena().allocate_array<NodeRef>(2 * args.size() + 2);
+  std::size_t count = 0;
+  items[count++] = text(def.name);
+  items[count++] = text("(");
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (i > 0) items[count++] = text(", ");
+    items[count++] = args[i];
+  }
+  items[count++] = text(")");
+  return RenderNode::hstack({items, count}, Binding::Atom);
+}
+
+Result<NodeRef> command(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef> optional, const Drawing& drawing) {
+  auto drawn = def.construct(def, args, optional);
+  if (one_row(drawn)) return drawn;
+  for (const LinearForm& form : kForms)
+    if (form.construct == def.construct) return form.form(def, args, optional, drawing);
+  return spelled_out(def, args);
+}
+
+// ---- tables ----
+
+// The rows separated by "; ", the cells of a row by `gap` blank columns (none between the two
+// cells of a pair), between `open` and `close`.
+Result<NodeRef> rows_in_line(Rows rows, std::size_t gap, bool pairs, char32_t open,
+                             char32_t close) {
+  std::size_t cells = 0;
+  for (const auto row : rows) cells += row.size();
+  NodeRef* items = current_arena().allocate_array<NodeRef>(2 * cells + rows.size());
+  std::size_t count = 0;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (r > 0) items[count++] = text("; ");
+    for (std::size_t c = 0; c < rows[r].size(); ++c) {
+      if (c > 0 && !(pairs && c % 2 == 1)) items[count++] = blank(gap);
+      items[count++] = rows[r][c];
+    }
+  }
+  auto line = RenderNode::hstack({items, count});
+  if (!line || (open == 0 && close == 0)) return line;
+  return RenderNode::fence(*line, open, close);
+}
+
+Result<NodeRef> matrix(char32_t open, char32_t close, Rows rows) {
+  auto drawn = RenderNode::matrix(open, close, rows);
+  if (one_row(drawn)) return drawn;
+  const std::size_t columns = rows.front().size();
+  auto* cut = current_arena().allocate_array<std::span<const NodeRef>>(rows.size());
+  for (std::size_t r = 0; r < rows.size(); ++r) cut[r] = rows[r].first(columns);
+  return rows_in_line({cut, rows.size()}, 2, false, open, close);
+}
+
+Result<NodeRef> table(Rows rows, const TableLayout& layout) {
+  auto drawn = RenderNode::table(rows, layout);
+  if (one_row(drawn)) return drawn;
+  return rows_in_line(rows, layout.gap, layout.pairs, layout.fence[0], layout.fence[1]);
+}
+
+// ---- lists ----
+
+// Whether an atom of class `cls` beside a fraction or a script is a factor of it, on its left or
+// its right: anything but an operator, a relation, punctuation or the delimiter that encloses it.
+bool factor_left(MathClass cls) {
+  return cls != MathClass::Bin && cls != MathClass::Rel && cls != MathClass::Punct &&
+         cls != MathClass::Open;
+}
+bool factor_right(MathClass cls) {
+  return cls != MathClass::Bin && cls != MathClass::Rel && cls != MathClass::Punct &&
+         cls != MathClass::Close;
+}
+
+bool is_space(const Expr& expr) { return std::holds_alternative<Space>(expr); }
+
+// The nucleus of an atom with scripts or primes, which gives the atom its class.
+const Expr& nucleus(const Expr& expr) {
+  if (const auto* up = std::get_if<Superscript>(&expr)) return *up->base;
+  if (const auto* down = std::get_if<Subscript>(&expr)) return *down->base;
+  if (const auto* both = std::get_if<SubSup>(&expr)) return *both->base;
+  if (const auto* primes = std::get_if<Primes>(&expr)) return *primes->base;
+  return expr;
+}
+
+// A large operator with limits and its operand, whose picture ends in a blank column that parts
+// it from what follows.
+bool gathers(const Expr& expr) {
+  const Expr& base = nucleus(expr);
+  const auto* op = std::get_if<Command>(&base);
+  return &base != &expr && op != nullptr && op->parts->def != nullptr && op->parts->def->limits &&
+         op->parts->def->takes('b') && !op->parts->args.empty();
+}
+
+// A fraction among factors goes in parentheses; a blank parts a script or root that ends in a
+// bare atom from a factor that touches it.
+Result<NodeRef> sequence(std::span<const NodeRef> items, ExprList exprs,
+                         const Vocabulary& vocabulary) {
+  const bool loose = std::ranges::any_of(items, [](NodeRef item) {
+    return item->bound() == Binding::Slash || item->bound() == Binding::Tail;
+  });
+  if (!loose) return RenderNode::hstack(items);
+  const auto cls = [&](std::size_t i) { return class_of(nucleus(*exprs[i]), vocabulary); };
+  NodeRef* out = current_arena().allocate_array<NodeRef>(2 * items.size());
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    NodeRef item = items[i];
+    if (item->bound() == Binding::Slash) {
+      std::size_t left = i, right = i + 1;
+      while (left > 0 && is_space(*exprs[left - 1])) --left;
+      while (right < items.size() && is_space(*exprs[right])) ++right;
+      if ((left > 0 && factor_left(cls(left - 1))) ||
+          (right < items.size() && factor_right(cls(right)))) {
+        auto kept = bracketed(item);
+        if (!kept) return kept;
+        item = *kept;
+      }
+    }
+    out[count++] = item;
+    if (item->bound() == Binding::Tail && i + 1 < items.size() && !is_space(*exprs[i + 1]) &&
+        (factor_right(cls(i + 1)) || gathers(*exprs[i])))
+      out[count++] = blank(1);
+  }
+  return RenderNode::hstack({out, count});
+}
+
+}  // namespace
+
+const Composer kLinearComposer{
+    .command = command,
+    .scripts = scripts,
+    .limits = limits,
+    .matrix = matrix,
+    .table = table,
+    .sequence = sequence,
+};
+
+const LinearStyle kLinearUnicode{
+    .vulgar_fractions = true,
+    .root_signs = true,
+    .root_brackets = false,
+    .root = "√",
+    .combining = true,
+    .words = nullptr,
+};
+
+const LinearStyle kLinearAscii{
+    .vulgar_fractions = false,
+    .root_signs = false,
+    .root_brackets = true,
+    .root = "sqrt",
+    .combining = false,
+    .words = ascii_word,
+};
+
+}  // namespace vok
