@@ -23,9 +23,13 @@
 
 namespace vok {
 
-// The one error of the whole pipeline: nothing but the finished, human-readable message.
+// The one error of the whole pipeline: the finished, human-readable message. A LaTeX message that
+// names a place in the input (" at byte N, column C", or " at byte N" in a formula of several
+// lines) also gives it apart, for a caller that names the place in its own terms.
 struct ParseError {
   std::string message;
+  std::size_t byte = std::string_view::npos;  // the byte of the input the message names, or npos
+  std::string what = {};  // with `byte`: the message without its " at byte N, column C"
 };
 
 // The dialect a formula is written in.
