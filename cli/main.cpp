@@ -12,7 +12,8 @@
 // also tab and a carriage return directly before a line feed (a CR LF line end): every other C0
 // control and DEL show as their control pictures (␛, ␍, ␡), a C1 control and each maximal subpart
 // of invalid UTF-8 as U+FFFD. In a document the lines of invalid UTF-8 are named on standard error;
-// like a formula left as written, they leave the exit status 0.
+// like a formula left as written (named by the line and column of its problem), they are warnings
+// and leave the exit status 0.
 //
 // On Windows the arguments arrive as UTF-16 and are passed on as UTF-8, the pictures and messages
 // leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
@@ -81,6 +82,7 @@ constexpr std::string_view kHelp =
     "               the name, its group and what it draws, tab-separated\n"
     "  --markdown   read FILE (or standard input) as a Markdown document and\n"
     "               print it with its math drawn (LaTeX), the rest unchanged\n"
+
     "  --width N    break a LaTeX formula wider than N columns at its relations, else\n"
     "               its binary operators (default: the terminal's width, when the\n"
     "               output is a terminal; 0: never)\n"
@@ -93,9 +95,9 @@ constexpr std::string_view kHelp =
     "or \"line N:\" when there are several formulas, and makes the exit status 1; the\n"
     "other formulas are still drawn. Input that cannot be read and output that\n"
     "cannot be written are errors too. In a document, a formula that cannot be\n"
-    "drawn stays as written and invalid UTF-8 is shown as U+FFFD, each named by its\n"
-    "line on standard error, and the exit status stays 0. A usage error exits with\n"
-    "status 2.\n"
+    "drawn stays as written (\"vok: line L, column C: <message>\") and invalid UTF-8\n"
+    "is shown as U+FFFD (\"vok: line L: ...\"): these are warnings, and the exit\n"
+    "status stays 0. A usage error exits with status 2.\n"
     "\n"
     "Nothing written holds a control character but the line feed, and in a document\n"
     "tab and a carriage return before a line feed: the others are shown as control\n"
@@ -303,10 +305,10 @@ void cannot_read(std::string_view source, int error) {
 }
 
 // Prints a Markdown document (a file, or standard input) with its math drawn. A formula that cannot
-// be drawn is left as written and named on standard error by its line; so is a line that holds
-// invalid UTF-8 (kNamedLines of them, then their count), printed as U+FFFD. Neither changes the
-// exit status: the document is printed whole. Its text is written safe (write_safe), keeping tab
-// and CR LF line ends.
+// be drawn is left as written and named on standard error by the line and column of its problem; a
+// line that holds invalid UTF-8 (kNamedLines of them, then their count), printed as U+FFFD, by its
+// line. Neither changes the exit status: the document is printed whole. Its text is written safe
+// (write_safe), keeping tab and CR LF line ends.
 int show_document(std::optional<std::string_view> path, vok::Options options) {
   std::string text;
   if (path) {
@@ -340,7 +342,7 @@ int show_document(std::optional<std::string_view> path, vok::Options options) {
   };
   for (const vok::DocumentProblem& problem : document.problems) {
     name_invalid_lines_before(problem.line);
-    std::cerr << "vok: line " << problem.line << ": ";
+    std::cerr << "vok: line " << problem.line << ", column " << problem.column << ": ";
     write_safe(std::cerr, problem.message);
     std::cerr << '\n';
   }

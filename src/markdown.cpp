@@ -25,7 +25,8 @@
 // lines it spans. A `$` opens inline math only when a non-blank follows it, and closes it only when
 // a non-blank precedes it and no digit follows it, so "$5 and $10" is not math; \$ is a dollar.
 // Code spans and code blocks are never touched. A formula that cannot be drawn stays as written,
-// and its line is reported.
+// and its problem is reported at the line and column of the document that its error names, found
+// through the lines the formula spans and their markers, else at its opening delimiter.
 //
 // Every line costs time linear in its length, code spans find their closers in an index of the
 // paragraph's runs of backticks, and every other search for a closing delimiter resumes where the
@@ -83,12 +84,6 @@ class Lines {
 };
 
 bool blank_line(std::string_view line) { return trim(line).empty(); }
-
-std::size_t line_feeds(std::string_view text) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find('\n'); at != npos; at = text.find('\n', at + 1)) ++count;
-  return count;
-}
 
 // A fence that opens a code block: up to three spaces, then three or more ` or ~.
 struct Fence {
@@ -313,12 +308,20 @@ class Filter {
     }
     if (fence_.mark != 0) end_fence(npos, text_.size());
     end_paragraph(text_.size());
-    // The problems were noted at their formulas' offsets, in order: now their lines.
-    std::size_t line = 1, counted = 0;
+    // The problems were noted at their offsets in the document, in order: now their lines and
+    // columns, a column being a character, a byte that does not continue one.
+    std::size_t line = 1, column = 1, counted = 0;
     for (DocumentProblem& problem : problems_) {
-      line += line_feeds(text_.substr(counted, problem.line - counted));
-      counted = problem.line;
+      for (; counted < problem.line; ++counted) {
+        if (text_[counted] == '\n') {
+          ++line;
+          column = 1;
+        } else {
+          column += (static_cast<unsigned char>(text_[counted]) & 0xC0) != 0x80;
+        }
+      }
       problem.line = line;
+      problem.column = column;
     }
     return {std::move(out_), std::move(problems_)};
   }
@@ -333,7 +336,7 @@ class Filter {
     bool empty = false;
   };
 
-  // A line of the paragraph being read.
+  // A line of the paragraph being read, or of a math fence's body while it is drawn.
   struct ParagraphLine {
     std::size_t start;    // where the line starts in the document
     std::size_t markers;  // the bytes of its containers' markers, before its text
@@ -351,6 +354,7 @@ class Filter {
         if (closes(unindented(line, c), fence_)) {
           end_fence(start, start + line.size());
         } else if (!containers_.empty() && math_info(fence_.info)) {
+          paragraph_.push_back({start, c.at, matched, fence_text_.size()});
           fence_text_ += line.substr(c.at);
         }
         return;
@@ -412,19 +416,23 @@ class Filter {
 
   // The fenced block being read ends before `end`: closed by the line that starts at
   // `body_end`, or, when that is npos, not closed. Copied, or drawn when its info string says
-  // math.
+  // math; its lines, for the places of its problems, are those of paragraph_ meanwhile.
   void end_fence(std::size_t body_end, std::size_t end) {
     const Fence fence = std::exchange(fence_, {});
     const std::size_t body = text_.find('\n', fence_start_) + 1;
+    bool drawn = false;
+    const std::size_t mark = out_.size();
     if (body_end != npos && math_info(fence.info)) {
-      const std::size_t mark = out_.size();
       out_ += text_.substr(fence_start_, fence_markers_);
       continuation();
+      if (containers_.empty()) paragraph_.push_back({body, 0, 0, 0});
       const std::string_view formula =
           containers_.empty() ? text_.substr(body, body_end - body) : fence_text_;
-      if (display(formula, body)) return;
-      out_.resize(mark);
+      drawn = display(formula, 0, text_.find_first_not_of(" \t", fence_start_ + fence_markers_));
     }
+    paragraph_.clear();
+    if (drawn) return;
+    out_.resize(mark);
     out_ += text_.substr(fence_start_, end - fence_start_);
   }
 
@@ -533,7 +541,7 @@ class Filter {
     if (!body.ends_with(end)) return false;
     const std::size_t at = static_cast<std::size_t>(body.data() - text.data());
     copy(text, 0, at);  // the indentation before it
-    if (!display(body, where(at))) copy(text, at, text.size());
+    if (!display(body, at, where(at))) copy(text, at, text.size());
     return true;
   }
 
@@ -722,6 +730,7 @@ class Filter {
   std::size_t math(std::string_view text, std::size_t copied, std::size_t open, std::size_t close,
                    std::string_view formula, bool display_math) {
     copy(text, copied, open);
+    const auto at = static_cast<std::size_t>(formula.data() - text.data());
     if (display_math) {
       // The text after the picture starts a line of its own: the rest of the line, without the
       // blanks before it (the line's end, \n or \r\n, is the block's), or else the paragraph's
@@ -750,7 +759,7 @@ class Filter {
         out_ += prefix_;
       }
       // Drawn even when blocked, for its problem if it has one.
-      if (display(formula, where(open)) && !blocked) {
+      if (display(formula, at, where(open)) && !blocked) {
         // A lazy line that holds a display takes the markers it lacks, before its text.
         out_.insert(bare_ == npos ? out_.size() : bare_, std::exchange(owed_, {}));
         displayed_ = true;
@@ -773,7 +782,7 @@ class Filter {
     const std::size_t mark = out_.size();
     auto drawn = append_picture(out_, formula, options_, 1);
     if (!drawn) {
-      problems_.push_back({where(open), std::move(drawn.error().message)});
+      note(std::move(drawn.error()), at, where(open));
     } else if (*drawn && out_.size() > mark) {
       out_.pop_back();
       pass(close);
@@ -784,15 +793,16 @@ class Filter {
   }
 
   // A display: the picture of `formula` in a fenced text block, each line after the containers'
-  // markers but the first. False, with the problem noted at `at` (the line is counted when the
-  // document is done), when it cannot be drawn.
-  bool display(std::string_view formula, std::size_t at) {
+  // markers but the first. False, with the problem noted (note: the
+  // formula starts at `at` in the text of paragraph_'s lines, its opening delimiter at `open` in
+  // the document), when it cannot be drawn.
+  bool display(std::string_view formula, std::size_t at, std::size_t open) {
     const std::size_t mark = out_.size();
     out_ += "```text\n";
     auto drawn = append_picture(out_, formula, options_, npos);
     if (!drawn) {
       out_.resize(mark);
-      problems_.push_back({at, std::move(drawn.error().message)});
+      note(std::move(drawn.error()), at, open);
       return false;
     }
     // The fence is longer than any run of backticks in the picture, which would close it.
@@ -817,11 +827,21 @@ class Filter {
     return true;
   }
 
+  // Notes why a formula could not be drawn: at the place in the document its error names (the
+  // formula starts at `at` in the text of paragraph_'s lines), else at `open`.
+  void note(ParseError error, std::size_t at, std::size_t open) {
+    if (error.byte == npos) {
+      problems_.push_back({open, 0, std::move(error.message)});
+    } else {
+      problems_.push_back({where(at + error.byte), 0, std::move(error.what)});
+    }
+  }
+
   std::string_view text_;
   Options options_;
   std::string out_;
-  std::vector<DocumentProblem> problems_;
-  std::vector<Container> containers_;  // those the last line stays in or opened
+  std::vector<DocumentProblem> problems_;  // each at its offset in `line` until run() ends
+  std::vector<Container> containers_;      // those the last line stays in or opened
   // The fenced block being read: its fence (mark 0 when there is none), where its line starts and
   // the bytes of its markers there, and, inside containers, its body without their markers.
   Fence fence_;

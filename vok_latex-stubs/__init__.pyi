@@ -1,6 +1,8 @@
 """Types of the vok_latex extension module: formulas in LaTeX, as people write it, drawn as lines
 of Unicode text."""
 
+from collections.abc import Callable
+
 __all__ = ["render", "render_markdown", "__version__"]
 
 __version__: str
@@ -15,12 +17,28 @@ def render(input: str, *, width: int | None = None, ascii: bool = False) -> str:
     Raises ValueError when the formula does not lex, parse or render.
     """
 
-def render_markdown(text: str, *, width: int | None = None, ascii: bool = False) -> str:
+def render_markdown(
+    text: str,
+    *,
+    width: int | None = None,
+    ascii: bool = False,
+    on_problem: Callable[[int, int, str], object] | None = None,
+) -> str:
     """A Markdown document with its math drawn and everything else kept byte for byte.
 
     Display math ($$...$$, \\[...\\], a ```math or ```latex block, a paragraph that is one
     equation-like environment) becomes its picture in a ```text block; inline math ($...$,
     \\(...\\)) becomes its picture in the line when that is one row, and stays as written
-    otherwise. Code spans and code blocks are never touched; a formula that cannot be drawn stays as
-    written. width and ascii are render()'s, for every formula.
+    otherwise. Code spans and code blocks are never touched. width and ascii are render()'s,
+    for every formula.
+
+    A formula that cannot be drawn stays as written. on_problem, when given, is called once for
+    each, in document order, once the document is drawn: on_problem(line, column, message),
+    the line and the column (in characters, from 1) of the problem in the document and what
+    it is. What it raises, render_markdown raises. To make failures raise:
+
+        def fail(line: int, column: int, message: str) -> None:
+            raise ValueError(f"line {line}, column {column}: {message}")
+
+        vok_latex.render_markdown(text, on_problem=fail)
     """

@@ -67,11 +67,15 @@ using PictureSink = void (*)(std::u32string_view picture, void* context);
 
 // A formula of a document that could not be drawn: it is left as written.
 struct DocumentProblem {
-  std::size_t line;     // the line of the document where the formula starts, from 1
-  std::string message;  // why it could not be drawn
+  // Where the problem is in the document: the place its error names, else the formula's opening
+  // delimiter (a fenced block's fence). The line from 1, and the column in characters from 1 (each
+  // code point one, a tab one).
+  std::size_t line;
+  std::size_t column;
+  std::string message;  // what is wrong, without the place in the formula that the error names
 };
 
-// A Markdown document with its math drawn, and the formulas left as written.
+// A Markdown document with its math drawn, and the formulas left as written in document order.
 struct Document {
   std::string text;
   std::vector<DocumentProblem> problems;
@@ -83,7 +87,8 @@ struct Document {
 // picture in the line when that is one row, and stays as written otherwise. A `$` opens inline
 // math only before a non-blank and closes it only after a non-blank and before no digit, so "$5
 // and $10" is not math; code spans and code blocks, in block quotes and list items too, are never
-// touched. Time is linear in the text and the formulas' cost.
+// touched. A formula that cannot be drawn stays as written and is one of the problems. Time is
+// linear in the text and the formulas' cost.
 [[nodiscard]] Document render_markdown(std::string_view markdown,
                                        Options options = {.dialect = Dialect::Latex});
 
