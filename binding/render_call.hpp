@@ -61,9 +61,10 @@ class Ref {
 };
 
 // What the keyword-only options of one call set: how its formulas are drawn and, for a document,
-// the callable its problems go to (borrowed from the call, or null).
+// how its math is written and the callable its problems go to (borrowed from the call, or null).
 struct Settings {
   vok::Options options;
+  vok::DocumentOptions document = {};
   PyObject* on_problem = nullptr;
 };
 
@@ -115,6 +116,31 @@ inline bool read_ascii(PyObject* value, const char* function, Settings& settings
   return read_bool(value, function, "ascii", settings.options.ascii);
 }
 
+// plain=: a bool.
+inline bool read_plain(PyObject* value, const char* function, Settings& settings) noexcept {
+  return read_bool(value, function, "plain", settings.document.plain);
+}
+
+// inline=: 'linear', 'picture' or 'source'.
+inline bool read_inline(PyObject* value, const char* function, Settings& settings) noexcept {
+  if (!PyUnicode_Check(value)) {
+    PyErr_Format(PyExc_TypeError, "%s() inline must be a str", function);
+    return false;
+  }
+  constexpr std::pair<const char*, vok::InlineMath> kForms[] = {
+      {"linear", vok::InlineMath::Linear},
+      {"picture", vok::InlineMath::Picture},
+      {"source", vok::InlineMath::Source}};
+  for (const auto& [word, form] : kForms) {
+    if (PyUnicode_CompareWithASCIIString(value, word) == 0) {
+      settings.document.inline_math = form;
+      return true;
+    }
+  }
+  PyErr_Format(PyExc_ValueError, "%s() inline must be 'linear', 'picture' or 'source'", function);
+  return false;
+}
+
 // on_problem=: a callable, or None for none.
 inline bool read_on_problem(PyObject* value, const char* function, Settings& settings) noexcept {
   if (value != Py_None && PyCallable_Check(value) == 0) {
@@ -128,6 +154,8 @@ inline bool read_on_problem(PyObject* value, const char* function, Settings& set
 // The options a module can list for its functions.
 inline constexpr Option kWidth{"width", read_width};
 inline constexpr Option kAscii{"ascii", read_ascii};
+inline constexpr Option kInline{"inline", read_inline};
+inline constexpr Option kPlain{"plain", read_plain};
 inline constexpr Option kOnProblem{"on_problem", read_on_problem};
 
 // What one module declares: the dialect its functions read, the keyword-only options they take,
@@ -331,7 +359,7 @@ inline PyObject* markdown_checked(const Renderer& renderer, PyObject* module, Py
   std::string_view text;
   if (!read_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", settings, text))
     return nullptr;
-  const vok::Document document = vok::render_markdown(text, settings.options);
+  const vok::Document document = vok::render_markdown(text, settings.options, settings.document);
   const std::string& bytes = document.text;
   Ref result = Ref::steal(
       PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict"));

@@ -23,8 +23,9 @@ constexpr vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::La
                                          .keywords = keywords,
                                          .panic_name = "vok_latex.PanicException"};
 
-// The keyword-only options of render_markdown(): render()'s, and where its problems go.
+// The keyword-only options of render_markdown(): render()'s, and how the document is written.
 constexpr vok_binding::Option markdown_keywords[] = {vok_binding::kWidth, vok_binding::kAscii,
+                                                     vok_binding::kInline, vok_binding::kPlain,
                                                      vok_binding::kOnProblem};
 
 constexpr vok_binding::Renderer markdown_renderer{
@@ -61,14 +62,18 @@ PyMethodDef markdown_def = {
     "render_markdown",
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(markdown_entry)),
     METH_FASTCALL | METH_KEYWORDS,
-    "render_markdown(text, *, width=None, ascii=False, on_problem=None)\n--\n\n"
+    "render_markdown(text, *, width=None, ascii=False, inline='linear', plain=False, "
+    "on_problem=None)\n--\n\n"
     "A Markdown document with its math drawn and everything else kept byte for byte.\n"
     "\n"
     "Display math ($$...$$, \\[...\\], a ```math or ```latex block, a paragraph that is one\n"
-    "equation-like environment) becomes its picture in a ```text block; inline math ($...$,\n"
-    "\\(...\\)) becomes its picture in the line when that is one row, and stays as written\n"
-    "otherwise. Code spans and code blocks are never touched. width and ascii are render()'s,\n"
-    "for every formula.\n"
+    "equation-like environment) becomes its picture in a ```text block. Inline math ($...$,\n"
+    "\\(...\\)) is written in the line as `inline` says: 'linear', the formula in one row of\n"
+    "text; 'picture', its picture when that is one row; 'source', as written. What would take\n"
+    "more than one row stays as written. Code spans and code blocks are never touched.\n"
+    "\n"
+    "width and ascii are render()'s, for every formula. plain: the display pictures without\n"
+    "their fences, the picture's lines alone, for reading in a terminal.\n"
     "\n"
     "A formula that cannot be drawn stays as written. on_problem, when given, is called once for\n"
     "each, in document order, once the document is drawn: on_problem(line, column, message),\n"

@@ -65,7 +65,7 @@ constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
     "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--commands] [--] [FORMULA...]\n"
-    "       vok --markdown [--width N] [--ascii] [FILE|-]\n";
+    "       vok --markdown [--width N] [--ascii] [--inline FORM] [--plain] [FILE|-]\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -82,7 +82,12 @@ constexpr std::string_view kHelp =
     "               the name, its group and what it draws, tab-separated\n"
     "  --markdown   read FILE (or standard input) as a Markdown document and\n"
     "               print it with its math drawn (LaTeX), the rest unchanged\n"
-
+    "  --inline FORM\n"
+    "               how a document's inline math is written: 'linear' (the default:\n"
+    "               the formula in one row of text), 'picture' (its picture when\n"
+    "               that is one row) or 'source' (as written)\n"
+    "  --plain      a document's display pictures without their ```text fences,\n"
+    "               for reading in a terminal\n"
     "  --width N    break a LaTeX formula wider than N columns at its relations, else\n"
     "               its binary operators (default: the terminal's width, when the\n"
     "               output is a terminal; 0: never)\n"
@@ -309,7 +314,8 @@ void cannot_read(std::string_view source, int error) {
 // line that holds invalid UTF-8 (kNamedLines of them, then their count), printed as U+FFFD, by its
 // line. Neither changes the exit status: the document is printed whole. Its text is written safe
 // (write_safe), keeping tab and CR LF line ends.
-int show_document(std::optional<std::string_view> path, vok::Options options) {
+int show_document(std::optional<std::string_view> path, vok::Options options,
+                  vok::DocumentOptions document_options) {
   std::string text;
   if (path) {
     std::FILE* file = open_file(*path);
@@ -330,7 +336,7 @@ int show_document(std::optional<std::string_view> path, vok::Options options) {
     }
   }
   options.dialect = vok::Dialect::Latex;
-  const vok::Document document = vok::render_markdown(text, options);
+  const vok::Document document = vok::render_markdown(text, options, document_options);
   write_safe(std::cout, document.text, Kept::kDocumentWhiteSpace);
   // The messages in the order of their lines, a formula's before its line's invalid UTF-8.
   const InvalidLines invalid = invalid_lines(text);
@@ -374,6 +380,14 @@ std::optional<std::size_t> parse_columns(std::string_view text) {
   return error == std::errc::result_out_of_range ? SIZE_MAX : value;
 }
 
+// How --inline writes a document's inline math, or nothing for a word it does not take.
+std::optional<vok::InlineMath> inline_form(std::string_view word) {
+  if (word == "linear") return vok::InlineMath::Linear;
+  if (word == "picture") return vok::InlineMath::Picture;
+  if (word == "source") return vok::InlineMath::Source;
+  return {};
+}
+
 // Prints a usage error and returns its exit status; the problem may quote an argument, which is
 // shown safe.
 int usage_error(std::string_view problem) {
@@ -397,6 +411,8 @@ int run(int argc, char** argv) {
   // The dialect: --latex applies to every formula, before or after it.
   vok::Options render_options;
   render_options.width = terminal_width();
+  vok::DocumentOptions document_options;
+  bool document_only = false;  // an option only a document takes was given
   bool list = false;
   bool markdown = false;
   bool options = true;
@@ -420,6 +436,21 @@ int run(int argc, char** argv) {
       if (!columns)
         return usage_error("--width needs a number of columns, not '" + std::string(value) + "'");
       render_options.width = *columns;
+    } else if (options && (arg == "--inline" || arg.starts_with("--inline="))) {
+      std::string_view value = arg.substr(std::min(arg.size(), std::size_t{9}));
+      if (arg == "--inline") {
+        if (i + 1 == argc) return usage_error("--inline needs linear, picture or source");
+        value = argv[++i];
+      }
+      const auto form = inline_form(value);
+      if (!form)
+        return usage_error("--inline needs linear, picture or source, not '" + std::string(value) +
+                           "'");
+      document_options.inline_math = *form;
+      document_only = true;
+    } else if (options && arg == "--plain") {
+      document_options.plain = true;
+      document_only = true;
     } else if (options && arg == "--ascii") {
       render_options.ascii = true;
     } else if (options && (arg == "-l" || arg == "--latex")) {
@@ -438,12 +469,13 @@ int run(int argc, char** argv) {
     }
   }
   if (list) return list_commands(render_options.dialect);
+  if (document_only && !markdown) return usage_error("--inline and --plain go with --markdown");
   if (markdown) {
     if (formulas.size() > 1 || (from_stdin && !formulas.empty()))
       return usage_error("--markdown reads one FILE, or standard input");
     // A path is an operand: after --, '-' names a file of that name.
     return show_document(formulas.empty() ? std::nullopt : std::optional(formulas.front()),
-                         render_options);
+                         render_options, document_options);
   }
   if (from_stdin && !formulas.empty()) {
     return usage_error("'-' (standard input) cannot be combined with formulas");

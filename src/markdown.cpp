@@ -14,19 +14,20 @@
 //
 // Display math — $$…$$, \[…\], a fenced block whose info string is `math` or `latex`, or a
 // paragraph that is one \begin{equation}-like environment — becomes its picture in a fenced `text`
-// block, on lines of its own, with a fence longer than any run of backticks in the picture. Inside
-// containers, each line of the block, the rest of the line after it and the lazy lines of its
-// paragraph after it start with their markers ("> " for a block quote, blanks to the content for a
-// list item), so that the picture and the text stay where they were. A display stays as written
-// where the text after it (the rest of its line, else the next line) or before it on its line, put
-// on a line of its own, would open a block there, as a fence would take the rest of the document,
-// and in an ATX heading. Inline math — $…$ and \(…\) — becomes its picture in the line when the
-// picture is one row, and stays as written otherwise; a formula never holds the markers of the
-// lines it spans. A `$` opens inline math only when a non-blank follows it, and closes it only when
-// a non-blank precedes it and no digit follows it, so "$5 and $10" is not math; \$ is a dollar.
-// Code spans and code blocks are never touched. A formula that cannot be drawn stays as written,
-// and its problem is reported at the line and column of the document that its error names, found
-// through the lines the formula spans and their markers, else at its opening delimiter.
+// block, on lines of its own, with a fence longer than any run of backticks in the picture (plain:
+// the picture's lines alone). Inside containers, each line of the block, the rest of the line after
+// it and the lazy lines of its paragraph after it start with their markers ("> " for a block quote,
+// blanks to the content for a list item), so that the picture and the text stay where they were. A
+// display stays as written where the text after it (the rest of its line, else the next line) or
+// before it on its line, put on a line of its own, would open a block there, as a fence would take
+// the rest of the document, and in an ATX heading. Inline math — $…$ and \(…\) — becomes its
+// one-row form, or its picture, in the line when that is one row, and stays as written otherwise
+// (always, when the options say so); a formula never holds the markers of the lines it spans. A `$`
+// opens inline math only when a non-blank follows it, and closes it only when a non-blank precedes
+// it and no digit follows it, so "$5 and $10" is not math; \$ is a dollar. Code spans and code
+// blocks are never touched. A formula that cannot be drawn stays as written, and its problem is
+// reported at the line and column of the document that its error names, found through the lines
+// the formula spans and their markers, else at its opening delimiter.
 //
 // Every line costs time linear in its length, code spans find their closers in an index of the
 // paragraph's runs of backticks, and every other search for a closing delimiter resumes where the
@@ -296,7 +297,11 @@ struct OpenDisplay {
 
 class Filter {
  public:
-  Filter(std::string_view text, Options options) : text_(text), options_(options) {
+  Filter(std::string_view text, Options options, DocumentOptions document)
+      : text_(text), options_(options), plain_(document.plain) {
+    inline_options_ = options;
+    inline_options_.linear = document.inline_math == InlineMath::Linear;
+    inline_rows_ = document.inline_math == InlineMath::Source ? 0 : 1;
     out_.reserve(text.size() + text.size() / 8);
   }
 
@@ -778,9 +783,9 @@ class Filter {
       copy(text, open, close);
       return close;
     }
-    // Only a picture of one row is drawn, without its line feed.
+    // Only a picture of one row is drawn, without its line feed, and none for InlineMath::Source.
     const std::size_t mark = out_.size();
-    auto drawn = append_picture(out_, formula, options_, 1);
+    auto drawn = append_picture(out_, formula, inline_options_, inline_rows_);
     if (!drawn) {
       note(std::move(drawn.error()), at, where(open));
     } else if (*drawn && out_.size() > mark) {
@@ -792,13 +797,13 @@ class Filter {
     return close;
   }
 
-  // A display: the picture of `formula` in a fenced text block, each line after the containers'
-  // markers but the first. False, with the problem noted (note: the
-  // formula starts at `at` in the text of paragraph_'s lines, its opening delimiter at `open` in
-  // the document), when it cannot be drawn.
+  // A display: the picture of `formula` in a fenced text block, or alone when it is plain, each
+  // line after the containers' markers but the first. False, with its problem noted, when it
+  // cannot be drawn: the formula starts at `at` in the text of paragraph_'s lines, and its opening
+  // delimiter at `open` in the document.
   bool display(std::string_view formula, std::size_t at, std::size_t open) {
     const std::size_t mark = out_.size();
-    out_ += "```text\n";
+    if (!plain_) out_ += "```text\n";
     auto drawn = append_picture(out_, formula, options_, npos);
     if (!drawn) {
       out_.resize(mark);
@@ -806,24 +811,29 @@ class Filter {
       return false;
     }
     // The fence is longer than any run of backticks in the picture, which would close it.
-    std::size_t longest = 0;
-    for (std::size_t i = mark + 8, run = 0; i < out_.size(); ++i)
-      longest = std::max(longest, run = out_[i] == '`' ? run + 1 : 0);
-    const std::size_t fence = std::max<std::size_t>(3, longest + 1);
-    out_.insert(mark, fence - 3, '`');
+    std::size_t fence = 0;
+    if (!plain_) {
+      std::size_t longest = 0;
+      for (std::size_t i = mark + 8, run = 0; i < out_.size(); ++i)
+        longest = std::max(longest, run = out_[i] == '`' ? run + 1 : 0);
+      fence = std::max<std::size_t>(3, longest + 1);
+      out_.insert(mark, fence - 3, '`');
+    } else if (out_.size() == mark) {
+      out_ += '\n';  // an empty picture: an empty line
+    }
     if (!prefix_.empty()) {
-      const std::size_t picture = mark + fence + 5;
-      const std::string rows = out_.substr(picture);
-      out_.resize(picture);
+      const std::size_t second = out_.find('\n', mark) + 1;
+      const std::string rows = out_.substr(second);
+      out_.resize(second);
       for (std::size_t row = 0; row < rows.size();) {
         const std::size_t end = std::min(rows.find('\n', row), rows.size() - 1) + 1;
         out_ += prefix_;
         out_.append(rows, row, end - row);
         row = end;
       }
-      out_ += prefix_;
+      if (!plain_) out_ += prefix_;
     }
-    out_.append(fence, '`') += '\n';
+    if (!plain_) out_.append(fence, '`') += '\n';
     return true;
   }
 
@@ -838,7 +848,9 @@ class Filter {
   }
 
   std::string_view text_;
-  Options options_;
+  Options options_, inline_options_;
+  std::size_t inline_rows_;  // the rows inline math may take, 0 when it stays as written
+  bool plain_;
   std::string out_;
   std::vector<DocumentProblem> problems_;  // each at its offset in `line` until run() ends
   std::vector<Container> containers_;      // those the last line stays in or opened
@@ -871,8 +883,8 @@ class Filter {
 
 }  // namespace
 
-Document render_markdown(std::string_view markdown, Options options) {
-  return Filter(markdown, options).run();
+Document render_markdown(std::string_view markdown, Options options, DocumentOptions document) {
+  return Filter(markdown, options, document).run();
 }
 
 }  // namespace vok

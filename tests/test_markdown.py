@@ -172,7 +172,43 @@ def test_what_on_problem_raises_render_markdown_raises():
     assert vok_latex.render_markdown("$y$", on_problem=fail) == "y"
 
 
+# plain=True (--plain): the display pictures without their fences, still on lines of their own and
+# after the containers' markers.
+PLAIN = [
+    ("display", "$$x^2$$\n", "x²\n"),
+    ("within a line", "see \\[\\frac{a}{b}\\] here\n", "see \na\n─\nb\nhere\n"),
+    ("math block", "```math\n\\frac{a}{b}\n```\nz\n", "a\n─\nb\nz\n"),
+    ("in a list item", "- a $$\\frac{a}{b}$$ b\n  c\n", "- a \n  a\n  ─\n  b\n  b\n  c\n"),
+    ("in a block quote", "> $$\\frac{a}{b}$$\n> b\n", "> a\n> ─\n> b\n> b\n"),
+    ("in an item in a quote", "> - $$\\frac{a}{b}$$\n", "> - a\n>   ─\n>   b\n"),
+    ("an empty picture is an empty line", "> a \\[\\]\n> b\n", "> a \n> \n> b\n"),
+    ("inline math as ever", "a $x^2$ b\n", "a x² b\n"),
+    ("an error as written", "$$\\frac{a$$\n", "$$\\frac{a$$\n"),
+]
+
+
+@pytest.mark.parametrize("document, expected", [c[1:] for c in PLAIN], ids=[c[0] for c in PLAIN])
+def test_plain_draws_displays_without_fences(document, expected):
+    assert vok_latex.render_markdown(document, plain=True) == expected
+
+
+# inline= (--inline): 'picture' draws a picture of one row, 'source' nothing, though its problems
+# are still found; 'linear', the formula's one-row form, is the default.
+def test_inline_math_is_written_as_asked():
+    document = "a $\\frac{1}{2}$ b $x^2$ and \\(\\alpha\\) $y^$\n"
+    found = []
+    assert vok_latex.render_markdown(document, inline="picture") == (
+        "a $\\frac{1}{2}$ b x² and α $y^$\n")
+    assert vok_latex.render_markdown(document, inline="source",
+                                     on_problem=lambda *problem: found.append(problem)) == document
+    assert found == [(1, 42, MISSING_SCRIPT)]
+    assert vok_latex.render_markdown(document) == vok_latex.render_markdown(document, inline="linear")
+
+
 @pytest.mark.parametrize("keywords, error, message", [
+    ({"inline": "row"}, ValueError, "inline must be 'linear', 'picture' or 'source'"),
+    ({"inline": None}, TypeError, "inline must be a str"),
+    ({"plain": 1}, TypeError, "plain must be a bool"),
     ({"on_problem": "print"}, TypeError, "on_problem must be callable or None"),
 ])
 def test_the_document_options_refuse_other_values(keywords, error, message):
@@ -183,6 +219,32 @@ def test_the_document_options_refuse_other_values(keywords, error, message):
     with pytest.raises(TypeError) as info:
         vok_latex.render("x", **{option: None})
     assert str(info.value) == f"render() got an unexpected keyword argument '{option}'"
+
+
+@pytest.mark.parametrize("args, keywords", [
+    (["--plain"], {"plain": True}),
+    (["--inline", "source"], {"inline": "source"}),
+    (["--inline=picture", "--plain"], {"inline": "picture", "plain": True}),
+])
+def test_the_command_takes_the_document_options(vok_command, args, keywords):
+    document = "- a $$\\frac{a}{b}$$ b\n\n$x^2$ and $\\frac12$\n"
+    done = subprocess.run([vok_command, "--markdown", *args], input=document, capture_output=True,
+                          text=True, timeout=60)
+    expected = vok_latex.render_markdown(document, **keywords)
+    assert expected != vok_latex.render_markdown(document)
+    assert (done.returncode, done.stdout, done.stderr) == (0, expected, "")
+
+
+@pytest.mark.parametrize("args, message", [
+    (["--markdown", "--inline", "row"], "--inline needs linear, picture or source, not 'row'"),
+    (["--markdown", "--inline"], "--inline needs linear, picture or source"),
+    (["--plain", "x"], "--inline and --plain go with --markdown"),
+    (["--inline=source", "x"], "--inline and --plain go with --markdown"),
+])
+def test_the_document_options_are_usage_errors_elsewhere(vok_command, args, message):
+    done = subprocess.run([vok_command, *args], capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stdout) == (2, "")
+    assert done.stderr.startswith(f"vok: {message}\n")
 
 
 def invalid(*lines: int, more: str = "") -> str:

@@ -2,6 +2,7 @@
 of Unicode text."""
 
 from collections.abc import Callable
+from typing import Literal
 
 __all__ = ["render", "render_markdown", "__version__"]
 
@@ -22,15 +23,20 @@ def render_markdown(
     *,
     width: int | None = None,
     ascii: bool = False,
+    inline: Literal["linear", "picture", "source"] = "linear",
+    plain: bool = False,
     on_problem: Callable[[int, int, str], object] | None = None,
 ) -> str:
     """A Markdown document with its math drawn and everything else kept byte for byte.
 
     Display math ($$...$$, \\[...\\], a ```math or ```latex block, a paragraph that is one
-    equation-like environment) becomes its picture in a ```text block; inline math ($...$,
-    \\(...\\)) becomes its picture in the line when that is one row, and stays as written
-    otherwise. Code spans and code blocks are never touched. width and ascii are render()'s,
-    for every formula.
+    equation-like environment) becomes its picture in a ```text block. Inline math ($...$,
+    \\(...\\)) is written in the line as `inline` says: 'linear', the formula in one row of
+    text; 'picture', its picture when that is one row; 'source', as written. What would take
+    more than one row stays as written. Code spans and code blocks are never touched.
+
+    width and ascii are render()'s, for every formula. plain: the display pictures without
+    their fences, the picture's lines alone, for reading in a terminal.
 
     A formula that cannot be drawn stays as written. on_problem, when given, is called once for
     each, in document order, once the document is drawn: on_problem(line, column, message),

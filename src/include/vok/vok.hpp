@@ -50,6 +50,8 @@ struct Options {
   // consoles without the drawing pieces; scripts on rows of their own rather than in Unicode's
   // script characters; symbols with a one-character ASCII spelling spelt so (′ as ', − as -).
   bool ascii = false;
+  // the formula in one row of text (LaTeX dialect)
+  bool linear = false;
 };
 
 // Renders one formula (UTF-8 text) to its picture, or returns the first error.
@@ -81,16 +83,34 @@ struct Document {
   std::vector<DocumentProblem> problems;
 };
 
+// How a document writes inline math.
+enum class InlineMath {
+  Linear,   // the formula's one-row form (Options::linear), which reads in running text
+  Picture,  // its picture when that is one row
+  Source,   // as written, always; still read, so that its problems are reported
+};
+
+// How a document's math is written.
+struct DocumentOptions {
+  InlineMath inline_math = InlineMath::Linear;
+  // Display pictures without the ```text fences around them, for reading in a terminal: the
+  // picture's lines alone, still on lines of their own, after the markers of the block quotes and
+  // list items they are in. The text is then no longer Markdown that shows the pictures as drawn.
+  bool plain = false;
+};
+
 // Draws the math of a Markdown document (UTF-8) and keeps everything else byte for byte. Display
 // math ($$…$$, \[…\], a ```math or ```latex block, a paragraph that is one equation-like
-// environment) becomes its picture in a ```text block; inline math ($…$, \(…\)) becomes its
-// picture in the line when that is one row, and stays as written otherwise. A `$` opens inline
-// math only before a non-blank and closes it only after a non-blank and before no digit, so "$5
-// and $10" is not math; code spans and code blocks, in block quotes and list items too, are never
-// touched. A formula that cannot be drawn stays as written and is one of the problems. Time is
-// linear in the text and the formulas' cost.
+// environment) becomes its picture in a ```text block; inline math ($…$, \(…\)) becomes, as
+// `document.inline_math` says, its one-row form or its picture in the line, and stays as written
+// when that is more than one row. A `$` opens inline math only before a non-blank and closes it
+// only after a non-blank and before no digit, so "$5 and $10" is not math; code spans and code
+// blocks, in block quotes and list items too, are never touched. `options` draws every formula, but
+// for inline math `linear` is `document.inline_math`'s. A formula that cannot be drawn stays as
+// written and is one of the problems. Time is linear in the text and the formulas' cost.
 [[nodiscard]] Document render_markdown(std::string_view markdown,
-                                       Options options = {.dialect = Dialect::Latex});
+                                       Options options = {.dialect = Dialect::Latex},
+                                       DocumentOptions document = {});
 
 // A command of a dialect, as a list of commands shows it.
 struct CommandInfo {
