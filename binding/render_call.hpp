@@ -31,6 +31,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "vok/vok.hpp"
 
@@ -51,6 +52,7 @@ class Ref {
   ~Ref() { Py_XDECREF(object_); }
 
   [[nodiscard]] PyObject* get() const noexcept { return object_; }
+  [[nodiscard]] PyObject* release() noexcept { return std::exchange(object_, nullptr); }
   explicit operator bool() const noexcept { return object_ != nullptr; }
 
  private:
@@ -58,16 +60,25 @@ class Ref {
   PyObject* object_ = nullptr;
 };
 
-// A keyword-only option of a module's functions: its name, and how its value sets the options of
+// What the keyword-only options of one call set: how its formulas are drawn and, for a document,
+// how its math is written and the callable its problems go to (borrowed from the call, or null).
+struct Settings {
+  vok::Options options;
+  vok::DocumentOptions document = {};
+  PyObject* on_problem = nullptr;
+};
+
+// A keyword-only option of a module's functions: its name, and how its value sets the settings of
 // one call (false, with the exception set, for a value it refuses).
 struct Option {
   const char* name;
-  bool (*read)(PyObject* value, const char* function, vok::Options& options) noexcept;
+  bool (*read)(PyObject* value, const char* function, Settings& settings) noexcept;
 };
 
 // width=: a positive int, or None for no limit. A width past the largest size is that size, which
 // no picture reaches: it breaks nothing. Any int below 1, however far, is refused alike.
-inline bool read_width(PyObject* value, const char* function, vok::Options& options) noexcept {
+inline bool read_width(PyObject* value, const char* function, Settings& settings) noexcept {
+  vok::Options& options = settings.options;
   if (value == Py_None) {
     options.width = 0;
     return true;
@@ -89,23 +100,59 @@ inline bool read_width(PyObject* value, const char* function, vok::Options& opti
   return true;
 }
 
-// ascii=: a bool.
-inline bool read_ascii(PyObject* value, const char* function, vok::Options& options) noexcept {
+// A bool option, `name`=, setting `flag`.
+inline bool read_bool(PyObject* value, const char* function, const char* name,
+                      bool& flag) noexcept {
   if (!PyBool_Check(value)) {
-    PyErr_Format(PyExc_TypeError, "%s() ascii must be a bool", function);
+    PyErr_Format(PyExc_TypeError, "%s() %s must be a bool", function, name);
     return false;
   }
-  options.ascii = value == Py_True;
+  flag = value == Py_True;
   return true;
 }
 
+// ascii=: a bool.
+inline bool read_ascii(PyObject* value, const char* function, Settings& settings) noexcept {
+  return read_bool(value, function, "ascii", settings.options.ascii);
+}
+
 // linear=: a bool.
-inline bool read_linear(PyObject* value, const char* function, vok::Options& options) noexcept {
-  if (!PyBool_Check(value)) {
-    PyErr_Format(PyExc_TypeError, "%s() linear must be a bool", function);
+inline bool read_linear(PyObject* value, const char* function, Settings& settings) noexcept {
+  return read_bool(value, function, "linear", settings.options.linear);
+}
+
+// plain=: a bool.
+inline bool read_plain(PyObject* value, const char* function, Settings& settings) noexcept {
+  return read_bool(value, function, "plain", settings.document.plain);
+}
+
+// inline=: 'linear', 'picture' or 'source'.
+inline bool read_inline(PyObject* value, const char* function, Settings& settings) noexcept {
+  if (!PyUnicode_Check(value)) {
+    PyErr_Format(PyExc_TypeError, "%s() inline must be a str", function);
     return false;
   }
-  options.linear = value == Py_True;
+  constexpr std::pair<const char*, vok::InlineMath> kForms[] = {
+      {"linear", vok::InlineMath::Linear},
+      {"picture", vok::InlineMath::Picture},
+      {"source", vok::InlineMath::Source}};
+  for (const auto& [word, form] : kForms) {
+    if (PyUnicode_CompareWithASCIIString(value, word) == 0) {
+      settings.document.inline_math = form;
+      return true;
+    }
+  }
+  PyErr_Format(PyExc_ValueError, "%s() inline must be 'linear', 'picture' or 'source'", function);
+  return false;
+}
+
+// on_problem=: a callable, or None for none.
+inline bool read_on_problem(PyObject* value, const char* function, Settings& settings) noexcept {
+  if (value != Py_None && PyCallable_Check(value) == 0) {
+    PyErr_Format(PyExc_TypeError, "%s() on_problem must be callable or None", function);
+    return false;
+  }
+  settings.on_problem = value == Py_None ? nullptr : value;
   return true;
 }
 
@@ -113,6 +160,9 @@ inline bool read_linear(PyObject* value, const char* function, vok::Options& opt
 inline constexpr Option kWidth{"width", read_width};
 inline constexpr Option kAscii{"ascii", read_ascii};
 inline constexpr Option kLinear{"linear", read_linear};
+inline constexpr Option kInline{"inline", read_inline};
+inline constexpr Option kPlain{"plain", read_plain};
+inline constexpr Option kOnProblem{"on_problem", read_on_problem};
 
 // What one module declares: the dialect its functions read, the keyword-only options they take,
 // and the qualified name of its PanicException.
@@ -202,16 +252,16 @@ inline bool borrow_text(PyObject* input, const char* parameter, std::string_view
 }
 
 // The arguments of a call of `function`: the text of its one argument, named `parameter`,
-// positional or keyword, and the keyword-only options the module's functions take, set over the
-// module's options. One pass over the keyword names matches each once against the names the
+// positional or keyword, and the keyword-only options the function takes, set over the module's
+// options. One pass over the keyword names matches each once against the names the
 // function takes. False, with the interpreter's exception set, when they are not right; of several
 // problems the one reported is the first in this list: a refused option value (the earliest in the
 // call), more than one positional argument, a keyword the function does not take or one naming the
 // argument a second time (the earliest), no argument, an argument that is not a str.
 inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames, const char* function, const char* parameter,
-                           vok::Options& options, std::string_view& text) noexcept {
-  options = renderer.options;
+                           Settings& settings, std::string_view& text) noexcept {
+  settings = {.options = renderer.options};
   PyObject* input = nargs > 0 ? args[0] : nullptr;
   PyObject* stray = nullptr;  // the first keyword not taken, or naming the argument a second time
   const Py_ssize_t nkw = kwnames == nullptr ? 0 : PyTuple_Size(kwnames);
@@ -231,7 +281,7 @@ inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_s
       return PyUnicode_CompareWithASCIIString(key, taken.name) == 0;
     });
     if (option != renderer.keywords.end()) {
-      if (!option->read(value, function, options)) return false;
+      if (!option->read(value, function, settings)) return false;
     } else if (stray == nullptr) {
       stray = key;
     }
@@ -261,9 +311,9 @@ inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_s
 
 inline PyObject* render_checked(const Renderer& renderer, PyObject* module, PyObject* const* args,
                                 Py_ssize_t nargs, PyObject* kwnames) {
-  vok::Options options;
+  Settings settings;
   std::string_view text;
-  if (!read_arguments(renderer, args, nargs, kwnames, "render", "input", options, text))
+  if (!read_arguments(renderer, args, nargs, kwnames, "render", "input", settings, text))
     return nullptr;
 
   // The picture arrives as UTF-32 straight from the core's arena; wchar_t is UTF-32 here, so the
@@ -277,7 +327,7 @@ inline PyObject* render_checked(const Renderer& renderer, PyObject* module, PyOb
     *static_cast<PyObject**>(context) =
         PyUnicode_FromWideChar(chars, static_cast<Py_ssize_t>(picture.size()));
   };
-  auto rendered = vok::render_utf32(text, make_str, &result, options);
+  auto rendered = vok::render_utf32(text, make_str, &result, settings.options);
   if (!rendered) {
     const std::string& message = rendered.error().message;
     Ref value = Ref::steal(
@@ -292,21 +342,43 @@ inline PyObject* render_checked(const Renderer& renderer, PyObject* module, PyOb
   return result;
 }
 
+// Calls on_problem(line, column, message) for each problem of a document, in order; false, with
+// its exception set, once a call raises.
+inline bool report_problems(PyObject* on_problem,
+                            const std::vector<vok::DocumentProblem>& problems) noexcept {
+  for (const vok::DocumentProblem& problem : problems) {
+    Ref line = Ref::steal(PyLong_FromSize_t(problem.line));
+    Ref column = Ref::steal(PyLong_FromSize_t(problem.column));
+    Ref message = Ref::steal(PyUnicode_FromStringAndSize(
+        problem.message.data(), static_cast<Py_ssize_t>(problem.message.size())));
+    if (!line || !column || !message) return false;
+    Ref done = Ref::steal(
+        PyObject_CallFunctionObjArgs(on_problem, line.get(), column.get(), message.get(), nullptr));
+    if (!done) return false;
+  }
+  return true;
+}
+
 inline PyObject* markdown_checked(const Renderer& renderer, PyObject* module, PyObject* const* args,
                                   Py_ssize_t nargs, PyObject* kwnames) {
-  vok::Options options;
+  Settings settings;
   std::string_view text;
-  if (!read_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", options, text))
+  if (!read_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", settings, text))
     return nullptr;
-  const vok::Document document = vok::render_markdown(text, options);
+  const vok::Document document = vok::render_markdown(text, settings.options, settings.document);
   const std::string& bytes = document.text;
-  PyObject* result =
-      PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict");
-  if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
-    PyErr_Clear();  // the core wrote bytes that are not UTF-8: a broken invariant
-    raise_panic(module, "vok: the document is not UTF-8");
+  Ref result = Ref::steal(
+      PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict"));
+  if (!result) {
+    if (!PyErr_ExceptionMatches(PyExc_MemoryError)) {
+      PyErr_Clear();  // the core wrote bytes that are not UTF-8: a broken invariant
+      raise_panic(module, "vok: the document is not UTF-8");
+    }
+    return nullptr;
   }
-  return result;
+  if (settings.on_problem != nullptr && !report_problems(settings.on_problem, document.problems))
+    return nullptr;
+  return result.release();
 }
 
 // Calls `checked` with a vector call's arguments and the module the function is bound to: the one
@@ -334,7 +406,7 @@ inline PyObject* render_call(const Renderer& renderer, PyObject* module, PyObjec
 }
 
 // The body of render_markdown(text): the document with its math drawn, as a str; the formulas
-// that cannot be drawn stay as written.
+// that cannot be drawn stay as written, each reported to on_problem when it is given.
 inline PyObject* markdown_call(const Renderer& renderer, PyObject* module, PyObject* const* args,
                                Py_ssize_t nargs, PyObject* kwnames) noexcept {
   return guarded<markdown_checked>(renderer, module, args, nargs, kwnames);

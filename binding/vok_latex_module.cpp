@@ -16,17 +16,21 @@
 
 namespace {
 
-// The keyword-only options of render() and of render_markdown().
+// The keyword-only options of render().
 constexpr vok_binding::Option keywords[] = {vok_binding::kWidth, vok_binding::kAscii,
                                             vok_binding::kLinear};
-constexpr vok_binding::Option document_keywords[] = {vok_binding::kWidth, vok_binding::kAscii};
 
 constexpr vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::Latex},
                                          .keywords = keywords,
                                          .panic_name = "vok_latex.PanicException"};
-constexpr vok_binding::Renderer document_renderer{.options = {.dialect = vok::Dialect::Latex},
-                                                  .keywords = document_keywords,
-                                                  .panic_name = "vok_latex.PanicException"};
+
+// The keyword-only options of render_markdown(): render()'s, and how the document is written.
+constexpr vok_binding::Option markdown_keywords[] = {vok_binding::kWidth, vok_binding::kAscii,
+                                                     vok_binding::kInline, vok_binding::kPlain,
+                                                     vok_binding::kOnProblem};
+
+constexpr vok_binding::Renderer markdown_renderer{
+    .options = renderer.options, .keywords = markdown_keywords, .panic_name = renderer.panic_name};
 
 // The functions the interpreter calls (vector call with keyword names), bound to the module.
 PyObject* render_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
@@ -55,21 +59,35 @@ PyMethodDef render_def = {
 
 PyObject* markdown_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) noexcept {
-  return vok_binding::markdown_call(document_renderer, module, args, nargs, kwnames);
+  return vok_binding::markdown_call(markdown_renderer, module, args, nargs, kwnames);
 }
 
 PyMethodDef markdown_def = {
     "render_markdown",
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(markdown_entry)),
     METH_FASTCALL | METH_KEYWORDS,
-    "render_markdown(text, *, width=None, ascii=False)\n--\n\n"
+    "render_markdown(text, *, width=None, ascii=False, inline='linear', plain=False, "
+    "on_problem=None)\n--\n\n"
     "A Markdown document with its math drawn and everything else kept byte for byte.\n"
     "\n"
     "Display math ($$...$$, \\[...\\], a ```math or ```latex block, a paragraph that is one\n"
-    "equation-like environment) becomes its picture in a ```text block; inline math ($...$,\n"
-    "\\(...\\)) becomes its picture in the line when that is one row, and stays as written\n"
-    "otherwise. Code spans and code blocks are never touched; a formula that cannot be drawn\n"
-    "stays as written. width and ascii are render()'s, for every formula.",
+    "equation-like environment) becomes its picture in a ```text block. Inline math ($...$,\n"
+    "\\(...\\)) is written in the line as `inline` says: 'linear', the formula in one row of\n"
+    "text; 'picture', its picture when that is one row; 'source', as written. What would take\n"
+    "more than one row stays as written. Code spans and code blocks are never touched.\n"
+    "\n"
+    "width and ascii are render()'s, for every formula. plain: the display pictures without\n"
+    "their fences, the picture's lines alone, for reading in a terminal.\n"
+    "\n"
+    "A formula that cannot be drawn stays as written. on_problem, when given, is called once for\n"
+    "each, in document order, once the document is drawn: on_problem(line, column, message),\n"
+    "the line and the column (in characters, from 1) of the problem in the document and what\n"
+    "it is. What it raises, render_markdown raises. To make failures raise:\n"
+    "\n"
+    "    def fail(line, column, message):\n"
+    "        raise ValueError(f'line {line}, column {column}: {message}')\n"
+    "\n"
+    "    vok_latex.render_markdown(text, on_problem=fail)",
 };
 
 // The module's execution slot: its state, render, render_markdown and __version__, and __all__

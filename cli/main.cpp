@@ -12,7 +12,8 @@
 // also tab and a carriage return directly before a line feed (a CR LF line end): every other C0
 // control and DEL show as their control pictures (␛, ␍, ␡), a C1 control and each maximal subpart
 // of invalid UTF-8 as U+FFFD. In a document the lines of invalid UTF-8 are named on standard error;
-// like a formula left as written, they leave the exit status 0.
+// like a formula left as written (named by the line and column of its problem), they are warnings
+// and leave the exit status 0.
 //
 // On Windows the arguments arrive as UTF-16 and are passed on as UTF-8, the pictures and messages
 // leave as the same bytes as elsewhere (no carriage return added before each line feed), and a
@@ -65,7 +66,7 @@ constexpr int kExitUsage = 2;
 constexpr std::string_view kUsage =
     "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--linear] [--commands] [--]\n"
     "           [FORMULA...]\n"
-    "       vok --markdown [--width N] [--ascii] [FILE|-]\n";
+    "       vok --markdown [--width N] [--ascii] [--inline FORM] [--plain] [FILE|-]\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -82,6 +83,12 @@ constexpr std::string_view kHelp =
     "               the name, its group and what it draws, tab-separated\n"
     "  --markdown   read FILE (or standard input) as a Markdown document and\n"
     "               print it with its math drawn (LaTeX), the rest unchanged\n"
+    "  --inline FORM\n"
+    "               how a document's inline math is written: 'linear' (the default:\n"
+    "               the formula in one row of text), 'picture' (its picture when\n"
+    "               that is one row) or 'source' (as written)\n"
+    "  --plain      a document's display pictures without their ```text fences,\n"
+    "               for reading in a terminal\n"
     "  --width N    break a LaTeX formula wider than N columns at its relations, else\n"
     "               its binary operators (default: the terminal's width, when the\n"
     "               output is a terminal; 0: never)\n"
@@ -96,9 +103,9 @@ constexpr std::string_view kHelp =
     "or \"line N:\" when there are several formulas, and makes the exit status 1; the\n"
     "other formulas are still drawn. Input that cannot be read and output that\n"
     "cannot be written are errors too. In a document, a formula that cannot be\n"
-    "drawn stays as written and invalid UTF-8 is shown as U+FFFD, each named by its\n"
-    "line on standard error, and the exit status stays 0. A usage error exits with\n"
-    "status 2.\n"
+    "drawn stays as written (\"vok: line L, column C: <message>\") and invalid UTF-8\n"
+    "is shown as U+FFFD (\"vok: line L: ...\"): these are warnings, and the exit\n"
+    "status stays 0. A usage error exits with status 2.\n"
     "\n"
     "Nothing written holds a control character but the line feed, and in a document\n"
     "tab and a carriage return before a line feed: the others are shown as control\n"
@@ -306,11 +313,12 @@ void cannot_read(std::string_view source, int error) {
 }
 
 // Prints a Markdown document (a file, or standard input) with its math drawn. A formula that cannot
-// be drawn is left as written and named on standard error by its line; so is a line that holds
-// invalid UTF-8 (kNamedLines of them, then their count), printed as U+FFFD. Neither changes the
-// exit status: the document is printed whole. Its text is written safe (write_safe), keeping tab
-// and CR LF line ends.
-int show_document(std::optional<std::string_view> path, vok::Options options) {
+// be drawn is left as written and named on standard error by the line and column of its problem; a
+// line that holds invalid UTF-8 (kNamedLines of them, then their count), printed as U+FFFD, by its
+// line. Neither changes the exit status: the document is printed whole. Its text is written safe
+// (write_safe), keeping tab and CR LF line ends.
+int show_document(std::optional<std::string_view> path, vok::Options options,
+                  vok::DocumentOptions document_options) {
   std::string text;
   if (path) {
     std::FILE* file = open_file(*path);
@@ -331,7 +339,7 @@ int show_document(std::optional<std::string_view> path, vok::Options options) {
     }
   }
   options.dialect = vok::Dialect::Latex;
-  const vok::Document document = vok::render_markdown(text, options);
+  const vok::Document document = vok::render_markdown(text, options, document_options);
   write_safe(std::cout, document.text, Kept::kDocumentWhiteSpace);
   // The messages in the order of their lines, a formula's before its line's invalid UTF-8.
   const InvalidLines invalid = invalid_lines(text);
@@ -343,7 +351,7 @@ int show_document(std::optional<std::string_view> path, vok::Options options) {
   };
   for (const vok::DocumentProblem& problem : document.problems) {
     name_invalid_lines_before(problem.line);
-    std::cerr << "vok: line " << problem.line << ": ";
+    std::cerr << "vok: line " << problem.line << ", column " << problem.column << ": ";
     write_safe(std::cerr, problem.message);
     std::cerr << '\n';
   }
@@ -375,6 +383,14 @@ std::optional<std::size_t> parse_columns(std::string_view text) {
   return error == std::errc::result_out_of_range ? SIZE_MAX : value;
 }
 
+// How --inline writes a document's inline math, or nothing for a word it does not take.
+std::optional<vok::InlineMath> inline_form(std::string_view word) {
+  if (word == "linear") return vok::InlineMath::Linear;
+  if (word == "picture") return vok::InlineMath::Picture;
+  if (word == "source") return vok::InlineMath::Source;
+  return {};
+}
+
 // Prints a usage error and returns its exit status; the problem may quote an argument, which is
 // shown safe.
 int usage_error(std::string_view problem) {
@@ -398,6 +414,8 @@ int run(int argc, char** argv) {
   // The dialect: --latex applies to every formula, before or after it.
   vok::Options render_options;
   render_options.width = terminal_width();
+  vok::DocumentOptions document_options;
+  bool document_only = false;  // an option only a document takes was given
   bool list = false;
   bool markdown = false;
   bool options = true;
@@ -421,6 +439,21 @@ int run(int argc, char** argv) {
       if (!columns)
         return usage_error("--width needs a number of columns, not '" + std::string(value) + "'");
       render_options.width = *columns;
+    } else if (options && (arg == "--inline" || arg.starts_with("--inline="))) {
+      std::string_view value = arg.substr(std::min(arg.size(), std::size_t{9}));
+      if (arg == "--inline") {
+        if (i + 1 == argc) return usage_error("--inline needs linear, picture or source");
+        value = argv[++i];
+      }
+      const auto form = inline_form(value);
+      if (!form)
+        return usage_error("--inline needs linear, picture or source, not '" + std::string(value) +
+                           "'");
+      document_options.inline_math = *form;
+      document_only = true;
+    } else if (options && arg == "--plain") {
+      document_options.plain = true;
+      document_only = true;
     } else if (options && arg == "--ascii") {
       render_options.ascii = true;
     } else if (options && arg == "--linear") {
@@ -441,12 +474,15 @@ int run(int argc, char** argv) {
     }
   }
   if (list) return list_commands(render_options.dialect);
+  if (document_only && !markdown) return usage_error("--inline and --plain go with --markdown");
   if (markdown) {
+    if (render_options.linear)
+      return usage_error("--linear draws formulas; a document's inline math takes --inline");
     if (formulas.size() > 1 || (from_stdin && !formulas.empty()))
       return usage_error("--markdown reads one FILE, or standard input");
     // A path is an operand: after --, '-' names a file of that name.
     return show_document(formulas.empty() ? std::nullopt : std::optional(formulas.front()),
-                         render_options);
+                         render_options, document_options);
   }
   if (from_stdin && !formulas.empty()) {
     return usage_error("'-' (standard input) cannot be combined with formulas");

@@ -28,7 +28,8 @@ constexpr LexerRules kExactLexer{
     .joins_marks = false,
     .final_blank = false,
     // A character that cannot be read: the exact markup says only where.
-    .malformed = [](std::string_view, std::size_t at) { return message::invalid_token(at); },
+    .malformed = [](std::string_view,
+                    std::size_t at) { return ParseError{message::invalid_token(at)}; },
 };
 
 constexpr LexerRules kLatexLexer{

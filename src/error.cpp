@@ -21,6 +21,15 @@ std::string concat(std::initializer_list<std::string_view> parts) {
   return text;
 }
 
+// The error of a message that names a byte: `what` and `rest` around " at <where>", and without
+// it.
+ParseError placed(std::string what, std::string_view rest, std::string_view input,
+                  std::size_t byte) {
+  std::string text = concat({what, " at ", message::where(input, byte), rest});
+  what += rest;
+  return ParseError{std::move(text), byte, std::move(what)};
+}
+
 }  // namespace
 
 ParseError at_eof(std::string_view message, std::string_view input) {
@@ -83,54 +92,53 @@ std::string where(std::string_view input, std::size_t byte) {
   return text;
 }
 
-std::string invalid_utf8(std::string_view input, std::size_t byte) {
-  return concat({"invalid UTF-8 at ", where(input, byte)});
+ParseError invalid_utf8(std::string_view input, std::size_t byte) {
+  return placed("invalid UTF-8", "", input, byte);
 }
 
-std::string control_character(char32_t ch, std::string_view input, std::size_t byte) {
+ParseError control_character(char32_t ch, std::string_view input, std::size_t byte) {
   char code[16];
   std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(ch));
-  return concat({"control character ", code, " at ", where(input, byte)});
+  return placed(concat({"control character ", code}), "", input, byte);
 }
 
-std::string unmatched(std::string_view source, std::string_view input, std::size_t byte) {
-  return concat({"unmatched '", source, "' at ", where(input, byte)});
+ParseError unmatched(std::string_view source, std::string_view input, std::size_t byte) {
+  return placed(concat({"unmatched '", source, "'"}), "", input, byte);
 }
 
-std::string missing_close(std::string_view close, std::string_view open, std::string_view input,
-                          std::size_t byte) {
-  return concat({"missing '", close, "' for the '", open, "' at ", where(input, byte)});
+ParseError missing_close(std::string_view close, std::string_view open, std::string_view input,
+                         std::size_t byte) {
+  return placed(concat({"missing '", close, "' for the '", open, "'"}), "", input, byte);
 }
 
-std::string missing_right(std::string_view input, std::size_t byte) {
+ParseError missing_right(std::string_view input, std::size_t byte) {
   return missing_close("\\right", "\\left", input, byte);
 }
 
-std::string missing_end(std::string_view name, std::string_view input, std::size_t byte) {
+ParseError missing_end(std::string_view name, std::string_view input, std::size_t byte) {
   return missing_close(concat({"\\end{", name, "}"}), concat({"\\begin{", name, "}"}), input, byte);
 }
 
-std::string double_script(bool superscript, std::string_view input, std::size_t byte) {
-  return concat(
-      {superscript ? "double superscript" : "double subscript", " at ", where(input, byte)});
+ParseError double_script(bool superscript, std::string_view input, std::size_t byte) {
+  return placed(superscript ? "double superscript" : "double subscript", "", input, byte);
 }
 
-std::string missing_argument(std::string_view source, std::string_view input, std::size_t byte) {
-  return concat({"missing argument for '", source, "' at ", where(input, byte)});
+ParseError missing_argument(std::string_view source, std::string_view input, std::size_t byte) {
+  return placed(concat({"missing argument for '", source, "'"}), "", input, byte);
 }
 
-std::string outside_environment(std::string_view source, std::string_view input, std::size_t byte) {
-  return concat({"'", source, "' at ", where(input, byte), " outside an environment"});
+ParseError outside_environment(std::string_view source, std::string_view input, std::size_t byte) {
+  return placed(concat({"'", source, "'"}), " outside an environment", input, byte);
 }
 
-std::string not_a_delimiter(std::string_view source, std::string_view input, std::size_t byte) {
-  return concat({"'", source, "' at ", where(input, byte), " is not a delimiter"});
+ParseError not_a_delimiter(std::string_view source, std::string_view input, std::size_t byte) {
+  return placed(concat({"'", source, "'"}), " is not a delimiter", input, byte);
 }
 
-std::string mismatched_end(std::string_view name, std::string_view other, std::string_view input,
-                           std::size_t byte) {
-  return concat(
-      {"'\\end{", other, "}' at ", where(input, byte), " does not close '\\begin{", name, "}'"});
+ParseError mismatched_end(std::string_view name, std::string_view other, std::string_view input,
+                          std::size_t byte) {
+  return placed(concat({"'\\end{", other, "}'"}), concat({" does not close '\\begin{", name, "}'"}),
+                input, byte);
 }
 
 }  // namespace message

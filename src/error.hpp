@@ -2,7 +2,9 @@
 //
 // A ParseError carries a finished message; positions and offending text are written into it when
 // the error is made, and callers pass it up unchanged. Two units appear in messages: "position" is
-// a token index within the token range being parsed, "byte" a byte offset into the whole input.
+// a token index within the token range being parsed, "byte" a byte offset into the whole input. The
+// LaTeX dialect's messages that name a byte also carry it, and their wording without it, so that a
+// document can name the place in its own lines.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +23,9 @@ using Result = std::expected<T, ParseError>;
 // Shorthand for returning an error from a function that returns a Result.
 [[nodiscard]] inline std::unexpected<ParseError> fail(std::string message) {
   return std::unexpected(ParseError{std::move(message)});
+}
+[[nodiscard]] inline std::unexpected<ParseError> fail(ParseError error) {
+  return std::unexpected(std::move(error));
 }
 
 // An expected token is missing because the tokens ran out: the message, then " but reached end of
@@ -44,31 +49,33 @@ namespace message {
 [[nodiscard]] std::string mismatched_environments(std::string_view name, std::string_view other);
 
 // ---- the LaTeX dialect: what went wrong, the offending text, and where ----
+// Each is an error whose message names the byte at fault, " at <where>"; the error also carries
+// that byte and the message without " at <where>".
 
 // "byte N", and ", column C" (in characters, from 1) when the input is one line.
 [[nodiscard]] std::string where(std::string_view input, std::size_t byte);
 
-[[nodiscard]] std::string invalid_utf8(std::string_view input, std::size_t byte);
-[[nodiscard]] std::string control_character(char32_t ch, std::string_view input, std::size_t byte);
+[[nodiscard]] ParseError invalid_utf8(std::string_view input, std::size_t byte);
+[[nodiscard]] ParseError control_character(char32_t ch, std::string_view input, std::size_t byte);
 // "<what> at <where>", the offending source text quoted in `what` by the caller's words below.
-[[nodiscard]] std::string unmatched(std::string_view source, std::string_view input,
-                                    std::size_t byte);
-[[nodiscard]] std::string missing_close(std::string_view close, std::string_view open,
-                                        std::string_view input, std::size_t byte);
+[[nodiscard]] ParseError unmatched(std::string_view source, std::string_view input,
+                                   std::size_t byte);
+[[nodiscard]] ParseError missing_close(std::string_view close, std::string_view open,
+                                       std::string_view input, std::size_t byte);
 // The same for the \right of a \left, and the \end of an environment.
-[[nodiscard]] std::string missing_right(std::string_view input, std::size_t byte);
-[[nodiscard]] std::string missing_end(std::string_view name, std::string_view input,
-                                      std::size_t byte);
-[[nodiscard]] std::string double_script(bool superscript, std::string_view input, std::size_t byte);
-[[nodiscard]] std::string missing_argument(std::string_view source, std::string_view input,
-                                           std::size_t byte);
-// A cell separator outside any environment.
-[[nodiscard]] std::string outside_environment(std::string_view source, std::string_view input,
-                                              std::size_t byte);
-[[nodiscard]] std::string not_a_delimiter(std::string_view source, std::string_view input,
+[[nodiscard]] ParseError missing_right(std::string_view input, std::size_t byte);
+[[nodiscard]] ParseError missing_end(std::string_view name, std::string_view input,
+                                     std::size_t byte);
+[[nodiscard]] ParseError double_script(bool superscript, std::string_view input, std::size_t byte);
+[[nodiscard]] ParseError missing_argument(std::string_view source, std::string_view input,
                                           std::size_t byte);
-[[nodiscard]] std::string mismatched_end(std::string_view name, std::string_view other,
-                                         std::string_view input, std::size_t byte);
+// A cell separator outside any environment.
+[[nodiscard]] ParseError outside_environment(std::string_view source, std::string_view input,
+                                             std::size_t byte);
+[[nodiscard]] ParseError not_a_delimiter(std::string_view source, std::string_view input,
+                                         std::size_t byte);
+[[nodiscard]] ParseError mismatched_end(std::string_view name, std::string_view other,
+                                        std::string_view input, std::size_t byte);
 
 inline constexpr std::string_view kUnexpectedRight = "unexpected \\right without matching \\left";
 inline constexpr std::string_view kDelimiterAfterLeft = "expected a delimiter after \\left";

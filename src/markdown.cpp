@@ -14,18 +14,20 @@
 //
 // Display math — $$…$$, \[…\], a fenced block whose info string is `math` or `latex`, or a
 // paragraph that is one \begin{equation}-like environment — becomes its picture in a fenced `text`
-// block, on lines of its own, with a fence longer than any run of backticks in the picture. Inside
-// containers, each line of the block, the rest of the line after it and the lazy lines of its
-// paragraph after it start with their markers ("> " for a block quote, blanks to the content for a
-// list item), so that the picture and the text stay where they were. A display stays as written
-// where the text after it (the rest of its line, else the next line) or before it on its line, put
-// on a line of its own, would open a block there, as a fence would take the rest of the document,
-// and in an ATX heading. Inline math — $…$ and \(…\) — becomes its picture in the line when the
-// picture is one row, and stays as written otherwise; a formula never holds the markers of the
-// lines it spans. A `$` opens inline math only when a non-blank follows it, and closes it only when
-// a non-blank precedes it and no digit follows it, so "$5 and $10" is not math; \$ is a dollar.
-// Code spans and code blocks are never touched. A formula that cannot be drawn stays as written,
-// and its line is reported.
+// block, on lines of its own, with a fence longer than any run of backticks in the picture (plain:
+// the picture's lines alone). Inside containers, each line of the block, the rest of the line after
+// it and the lazy lines of its paragraph after it start with their markers ("> " for a block quote,
+// blanks to the content for a list item), so that the picture and the text stay where they were. A
+// display stays as written where the text after it (the rest of its line, else the next line) or
+// before it on its line, put on a line of its own, would open a block there, as a fence would take
+// the rest of the document, and in an ATX heading. Inline math — $…$ and \(…\) — becomes its
+// one-row form, or its picture, in the line when that is one row, and stays as written otherwise
+// (always, when the options say so); a formula never holds the markers of the lines it spans. A `$`
+// opens inline math only when a non-blank follows it, and closes it only when a non-blank precedes
+// it and no digit follows it, so "$5 and $10" is not math; \$ is a dollar. Code spans and code
+// blocks are never touched. A formula that cannot be drawn stays as written, and its problem is
+// reported at the line and column of the document that its error names, found through the lines
+// the formula spans and their markers, else at its opening delimiter.
 //
 // Every line costs time linear in its length, code spans find their closers in an index of the
 // paragraph's runs of backticks, and every other search for a closing delimiter resumes where the
@@ -83,12 +85,6 @@ class Lines {
 };
 
 bool blank_line(std::string_view line) { return trim(line).empty(); }
-
-std::size_t line_feeds(std::string_view text) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find('\n'); at != npos; at = text.find('\n', at + 1)) ++count;
-  return count;
-}
 
 // A fence that opens a code block: up to three spaces, then three or more ` or ~.
 struct Fence {
@@ -301,7 +297,11 @@ struct OpenDisplay {
 
 class Filter {
  public:
-  Filter(std::string_view text, Options options) : text_(text), options_(options) {
+  Filter(std::string_view text, Options options, DocumentOptions document)
+      : text_(text), options_(options), plain_(document.plain) {
+    inline_options_ = options;
+    inline_options_.linear = document.inline_math == InlineMath::Linear;
+    inline_rows_ = document.inline_math == InlineMath::Source ? 0 : 1;
     out_.reserve(text.size() + text.size() / 8);
   }
 
@@ -313,12 +313,20 @@ class Filter {
     }
     if (fence_.mark != 0) end_fence(npos, text_.size());
     end_paragraph(text_.size());
-    // The problems were noted at their formulas' offsets, in order: now their lines.
-    std::size_t line = 1, counted = 0;
+    // The problems were noted at their offsets in the document, in order: now their lines and
+    // columns, a column being a character, a byte that does not continue one.
+    std::size_t line = 1, column = 1, counted = 0;
     for (DocumentProblem& problem : problems_) {
-      line += line_feeds(text_.substr(counted, problem.line - counted));
-      counted = problem.line;
+      for (; counted < problem.line; ++counted) {
+        if (text_[counted] == '\n') {
+          ++line;
+          column = 1;
+        } else {
+          column += (static_cast<unsigned char>(text_[counted]) & 0xC0) != 0x80;
+        }
+      }
       problem.line = line;
+      problem.column = column;
     }
     return {std::move(out_), std::move(problems_)};
   }
@@ -333,7 +341,7 @@ class Filter {
     bool empty = false;
   };
 
-  // A line of the paragraph being read.
+  // A line of the paragraph being read, or of a math fence's body while it is drawn.
   struct ParagraphLine {
     std::size_t start;    // where the line starts in the document
     std::size_t markers;  // the bytes of its containers' markers, before its text
@@ -351,6 +359,7 @@ class Filter {
         if (closes(unindented(line, c), fence_)) {
           end_fence(start, start + line.size());
         } else if (!containers_.empty() && math_info(fence_.info)) {
+          paragraph_.push_back({start, c.at, matched, fence_text_.size()});
           fence_text_ += line.substr(c.at);
         }
         return;
@@ -412,19 +421,23 @@ class Filter {
 
   // The fenced block being read ends before `end`: closed by the line that starts at
   // `body_end`, or, when that is npos, not closed. Copied, or drawn when its info string says
-  // math.
+  // math; its lines, for the places of its problems, are those of paragraph_ meanwhile.
   void end_fence(std::size_t body_end, std::size_t end) {
     const Fence fence = std::exchange(fence_, {});
     const std::size_t body = text_.find('\n', fence_start_) + 1;
+    bool drawn = false;
+    const std::size_t mark = out_.size();
     if (body_end != npos && math_info(fence.info)) {
-      const std::size_t mark = out_.size();
       out_ += text_.substr(fence_start_, fence_markers_);
       continuation();
+      if (containers_.empty()) paragraph_.push_back({body, 0, 0, 0});
       const std::string_view formula =
           containers_.empty() ? text_.substr(body, body_end - body) : fence_text_;
-      if (display(formula, body)) return;
-      out_.resize(mark);
+      drawn = display(formula, 0, text_.find_first_not_of(" \t", fence_start_ + fence_markers_));
     }
+    paragraph_.clear();
+    if (drawn) return;
+    out_.resize(mark);
     out_ += text_.substr(fence_start_, end - fence_start_);
   }
 
@@ -533,7 +546,7 @@ class Filter {
     if (!body.ends_with(end)) return false;
     const std::size_t at = static_cast<std::size_t>(body.data() - text.data());
     copy(text, 0, at);  // the indentation before it
-    if (!display(body, where(at))) copy(text, at, text.size());
+    if (!display(body, at, where(at))) copy(text, at, text.size());
     return true;
   }
 
@@ -722,6 +735,7 @@ class Filter {
   std::size_t math(std::string_view text, std::size_t copied, std::size_t open, std::size_t close,
                    std::string_view formula, bool display_math) {
     copy(text, copied, open);
+    const auto at = static_cast<std::size_t>(formula.data() - text.data());
     if (display_math) {
       // The text after the picture starts a line of its own: the rest of the line, without the
       // blanks before it (the line's end, \n or \r\n, is the block's), or else the paragraph's
@@ -750,7 +764,7 @@ class Filter {
         out_ += prefix_;
       }
       // Drawn even when blocked, for its problem if it has one.
-      if (display(formula, where(open)) && !blocked) {
+      if (display(formula, at, where(open)) && !blocked) {
         // A lazy line that holds a display takes the markers it lacks, before its text.
         out_.insert(bare_ == npos ? out_.size() : bare_, std::exchange(owed_, {}));
         displayed_ = true;
@@ -769,11 +783,11 @@ class Filter {
       copy(text, open, close);
       return close;
     }
-    // Only a picture of one row is drawn, without its line feed.
+    // Only a picture of one row is drawn, without its line feed, and none for InlineMath::Source.
     const std::size_t mark = out_.size();
-    auto drawn = append_picture(out_, formula, options_, 1);
+    auto drawn = append_picture(out_, formula, inline_options_, inline_rows_);
     if (!drawn) {
-      problems_.push_back({where(open), std::move(drawn.error().message)});
+      note(std::move(drawn.error()), at, where(open));
     } else if (*drawn && out_.size() > mark) {
       out_.pop_back();
       pass(close);
@@ -783,45 +797,63 @@ class Filter {
     return close;
   }
 
-  // A display: the picture of `formula` in a fenced text block, each line after the containers'
-  // markers but the first. False, with the problem noted at `at` (the line is counted when the
-  // document is done), when it cannot be drawn.
-  bool display(std::string_view formula, std::size_t at) {
+  // A display: the picture of `formula` in a fenced text block, or alone when it is plain, each
+  // line after the containers' markers but the first. False, with its problem noted, when it
+  // cannot be drawn: the formula starts at `at` in the text of paragraph_'s lines, and its opening
+  // delimiter at `open` in the document.
+  bool display(std::string_view formula, std::size_t at, std::size_t open) {
     const std::size_t mark = out_.size();
-    out_ += "```text\n";
+    if (!plain_) out_ += "```text\n";
     auto drawn = append_picture(out_, formula, options_, npos);
     if (!drawn) {
       out_.resize(mark);
-      problems_.push_back({at, std::move(drawn.error().message)});
+      note(std::move(drawn.error()), at, open);
       return false;
     }
     // The fence is longer than any run of backticks in the picture, which would close it.
-    std::size_t longest = 0;
-    for (std::size_t i = mark + 8, run = 0; i < out_.size(); ++i)
-      longest = std::max(longest, run = out_[i] == '`' ? run + 1 : 0);
-    const std::size_t fence = std::max<std::size_t>(3, longest + 1);
-    out_.insert(mark, fence - 3, '`');
+    std::size_t fence = 0;
+    if (!plain_) {
+      std::size_t longest = 0;
+      for (std::size_t i = mark + 8, run = 0; i < out_.size(); ++i)
+        longest = std::max(longest, run = out_[i] == '`' ? run + 1 : 0);
+      fence = std::max<std::size_t>(3, longest + 1);
+      out_.insert(mark, fence - 3, '`');
+    } else if (out_.size() == mark) {
+      out_ += '\n';  // an empty picture: an empty line
+    }
     if (!prefix_.empty()) {
-      const std::size_t picture = mark + fence + 5;
-      const std::string rows = out_.substr(picture);
-      out_.resize(picture);
+      const std::size_t second = out_.find('\n', mark) + 1;
+      const std::string rows = out_.substr(second);
+      out_.resize(second);
       for (std::size_t row = 0; row < rows.size();) {
         const std::size_t end = std::min(rows.find('\n', row), rows.size() - 1) + 1;
         out_ += prefix_;
         out_.append(rows, row, end - row);
         row = end;
       }
-      out_ += prefix_;
+      if (!plain_) out_ += prefix_;
     }
-    out_.append(fence, '`') += '\n';
+    if (!plain_) out_.append(fence, '`') += '\n';
     return true;
   }
 
+  // Notes why a formula could not be drawn: at the place in the document its error names (the
+  // formula starts at `at` in the text of paragraph_'s lines), else at `open`.
+  void note(ParseError error, std::size_t at, std::size_t open) {
+    if (error.byte == npos) {
+      problems_.push_back({open, 0, std::move(error.message)});
+    } else {
+      problems_.push_back({where(at + error.byte), 0, std::move(error.what)});
+    }
+  }
+
   std::string_view text_;
-  Options options_;
+  Options options_, inline_options_;
+  std::size_t inline_rows_;  // the rows inline math may take, 0 when it stays as written
+  bool plain_;
   std::string out_;
-  std::vector<DocumentProblem> problems_;
-  std::vector<Container> containers_;  // those the last line stays in or opened
+  std::vector<DocumentProblem> problems_;  // each at its offset in `line` until run() ends
+  std::vector<Container> containers_;      // those the last line stays in or opened
   // The fenced block being read: its fence (mark 0 when there is none), where its line starts and
   // the bytes of its markers there, and, inside containers, its body without their markers.
   Fence fence_;
@@ -851,8 +883,8 @@ class Filter {
 
 }  // namespace
 
-Document render_markdown(std::string_view markdown, Options options) {
-  return Filter(markdown, options).run();
+Document render_markdown(std::string_view markdown, Options options, DocumentOptions document) {
+  return Filter(markdown, options, document).run();
 }
 
 }  // namespace vok

@@ -121,8 +121,8 @@ struct LexerRules {
                           // are é)
   bool final_blank;       // a backslash at the very end is a blank, as TeX reads one at the end
                           // of a line; else it starts no token
-  // The message for a malformed UTF-8 sequence at byte `at`.
-  std::string (*malformed)(std::string_view input, std::size_t at);
+  // The error of a malformed UTF-8 sequence at byte `at`.
+  ParseError (*malformed)(std::string_view input, std::size_t at);
 };
 
 // Splits the whole input into tokens, kept in the current arena, or fails at the first character

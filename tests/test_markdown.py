@@ -1,7 +1,8 @@
 """The math of Markdown documents: vok_latex.render_markdown and `vok --markdown`.
 
 Table-driven: a document in, the document out. Display math becomes a fenced text block, inline
-math its one-row picture, and everything that is not math comes out byte for byte.
+math its one-row picture, and everything that is not math comes out byte for byte. A formula that
+cannot be drawn is a problem named by its line and column in the document.
 """
 
 import os
@@ -102,7 +103,7 @@ def test_render_markdown(document, expected):
     assert vok_latex.render_markdown(document) == expected
 
 
-def test_the_command_reads_a_file_or_standard_input_and_names_failing_lines(vok_command, tmp_path):
+def test_the_command_reads_a_file_or_standard_input_and_names_problems(vok_command, tmp_path):
     document = "# Notes\n\n$x^2$ and $\\frac{a$\n\n$$y_1$$\n"
     path = tmp_path / "notes.md"
     path.write_text(document, encoding="utf-8")
@@ -112,18 +113,138 @@ def test_the_command_reads_a_file_or_standard_input_and_names_failing_lines(vok_
         done = subprocess.run([vok_command, "--markdown", *args], input=stdin, capture_output=True,
                               text=True, timeout=60, cwd=tmp_path)
         assert (done.returncode, done.stdout) == (0, expected)
-        assert done.stderr == "vok: line 3: missing '}' for the '{' at byte 5, column 6\n"
+        assert done.stderr == "vok: line 3, column 17: missing '}' for the '{'\n"
 
 
-def test_problems_inside_containers_and_of_displays_left_as_written_name_their_lines(
-        vok_command):
+# Problems are warnings: the document is written whole and the exit status stays 0.
+def test_the_command_names_problems_in_containers_by_line_and_column_as_warnings(vok_command):
     document = "> > > a\n> > > b $\\frac{a$\nlazy $x^$ c\n\n$$y^$$ - d\n"
     done = subprocess.run([vok_command, "--markdown"], input=document, capture_output=True,
                           text=True, timeout=60)
-    assert (done.stdout, done.stderr) == (document, (
-        "vok: line 2: missing '}' for the '{' at byte 5, column 6\n"
-        "vok: line 3: missing argument for '^' at byte 1, column 2\n"
-        "vok: line 5: missing argument for '^' at byte 1, column 2\n"))
+    assert (done.returncode, done.stdout, done.stderr) == (0, document, (
+        "vok: line 2, column 15: missing '}' for the '{'\n"
+        "vok: line 3, column 8: missing argument for '^'\n"
+        "vok: line 5, column 4: missing argument for '^'\n"))
+
+
+# Where a problem is: the line and column (characters from 1, a tab one) in the document of the
+# place its error names, through the containers' markers and the lines a formula spans; a problem
+# with no place in the formula is at its opening delimiter, a math block's at its fence.
+DEEP = "{" * 300 + "}" * 300
+MISSING_BRACE = "missing '}' for the '{'"
+MISSING_SCRIPT = "missing argument for '^'"
+PROBLEMS = [
+    ("after a tab and an accent", "é\t$x^$\n", [(1, 5, MISSING_SCRIPT)]),
+    ("in order", "$x^$ $\\frac{a$\n\n$$\ny^\n$$\n",
+     [(1, 3, MISSING_SCRIPT), (1, 12, MISSING_BRACE), (4, 2, MISSING_SCRIPT)]),
+    ("a display over lines", "$$\n\\frac{a}{b\n$$\n", [(2, 9, MISSING_BRACE)]),
+    ("a lazy line of an item", "- a $x +\ny^$ b\n", [(2, 2, MISSING_SCRIPT)]),
+    ("a display in a quote", "> $$\n> x^{a\n> $$\n", [(2, 5, MISSING_BRACE)]),
+    ("a math block in a quote", "> ```math\n> \\frac{a\n> ```\n", [(2, 8, MISSING_BRACE)]),
+    ("an environment in an item", "- \\begin{equation}\n  x^\n  \\end{equation}\n",
+     [(2, 4, MISSING_SCRIPT)]),
+    ("a display left as written", "a $$x^$$ - b\n", [(1, 6, MISSING_SCRIPT)]),
+    ("no place: the delimiter", "- $$" + DEEP + "$$\n", [(1, 3, "formula nested too deeply")]),
+    ("no place: the fence", "  ```math\n" + DEEP + "\n  ```\n",
+     [(1, 3, "formula nested too deeply")]),
+]
+
+
+@pytest.mark.parametrize("document, problems", [c[1:] for c in PROBLEMS],
+                         ids=[c[0] for c in PROBLEMS])
+def test_on_problem_is_called_at_each_problem_in_order(document, problems):
+    found = []
+    assert vok_latex.render_markdown(document, on_problem=lambda *problem: found.append(problem)) \
+        == vok_latex.render_markdown(document)
+    assert found == problems
+
+
+def test_what_on_problem_raises_render_markdown_raises():
+    calls = []
+
+    def fail(line, column, message):
+        calls.append(line)
+        raise ValueError(f"line {line}, column {column}: {message}")
+
+    with pytest.raises(ValueError) as info:
+        vok_latex.render_markdown("a $x^$ b\n\n$$y^$$\n", on_problem=fail)
+    assert (str(info.value), calls) == ("line 1, column 5: missing argument for '^'", [1])
+    assert vok_latex.render_markdown("$y$", on_problem=fail) == "y"
+
+
+# plain=True (--plain): the display pictures without their fences, still on lines of their own and
+# after the containers' markers.
+PLAIN = [
+    ("display", "$$x^2$$\n", "x²\n"),
+    ("within a line", "see \\[\\frac{a}{b}\\] here\n", "see \na\n─\nb\nhere\n"),
+    ("math block", "```math\n\\frac{a}{b}\n```\nz\n", "a\n─\nb\nz\n"),
+    ("in a list item", "- a $$\\frac{a}{b}$$ b\n  c\n", "- a \n  a\n  ─\n  b\n  b\n  c\n"),
+    ("in a block quote", "> $$\\frac{a}{b}$$\n> b\n", "> a\n> ─\n> b\n> b\n"),
+    ("in an item in a quote", "> - $$\\frac{a}{b}$$\n", "> - a\n>   ─\n>   b\n"),
+    ("an empty picture is an empty line", "> a \\[\\]\n> b\n", "> a \n> \n> b\n"),
+    ("inline math as ever", "a $x^2$ b\n", "a x² b\n"),
+    ("an error as written", "$$\\frac{a$$\n", "$$\\frac{a$$\n"),
+]
+
+
+@pytest.mark.parametrize("document, expected", [c[1:] for c in PLAIN], ids=[c[0] for c in PLAIN])
+def test_plain_draws_displays_without_fences(document, expected):
+    assert vok_latex.render_markdown(document, plain=True) == expected
+
+
+# inline= (--inline): 'picture' draws a picture of one row, 'source' nothing, though its problems
+# are still found; 'linear', the formula's one-row form, is the default.
+def test_inline_math_is_written_as_asked():
+    document = "a $\\frac{1}{2}$ b $x^2$ and \\(\\alpha\\) $y^$\n"
+    found = []
+    assert vok_latex.render_markdown(document, inline="picture") == (
+        "a $\\frac{1}{2}$ b x² and α $y^$\n")
+    assert vok_latex.render_markdown(document, inline="source",
+                                     on_problem=lambda *problem: found.append(problem)) == document
+    assert found == [(1, 42, MISSING_SCRIPT)]
+    assert vok_latex.render_markdown(document) == vok_latex.render_markdown(document, inline="linear")
+
+
+@pytest.mark.parametrize("keywords, error, message", [
+    ({"inline": "row"}, ValueError, "inline must be 'linear', 'picture' or 'source'"),
+    ({"inline": None}, TypeError, "inline must be a str"),
+    ({"plain": 1}, TypeError, "plain must be a bool"),
+    ({"on_problem": "print"}, TypeError, "on_problem must be callable or None"),
+])
+def test_the_document_options_refuse_other_values(keywords, error, message):
+    with pytest.raises(error) as info:
+        vok_latex.render_markdown("$x$", **keywords)
+    assert (type(info.value), str(info.value)) == (error, "render_markdown() " + message)
+    option = next(iter(keywords))
+    with pytest.raises(TypeError) as info:
+        vok_latex.render("x", **{option: None})
+    assert str(info.value) == f"render() got an unexpected keyword argument '{option}'"
+
+
+@pytest.mark.parametrize("args, keywords", [
+    (["--plain"], {"plain": True}),
+    (["--inline", "source"], {"inline": "source"}),
+    (["--inline=picture", "--plain"], {"inline": "picture", "plain": True}),
+])
+def test_the_command_takes_the_document_options(vok_command, args, keywords):
+    document = "- a $$\\frac{a}{b}$$ b\n\n$x^2$ and $\\frac12$\n"
+    done = subprocess.run([vok_command, "--markdown", *args], input=document, capture_output=True,
+                          text=True, timeout=60)
+    expected = vok_latex.render_markdown(document, **keywords)
+    assert expected != vok_latex.render_markdown(document)
+    assert (done.returncode, done.stdout, done.stderr) == (0, expected, "")
+
+
+@pytest.mark.parametrize("args, message", [
+    (["--markdown", "--inline", "row"], "--inline needs linear, picture or source, not 'row'"),
+    (["--markdown", "--inline"], "--inline needs linear, picture or source"),
+    (["--plain", "x"], "--inline and --plain go with --markdown"),
+    (["--inline=source", "x"], "--inline and --plain go with --markdown"),
+])
+def test_the_document_options_are_usage_errors_elsewhere(vok_command, args, message):
+    done = subprocess.run([vok_command, *args], capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stdout) == (2, "")
+    assert done.stderr.startswith(f"vok: {message}\n")
 
 
 def invalid(*lines: int, more: str = "") -> str:
@@ -146,7 +267,7 @@ R = "\ufffd"
     (b"\xe0\x80\xaf \xf0\x9f\x98 \xed\xa0\x80 \xf4\x90\x80\x80 \xc0\xaf \xe2\x82\xac\xe2\x82",
      f"{R * 3} {R} {R * 3} {R * 4} {R * 2} €{R}", invalid(1)),
     (b"1\xff\n2\n3\xff\xfe\n$x\xff$\n5\xff\n6\xff\n", f"1{R}\n2\n3{R}{R}\n$x{R}$\n5{R}\n6{R}\n",
-     invalid(1, 3) + "vok: line 4: invalid UTF-8 at byte 1, column 2\n"
+     invalid(1, 3) + "vok: line 4, column 3: invalid UTF-8\n"
      + invalid(4, more="2 more lines")),
     (b"\xff\n\xff\n\xff\n`\xff`\n", f"{R}\n{R}\n{R}\n`{R}`\n", invalid(1, 2, 3, more="1 more line")),
 ])

@@ -192,7 +192,8 @@ def test_vok_latex_attributes():
     assert vok_latex.__name__ == "vok_latex"
     assert Path(vok_latex.__file__).name == MODULE_FILE.format("vok_latex")
     assert vok_latex.render.__text_signature__ == "(input, *, width=None, ascii=False)"
-    assert vok_latex.render_markdown.__text_signature__ == "(text, *, width=None, ascii=False)"
+    assert vok_latex.render_markdown.__text_signature__ == (
+        "(text, *, width=None, ascii=False, inline='linear', plain=False, on_problem=None)")
     assert vok_latex.render.__doc__.startswith("The picture of a LaTeX formula: ")
     assert "ValueError" in vok_latex.render.__doc__
     assert vok_latex.render.__module__ == "vok_latex"

@@ -73,10 +73,14 @@ def test_gallery_picture_is_what_vok_prints(vok_command, args, picture):
     assert picture.count("\n") >= 2  # a real two-dimensional picture
 
 
-def test_the_document_example_prints_what_it_shows(capsys):
-    text = section("Documents and terminals")
-    code = re.search(r"^```python\n(.*?)^```$", text, re.M | re.S).group(1)
-    shown = re.search(r"^````text\n(.*?)^````$", text, re.M | re.S).group(1)
+# Each Python example shown with what it prints, the block after it.
+EXAMPLES = re.findall(r"^```python\n(.*?)^```\n\n````text\n(.*?)^````$",
+                      section("Documents and terminals"), re.M | re.S)
+
+
+@pytest.mark.parametrize("code, shown", EXAMPLES)
+def test_the_document_examples_print_what_they_show(capsys, code, shown):
+    assert len(EXAMPLES) == 2
     exec(code, {})
     assert capsys.readouterr().out == shown
 

@@ -24,6 +24,10 @@ names: list[str] = vok.__all__
 latex_rows: list[str] = vok_latex.render(r"\frac12").splitlines()
 latex_picture: str = render_latex(input="x", width=40, ascii=True)
 document: str = vok_latex.render_markdown("$x$", width=None)
+problems: list[tuple[int, int, str]] = []
+plain: str = vok_latex.render_markdown(
+    "$x$", inline="source", plain=True,
+    on_problem=lambda line, column, message: problems.append((line, column, message)))
 latex_names: list[str] = vok_latex.__all__
 version: str = __version__
 '''
@@ -47,6 +51,8 @@ MISUSES = {
     "vok_latex.render('a', 2)": "call-arg",
     "vok_latex.render('a', width='3')": "arg-type",
     "vok_latex.render_markdown(b'x')": "arg-type",
+    "vok_latex.render_markdown('x', inline='rows')": "arg-type",
+    "vok_latex.render_markdown('x', on_problem=len)": "arg-type",
     "vok_latex.render(text='a')": "call-arg",
     "vok_latex.draw('a')": "attr-defined",
 }

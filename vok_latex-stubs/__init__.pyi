@@ -1,6 +1,9 @@
 """Types of the vok_latex extension module: formulas in LaTeX, as people write it, drawn as lines
 of Unicode text."""
 
+from collections.abc import Callable
+from typing import Literal
+
 __all__ = ["render", "render_markdown", "__version__"]
 
 __version__: str
@@ -20,12 +23,33 @@ def render(
     Raises ValueError when the formula does not lex, parse or render.
     """
 
-def render_markdown(text: str, *, width: int | None = None, ascii: bool = False) -> str:
+def render_markdown(
+    text: str,
+    *,
+    width: int | None = None,
+    ascii: bool = False,
+    inline: Literal["linear", "picture", "source"] = "linear",
+    plain: bool = False,
+    on_problem: Callable[[int, int, str], object] | None = None,
+) -> str:
     """A Markdown document with its math drawn and everything else kept byte for byte.
 
     Display math ($$...$$, \\[...\\], a ```math or ```latex block, a paragraph that is one
-    equation-like environment) becomes its picture in a ```text block; inline math ($...$,
-    \\(...\\)) becomes its picture in the line when that is one row, and stays as written
-    otherwise. Code spans and code blocks are never touched; a formula that cannot be drawn stays as
-    written. width and ascii are render()'s, for every formula.
+    equation-like environment) becomes its picture in a ```text block. Inline math ($...$,
+    \\(...\\)) is written in the line as `inline` says: 'linear', the formula in one row of
+    text; 'picture', its picture when that is one row; 'source', as written. What would take
+    more than one row stays as written. Code spans and code blocks are never touched.
+
+    width and ascii are render()'s, for every formula. plain: the display pictures without
+    their fences, the picture's lines alone, for reading in a terminal.
+
+    A formula that cannot be drawn stays as written. on_problem, when given, is called once for
+    each, in document order, once the document is drawn: on_problem(line, column, message),
+    the line and the column (in characters, from 1) of the problem in the document and what
+    it is. What it raises, render_markdown raises. To make failures raise:
+
+        def fail(line: int, column: int, message: str) -> None:
+            raise ValueError(f"line {line}, column {column}: {message}")
+
+        vok_latex.render_markdown(text, on_problem=fail)
     """

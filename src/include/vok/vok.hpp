@@ -23,9 +23,13 @@
 
 namespace vok {
 
-// The one error of the whole pipeline: nothing but the finished, human-readable message.
+// The one error of the whole pipeline: the finished, human-readable message. A LaTeX message that
+// names a place in the input (" at byte N, column C", or " at byte N" in a formula of several
+// lines) also gives it apart, for a caller that names the place in its own terms.
 struct ParseError {
   std::string message;
+  std::size_t byte = std::string_view::npos;  // the byte of the input the message names, or npos
+  std::string what = {};  // with `byte`: the message without its " at byte N, column C"
 };
 
 // The dialect a formula is written in.
@@ -67,25 +71,48 @@ using PictureSink = void (*)(std::u32string_view picture, void* context);
 
 // A formula of a document that could not be drawn: it is left as written.
 struct DocumentProblem {
-  std::size_t line;     // the line of the document where the formula starts, from 1
-  std::string message;  // why it could not be drawn
+  // Where the problem is in the document: the place its error names, else the formula's opening
+  // delimiter (a fenced block's fence). The line from 1, and the column in characters from 1 (each
+  // code point one, a tab one).
+  std::size_t line;
+  std::size_t column;
+  std::string message;  // what is wrong, without the place in the formula that the error names
 };
 
-// A Markdown document with its math drawn, and the formulas left as written.
+// A Markdown document with its math drawn, and the formulas left as written in document order.
 struct Document {
   std::string text;
   std::vector<DocumentProblem> problems;
 };
 
+// How a document writes inline math.
+enum class InlineMath {
+  Linear,   // the formula's one-row form (Options::linear), which reads in running text
+  Picture,  // its picture when that is one row
+  Source,   // as written, always; still read, so that its problems are reported
+};
+
+// How a document's math is written.
+struct DocumentOptions {
+  InlineMath inline_math = InlineMath::Linear;
+  // Display pictures without the ```text fences around them, for reading in a terminal: the
+  // picture's lines alone, still on lines of their own, after the markers of the block quotes and
+  // list items they are in. The text is then no longer Markdown that shows the pictures as drawn.
+  bool plain = false;
+};
+
 // Draws the math of a Markdown document (UTF-8) and keeps everything else byte for byte. Display
 // math ($$…$$, \[…\], a ```math or ```latex block, a paragraph that is one equation-like
-// environment) becomes its picture in a ```text block; inline math ($…$, \(…\)) becomes its
-// picture in the line when that is one row, and stays as written otherwise. A `$` opens inline
-// math only before a non-blank and closes it only after a non-blank and before no digit, so "$5
-// and $10" is not math; code spans and code blocks, in block quotes and list items too, are never
-// touched. Time is linear in the text and the formulas' cost.
+// environment) becomes its picture in a ```text block; inline math ($…$, \(…\)) becomes, as
+// `document.inline_math` says, its one-row form or its picture in the line, and stays as written
+// when that is more than one row. A `$` opens inline math only before a non-blank and closes it
+// only after a non-blank and before no digit, so "$5 and $10" is not math; code spans and code
+// blocks, in block quotes and list items too, are never touched. `options` draws every formula, but
+// for inline math `linear` is `document.inline_math`'s. A formula that cannot be drawn stays as
+// written and is one of the problems. Time is linear in the text and the formulas' cost.
 [[nodiscard]] Document render_markdown(std::string_view markdown,
-                                       Options options = {.dialect = Dialect::Latex});
+                                       Options options = {.dialect = Dialect::Latex},
+                                       DocumentOptions document = {});
 
 // A command of a dialect, as a list of commands shows it.
 struct CommandInfo {
