@@ -294,6 +294,22 @@ Outcome check_options(Renderer render, std::string_view input, Dialect dialect) 
              (with.picture != outcome.picture || with.text != outcome.text)) {
     outcome.failure = options + "the exact markup's result changed";
   }
+  if (!outcome.failure.empty()) return outcome;
+  // The one-row form: the same errors, one row, and a picture of one row as it is.
+  const Options one_row{.dialect = dialect, .ascii = chosen.ascii, .linear = true};
+  const Outcome line = check_call(render, input, one_row);
+  const std::string linear = chosen.ascii ? "in one row, ascii: " : "in one row: ";
+  const auto rows = [](const std::string& text) { return std::ranges::count(text, '\n'); };
+  if (!line.failure.empty()) {
+    outcome.failure = linear + line.failure;
+  } else if (line.picture != outcome.picture || (!line.picture && line.text != outcome.text)) {
+    outcome.failure = linear + "a different error, or an error where the picture has none";
+  } else if (line.picture && rows(line.text) != (line.text.empty() ? 0 : 1)) {
+    outcome.failure = linear + "more than one row";
+  } else if (line.picture && !chosen.ascii && rows(outcome.text) == 1 &&
+             line.text != outcome.text) {
+    outcome.failure = linear + "a picture of one row written otherwise";
+  }
   return outcome;
 }
 

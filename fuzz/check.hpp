@@ -48,7 +48,9 @@ inline constexpr std::array kDialects{Dialect::Exact, Dialect::Latex};
 //   - one more space after each run of ASCII white space between tokens gives the same picture,
 //     or an error again when the input gave one (white space only separates tokens, and in the
 //     LaTeX dialect's text a run of it is one blank);
-//   - the exact markup gives the same picture or message whatever the width and ASCII options.
+//   - the exact markup gives the same picture or message whatever the width and ASCII options;
+//   - the one-row form (Options::linear, with the input's ASCII choice) gives the same error, or
+//     one row where there is a picture, that picture itself when it is one row (but in ASCII).
 [[nodiscard]] Outcome check_render(std::string_view input, Dialect dialect);
 
 // A function with the signature of vok::render.

@@ -345,35 +345,46 @@ namespace {
 
 // clang-format off
 constexpr std::pair<char32_t, std::string_view> kAsciiWords[] = {
-    {U'±', "+-"}, {U'·', "*"}, {U'×', "*"}, {U'÷', "/"},
-    {U'Γ', "Gamma"}, {U'Δ', "Delta"}, {U'Θ', "Theta"}, {U'Λ', "Lambda"}, {U'Ξ', "Xi"},
-    {U'Π', "Pi"}, {U'Σ', "Sigma"}, {U'Υ', "Upsilon"}, {U'Φ', "Phi"}, {U'Ψ', "Psi"},
-    {U'Ω', "Omega"},
+    {U'±', "+-"}, {U'·', "*"}, {U'×', "*"}, {U'÷', "/"}, {U'ı', "i"}, {U'ȷ', "j"}, {U'Γ', "Gamma"},
+    {U'Δ', "Delta"}, {U'Θ', "Theta"}, {U'Λ', "Lambda"}, {U'Ξ', "Xi"}, {U'Π', "Pi"},
+    {U'Σ', "Sigma"}, {U'Υ', "Upsilon"}, {U'Φ', "Phi"}, {U'Ψ', "Psi"}, {U'Ω', "Omega"},
     {U'α', "alpha"}, {U'β', "beta"}, {U'γ', "gamma"}, {U'δ', "delta"}, {U'ε', "epsilon"},
     {U'ζ', "zeta"}, {U'η', "eta"}, {U'θ', "theta"}, {U'ι', "iota"}, {U'κ', "kappa"},
     {U'λ', "lambda"}, {U'μ', "mu"}, {U'ν', "nu"}, {U'ξ', "xi"}, {U'π', "pi"}, {U'ρ', "rho"},
     {U'ς', "sigma"}, {U'σ', "sigma"}, {U'τ', "tau"}, {U'υ', "upsilon"}, {U'φ', "phi"},
-    {U'χ', "chi"}, {U'ψ', "psi"}, {U'ω', "omega"}, {U'ϑ', "theta"}, {U'ϕ', "phi"},
-    {U'ϵ', "epsilon"},
-    {U'…', "..."}, {U'ℂ', "C"}, {U'ℏ', "hbar"}, {U'ℓ', "l"}, {U'ℕ', "N"}, {U'ℚ', "Q"},
-    {U'ℝ', "R"}, {U'ℤ', "Z"},
-    {U'←', "<-"}, {U'→', "->"}, {U'↔', "<->"}, {U'↦', "|->"}, {U'⇐', "<="}, {U'⇒', "=>"},
-    {U'⇔', "<=>"},
-    {U'∀', "forall"}, {U'∂', "d"}, {U'∃', "exists"}, {U'∅', "{}"}, {U'∇', "nabla"},
-    {U'∈', "in"}, {U'∉', "notin"}, {U'∏', "prod"}, {U'∑', "sum"}, {U'∓', "-+"}, {U'∘', "o"},
-    {U'√', "sqrt"}, {U'∝', "prop"}, {U'∞', "inf"}, {U'∧', "and"}, {U'∨', "or"}, {U'∩', "cap"},
-    {U'∪', "cup"}, {U'∫', "int"}, {U'∬', "iint"}, {U'∭', "iiint"}, {U'∮', "oint"},
+    {U'χ', "chi"}, {U'ψ', "psi"}, {U'ω', "omega"}, {U'ϑ', "theta"}, {U'ϕ', "phi"}, {U'ϖ', "pi"},
+    {U'ϱ', "rho"}, {U'ϵ', "epsilon"}, {U'‖', "||"}, {U'†', "dag"}, {U'…', "..."}, {U'‴', "'''"},
+    {U'ℂ', "C"}, {U'ℊ', "g"}, {U'ℋ', "H"}, {U'ℌ', "H"}, {U'ℍ', "H"}, {U'ℎ', "h"}, {U'ℏ', "hbar"},
+    {U'ℐ', "I"}, {U'ℑ', "Im"}, {U'ℒ', "L"}, {U'ℓ', "l"}, {U'ℕ', "N"}, {U'℘', "P"}, {U'ℙ', "P"},
+    {U'ℚ', "Q"}, {U'ℛ', "R"}, {U'ℜ', "Re"}, {U'ℝ', "R"}, {U'ℤ', "Z"}, {U'ℨ', "Z"}, {U'ℬ', "B"},
+    {U'ℭ', "C"}, {U'ℯ', "e"}, {U'ℰ', "E"}, {U'ℱ', "F"}, {U'ℳ', "M"}, {U'ℴ', "o"}, {U'ℵ', "aleph"},
+    {U'←', "<-"}, {U'↑', "uparrow"}, {U'→', "->"}, {U'↓', "downarrow"}, {U'↔', "<->"},
+    {U'↦', "|->"}, {U'⇐', "<="}, {U'⇒', "=>"}, {U'⇔', "<=>"}, {U'∀', "forall"}, {U'∂', "d"},
+    {U'∃', "exists"}, {U'∅', "{}"}, {U'∇', "nabla"}, {U'∈', "in"}, {U'∉', "notin"}, {U'∏', "prod"},
+    {U'∑', "sum"}, {U'∓', "-+"}, {U'∘', "o"}, {U'∙', "*"}, {U'√', "sqrt"}, {U'∝', "prop"},
+    {U'∞', "inf"}, {U'∥', "||"}, {U'∧', "and"}, {U'∨', "or"}, {U'∩', "cap"}, {U'∪', "cup"},
+    {U'∫', "int"}, {U'∬', "iint"}, {U'∭', "iiint"}, {U'∮', "oint"}, {U'≃', "~="}, {U'≅', "~="},
     {U'≈', "~="}, {U'≠', "!="}, {U'≡', "=="}, {U'≤', "<="}, {U'≥', ">="}, {U'≪', "<<"},
     {U'≫', ">>"}, {U'⊂', "subset"}, {U'⊃', "supset"}, {U'⊆', "subseteq"}, {U'⊇', "supseteq"},
-    {U'⊕', "(+)"}, {U'⊗', "(x)"}, {U'⋂', "Cap"}, {U'⋃', "Cup"}, {U'⋯', "..."}, {U'⟶', "-->"},
-    {U'⟹', "==>"},
+    {U'⊕', "(+)"}, {U'⊗', "(x)"}, {U'⊥', "perp"}, {U'⋂', "Cap"}, {U'⋃', "Cup"}, {U'⋆', "*"},
+    {U'⋮', ":"}, {U'⋯', "..."}, {U'⋱', "..."}, {U'⌈', "ceil("}, {U'⌉', ")"}, {U'⌊', "floor("},
+    {U'⌋', ")"}, {U'△', "triangle"}, {U'⟶', "-->"}, {U'⟷', "<-->"}, {U'⟹', "==>"}, {U'⟺', "<==>"},
+    {U'⟼', "|-->"},
 };
 // clang-format on
 static_assert(sorted_by_first(kAsciiWords));
 
 }  // namespace
 
+// The letters and digits of the math alphabets' block: 52 letters a style, then ı and ȷ, then
+// Greek, then 10 digits a style.
+constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyzij";
+constexpr std::string_view kDigits = "0123456789";
+
 std::string_view ascii_word(char32_t ch) noexcept {
+  if (ch >= 0x1D400 && ch <= 0x1D6A3) return kLetters.substr((ch - 0x1D400) % 52, 1);
+  if (ch == 0x1D6A4 || ch == 0x1D6A5) return kLetters.substr(52 + (ch - 0x1D6A4), 1);
+  if (ch >= 0x1D7CE && ch <= 0x1D7FF) return kDigits.substr((ch - 0x1D7CE) % 10, 1);
   const auto* row = find(kAsciiWords, ch, [](const auto& r) { return r.first; });
   return row != nullptr ? row->second : std::string_view();
 }

@@ -111,9 +111,13 @@ Result<NodeRef> fraction_of(NodeRef top, NodeRef bottom, const LinearStyle& styl
       if (vulgar.top == over.view() && vulgar.bottom == under.view())
         return RenderNode::single(vulgar.ch);
   }
-  auto numerator = operand(top);
+  // A script binds closer than the slash: x²/2, e^x/2.
+  const auto part = [](NodeRef node) {
+    return node->bound() == Binding::Tail ? Result<NodeRef>(node) : operand(node);
+  };
+  auto numerator = part(top);
   if (!numerator) return numerator;
-  auto denominator = operand(bottom);
+  auto denominator = part(bottom);
   if (!denominator) return denominator;
   return joined({*numerator, text("/"), *denominator}, Binding::Slash);
 }
@@ -139,49 +143,35 @@ Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
 
 // ---- scripts and limits ----
 
-// The scripts after ^ and _, each in parentheses unless it is one atom. Limits written so are
-// parted from what touches them, as is a script that ends in a bare atom.
-Result<NodeRef> written_scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
-                                bool limits) {
+// The scripts after ^ and _, each in parentheses unless it is one atom: a tail, which binds
+// closer than a slash and is parted from a factor that touches it.
+Result<NodeRef> written_scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first) {
   NodeRef* items = current_arena().allocate_array<NodeRef>(5);
   std::size_t count = 0;
   items[count++] = base;
-  bool tail = limits;
   for (const NodeRef script : sup_first ? std::array{sup, sub} : std::array{sub, sup}) {
     if (script == nullptr) continue;
     auto written = operand(script);
     if (!written) return written;
     items[count++] = text(script == sup ? "^" : "_");
     items[count++] = *written;
-    tail = limits || *written == script;
   }
-  return RenderNode::hstack({items, count}, tail ? Binding::Tail : Binding::Loose);
+  return RenderNode::hstack({items, count}, Binding::Tail);
 }
 
-Result<NodeRef> scripts_of(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
-                           const Drawing& drawing, bool limits) {
+// Scripts in script characters as the picture has them, else written; on nothing (a raised
+// script before a letter, {}^{14}C) written unless in script characters or the whole formula.
+Result<NodeRef> scripts(NodeRef base, NodeRef sub, NodeRef sup, ScriptPlace place,
+                        const Drawing& drawing) {
   if (base->bound() == Binding::Slash || base->bound() == Binding::Tail) {
     auto kept = bracketed(base);
     if (!kept) return kept;
     base = *kept;
   }
-  auto drawn = kPictureComposer.scripts(base, sub, sup, sup_first, drawing);
-  if (one_row(drawn)) return drawn;
-  return written_scripts(base, sub, sup, sup_first, limits);
-}
-
-Result<NodeRef> scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
-                        const Drawing& drawing) {
-  return scripts_of(base, sub, sup, sup_first, drawing, false);
-}
-
-// A large operator's sign alone: its character, `count` of them.
-Result<NodeRef> sign_of(char32_t sign, std::size_t count) {
-  auto one = RenderNode::single(sign);
-  if (!one || count == 1) return one;
-  NodeRef* items = current_arena().allocate_array<NodeRef>(count);
-  std::fill_n(items, count, *one);
-  return RenderNode::hstack({items, count}, Binding::Atom);
+  auto drawn = kPictureComposer.scripts(base, sub, sup, place, drawing);
+  const bool beside = base->width > 0 || place.whole || (drawn && (*drawn)->baseline == 0);
+  if (beside && one_row(drawn)) return drawn;
+  return written_scripts(base, sub, sup, place.sup_first);
 }
 
 // The sign, then its operand a blank away.
@@ -190,33 +180,38 @@ Result<NodeRef> with_operand(Result<NodeRef> sign, std::span<const NodeRef> args
   return joined({*sign, blank(1), args.front()});
 }
 
+// In ASCII a large operator is its name (sum, coprod, oint).
 Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
-                             std::span<const NodeRef>, const Drawing&) {
-  const auto [sign, count] = def.data<payload::Sign>();
-  return with_operand(sign_of(sign, count), args);
+                             std::span<const NodeRef>, const Drawing& drawing) {
+  const char32_t sign = def.data<payload::Sign>().sign;
+  return with_operand(drawing.linear->words != nullptr ? text(def.name) : RenderNode::single(sign),
+                      args);
 }
 
 // The exact markup's summation and integral, which draw their own signs.
 Result<NodeRef> summation(const Definition&, std::span<const NodeRef> args,
                           std::span<const NodeRef>, const Drawing&) {
-  return with_operand(sign_of(U'∑', 1), args);
+  return with_operand(RenderNode::single(U'∑'), args);
 }
 Result<NodeRef> integral(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
                          const Drawing&) {
-  return with_operand(sign_of(U'∫', 1), args);
+  return with_operand(RenderNode::single(U'∫'), args);
 }
 
-Result<NodeRef> command(const Definition& def, std::span<const NodeRef> args,
-                        std::span<const NodeRef> optional, const Drawing& drawing);
+using Form = Result<NodeRef> (*)(const Definition&, std::span<const NodeRef>,
+                                 std::span<const NodeRef>, const Drawing&);
+
+// The one-row form of a row's construct.
+Form form_of(const Definition& def);
 
 // Limits as scripts of the sign (of the command itself when it gathers no operand), then the
 // operand a blank away, which a blank parts from what follows, as the picture's limits do.
 Result<NodeRef> limits(const Operator& op, NodeRef lower, NodeRef upper, const Drawing& drawing) {
   auto drawn = kPictureComposer.limits(op, lower, upper, drawing);
   if (one_row(drawn)) return drawn;
-  auto sign = op.def.takes('b') ? command(op.def, {}, op.optional, drawing) : op.drawn;
+  auto sign = op.def.takes('b') ? form_of(op.def)(op.def, {}, op.optional, drawing) : op.drawn;
   if (!sign) return sign;
-  auto scripted = scripts_of(*sign, lower, upper, false, drawing, true);
+  auto scripted = scripts(*sign, lower, upper, {}, drawing);
   if (!scripted || op.args.empty() || op.args.front()->width == 0) return scripted;
   return joined({*scripted, blank(1), op.args.front()}, Binding::Tail);
 }
@@ -224,11 +219,11 @@ Result<NodeRef> limits(const Operator& op, NodeRef lower, NodeRef upper, const D
 // \overset, \underset and the long arrows: their labels as scripts.
 Result<NodeRef> over_set(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
                          const Drawing& drawing) {
-  return scripts(arg(args, 1), nullptr, arg(args, 0), false, drawing);
+  return scripts(arg(args, 1), nullptr, arg(args, 0), {}, drawing);
 }
 Result<NodeRef> under_set(const Definition&, std::span<const NodeRef> args,
                           std::span<const NodeRef>, const Drawing& drawing) {
-  return scripts(arg(args, 1), arg(args, 0), nullptr, false, drawing);
+  return scripts(arg(args, 1), arg(args, 0), nullptr, {}, drawing);
 }
 Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
                            std::span<const NodeRef> optional, const Drawing& drawing) {
@@ -237,7 +232,7 @@ Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
   const NodeRef above = arg(args, 0), below = arg(optional, 0);
   if (above->width == 0 && below->width == 0) return arrow;
   return scripts(*arrow, below->width == 0 ? nullptr : below, above->width == 0 ? nullptr : above,
-                 false, drawing);
+                 {}, drawing);
 }
 
 // ---- roots ----
@@ -326,9 +321,6 @@ Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
 
 // ---- commands ----
 
-using Form = Result<NodeRef> (*)(const Definition&, std::span<const NodeRef>,
-                                 std::span<const NodeRef>, const Drawing&);
-
 // The one-row forms of the constructs whose pictures take several rows.
 struct LinearForm {
   Construct construct;
@@ -369,13 +361,22 @@ Result<NodeRef> spelled_out(const Definition& def, std::span<const NodeRef> args
   return RenderNode::hstack({items, count}, Binding::Atom);
 }
 
+Result<NodeRef> spelled_out(const Definition& def, std::span<const NodeRef> args,
+                            std::span<const NodeRef>, const Drawing&) {
+  return spelled_out(def, args);
+}
+
+Form form_of(const Definition& def) {
+  for (const LinearForm& form : kForms)
+    if (form.construct == def.construct) return form.form;
+  return spelled_out;
+}
+
 Result<NodeRef> command(const Definition& def, std::span<const NodeRef> args,
                         std::span<const NodeRef> optional, const Drawing& drawing) {
   auto drawn = def.construct(def, args, optional);
   if (one_row(drawn)) return drawn;
-  for (const LinearForm& form : kForms)
-    if (form.construct == def.construct) return form.form(def, args, optional, drawing);
-  return spelled_out(def, args);
+  return form_of(def)(def, args, optional, drawing);
 }
 
 // ---- tables ----
@@ -452,11 +453,17 @@ bool gathers(const Expr& expr) {
 // bare atom from a factor that touches it.
 Result<NodeRef> sequence(std::span<const NodeRef> items, ExprList exprs,
                          const Vocabulary& vocabulary) {
+  const auto cls = [&](std::size_t i) { return class_of(nucleus(*exprs[i]), vocabulary); };
   const bool loose = std::ranges::any_of(items, [](NodeRef item) {
     return item->bound() == Binding::Slash || item->bound() == Binding::Tail;
   });
-  if (!loose) return RenderNode::hstack(items);
-  const auto cls = [&](std::size_t i) { return class_of(nucleus(*exprs[i]), vocabulary); };
+  if (!loose) {
+    // An atom with closing marks after it (n!) is one atom still.
+    bool postfix = items.front()->bound() == Binding::Atom;
+    for (std::size_t i = 1; postfix && i < items.size(); ++i)
+      postfix = items[i]->width == 1 && cls(i) == MathClass::Close;
+    return RenderNode::hstack(items, postfix ? Binding::Atom : Binding::Loose);
+  }
   NodeRef* out = current_arena().allocate_array<NodeRef>(2 * items.size());
   std::size_t count = 0;
   for (std::size_t i = 0; i < items.size(); ++i) {

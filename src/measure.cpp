@@ -23,8 +23,11 @@ constexpr std::array<RenderNode, 5> kSpaces{{{.width = 0, .height = 1},
 
 class Measurer {
  public:
-  Measurer(const Drawing& drawing, const Vocabulary& vocabulary) noexcept
-      : drawing_(drawing), compose_(*drawing.composer), vocabulary_(vocabulary) {}
+  // `whole` is the whole formula, when it is what is measured.
+  Measurer(const Drawing& drawing, const Vocabulary& vocabulary, const Expr* whole) noexcept
+      : drawing_(drawing), compose_(*drawing.composer), vocabulary_(vocabulary), whole_(whole) {
+    while (const auto* group = std::get_if<Group>(whole_)) whole_ = group->inner;
+  }
 
   Result<NodeRef> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
@@ -168,8 +171,9 @@ class Measurer {
   }
 
   // A base and its scripts, each null when absent, measured in that order: limits on a command
-  // that takes them, else scripts beside the base.
-  Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr) {
+  // that takes them, else scripts beside the base; `whole` when they are the whole formula.
+  Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr,
+                          bool whole) {
     const Command* op = with_limits(base_expr);
     std::span<const NodeRef> args, optional;
     auto base = op != nullptr ? command(*op, args, optional) : node(base_expr);
@@ -192,12 +196,18 @@ class Measurer {
     if (op != nullptr)
       return compose_.limits({*op->parts->def, *base, args, optional}, sub, sup, drawing_);
     const bool sup_first = sub != nullptr && sup != nullptr && starts_with_prime(*sup_expr);
-    return compose_.scripts(*base, sub, sup, sup_first, drawing_);
+    return compose_.scripts(*base, sub, sup, {.sup_first = sup_first, .whole = whole}, drawing_);
   }
 
-  Result<NodeRef> visit(const Superscript& n) { return scripts(*n.base, nullptr, n.sup); }
-  Result<NodeRef> visit(const Subscript& n) { return scripts(*n.base, n.sub, nullptr); }
-  Result<NodeRef> visit(const SubSup& n) { return scripts(*n.base, n.sub, n.sup); }
+  Result<NodeRef> visit(const Superscript& n) {
+    return scripts(*n.base, nullptr, n.sup, std::get_if<Superscript>(whole_) == &n);
+  }
+  Result<NodeRef> visit(const Subscript& n) {
+    return scripts(*n.base, n.sub, nullptr, std::get_if<Subscript>(whole_) == &n);
+  }
+  Result<NodeRef> visit(const SubSup& n) {
+    return scripts(*n.base, n.sub, n.sup, std::get_if<SubSup>(whole_) == &n);
+  }
 
   Result<NodeRef> visit(const Primes& n) {
     auto base = node(*n.base);
@@ -208,6 +218,7 @@ class Measurer {
   const Drawing& drawing_;
   const Composer& compose_;
   const Vocabulary& vocabulary_;
+  const Expr* whole_;              // the whole formula, its braces taken off, or null
   bool in_script_limits_ = false;  // measuring limits that are written as scripts
 };
 
@@ -218,11 +229,11 @@ Result<NodeRef> picture_command(const Definition& def, std::span<const NodeRef> 
   return def.construct(def, args, optional);
 }
 
-Result<NodeRef> picture_scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
+Result<NodeRef> picture_scripts(NodeRef base, NodeRef sub, NodeRef sup, ScriptPlace place,
                                 const Drawing& drawing) {
   if (sub == nullptr) return RenderNode::superscript(base, sup, drawing.scripts);
   if (sup == nullptr) return RenderNode::subscript(base, sub, drawing.scripts);
-  return RenderNode::both_scripts(base, sub, sup, drawing.scripts, sup_first);
+  return RenderNode::both_scripts(base, sub, sup, drawing.scripts, place.sup_first);
 }
 
 // A large operator that takes its operand sets its limits as the drawing's operators do; the
@@ -258,12 +269,12 @@ MathClass class_of(const Expr& expr, const Vocabulary& vocabulary) {
 }
 
 Result<NodeRef> measure(const Expr& expr, const Drawing& drawing, const Vocabulary& vocabulary) {
-  return Measurer(drawing, vocabulary).node(expr);
+  return Measurer(drawing, vocabulary, &expr).node(expr);
 }
 
 Result<std::span<const NodeRef>> measure_all(ExprList exprs, const Drawing& drawing,
                                              const Vocabulary& vocabulary) {
-  return Measurer(drawing, vocabulary).all(exprs);
+  return Measurer(drawing, vocabulary, nullptr).all(exprs);
 }
 
 }  // namespace vok

@@ -24,6 +24,12 @@ struct LinearStyle;
 
 using Rows = std::span<const std::span<const NodeRef>>;
 
+// Where scripts stand.
+struct ScriptPlace {
+  bool sup_first = false;  // the superscript starts with primes, written before the subscript
+  bool whole = false;      // the scripts and their base are the whole formula
+};
+
 // A command whose scripts are limits: its row, its node as the drawing composed it, and its
 // measured arguments (a large operator's operand among them).
 struct Operator {
@@ -38,8 +44,8 @@ struct Composer {
   // A known command from its row and its measured arguments.
   Result<NodeRef> (*command)(const Definition& def, std::span<const NodeRef> args,
                              std::span<const NodeRef> optional, const Drawing& drawing);
-  // Scripts beside a base; `sup_first` when the superscript starts with primes.
-  Result<NodeRef> (*scripts)(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first,
+  // Scripts beside a base.
+  Result<NodeRef> (*scripts)(NodeRef base, NodeRef sub, NodeRef sup, ScriptPlace place,
                              const Drawing& drawing);
   // Limits on a command that takes them.
   Result<NodeRef> (*limits)(const Operator& op, NodeRef lower, NodeRef upper,

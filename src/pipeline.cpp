@@ -53,12 +53,16 @@ std::u32string_view painted(const RenderNode& root, CharMap spelling) {
 bool ascii_letter(char32_t ch) { return (ch >= U'a' && ch <= U'z') || (ch >= U'A' && ch <= U'Z'); }
 bool ascii_digit(char32_t ch) { return ch >= U'0' && ch <= U'9'; }
 
-// The text with every character that `words` spells spelt so; a word of two letters or more is
-// parted by a blank from a letter before it and from a letter, a digit or such a word after it
-// (pi r, alpha beta, 2pi; df for ∂f).
+// The text with every character that `words` spells spelt so; a word of two characters or more
+// that starts with a letter is parted by a blank from a letter before it, and one that ends with a
+// letter from a letter, a digit or such a word after it (pi r, alpha beta, 2pi, x floor(; df for
+// ∂f).
 std::u32string_view spelt(std::u32string_view text, Words words) {
   const auto starts_with_letter = [](std::string_view word) {
     return word.size() > 1 && ascii_letter(static_cast<unsigned char>(word.front()));
+  };
+  const auto ends_with_letter = [](std::string_view word) {
+    return word.size() > 1 && ascii_letter(static_cast<unsigned char>(word.back()));
   };
   std::size_t length = 0;
   for (const char32_t ch : text) length += std::max<std::size_t>(words(ch).size() + 2, 1);
@@ -70,11 +74,11 @@ std::u32string_view spelt(std::u32string_view text, Words words) {
       out[at++] = text[i];
       continue;
     }
-    const bool letters = starts_with_letter(word);
-    if (letters && at > 0 && ascii_letter(out[at - 1])) out[at++] = U' ';
+    if (starts_with_letter(word) && at > 0 && ascii_letter(out[at - 1])) out[at++] = U' ';
     for (const char c : word) out[at++] = static_cast<unsigned char>(c);
     const char32_t next = i + 1 < text.size() ? text[i + 1] : U'\n';
-    if (letters && (ascii_letter(next) || ascii_digit(next) || starts_with_letter(words(next))))
+    if (ends_with_letter(word) &&
+        (ascii_letter(next) || ascii_digit(next) || starts_with_letter(words(next))))
       out[at++] = U' ';
   }
   return {out, at};

@@ -24,7 +24,7 @@ CASES = [
     # Inline math: a one-row picture takes the formula's place, a taller one leaves it as written.
     ("inline", "Let $x^2 + y^2$ be.\n", "Let x² + y² be.\n"),
     ("inline parentheses", "so \\(\\alpha \\leq \\beta\\).\n", "so α ≤ β.\n"),
-    ("inline and tall", "a $\\frac{1}{2}$ b\n", "a $\\frac{1}{2}$ b\n"),
+    ("inline and tall, in one row", "a $\\frac{1}{2a}$ b\n", "a 1/(2a) b\n"),
     # Dollars that are not math: a blank after the opener or before the closer, a digit after it,
     # an escaped dollar.
     ("prices", "It costs $5 and $10.\n", "It costs $5 and $10.\n"),
@@ -202,6 +202,7 @@ def test_inline_math_is_written_as_asked():
     assert vok_latex.render_markdown(document, inline="source",
                                      on_problem=lambda *problem: found.append(problem)) == document
     assert found == [(1, 42, MISSING_SCRIPT)]
+    assert vok_latex.render_markdown(document) == "a ½ b x² and α $y^$\n"
     assert vok_latex.render_markdown(document) == vok_latex.render_markdown(document, inline="linear")
 
 

@@ -264,3 +264,19 @@ def test_the_example_lets_other_base_exceptions_through(error):
     names = {"vok": SimpleNamespace(render=raising(error)), "formula": "x"}
     with pytest.raises(type(error)):
         exec(catching_example(), names)
+
+
+ONE_ROW = re.findall(r"^\| `(.+?)` \| `(.+?)` \| `(.+?)` \|$", section("Math in one row"), re.M)
+
+
+def test_the_one_row_table_has_every_kind_of_formula():
+    inputs = " ".join(formula for formula, _, _ in ONE_ROW)
+    for construct in ["\\frac", "\\sqrt[", "\\sum_", "\\lim_", "\\int_", "\\begin{pmatrix}",
+                      "\\begin{cases}", "\\vec", "\\binom", "\\xrightarrow", "\\mathbf"]:
+        assert construct in inputs, f"the table has no {construct}"
+
+
+@pytest.mark.parametrize("formula, line, ascii_line", ONE_ROW, ids=[f for f, _, _ in ONE_ROW])
+def test_the_one_row_table_is_what_vok_writes(formula, line, ascii_line):
+    assert vok_latex.render(formula, linear=True) == line + "\n"
+    assert vok_latex.render(formula, linear=True, ascii=True) == ascii_line + "\n"
