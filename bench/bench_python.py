@@ -6,7 +6,8 @@ of the full corpus at ../shared/corpus where it is present, else the sample's in
 formulas), every contender is timed in the same loop: batches
 of calls with the garbage collector off, contenders and formulas interleaved round by round so
 that drift of the machine hits them alike, the median batch taken. The floor is s.encode() on the
-same string in the same loop: the least any function of a str can cost here.
+same string in the same loop: the least any function of a str can cost here. The LaTeX dialect's one-row form
+(linear=True) is timed beside its picture, both through the keyword.
 
     python bench/bench_python.py [--rounds N] [--peer LABEL=module:function ...]
 
@@ -17,6 +18,7 @@ formula can be added with --peer (its errors count as calls).
 from __future__ import annotations
 
 import argparse
+import functools
 import gc
 import importlib
 import statistics
@@ -44,7 +46,10 @@ def guarded(function):
 
 
 def contenders(peers: list[str]) -> dict:
-    found = {"vok": vok.render, "vok_latex": vok_latex.render, "floor": str.encode}
+    # The one-row form against the picture, both called with the keyword.
+    found = {"vok": vok.render, "vok_latex": vok_latex.render, "floor": str.encode,
+             "picture": functools.partial(vok_latex.render, linear=False),
+             "one_row": functools.partial(vok_latex.render, linear=True)}
     try:
         from pylatexenc.latex2text import LatexNodes2Text
 
@@ -139,6 +144,9 @@ def main() -> int:
     print(f"slowest vok formula: {max(vok_times) * 1e6:.3f} µs")
     print(f"the LaTeX dialect's median: {medians['vok_latex'] / medians['vok']:.2f}× the exact"
           f" markup's, {medians['vok_latex'] / medians['floor']:.1f}× the floor")
+    ratios = [times[("one_row", text)] / times[("picture", text)] for text in formulas]
+    print(f"the one-row form (linear=True): median {medians['one_row'] / medians['picture']:.2f}×"
+          f" the picture's (linear=False), per formula {min(ratios):.2f}× to {max(ratios):.2f}×")
 
     if args.corpus.is_file():
         texts = args.corpus.read_text(encoding="utf-8").splitlines()
