@@ -1,7 +1,8 @@
 // A benchmark of the core without Python, for profiling with perf or callgrind: renders every
-// formula of a file (one per line) in a loop and prints the time per formula.
+// formula of a file (one per line) in a loop and prints the time per formula, in the exact markup,
+// or in the LaTeX dialect as pictures or one-row forms.
 //
-//   bench_core FILE [ROUNDS]
+//   bench_core FILE [ROUNDS] [exact|latex|linear]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,7 +15,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: bench_core FILE [ROUNDS]\n");
+    std::fprintf(stderr, "usage: bench_core FILE [ROUNDS] [exact|latex|linear]\n");
     return 2;
   }
   std::ifstream in(argv[1]);
@@ -25,13 +26,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 2000;
+  const std::string mode = argc > 3 ? argv[3] : "exact";
+  const vok::Options options{.dialect = mode == "exact" ? vok::Dialect::Exact : vok::Dialect::Latex,
+                             .linear = mode == "linear"};
 
   std::size_t checksum = 0, errors = 0;
   std::vector<double> per_round;
   for (int r = 0; r < rounds; ++r) {
     const auto start = std::chrono::steady_clock::now();
     for (const std::string& formula : formulas) {
-      const auto picture = vok::render(formula);
+      const auto picture = vok::render(formula, options);
       if (picture) {
         checksum += picture->size();
       } else {

@@ -20,8 +20,11 @@ containers, displays among containers' markers, many problems, CRLF lines) at 1,
 16 MB, the median time of each, and the exponent of size fitted to them by least squares: 1 is
 linear.
 
+Between them, the cost of a formula inline (its one row) and as display (its picture): the corpus
+subset's formulas in the same prose, all inline, then all display.
+
     python bench/bench_markdown.py [--formulas FILE] [--copies N] [--runs N] [--sizes MB,…]
-                                   [--only throughput|scaling]
+                                   [--only throughput|inline|scaling]
 """
 
 from __future__ import annotations
@@ -139,14 +142,36 @@ def main() -> None:
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--sizes", default="1,2,4,8,16",
                         help="the sizes of the scaling's documents, in MB (default 1,2,4,8,16)")
-    parser.add_argument("--only", choices=("throughput", "scaling"))
+    parser.add_argument("--only", choices=("throughput", "inline", "scaling"))
     args = parser.parse_args()
-    if args.only != "scaling":
+    if args.only in (None, "throughput"):
         throughput(args)
-    if args.only is None:
         print()
-    if args.only != "throughput":
+    if args.only in (None, "inline"):
+        inline_and_display(args)
+        print()
+    if args.only in (None, "scaling"):
         scaling([float(mb) for mb in args.sizes.split(",")], 3)
+
+
+def inline_and_display(args: argparse.Namespace) -> None:
+    """The same formulas in the same prose, all inline ($…$, each drawn in one row) or all
+    display ($$…$$ on lines of their own, each a picture): the cost of a formula in each."""
+    formulas = [line for line in args.formulas.read_text("utf-8").split("\n")
+                if line and "$" not in line and "\n" not in line]
+    sentence = "Here the text goes on for a while before "
+    inline = "".join(f"{sentence}${f}$ and after it.\n\n" for f in formulas)
+    display = "".join(f"{sentence}\n$${f}$$\nand after it.\n\n" for f in formulas)
+    bare = "".join(f"{sentence}\nand after it.\n\n" for _ in formulas)
+    base = median_time(lambda: vok_latex.render_markdown(bare), args.runs)
+    inline_time = median_time(lambda: vok_latex.render_markdown(inline), args.runs)
+    display_time = median_time(lambda: vok_latex.render_markdown(display), args.runs)
+    per_inline = (inline_time - base) / len(formulas)
+    per_display = (display_time - base) / len(formulas)
+    print(f"inline and display: {len(formulas):,} formulas in the same prose")
+    print(f"  inline, one row     {per_inline * 1e6:6.2f} µs per formula")
+    print(f"  display, a picture  {per_display * 1e6:6.2f} µs per formula")
+    print(f"  inline / display    {per_inline / per_display:6.2f}×")
 
 
 def throughput(args: argparse.Namespace) -> None:

@@ -113,6 +113,13 @@ Result<NodeRef> RenderNode::single(char32_t ch) {
   return node;
 }
 
+char32_t RenderNode::ascii_of(NodeRef node) noexcept {
+  const auto at = reinterpret_cast<std::uintptr_t>(node);
+  const auto first = reinterpret_cast<std::uintptr_t>(kAsciiNodes.data());
+  const std::uintptr_t index = (at - first) / sizeof(RenderNode);
+  return at >= first && index < kAsciiNodes.size() ? static_cast<char32_t>(index) : U'\0';
+}
+
 Result<NodeRef> RenderNode::picture(const char32_t* cells, std::size_t width, std::size_t height,
                                     std::size_t baseline) {
   return make_node(width, height, baseline, Picture{cells});

@@ -133,6 +133,8 @@ struct RenderNode {
   [[nodiscard]] static Result<NodeRef> column_row(std::string_view utf8);
   // One cell.
   [[nodiscard]] static Result<NodeRef> single(char32_t ch);
+  // The character of a node that is one ASCII character (as row and single make it), else 0.
+  [[nodiscard]] static char32_t ascii_of(NodeRef node) noexcept;
   // Fixed cells, width × height of them row-major, which must outlive the call.
   [[nodiscard]] static Result<NodeRef> picture(const char32_t* cells, std::size_t width,
                                                std::size_t height, std::size_t baseline);

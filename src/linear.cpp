@@ -44,6 +44,7 @@ Result<NodeRef> joined(std::initializer_list<NodeRef> pieces, Binding binding = 
   return RenderNode::hstack({items, pieces.size()}, binding);
 }
 
+// A short text of the form's own (a row of a constant).
 NodeRef text(std::string_view utf8) { return *RenderNode::row(utf8); }
 NodeRef blank(std::size_t columns) { return *RenderNode::blank(columns, 0, 0); }
 
@@ -68,6 +69,40 @@ bool one_row(Result<NodeRef>& node) {
 
 // A node in parentheses: an atom.
 Result<NodeRef> bracketed(NodeRef node) { return RenderNode::fence(node, U'(', U')'); }
+
+// The pieces of one composition side by side, in one node: short ASCII texts and parentheses are
+// the shared nodes of their characters, so that a composition costs one node.
+class Pieces {
+ public:
+  Pieces& add(NodeRef node) {
+    items_[count_++] = node;
+    return *this;
+  }
+  Pieces& text(std::string_view utf8) {
+    if (utf8.size() > 2) return add(vok::text(utf8));
+    for (std::size_t i = 0; i < utf8.size(); ++i) add(vok::text(utf8.substr(i, 1)));
+    return *this;
+  }
+  // A node in parentheses unless it is one atom (or a tail, when `tails` may stand bare).
+  Pieces& operand(NodeRef node, bool tails = false) {
+    const Binding binding = node->bound();
+    if (binding == Binding::Atom || (tails && binding == Binding::Tail)) return add(node);
+    bracketed_ = true;
+    return text("(").add(node).text(")");
+  }
+  // Whether the last operand was put in parentheses.
+  [[nodiscard]] bool bracketed() const { return bracketed_; }
+  Result<NodeRef> done(Binding binding) const {
+    NodeRef* items = current_arena().allocate_array<NodeRef>(count_);
+    std::copy_n(items_, count_, items);
+    return RenderNode::hstack({items, count_}, binding);
+  }
+
+ private:
+  NodeRef items_[12];  // the first count_ of them
+  std::size_t count_ = 0;
+  bool bracketed_ = false;
+};
 
 // An operand of a fraction, a root or a script: as it is when it is one atom, else bracketed.
 Result<NodeRef> operand(NodeRef node) {
@@ -105,21 +140,15 @@ constexpr Vulgar kVulgarFractions[] = {
 };
 
 Result<NodeRef> fraction_of(NodeRef top, NodeRef bottom, const LinearStyle& style) {
-  if (style.vulgar_fractions && top->width == 1 && bottom->width <= 2) {
-    const Small over(*top), under(*bottom);
+  const char32_t digit = RenderNode::ascii_of(top);
+  if (style.vulgar_fractions && digit >= U'0' && digit <= U'9' && bottom->width <= 2) {
+    const Small under(*bottom);
     for (const Vulgar& vulgar : kVulgarFractions)
-      if (vulgar.top == over.view() && vulgar.bottom == under.view())
+      if (vulgar.top.front() == digit && vulgar.bottom == under.view())
         return RenderNode::single(vulgar.ch);
   }
   // A script binds closer than the slash: x²/2, e^x/2.
-  const auto part = [](NodeRef node) {
-    return node->bound() == Binding::Tail ? Result<NodeRef>(node) : operand(node);
-  };
-  auto numerator = part(top);
-  if (!numerator) return numerator;
-  auto denominator = part(bottom);
-  if (!denominator) return denominator;
-  return joined({*numerator, text("/"), *denominator}, Binding::Slash);
+  return Pieces().operand(top, true).text("/").operand(bottom, true).done(Binding::Slash);
 }
 
 Result<NodeRef> fraction(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
@@ -134,7 +163,13 @@ Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
                             ? def.data<payload::Enclosure>().open
                             : U'(';
   if (open == U'(')
-    return joined({text("C("), arg(args, 0), text(", "), arg(args, 1), text(")")}, Binding::Atom);
+    return Pieces()
+        .text("C(")
+        .add(arg(args, 0))
+        .text(", ")
+        .add(arg(args, 1))
+        .text(")")
+        .done(Binding::Atom);
   auto rows = joined({arg(args, 0), text("; "), arg(args, 1)});
   if (!rows) return rows;
   return RenderNode::fence(*rows, open == 0 ? U'(' : open,
@@ -146,17 +181,11 @@ Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
 // The scripts after ^ and _, each in parentheses unless it is one atom: a tail, which binds
 // closer than a slash and is parted from a factor that touches it.
 Result<NodeRef> written_scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup_first) {
-  NodeRef* items = current_arena().allocate_array<NodeRef>(5);
-  std::size_t count = 0;
-  items[count++] = base;
-  for (const NodeRef script : sup_first ? std::array{sup, sub} : std::array{sub, sup}) {
-    if (script == nullptr) continue;
-    auto written = operand(script);
-    if (!written) return written;
-    items[count++] = text(script == sup ? "^" : "_");
-    items[count++] = *written;
-  }
-  return RenderNode::hstack({items, count}, Binding::Tail);
+  Pieces pieces;
+  pieces.add(base);
+  for (const NodeRef script : sup_first ? std::array{sup, sub} : std::array{sub, sup})
+    if (script != nullptr) pieces.text(script == sup ? "^" : "_").operand(script);
+  return pieces.done(Binding::Tail);
 }
 
 // Scripts in script characters as the picture has them, else written; on nothing (a raised
@@ -257,18 +286,18 @@ Result<NodeRef> root(const Definition&, std::span<const NodeRef> args,
       sign = *marked;
     } else {
       // No root sign says this index: the power 1/index says it.
-      auto base = operand(body);
-      if (!base) return base;
-      auto power = fraction_of(text("1"), index, style);
-      if (!power) return power;
-      auto exponent = bracketed(*power);
-      if (!exponent) return exponent;
-      return joined({*base, text("^"), *exponent}, Binding::Atom);
+      return Pieces().operand(body).text("^(").text("1/").operand(index).text(")").done(
+          Binding::Atom);
     }
   }
-  auto radicand = style.root_brackets ? bracketed(body) : operand(body);
-  if (!radicand) return radicand;
-  return joined({sign, *radicand}, *radicand == body ? Binding::Tail : Binding::Atom);
+  Pieces pieces;
+  pieces.add(sign);
+  if (style.root_brackets) {
+    pieces.text("(").add(body).text(")");
+  } else {
+    pieces.operand(body);
+  }
+  return pieces.done(style.root_brackets || pieces.bracketed() ? Binding::Atom : Binding::Tail);
 }
 
 // ---- accents and other marks ----
@@ -296,9 +325,7 @@ Result<NodeRef> accent(const Definition& def, std::span<const NodeRef> args,
     if (node) (*node)->binding = Binding::Atom;
     return node;
   }
-  auto content = bracketed(body);
-  if (!content) return content;
-  return joined({text(def.name), *content}, Binding::Atom);
+  return Pieces().text(def.name).text("(").add(body).text(")").done(Binding::Atom);
 }
 
 Result<NodeRef> boxed(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
@@ -321,30 +348,64 @@ Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
 
 // ---- commands ----
 
+// When a construct's picture is surely more than one row, so that its one-row form need not
+// try the picture first.
+enum class Tall : std::uint8_t {
+  Always,
+  AnyArgument,    // when any argument, optional ones too, has a row
+  FirstArgument,  // when the first argument has a row
+  AllArguments,   // when every argument has a row
+  WithArguments,  // when it has arguments (a large operator with its operand)
+  Maybe,          // only its picture says
+};
+
 // The one-row forms of the constructs whose pictures take several rows.
 struct LinearForm {
   Construct construct;
   Form form;
+  Tall tall;
 };
 
 constexpr LinearForm kForms[] = {
-    {construct::fraction, fraction},
-    {construct::tight_fraction, fraction},
-    {construct::stacked, stacked},
-    {construct::binomial, stacked},
-    {construct::root, root},
-    {construct::summation, summation},
-    {construct::integral, integral},
-    {construct::integrals, big_operator},
-    {construct::big_operator, big_operator},
-    {construct::accent, accent},
-    {construct::over_set, over_set},
-    {construct::under_set, under_set},
-    {construct::long_arrow, long_arrow},
-    {construct::boxed, boxed},
-    {construct::angle, angle},
-    {construct::sized_delimiter, sized_delimiter},
+    {construct::tight_fraction, fraction, Tall::AnyArgument},
+    {construct::fraction, fraction, Tall::AnyArgument},
+    {construct::big_operator, big_operator, Tall::WithArguments},
+    {construct::integrals, big_operator, Tall::WithArguments},
+    {construct::root, root, Tall::FirstArgument},
+    {construct::accent, accent, Tall::FirstArgument},
+    {construct::stacked, stacked, Tall::AnyArgument},
+    {construct::binomial, stacked, Tall::AnyArgument},
+    {construct::summation, summation, Tall::Always},
+    {construct::integral, integral, Tall::Always},
+    {construct::over_set, over_set, Tall::AllArguments},
+    {construct::under_set, under_set, Tall::AllArguments},
+    {construct::long_arrow, long_arrow, Tall::AnyArgument},
+    {construct::boxed, boxed, Tall::Always},
+    {construct::angle, angle, Tall::FirstArgument},
+    {construct::sized_delimiter, sized_delimiter, Tall::Maybe},
 };
+
+bool has_rows(NodeRef node) { return node->height > 0; }
+
+// Whether the picture of `form`'s construct is surely more than one row.
+bool surely_tall(const LinearForm& form, std::span<const NodeRef> args,
+                 std::span<const NodeRef> optional) {
+  switch (form.tall) {
+    case Tall::Always:
+      return true;
+    case Tall::AnyArgument:
+      return std::ranges::any_of(args, has_rows) || std::ranges::any_of(optional, has_rows);
+    case Tall::FirstArgument:
+      return !args.empty() && has_rows(args.front());
+    case Tall::AllArguments:
+      return std::ranges::all_of(args, has_rows);
+    case Tall::WithArguments:
+      return !args.empty();
+    case Tall::Maybe:
+      break;
+  }
+  return false;
+}
 
 // The command's name and its arguments in parentheses: what any other construct of several rows
 // writes.
@@ -361,22 +422,33 @@ Result<NodeRef> spelled_out(const Definition& def, std::span<const NodeRef> args
   return RenderNode::hstack({items, count}, Binding::Atom);
 }
 
-Result<NodeRef> spelled_out(const Definition& def, std::span<const NodeRef> args,
-                            std::span<const NodeRef>, const Drawing&) {
+Result<NodeRef> any_construct(const Definition& def, std::span<const NodeRef> args,
+                              std::span<const NodeRef>, const Drawing&) {
   return spelled_out(def, args);
 }
 
-Form form_of(const Definition& def) {
+const LinearForm* linear_form(const Definition& def) {
   for (const LinearForm& form : kForms)
-    if (form.construct == def.construct) return form.form;
-  return spelled_out;
+    if (form.construct == def.construct) return &form;
+  return nullptr;
 }
 
+Form form_of(const Definition& def) {
+  const LinearForm* form = linear_form(def);
+  return form != nullptr ? form->form : any_construct;
+}
+
+// The picture when it is one row, else the one-row form.
 Result<NodeRef> command(const Definition& def, std::span<const NodeRef> args,
                         std::span<const NodeRef> optional, const Drawing& drawing) {
-  auto drawn = def.construct(def, args, optional);
-  if (one_row(drawn)) return drawn;
-  return form_of(def)(def, args, optional, drawing);
+  // Symbols and words, which take no argument, are one row.
+  const LinearForm* form = args.empty() && optional.empty() ? nullptr : linear_form(def);
+  if (form == nullptr || !surely_tall(*form, args, optional)) {
+    auto drawn = def.construct(def, args, optional);
+    if (one_row(drawn)) return drawn;
+    if (form == nullptr) form = linear_form(def);
+  }
+  return form != nullptr ? form->form(def, args, optional, drawing) : spelled_out(def, args);
 }
 
 // ---- tables ----
@@ -459,9 +531,12 @@ Result<NodeRef> sequence(std::span<const NodeRef> items, ExprList exprs,
   });
   if (!loose) {
     // An atom with closing marks after it (n!) is one atom still.
-    bool postfix = items.front()->bound() == Binding::Atom;
-    for (std::size_t i = 1; postfix && i < items.size(); ++i)
-      postfix = items[i]->width == 1 && cls(i) == MathClass::Close;
+    const auto closing = [&](std::size_t i) {
+      return items[i]->width == 1 && cls(i) == MathClass::Close;
+    };
+    bool postfix =
+        items.size() <= 3 && items.front()->bound() == Binding::Atom && closing(items.size() - 1);
+    for (std::size_t i = 1; postfix && i + 1 < items.size(); ++i) postfix = closing(i);
     return RenderNode::hstack(items, postfix ? Binding::Atom : Binding::Loose);
   }
   NodeRef* out = current_arena().allocate_array<NodeRef>(2 * items.size());
