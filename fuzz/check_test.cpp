@@ -131,6 +131,19 @@ std::expected<std::string, vok::ParseError> draws_width(std::string_view, vok::O
   return std::to_string(options.width) + "\n";
 }
 
+// A one-row form that is two rows, or another row than a picture of one row, or an error.
+std::expected<std::string, vok::ParseError> two_rows(std::string_view, vok::Options options) {
+  return options.linear ? "a\nb\n" : "ab\n";
+}
+std::expected<std::string, vok::ParseError> other_row(std::string_view, vok::Options options) {
+  return options.linear ? "ba\n" : "ab\n";
+}
+std::expected<std::string, vok::ParseError> fails_in_one_row(std::string_view,
+                                                             vok::Options options) {
+  if (options.linear) return std::unexpected(vok::ParseError{"no"});
+  return "a\nb\n";
+}
+
 void call_tests() {
   expect(false, check_call(good, "ab", {}).failure, "a picture");
   expect(false, check_call(good, "?", {}).failure, "an error");
@@ -160,6 +173,13 @@ void call_tests() {
          "an exact picture that changes with the width");
   expect(false, check_options(draws_width, "x", vok::Dialect::Latex).failure,
          "a LaTeX picture that changes with the width");
+
+  // The one-row form: one row, the picture itself when that is one row, the same errors.
+  expect(true, check_options(two_rows, "x", vok::Dialect::Latex).failure, "two rows in one row");
+  expect(chosen.ascii == false, check_options(other_row, "x", vok::Dialect::Latex).failure,
+         "a picture of one row written otherwise");
+  expect(true, check_options(fails_in_one_row, "x", vok::Dialect::Latex).failure,
+         "an error in one row only");
 }
 
 // check_render on the real vok::render: the dialect reaches it, and what each reads differently.
