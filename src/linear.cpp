@@ -25,7 +25,7 @@
 #include "linear.hpp"
 
 #include <algorithm>
-#include <initializer_list>
+#include <array>
 
 #include "arena.hpp"
 #include "constructs.hpp"
@@ -37,16 +37,13 @@ NodeRef arg(std::span<const NodeRef> args, std::size_t i) {
   return i < args.size() ? args[i] : RenderNode::empty();
 }
 
-// The pieces side by side, binding as `binding` says (a single piece as it is).
-Result<NodeRef> joined(std::initializer_list<NodeRef> pieces, Binding binding = Binding::Loose) {
-  NodeRef* items = current_arena().allocate_array<NodeRef>(pieces.size());
-  std::ranges::copy(pieces, items);
-  return RenderNode::hstack({items, pieces.size()}, binding);
-}
-
 // A short text of the form's own (a row of a constant).
 NodeRef text(std::string_view utf8) { return *RenderNode::row(utf8); }
-NodeRef blank(std::size_t columns) { return *RenderNode::blank(columns, 0, 0); }
+// Blank columns on no row of their own, the narrow ones shared.
+constexpr std::array<RenderNode, 3> kBlanks{{{.width = 0}, {.width = 1}, {.width = 2}}};
+NodeRef blank(std::size_t columns) {
+  return columns < kBlanks.size() ? &kBlanks[columns] : *RenderNode::blank(columns, 0, 0);
+}
 
 struct Flat {  // a node of one row or none, its baseline moved onto that row
   NodeRef inner;
@@ -70,17 +67,46 @@ bool one_row(Result<NodeRef>& node) {
 // A node in parentheses: an atom.
 Result<NodeRef> bracketed(NodeRef node) { return RenderNode::fence(node, U'(', U')'); }
 
-// The pieces of one composition side by side, in one node: short ASCII texts and parentheses are
-// the shared nodes of their characters, so that a composition costs one node.
+// One piece of a composition's row: a node, or a character of the form's own.
+struct Piece {
+  NodeRef node;  // null for a character
+  char32_t ch;
+};
+
+struct Line {  // the pieces of one composition side by side on its one row
+  const Piece* pieces;
+  std::size_t count;
+};
+
+void paint(const Line& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  for (std::size_t i = 0; i < shape.count; ++i) {
+    const Piece& piece = shape.pieces[i];
+    if (piece.node == nullptr) {
+      canvas.put(x++, y, piece.ch);
+    } else {
+      canvas.paint(*piece.node, x, y);
+      x += piece.node->width;
+    }
+  }
+}
+
+// The pieces of one composition, in one node: its characters are drawn by the node itself.
 class Pieces {
  public:
   Pieces& add(NodeRef node) {
-    items_[count_++] = node;
+    pieces_[count_++] = {node, 0};
+    width_ += node->width;
     return *this;
   }
-  Pieces& text(std::string_view utf8) {
-    if (utf8.size() > 2) return add(vok::text(utf8));
-    for (std::size_t i = 0; i < utf8.size(); ++i) add(vok::text(utf8.substr(i, 1)));
+  Pieces& text(std::string_view ascii) {
+    if (ascii.size() > 2) return add(vok::text(ascii));
+    for (const char c : ascii) pieces_[count_++] = {nullptr, static_cast<unsigned char>(c)};
+    width_ += ascii.size();
+    return *this;
+  }
+  Pieces& sign(char32_t ch) {
+    pieces_[count_++] = {nullptr, ch};
+    ++width_;
     return *this;
   }
   // A node in parentheses unless it is one atom (or a tail, when `tails` may stand bare).
@@ -92,15 +118,19 @@ class Pieces {
   }
   // Whether the last operand was put in parentheses.
   [[nodiscard]] bool bracketed() const { return bracketed_; }
+  // Every piece is one row: the node is one row (none when it is empty).
   Result<NodeRef> done(Binding binding) const {
-    NodeRef* items = current_arena().allocate_array<NodeRef>(count_);
-    std::copy_n(items_, count_, items);
-    return RenderNode::hstack({items, count_}, binding);
+    Piece* pieces = current_arena().allocate_array<Piece>(count_);
+    std::copy_n(pieces_, count_, pieces);
+    auto node = make_node(width_, width_ > 0 ? 1 : 0, 0, Line{pieces, count_});
+    if (node) (*node)->binding = binding;
+    return node;
   }
 
  private:
-  NodeRef items_[12];  // the first count_ of them
+  Piece pieces_[12];  // the first count_ of them
   std::size_t count_ = 0;
+  std::size_t width_ = 0;
   bool bracketed_ = false;
 };
 
@@ -170,7 +200,7 @@ Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
         .add(arg(args, 1))
         .text(")")
         .done(Binding::Atom);
-  auto rows = joined({arg(args, 0), text("; "), arg(args, 1)});
+  auto rows = Pieces().add(arg(args, 0)).text("; ").add(arg(args, 1)).done(Binding::Loose);
   if (!rows) return rows;
   return RenderNode::fence(*rows, open == 0 ? U'(' : open,
                            open == 0 ? U')' : closing_partner(open));
@@ -206,7 +236,7 @@ Result<NodeRef> scripts(NodeRef base, NodeRef sub, NodeRef sup, ScriptPlace plac
 // The sign, then its operand a blank away.
 Result<NodeRef> with_operand(Result<NodeRef> sign, std::span<const NodeRef> args) {
   if (!sign || args.empty() || args.front()->width == 0) return sign;
-  return joined({*sign, blank(1), args.front()});
+  return Pieces().add(*sign).text(" ").add(args.front()).done(Binding::Loose);
 }
 
 // In ASCII a large operator is its name (sum, coprod, oint).
@@ -236,13 +266,16 @@ Form form_of(const Definition& def);
 // Limits as scripts of the sign (of the command itself when it gathers no operand), then the
 // operand a blank away, which a blank parts from what follows, as the picture's limits do.
 Result<NodeRef> limits(const Operator& op, NodeRef lower, NodeRef upper, const Drawing& drawing) {
-  auto drawn = kPictureComposer.limits(op, lower, upper, drawing);
-  if (one_row(drawn)) return drawn;
+  // Limits with rows of their own are surely set on rows of their own.
+  if ((lower == nullptr || lower->height == 0) && (upper == nullptr || upper->height == 0)) {
+    auto drawn = kPictureComposer.limits(op, lower, upper, drawing);
+    if (one_row(drawn)) return drawn;
+  }
   auto sign = op.def.takes('b') ? form_of(op.def)(op.def, {}, op.optional, drawing) : op.drawn;
   if (!sign) return sign;
   auto scripted = scripts(*sign, lower, upper, {}, drawing);
   if (!scripted || op.args.empty() || op.args.front()->width == 0) return scripted;
-  return joined({*scripted, blank(1), op.args.front()}, Binding::Tail);
+  return Pieces().add(*scripted).text(" ").add(op.args.front()).done(Binding::Tail);
 }
 
 // \overset, \underset and the long arrows: their labels as scripts.
@@ -281,7 +314,7 @@ Result<NodeRef> root(const Definition&, std::span<const NodeRef> args,
                Canvas::converts_whole_row(*index, drawing.scripts.superscripts)) {
       auto raised = RenderNode::styled(index, drawing.scripts.superscripts);
       if (!raised) return raised;
-      auto marked = joined({*raised, sign});
+      auto marked = Pieces().add(*raised).add(sign).done(Binding::Loose);
       if (!marked) return marked;
       sign = *marked;
     } else {
@@ -337,7 +370,7 @@ Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::spa
                       const Drawing&) {
   auto content = operand(arg(args, 0));
   if (!content) return content;
-  return joined({*content, text("⌉")}, Binding::Atom);
+  return Pieces().add(*content).sign(U'⌉').done(Binding::Atom);
 }
 
 Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
