@@ -1,11 +1,12 @@
 // A formula's one-row form: the compositions a picture sets on several rows, written on one row
 // as people write math in plain text, every other composition as the picture's.
 //
-// Each composition first tries the picture's: when that is one row it is kept, so a formula whose
-// picture is one row has that row as its one-row form (x², (a  b), α ≤ β). Otherwise:
+// Each composition takes the picture's when that is one row (it is tried unless the construct
+// surely draws more), so a formula whose picture is one row has that row as its one-row form (x²,
+// (a  b), α ≤ β). Otherwise:
 //   fractions      a/b, ½ where Unicode has the character; (a + b)/2 and 1/(2a): an operand of
 //                  more than one atom in parentheses, a fraction among factors too: (1/11) m
-//   scripts        x^(iπ), x_(max): a script in script characters when the picture has it so,
+//   scripts        e^(iπ), a_(bc): a script in script characters when the picture has it so,
 //                  else after ^ or _, in parentheses unless it is one atom; a fraction or a
 //                  script as the base in parentheses, (a/b)²
 //   limits         ∑ᵢ₌₁ⁿ i, lim_(x→0) f: the limits as scripts of the sign, then the operand
