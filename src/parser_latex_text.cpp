@@ -113,6 +113,13 @@ Result<Box> LatexParser::text(const Lexeme& owner) {
   if (next == nullptr)
     return fail(message::missing_argument(owner.source(input_), input_, owner.start));
   if (next->kind != Tk::LBrace) {
+    // An escaped white space is a blank, as in braces; any other token is drawn as written.
+    if (next->kind == Tk::Escape && escape(*next).text == EscapeText::Blank) {
+      TextAssembler out(lists_);
+      auto read = text_token(*next, out);
+      if (!read) return std::unexpected(std::move(read.error()));
+      return out.finish();
+    }
     ++pos_;
     return leaf<Symbol>(next->source(input_));
   }

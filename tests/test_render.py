@@ -4,6 +4,7 @@ the order in which errors are found."""
 import pytest
 
 import vok
+import vok_latex
 
 TOO_LARGE = "formula too large to render"
 
@@ -13,6 +14,13 @@ def test_backslash_before_white_space_is_the_space_escape(space):
     # The character itself would break the row; it draws as four blank columns instead.
     assert vok.render(f"x\\{space}y") == "x    y\n"
     assert vok.render(f"\\frac{{a\\{space}b}}{{c}}") == vok.render("\\frac{a\\ b}{c}")
+
+
+@pytest.mark.parametrize("space", ["\t", "\n", "\r", " "])
+def test_an_escaped_white_space_as_a_text_argument_is_a_blank(space):
+    # As in braces; written as it is, a line feed would break the picture's row.
+    assert vok_latex.render(f"a\\text\\{space}b") == vok_latex.render("a\\text{\\ }b") == "a b\n"
+    assert vok_latex.render(f"\\fcolorbox{{x}}{{y}}\\{space}") == " \n"
 
 
 def numerator_tower(levels: int, width: int) -> str:
