@@ -135,11 +135,6 @@ class Pieces {
   bool bracketed_ = false;
 };
 
-// An operand of a fraction, a root or a script: as it is when it is one atom, else bracketed.
-Result<NodeRef> operand(NodeRef node) {
-  return node->bound() == Binding::Atom ? node : bracketed(node);
-}
-
 // The characters of a one-row node of at most four cells (empty for any other).
 struct Small {
   char32_t cells[4] = {};
@@ -307,10 +302,9 @@ Result<NodeRef> root(const Definition&, std::span<const NodeRef> args,
   NodeRef sign = text(style.root);
   if (!optional.empty() && optional.front()->width > 0) {
     const NodeRef index = optional.front();
-    const Small small(*index);
-    const std::u32string_view digits = small.view();
-    if (style.root_signs && (digits == U"3" || digits == U"4")) {
-      sign = *RenderNode::single(digits == U"3" ? U'∛' : U'∜');
+    const char32_t digit = RenderNode::ascii_of(index);
+    if (style.root_signs && (digit == U'3' || digit == U'4')) {
+      sign = *RenderNode::single(digit == U'3' ? U'∛' : U'∜');
     } else if (!style.root_brackets && index->height == 1 &&
                Canvas::converts_whole_row(*index, drawing.scripts.superscripts)) {
       auto raised = RenderNode::styled(index, drawing.scripts.superscripts);
@@ -369,9 +363,7 @@ Result<NodeRef> boxed(const Definition&, std::span<const NodeRef> args, std::spa
 
 Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
                       const Drawing&) {
-  auto content = operand(arg(args, 0));
-  if (!content) return content;
-  return Pieces().add(*content).sign(U'⌉').done(Binding::Atom);
+  return Pieces().operand(arg(args, 0)).sign(U'⌉').done(Binding::Atom);
 }
 
 Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
