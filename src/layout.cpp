@@ -180,24 +180,9 @@ void Canvas::paint_script(const RenderNode& node, std::size_t x, std::size_t y, 
   probe_->converts = memo.converts;
 }
 
-char32_t Canvas::mapped(char32_t ch) const noexcept {
-  for (std::size_t i = map_count_; i-- > 0;) ch = maps_[i](ch);
-  return ch;
-}
-
 void Canvas::look(char32_t ch) noexcept {
   ++probe_->written;
   if (probe_->map(ch) == U'\0') probe_->converts = false;
-}
-
-void Canvas::put(std::size_t x, std::size_t y, char32_t ch) noexcept {
-  if (y >= clip_) return;
-  ch = mapped(ch);
-  if (probe_ != nullptr) {
-    look(ch);
-  } else if (x < width_) {
-    cells_[y * stride_ + x] = ch;
-  }
 }
 
 void Canvas::across(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept {
@@ -244,13 +229,23 @@ void Canvas::column_text(std::size_t x, std::size_t y, std::string_view utf8) {
   }
 }
 
+void MarkList::push(Mark mark) {
+  if (size_ == capacity_) {
+    capacity_ = std::max<std::size_t>(8, 2 * capacity_);
+    Mark* grown = current_arena().allocate_array<Mark>(capacity_);
+    std::copy_n(items_, size_, grown);
+    items_ = grown;
+  }
+  items_[size_++] = mark;
+}
+
 // A probe cannot shrink a mark to a script.
 void Canvas::join(std::size_t x, std::size_t y, char32_t mark) {
   columns_differ_ = true;
   if (probe_ != nullptr) {
     probe_->converts = false;
   } else if (marks_ != nullptr && x < width_ && y < clip_) {
-    marks_->push_back({y * stride_ + x, mapped(mark)});
+    marks_->push({y * stride_ + x, mapped(mark)});
   }
 }
 

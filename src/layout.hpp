@@ -31,7 +31,6 @@
 #include <span>
 #include <string_view>
 #include <type_traits>
-#include <vector>
 
 #include "arena.hpp"
 #include "error.hpp"
@@ -287,6 +286,19 @@ struct Mark {
   char32_t ch;
 };
 
+// The marks joined to the cells of a picture, in the order they were painted, in the current
+// arena.
+class MarkList {
+ public:
+  void push(Mark mark);
+  [[nodiscard]] std::span<Mark> items() const noexcept { return {items_, size_}; }
+
+ private:
+  Mark* items_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 // What a probe found when it walked a script, and under which maps (see Canvas::paint_script).
 struct ProbeMemo {
   CharMap probe = nullptr;  // the map the probe tested the characters with
@@ -316,14 +328,22 @@ class Canvas {
                     ProbeMemo& memo);
 
   // One character, `count` copies across, `count` copies down, the characters of a text.
-  void put(std::size_t x, std::size_t y, char32_t ch) noexcept;
+  void put(std::size_t x, std::size_t y, char32_t ch) noexcept {
+    if (y >= clip_) return;
+    ch = mapped(ch);
+    if (probe_ != nullptr) {
+      look(ch);
+    } else if (x < width_) {
+      cells_[y * stride_ + x] = ch;
+    }
+  }
   void across(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
   void down(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
   void text(std::size_t x, std::size_t y, std::string_view utf8) noexcept;
   // A text with a cell to each display column: see RenderNode::column_row.
   void column_text(std::size_t x, std::size_t y, std::string_view utf8);
   // Where the marks joined to cells are kept (none are kept without one).
-  void keep_marks(std::vector<Mark>* marks) noexcept { marks_ = marks; }
+  void keep_marks(MarkList* marks) noexcept { marks_ = marks; }
   // A mark of no width (a combining character) joined to the cell at (x, y).
   void join(std::size_t x, std::size_t y, char32_t mark);
   // Whether a wide character or a mark has been painted: cells and display columns then differ.
@@ -349,7 +369,10 @@ class Canvas {
   };
   explicit Canvas(Probe& probe) noexcept : probe_(&probe), clip_(1) {}
 
-  [[nodiscard]] char32_t mapped(char32_t ch) const noexcept;
+  [[nodiscard]] char32_t mapped(char32_t ch) const noexcept {
+    for (std::size_t i = map_count_; i-- > 0;) ch = maps_[i](ch);
+    return ch;
+  }
   void look(char32_t ch) noexcept;
 
   static constexpr std::size_t kMaxMaps = 32;  // far more than there are distinct maps
@@ -358,10 +381,10 @@ class Canvas {
   Probe* probe_ = nullptr;
   std::size_t width_ = 0;
   std::size_t stride_ = 0;
-  std::size_t clip_ = 0;         // rows from here down are not drawn
-  CharMap maps_[kMaxMaps] = {};  // innermost last, each at most once
+  std::size_t clip_ = 0;    // rows from here down are not drawn
+  CharMap maps_[kMaxMaps];  // the first map_count_: innermost last, each at most once
   std::size_t map_count_ = 0;
-  std::vector<Mark>* marks_ = nullptr;
+  MarkList* marks_ = nullptr;
   bool columns_differ_ = false;
 };
 

@@ -4,7 +4,6 @@
 #include "pipeline.hpp"
 
 #include <algorithm>
-#include <vector>
 
 #include "arena.hpp"
 #include "dialect.hpp"
@@ -25,27 +24,30 @@ std::u32string_view painted(const RenderNode& root, CharMap spelling) {
     std::fill_n(text + r * stride, root.width, U' ');
     text[r * stride + root.width] = U'\n';
   }
-  std::vector<Mark> marks;
+  MarkList marks;
   Canvas canvas(text, root.width, root.height, stride);
   canvas.keep_marks(&marks);
   canvas.paint(root, 0, 0);
   if (spelling != nullptr) {
     for (std::size_t i = 0; i < length; ++i) text[i] = spelling(text[i]);
-    for (Mark& mark : marks) mark.ch = spelling(mark.ch);
+    for (Mark& mark : marks.items()) mark.ch = spelling(mark.ch);
   }
   if (!canvas.columns_differ()) return {text, length};
 
   // Display columns: a wide character's second cell is written as nothing, and a mark right
   // after its cell's character.
-  std::ranges::stable_sort(marks, {}, &Mark::cell);
+  // Marks come in order, but for those of several rows painted side by side.
+  const std::span<Mark> joined = marks.items();
+  if (!std::ranges::is_sorted(joined, {}, &Mark::cell))
+    std::ranges::stable_sort(joined, {}, &Mark::cell);
   std::size_t tails = 0;
   for (std::size_t i = 0; i < length; ++i) tails += text[i] == kWideTail;
-  const std::size_t written = length - tails + marks.size();
+  const std::size_t written = length - tails + joined.size();
   char32_t* out = current_arena().allocate_array<char32_t>(written);
   std::size_t at = 0, next = 0;
   for (std::size_t i = 0; i < length; ++i) {
     if (text[i] != kWideTail) out[at++] = text[i];
-    for (; next < marks.size() && marks[next].cell == i; ++next) out[at++] = marks[next].ch;
+    for (; next < joined.size() && joined[next].cell == i; ++next) out[at++] = joined[next].ch;
   }
   return {out, written};
 }
