@@ -30,6 +30,7 @@
 
 #include "arena.hpp"
 #include "constructs.hpp"
+#include "unicode.hpp"
 
 namespace vok {
 namespace {
@@ -54,15 +55,19 @@ void paint(const Flat& shape, const RenderNode&, Canvas& canvas, std::size_t x, 
   canvas.paint(*shape.inner, x, y);
 }
 
-// Whether the picture's own node will do: one row (or none). A baseline past that row (scripts
-// raised over an empty base) is moved onto it, so that the row stays one beside the others.
-bool one_row(Result<NodeRef>& node) {
-  if (!node || (*node)->height > 1) return !node;
-  if ((*node)->baseline == 0) return true;
+[[gnu::noinline]] bool flattened(Result<NodeRef>& node) {
   auto flat = make_node((*node)->width, (*node)->height, 0, Flat{*node});
   if (flat) (*flat)->binding = (*node)->binding;
   node = flat;
   return true;
+}
+
+// Whether the picture's own node will do: one row (or none). A baseline past that row (scripts
+// raised over an empty base) is moved onto it, so that the row stays one beside the others.
+inline bool one_row(Result<NodeRef>& node) {
+  if (!node) return true;
+  if ((*node)->height > 1) return false;
+  return (*node)->baseline == 0 || flattened(node);
 }
 
 // A node in parentheses: an atom.
@@ -94,15 +99,21 @@ void paint(const Line& shape, const RenderNode&, Canvas& canvas, std::size_t x, 
 // The pieces of one composition, in one node: its characters are drawn by the node itself.
 class Pieces {
  public:
+  Pieces() noexcept {}  // the pieces are written before they are read: none is cleared
   Pieces& add(NodeRef node) {
     pieces_[count_++] = {node, 0};
     width_ += node->width;
     return *this;
   }
-  Pieces& text(std::string_view ascii) {
-    if (ascii.size() > 2) return add(vok::text(ascii));
-    for (const char c : ascii) pieces_[count_++] = {nullptr, static_cast<unsigned char>(c)};
-    width_ += ascii.size();
+  // A text of the form's own: ASCII, or one character of one column (√).
+  Pieces& text(std::string_view utf8) {
+    if (utf8.size() > 2) {
+      const Decoded one = decode_utf8(utf8, 0);
+      if (one.length == utf8.size()) return sign(one.ch);
+      return add(vok::text(utf8));
+    }
+    for (const char c : utf8) pieces_[count_++] = {nullptr, static_cast<unsigned char>(c)};
+    width_ += utf8.size();
     return *this;
   }
   Pieces& sign(char32_t ch) {
@@ -153,25 +164,35 @@ struct Small {
 // ---- fractions ----
 
 struct Vulgar {
-  std::u32string_view top, bottom;
+  char32_t top;
+  std::u32string_view bottom;
   char32_t ch;
 };
 
 constexpr Vulgar kVulgarFractions[] = {
-    {U"1", U"2", U'½'}, {U"1", U"3", U'⅓'},  {U"2", U"3", U'⅔'}, {U"1", U"4", U'¼'},
-    {U"3", U"4", U'¾'}, {U"1", U"5", U'⅕'},  {U"2", U"5", U'⅖'}, {U"3", U"5", U'⅗'},
-    {U"4", U"5", U'⅘'}, {U"1", U"6", U'⅙'},  {U"5", U"6", U'⅚'}, {U"1", U"7", U'⅐'},
-    {U"1", U"8", U'⅛'}, {U"3", U"8", U'⅜'},  {U"5", U"8", U'⅝'}, {U"7", U"8", U'⅞'},
-    {U"1", U"9", U'⅑'}, {U"1", U"10", U'⅒'},
+    {U'1', U"2", U'½'}, {U'1', U"3", U'⅓'},  {U'2', U"3", U'⅔'}, {U'1', U"4", U'¼'},
+    {U'3', U"4", U'¾'}, {U'1', U"5", U'⅕'},  {U'2', U"5", U'⅖'}, {U'3', U"5", U'⅗'},
+    {U'4', U"5", U'⅘'}, {U'1', U"6", U'⅙'},  {U'5', U"6", U'⅚'}, {U'1', U"7", U'⅐'},
+    {U'1', U"8", U'⅛'}, {U'3', U"8", U'⅜'},  {U'5', U"8", U'⅝'}, {U'7', U"8", U'⅞'},
+    {U'1', U"9", U'⅑'}, {U'1', U"10", U'⅒'},
 };
 
+// The vulgar fraction character of a digit over a one-row node, or 0.
+char32_t vulgar_fraction(char32_t top, const RenderNode& bottom) {
+  if (top < U'1' || top > U'7' || bottom.width == 0 || bottom.width > 2) return 0;
+  // A digit is a shared node of its own; a number of two is read from its cells.
+  const char32_t digit = RenderNode::ascii_of(&bottom);
+  const std::u32string_view under =
+      digit != 0 ? std::u32string_view(&digit, 1) : Small(bottom).view();
+  for (const Vulgar& vulgar : kVulgarFractions)
+    if (vulgar.top == top && vulgar.bottom == under) return vulgar.ch;
+  return 0;
+}
+
 Result<NodeRef> fraction_of(NodeRef top, NodeRef bottom, const LinearStyle& style) {
-  const char32_t digit = RenderNode::ascii_of(top);
-  if (style.vulgar_fractions && digit >= U'0' && digit <= U'9' && bottom->width <= 2) {
-    const Small under(*bottom);
-    for (const Vulgar& vulgar : kVulgarFractions)
-      if (vulgar.top.front() == digit && vulgar.bottom == under.view())
-        return RenderNode::single(vulgar.ch);
+  if (style.vulgar_fractions) {
+    if (const char32_t vulgar = vulgar_fraction(RenderNode::ascii_of(top), *bottom); vulgar != 0)
+      return RenderNode::single(vulgar);
   }
   // A script binds closer than the slash: x²/2, e^x/2.
   return Pieces().operand(top, true).text("/").operand(bottom, true).done(Binding::Slash);
@@ -258,16 +279,27 @@ using Form = Result<NodeRef> (*)(const Definition&, std::span<const NodeRef>,
 
 // The one-row form of a row's construct.
 Form form_of(const Definition& def);
+Result<NodeRef> command(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef> optional, const Drawing& drawing);
 
 // Limits as scripts of the sign (of the command itself when it gathers no operand), then the
 // operand a blank away, which a blank parts from what follows, as the picture's limits do.
 Result<NodeRef> limits(const Operator& op, NodeRef lower, NodeRef upper, const Drawing& drawing) {
+  NodeRef drawn = nullptr;  // the command's own one-row form, once made
   // Limits with rows of their own are surely set on rows of their own.
   if ((lower == nullptr || lower->height == 0) && (upper == nullptr || upper->height == 0)) {
-    auto drawn = kPictureComposer.limits(op, lower, upper, drawing);
-    if (one_row(drawn)) return drawn;
+    auto own = command(op.def, op.args, op.optional, drawing);
+    if (!own) return own;
+    drawn = *own;
+    auto set = set_limits(drawn, op.def, lower, upper, drawing);
+    if (one_row(set)) return set;
   }
-  auto sign = op.def.takes('b') ? form_of(op.def)(op.def, {}, op.optional, drawing) : op.drawn;
+  Result<NodeRef> sign = drawn;
+  if (op.def.takes('b')) {
+    sign = form_of(op.def)(op.def, {}, op.optional, drawing);
+  } else if (drawn == nullptr) {
+    sign = command(op.def, op.args, op.optional, drawing);
+  }
   if (!sign) return sign;
   auto scripted = scripts(*sign, lower, upper, {}, drawing);
   if (!scripted || op.args.empty() || op.args.front()->width == 0) return scripted;
@@ -299,27 +331,25 @@ Result<NodeRef> root(const Definition&, std::span<const NodeRef> args,
                      std::span<const NodeRef> optional, const Drawing& drawing) {
   const LinearStyle& style = *drawing.linear;
   const NodeRef body = arg(args, 0);
-  NodeRef sign = text(style.root);
+  Pieces pieces;
   if (!optional.empty() && optional.front()->width > 0) {
     const NodeRef index = optional.front();
     const char32_t digit = RenderNode::ascii_of(index);
     if (style.root_signs && (digit == U'3' || digit == U'4')) {
-      sign = *RenderNode::single(digit == U'3' ? U'∛' : U'∜');
+      pieces.sign(digit == U'3' ? U'∛' : U'∜');
     } else if (!style.root_brackets && index->height == 1 &&
                Canvas::converts_whole_row(*index, drawing.scripts.superscripts)) {
       auto raised = RenderNode::styled(index, drawing.scripts.superscripts);
       if (!raised) return raised;
-      auto marked = Pieces().add(*raised).add(sign).done(Binding::Loose);
-      if (!marked) return marked;
-      sign = *marked;
+      pieces.add(*raised).text(style.root);
     } else {
       // No root sign says this index: the power 1/index says it.
       return Pieces().operand(body).text("^(").text("1/").operand(index).text(")").done(
           Binding::Atom);
     }
+  } else {
+    pieces.text(style.root);
   }
-  Pieces pieces;
-  pieces.add(sign);
   if (style.root_brackets) {
     pieces.text("(").add(body).text(")");
   } else {
@@ -468,13 +498,14 @@ Form form_of(const Definition& def) {
 Result<NodeRef> command(const Definition& def, std::span<const NodeRef> args,
                         std::span<const NodeRef> optional, const Drawing& drawing) {
   // Symbols and words, which take no argument, are one row.
-  const LinearForm* form = args.empty() && optional.empty() ? nullptr : linear_form(def);
-  if (form == nullptr || !surely_tall(*form, args, optional)) {
-    auto drawn = def.construct(def, args, optional);
-    if (one_row(drawn)) return drawn;
-    if (form == nullptr) form = linear_form(def);
+  if (!args.empty() || !optional.empty()) {
+    const LinearForm* form = linear_form(def);
+    if (form != nullptr && surely_tall(*form, args, optional))
+      return form->form(def, args, optional, drawing);
   }
-  return form != nullptr ? form->form(def, args, optional, drawing) : spelled_out(def, args);
+  Result<NodeRef> drawn = def.construct(def, args, optional);
+  if (!one_row(drawn)) drawn = form_of(def)(def, args, optional, drawing);
+  return drawn;
 }
 
 // ---- tables ----
@@ -499,9 +530,18 @@ Result<NodeRef> rows_in_line(Rows rows, std::size_t gap, bool pairs, char32_t op
   return RenderNode::fence(*line, open, close);
 }
 
+// Whether rows of a table's cells surely make a picture of several rows: two of them have a row.
+bool tall_rows(Rows rows) {
+  std::size_t with_rows = 0;
+  for (const auto row : rows) with_rows += std::ranges::any_of(row, has_rows) ? 1 : 0;
+  return with_rows > 1;
+}
+
 Result<NodeRef> matrix(char32_t open, char32_t close, Rows rows) {
-  auto drawn = RenderNode::matrix(open, close, rows);
-  if (one_row(drawn)) return drawn;
+  if (!tall_rows(rows)) {
+    auto drawn = RenderNode::matrix(open, close, rows);
+    if (one_row(drawn)) return drawn;
+  }
   const std::size_t columns = rows.front().size();
   auto* cut = current_arena().allocate_array<std::span<const NodeRef>>(rows.size());
   for (std::size_t r = 0; r < rows.size(); ++r) cut[r] = rows[r].first(columns);
@@ -509,8 +549,10 @@ Result<NodeRef> matrix(char32_t open, char32_t close, Rows rows) {
 }
 
 Result<NodeRef> table(Rows rows, const TableLayout& layout) {
-  auto drawn = RenderNode::table(rows, layout);
-  if (one_row(drawn)) return drawn;
+  if (!tall_rows(rows)) {
+    auto drawn = RenderNode::table(rows, layout);
+    if (one_row(drawn)) return drawn;
+  }
   return rows_in_line(rows, layout.gap, layout.pairs, layout.fence[0], layout.fence[1]);
 }
 
@@ -547,45 +589,67 @@ bool gathers(const Expr& expr) {
          op->parts->def->takes('b') && !op->parts->args.empty();
 }
 
-// A fraction among factors goes in parentheses; a blank parts a script or root that ends in a
-// bare atom from a factor that touches it.
+// The items from `first` on, the first of them a fraction or a script: a fraction among
+// factors goes in parentheses; a blank parts a script or root that ends in a bare atom from a
+// factor that touches it.
+Result<NodeRef> loose_sequence(std::span<const NodeRef> items, ExprList exprs,
+                               const Vocabulary& vocabulary, std::size_t first) {
+  const auto cls = [&](std::size_t i) { return class_of(nucleus(*exprs[i]), vocabulary); };
+  // A factor beside item i, past any blanks.
+  const auto among_factors = [&](std::size_t i) {
+    std::size_t left = i, right = i + 1;
+    while (left > 0 && is_space(*exprs[left - 1])) --left;
+    while (right < items.size() && is_space(*exprs[right])) ++right;
+    return (left > 0 && factor_left(cls(left - 1))) ||
+           (right < items.size() && factor_right(cls(right)));
+  };
+  // A factor touching item i on its right.
+  const auto touched = [&](std::size_t i) {
+    return i + 1 < items.size() && !is_space(*exprs[i + 1]) &&
+           (factor_right(cls(i + 1)) || gathers(*exprs[i]));
+  };
+
+  // The items as they are, until one changes; from there on, a copy.
+  NodeRef* out = nullptr;
+  std::size_t count = 0, copied = 0;
+  for (std::size_t i = first; i < items.size(); ++i) {
+    const Binding binding = items[i]->bound();
+    const bool bracket = binding == Binding::Slash && among_factors(i);
+    if (!bracket && !(binding == Binding::Tail && touched(i))) continue;
+    if (out == nullptr) out = current_arena().allocate_array<NodeRef>(2 * items.size());
+    count = std::copy(items.begin() + copied, items.begin() + i, out + count) - out;
+    copied = i + 1;
+    if (bracket) {
+      auto kept = bracketed(items[i]);
+      if (!kept) return kept;
+      out[count++] = *kept;
+    } else {
+      out[count++] = items[i];
+      out[count++] = blank(1);
+    }
+  }
+  if (out == nullptr) return RenderNode::hstack(items);
+  count = std::copy(items.begin() + copied, items.end(), out + count) - out;
+  return RenderNode::hstack({out, count});
+}
+
 Result<NodeRef> sequence(std::span<const NodeRef> items, ExprList exprs,
                          const Vocabulary& vocabulary) {
-  const auto cls = [&](std::size_t i) { return class_of(nucleus(*exprs[i]), vocabulary); };
-  const bool loose = std::ranges::any_of(items, [](NodeRef item) {
-    return item->bound() == Binding::Slash || item->bound() == Binding::Tail;
+  const auto loose = std::ranges::find_if(items, [](NodeRef item) {
+    const Binding binding = item->bound();
+    return binding == Binding::Slash || binding == Binding::Tail;
   });
-  if (!loose) {
-    // An atom with closing marks after it (n!) is one atom still.
-    const auto closing = [&](std::size_t i) {
-      return items[i]->width == 1 && cls(i) == MathClass::Close;
-    };
-    bool postfix =
-        items.size() <= 3 && items.front()->bound() == Binding::Atom && closing(items.size() - 1);
-    for (std::size_t i = 1; postfix && i + 1 < items.size(); ++i) postfix = closing(i);
-    return RenderNode::hstack(items, postfix ? Binding::Atom : Binding::Loose);
-  }
-  NodeRef* out = current_arena().allocate_array<NodeRef>(2 * items.size());
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    NodeRef item = items[i];
-    if (item->bound() == Binding::Slash) {
-      std::size_t left = i, right = i + 1;
-      while (left > 0 && is_space(*exprs[left - 1])) --left;
-      while (right < items.size() && is_space(*exprs[right])) ++right;
-      if ((left > 0 && factor_left(cls(left - 1))) ||
-          (right < items.size() && factor_right(cls(right)))) {
-        auto kept = bracketed(item);
-        if (!kept) return kept;
-        item = *kept;
-      }
-    }
-    out[count++] = item;
-    if (item->bound() == Binding::Tail && i + 1 < items.size() && !is_space(*exprs[i + 1]) &&
-        (factor_right(cls(i + 1)) || gathers(*exprs[i])))
-      out[count++] = blank(1);
-  }
-  return RenderNode::hstack({out, count});
+  if (loose != items.end())
+    return loose_sequence(items, exprs, vocabulary,
+                          static_cast<std::size_t>(loose - items.begin()));
+  // An atom with closing marks after it (n!) is one atom still.
+  const auto closing = [&](std::size_t i) {
+    return items[i]->width == 1 && class_of(nucleus(*exprs[i]), vocabulary) == MathClass::Close;
+  };
+  bool postfix = items.size() <= 3 && items.size() > 1 && items.front()->bound() == Binding::Atom &&
+                 closing(items.size() - 1);
+  for (std::size_t i = 1; postfix && i + 1 < items.size(); ++i) postfix = closing(i);
+  return RenderNode::hstack(items, postfix ? Binding::Atom : Binding::Loose);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "arena.hpp"
@@ -144,13 +145,20 @@ class Measurer {
                           std::span<const NodeRef>& optional) {
     const Definition* def = n.parts->def;
     if (def == nullptr || def->construct == nullptr) return drawing_.cells(n.name);
+    if (auto failed = arguments(n, args, optional)) return std::unexpected(std::move(*failed));
+    return compose_.command(*def, args, optional, drawing_);
+  }
+
+  // Measures a command's arguments and optional arguments; the first error, if any.
+  std::optional<ParseError> arguments(const Command& n, std::span<const NodeRef>& args,
+                                      std::span<const NodeRef>& optional) {
     auto measured = all(n.parts->args);
-    if (!measured) return std::unexpected(std::move(measured.error()));
+    if (!measured) return std::move(measured.error());
     args = *measured;
     measured = all(n.parts->optional);
-    if (!measured) return std::unexpected(std::move(measured.error()));
+    if (!measured) return std::move(measured.error());
     optional = *measured;
-    return compose_.command(*def, args, optional, drawing_);
+    return std::nullopt;
   }
 
   // Whether a superscript starts with prime marks, which are written before a subscript.
@@ -165,7 +173,8 @@ class Measurer {
   // unrendered base.
   [[nodiscard]] static const Command* with_limits(const Expr& base) noexcept {
     const auto* command = std::get_if<Command>(&base);
-    return command != nullptr && command->parts->def != nullptr && command->parts->def->limits
+    return command != nullptr && command->parts->def != nullptr && command->parts->def->limits &&
+                   command->parts->def->construct != nullptr
                ? command
                : nullptr;
   }
@@ -174,10 +183,17 @@ class Measurer {
   // that takes them, else scripts beside the base; `whole` when they are the whole formula.
   Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr,
                           bool whole) {
+    // A command with limits is drawn by the composition of its limits.
     const Command* op = with_limits(base_expr);
     std::span<const NodeRef> args, optional;
-    auto base = op != nullptr ? command(*op, args, optional) : node(base_expr);
-    if (!base) return base;
+    NodeRef base = nullptr;
+    if (op != nullptr) {
+      if (auto failed = arguments(*op, args, optional)) return std::unexpected(std::move(*failed));
+    } else {
+      auto measured = node(base_expr);
+      if (!measured) return measured;
+      base = *measured;
+    }
     // Limits written as scripts are set as scripts.
     const bool outer = in_script_limits_;
     in_script_limits_ = outer || (op != nullptr && drawing_.limits_as_scripts);
@@ -194,9 +210,9 @@ class Measurer {
     }
     in_script_limits_ = outer;
     if (op != nullptr)
-      return compose_.limits({*op->parts->def, *base, args, optional}, sub, sup, drawing_);
+      return compose_.limits({*op->parts->def, args, optional}, sub, sup, drawing_);
     const bool sup_first = sub != nullptr && sup != nullptr && starts_with_prime(*sup_expr);
-    return compose_.scripts(*base, sub, sup, {.sup_first = sup_first, .whole = whole}, drawing_);
+    return compose_.scripts(base, sub, sup, {.sup_first = sup_first, .whole = whole}, drawing_);
   }
 
   Result<NodeRef> visit(const Superscript& n) {
@@ -236,13 +252,11 @@ Result<NodeRef> picture_scripts(NodeRef base, NodeRef sub, NodeRef sup, ScriptPl
   return RenderNode::both_scripts(base, sub, sup, drawing.scripts, place.sup_first);
 }
 
-// A large operator that takes its operand sets its limits as the drawing's operators do; the
-// others (\lim, \max) as its other commands do.
 Result<NodeRef> picture_limits(const Operator& op, NodeRef lower, NodeRef upper,
                                const Drawing& drawing) {
-  return RenderNode::limits(op.drawn, lower != nullptr ? lower : RenderNode::empty(),
-                            upper != nullptr ? upper : RenderNode::empty(),
-                            op.def.takes('b') ? drawing.operator_limits : drawing.limits);
+  auto drawn = op.def.construct(op.def, op.args, op.optional);
+  if (!drawn) return drawn;
+  return set_limits(*drawn, op.def, lower, upper, drawing);
 }
 
 Result<NodeRef> picture_sequence(std::span<const NodeRef> items, ExprList, const Vocabulary&) {
@@ -259,6 +273,15 @@ const Composer kPictureComposer{
     .table = RenderNode::table,
     .sequence = picture_sequence,
 };
+
+// A large operator that takes its operand sets its limits as the drawing's operators do; the
+// others (\lim, \max) as its other commands do.
+Result<NodeRef> set_limits(NodeRef base, const Definition& def, NodeRef lower, NodeRef upper,
+                           const Drawing& drawing) {
+  return RenderNode::limits(base, lower != nullptr ? lower : RenderNode::empty(),
+                            upper != nullptr ? upper : RenderNode::empty(),
+                            def.takes('b') ? drawing.operator_limits : drawing.limits);
+}
 
 MathClass class_of(const Expr& expr, const Vocabulary& vocabulary) {
   if (const auto* command = std::get_if<Command>(&expr))

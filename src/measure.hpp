@@ -30,11 +30,10 @@ struct ScriptPlace {
   bool whole = false;      // the scripts and their base are the whole formula
 };
 
-// A command whose scripts are limits: its row, its node as the drawing composed it, and its
-// measured arguments (a large operator's operand among them).
+// A command whose scripts are limits: its row and its measured arguments (a large operator's
+// operand among them). The composition draws the command itself, as it needs it.
 struct Operator {
   const Definition& def;
-  NodeRef drawn;
   std::span<const NodeRef> args, optional;
 };
 
@@ -74,6 +73,11 @@ struct Drawing {
   bool limits_as_scripts = false;       // limits are scripts, without the blanks scripts leave out
   const LinearStyle* linear = nullptr;  // what a one-row form writes (linear.cpp), or null
 };
+
+// The limits of a command that takes them, set above and below `base`, its node, as the
+// drawing's pictures set them; either may be null.
+[[nodiscard]] Result<NodeRef> set_limits(NodeRef base, const Definition& def, NodeRef lower,
+                                         NodeRef upper, const Drawing& drawing);
 
 // The class of an atom of a list as written, for the blanks and breaks around it.
 [[nodiscard]] MathClass class_of(const Expr& expr, const Vocabulary& vocabulary);
