@@ -18,7 +18,9 @@
 //                  the table's delimiters: (a  b; c  d)
 //   frames         the content alone; sized delimiters one row high
 // A script or a root that ends in an unbracketed atom (x^α, √x) is followed by a blank before a
-// factor that touches it, which would seem to belong to it.
+// factor that touches it, which would seem to belong to it. Punctuation, and a full stop that
+// ends the formula, touch a fraction as they touch any atom: a/b, y and a/b. (TeX parts them by
+// the thin space of a fraction set on rows of its own).
 //
 // Which parentheses an operand needs is in the Binding of its node (layout.hpp): the leaves and
 // bracketed nodes are atoms, the compositions here say what they make, and everything else is
@@ -510,8 +512,17 @@ Result<NodeRef> command(const Definition& def, std::span<const NodeRef> args,
 
 // ---- tables ----
 
+// Whether the first column of a one-row node is blank.
+bool starts_blank(const RenderNode& node) {
+  char32_t first = U' ';
+  Canvas canvas(&first, 1, 1, 1);
+  canvas.paint(node, 0, 0);
+  return first == U' ';
+}
+
 // The rows separated by "; ", the cells of a row by `gap` blank columns (none between the two
-// cells of a pair), between `open` and `close`.
+// cells of a pair), between `open` and `close`. A row of pairs with nothing on the left of its
+// first continues the row before it (a = b + c = d).
 Result<NodeRef> rows_in_line(Rows rows, std::size_t gap, bool pairs, char32_t open,
                              char32_t close) {
   std::size_t cells = 0;
@@ -519,7 +530,10 @@ Result<NodeRef> rows_in_line(Rows rows, std::size_t gap, bool pairs, char32_t op
   NodeRef* items = current_arena().allocate_array<NodeRef>(2 * cells + rows.size());
   std::size_t count = 0;
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    if (r > 0) items[count++] = text("; ");
+    const bool continues =
+        pairs && rows[r].size() > 1 && rows[r][0]->width == 0 && rows[r][1]->width > 0;
+    if (r > 0 && !continues) items[count++] = text("; ");
+    if (r > 0 && continues && !starts_blank(*rows[r][1])) items[count++] = blank(1);
     for (std::size_t c = 0; c < rows[r].size(); ++c) {
       if (c > 0 && !(pairs && c % 2 == 1)) items[count++] = blank(gap);
       items[count++] = rows[r][c];
@@ -595,18 +609,30 @@ bool gathers(const Expr& expr) {
 Result<NodeRef> loose_sequence(std::span<const NodeRef> items, ExprList exprs,
                                const Vocabulary& vocabulary, std::size_t first) {
   const auto cls = [&](std::size_t i) { return class_of(nucleus(*exprs[i]), vocabulary); };
+  // A full stop that ends the list ends a sentence: it is no factor.
+  const auto full_stop = [&](std::size_t i) {
+    const auto* symbol = std::get_if<Symbol>(exprs[i]);
+    return i + 1 == items.size() && symbol != nullptr && symbol->text == ".";
+  };
   // A factor beside item i, past any blanks.
   const auto among_factors = [&](std::size_t i) {
     std::size_t left = i, right = i + 1;
     while (left > 0 && is_space(*exprs[left - 1])) --left;
     while (right < items.size() && is_space(*exprs[right])) ++right;
     return (left > 0 && factor_left(cls(left - 1))) ||
-           (right < items.size() && factor_right(cls(right)));
+           (right < items.size() && factor_right(cls(right)) && !full_stop(right));
   };
   // A factor touching item i on its right.
   const auto touched = [&](std::size_t i) {
-    return i + 1 < items.size() && !is_space(*exprs[i + 1]) &&
+    return i + 1 < items.size() && !is_space(*exprs[i + 1]) && !full_stop(i + 1) &&
            (factor_right(cls(i + 1)) || gathers(*exprs[i]));
+  };
+
+  // The blank TeX sets between a fraction and punctuation after it: a fraction on one row is an
+  // ordinary atom, which punctuation touches (a/b, y; a/b.).
+  const auto punctuated = [&](std::size_t i) {
+    return i + 2 < items.size() && is_space(*exprs[i + 1]) &&
+           (cls(i + 2) == MathClass::Punct || full_stop(i + 2));
   };
 
   // The items as they are, until one changes; from there on, a copy.
@@ -614,8 +640,10 @@ Result<NodeRef> loose_sequence(std::span<const NodeRef> items, ExprList exprs,
   std::size_t count = 0, copied = 0;
   for (std::size_t i = first; i < items.size(); ++i) {
     const Binding binding = items[i]->bound();
-    const bool bracket = binding == Binding::Slash && among_factors(i);
-    if (!bracket && !(binding == Binding::Tail && touched(i))) continue;
+    const bool fraction = binding == Binding::Slash;
+    const bool bracket = fraction && among_factors(i);
+    const bool unspaced = fraction && punctuated(i);
+    if (!bracket && !unspaced && !(binding == Binding::Tail && touched(i))) continue;
     if (out == nullptr) out = current_arena().allocate_array<NodeRef>(2 * items.size());
     count = std::copy(items.begin() + copied, items.begin() + i, out + count) - out;
     copied = i + 1;
@@ -623,10 +651,13 @@ Result<NodeRef> loose_sequence(std::span<const NodeRef> items, ExprList exprs,
       auto kept = bracketed(items[i]);
       if (!kept) return kept;
       out[count++] = *kept;
+    } else if (fraction) {
+      out[count++] = items[i];
     } else {
       out[count++] = items[i];
       out[count++] = blank(1);
     }
+    if (unspaced) copied = ++i + 1;
   }
   if (out == nullptr) return RenderNode::hstack(items);
   count = std::copy(items.begin() + copied, items.end(), out + count) - out;
