@@ -184,8 +184,8 @@ char32_t vulgar_fraction(char32_t top, const RenderNode& bottom) {
   if (top < U'1' || top > U'7' || bottom.width == 0 || bottom.width > 2) return 0;
   // A digit is a shared node of its own; a number of two is read from its cells.
   const char32_t digit = RenderNode::ascii_of(&bottom);
-  const std::u32string_view under =
-      digit != 0 ? std::u32string_view(&digit, 1) : Small(bottom).view();
+  const Small cells(digit != 0 ? *RenderNode::empty() : bottom);
+  const std::u32string_view under = digit != 0 ? std::u32string_view(&digit, 1) : cells.view();
   for (const Vulgar& vulgar : kVulgarFractions)
     if (vulgar.top == top && vulgar.bottom == under) return vulgar.ch;
   return 0;
