@@ -66,6 +66,8 @@ struct Settings {
   vok::Options options;
   vok::DocumentOptions document = {};
   PyObject* on_problem = nullptr;
+  Ref macro_items = {};  // the (name, replacement) pairs of macros=, held for the call
+  std::vector<vok::MacroDefinition> macros = {};  // views of their UTF-8 texts
 };
 
 // A keyword-only option of a module's functions: its name, and how its value sets the settings of
@@ -156,6 +158,47 @@ inline bool read_on_problem(PyObject* value, const char* function, Settings& set
   return true;
 }
 
+// macros=: a mapping of command names ('\\R') to their replacements, both str, or None. The pairs
+// are copied into a list the call holds, so that the caller's mapping is never touched again.
+inline bool read_macros(PyObject* value, const char* function, Settings& settings) noexcept {
+  settings.macros.clear();
+  settings.options.macros = {};
+  if (value == Py_None) return true;
+  const auto refuse = [function] {
+    PyErr_Format(PyExc_TypeError, "%s() macros must be a mapping of str to str, or None", function);
+    return false;
+  };
+  if (PyUnicode_Check(value) || PyMapping_Check(value) == 0) return refuse();
+  Ref items = Ref::steal(PyMapping_Items(value));
+  if (!items) {
+    // A sequence passes the check and has no items(): it is no mapping.
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError) && !PyErr_ExceptionMatches(PyExc_TypeError))
+      return false;
+    PyErr_Clear();
+    return refuse();
+  }
+  const Py_ssize_t count = PyList_Size(items.get());
+  if (count < 0) return false;
+  settings.macros.reserve(static_cast<std::size_t>(count));
+  for (Py_ssize_t i = 0; i < count; ++i) {
+    PyObject* pair = PyList_GetItem(items.get(), i);
+    PyObject* name = pair != nullptr ? PyTuple_GetItem(pair, 0) : nullptr;
+    PyObject* replacement = pair != nullptr ? PyTuple_GetItem(pair, 1) : nullptr;
+    if (name == nullptr || replacement == nullptr) return false;
+    if (!PyUnicode_Check(name) || !PyUnicode_Check(replacement)) return refuse();
+    Py_ssize_t name_size = 0, replacement_size = 0;
+    const char* name_text = PyUnicode_AsUTF8AndSize(name, &name_size);
+    const char* replacement_text = PyUnicode_AsUTF8AndSize(replacement, &replacement_size);
+    if (name_text == nullptr || replacement_text == nullptr) return false;
+    settings.macros.push_back(
+        {std::string_view(name_text, static_cast<std::size_t>(name_size)),
+         std::string_view(replacement_text, static_cast<std::size_t>(replacement_size))});
+  }
+  settings.macro_items = std::move(items);
+  settings.options.macros = settings.macros;
+  return true;
+}
+
 // The options a module can list for its functions.
 inline constexpr Option kWidth{"width", read_width};
 inline constexpr Option kAscii{"ascii", read_ascii};
@@ -163,6 +206,7 @@ inline constexpr Option kLinear{"linear", read_linear};
 inline constexpr Option kInline{"inline", read_inline};
 inline constexpr Option kPlain{"plain", read_plain};
 inline constexpr Option kOnProblem{"on_problem", read_on_problem};
+inline constexpr Option kMacros{"macros", read_macros};
 
 // What one module declares: the dialect its functions read, the keyword-only options they take,
 // and the qualified name of its PanicException.

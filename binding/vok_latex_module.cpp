@@ -18,16 +18,16 @@ namespace {
 
 // The keyword-only options of render().
 constexpr vok_binding::Option keywords[] = {vok_binding::kWidth, vok_binding::kAscii,
-                                            vok_binding::kLinear};
+                                            vok_binding::kLinear, vok_binding::kMacros};
 
 constexpr vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::Latex},
                                          .keywords = keywords,
                                          .panic_name = "vok_latex.PanicException"};
 
 // The keyword-only options of render_markdown(): render()'s, and how the document is written.
-constexpr vok_binding::Option markdown_keywords[] = {vok_binding::kWidth, vok_binding::kAscii,
-                                                     vok_binding::kInline, vok_binding::kPlain,
-                                                     vok_binding::kOnProblem};
+constexpr vok_binding::Option markdown_keywords[] = {vok_binding::kWidth,     vok_binding::kAscii,
+                                                     vok_binding::kInline,    vok_binding::kPlain,
+                                                     vok_binding::kOnProblem, vok_binding::kMacros};
 
 constexpr vok_binding::Renderer markdown_renderer{
     .options = renderer.options, .keywords = markdown_keywords, .panic_name = renderer.panic_name};
@@ -42,7 +42,7 @@ PyMethodDef render_def = {
     "render",
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(render_entry)),
     METH_FASTCALL | METH_KEYWORDS,
-    "render(input, *, width=None, ascii=False, linear=False)\n--\n\n"
+    "render(input, *, width=None, ascii=False, linear=False, macros=None)\n--\n\n"
     "The picture of a LaTeX formula: its rows from top to bottom, each as wide as the picture\n"
     "(in display columns: a wide character takes two) and followed by a line feed; the empty\n"
     "formula gives ''.\n"
@@ -53,6 +53,9 @@ PyMethodDef render_def = {
     "linear: the formula on one row, as written in running text: a/b, √x, x², e^(iπ),\n"
     "(a  b; c  d); a formula whose picture is one row is that row. width then breaks\n"
     "nothing; with ascii, ASCII alone: sqrt(x), x^2, sum_(i=1)^n.\n"
+    "macros: a mapping of command names to replacement texts, {'\\\\R': '\\\\mathbb{R}'}, with\n"
+    "#1 ... #9 for arguments, in force as if defined before the formula; the formula's own\n"
+    "\\newcommand, \\def, \\let and \\DeclareMathOperator are expanded in any case.\n"
     "\n"
     "Raises ValueError when the formula does not lex, parse or render.",
 };
@@ -67,7 +70,7 @@ PyMethodDef markdown_def = {
     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(markdown_entry)),
     METH_FASTCALL | METH_KEYWORDS,
     "render_markdown(text, *, width=None, ascii=False, inline='linear', plain=False, "
-    "on_problem=None)\n--\n\n"
+    "on_problem=None, macros=None)\n--\n\n"
     "A Markdown document with its math drawn and everything else kept byte for byte.\n"
     "\n"
     "Display math ($$...$$, \\[...\\], a ```math or ```latex block, a paragraph that is one\n"
@@ -76,7 +79,8 @@ PyMethodDef markdown_def = {
     "text; 'picture', its picture when that is one row; 'source', as written. What would take\n"
     "more than one row stays as written. Code spans and code blocks are never touched.\n"
     "\n"
-    "width and ascii are render()'s, for every formula. plain: the display pictures without\n"
+    "width, ascii and macros are render()'s, for every formula. plain: the display pictures "
+    "without\n"
     "their fences, the picture's lines alone, for reading in a terminal.\n"
     "\n"
     "A formula that cannot be drawn stays as written. on_problem, when given, is called once for\n"

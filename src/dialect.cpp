@@ -86,6 +86,7 @@ constexpr Drawing in_one_row(Drawing drawing, const LinearStyle& style) {
 constexpr DialectRules kExact{
     .lexer = &kExactLexer,
     .vocabulary = &kExactVocabulary,
+    .expand = as_written,
     .grammar = parse_exact,
     .drawing = kExactDrawing,
     .ascii = kExactDrawing,
@@ -100,6 +101,7 @@ constexpr DialectRules kExact{
 constexpr DialectRules kLatex{
     .lexer = &kLatexLexer,
     .vocabulary = &kLatexVocabulary,
+    .expand = expand_macros,
     .grammar = parse_latex,
     .drawing = kLatexDrawing,
     .ascii = kLatexAsciiDrawing,

@@ -6,6 +6,7 @@
 #include <array>
 #include <string_view>
 
+#include "macros.hpp"
 #include "measure.hpp"
 #include "parser.hpp"
 #include "token.hpp"
@@ -17,6 +18,7 @@ namespace vok {
 struct DialectRules {
   const LexerRules* lexer;       // how its text is read into tokens
   const Vocabulary* vocabulary;  // its commands and environments
+  MacroExpander expand;          // its macros expanded between the lexer and the parser, or not
   Grammar grammar;               // how its tokens are read into a tree
   Drawing drawing;               // how its trees are drawn
   Drawing ascii;                 // the same from ASCII characters, for the ascii option

@@ -141,5 +141,27 @@ ParseError mismatched_end(std::string_view name, std::string_view other, std::st
                 input, byte);
 }
 
+ParseError too_many_expansions(std::string_view name, std::string_view input, std::size_t byte) {
+  return placed(concat({"too many macro expansions of '", name, "'"}), "", input, byte);
+}
+
+ParseError use_does_not_match(std::string_view name, std::string_view input, std::size_t byte) {
+  return placed(concat({"use of '", name, "'"}), " does not match its definition", input, byte);
+}
+
+ParseError expected_macro_name(std::string_view source, std::string_view input, std::size_t byte) {
+  return placed(concat({"expected a command name after '", source, "'"}), "", input, byte);
+}
+
+ParseError undefined_parameter(std::string_view source, std::string_view name,
+                               std::string_view input, std::size_t byte) {
+  return placed(concat({"parameter '", source, "'"}), concat({" of '", name, "' is not defined"}),
+                input, byte);
+}
+
+std::string invalid_macro_name(std::string_view name) {
+  return concat({"macro name '", name, "' is not a command such as '\\name'"});
+}
+
 }  // namespace message
 }  // namespace vok

@@ -77,6 +77,19 @@ namespace message {
 [[nodiscard]] ParseError mismatched_end(std::string_view name, std::string_view other,
                                         std::string_view input, std::size_t byte);
 
+// Macros: the use of a macro `name` (backslash included) that expands too often, or that does not
+// match its definition's parameter text; a definition without a command name after `source`; a
+// parameter `#n` its macro does not have; a caller's macro whose name is not a command.
+[[nodiscard]] ParseError too_many_expansions(std::string_view name, std::string_view input,
+                                             std::size_t byte);
+[[nodiscard]] ParseError use_does_not_match(std::string_view name, std::string_view input,
+                                            std::size_t byte);
+[[nodiscard]] ParseError expected_macro_name(std::string_view source, std::string_view input,
+                                             std::size_t byte);
+[[nodiscard]] ParseError undefined_parameter(std::string_view source, std::string_view name,
+                                             std::string_view input, std::size_t byte);
+[[nodiscard]] std::string invalid_macro_name(std::string_view name);
+
 inline constexpr std::string_view kUnexpectedRight = "unexpected \\right without matching \\left";
 inline constexpr std::string_view kDelimiterAfterLeft = "expected a delimiter after \\left";
 inline constexpr std::string_view kUnclosedLeft = "unclosed \\left ... \\right pair";

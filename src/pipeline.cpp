@@ -130,24 +130,40 @@ Words words_of(const Drawing& drawing) noexcept {
   return drawing.linear != nullptr ? drawing.linear->words : nullptr;
 }
 
-// Lexes and parses `input` into a tree of the current arena. The tokens live in an arena of their
-// own, freed once the tree is made: the call's peak, when the picture is painted, holds no token.
-Result<Box> parse(std::string_view input, const DialectRules& rules) {
+// Lexes, expands and parses `input` into a tree of the current arena. The tokens live in an arena
+// of their own, freed once the tree is made: the call's peak, when the picture is painted, holds
+// no token. A formula whose macros were expanded is parsed from the text of its expansion, kept
+// with the tree, and its errors name their places in `input`.
+Result<Box> parse(std::string_view input, const DialectRules& rules,
+                  std::span<const MacroDefinition> macros) {
+  Arena& tree_arena = current_arena();
   Arena token_arena;
-  std::span<const Lexeme> tokens;
-  {
-    const ArenaScope scope(token_arena);
-    auto lexed = tokenize(input, *rules.lexer);
-    if (!lexed) return std::unexpected(std::move(lexed.error()));
-    tokens = *lexed;
+  const ArenaScope scope(token_arena);
+  auto lexed = tokenize(input, *rules.lexer);
+  if (!lexed) return std::unexpected(std::move(lexed.error()));
+  auto expanded = rules.expand(*lexed, input, *rules.lexer, macros);
+  if (!expanded) return std::unexpected(std::move(expanded.error()));
+  if (!*expanded) {
+    const ArenaScope tree(tree_arena);
+    // Tokens after the point where the expression ends are ignored.
+    return rules.grammar(*lexed, input, *rules.vocabulary);
   }
-  // Tokens after the point where the expression ends are ignored.
-  return rules.grammar(tokens, input, *rules.vocabulary);
+  const Expansion& expansion = **expanded;
+  char* kept = tree_arena.allocate_array<char>(expansion.text.size());
+  std::ranges::copy(expansion.text, kept);
+  const std::string_view text(kept, expansion.text.size());
+  auto relexed = tokenize(text, *rules.lexer);
+  if (!relexed)
+    return std::unexpected(placed_in_input(std::move(relexed.error()), expansion, input));
+  const ArenaScope tree(tree_arena);
+  auto parsed = rules.grammar(*relexed, text, *rules.vocabulary);
+  if (!parsed) return std::unexpected(placed_in_input(std::move(parsed.error()), expansion, input));
+  return parsed;
 }
 
 // Lexes, parses and measures `input` into a node of the current arena.
 Result<NodeRef> render_node(std::string_view input, const DialectRules& rules, Options options) {
-  auto tree = parse(input, rules);
+  auto tree = parse(input, rules, options.macros);
   if (!tree) return std::unexpected(std::move(tree.error()));
   const Drawing& drawing = drawing_of(rules, options);
   if (rules.breaks_lines && options.width > 0 && !options.linear)

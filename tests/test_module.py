@@ -191,9 +191,13 @@ def test_vok_latex_attributes():
     assert vok_latex.__doc__.startswith("Math formulas in LaTeX, as people write it, drawn ")
     assert vok_latex.__name__ == "vok_latex"
     assert Path(vok_latex.__file__).name == MODULE_FILE.format("vok_latex")
-    assert vok_latex.render.__text_signature__ == "(input, *, width=None, ascii=False, linear=False)"
+    assert (
+        vok_latex.render.__text_signature__
+        == "(input, *, width=None, ascii=False, linear=False, macros=None)"
+    )
     assert vok_latex.render_markdown.__text_signature__ == (
-        "(text, *, width=None, ascii=False, inline='linear', plain=False, on_problem=None)")
+        "(text, *, width=None, ascii=False, inline='linear', plain=False, on_problem=None, "
+        "macros=None)")
     assert vok_latex.render.__doc__.startswith("The picture of a LaTeX formula: ")
     assert "ValueError" in vok_latex.render.__doc__
     assert vok_latex.render.__module__ == "vok_latex"
@@ -254,7 +258,9 @@ def test_no_libpython_is_linked(module):
 def test_signature_is_introspectable(module):
     import inspect
 
-    expected = "(input)" if module is vok else "(input, *, width=None, ascii=False, linear=False)"
+    expected = (
+        "(input)" if module is vok else "(input, *, width=None, ascii=False, linear=False, macros=None)"
+    )
     assert str(inspect.signature(module.render)) == expected
 
 

@@ -1,7 +1,7 @@
 """Types of the vok_latex extension module: formulas in LaTeX, as people write it, drawn as lines
 of Unicode text."""
 
-from collections.abc import Callable
+from collections.abc import Callable, Mapping
 from typing import Literal
 
 __all__ = ["render", "render_markdown", "__version__"]
@@ -9,7 +9,12 @@ __all__ = ["render", "render_markdown", "__version__"]
 __version__: str
 
 def render(
-    input: str, *, width: int | None = None, ascii: bool = False, linear: bool = False
+    input: str,
+    *,
+    width: int | None = None,
+    ascii: bool = False,
+    linear: bool = False,
+    macros: Mapping[str, str] | None = None,
 ) -> str:
     """The picture of a LaTeX formula: its rows from top to bottom, each followed by a line feed.
 
@@ -19,6 +24,9 @@ def render(
     linear: the formula on one row, as written in running text: a/b, √x, x², e^(iπ),
     (a  b; c  d); a formula whose picture is one row is that row. width then breaks nothing;
     with ascii, ASCII alone: sqrt(x), x^2, sum_(i=1)^n.
+    macros: a mapping of command names to replacement texts, {"\\R": "\\mathbb{R}"}, with
+    #1 ... #9 for arguments, in force as if defined before the formula; the formula's own
+    \\newcommand, \\def, \\let and \\DeclareMathOperator are expanded in any case.
 
     Raises ValueError when the formula does not lex, parse or render.
     """
@@ -31,6 +39,7 @@ def render_markdown(
     inline: Literal["linear", "picture", "source"] = "linear",
     plain: bool = False,
     on_problem: Callable[[int, int, str], object] | None = None,
+    macros: Mapping[str, str] | None = None,
 ) -> str:
     """A Markdown document with its math drawn and everything else kept byte for byte.
 

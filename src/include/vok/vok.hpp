@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <expected>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,13 @@ enum class Dialect {
   Latex,  // LaTeX as people write it
 };
 
+// A macro a caller gives the LaTeX dialect: its name with the backslash ("\\R") and its
+// replacement text, with #1 … #9 for its arguments (it takes as many as the highest #n).
+struct MacroDefinition {
+  std::string_view name;
+  std::string_view replacement;
+};
+
 // How to render a formula. `width` and `ascii` apply to the LaTeX dialect; the exact markup's
 // pictures do not change with them.
 struct Options {
@@ -54,6 +62,10 @@ struct Options {
   // ∑ᵢ₌₁ⁿ, (a  b; c  d); a formula whose picture is one row is that row. No width breaks it. With
   // `ascii`, in ASCII: sqrt(x), x^2, sum_(i=1)^n.
   bool linear = false;
+  // Macros in force from the start of a LaTeX formula, as if defined before it; the formula's own
+  // definitions (\newcommand, \def …) are expanded whether or not any is given. The views must
+  // live as long as the call.
+  std::span<const MacroDefinition> macros = {};
 };
 
 // Renders one formula (UTF-8 text) to its picture, or returns the first error.

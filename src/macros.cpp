@@ -1,0 +1,645 @@
+// Macro expansion (see macros.hpp). The tokens wait on a stack of frames: the formula's own at the
+// bottom, above it the replacement of each macro being expanded. A token taken from the top is
+// either a definition, which reads its parts from the frames and defines, a macro, which reads its
+// arguments from the frames and pushes its replacement, or a token for the parser, written out.
+//
+// The definitions read here are data (kDefiners); the parameter text of \def may delimit its
+// parameters with tokens (\def\pair(#1,#2){…}), \newcommand gives a number of arguments and a
+// default for an optional first one, \let copies a meaning, \DeclareMathOperator makes a macro
+// of \operatorname.
+#include "macros.hpp"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "arena.hpp"
+
+namespace vok {
+namespace {
+
+using Tk = TokenKind;
+
+// A token waiting to be expanded or written: its lexeme in `text`, the white space (and comments)
+// before it there, and the byte of the input it stands for.
+struct Tok {
+  Lexeme lex;
+  std::string_view text;
+  std::string_view gap;
+  std::uint32_t origin;
+
+  [[nodiscard]] std::string_view source() const { return lex.source(text); }
+  [[nodiscard]] std::string_view payload() const { return lex.payload(text); }
+  [[nodiscard]] bool is(Tk kind) const { return lex.kind == kind; }
+  [[nodiscard]] bool same(const Tok& other) const {
+    return lex.kind == other.lex.kind && (!has_payload(lex.kind) || payload() == other.payload());
+  }
+};
+
+using Toks = std::span<const Tok>;
+
+// A macro: its parameter text (#1 … #9 and the tokens that delimit them, \def's), the number of
+// its parameters, and its replacement; a default for an optional first argument (\newcommand's).
+struct Macro {
+  Toks pattern = {};  // for \def: the tokens between the name and the replacement, # pairs included
+  std::uint8_t parameters = 0;
+  bool delimited = false;  // the pattern has tokens other than #1 #2 … in order
+  bool optional = false;   // the first argument is optional, `fallback` when absent
+  Toks fallback = {};
+  Toks replacement = {};
+};
+
+// The commands that define.
+enum class Definer : std::uint8_t {
+  Def,
+  Edef,
+  Gdef,
+  Xdef,
+  Global,
+  NewCommand,
+  RenewCommand,
+  ProvideCommand,
+  Let,
+  DeclareMathOperator
+};
+
+struct DefinerRow {
+  std::string_view name;
+  Definer definer;
+};
+
+constexpr DefinerRow kDefiners[] = {
+    {"def", Definer::Def},
+    {"edef", Definer::Edef},
+    {"gdef", Definer::Gdef},
+    {"xdef", Definer::Xdef},
+    {"global", Definer::Global},
+    {"newcommand", Definer::NewCommand},
+    {"renewcommand", Definer::RenewCommand},
+    {"providecommand", Definer::ProvideCommand},
+    {"let", Definer::Let},
+    {"DeclareMathOperator", Definer::DeclareMathOperator},
+};
+
+const DefinerRow* definer(std::string_view name) {
+  for (const DefinerRow& row : kDefiners)
+    if (row.name == name) return &row;
+  return nullptr;
+}
+
+// The replacement \DeclareMathOperator gives, around the operator's name.
+constexpr std::string_view kOperatorName = "\\operatorname*{}";
+constexpr Lexeme kOperatorNameCommand{0, 13, Tk::Command};
+constexpr Lexeme kOperatorNameStar{13, 14, Tk::Star};
+constexpr Lexeme kOperatorNameOpen{14, 15, Tk::LBrace};
+constexpr Lexeme kOperatorNameClose{15, 16, Tk::RBrace};
+
+// The tokens of `text` as waiting tokens standing for `origin` (or for their own bytes, when
+// `origin` is npos and `text` is the input).
+std::vector<Tok> toks_of(std::span<const Lexeme> lexemes, std::string_view text,
+                         std::uint32_t origin) {
+  std::vector<Tok> out;
+  out.reserve(lexemes.size());
+  std::uint32_t end = 0;
+  for (const Lexeme& lex : lexemes) {
+    out.push_back(
+        {lex, text, text.substr(end, lex.start - end), origin == UINT32_MAX ? lex.start : origin});
+    end = lex.end;
+  }
+  return out;
+}
+
+class Expander {
+ public:
+  Expander(std::string_view input, std::size_t input_tokens)
+      : input_(input), budget_(kExpansionBudget + 64 * input_tokens) {}
+
+  // Defines a caller's macro.
+  Result<void> give(const MacroDefinition& given, const LexerRules& lexer) {
+    if (given.name.size() < 2 || given.name.front() != '\\')
+      return fail(message::invalid_macro_name(given.name));
+    auto lexed = tokenize(given.replacement, lexer);
+    if (!lexed) return fail(std::move(lexed.error()));
+    Tok* body = store(toks_of(*lexed, given.replacement, 0));
+    Macro macro{.replacement = Toks(body, lexed->size())};
+    for (std::size_t i = 0; i + 1 < macro.replacement.size(); ++i)
+      if (is_hash(macro.replacement[i]) && macro.replacement[i + 1].is(Tk::Number))
+        macro.parameters = std::max<std::uint8_t>(
+            macro.parameters,
+            static_cast<std::uint8_t>(macro.replacement[i + 1].payload()[0] - '0'));
+    macros_[given.name.substr(1)] = macro;
+    return {};
+  }
+
+  Result<void> run(std::vector<Tok>& out, std::size_t floor) {
+    while (const Tok* tok = take(floor)) {
+      if (tok->is(Tk::Command)) {
+        if (const DefinerRow* row = definer(tok->payload())) {
+          if (auto done = define(*tok, row->definer, false, floor); !done) return done;
+          continue;
+        }
+        if (const auto found = macros_.find(tok->payload()); found != macros_.end()) {
+          if (auto done = expand(*tok, found->second, floor); !done) return done;
+          continue;
+        }
+      }
+      if (tok->is(Tk::LBrace)) ++depth_;
+      if (tok->is(Tk::RBrace)) close_group();
+      out.push_back(*tok);
+      if (pending_) {
+        out.back().gap = *pending_;
+        pending_.reset();
+      }
+    }
+    return {};
+  }
+
+  void push(Toks toks) {
+    if (!toks.empty()) frames_.push_back({toks.data(), toks.data() + toks.size()});
+  }
+  [[nodiscard]] std::size_t frames() const { return frames_.size(); }
+
+ private:
+  struct Frame {
+    const Tok* at;
+    const Tok* end;
+  };
+  struct Saved {  // a definition to restore when the group it was made in closes
+    std::size_t depth;
+    std::string_view name;
+    std::optional<Macro> macro;
+  };
+
+  static bool is_hash(const Tok& tok) { return tok.is(Tk::Ident) && tok.payload() == "#"; }
+
+  Tok* store(const std::vector<Tok>& toks) {
+    Tok* out = current_arena().allocate_array<Tok>(toks.size());
+    std::ranges::copy(toks, out);
+    return out;
+  }
+
+  // The next token of the frames above `floor`, or null when they are spent.
+  const Tok* take(std::size_t floor) {
+    while (frames_.size() > floor) {
+      Frame& top = frames_.back();
+      if (top.at != top.end) return top.at++;
+      frames_.pop_back();
+    }
+    return nullptr;
+  }
+  const Tok* peek(std::size_t floor) {
+    while (frames_.size() > floor) {
+      const Frame& top = frames_.back();
+      if (top.at != top.end) return top.at;
+      frames_.pop_back();
+    }
+    return nullptr;
+  }
+
+  void close_group() {
+    if (depth_ == 0) return;
+    while (!saved_.empty() && saved_.back().depth == depth_) {
+      Saved& saved = saved_.back();
+      if (saved.macro) {
+        macros_[saved.name] = *saved.macro;
+      } else {
+        macros_.erase(saved.name);
+      }
+      saved_.pop_back();
+    }
+    --depth_;
+  }
+
+  void set(std::string_view name, const Macro& macro, bool global) {
+    if (global) {
+      std::erase_if(saved_, [&](const Saved& saved) { return saved.name == name; });
+    } else if (depth_ > 0) {
+      const auto found = macros_.find(name);
+      saved_.push_back(
+          {depth_, name, found == macros_.end() ? std::nullopt : std::optional(found->second)});
+    }
+    macros_[name] = macro;
+  }
+
+  // A balanced group after its opening brace, up to its closing one (taken, not kept).
+  Result<std::vector<Tok>> group(const Tok& open, std::size_t floor) {
+    std::vector<Tok> toks;
+    std::size_t depth = 0;
+    while (const Tok* tok = take(floor)) {
+      if (tok->is(Tk::RBrace) && depth-- == 0) return toks;
+      if (tok->is(Tk::LBrace)) ++depth;
+      toks.push_back(*tok);
+    }
+    return fail(message::missing_close("}", "{", input_, open.origin));
+  }
+
+  // An undelimited argument of `owner`: one token, or a group without its braces.
+  Result<std::vector<Tok>> argument(const Tok& owner, std::size_t floor) {
+    const Tok* tok = take(floor);
+    if (tok == nullptr || tok->is(Tk::RBrace))
+      return fail(message::missing_argument(owner.source(), input_, owner.origin));
+    if (tok->is(Tk::LBrace)) return group(*tok, floor);
+    return std::vector<Tok>{*tok};
+  }
+
+  // The tokens up to the `close` that ends a bracketed option at brace depth 0 (taken).
+  Result<std::vector<Tok>> option(const Tok& owner, std::size_t floor) {
+    std::vector<Tok> toks;
+    std::size_t depth = 0;
+    while (const Tok* tok = take(floor)) {
+      if (tok->is(Tk::RBracket) && depth == 0) return toks;
+      if (tok->is(Tk::LBrace)) ++depth;
+      if (tok->is(Tk::RBrace) && depth > 0) --depth;
+      toks.push_back(*tok);
+    }
+    return fail(message::missing_close("]", "[", input_, owner.origin));
+  }
+
+  // The command a definition names: \name, or {\name}.
+  Result<const Tok*> name_after(const Tok& owner, std::size_t floor) {
+    const Tok* tok = take(floor);
+    if (tok != nullptr && tok->is(Tk::LBrace)) {
+      const Tok* inner = take(floor);
+      const Tok* close = take(floor);
+      if (inner != nullptr && inner->is(Tk::Command) && close != nullptr && close->is(Tk::RBrace))
+        return inner;
+      tok = nullptr;
+    }
+    if (tok == nullptr || !tok->is(Tk::Command))
+      return fail(message::expected_macro_name(owner.source(), input_, owner.origin));
+    return tok;
+  }
+
+  // The parameters #1 … a replacement uses must be those of its pattern.
+  Result<void> check_parameters(Toks replacement, std::size_t parameters, const Tok& name) {
+    for (std::size_t i = 0; i < replacement.size(); ++i) {
+      if (!is_hash(replacement[i]) || i + 1 == replacement.size()) continue;
+      const Tok& next = replacement[i + 1];
+      if (is_hash(next)) {
+        ++i;
+        continue;
+      }
+      if (!next.is(Tk::Number) || static_cast<std::size_t>(next.payload()[0] - '0') > parameters ||
+          next.payload()[0] == '0')
+        return fail(message::undefined_parameter(
+            std::string(replacement[i].source()) + std::string(next.source()), name.source(),
+            input_, replacement[i].origin));
+      ++i;
+    }
+    return {};
+  }
+
+  Result<void> define(const Tok& owner, Definer kind, bool global, std::size_t floor) {
+    switch (kind) {
+      case Definer::Global: {
+        const Tok* next = take(floor);
+        const DefinerRow* row =
+            next != nullptr && next->is(Tk::Command) ? definer(next->payload()) : nullptr;
+        if (row == nullptr)
+          return fail(message::expected_macro_name(owner.source(), input_, owner.origin));
+        return define(*next, row->definer, true, floor);
+      }
+      case Definer::Def:
+      case Definer::Edef:
+      case Definer::Gdef:
+      case Definer::Xdef:
+        return def(owner, kind == Definer::Edef || kind == Definer::Xdef,
+                   global || kind == Definer::Gdef || kind == Definer::Xdef, floor);
+      case Definer::Let:
+        return let(owner, global, floor);
+      case Definer::DeclareMathOperator:
+        return declare_operator(owner, global, floor);
+      case Definer::NewCommand:
+      case Definer::RenewCommand:
+      case Definer::ProvideCommand:
+        return new_command(owner, kind == Definer::ProvideCommand, global, floor);
+    }
+    return {};
+  }
+
+  Result<void> def(const Tok& owner, bool expanded, bool global, std::size_t floor) {
+    auto name = name_after(owner, floor);
+    if (!name) return fail(std::move(name.error()));
+    std::vector<Tok> pattern;
+    Macro macro;
+    for (;;) {
+      const Tok* tok = take(floor);
+      if (tok == nullptr)
+        return fail(message::missing_argument(owner.source(), input_, owner.origin));
+      if (tok->is(Tk::LBrace)) {
+        auto body = group(*tok, floor);
+        if (!body) return fail(std::move(body.error()));
+        if (expanded) {
+          const Tok* stored = store(*body);
+          const std::size_t level = frames_.size();
+          push(Toks(stored, body->size()));
+          std::vector<Tok> full;
+          if (auto done = run(full, level); !done) return done;
+          *body = std::move(full);
+        }
+        macro.replacement = Toks(store(*body), body->size());
+        break;
+      }
+      if (is_hash(*tok)) {
+        const Tok* digit = take(floor);
+        if (digit == nullptr || !digit->is(Tk::Number) ||
+            digit->payload()[0] - '0' != macro.parameters + 1)
+          return fail(message::undefined_parameter(
+              std::string(tok->source()) + std::string(digit != nullptr ? digit->source() : ""),
+              (*name)->source(), input_, tok->origin));
+        ++macro.parameters;
+        pattern.push_back(*tok);
+        pattern.push_back(*digit);
+        continue;
+      }
+      macro.delimited = true;
+      pattern.push_back(*tok);
+    }
+    if (!expanded) {
+      if (auto checked = check_parameters(macro.replacement, macro.parameters, **name); !checked)
+        return checked;
+    }
+    macro.pattern = Toks(store(pattern), pattern.size());
+    set((*name)->payload(), macro, global);
+    return {};
+  }
+
+  Result<void> new_command(const Tok& owner, bool provide, bool global, std::size_t floor) {
+    if (const Tok* star = peek(floor); star != nullptr && star->is(Tk::Star)) take(floor);
+    auto name = name_after(owner, floor);
+    if (!name) return fail(std::move(name.error()));
+    Macro macro;
+    if (const Tok* open = peek(floor); open != nullptr && open->is(Tk::LBracket)) {
+      take(floor);
+      auto count = option(owner, floor);
+      if (!count) return fail(std::move(count.error()));
+      if (count->size() != 1 || !(*count)[0].is(Tk::Number))
+        return fail(message::undefined_parameter((*count).empty() ? "" : (*count)[0].source(),
+                                                 (*name)->source(), input_, owner.origin));
+      macro.parameters = static_cast<std::uint8_t>((*count)[0].payload()[0] - '0');
+      if (const Tok* next = peek(floor); next != nullptr && next->is(Tk::LBracket)) {
+        take(floor);
+        auto fallback = option(owner, floor);
+        if (!fallback) return fail(std::move(fallback.error()));
+        macro.optional = macro.parameters > 0;
+        macro.fallback = Toks(store(*fallback), fallback->size());
+      }
+    }
+    auto body = argument(owner, floor);
+    if (!body) return fail(std::move(body.error()));
+    macro.replacement = Toks(store(*body), body->size());
+    if (auto checked = check_parameters(macro.replacement, macro.parameters, **name); !checked)
+      return checked;
+    if (provide && macros_.contains((*name)->payload())) return {};
+    set((*name)->payload(), macro, global);
+    return {};
+  }
+
+  Result<void> let(const Tok& owner, bool global, std::size_t floor) {
+    auto name = name_after(owner, floor);
+    if (!name) return fail(std::move(name.error()));
+    const Tok* meaning = take(floor);
+    if (meaning != nullptr && meaning->is(Tk::Equals)) meaning = take(floor);
+    if (meaning == nullptr)
+      return fail(message::missing_argument(owner.source(), input_, owner.origin));
+    Macro macro;
+    if (const auto found =
+            meaning->is(Tk::Command) ? macros_.find(meaning->payload()) : macros_.end();
+        found != macros_.end()) {
+      macro = found->second;
+    } else {
+      Tok* alias = current_arena().allocate_array<Tok>(1);
+      *alias = *meaning;
+      alias->gap = {};
+      macro.replacement = Toks(alias, 1);
+    }
+    set((*name)->payload(), macro, global);
+    return {};
+  }
+
+  Result<void> declare_operator(const Tok& owner, bool global, std::size_t floor) {
+    bool limits = false;
+    if (const Tok* star = peek(floor); star != nullptr && star->is(Tk::Star)) {
+      take(floor);
+      limits = true;
+    }
+    auto name = name_after(owner, floor);
+    if (!name) return fail(std::move(name.error()));
+    auto text = argument(owner, floor);
+    if (!text) return fail(std::move(text.error()));
+    const auto made = [&](const Lexeme& lex) { return Tok{lex, kOperatorName, {}, owner.origin}; };
+    std::vector<Tok> body{made(kOperatorNameCommand)};
+    if (limits) body.push_back(made(kOperatorNameStar));
+    body.push_back(made(kOperatorNameOpen));
+    body.insert(body.end(), text->begin(), text->end());
+    body.push_back(made(kOperatorNameClose));
+    set((*name)->payload(), Macro{.replacement = Toks(store(body), body.size())}, global);
+    return {};
+  }
+
+  // The arguments of a use of `macro` by `use`, in order.
+  Result<std::vector<std::vector<Tok>>> arguments(const Tok& use, const Macro& macro,
+                                                  std::size_t floor) {
+    std::vector<std::vector<Tok>> args;
+    if (macro.optional) {
+      if (const Tok* open = peek(floor); open != nullptr && open->is(Tk::LBracket)) {
+        take(floor);
+        auto given = option(use, floor);
+        if (!given) return fail(std::move(given.error()));
+        args.push_back(std::move(*given));
+      } else {
+        args.emplace_back(macro.fallback.begin(), macro.fallback.end());
+      }
+    }
+    if (!macro.delimited) {
+      while (args.size() < macro.parameters) {
+        auto arg = argument(use, floor);
+        if (!arg) return fail(std::move(arg.error()));
+        args.push_back(std::move(*arg));
+      }
+      return args;
+    }
+    // \def's pattern: tokens to match, and each parameter taken up to the tokens after it.
+    const Toks pattern = macro.pattern;
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+      if (!is_hash(pattern[i])) {
+        const Tok* tok = take(floor);
+        if (tok == nullptr || !tok->same(pattern[i]))
+          return fail(message::use_does_not_match(use.source(), input_, use.origin));
+        ++i;
+        continue;
+      }
+      i += 2;
+      std::size_t delimiter = i;
+      while (delimiter < pattern.size() && !is_hash(pattern[delimiter])) ++delimiter;
+      if (delimiter == i) {  // undelimited
+        auto arg = argument(use, floor);
+        if (!arg) return fail(std::move(arg.error()));
+        args.push_back(std::move(*arg));
+        continue;
+      }
+      auto arg = delimited(use, pattern.subspan(i, delimiter - i), floor);
+      if (!arg) return fail(std::move(arg.error()));
+      args.push_back(std::move(*arg));
+      i = delimiter;
+    }
+    return args;
+  }
+
+  // The tokens up to `delimiter` at brace depth 0, the delimiter taken too; a single group loses
+  // its braces.
+  Result<std::vector<Tok>> delimited(const Tok& use, Toks delimiter, std::size_t floor) {
+    std::vector<Tok> toks;
+    std::size_t depth = 0;
+    while (const Tok* tok = take(floor)) {
+      toks.push_back(*tok);
+      if (tok->is(Tk::LBrace)) ++depth;
+      if (tok->is(Tk::RBrace)) {
+        if (depth == 0) break;
+        --depth;
+      }
+      if (depth == 0 && toks.size() >= delimiter.size() &&
+          std::ranges::equal(std::span(toks).last(delimiter.size()), delimiter,
+                             [](const Tok& a, const Tok& b) { return a.same(b); })) {
+        toks.resize(toks.size() - delimiter.size());
+        if (toks.size() >= 2 && toks.front().is(Tk::LBrace) && toks.back().is(Tk::RBrace) &&
+            balanced_inside(toks))
+          toks = std::vector<Tok>(toks.begin() + 1, toks.end() - 1);
+        return toks;
+      }
+    }
+    return fail(message::use_does_not_match(use.source(), input_, use.origin));
+  }
+
+  // Whether the braces of a braced list pair its first with its last.
+  static bool balanced_inside(const std::vector<Tok>& toks) {
+    std::size_t depth = 0;
+    for (std::size_t i = 0; i + 1 < toks.size(); ++i) {
+      if (toks[i].is(Tk::LBrace)) ++depth;
+      if (toks[i].is(Tk::RBrace) && --depth == 0) return false;
+    }
+    return true;
+  }
+
+  Result<void> expand(const Tok& use, const Macro& macro, std::size_t floor) {
+    if (++expansions_ > kMaxExpansions)
+      return fail(message::too_many_expansions(use.source(), input_, use.origin));
+    auto args = arguments(use, macro, floor);
+    if (!args) return fail(std::move(args.error()));
+    std::vector<Tok> out;
+    out.reserve(macro.replacement.size());
+    const Toks body = macro.replacement;
+    for (std::size_t i = 0; i < body.size(); ++i) {
+      Tok tok = body[i];
+      // A caller's macro stands for the place of its use; a formula's stands for its own text.
+      if (tok.text.data() != input_.data()) tok.origin = use.origin;
+      if (is_hash(tok) && i + 1 < body.size()) {
+        const Tok& next = body[i + 1];
+        if (is_hash(next)) {
+          out.push_back(tok);
+          ++i;
+          continue;
+        }
+        if (next.is(Tk::Number)) {
+          const auto n = static_cast<std::size_t>(next.payload()[0] - '0');
+          if (n >= 1 && n <= args->size()) {
+            const std::vector<Tok>& arg = (*args)[n - 1];
+            const std::size_t first = out.size();
+            out.insert(out.end(), arg.begin(), arg.end());
+            if (out.size() > first) out[first].gap = tok.gap;
+            ++i;
+            continue;
+          }
+        }
+      }
+      out.push_back(tok);
+    }
+    produced_ += out.size();
+    if (produced_ > budget_)
+      return fail(message::too_many_expansions(use.source(), input_, use.origin));
+    if (!pending_) pending_ = use.gap;
+    push(Toks(store(out), out.size()));
+    return {};
+  }
+
+  std::string_view input_;
+  std::unordered_map<std::string_view, Macro> macros_;
+  std::vector<Frame> frames_;
+  std::vector<Saved> saved_;
+  std::size_t depth_ = 0;
+  std::size_t expansions_ = 0;
+  std::size_t produced_ = 0;
+  std::size_t budget_;
+  std::optional<std::string_view> pending_;  // the white space before a macro, for the first
+                                             // token it gives
+};
+
+// Whether a formula defines anything.
+bool defines(std::span<const Lexeme> tokens, std::string_view input) {
+  for (const Lexeme& lex : tokens)
+    if (lex.kind == Tk::Command && definer(lex.payload(input)) != nullptr) return true;
+  return false;
+}
+
+bool ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
+Result<std::optional<Expansion>> expand_macros(std::span<const Lexeme> tokens,
+                                               std::string_view input, const LexerRules& lexer,
+                                               std::span<const MacroDefinition> given) {
+  if (given.empty() && !defines(tokens, input)) return std::nullopt;
+  Expander expander(input, tokens.size());
+  for (const MacroDefinition& macro : given)
+    if (auto done = expander.give(macro, lexer); !done) return std::unexpected(done.error());
+  const std::vector<Tok> source = toks_of(tokens, input, UINT32_MAX);
+  expander.push(source);
+  std::vector<Tok> out;
+  if (auto done = expander.run(out, 0); !done) return std::unexpected(done.error());
+
+  // Written out: each token after its white space; a command that would run into the letters of
+  // the token after it is parted from them by a blank.
+  std::string text;
+  auto* starts = current_arena().allocate_array<std::uint32_t>(out.size());
+  auto* origins = current_arena().allocate_array<std::uint32_t>(out.size());
+  bool after_command = false;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const Tok& tok = out[i];
+    const std::string_view source = tok.source();
+    text += tok.gap;
+    if (after_command && tok.gap.empty() && !source.empty() && ascii_letter(source.front()))
+      text += ' ';
+    starts[i] = static_cast<std::uint32_t>(text.size());
+    origins[i] = tok.origin;
+    text += source;
+    after_command = tok.is(Tk::Command);
+  }
+  char* kept = current_arena().allocate_array<char>(text.size());
+  std::ranges::copy(text, kept);
+  return Expansion{{kept, text.size()}, {starts, out.size()}, {origins, out.size()}};
+}
+
+Result<std::optional<Expansion>> as_written(std::span<const Lexeme>, std::string_view,
+                                            const LexerRules&, std::span<const MacroDefinition>) {
+  return std::nullopt;
+}
+
+ParseError placed_in_input(ParseError error, const Expansion& expansion, std::string_view input) {
+  if (error.byte == std::string_view::npos) return error;
+  const auto after = std::ranges::upper_bound(expansion.starts, error.byte);
+  const std::size_t index = after == expansion.starts.begin()
+                                ? 0
+                                : static_cast<std::size_t>(after - expansion.starts.begin()) - 1;
+  const std::size_t origin =
+      expansion.origins.empty() ? std::min(error.byte, input.size()) : expansion.origins[index];
+  const std::string old_place = " at " + message::where(expansion.text, error.byte);
+  const std::string new_place = " at " + message::where(input, origin);
+  if (const std::size_t at = error.message.find(old_place); at != std::string::npos)
+    error.message.replace(at, old_place.size(), new_place);
+  error.byte = origin;
+  return error;
+}
+
+}  // namespace vok

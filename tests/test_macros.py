@@ -1,0 +1,116 @@
+"""Macros of the LaTeX dialect: the formula's own definitions and the caller's, their parameters,
+scopes and errors, and the bounds of expansion. Results are one-row forms, short to compare."""
+
+import pytest
+
+import vok_latex
+
+
+def row(formula: str, **options) -> str:
+    return vok_latex.render(formula, linear=True, **options).removesuffix("\n")
+
+
+DEFINED = [
+    # \newcommand and its relatives
+    (r"\newcommand{\R}{\mathbb{R}} \R^n", "ℝⁿ"),
+    (r"\newcommand\R{\mathbb{R}}\R", "ℝ"),
+    (r"\newcommand{\pd}[2]{\frac{\partial #1}{\partial #2}} \pd{f}{x}", "(∂f)/(∂x)"),
+    (r"\newcommand{\f}[2][x]{#1^{#2}} \f{2} + \f[y]{3}", "x² + y³"),
+    (r"\newcommand*{\e}{\varepsilon} \e", "ε"),
+    (r"\newcommand{\a}{1} \renewcommand{\a}{2} \a", "2"),
+    (r"\newcommand{\a}{1} \providecommand{\a}{2} \providecommand{\b}{3} \a\b", "13"),
+    # \def, with undelimited and delimited parameters
+    (r"\def\sq#1{#1^2} \sq{y} + \sq x", "y² + x²"),
+    (r"\def\pair(#1,#2){\langle #1, #2 \rangle} \pair(a,b)", "⟨a, b⟩"),
+    (r"\def\br#1.{[#1]} \br{x}. + \br y z.", "[x] + [yz]"),
+    (r"\def\h{\#} \h", "#"),
+    # \let, \DeclareMathOperator, \edef
+    (r"\let\eps\varepsilon \eps", "ε"),
+    (r"\def\a{x} \let\b\a \def\a{y} \b\a", "xy"),
+    (r"\DeclareMathOperator{\tr}{tr} \tr A", "tr A"),
+    (r"\def\a{x} \edef\b{\a\a} \def\a{y} \b", "xx"),
+    # text keeps its spaces through a macro and its argument
+    (r"\newcommand{\T}[1]{\text{#1}} \T{hello world}", "hello world"),
+    # a macro's replacement calling another, defined later
+    (r"\def\a{\b} \def\b{z} \a", "z"),
+]
+
+
+@pytest.mark.parametrize(("formula", "expected"), DEFINED)
+def test_definitions_in_the_formula(formula, expected):
+    assert row(formula) == expected
+
+
+SCOPES = [
+    (r"{\def\a{1}\a}\a", r"1\a"),  # local to its group
+    (r"{\gdef\a{1}}\a", "1"),
+    (r"{\global\def\a{1}}\a", "1"),
+    (r"\def\a{1}{\def\a{2}\a}\a", "21"),  # the outer meaning returns
+    (r"\def\a{1}{\gdef\a{2}}\a", "2"),
+]
+
+
+@pytest.mark.parametrize(("formula", "expected"), SCOPES)
+def test_scopes(formula, expected):
+    assert row(formula) == expected
+
+
+def test_given_macros_and_the_callers_mapping():
+    macros = {r"\R": r"\mathbb{R}", r"\norm": r"\left\| #1 \right\|", r"\ip": r"\langle #1, #2 \rangle"}
+    before = dict(macros)
+    assert row(r"\R^n + \norm{x} + \ip{a}{b}", macros=macros) == "ℝⁿ + ‖x‖ + ⟨a, b⟩"
+    assert macros == before
+    # the formula's own definition takes over from a given one
+    assert row(r"\def\R{X} \R", macros=macros) == "X"
+    assert vok_latex.render_markdown("Let $\\R^n$ be.\n", macros=macros) == "Let ℝⁿ be.\n"
+
+
+ERRORS = [
+    # the use that expands once too often: here the call inside the definition
+    (r"\def\a{\a}\a", r"too many macro expansions of '\a' at byte 7, column 8"),
+    (r"\def\a#1{#1#1}\def\b{\a\b}\b", r"too many macro expansions of '\b' at byte 23, column 24"),
+    (r"\def\a#2{x}", r"parameter '#2' at byte 6, column 7 of '\a' is not defined"),
+    (r"\newcommand{\a}[1]{#2}", r"parameter '#2' at byte 19, column 20 of '\a' is not defined"),
+    (r"\def\a#1.{[#1]}\a xyz", r"use of '\a' at byte 15, column 16 does not match its definition"),
+    (r"\newcommand{\a}[2]{#1#2} \a{x}", r"missing argument for '\a' at byte 25, column 26"),
+    (r"\def{x}", r"expected a command name after '\def' at byte 0, column 1"),
+    (r"\def\a{x", r"missing '}' for the '{' at byte 6, column 7"),
+    # an error after a definition names its place in the formula as written
+    (r"\newcommand{\q}{q} x + \q }", r"unmatched '}' at byte 26, column 27"),
+]
+
+
+@pytest.mark.parametrize(("formula", "message"), ERRORS)
+def test_errors(formula, message):
+    with pytest.raises(ValueError) as raised:
+        vok_latex.render(formula)
+    assert str(raised.value) == message
+
+
+@pytest.mark.parametrize(
+    ("macros", "error", "message"),
+    [
+        ({"R": "x"}, ValueError, r"macro name 'R' is not a command such as '\name'"),
+        (["a"], TypeError, "render() macros must be a mapping of str to str, or None"),
+        ({r"\R": 1}, TypeError, "render() macros must be a mapping of str to str, or None"),
+    ],
+)
+def test_wrong_macros(macros, error, message):
+    with pytest.raises(error) as raised:
+        vok_latex.render("x", macros=macros)
+    assert str(raised.value) == message
+
+
+@pytest.mark.parametrize(
+    "formula",
+    [
+        r"\def\a{\a}\a",
+        r"\def\a{\a\a}\a",
+        # each step doubles: 2**40 tokens if nothing stopped it
+        "".join(rf"\def\m{chr(97 + i)}{{\m{chr(96 + i)}\m{chr(96 + i)}}}" for i in range(1, 26))
+        + r"\def\ma{x}\mz",
+    ],
+)
+def test_runaway_expansion_ends_in_an_error(formula):
+    with pytest.raises(ValueError, match="too many macro expansions"):
+        vok_latex.render(formula)
