@@ -64,9 +64,10 @@ constexpr int kExitInputError = 1;
 constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
-    "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--linear] [--commands] [--]\n"
-    "           [FORMULA...]\n"
-    "       vok --markdown [--width N] [--ascii] [--inline FORM] [--plain] [FILE|-]\n";
+    "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--linear] [--macros FILE]\n"
+    "           [--commands] [--] [FORMULA...]\n"
+    "       vok --markdown [--width N] [--ascii] [--inline FORM] [--plain] [--macros FILE]\n"
+    "           [FILE|-]\n";
 
 constexpr std::string_view kHelp =
     "\n"
@@ -96,6 +97,9 @@ constexpr std::string_view kHelp =
     "               signs), for fonts and consoles without the drawing pieces\n"
     "  --linear     write each formula on one row, as in running text: a/b, √x, x²,\n"
     "               e^(iπ) (with --ascii: sqrt(x), x^2)\n"
+    "  --macros FILE\n"
+    "               LaTeX definitions (\\newcommand, \\def ... lines) in force in every\n"
+    "               formula, as a document's preamble would hold them\n"
     "  --           end of options: what follows are formulas (or the FILE), even\n"
     "               '-x' or '-'\n"
     "\n"
@@ -312,6 +316,43 @@ void cannot_read(std::string_view source, int error) {
   std::cerr << '\n';
 }
 
+// Whether `arg` is the option `name`, which takes a value: `--name VALUE` or `--name=VALUE`.
+bool takes_value(std::string_view arg, std::string_view name) {
+  return arg == name ||
+         (arg.starts_with(name) && arg.size() > name.size() && arg[name.size()] == '=');
+}
+
+// The value of the option `arg` names (the next argument, which it consumes, or what follows
+// '='), or nothing when it is missing.
+std::optional<std::string_view> value_of(std::string_view arg, std::string_view name, int& i,
+                                         int argc, char** argv) {
+  if (arg != name) return arg.substr(name.size() + 1);
+  if (i + 1 == argc) return std::nullopt;
+  return std::string_view(argv[++i]);
+}
+
+// Reads the file of definitions --macros names into `definitions`, and checks that they read as
+// LaTeX; false, after saying why, when they cannot be read or do not read.
+bool read_definitions(std::string_view path, std::string& definitions) {
+  std::FILE* file = open_file(path);
+  const int error = file == nullptr ? errno : read_all(file, definitions);
+  if (file != nullptr) std::fclose(file);
+  if (error != 0) {
+    cannot_read(path, error);
+    return false;
+  }
+  const auto checked =
+      vok::render("", {.dialect = vok::Dialect::Latex, .definitions = definitions});
+  if (checked) return true;
+  std::cout.flush();
+  std::cerr << "vok: ";
+  write_safe(std::cerr, path);
+  std::cerr << ": ";
+  write_safe(std::cerr, checked.error().message);
+  std::cerr << '\n';
+  return false;
+}
+
 // Prints a Markdown document (a file, or standard input) with its math drawn. A formula that cannot
 // be drawn is left as written and named on standard error by the line and column of its problem; a
 // line that holds invalid UTF-8 (kNamedLines of them, then their count), printed as U+FFFD, by its
@@ -419,6 +460,7 @@ int run(int argc, char** argv) {
   bool list = false;
   bool markdown = false;
   bool options = true;
+  std::optional<std::string_view> macros_path;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (options && arg == "--") {
@@ -429,25 +471,23 @@ int run(int argc, char** argv) {
     } else if (options && arg == "--version") {
       std::cout << "vok " VOK_VERSION "\n";
       return finish(true);
-    } else if (options && (arg == "--width" || arg.starts_with("--width="))) {
-      std::string_view value = arg.substr(std::min(arg.size(), std::size_t{8}));
-      if (arg == "--width") {
-        if (i + 1 == argc) return usage_error("--width needs a number of columns");
-        value = argv[++i];
-      }
-      const auto columns = parse_columns(value);
+    } else if (options && takes_value(arg, "--width")) {
+      const auto value = value_of(arg, "--width", i, argc, argv);
+      if (!value) return usage_error("--width needs a number of columns");
+      const auto columns = parse_columns(*value);
       if (!columns)
-        return usage_error("--width needs a number of columns, not '" + std::string(value) + "'");
+        return usage_error("--width needs a number of columns, not '" + std::string(*value) + "'");
       render_options.width = *columns;
-    } else if (options && (arg == "--inline" || arg.starts_with("--inline="))) {
-      std::string_view value = arg.substr(std::min(arg.size(), std::size_t{9}));
-      if (arg == "--inline") {
-        if (i + 1 == argc) return usage_error("--inline needs linear, picture or source");
-        value = argv[++i];
-      }
-      const auto form = inline_form(value);
+    } else if (options && takes_value(arg, "--macros")) {
+      const auto value = value_of(arg, "--macros", i, argc, argv);
+      if (!value) return usage_error("--macros needs a FILE of definitions");
+      macros_path = *value;
+    } else if (options && takes_value(arg, "--inline")) {
+      const auto value = value_of(arg, "--inline", i, argc, argv);
+      if (!value) return usage_error("--inline needs linear, picture or source");
+      const auto form = inline_form(*value);
       if (!form)
-        return usage_error("--inline needs linear, picture or source, not '" + std::string(value) +
+        return usage_error("--inline needs linear, picture or source, not '" + std::string(*value) +
                            "'");
       document_options.inline_math = *form;
       document_only = true;
@@ -474,6 +514,11 @@ int run(int argc, char** argv) {
     }
   }
   if (list) return list_commands(render_options.dialect);
+  std::string definitions;
+  if (macros_path) {
+    if (!read_definitions(*macros_path, definitions)) return finish(false);
+    render_options.definitions = definitions;
+  }
   if (document_only && !markdown) return usage_error("--inline and --plain go with --markdown");
   if (markdown) {
     if (render_options.linear)

@@ -110,16 +110,65 @@ std::vector<Tok> toks_of(std::span<const Lexeme> lexemes, std::string_view text,
   return out;
 }
 
+bool ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Appends the tokens as text, each after its white space (but the first), a command parted by a
+// blank from letters that would run into it.
+void append_text(std::string& text, Toks toks) {
+  bool after_command = false;
+  for (std::size_t i = 0; i < toks.size(); ++i) {
+    const std::string_view source = toks[i].source();
+    if (i > 0) text += toks[i].gap;
+    if (after_command && toks[i].gap.empty() && !source.empty() && ascii_letter(source.front()))
+      text += ' ';
+    text += source;
+    after_command = toks[i].is(Tk::Command);
+  }
+}
+
 class Expander {
  public:
-  Expander(std::string_view input, std::size_t input_tokens)
-      : input_(input), budget_(kExpansionBudget + 64 * input_tokens) {}
+  Expander(std::string_view input, std::size_t input_tokens, const LexerRules& lexer,
+           MacroTable* document)
+      : input_(input),
+        lexer_(lexer),
+        document_(document),
+        budget_(kExpansionBudget + 64 * input_tokens) {}
+
+  // Reads the definitions among `toks` (a preamble), ignoring everything else.
+  Result<void> read(Toks toks) {
+    push(toks);
+    while (const Tok* tok = take(0)) {
+      if (!tok->is(Tk::Command)) continue;
+      if (const DefinerRow* row = definer(tok->payload()))
+        if (auto done = define(*tok, row->definer, false, 0); !done) return done;
+    }
+    return {};
+  }
+
+  // The formula's messages name places in `input`.
+  void now_in(std::string_view input) { input_ = input; }
+
+  // Keeps what was defined at the top level, or globally, in `table`.
+  void keep(MacroTable& table) const {
+    for (const std::string_view name : kept_) {
+      const auto found = macros_.find(name);
+      if (found == macros_.end()) continue;
+      const Macro& macro = found->second;
+      StoredMacro stored{
+          .parameters = macro.parameters, .delimited = macro.delimited, .optional = macro.optional};
+      append_text(stored.pattern, macro.pattern);
+      append_text(stored.replacement, macro.replacement);
+      append_text(stored.fallback, macro.fallback);
+      table.insert_or_assign(std::string(name), std::move(stored));
+    }
+  }
 
   // Defines a caller's macro.
-  Result<void> give(const MacroDefinition& given, const LexerRules& lexer) {
+  Result<void> give(const MacroDefinition& given) {
     if (given.name.size() < 2 || given.name.front() != '\\')
       return fail(message::invalid_macro_name(given.name));
-    auto lexed = tokenize(given.replacement, lexer);
+    auto lexed = tokenize(given.replacement, lexer_);
     if (!lexed) return fail(std::move(lexed.error()));
     Tok* body = store(toks_of(*lexed, given.replacement, 0));
     Macro macro{.replacement = Toks(body, lexed->size())};
@@ -139,8 +188,8 @@ class Expander {
           if (auto done = define(*tok, row->definer, false, floor); !done) return done;
           continue;
         }
-        if (const auto found = macros_.find(tok->payload()); found != macros_.end()) {
-          if (auto done = expand(*tok, found->second, floor); !done) return done;
+        if (const Macro* macro = find(tok->payload())) {
+          if (auto done = expand(*tok, *macro, floor); !done) return done;
           continue;
         }
       }
@@ -172,6 +221,27 @@ class Expander {
   };
 
   static bool is_hash(const Tok& tok) { return tok.is(Tk::Ident) && tok.payload() == "#"; }
+
+  // The macro of a name: this formula's, else the document's, read in on its first use.
+  const Macro* find(std::string_view name) {
+    if (const auto found = macros_.find(name); found != macros_.end()) return &found->second;
+    if (document_ == nullptr) return nullptr;
+    const auto stored = document_->find(name);
+    if (stored == document_->end()) return nullptr;
+    const StoredMacro& from = stored->second;
+    const auto toks = [&](const std::string& text) -> Toks {
+      auto lexed = tokenize(text, lexer_);
+      if (!lexed) return {};  // it was lexed when it was defined
+      return Toks(store(toks_of(*lexed, text, 0)), lexed->size());
+    };
+    const Macro macro{.pattern = toks(from.pattern),
+                      .parameters = from.parameters,
+                      .delimited = from.delimited,
+                      .optional = from.optional,
+                      .fallback = toks(from.fallback),
+                      .replacement = toks(from.replacement)};
+    return &macros_.insert_or_assign(stored->first, macro).first->second;
+  }
 
   Tok* store(const std::vector<Tok>& toks) {
     Tok* out = current_arena().allocate_array<Tok>(toks.size());
@@ -220,6 +290,7 @@ class Expander {
           {depth_, name, found == macros_.end() ? std::nullopt : std::optional(found->second)});
     }
     macros_[name] = macro;
+    if (global || depth_ == 0) kept_.push_back(name);
   }
 
   // A balanced group after its opening brace, up to its closing one (taken, not kept).
@@ -391,7 +462,7 @@ class Expander {
     macro.replacement = Toks(store(*body), body->size());
     if (auto checked = check_parameters(macro.replacement, macro.parameters, **name); !checked)
       return checked;
-    if (provide && macros_.contains((*name)->payload())) return {};
+    if (provide && find((*name)->payload()) != nullptr) return {};
     set((*name)->payload(), macro, global);
     return {};
   }
@@ -404,10 +475,8 @@ class Expander {
     if (meaning == nullptr)
       return fail(message::missing_argument(owner.source(), input_, owner.origin));
     Macro macro;
-    if (const auto found =
-            meaning->is(Tk::Command) ? macros_.find(meaning->payload()) : macros_.end();
-        found != macros_.end()) {
-      macro = found->second;
+    if (const Macro* found = meaning->is(Tk::Command) ? find(meaning->payload()) : nullptr) {
+      macro = *found;
     } else {
       Tok* alias = current_arena().allocate_array<Tok>(1);
       *alias = *meaning;
@@ -565,6 +634,9 @@ class Expander {
   }
 
   std::string_view input_;
+  const LexerRules& lexer_;
+  MacroTable* document_;                // the document's macros, or null
+  std::vector<std::string_view> kept_;  // the names defined at the top level, or globally
   std::unordered_map<std::string_view, Macro> macros_;
   std::vector<Frame> frames_;
   std::vector<Saved> saved_;
@@ -583,46 +655,77 @@ bool defines(std::span<const Lexeme> tokens, std::string_view input) {
   return false;
 }
 
-bool ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+// Whether a formula names a macro of the document's.
+bool uses(std::span<const Lexeme> tokens, std::string_view input, const MacroTable& table) {
+  for (const Lexeme& lex : tokens)
+    if (lex.kind == Tk::Command && table.contains(lex.payload(input))) return true;
+  return false;
+}
 
 }  // namespace
 
 Result<std::optional<Expansion>> expand_macros(std::span<const Lexeme> tokens,
                                                std::string_view input, const LexerRules& lexer,
-                                               std::span<const MacroDefinition> given) {
-  if (given.empty() && !defines(tokens, input)) return std::nullopt;
-  Expander expander(input, tokens.size());
-  for (const MacroDefinition& macro : given)
-    if (auto done = expander.give(macro, lexer); !done) return std::unexpected(done.error());
-  const std::vector<Tok> source = toks_of(tokens, input, UINT32_MAX);
-  expander.push(source);
+                                               const MacroSource& source) {
+  if (source.given.empty() && source.definitions.empty() && !defines(tokens, input) &&
+      (source.document == nullptr || !uses(tokens, input, *source.document)))
+    return std::nullopt;
+  Expander expander(source.definitions, tokens.size(), lexer, source.document);
+  for (const MacroDefinition& macro : source.given)
+    if (auto done = expander.give(macro); !done) return std::unexpected(done.error());
+  if (!source.definitions.empty()) {
+    auto lexed = tokenize(source.definitions, lexer);
+    if (!lexed) return std::unexpected(std::move(lexed.error()));
+    const std::vector<Tok> preamble = toks_of(*lexed, source.definitions, UINT32_MAX);
+    if (auto done = expander.read(preamble); !done) return std::unexpected(done.error());
+  }
+  expander.now_in(input);
+  const std::vector<Tok> formula = toks_of(tokens, input, UINT32_MAX);
+  expander.push(formula);
   std::vector<Tok> out;
   if (auto done = expander.run(out, 0); !done) return std::unexpected(done.error());
+  if (source.document != nullptr) expander.keep(*source.document);
 
-  // Written out: each token after its white space; a command that would run into the letters of
-  // the token after it is parted from them by a blank.
+  // Written out: each token after its white space, the first one's included; a command that
+  // would run into the letters of the token after it is parted from them by a blank.
   std::string text;
   auto* starts = current_arena().allocate_array<std::uint32_t>(out.size());
   auto* origins = current_arena().allocate_array<std::uint32_t>(out.size());
-  bool after_command = false;
   for (std::size_t i = 0; i < out.size(); ++i) {
     const Tok& tok = out[i];
     const std::string_view source = tok.source();
     text += tok.gap;
-    if (after_command && tok.gap.empty() && !source.empty() && ascii_letter(source.front()))
+    if (i > 0 && out[i - 1].is(Tk::Command) && tok.gap.empty() && !source.empty() &&
+        ascii_letter(source.front()))
       text += ' ';
     starts[i] = static_cast<std::uint32_t>(text.size());
     origins[i] = tok.origin;
     text += source;
-    after_command = tok.is(Tk::Command);
   }
   char* kept = current_arena().allocate_array<char>(text.size());
   std::ranges::copy(text, kept);
   return Expansion{{kept, text.size()}, {starts, out.size()}, {origins, out.size()}};
 }
 
+bool defines_macros(std::string_view formula, const LexerRules& lexer) {
+  Arena arena;
+  const ArenaScope scope(arena);
+  const auto lexed = tokenize(formula, lexer);
+  return lexed && defines(*lexed, formula);
+}
+
+Result<void> read_definitions(std::string_view text, const LexerRules& lexer, MacroTable& table) {
+  auto lexed = tokenize(text, lexer);
+  if (!lexed) return std::unexpected(std::move(lexed.error()));
+  Expander expander(text, lexed->size(), lexer, &table);
+  const std::vector<Tok> toks = toks_of(*lexed, text, UINT32_MAX);
+  if (auto done = expander.read(toks); !done) return done;
+  expander.keep(table);
+  return {};
+}
+
 Result<std::optional<Expansion>> as_written(std::span<const Lexeme>, std::string_view,
-                                            const LexerRules&, std::span<const MacroDefinition>) {
+                                            const LexerRules&, const MacroSource&) {
   return std::nullopt;
 }
 

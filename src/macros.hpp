@@ -19,7 +19,9 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "error.hpp"
 #include "token.hpp"
@@ -38,21 +40,56 @@ struct Expansion {
   std::span<const std::uint32_t> origins;  // the byte of the input it came from
 };
 
-// The expansion of `tokens`, lexed from `input` by `lexer`, with `given` in force from the start;
-// nothing when the formula defines no macro and none is given. In the current arena.
-[[nodiscard]] Result<std::optional<Expansion>> expand_macros(
-    std::span<const Lexeme> tokens, std::string_view input, const LexerRules& lexer,
-    std::span<const MacroDefinition> given);
+// The definitions of a document's formulas kept for the formulas after them, as text (the call
+// that made them is over), by name without the backslash.
+struct StoredMacro {
+  std::string pattern = {};      // \def's parameter text, or empty
+  std::string replacement = {};  // with #1 … #9
+  std::string fallback = {};     // the default of an optional first argument
+  std::uint8_t parameters = 0;
+  bool delimited = false;
+  bool optional = false;
+};
+struct MacroNameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view name) const noexcept {
+    return std::hash<std::string_view>{}(name);
+  }
+};
+using MacroTable = std::unordered_map<std::string, StoredMacro, MacroNameHash, std::equal_to<>>;
+
+// Where a formula's macros come from besides its own definitions: the caller's, a text of
+// definitions (a preamble: only its definitions count), and a document's table, which also keeps
+// what the formula defines at its top level.
+struct MacroSource {
+  std::span<const MacroDefinition> given = {};
+  std::string_view definitions = {};
+  MacroTable* document = nullptr;
+};
+
+// The expansion of `tokens`, lexed from `input` by `lexer`; nothing when the formula defines no
+// macro and none is in force. In the current arena.
+[[nodiscard]] Result<std::optional<Expansion>> expand_macros(std::span<const Lexeme> tokens,
+                                                             std::string_view input,
+                                                             const LexerRules& lexer,
+                                                             const MacroSource& source);
 
 // How a dialect treats macros: expand_macros, or as_written, which expands nothing.
 using MacroExpander = Result<std::optional<Expansion>> (*)(std::span<const Lexeme> tokens,
                                                            std::string_view input,
                                                            const LexerRules& lexer,
-                                                           std::span<const MacroDefinition> given);
+                                                           const MacroSource& source);
 [[nodiscard]] Result<std::optional<Expansion>> as_written(std::span<const Lexeme> tokens,
                                                           std::string_view input,
                                                           const LexerRules& lexer,
-                                                          std::span<const MacroDefinition> given);
+                                                          const MacroSource& source);
+
+// Whether a formula defines a macro (its picture may then be empty on purpose).
+[[nodiscard]] bool defines_macros(std::string_view formula, const LexerRules& lexer);
+
+// Reads the definitions of `text` (a preamble: everything else in it is ignored) into `table`.
+[[nodiscard]] Result<void> read_definitions(std::string_view text, const LexerRules& lexer,
+                                            MacroTable& table);
 
 // An error of the expanded text, placed at the byte of the input its token came from.
 [[nodiscard]] ParseError placed_in_input(ParseError error, const Expansion& expansion,

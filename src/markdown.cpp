@@ -40,6 +40,7 @@
 #include <utility>
 #include <vector>
 
+#include "dialect.hpp"
 #include "pipeline.hpp"
 #include "vok/vok.hpp"
 
@@ -295,11 +296,18 @@ struct OpenDisplay {
   }
 };
 
+constexpr std::string_view kOpenFence = "```text\n";
+
 class Filter {
  public:
   Filter(std::string_view text, Options options, DocumentOptions document)
       : text_(text), options_(options), plain_(document.plain) {
-    inline_options_ = options;
+    // The definitions given as text are read once, into the document's macros; any that does not
+    // read is left out (render() reports it).
+    if (!options.definitions.empty())
+      (void)read_definitions(options.definitions, *dialect_rules(options.dialect).lexer, macros_);
+    options_.definitions = {};
+    inline_options_ = options_;
     inline_options_.linear = document.inline_math == InlineMath::Linear;
     inline_rows_ = document.inline_math == InlineMath::Source ? 0 : 1;
     out_.reserve(text.size() + text.size() / 8);
@@ -785,11 +793,11 @@ class Filter {
     }
     // Only a picture of one row is drawn, without its line feed, and none for InlineMath::Source.
     const std::size_t mark = out_.size();
-    auto drawn = append_picture(out_, formula, inline_options_, inline_rows_);
+    auto drawn = append_picture(out_, formula, inline_options_, inline_rows_, &macros_);
     if (!drawn) {
       note(std::move(drawn.error()), at, where(open));
-    } else if (*drawn && out_.size() > mark) {
-      out_.pop_back();
+    } else if (*drawn && (out_.size() > mark || defines_only(formula))) {
+      if (out_.size() > mark) out_.pop_back();
       pass(close);
       return close;
     }
@@ -803,12 +811,17 @@ class Filter {
   // delimiter at `open` in the document.
   bool display(std::string_view formula, std::size_t at, std::size_t open) {
     const std::size_t mark = out_.size();
-    if (!plain_) out_ += "```text\n";
-    auto drawn = append_picture(out_, formula, options_, npos);
+    if (!plain_) out_ += kOpenFence;
+    auto drawn = append_picture(out_, formula, options_, npos, &macros_);
     if (!drawn) {
       out_.resize(mark);
       note(std::move(drawn.error()), at, open);
       return false;
+    }
+    // A display that only defines macros draws nothing, not an empty block.
+    if (out_.size() == mark + (plain_ ? 0 : kOpenFence.size()) && defines_only(formula)) {
+      out_.resize(mark);
+      return true;
     }
     // The fence is longer than any run of backticks in the picture, which would close it.
     std::size_t fence = 0;
@@ -847,8 +860,14 @@ class Filter {
     }
   }
 
+  // Whether a formula that drew nothing defines macros, and so is left out, not kept as written.
+  [[nodiscard]] bool defines_only(std::string_view formula) const {
+    return defines_macros(formula, *dialect_rules(options_.dialect).lexer);
+  }
+
   std::string_view text_;
   Options options_, inline_options_;
+  MacroTable macros_;        // the definitions made so far, for the formulas after them
   std::size_t inline_rows_;  // the rows inline math may take, 0 when it stays as written
   bool plain_;
   std::string out_;

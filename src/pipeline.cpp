@@ -134,8 +134,7 @@ Words words_of(const Drawing& drawing) noexcept {
 // of their own, freed once the tree is made: the call's peak, when the picture is painted, holds
 // no token. A formula whose macros were expanded is parsed from the text of its expansion, kept
 // with the tree, and its errors name their places in `input`.
-Result<Box> parse(std::string_view input, const DialectRules& rules,
-                  std::span<const MacroDefinition> macros) {
+Result<Box> parse(std::string_view input, const DialectRules& rules, const MacroSource& macros) {
   Arena& tree_arena = current_arena();
   Arena token_arena;
   const ArenaScope scope(token_arena);
@@ -162,8 +161,9 @@ Result<Box> parse(std::string_view input, const DialectRules& rules,
 }
 
 // Lexes, parses and measures `input` into a node of the current arena.
-Result<NodeRef> render_node(std::string_view input, const DialectRules& rules, Options options) {
-  auto tree = parse(input, rules, options.macros);
+Result<NodeRef> render_node(std::string_view input, const DialectRules& rules, Options options,
+                            MacroTable* document = nullptr) {
+  auto tree = parse(input, rules, {options.macros, options.definitions, document});
   if (!tree) return std::unexpected(std::move(tree.error()));
   const Drawing& drawing = drawing_of(rules, options);
   if (rules.breaks_lines && options.width > 0 && !options.linear)
@@ -185,11 +185,12 @@ std::expected<std::string, ParseError> render(std::string_view input, Options op
 }
 
 std::expected<bool, ParseError> append_picture(std::string& out, std::string_view input,
-                                               Options options, std::size_t max_rows) {
+                                               Options options, std::size_t max_rows,
+                                               MacroTable* document) {
   Arena arena;
   ArenaScope scope(arena);
   const DialectRules& rules = dialect_rules(options.dialect);
-  auto root = render_node(input, rules, options);
+  auto root = render_node(input, rules, options, document);
   if (!root) return std::unexpected(std::move(root.error()));
   if ((*root)->height > max_rows) return false;
   const Drawing& drawing = drawing_of(rules, options);

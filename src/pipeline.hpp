@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "layout.hpp"
+#include "macros.hpp"
 #include "vok/vok.hpp"
 
 namespace vok {
@@ -26,8 +27,11 @@ namespace vok {
 // Renders `input` and appends its picture to `out`, unless the picture has more than `max_rows`
 // rows: then nothing is painted or appended and the result is false. An error leaves `out` as it
 // was.
+// The LaTeX dialect's macros come from the options and from `document`, which also keeps what the
+// formula defines at its top level for the formulas after it.
 [[nodiscard]] std::expected<bool, ParseError> append_picture(std::string& out,
                                                              std::string_view input,
-                                                             Options options, std::size_t max_rows);
+                                                             Options options, std::size_t max_rows,
+                                                             MacroTable* document = nullptr);
 
 }  // namespace vok

@@ -90,8 +90,8 @@ def test_help_prints_the_usage_on_stdout(vok_command):
         for documented in ["--version", "--", "-l, --latex", "standard input", "exit"]:
             assert documented in done.stdout
         assert done.stdout.startswith(
-            "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--linear] [--commands] [--]\n"
-            "           [FORMULA...]\n")
+            "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--linear] [--macros FILE]\n"
+            "           [--commands] [--] [FORMULA...]\n")
 
 
 def test_help_wins_over_the_formulas_around_it(vok_command):

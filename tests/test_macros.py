@@ -1,6 +1,8 @@
 """Macros of the LaTeX dialect: the formula's own definitions and the caller's, their parameters,
 scopes and errors, and the bounds of expansion. Results are one-row forms, short to compare."""
 
+import subprocess
+
 import pytest
 
 import vok_latex
@@ -114,3 +116,30 @@ def test_wrong_macros(macros, error, message):
 def test_runaway_expansion_ends_in_an_error(formula):
     with pytest.raises(ValueError, match="too many macro expansions"):
         vok_latex.render(formula)
+
+
+def test_a_documents_definitions_hold_for_the_formulas_after_them():
+    document = (
+        "Let $\\newcommand{\\R}{\\mathbb{R}}$ be given.\n\n"
+        "$$\n\\def\\pair#1#2{(#1, #2)}\n$$\n\n"
+        "Then $\\R^n$ and $\\pair{a}{b}$; ${\\def\\q{q}}\\q$ is an unknown command after its group.\n"
+    )
+    assert vok_latex.render_markdown(document) == (
+        "Let  be given.\n\n\nThen ℝⁿ and (a, b); \\q is an unknown command after its group.\n"
+    )
+
+
+def test_the_command_reads_a_file_of_macros(vok_command, tmp_path):
+    def run(*args, text=None):
+        return subprocess.run([vok_command, *args], input=text, capture_output=True, text=True)
+
+    macros = tmp_path / "macros.tex"
+    macros.write_text("\\newcommand{\\R}{\\mathbb{R}}\n% notation\n\\def\\norm#1{\\| #1 \\|}\n")
+    shown = run("-l", "--linear", f"--macros={macros}", r"\R^n + \norm{x}")
+    assert (shown.returncode, shown.stdout) == (0, "ℝⁿ + ‖x‖\n")
+    document = run("--markdown", "--macros", str(macros), text="Let $\\R$ be.\n")
+    assert (document.returncode, document.stdout) == (0, "Let ℝ be.\n")
+    macros.write_text("\\def\\a{\\a")
+    broken = run("-l", "--macros", str(macros), "x")
+    assert (broken.returncode, broken.stdout) == (1, "")
+    assert broken.stderr == f"vok: {macros}: missing '}}' for the '{{' at byte 6, column 7\n"

@@ -66,6 +66,9 @@ struct Options {
   // definitions (\newcommand, \def …) are expanded whether or not any is given. The views must
   // live as long as the call.
   std::span<const MacroDefinition> macros = {};
+  // LaTeX definitions in force from the start of a formula, as in a preamble or a file of macros
+  // (\newcommand{\R}{\mathbb{R}} …): only its definitions count, the rest of it is ignored.
+  std::string_view definitions = {};
 };
 
 // Renders one formula (UTF-8 text) to its picture, or returns the first error.
