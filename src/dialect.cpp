@@ -39,6 +39,8 @@ constexpr LexerRules kLatexLexer{
     .joins_marks = true,
     .final_blank = true,
     .malformed = message::invalid_utf8,
+    .noted = is_definer,
+    .noted_hashes = kDefinerHashes,
 };
 
 constexpr Drawing kExactDrawing{

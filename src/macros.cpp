@@ -50,7 +50,7 @@ struct Macro {
   Toks replacement = {};
 };
 
-// The commands that define.
+// The commands that define, in the order of kDefinerNames.
 enum class Definer : std::uint8_t {
   Def,
   Edef,
@@ -64,28 +64,11 @@ enum class Definer : std::uint8_t {
   DeclareMathOperator
 };
 
-struct DefinerRow {
-  std::string_view name;
-  Definer definer;
-};
-
-constexpr DefinerRow kDefiners[] = {
-    {"def", Definer::Def},
-    {"edef", Definer::Edef},
-    {"gdef", Definer::Gdef},
-    {"xdef", Definer::Xdef},
-    {"global", Definer::Global},
-    {"newcommand", Definer::NewCommand},
-    {"renewcommand", Definer::RenewCommand},
-    {"providecommand", Definer::ProvideCommand},
-    {"let", Definer::Let},
-    {"DeclareMathOperator", Definer::DeclareMathOperator},
-};
-
-const DefinerRow* definer(std::string_view name) {
-  for (const DefinerRow& row : kDefiners)
-    if (row.name == name) return &row;
-  return nullptr;
+std::optional<Definer> definer(std::string_view name) {
+  if (name.empty() || ((kDefinerHashes >> noted_hash(name)) & 1) == 0) return std::nullopt;
+  for (std::size_t i = 0; i < std::size(kDefinerNames); ++i)
+    if (kDefinerNames[i] == name) return static_cast<Definer>(i);
+  return std::nullopt;
 }
 
 // The replacement \DeclareMathOperator gives, around the operator's name.
@@ -140,8 +123,8 @@ class Expander {
     push(toks);
     while (const Tok* tok = take(0)) {
       if (!tok->is(Tk::Command)) continue;
-      if (const DefinerRow* row = definer(tok->payload()))
-        if (auto done = define(*tok, row->definer, false, 0); !done) return done;
+      if (const auto kind = definer(tok->payload()))
+        if (auto done = define(*tok, *kind, false, 0); !done) return done;
     }
     return {};
   }
@@ -184,8 +167,8 @@ class Expander {
   Result<void> run(std::vector<Tok>& out, std::size_t floor) {
     while (const Tok* tok = take(floor)) {
       if (tok->is(Tk::Command)) {
-        if (const DefinerRow* row = definer(tok->payload())) {
-          if (auto done = define(*tok, row->definer, false, floor); !done) return done;
+        if (const auto kind = definer(tok->payload())) {
+          if (auto done = define(*tok, *kind, false, floor); !done) return done;
           continue;
         }
         if (const Macro* macro = find(tok->payload())) {
@@ -365,11 +348,10 @@ class Expander {
     switch (kind) {
       case Definer::Global: {
         const Tok* next = take(floor);
-        const DefinerRow* row =
-            next != nullptr && next->is(Tk::Command) ? definer(next->payload()) : nullptr;
-        if (row == nullptr)
-          return fail(message::expected_macro_name(owner.source(), input_, owner.origin));
-        return define(*next, row->definer, true, floor);
+        const auto then =
+            next != nullptr && next->is(Tk::Command) ? definer(next->payload()) : std::nullopt;
+        if (!then) return fail(message::expected_macro_name(owner.source(), input_, owner.origin));
+        return define(*next, *then, true, floor);
       }
       case Definer::Def:
       case Definer::Edef:
@@ -648,13 +630,6 @@ class Expander {
                                              // token it gives
 };
 
-// Whether a formula defines anything.
-bool defines(std::span<const Lexeme> tokens, std::string_view input) {
-  for (const Lexeme& lex : tokens)
-    if (lex.kind == Tk::Command && definer(lex.payload(input)) != nullptr) return true;
-  return false;
-}
-
 // Whether a formula names a macro of the document's.
 bool uses(std::span<const Lexeme> tokens, std::string_view input, const MacroTable& table) {
   for (const Lexeme& lex : tokens)
@@ -664,12 +639,14 @@ bool uses(std::span<const Lexeme> tokens, std::string_view input, const MacroTab
 
 }  // namespace
 
-Result<std::optional<Expansion>> expand_macros(std::span<const Lexeme> tokens,
-                                               std::string_view input, const LexerRules& lexer,
-                                               const MacroSource& source) {
-  if (source.given.empty() && source.definitions.empty() && !defines(tokens, input) &&
+bool is_definer(std::string_view name) noexcept { return definer(name).has_value(); }
+
+Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size_t definitions,
+                                       std::string_view input, const LexerRules& lexer,
+                                       const MacroSource& source) {
+  if (source.given.empty() && source.definitions.empty() && definitions == 0 &&
       (source.document == nullptr || !uses(tokens, input, *source.document)))
-    return std::nullopt;
+    return nullptr;
   Expander expander(source.definitions, tokens.size(), lexer, source.document);
   for (const MacroDefinition& macro : source.given)
     if (auto done = expander.give(macro); !done) return std::unexpected(done.error());
@@ -704,14 +681,15 @@ Result<std::optional<Expansion>> expand_macros(std::span<const Lexeme> tokens,
   }
   char* kept = current_arena().allocate_array<char>(text.size());
   std::ranges::copy(text, kept);
-  return Expansion{{kept, text.size()}, {starts, out.size()}, {origins, out.size()}};
+  return current_arena().make<Expansion>(
+      Expansion{{kept, text.size()}, {starts, out.size()}, {origins, out.size()}});
 }
 
 bool defines_macros(std::string_view formula, const LexerRules& lexer) {
   Arena arena;
   const ArenaScope scope(arena);
-  const auto lexed = tokenize(formula, lexer);
-  return lexed && defines(*lexed, formula);
+  std::size_t definitions = 0;
+  return tokenize(formula, lexer, &definitions) && definitions > 0;
 }
 
 Result<void> read_definitions(std::string_view text, const LexerRules& lexer, MacroTable& table) {
@@ -724,9 +702,9 @@ Result<void> read_definitions(std::string_view text, const LexerRules& lexer, Ma
   return {};
 }
 
-Result<std::optional<Expansion>> as_written(std::span<const Lexeme>, std::string_view,
-                                            const LexerRules&, const MacroSource&) {
-  return std::nullopt;
+Result<const Expansion*> as_written(std::span<const Lexeme>, std::size_t, std::string_view,
+                                    const LexerRules&, const MacroSource&) {
+  return nullptr;
 }
 
 ParseError placed_in_input(ParseError error, const Expansion& expansion, std::string_view input) {

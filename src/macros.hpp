@@ -29,6 +29,14 @@
 
 namespace vok {
 
+// The commands that define macros, by name; the lexer notes them (is_definer), so that a formula
+// that has none is not looked at again.
+inline constexpr std::string_view kDefinerNames[] = {
+    "def",        "edef",         "gdef",           "xdef", "global",
+    "newcommand", "renewcommand", "providecommand", "let",  "DeclareMathOperator"};
+inline constexpr std::uint64_t kDefinerHashes = noted_hashes(kDefinerNames);
+[[nodiscard]] bool is_definer(std::string_view name) noexcept;
+
 inline constexpr std::size_t kMaxExpansions = 10'000;
 inline constexpr std::size_t kExpansionBudget = 1 << 16;  // tokens, plus 64 per token of the input
 
@@ -67,22 +75,23 @@ struct MacroSource {
   MacroTable* document = nullptr;
 };
 
-// The expansion of `tokens`, lexed from `input` by `lexer`; nothing when the formula defines no
-// macro and none is in force. In the current arena.
-[[nodiscard]] Result<std::optional<Expansion>> expand_macros(std::span<const Lexeme> tokens,
-                                                             std::string_view input,
-                                                             const LexerRules& lexer,
-                                                             const MacroSource& source);
+// The expansion of `tokens`, lexed from `input` by `lexer`, which noted `definitions` of macros
+// among them; nothing when there is none and no macro is in force. In the current arena.
+[[nodiscard]] Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens,
+                                                     std::size_t definitions,
+                                                     std::string_view input,
+                                                     const LexerRules& lexer,
+                                                     const MacroSource& source);
 
 // How a dialect treats macros: expand_macros, or as_written, which expands nothing.
-using MacroExpander = Result<std::optional<Expansion>> (*)(std::span<const Lexeme> tokens,
-                                                           std::string_view input,
-                                                           const LexerRules& lexer,
-                                                           const MacroSource& source);
-[[nodiscard]] Result<std::optional<Expansion>> as_written(std::span<const Lexeme> tokens,
-                                                          std::string_view input,
-                                                          const LexerRules& lexer,
-                                                          const MacroSource& source);
+using MacroExpander = Result<const Expansion*> (*)(std::span<const Lexeme> tokens,
+                                                   std::size_t definitions, std::string_view input,
+                                                   const LexerRules& lexer,
+                                                   const MacroSource& source);
+[[nodiscard]] Result<const Expansion*> as_written(std::span<const Lexeme> tokens,
+                                                  std::size_t definitions, std::string_view input,
+                                                  const LexerRules& lexer,
+                                                  const MacroSource& source);
 
 // Whether a formula defines a macro (its picture may then be empty on purpose).
 [[nodiscard]] bool defines_macros(std::string_view formula, const LexerRules& lexer);

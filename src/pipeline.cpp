@@ -120,7 +120,7 @@ namespace {
 
 // What a call draws: its dialect's picture or one-row form, from ASCII when the options ask for
 // it.
-const Drawing& drawing_of(const DialectRules& rules, Options options) noexcept {
+const Drawing& drawing_of(const DialectRules& rules, const Options& options) noexcept {
   if (options.linear) return options.ascii ? rules.linear_ascii : rules.linear;
   return options.ascii ? rules.ascii : rules.drawing;
 }
@@ -138,11 +138,12 @@ Result<Box> parse(std::string_view input, const DialectRules& rules, const Macro
   Arena& tree_arena = current_arena();
   Arena token_arena;
   const ArenaScope scope(token_arena);
-  auto lexed = tokenize(input, *rules.lexer);
+  std::size_t definitions = 0;
+  auto lexed = tokenize(input, *rules.lexer, &definitions);
   if (!lexed) return std::unexpected(std::move(lexed.error()));
-  auto expanded = rules.expand(*lexed, input, *rules.lexer, macros);
+  auto expanded = rules.expand(*lexed, definitions, input, *rules.lexer, macros);
   if (!expanded) return std::unexpected(std::move(expanded.error()));
-  if (!*expanded) {
+  if (*expanded == nullptr) {
     const ArenaScope tree(tree_arena);
     // Tokens after the point where the expression ends are ignored.
     return rules.grammar(*lexed, input, *rules.vocabulary);
@@ -161,8 +162,8 @@ Result<Box> parse(std::string_view input, const DialectRules& rules, const Macro
 }
 
 // Lexes, parses and measures `input` into a node of the current arena.
-Result<NodeRef> render_node(std::string_view input, const DialectRules& rules, Options options,
-                            MacroTable* document = nullptr) {
+Result<NodeRef> render_node(std::string_view input, const DialectRules& rules,
+                            const Options& options, MacroTable* document = nullptr) {
   auto tree = parse(input, rules, {options.macros, options.definitions, document});
   if (!tree) return std::unexpected(std::move(tree.error()));
   const Drawing& drawing = drawing_of(rules, options);

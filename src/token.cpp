@@ -158,8 +158,9 @@ namespace {
 // starts at `at`, appends it, and returns the position after it, or the error it is.
 class Lexer {
  public:
-  Lexer(std::string_view input, const LexerRules& rules, Lexeme* tokens) noexcept
-      : input_(input), rules_(rules), tokens_(tokens) {}
+  Lexer(std::string_view input, const LexerRules& rules, Lexeme* tokens,
+        std::size_t* noted) noexcept
+      : input_(input), rules_(rules), tokens_(tokens), noted_(noted) {}
 
   [[nodiscard]] Result<std::span<const Lexeme>> run() {
     const char* const text = input_.data();
@@ -267,6 +268,9 @@ class Lexer {
     TokenKind kind = TokenKind::Command;
     for (const TokenAlias& alias : rules_.aliases)
       if (alias.name == name) kind = alias.kind;
+    if (noted_ != nullptr && ((rules_.noted_hashes >> noted_hash(name)) & 1) != 0 &&
+        rules_.noted(name))
+      ++*noted_;
     emit(kind, at, end);
     return end;
   }
@@ -297,18 +301,21 @@ class Lexer {
   std::string_view input_;
   const LexerRules& rules_;
   Lexeme* tokens_;
+  std::size_t* noted_;  // the count of noted commands, or null
   std::size_t count_ = 0;
 };
 
 }  // namespace
 
-Result<std::span<const Lexeme>> tokenize(std::string_view input, const LexerRules& rules) {
+Result<std::span<const Lexeme>> tokenize(std::string_view input, const LexerRules& rules,
+                                         std::size_t* noted) {
   if (input.size() > std::numeric_limits<std::uint32_t>::max())
     return fail(std::string(message::kTooLarge));
   // Every token takes at least one byte, so the input's length bounds the list; pages of the
   // reservation that no token reaches are never touched.
   Lexeme* tokens = current_arena().allocate_array<Lexeme>(input.size());
-  return Lexer(input, rules, tokens).run();
+  if (noted != nullptr) *noted = 0;
+  return Lexer(input, rules, tokens, noted).run();
 }
 
 }  // namespace vok

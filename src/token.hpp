@@ -123,11 +123,29 @@ struct LexerRules {
                           // of a line; else it starts no token
   // The error of a malformed UTF-8 sequence at byte `at`.
   ParseError (*malformed)(std::string_view input, std::size_t at);
+  // Commands the lexer counts (the LaTeX dialect's macro definitions), or null: a name is asked
+  // about only when its noted_hash has its bit in `noted_hashes`.
+  bool (*noted)(std::string_view name) = nullptr;
+  std::uint64_t noted_hashes = 0;
 };
 
+// A command name's bit among 64, by its length and first letter, which tell nearly all names apart
+// from a few given ones.
+[[nodiscard]] constexpr unsigned noted_hash(std::string_view name) noexcept {
+  return (static_cast<unsigned>(name.size()) * 7U + static_cast<unsigned char>(name.front())) & 63U;
+}
+template <std::size_t N>
+[[nodiscard]] constexpr std::uint64_t noted_hashes(const std::string_view (&names)[N]) noexcept {
+  std::uint64_t bits = 0;
+  for (const std::string_view name : names) bits |= std::uint64_t{1} << noted_hash(name);
+  return bits;
+}
+
 // Splits the whole input into tokens, kept in the current arena, or fails at the first character
-// that starts none. Inputs of 4 GiB or more are refused as too large.
+// that starts none; `noted`, when given, gets the number of commands the rules note. Inputs of
+// 4 GiB or more are refused as too large.
 [[nodiscard]] Result<std::span<const Lexeme>> tokenize(std::string_view input,
-                                                       const LexerRules& rules);
+                                                       const LexerRules& rules,
+                                                       std::size_t* noted = nullptr);
 
 }  // namespace vok
