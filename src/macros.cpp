@@ -78,16 +78,72 @@ constexpr Lexeme kOperatorNameStar{13, 14, Tk::Star};
 constexpr Lexeme kOperatorNameOpen{14, 15, Tk::LBrace};
 constexpr Lexeme kOperatorNameClose{15, 16, Tk::RBrace};
 
+// A list of waiting tokens, growing in the current arena (the call's tokens', freed once the
+// formula is parsed).
+class TokList {
+ public:
+  TokList() = default;
+  TokList(const Tok* first, const Tok* last) { insert(end(), first, last); }
+  static TokList of(const Tok& tok) {
+    TokList list;
+    list.push_back(tok);
+    return list;
+  }
+  void reserve(std::size_t count) {
+    if (count > capacity_) grow(count);
+  }
+  void push_back(const Tok& tok) {
+    if (size_ == capacity_) grow(std::max<std::size_t>(8, 2 * capacity_));
+    data_[size_++] = tok;
+  }
+  // Appends [first, last); `at` must be end().
+  void insert(const Tok*, const Tok* first, const Tok* last) {
+    reserve(size_ + static_cast<std::size_t>(last - first));
+    for (; first != last; ++first) data_[size_++] = *first;
+  }
+  void resize(std::size_t count) { size_ = std::min(size_, count); }  // shortens only
+  [[nodiscard]] const Tok* data() const { return data_; }
+  [[nodiscard]] std::size_t size() const { return size_; }
+  [[nodiscard]] bool empty() const { return size_ == 0; }
+  [[nodiscard]] Tok* begin() const { return data_; }
+  [[nodiscard]] Tok* end() const { return data_ + size_; }
+  [[nodiscard]] Tok& front() const { return data_[0]; }
+  [[nodiscard]] Tok& back() const { return data_[size_ - 1]; }
+  [[nodiscard]] Tok& operator[](std::size_t i) const { return data_[i]; }
+  operator Toks() const { return {data_, size_}; }  // NOLINT: a list is its tokens
+
+ private:
+  void grow(std::size_t capacity) {
+    Tok* grown = current_arena().allocate_array<Tok>(capacity);
+    std::copy_n(data_, size_, grown);
+    data_ = grown;
+    capacity_ = capacity;
+  }
+  Tok* data_ = nullptr;
+  std::size_t size_ = 0, capacity_ = 0;
+};
+
+// The arguments of one use of a macro, at most nine.
+class Arguments {
+ public:
+  void push_back(TokList arg) { items_[count_++] = arg; }
+  [[nodiscard]] std::size_t size() const { return count_; }
+  [[nodiscard]] const TokList& operator[](std::size_t i) const { return items_[i]; }
+
+ private:
+  TokList items_[10];
+  std::size_t count_ = 0;
+};
+
 // The tokens of `text` as waiting tokens standing for `origin` (or for their own bytes, when
 // `origin` is npos and `text` is the input).
-std::vector<Tok> toks_of(std::span<const Lexeme> lexemes, std::string_view text,
-                         std::uint32_t origin) {
-  std::vector<Tok> out;
+TokList toks_of(std::span<const Lexeme> lexemes, std::string_view text, std::uint32_t origin) {
+  TokList out;
   out.reserve(lexemes.size());
   std::uint32_t end = 0;
   for (const Lexeme& lex : lexemes) {
-    out.push_back(
-        {lex, text, text.substr(end, lex.start - end), origin == UINT32_MAX ? lex.start : origin});
+    out.push_back({lex, text, std::string_view(text.data() + end, lex.start - end),
+                   origin == UINT32_MAX ? lex.start : origin});
     end = lex.end;
   }
   return out;
@@ -153,7 +209,7 @@ class Expander {
       return fail(message::invalid_macro_name(given.name));
     auto lexed = tokenize(given.replacement, lexer_);
     if (!lexed) return fail(std::move(lexed.error()));
-    Tok* body = store(toks_of(*lexed, given.replacement, 0));
+    const Tok* body = store(toks_of(*lexed, given.replacement, 0));
     Macro macro{.replacement = Toks(body, lexed->size())};
     for (std::size_t i = 0; i + 1 < macro.replacement.size(); ++i)
       if (is_hash(macro.replacement[i]) && macro.replacement[i + 1].is(Tk::Number))
@@ -161,10 +217,11 @@ class Expander {
             macro.parameters,
             static_cast<std::uint8_t>(macro.replacement[i + 1].payload()[0] - '0'));
     macros_[given.name.substr(1)] = macro;
+    names_ |= std::uint64_t{1} << noted_hash(given.name.substr(1));
     return {};
   }
 
-  Result<void> run(std::vector<Tok>& out, std::size_t floor) {
+  Result<void> run(TokList& out, std::size_t floor) {
     while (const Tok* tok = take(floor)) {
       if (tok->is(Tk::Command)) {
         if (const auto kind = definer(tok->payload())) {
@@ -203,10 +260,14 @@ class Expander {
     std::optional<Macro> macro;
   };
 
-  static bool is_hash(const Tok& tok) { return tok.is(Tk::Ident) && tok.payload() == "#"; }
+  static bool is_hash(const Tok& tok) {
+    return tok.is(Tk::Ident) && tok.lex.end - tok.lex.start == 1 && tok.text[tok.lex.start] == '#';
+  }
 
   // The macro of a name: this formula's, else the document's, read in on its first use.
   const Macro* find(std::string_view name) {
+    // Most commands name no macro: a bit by length and first letter rules them out unhashed.
+    if (document_ == nullptr && ((names_ >> noted_hash(name)) & 1) == 0) return nullptr;
     if (const auto found = macros_.find(name); found != macros_.end()) return &found->second;
     if (document_ == nullptr) return nullptr;
     const auto stored = document_->find(name);
@@ -226,11 +287,8 @@ class Expander {
     return &macros_.insert_or_assign(stored->first, macro).first->second;
   }
 
-  Tok* store(const std::vector<Tok>& toks) {
-    Tok* out = current_arena().allocate_array<Tok>(toks.size());
-    std::ranges::copy(toks, out);
-    return out;
-  }
+  // The tokens of a list, which is in the arena already.
+  static const Tok* store(const TokList& toks) { return toks.data(); }
 
   // The next token of the frames above `floor`, or null when they are spent.
   const Tok* take(std::size_t floor) {
@@ -273,12 +331,13 @@ class Expander {
           {depth_, name, found == macros_.end() ? std::nullopt : std::optional(found->second)});
     }
     macros_[name] = macro;
+    names_ |= std::uint64_t{1} << noted_hash(name);
     if (global || depth_ == 0) kept_.push_back(name);
   }
 
   // A balanced group after its opening brace, up to its closing one (taken, not kept).
-  Result<std::vector<Tok>> group(const Tok& open, std::size_t floor) {
-    std::vector<Tok> toks;
+  Result<TokList> group(const Tok& open, std::size_t floor) {
+    TokList toks;
     std::size_t depth = 0;
     while (const Tok* tok = take(floor)) {
       if (tok->is(Tk::RBrace) && depth-- == 0) return toks;
@@ -289,17 +348,17 @@ class Expander {
   }
 
   // An undelimited argument of `owner`: one token, or a group without its braces.
-  Result<std::vector<Tok>> argument(const Tok& owner, std::size_t floor) {
+  Result<TokList> argument(const Tok& owner, std::size_t floor) {
     const Tok* tok = take(floor);
     if (tok == nullptr || tok->is(Tk::RBrace))
       return fail(message::missing_argument(owner.source(), input_, owner.origin));
     if (tok->is(Tk::LBrace)) return group(*tok, floor);
-    return std::vector<Tok>{*tok};
+    return TokList::of(*tok);
   }
 
   // The tokens up to the `close` that ends a bracketed option at brace depth 0 (taken).
-  Result<std::vector<Tok>> option(const Tok& owner, std::size_t floor) {
-    std::vector<Tok> toks;
+  Result<TokList> option(const Tok& owner, std::size_t floor) {
+    TokList toks;
     std::size_t depth = 0;
     while (const Tok* tok = take(floor)) {
       if (tok->is(Tk::RBracket) && depth == 0) return toks;
@@ -374,7 +433,7 @@ class Expander {
   Result<void> def(const Tok& owner, bool expanded, bool global, std::size_t floor) {
     auto name = name_after(owner, floor);
     if (!name) return fail(std::move(name.error()));
-    std::vector<Tok> pattern;
+    TokList pattern;
     Macro macro;
     for (;;) {
       const Tok* tok = take(floor);
@@ -387,7 +446,7 @@ class Expander {
           const Tok* stored = store(*body);
           const std::size_t level = frames_.size();
           push(Toks(stored, body->size()));
-          std::vector<Tok> full;
+          TokList full;
           if (auto done = run(full, level); !done) return done;
           *body = std::move(full);
         }
@@ -480,7 +539,7 @@ class Expander {
     auto text = argument(owner, floor);
     if (!text) return fail(std::move(text.error()));
     const auto made = [&](const Lexeme& lex) { return Tok{lex, kOperatorName, {}, owner.origin}; };
-    std::vector<Tok> body{made(kOperatorNameCommand)};
+    TokList body = TokList::of(made(kOperatorNameCommand));
     if (limits) body.push_back(made(kOperatorNameStar));
     body.push_back(made(kOperatorNameOpen));
     body.insert(body.end(), text->begin(), text->end());
@@ -490,9 +549,8 @@ class Expander {
   }
 
   // The arguments of a use of `macro` by `use`, in order.
-  Result<std::vector<std::vector<Tok>>> arguments(const Tok& use, const Macro& macro,
-                                                  std::size_t floor) {
-    std::vector<std::vector<Tok>> args;
+  Result<Arguments> arguments(const Tok& use, const Macro& macro, std::size_t floor) {
+    Arguments args;
     if (macro.optional) {
       if (const Tok* open = peek(floor); open != nullptr && open->is(Tk::LBracket)) {
         take(floor);
@@ -500,7 +558,8 @@ class Expander {
         if (!given) return fail(std::move(given.error()));
         args.push_back(std::move(*given));
       } else {
-        args.emplace_back(macro.fallback.begin(), macro.fallback.end());
+        args.push_back(
+            TokList(macro.fallback.data(), macro.fallback.data() + macro.fallback.size()));
       }
     }
     if (!macro.delimited) {
@@ -541,8 +600,8 @@ class Expander {
 
   // The tokens up to `delimiter` at brace depth 0, the delimiter taken too; a single group loses
   // its braces.
-  Result<std::vector<Tok>> delimited(const Tok& use, Toks delimiter, std::size_t floor) {
-    std::vector<Tok> toks;
+  Result<TokList> delimited(const Tok& use, Toks delimiter, std::size_t floor) {
+    TokList toks;
     std::size_t depth = 0;
     while (const Tok* tok = take(floor)) {
       toks.push_back(*tok);
@@ -552,12 +611,12 @@ class Expander {
         --depth;
       }
       if (depth == 0 && toks.size() >= delimiter.size() &&
-          std::ranges::equal(std::span(toks).last(delimiter.size()), delimiter,
+          std::ranges::equal(Toks(toks).last(delimiter.size()), delimiter,
                              [](const Tok& a, const Tok& b) { return a.same(b); })) {
         toks.resize(toks.size() - delimiter.size());
         if (toks.size() >= 2 && toks.front().is(Tk::LBrace) && toks.back().is(Tk::RBrace) &&
             balanced_inside(toks))
-          toks = std::vector<Tok>(toks.begin() + 1, toks.end() - 1);
+          toks = TokList(toks.begin() + 1, toks.end() - 1);
         return toks;
       }
     }
@@ -565,7 +624,7 @@ class Expander {
   }
 
   // Whether the braces of a braced list pair its first with its last.
-  static bool balanced_inside(const std::vector<Tok>& toks) {
+  static bool balanced_inside(Toks toks) {
     std::size_t depth = 0;
     for (std::size_t i = 0; i + 1 < toks.size(); ++i) {
       if (toks[i].is(Tk::LBrace)) ++depth;
@@ -579,7 +638,7 @@ class Expander {
       return fail(message::too_many_expansions(use.source(), input_, use.origin));
     auto args = arguments(use, macro, floor);
     if (!args) return fail(std::move(args.error()));
-    std::vector<Tok> out;
+    TokList out;
     out.reserve(macro.replacement.size());
     const Toks body = macro.replacement;
     for (std::size_t i = 0; i < body.size(); ++i) {
@@ -596,7 +655,7 @@ class Expander {
         if (next.is(Tk::Number)) {
           const auto n = static_cast<std::size_t>(next.payload()[0] - '0');
           if (n >= 1 && n <= args->size()) {
-            const std::vector<Tok>& arg = (*args)[n - 1];
+            const TokList& arg = (*args)[n - 1];
             const std::size_t first = out.size();
             out.insert(out.end(), arg.begin(), arg.end());
             if (out.size() > first) out[first].gap = tok.gap;
@@ -620,6 +679,7 @@ class Expander {
   MacroTable* document_;                // the document's macros, or null
   std::vector<std::string_view> kept_;  // the names defined at the top level, or globally
   std::unordered_map<std::string_view, Macro> macros_;
+  std::uint64_t names_ = 0;  // the noted_hash bits of the names in macros_
   std::vector<Frame> frames_;
   std::vector<Saved> saved_;
   std::size_t depth_ = 0;
@@ -653,19 +713,20 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
   if (!source.definitions.empty()) {
     auto lexed = tokenize(source.definitions, lexer);
     if (!lexed) return std::unexpected(std::move(lexed.error()));
-    const std::vector<Tok> preamble = toks_of(*lexed, source.definitions, UINT32_MAX);
+    const TokList preamble = toks_of(*lexed, source.definitions, UINT32_MAX);
     if (auto done = expander.read(preamble); !done) return std::unexpected(done.error());
   }
   expander.now_in(input);
-  const std::vector<Tok> formula = toks_of(tokens, input, UINT32_MAX);
+  const TokList formula = toks_of(tokens, input, UINT32_MAX);
   expander.push(formula);
-  std::vector<Tok> out;
+  TokList out;
   if (auto done = expander.run(out, 0); !done) return std::unexpected(done.error());
   if (source.document != nullptr) expander.keep(*source.document);
 
   // Written out: each token after its white space, the first one's included; a command that
   // would run into the letters of the token after it is parted from them by a blank.
   std::string text;
+  text.reserve(2 * input.size() + 64);
   auto* starts = current_arena().allocate_array<std::uint32_t>(out.size());
   auto* origins = current_arena().allocate_array<std::uint32_t>(out.size());
   for (std::size_t i = 0; i < out.size(); ++i) {
@@ -696,7 +757,7 @@ Result<void> read_definitions(std::string_view text, const LexerRules& lexer, Ma
   auto lexed = tokenize(text, lexer);
   if (!lexed) return std::unexpected(std::move(lexed.error()));
   Expander expander(text, lexed->size(), lexer, &table);
-  const std::vector<Tok> toks = toks_of(*lexed, text, UINT32_MAX);
+  const TokList toks = toks_of(*lexed, text, UINT32_MAX);
   if (auto done = expander.read(toks); !done) return done;
   expander.keep(table);
   return {};
