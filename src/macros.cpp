@@ -102,6 +102,7 @@ class TokList {
     for (; first != last; ++first) data_[size_++] = *first;
   }
   void resize(std::size_t count) { size_ = std::min(size_, count); }  // shortens only
+  void set_size(std::size_t count) { size_ = count; }  // after writing as many, reserved
   [[nodiscard]] const Tok* data() const { return data_; }
   [[nodiscard]] std::size_t size() const { return size_; }
   [[nodiscard]] bool empty() const { return size_ == 0; }
@@ -140,12 +141,14 @@ class Arguments {
 TokList toks_of(std::span<const Lexeme> lexemes, std::string_view text, std::uint32_t origin) {
   TokList out;
   out.reserve(lexemes.size());
+  Tok* at = out.begin();
   std::uint32_t end = 0;
   for (const Lexeme& lex : lexemes) {
-    out.push_back({lex, text, std::string_view(text.data() + end, lex.start - end),
-                   origin == UINT32_MAX ? lex.start : origin});
+    *at++ = {lex, text, std::string_view(text.data() + end, lex.start - end),
+             origin == UINT32_MAX ? lex.start : origin};
     end = lex.end;
   }
+  out.set_size(lexemes.size());
   return out;
 }
 
@@ -678,7 +681,7 @@ class Expander {
   const LexerRules& lexer_;
   MacroTable* document_;                // the document's macros, or null
   std::vector<std::string_view> kept_;  // the names defined at the top level, or globally
-  std::unordered_map<std::string_view, Macro> macros_;
+  std::unordered_map<std::string_view, Macro, MacroNameHash> macros_;
   std::uint64_t names_ = 0;  // the noted_hash bits of the names in macros_
   std::vector<Frame> frames_;
   std::vector<Saved> saved_;
@@ -724,10 +727,11 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
   if (source.document != nullptr) expander.keep(*source.document);
 
   // Written out: each token after its white space, the first one's included; a command that
-  // would run into the letters of the token after it is parted from them by a blank.
+  // would run into the letters of the token after it is parted from them by a blank. The tokens
+  // are those the lexer would read from the text.
   std::string text;
   text.reserve(2 * input.size() + 64);
-  auto* starts = current_arena().allocate_array<std::uint32_t>(out.size());
+  auto* lexemes = current_arena().allocate_array<Lexeme>(out.size());
   auto* origins = current_arena().allocate_array<std::uint32_t>(out.size());
   for (std::size_t i = 0; i < out.size(); ++i) {
     const Tok& tok = out[i];
@@ -736,14 +740,15 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
     if (i > 0 && out[i - 1].is(Tk::Command) && tok.gap.empty() && !source.empty() &&
         ascii_letter(source.front()))
       text += ' ';
-    starts[i] = static_cast<std::uint32_t>(text.size());
+    const auto start = static_cast<std::uint32_t>(text.size());
+    lexemes[i] = {start, start + static_cast<std::uint32_t>(source.size()), tok.lex.kind};
     origins[i] = tok.origin;
     text += source;
   }
   char* kept = current_arena().allocate_array<char>(text.size());
   std::ranges::copy(text, kept);
   return current_arena().make<Expansion>(
-      Expansion{{kept, text.size()}, {starts, out.size()}, {origins, out.size()}});
+      Expansion{{kept, text.size()}, {lexemes, out.size()}, {origins, out.size()}});
 }
 
 bool defines_macros(std::string_view formula, const LexerRules& lexer) {
@@ -770,10 +775,10 @@ Result<const Expansion*> as_written(std::span<const Lexeme>, std::size_t, std::s
 
 ParseError placed_in_input(ParseError error, const Expansion& expansion, std::string_view input) {
   if (error.byte == std::string_view::npos) return error;
-  const auto after = std::ranges::upper_bound(expansion.starts, error.byte);
-  const std::size_t index = after == expansion.starts.begin()
+  const auto after = std::ranges::upper_bound(expansion.tokens, error.byte, {}, &Lexeme::start);
+  const std::size_t index = after == expansion.tokens.begin()
                                 ? 0
-                                : static_cast<std::size_t>(after - expansion.starts.begin()) - 1;
+                                : static_cast<std::size_t>(after - expansion.tokens.begin()) - 1;
   const std::size_t origin =
       expansion.origins.empty() ? std::min(error.byte, input.size()) : expansion.origins[index];
   const std::string old_place = " at " + message::where(expansion.text, error.byte);

@@ -44,8 +44,8 @@ inline constexpr std::size_t kExpansionBudget = 1 << 16;  // tokens, plus 64 per
 // starts a token, the byte of the input the token came from.
 struct Expansion {
   std::string_view text;
-  std::span<const std::uint32_t> starts;   // the byte in `text` each token starts at, ascending
-  std::span<const std::uint32_t> origins;  // the byte of the input it came from
+  std::span<const Lexeme> tokens;          // its tokens, as the lexer would read them
+  std::span<const std::uint32_t> origins;  // for each, the byte of the input it came from
 };
 
 // The definitions of a document's formulas kept for the formulas after them, as text (the call
@@ -60,8 +60,11 @@ struct StoredMacro {
 };
 struct MacroNameHash {
   using is_transparent = void;
+  // FNV-1a: names are short, and a few of them are hashed many times.
   std::size_t operator()(std::string_view name) const noexcept {
-    return std::hash<std::string_view>{}(name);
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    return static_cast<std::size_t>(hash);
   }
 };
 using MacroTable = std::unordered_map<std::string, StoredMacro, MacroNameHash, std::equal_to<>>;

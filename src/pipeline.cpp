@@ -152,11 +152,8 @@ Result<Box> parse(std::string_view input, const DialectRules& rules, const Macro
   char* kept = tree_arena.allocate_array<char>(expansion.text.size());
   std::ranges::copy(expansion.text, kept);
   const std::string_view text(kept, expansion.text.size());
-  auto relexed = tokenize(text, *rules.lexer);
-  if (!relexed)
-    return std::unexpected(placed_in_input(std::move(relexed.error()), expansion, input));
   const ArenaScope tree(tree_arena);
-  auto parsed = rules.grammar(*relexed, text, *rules.vocabulary);
+  auto parsed = rules.grammar(expansion.tokens, text, *rules.vocabulary);
   if (!parsed) return std::unexpected(placed_in_input(std::move(parsed.error()), expansion, input));
   return parsed;
 }
