@@ -199,8 +199,9 @@ inline constexpr Definition kLatexStructures[] = {
     arrow("xmapsto", U'↦'), arrow("xlongequal", U'='),
     // Labels at the right.
     tag("tag", "*t", U'('), tag("tag*", "t", 0),
-    // Marks across the argument: a rule over it, strokes across the row above it.
-    accent("underline", U'─', true),
+    // Marks across the argument: a rule under it, at the top of the row below, and strokes across
+    // the row above it.
+    accent("underline", U'▔', true, true),
     accent("cancel", U'╱', true), accent("bcancel", U'╲', true), accent("xcancel", U'╳', true),
     // The rows of \substack{…}, set out as its environment.
     structure("substack", "r", group),

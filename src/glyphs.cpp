@@ -301,7 +301,7 @@ constexpr std::pair<char32_t, char32_t> kCombiningAbove[] = {
     {U'↼', 0x20D0}, {U'⇀', 0x20D1}, {U'⋯', 0x20DB}, {U'─', 0x0305}, {U'╱', 0x0338},
 };
 constexpr std::pair<char32_t, char32_t> kCombiningBelow[] = {
-    {U'_', 0x0332}, {U'~', 0x0330}, {U'─', 0x0332},
+    {U'_', 0x0332}, {U'~', 0x0330}, {U'─', 0x0332}, {U'▔', 0x0332},
 };
 // clang-format on
 static_assert(sorted_by_first(kCombiningAbove));
@@ -332,7 +332,8 @@ constexpr std::pair<char32_t, char32_t> kAscii[] = {
     {U'┴', U'+'}, {U'┻', U'+'}, {U'┼', U'+'}, {U'═', U'='}, {U'║', U'|'}, {U'╓', U'+'},
     {U'╖', U'+'}, {U'╙', U'+'}, {U'╜', U'+'}, {U'╟', U'+'}, {U'╢', U'+'}, {U'╥', U'+'},
     {U'╨', U'+'}, {U'╫', U'+'}, {U'╭', U'/'}, {U'╮', U'\\'}, {U'╯', U'/'}, {U'╰', U'\\'},
-    {U'╱', U'/'}, {U'╲', U'\\'}, {U'╳', U'X'}, {U'❯', U'>'}, {U'⟨', U'<'}, {U'⟩', U'>'},
+    {U'╱', U'/'}, {U'╲', U'\\'}, {U'╳', U'X'}, {U'▔', U'-'}, {U'❯', U'>'}, {U'⟨', U'<'},
+    {U'⟩', U'>'},
 };
 // clang-format on
 static_assert(sorted_by_first(kAscii));

@@ -68,6 +68,7 @@ CASES = {
     "accents, stacks and marks": [
         (r"\bar{x} \vec{v} \dot{x}", "x\u0304v\u20d7x\u0307", "bar(x)vec(v)dot(x)"),
         (r"\hat{xy}", "hat(xy)", "hat(xy)"),
+        (r"\underline{x} \underline{ab}", "x\u0332underline(ab)", "underline(x)underline(ab)"),
         (r"\binom{n}{k}", "C(n, k)", "C(n, k)"),
         (r"{n \choose k}", "C(n, k)", "C(n, k)"),
         (r"{a \atop b}", "(a; b)", "(a; b)"),
