@@ -97,6 +97,10 @@ namespace vok::construct {
 // The payload's delimiter, as many rows high as it says (Sized: \big and its kin).
 [[nodiscard]] Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef> args,
                                               std::span<const NodeRef> optional);
+// A block of the payload's size filled with █, standing on the baseline; nothing when either
+// size is 0 (Size: \rule).
+[[nodiscard]] Result<NodeRef> solid(const Definition& def, std::span<const NodeRef> args,
+                                    std::span<const NodeRef> optional);
 // The argument with every character passed through the payload's math alphabet (Style).
 [[nodiscard]] Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
@@ -203,6 +207,8 @@ inline constexpr Definition kLatexStructures[] = {
     // the row above it.
     accent("underline", U'▔', true, true),
     accent("cancel", U'╱', true), accent("bcancel", U'╲', true), accent("xcancel", U'╳', true),
+    // A filled block as wide and as tall as its dimensions; the raise before them is dropped.
+    structure("rule", "[dd", construct::solid, payload::Size{}),
     // The rows of \substack{…}, set out as its environment.
     structure("substack", "r", group),
     // Delimiters of fixed sizes: one, three, five and seven rows.

@@ -398,6 +398,14 @@ Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::spa
   return Pieces().operand(arg(args, 0)).sign(U'⌉').done(Binding::Atom);
 }
 
+// A block one row high.
+Result<NodeRef> solid(const Definition& def, std::span<const NodeRef> args,
+                      std::span<const NodeRef> optional, const Drawing&) {
+  Definition* one_row = current_arena().make<Definition>(def);
+  std::get<payload::Size>(one_row->payload).rows = 1;
+  return construct::solid(*one_row, args, optional);
+}
+
 Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
                                 std::span<const NodeRef>, const Drawing&) {
   const char32_t delimiter = def.data<payload::Sized>().delimiter;
@@ -441,6 +449,7 @@ constexpr LinearForm kForms[] = {
     {construct::boxed, boxed, Tall::Always},
     {construct::angle, angle, Tall::FirstArgument},
     {construct::sized_delimiter, sized_delimiter, Tall::Maybe},
+    {construct::solid, solid, Tall::Maybe},
 };
 
 bool has_rows(NodeRef node) { return node->height > 0; }

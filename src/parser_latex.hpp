@@ -31,6 +31,11 @@ namespace vok {
 
 class TextAssembler;
 
+// What a dimension measures, and so how it is counted in cells: a space's columns (two to the em,
+// none for less than a quarter of one), or a filled block's columns or rows (a row is about 1.2em
+// tall), at least one cell for any positive size.
+enum class Extent : std::uint8_t { Space, Width, Height };
+
 class LatexParser : ParserBase {
  public:
   LatexParser(std::span<const Lexeme> tokens, std::string_view input, const Vocabulary& vocabulary,
@@ -95,7 +100,8 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Box> text(const Lexeme& owner);
   [[nodiscard]] Result<void> text_token(const Lexeme& token, TextAssembler& out);
   [[nodiscard]] Result<void> text_command(const Lexeme& token, TextAssembler& out);
-  [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner);
+  [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner,
+                                              Extent extent = Extent::Space);
 
   // ---- environments and tables (parser_latex_tables.cpp) ----
 

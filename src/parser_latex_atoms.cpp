@@ -338,6 +338,7 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
   ExprList optional;
   Box* args = current_arena().allocate_array<Box>(def.drawn());
   std::size_t count = 0;
+  Definition* sized = nullptr;  // the row copied, once a dimension sets its size
   for (const char kind : def.args) {
     Result<Box> arg = nullptr;
     switch (kind) {
@@ -366,13 +367,22 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         if (auto skipped = skip_argument(token); !skipped)
           return std::unexpected(std::move(skipped.error()));
         continue;
+      case 'd': {  // the block's width, then its height: the row drawn with them
+        const bool width = sized == nullptr;
+        if (width) sized = current_arena().make<Definition>(def);
+        auto cells = dimension(true, token, width ? Extent::Width : Extent::Height);
+        if (!cells) return std::unexpected(std::move(cells.error()));
+        auto& size = std::get<payload::Size>(sized->payload);
+        (width ? size.columns : size.rows) = static_cast<std::uint32_t>(*cells);
+        continue;
+      }
       default:  // '*' is read before the arguments; 'b' belongs to the exact markup
         continue;
     }
     if (!arg) return arg;
     if (kind != '[') args[count++] = *arg;
   }
-  return command(token.payload(input_), &def, optional, {args, count});
+  return command(token.payload(input_), sized != nullptr ? sized : &def, optional, {args, count});
 }
 
 // [ list ]

@@ -309,7 +309,7 @@ constexpr Definition kLatexRows[] = {
     ignored("tiny"), ignored("scriptsize"), ignored("footnotesize"), ignored("small"),
     ignored("normalsize"), ignored("large"), ignored("Large"), ignored("LARGE"),
     ignored("huge"), ignored("Huge"), ignored("color", "s"), ignored("vspace", "*s"),
-    ignored("rule", "[ss"), as_class("raisebox", "st", Ord),
+    as_class("raisebox", "st", Ord),
     as_class("textcolor", "sm", Ord), as_class("colorbox", "st", Ord),
     as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),

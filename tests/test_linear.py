@@ -78,6 +78,7 @@ CASES = {
         (r"\boxed{x = 1}", "x = 1", "x = 1"),
         (r"\Big( x \Big)", "(x)", "(x)"),
         (r"\angl{n}", "n⌉", "n)"),
+        (r"a\rule{1em}{2em}b", "a██b", "a##b"),
     ],
     "tables": [
         (r"\begin{pmatrix} a & b \\ c & d \end{pmatrix}", "(a  b; c  d)", "(a  b; c  d)"),
