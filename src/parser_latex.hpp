@@ -79,14 +79,16 @@ class LatexParser : ParserBase {
   // ---- atoms and arguments (parser_latex_atoms.cpp) ----
 
   [[nodiscard]] Result<Item> atom(bool script);
-  [[nodiscard]] Result<Item> nucleus(bool script);
+  // `alone`: the nucleus is one token of an argument (\frac\foo{x}), so an unknown command takes
+  // none of the groups after it.
+  [[nodiscard]] Result<Item> nucleus(bool script, bool alone = false);
   [[nodiscard]] Result<Item> escaped(const Lexeme& token);
   // The class of a character typed as itself.
   [[nodiscard]] MathClass typed_class(char32_t ch) const;
   [[nodiscard]] Item digits();
   [[nodiscard]] Result<Box> group(bool script);
   [[nodiscard]] Result<Box> argument(bool script, const Lexeme& owner);
-  [[nodiscard]] Result<Item> command_atom(const Lexeme& token, bool script);
+  [[nodiscard]] Result<Item> command_atom(const Lexeme& token, bool script, bool alone = false);
   [[nodiscard]] Result<Box> arguments(const Lexeme& token, const Definition& def, bool script);
   [[nodiscard]] Result<Box> optional_argument(bool script);
   [[nodiscard]] Result<void> skip_argument(const Lexeme& owner);

@@ -132,7 +132,7 @@ Result<LatexParser::Item> LatexParser::atom(bool script) {
   return Item{with_scripts(nucleus->expr, sub, with_primes(sup, primes)), nucleus->cls, true};
 }
 
-Result<LatexParser::Item> LatexParser::nucleus(bool script) {
+Result<LatexParser::Item> LatexParser::nucleus(bool script, bool alone) {
   const Lexeme& token = *current();
   const std::string_view source = token.source(input_);
   const auto symbol = [&](MathClass cls) -> Result<Item> {
@@ -166,7 +166,7 @@ Result<LatexParser::Item> LatexParser::nucleus(bool script) {
       return escaped(token);
     case Tk::Command:
       ++pos_;
-      return command_atom(token, script);
+      return command_atom(token, script, alone);
     default:
       if (const auto cls = punctuation_class(token.kind)) return symbol(*cls);
       return fail(message::unmatched(source, input_, token.start));
@@ -263,22 +263,34 @@ Result<Box> LatexParser::argument(bool script, const Lexeme& owner) {
   // Unbraced arguments nest with no list between them (\sqrt\sqrt\sqrt x).
   DepthGuard guard(depth_);
   if (guard.exceeded()) return too_deep();
-  auto item = nucleus(script);
+  auto item = nucleus(script, true);
   if (!item) return std::unexpected(std::move(item.error()));
   return item->expr;
 }
 
 // A command, by its row's role. An unknown command is drawn as written, so that the reader sees
-// what was not understood, with the blank that ends its name when a letter or digit follows
-// (\sen x, not \senx).
-Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool script) {
+// what was not understood: with the blank that ends its name when a letter or digit follows
+// (\sen x, not \senx), and with the braces of the groups right after it (\red{AB}, not \redAB)
+// unless it stands alone as an argument.
+Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool script, bool alone) {
   const Definition* def = definition(token);
   if (def == nullptr) {
     std::string_view written = token.source(input_);
     if (const Lexeme* next = current(); next != nullptr && next->start > token.end &&
                                         (next->kind == Tk::Ident || next->kind == Tk::Number))
       written = keep(std::string(written) + " ");
-    return Item{command(written, nullptr), MathClass::Ord, true};
+    const Box name = command(written, nullptr);
+    if (alone || !at(Tk::LBrace)) return Item{name, MathClass::Ord, true};
+    ListBuilder<Box> items(lists_);
+    items.push_back(name);
+    while (at(Tk::LBrace)) {
+      auto inner = group(script);
+      if (!inner) return std::unexpected(std::move(inner.error()));
+      items.push_back(leaf<Symbol>("{"));
+      items.push_back(*inner);
+      items.push_back(leaf<Symbol>("}"));
+    }
+    return Item{make_node<Sequence>(items.finish()), MathClass::Ord, true};
   }
   // A starred form is a row of its own.
   const std::string_view name = token.payload(input_);
