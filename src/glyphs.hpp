@@ -27,6 +27,10 @@ using CharMap = char32_t (*)(char32_t) noexcept;
 [[nodiscard]] char32_t to_fraktur(char32_t ch) noexcept;
 [[nodiscard]] char32_t to_monospace(char32_t ch) noexcept;
 [[nodiscard]] char32_t to_bold_italic(char32_t ch) noexcept;  // Greek letters too
+// LaTeX's bold, as TeX sets Greek: \mathbf's bold with capital Greek bold upright, small Greek
+// unchanged; \boldsymbol's bold italic with capital Greek bold upright.
+[[nodiscard]] char32_t to_bold_greek(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_bold_symbol(char32_t ch) noexcept;
 
 // ---- script forms: a character's superscript or subscript form, or 0 when it has none ----
 

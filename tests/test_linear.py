@@ -95,6 +95,7 @@ CASES = {
         (r"\frac{\partial f}{\partial x}", "(∂f)/(∂x)", "(df)/(dx)"),
         (r"x \in \mathbb{R}^n, \mathbf{v} \le \infty", "x ∈ ℝⁿ, 𝐯 ≤ ∞", "x in R^n, v <= inf"),
         (r"\lfloor x \rfloor \ne \lceil y \rceil", "⌊x⌋ ≠ ⌈y⌉", "floor(x) != ceil(y)"),
+        (r"\mathbf{\Omega} + \boldsymbol{\alpha}", "𝛀 + 𝜶", "Omega + alpha"),
     ],
 }
 
