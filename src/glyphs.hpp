@@ -80,6 +80,10 @@ struct Delimiter {
   Pieces pieces;
   char32_t centre;  // drawn on the baseline when that is a middle row (a brace's point), or 0
   Stroke stroke;
+  // Drawn over exactly two rows where a side's own pieces are drawn (LaTeX's \left and \right),
+  // top and bottom, or 0: a brace there is a moustache (⎰ ⎱), which two pieces of three would
+  // leave without its point and so like a parenthesis.
+  char32_t two_top = 0, two_bottom = 0;
 };
 
 // How `ch` is drawn over several rows: its own pieces, or the character repeated.
