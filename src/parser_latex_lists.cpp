@@ -62,7 +62,8 @@ Box with_operand(const Expr& atom, const Command& op, Box operand) {
   return base;
 }
 
-// A command drawn otherwise before a binary operator or a relation (\dots), as it is drawn there.
+// A command drawn otherwise before a binary operator, a relation or a large operator (\dots), as it
+// is drawn there.
 Box before_operator(Box expr) {
   const auto* cmd = std::get_if<Command>(expr);
   const Definition* def = cmd != nullptr ? cmd->parts->def : nullptr;
@@ -74,6 +75,17 @@ Box before_operator(Box expr) {
 }
 
 bool binary_or_relation(MathClass cls) { return cls == MathClass::Bin || cls == MathClass::Rel; }
+
+// Whether an atom is a large operator (\sum, \int), scripts and all: a sign that takes a body. A
+// function name (\sin) is an operator too, but not a large one.
+bool large_operator(const Expr& atom) {
+  const Expr* base = &atom;
+  if (const auto* up = std::get_if<Superscript>(base)) base = up->base;
+  if (const auto* down = std::get_if<Subscript>(base)) base = down->base;
+  if (const auto* both = std::get_if<SubSup>(base)) base = both->base;
+  const auto* command = std::get_if<Command>(base);
+  return command != nullptr && command->parts->def != nullptr && command->parts->def->takes('b');
+}
 
 // A list as it is assembled: the atoms go out as they come, each one held back until its right
 // neighbour is known, for a binary operator with no operand on either side is an ordinary atom,
@@ -95,7 +107,9 @@ class ListAssembler {
   // Adds an atom of class `cls`.
   void add(Box expr, MathClass cls) {
     if (pending_) {
-      if (binary_or_relation(cls)) pending_->expr = before_operator(pending_->expr);
+      // amsmath's \dots: centred before an operator, low before anything else.
+      if (binary_or_relation(cls) || (cls == MathClass::Op && large_operator(*expr)))
+        pending_->expr = before_operator(pending_->expr);
       MathClass settled = pending_->cls;
       if (settled == MathClass::Bin &&
           (cls == MathClass::Rel || cls == MathClass::Close || cls == MathClass::Punct))
