@@ -13,7 +13,9 @@ namespace {
 using Tk = TokenKind;
 
 // The blank columns between two neighbouring atoms, by their classes: TeX's table, every thin,
-// medium and thick space one column. 2 marks the spaces TeX leaves out inside scripts.
+// medium and thick space one column. 2 marks the spaces TeX leaves out inside scripts. Punctuation
+// touches an inner atom before it (…, a fraction, \left … \right), as amsmath's dots do: TeX's
+// thin space there is a sliver, a column is not.
 // clang-format off
 constexpr std::uint8_t kSpacing[8][8] = {
     //         Ord Op Bin Rel Open Close Punct Inner
@@ -24,7 +26,7 @@ constexpr std::uint8_t kSpacing[8][8] = {
     /* Open  */ {0, 0, 0, 0, 0, 0, 0, 0},
     /* Close */ {0, 1, 2, 2, 0, 0, 0, 2},
     /* Punct */ {2, 2, 0, 2, 2, 2, 2, 2},
-    /* Inner */ {2, 1, 2, 2, 2, 0, 2, 2},
+    /* Inner */ {2, 1, 2, 2, 2, 0, 0, 2},
 };
 // clang-format on
 
