@@ -52,6 +52,9 @@ namespace vok::construct {
 // sign (Sign; LaTeX).
 [[nodiscard]] Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
                                            std::span<const NodeRef> optional);
+// The sign of a large operator's row (big_operator, integrals) as tall as it is drawn before
+// `body`, without the body and the blank column after the sign: the base of its limits.
+[[nodiscard]] Result<NodeRef> sign_alone(const Definition& def, NodeRef body);
 // The argument in a frame (\boxed).
 [[nodiscard]] Result<NodeRef> boxed(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);

@@ -631,10 +631,13 @@ Result<NodeRef> loose_sequence(std::span<const NodeRef> items, ExprList exprs,
     return (left > 0 && factor_left(cls(left - 1))) ||
            (right < items.size() && factor_right(cls(right)) && !full_stop(right));
   };
-  // A factor touching item i on its right.
+  // A factor touching item i on its right. The blank after a large operator's operand is the
+  // one that parts it from an ordinary atom (the exact markup's limits end in a blank column); an
+  // operator, a relation, punctuation or a closing delimiter there ends the LaTeX dialect's
+  // operand and sets its own spacing.
   const auto touched = [&](std::size_t i) {
     return i + 1 < items.size() && !is_space(*exprs[i + 1]) && !full_stop(i + 1) &&
-           (factor_right(cls(i + 1)) || gathers(*exprs[i]));
+           (factor_right(cls(i + 1)) || (gathers(*exprs[i]) && cls(i + 1) == MathClass::Ord));
   };
 
   // The blank TeX sets between a fraction and punctuation after it: a fraction on one row is an

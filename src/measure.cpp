@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "arena.hpp"
+#include "constructs.hpp"
 #include "unicode.hpp"
 #include "vocabulary.hpp"
 
@@ -169,12 +170,12 @@ class Measurer {
     return symbol != nullptr && vok::starts_with_prime(symbol->text);
   }
 
-  // A command whose scripts are limits (a large operator, \lim), or null; the test looks at the
-  // unrendered base.
+  // A command whose scripts are limits (\lim), or a large operator, whose limits its drawing
+  // sets, or null; the test looks at the unrendered base.
   [[nodiscard]] static const Command* with_limits(const Expr& base) noexcept {
     const auto* command = std::get_if<Command>(&base);
-    return command != nullptr && command->parts->def != nullptr && command->parts->def->limits &&
-                   command->parts->def->construct != nullptr
+    const Definition* def = command != nullptr ? command->parts->def : nullptr;
+    return def != nullptr && (def->limits || def->takes('b')) && def->construct != nullptr
                ? command
                : nullptr;
   }
@@ -252,8 +253,32 @@ Result<NodeRef> picture_scripts(NodeRef base, NodeRef sub, NodeRef sup, ScriptPl
   return RenderNode::both_scripts(base, sub, sup, drawing.scripts, place.sup_first);
 }
 
+// A large operator whose limits go on its sign: its sign with its limits centred over and under
+// it, or its scripts at its right, then a blank column and its operand.
+Result<NodeRef> limits_on_sign(const Operator& op, NodeRef lower, NodeRef upper,
+                               const Drawing& drawing) {
+  const NodeRef body = op.args.empty() ? RenderNode::empty() : op.args.front();
+  auto sign = construct::sign_alone(op.def, body);
+  if (!sign) return sign;
+  Result<NodeRef> set = *sign;
+  if (op.def.limits) {
+    set = set_limits(*sign, op.def, lower, upper, drawing);
+  } else if (lower != nullptr || upper != nullptr) {
+    set = RenderNode::side_limits(*sign, lower, upper, drawing.scripts);
+  }
+  if (!set) return set;
+  if (body->width == 0) return set;
+  NodeRef* items = current_arena().allocate_array<NodeRef>(3);
+  items[0] = *set;
+  items[1] = &kSpaces[1];
+  items[2] = body;
+  return RenderNode::hstack({items, 3});
+}
+
 Result<NodeRef> picture_limits(const Operator& op, NodeRef lower, NodeRef upper,
                                const Drawing& drawing) {
+  if (drawing.operator_limits.on_sign && op.def.takes('b'))
+    return limits_on_sign(op, lower, upper, drawing);
   auto drawn = op.def.construct(op.def, op.args, op.optional);
   if (!drawn) return drawn;
   return set_limits(*drawn, op.def, lower, upper, drawing);

@@ -119,8 +119,8 @@ Result<LatexParser::Item> LatexParser::atom(bool script) {
     const bool up = next->kind == Tk::Caret;
     if ((up ? sup : sub) != nullptr) return fail(message::double_script(up, input_, next->start));
     const Lexeme& mark = advance();
-    // A large operator's limits are spaced as its operand is, as the exact markup spaces them.
-    auto script_arg = argument(gatherer(*nucleus->expr) == nullptr, mark);
+    // Scripts and limits alike are set in script style: no blanks around a relation (i=1).
+    auto script_arg = argument(true, mark);
     if (!script_arg) return std::unexpected(std::move(script_arg.error()));
     // ^\prime and ^{\prime\prime} are primes, drawn as ′ and ″ like x' and x''.
     if (const std::size_t marks = prime_count(**script_arg); up && marks > 0) {

@@ -37,7 +37,7 @@ std::size_t spacing(MathClass left, MathClass right, bool script) {
 
 }  // namespace
 
-// A row that takes a body and sets its scripts as limits, with no body yet.
+// A large operator (a row that takes a body), with no body yet.
 const Command* gatherer(const Expr& atom) {
   const Expr* base = &atom;
   if (const auto* up = std::get_if<Superscript>(base)) base = up->base;
@@ -46,8 +46,7 @@ const Command* gatherer(const Expr& atom) {
   const auto* command = std::get_if<Command>(base);
   if (command == nullptr) return nullptr;
   const Definition* def = command->parts->def;
-  return def != nullptr && def->takes('b') && def->limits && command->parts->args.empty() ? command
-                                                                                          : nullptr;
+  return def != nullptr && def->takes('b') && command->parts->args.empty() ? command : nullptr;
 }
 
 namespace {
@@ -163,12 +162,11 @@ class ListAssembler {
   void send(MathClass settled) {
     std::ptrdiff_t before = pending_->blanks_before;
     bool omitted = false;  // the one blank is what a script leaves out
-    if (previous_ && !after_limits_) {
+    if (previous_) {
       const std::size_t set = spacing(*previous_, settled, script_);
       omitted = before == 0 && set > spacing(*previous_, settled, true);
       before += static_cast<std::ptrdiff_t>(set);
     }
-    after_limits_ = false;
     if (omitted) {
       out_.push_back(script_omits_node());
     } else if (before > 0) {
@@ -214,8 +212,6 @@ class ListAssembler {
                                             : make_node<Sequence>(items);
     out_.push_back(with_operand(*g.atom, *g.op, operand));
     if (!previous_) previous_ = MathClass::Op;
-    // Limits leave a blank column after them, which spaces what follows.
-    after_limits_ = !std::holds_alternative<Command>(*g.atom);
   }
 
   ListBuilder<Box> out_;
@@ -226,7 +222,6 @@ class ListAssembler {
   std::ptrdiff_t blanks_ = 0;         // explicit spaces since the last atom, \! taking one away
   std::vector<Gathering> gathering_;  // innermost last
   bool too_deep_ = false;
-  bool after_limits_ = false;
 };
 
 // The closers of the wrappers a whole formula may stand in.

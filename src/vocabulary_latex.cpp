@@ -89,11 +89,14 @@ constexpr MathClass math_class(SymbolClass cls) {
 }
 
 // A large operator: its sign grows to the operand that follows it, its scripts are limits above
-// and below it. Integrals are drawn from ⌠ ⎮ ⌡ (repeated for ∬ ∭ ⨌, marked for ∮ and the other
-// integrals), the others by their own sign.
+// and below it, an integral's at its right, as TeX sets them (\limits and \nolimits change that).
+// Integrals are drawn from ⌠ ⎮ ⌡ (repeated for ∬ ∭ ⨌, marked for ∮ and the other integrals), the
+// others by their own sign.
 constexpr Definition big_operator(const LatexSymbol& row) {
   const std::uint8_t count = row.code == U'∬' ? 2 : row.code == U'∭' ? 3 : row.code == U'⨌' ? 4 : 1;
-  return rows::big_operator(row.name, row.code, is_integral(row.code), count);
+  Definition def = rows::big_operator(row.name, row.code, is_integral(row.code), count);
+  def.limits = !is_integral(row.code);
+  return def;
 }
 
 constexpr Definition from_table(const LatexSymbol& row) {
