@@ -64,6 +64,24 @@ Result<NodeRef> phantom(const Definition& def, std::span<const NodeRef> args,
                            down ? shown->baseline : 0);
 }
 
+namespace {
+
+struct Solid {};  // every cell filled
+
+void paint(const Solid&, const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y) {
+  for (std::size_t row = 0; row < self.height; ++row) canvas.across(x, y + row, self.width, U'█');
+}
+
+}  // namespace
+
+Result<NodeRef> solid(const Definition& def, std::span<const NodeRef>, std::span<const NodeRef>) {
+  const auto [columns, rows] = def.data<payload::Size>();
+  if (columns == 0 || rows == 0) return RenderNode::empty();
+  auto node = make_node(columns, rows, rows - 1, Solid{});
+  if (node) (*node)->binding = Binding::Atom;
+  return node;
+}
+
 Result<NodeRef> over_set(const Definition&, std::span<const NodeRef> args,
                          std::span<const NodeRef>) {
   return RenderNode::limits(arg(args, 1), RenderNode::empty(), arg(args, 0), kCentredLimits);

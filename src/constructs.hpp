@@ -52,6 +52,9 @@ namespace vok::construct {
 // sign (Sign; LaTeX).
 [[nodiscard]] Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> args,
                                            std::span<const NodeRef> optional);
+// The sign of a large operator's row (big_operator, integrals) as tall as it is drawn before
+// `body`, without the body and the blank column after the sign: the base of its limits.
+[[nodiscard]] Result<NodeRef> sign_alone(const Definition& def, NodeRef body);
 // The argument in a frame (\boxed).
 [[nodiscard]] Result<NodeRef> boxed(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
@@ -97,6 +100,10 @@ namespace vok::construct {
 // The payload's delimiter, as many rows high as it says (Sized: \big and its kin).
 [[nodiscard]] Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef> args,
                                               std::span<const NodeRef> optional);
+// A block of the payload's size filled with █, standing on the baseline; nothing when either
+// size is 0 (Size: \rule).
+[[nodiscard]] Result<NodeRef> solid(const Definition& def, std::span<const NodeRef> args,
+                                    std::span<const NodeRef> optional);
 // The argument with every character passed through the payload's math alphabet (Style).
 [[nodiscard]] Result<NodeRef> alphabet(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
@@ -199,9 +206,12 @@ inline constexpr Definition kLatexStructures[] = {
     arrow("xmapsto", U'↦'), arrow("xlongequal", U'='),
     // Labels at the right.
     tag("tag", "*t", U'('), tag("tag*", "t", 0),
-    // Marks across the argument: a rule over it, strokes across the row above it.
-    accent("underline", U'─', true),
+    // Marks across the argument: a rule under it, at the top of the row below, and strokes across
+    // the row above it.
+    accent("underline", U'▔', true, true),
     accent("cancel", U'╱', true), accent("bcancel", U'╲', true), accent("xcancel", U'╳', true),
+    // A filled block as wide and as tall as its dimensions; the raise before them is dropped.
+    structure("rule", "[dd", construct::solid, payload::Size{}),
     // The rows of \substack{…}, set out as its environment.
     structure("substack", "r", group),
     // Delimiters of fixed sizes: one, three, five and seven rows.

@@ -9,8 +9,9 @@
 // LaTeX as people write it measures text in display columns, keeps prime marks as they are in
 // superscripts, has no subscript y (Unicode's ᵧ is a gamma), lowers a subscript under a tall base
 // and sets a superscript beside an accented letter as TeX does, writes both scripts compactly when
-// both can be, centres the limits of \lim and the like, and sets those of a large operator
-// left-aligned over its operand; from ASCII it has no script characters but primes.
+// both can be, centres the limits of \lim and the like, and those of a large operator on its sign,
+// with its operand beside them, or sets an integral's at the sign's right, as TeX does; from
+// ASCII it has no script characters but primes.
 #include "dialect.hpp"
 
 #include "linear.hpp"
@@ -62,7 +63,7 @@ constexpr Drawing kLatexDrawing{
                 .beside_marks = true,
                 .compact_pairs = true},
     .limits = kCentredLimits,
-    .operator_limits = {.centred = false, .equal_bands = false},
+    .operator_limits = {.centred = true, .equal_bands = false, .on_sign = true},
     .cells = RenderNode::column_row,
     .spelling = nullptr,
 };

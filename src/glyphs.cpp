@@ -33,8 +33,9 @@ const Row* find(const Row (&table)[N], char32_t ch, Key key) noexcept {
 using Hole = std::pair<char32_t, char32_t>;  // a letter and its styled form outside the block
 
 struct Alphabet {
-  char32_t capitals, smalls, digits;  // the styled A, a and 0; digits 0: none
-  std::span<const Hole> holes;        // sorted by letter
+  char32_t capitals, smalls, digits;              // the styled A, a and 0; digits 0: none
+  std::span<const Hole> holes;                    // sorted by letter
+  char32_t greek_capitals = 0, greek_smalls = 0;  // the styled Α and α; 0: none
 };
 
 constexpr Hole kItalicHoles[] = {{U'h', U'ℎ'}};
@@ -45,8 +46,8 @@ constexpr Hole kScriptHoles[] = {{U'B', U'ℬ'}, {U'E', U'ℰ'}, {U'F', U'ℱ'},
                                  {U'e', U'ℯ'}, {U'g', U'ℊ'}, {U'o', U'ℴ'}};
 constexpr Hole kFrakturHoles[] = {
     {U'C', U'ℭ'}, {U'H', U'ℌ'}, {U'I', U'ℑ'}, {U'R', U'ℜ'}, {U'Z', U'ℨ'}};
-// Bold italic has Greek letters too: the capitals (U+03A2, between rho and sigma, is unassigned),
-// the small letters, and the variant forms below.
+// Bold italic has Greek letters too: the capitals, the small letters, and the variant forms
+// below.
 constexpr Hole kBoldItalicGreek[] = {{U'ϑ', 0x1D751}, {U'ϕ', 0x1D753}, {U'ϖ', 0x1D755},
                                      {U'ϰ', 0x1D752}, {U'ϱ', 0x1D754}, {U'ϵ', 0x1D750},
                                      {U'∂', 0x1D74F}, {U'∇', 0x1D735}};
@@ -60,7 +61,12 @@ constexpr Alphabet kDoubleStruck{0x1D538, 0x1D552, 0x1D7D8, kDoubleStruckHoles};
 constexpr Alphabet kScript{0x1D49C, 0x1D4B6, 0, kScriptHoles};
 constexpr Alphabet kFraktur{0x1D504, 0x1D51E, 0, kFrakturHoles};
 constexpr Alphabet kMonospace{0x1D670, 0x1D68A, 0x1D7F6, {}};
-constexpr Alphabet kBoldItalic{0x1D468, 0x1D482, 0x1D7CE, kBoldItalicGreek};
+constexpr Alphabet kBoldItalic{0x1D468, 0x1D482, 0x1D7CE, kBoldItalicGreek, 0x1D71C, 0x1D736};
+// TeX's bold: \mathbf sets capital Greek upright and bold, as it does Latin letters, and leaves
+// small Greek as it is; \boldsymbol sets what is italic bold italic, and capital Greek, upright
+// in TeX, bold upright.
+constexpr Alphabet kBoldGreek{0x1D400, 0x1D41A, 0x1D7CE, {}, 0x1D6A8, 0};
+constexpr Alphabet kBoldSymbol{0x1D468, 0x1D482, 0x1D7CE, kBoldItalicGreek, 0x1D6A8, 0x1D736};
 
 char32_t styled(char32_t ch, const Alphabet& alphabet) noexcept {
   const auto hole = std::ranges::lower_bound(alphabet.holes, ch, {}, &Hole::first);
@@ -68,6 +74,11 @@ char32_t styled(char32_t ch, const Alphabet& alphabet) noexcept {
   if (ch >= U'A' && ch <= U'Z') return alphabet.capitals + (ch - U'A');
   if (ch >= U'a' && ch <= U'z') return alphabet.smalls + (ch - U'a');
   if (alphabet.digits != 0 && ch >= U'0' && ch <= U'9') return alphabet.digits + (ch - U'0');
+  // Greek: Α–Ω (U+03A2, between rho and sigma, is unassigned) and α–ω.
+  if (alphabet.greek_capitals != 0 && ch >= U'Α' && ch <= U'Ω' && ch != 0x3A2)
+    return alphabet.greek_capitals + (ch - U'Α');
+  if (alphabet.greek_smalls != 0 && ch >= U'α' && ch <= U'ω')
+    return alphabet.greek_smalls + (ch - U'α');
   return ch;
 }
 
@@ -82,11 +93,9 @@ char32_t to_script(char32_t ch) noexcept { return styled(ch, kScript); }
 char32_t to_fraktur(char32_t ch) noexcept { return styled(ch, kFraktur); }
 char32_t to_monospace(char32_t ch) noexcept { return styled(ch, kMonospace); }
 
-char32_t to_bold_italic(char32_t ch) noexcept {
-  if (ch >= 0x391 && ch <= 0x3A9 && ch != 0x3A2) return 0x1D71C + (ch - 0x391);
-  if (ch >= 0x3B1 && ch <= 0x3C9) return 0x1D736 + (ch - 0x3B1);
-  return styled(ch, kBoldItalic);
-}
+char32_t to_bold_italic(char32_t ch) noexcept { return styled(ch, kBoldItalic); }
+char32_t to_bold_greek(char32_t ch) noexcept { return styled(ch, kBoldGreek); }
+char32_t to_bold_symbol(char32_t ch) noexcept { return styled(ch, kBoldSymbol); }
 
 // ---- script forms ----
 
@@ -186,10 +195,10 @@ constexpr Delimiter kDelimiters[] = {
     {U'[', {U'⎡', U'⎢', U'⎣'}, 0, Stroke::Pieces},
     {U'\\', {U'╲', U'╲', U'╲'}, 0, Stroke::Falling},
     {U']', {U'⎤', U'⎥', U'⎦'}, 0, Stroke::Pieces},
-    {U'{', {U'⎧', U'⎪', U'⎩'}, U'⎨', Stroke::Pieces},
+    {U'{', {U'⎧', U'⎪', U'⎩'}, U'⎨', Stroke::Pieces, U'⎰', U'⎱'},
     // Bars use the brace extension on every row, so a tall bar is one unbroken line.
     {U'|', {U'⎪', U'⎪', U'⎪'}, 0, Stroke::Pieces},
-    {U'}', {U'⎫', U'⎪', U'⎭'}, U'⎬', Stroke::Pieces},
+    {U'}', {U'⎫', U'⎪', U'⎭'}, U'⎬', Stroke::Pieces, U'⎱', U'⎰'},
     {U'∣', {U'⎪', U'⎪', U'⎪'}, 0, Stroke::Pieces},
     {U'⌈', {U'⎡', U'⎢', U'⎢'}, 0, Stroke::Pieces},
     {U'⌉', {U'⎤', U'⎥', U'⎥'}, 0, Stroke::Pieces},
@@ -301,7 +310,7 @@ constexpr std::pair<char32_t, char32_t> kCombiningAbove[] = {
     {U'↼', 0x20D0}, {U'⇀', 0x20D1}, {U'⋯', 0x20DB}, {U'─', 0x0305}, {U'╱', 0x0338},
 };
 constexpr std::pair<char32_t, char32_t> kCombiningBelow[] = {
-    {U'_', 0x0332}, {U'~', 0x0330}, {U'─', 0x0332},
+    {U'_', 0x0332}, {U'~', 0x0330}, {U'─', 0x0332}, {U'▔', 0x0332},
 };
 // clang-format on
 static_assert(sorted_by_first(kCombiningAbove));
@@ -321,18 +330,19 @@ namespace {
 // clang-format off
 constexpr std::pair<char32_t, char32_t> kAscii[] = {
     {U'‐', U'-'}, {U'′', U'\''}, {U'″', U'"'}, {U'‾', U'-'}, {U'−', U'-'}, {U'∗', U'*'},
-    {U'∣', U'|'}, {U'∼', U'~'}, {U'⋅', U'*'},
-    {U'⌠', U'/'}, {U'⌡', U'/'}, {U'⎛', U'/'}, {U'⎜', U'|'}, {U'⎝', U'\\'}, {U'⎞', U'\\'},
-    {U'⎟', U'|'}, {U'⎠', U'/'}, {U'⎡', U'['}, {U'⎢', U'|'}, {U'⎣', U'['}, {U'⎤', U']'},
-    {U'⎥', U'|'}, {U'⎦', U']'}, {U'⎧', U'/'}, {U'⎨', U'<'}, {U'⎩', U'\\'}, {U'⎪', U'|'},
-    {U'⎫', U'\\'}, {U'⎬', U'>'}, {U'⎭', U'/'}, {U'⎮', U'|'}, {U'⎴', U'-'}, {U'⎵', U'_'},
-    {U'⏜', U'-'}, {U'⏝', U'_'}, {U'⏞', U'-'}, {U'⏟', U'_'}, {U'─', U'-'}, {U'━', U'='},
-    {U'│', U'|'}, {U'┃', U'|'}, {U'┌', U'+'}, {U'┐', U'+'}, {U'┓', U'='}, {U'└', U'+'},
-    {U'┘', U'+'}, {U'┛', U'='}, {U'├', U'+'}, {U'┤', U'+'}, {U'┬', U'+'}, {U'┳', U'+'},
-    {U'┴', U'+'}, {U'┻', U'+'}, {U'┼', U'+'}, {U'═', U'='}, {U'║', U'|'}, {U'╓', U'+'},
-    {U'╖', U'+'}, {U'╙', U'+'}, {U'╜', U'+'}, {U'╟', U'+'}, {U'╢', U'+'}, {U'╥', U'+'},
-    {U'╨', U'+'}, {U'╫', U'+'}, {U'╭', U'/'}, {U'╮', U'\\'}, {U'╯', U'/'}, {U'╰', U'\\'},
-    {U'╱', U'/'}, {U'╲', U'\\'}, {U'╳', U'X'}, {U'❯', U'>'}, {U'⟨', U'<'}, {U'⟩', U'>'},
+    {U'∣', U'|'}, {U'∼', U'~'}, {U'⋅', U'*'}, {U'⌠', U'/'}, {U'⌡', U'/'}, {U'⎛', U'/'},
+    {U'⎜', U'|'}, {U'⎝', U'\\'}, {U'⎞', U'\\'}, {U'⎟', U'|'}, {U'⎠', U'/'}, {U'⎡', U'['},
+    {U'⎢', U'|'}, {U'⎣', U'['}, {U'⎤', U']'}, {U'⎥', U'|'}, {U'⎦', U']'}, {U'⎧', U'/'},
+    {U'⎨', U'<'}, {U'⎩', U'\\'}, {U'⎪', U'|'}, {U'⎫', U'\\'}, {U'⎬', U'>'}, {U'⎭', U'/'},
+    {U'⎮', U'|'}, {U'⎰', U'/'}, {U'⎱', U'\\'}, {U'⎴', U'-'}, {U'⎵', U'_'}, {U'⏜', U'-'},
+    {U'⏝', U'_'}, {U'⏞', U'-'}, {U'⏟', U'_'}, {U'─', U'-'}, {U'━', U'='}, {U'│', U'|'},
+    {U'┃', U'|'}, {U'┌', U'+'}, {U'┐', U'+'}, {U'┓', U'='}, {U'└', U'+'}, {U'┘', U'+'},
+    {U'┛', U'='}, {U'├', U'+'}, {U'┤', U'+'}, {U'┬', U'+'}, {U'┳', U'+'}, {U'┴', U'+'},
+    {U'┻', U'+'}, {U'┼', U'+'}, {U'═', U'='}, {U'║', U'|'}, {U'╓', U'+'}, {U'╖', U'+'},
+    {U'╙', U'+'}, {U'╜', U'+'}, {U'╟', U'+'}, {U'╢', U'+'}, {U'╥', U'+'}, {U'╨', U'+'},
+    {U'╫', U'+'}, {U'╭', U'/'}, {U'╮', U'\\'}, {U'╯', U'/'}, {U'╰', U'\\'}, {U'╱', U'/'},
+    {U'╲', U'\\'}, {U'╳', U'X'}, {U'█', U'#'}, {U'▔', U'-'}, {U'❯', U'>'}, {U'⟨', U'<'},
+    {U'⟩', U'>'},
 };
 // clang-format on
 static_assert(sorted_by_first(kAscii));
@@ -380,11 +390,17 @@ static_assert(sorted_by_first(kAsciiWords));
 // Greek, then 10 digits a style.
 constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyzij";
 constexpr std::string_view kDigits = "0123456789";
+// The Greek of the block, 58 letters a style: Α–Ω (ϴ where U+03A2 would be), ∇, α–ω, ∂, and the
+// variant forms.
+constexpr std::u32string_view kGreek =
+    U"ΑΒΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡΘΣΤΥΦΧΨΩ∇αβγδεζηθικλμνξοπρςστυφχψω∂ϵϑϰϕϱϖ";
+static_assert(kGreek.size() == 58);
 
 std::string_view ascii_word(char32_t ch) noexcept {
   if (ch >= 0x1D400 && ch <= 0x1D6A3) return kLetters.substr((ch - 0x1D400) % 52, 1);
   if (ch == 0x1D6A4 || ch == 0x1D6A5) return kLetters.substr(52 + (ch - 0x1D6A4), 1);
   if (ch >= 0x1D7CE && ch <= 0x1D7FF) return kDigits.substr((ch - 0x1D7CE) % 10, 1);
+  if (ch >= 0x1D6A8 && ch <= 0x1D7C9) return ascii_word(kGreek[(ch - 0x1D6A8) % 58]);
   const auto* row = find(kAsciiWords, ch, [](const auto& r) { return r.first; });
   return row != nullptr ? row->second : std::string_view();
 }

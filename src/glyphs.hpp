@@ -27,6 +27,10 @@ using CharMap = char32_t (*)(char32_t) noexcept;
 [[nodiscard]] char32_t to_fraktur(char32_t ch) noexcept;
 [[nodiscard]] char32_t to_monospace(char32_t ch) noexcept;
 [[nodiscard]] char32_t to_bold_italic(char32_t ch) noexcept;  // Greek letters too
+// LaTeX's bold, as TeX sets Greek: \mathbf's bold with capital Greek bold upright, small Greek
+// unchanged; \boldsymbol's bold italic with capital Greek bold upright.
+[[nodiscard]] char32_t to_bold_greek(char32_t ch) noexcept;
+[[nodiscard]] char32_t to_bold_symbol(char32_t ch) noexcept;
 
 // ---- script forms: a character's superscript or subscript form, or 0 when it has none ----
 
@@ -76,6 +80,10 @@ struct Delimiter {
   Pieces pieces;
   char32_t centre;  // drawn on the baseline when that is a middle row (a brace's point), or 0
   Stroke stroke;
+  // Drawn over exactly two rows where a side's own pieces are drawn (LaTeX's \left and \right),
+  // top and bottom, or 0: a brace there is a moustache (⎰ ⎱), which two pieces of three would
+  // leave without its point and so like a parenthesis.
+  char32_t two_top = 0, two_bottom = 0;
 };
 
 // How `ch` is drawn over several rows: its own pieces, or the character repeated.

@@ -60,6 +60,9 @@ struct LimitStyle {
   bool centred;      // each piece centred on the widest; else all left-aligned with one blank
                      // column on the right
   bool equal_bands;  // both limits in bands of the taller one's height, so the base stays centred
+  bool on_sign = false;  // a large operator's limits go on its sign alone, its operand beside
+                         // them, and a row that sets its scripts beside its sign (an integral's)
+                         // sets them at the sign's right; else over sign and operand together
 };
 
 // Limits centred on the widest piece, each in rows of its own height, as TeX sets them.
@@ -179,6 +182,11 @@ struct RenderNode {
                                                     const ScriptStyle& style, bool sup_first);
   // `base` followed by `count` apostrophes on its baseline row.
   [[nodiscard]] static Result<NodeRef> prime_suffix(NodeRef base, std::size_t count);
+  // An integral's limits at the right of its sign `base` (either may be null): in script
+  // characters on the sign's first and last rows when they have them, else the upper one ending on
+  // the sign's first row and the lower one starting on its last row.
+  [[nodiscard]] static Result<NodeRef> side_limits(NodeRef base, NodeRef lower, NodeRef upper,
+                                                   const ScriptStyle& style);
   // `upper` above, `base`, `lower` below, as the style sets limits.
   [[nodiscard]] static Result<NodeRef> limits(NodeRef base, NodeRef lower, NodeRef upper,
                                               const LimitStyle& style);

@@ -90,6 +90,11 @@ void draw_delimiter(Canvas& canvas, std::size_t x, std::size_t y, std::size_t he
       }
       return;
     case Stroke::Pieces:
+      if (height == 2 && drawn.two_top != 0) {
+        canvas.put(x, y, drawn.two_top);
+        canvas.put(x, y + 1, drawn.two_bottom);
+        return;
+      }
       canvas.column(x, y, height, drawn.pieces);
       if (drawn.centre != 0 && centre > 0 && centre + 1 < height)
         canvas.put(x, y + centre, drawn.centre);

@@ -5,7 +5,8 @@
 // superscript on the base's top row, a subscript on its baseline row. Any other script is laid out
 // on rows of its own, left-aligned in the column right after the base. A dialect's ScriptStyle
 // gives the forms and where compact scripts go. `limits` stacks its three pieces above and below
-// one another, left-aligned or centred, as the LimitStyle says.
+// one another, left-aligned or centred, as the LimitStyle says; `side_limits` sets an integral's at
+// the right of its sign, from the sign's first and last rows.
 //
 // Whether a script is compact depends on the characters it draws, which a node does not know
 // until it is painted: the test paints the script through a probe that keeps no cell and only
@@ -99,6 +100,19 @@ void paint(const PrimeMarks& shape, const RenderNode& self, Canvas& canvas, std:
            std::size_t y) {
   canvas.paint(*shape.base, x, y);
   canvas.across(x + shape.base->width, y + self.baseline, shape.count, U'\'');
+}
+
+struct SideLimits {  // limits on rows reaching from the ends of a sign, at its right
+  NodeRef base, lower, upper;
+};
+
+void paint(const SideLimits& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t top = self.baseline - shape.base->baseline;  // the sign's first row
+  canvas.paint(*shape.base, x, y + top);
+  const std::size_t right = x + shape.base->width;
+  canvas.paint(*shape.upper, right, y + top + 1 - std::max<std::size_t>(shape.upper->height, 1));
+  canvas.paint(*shape.lower, right, y + top + shape.base->height - 1);
 }
 
 struct Limits {  // limits above and below a base
@@ -206,6 +220,24 @@ Result<NodeRef> RenderNode::both_scripts(NodeRef base, NodeRef sub, NodeRef sup,
   if (sub->height != 0) height = std::max(height, add_sat(add_sat(baseline, 1), sub->height));
   return make_node(add_sat(base->width, std::max(sub->width, sup->width)), height, baseline,
                    Scripts{base, sub, sup, {}});
+}
+
+Result<NodeRef> RenderNode::side_limits(NodeRef base, NodeRef lower, NodeRef upper,
+                                        const ScriptStyle& style) {
+  const bool low = lower == nullptr || is_compact(*lower, style.subscripts);
+  const bool up = upper == nullptr || is_compact(*upper, style.superscripts);
+  if (low && up && (lower != nullptr || upper != nullptr)) {
+    if (lower == nullptr) return superscript(base, upper, style);
+    if (upper == nullptr) return subscript(base, lower, style);
+    return both_scripts(base, lower, upper, style, false);
+  }
+  if (lower == nullptr) lower = empty();
+  if (upper == nullptr) upper = empty();
+  const std::size_t above = upper->height > 1 ? upper->height - 1 : 0;
+  const std::size_t below = lower->height > 1 ? lower->height - 1 : 0;
+  return make_node(add_sat(base->width, std::max(lower->width, upper->width)),
+                   add_sat(add_sat(above, base->height), below), add_sat(above, base->baseline),
+                   SideLimits{base, lower, upper});
 }
 
 Result<NodeRef> RenderNode::prime_suffix(NodeRef base, std::size_t count) {

@@ -169,6 +169,15 @@ void paint(const BigOperator& shape, const RenderNode& self, Canvas& canvas, std
   canvas.paint(*shape.body, x + sign_width(sign, h) + 1, y + sign_box(*shape.body).body_row);
 }
 
+struct SignAlone {  // a sign drawn before a blank body, less the blank column between them
+  NodeRef drawn;
+};
+
+void paint(const SignAlone& shape, const RenderNode&, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.drawn, x, y);
+}
+
 // Argument i, or nullptr when the parser supplied fewer (a large operator with no operand).
 NodeRef operand(std::span<const NodeRef> args) { return args.empty() ? nullptr : args.front(); }
 
@@ -209,6 +218,15 @@ Result<NodeRef> big_operator(const Definition& def, std::span<const NodeRef> arg
   const SignBox box = sign_box(*body);
   return make_node(add_sat(add_sat(sign_width(operator_sign(sign), box.height), 1), body->width),
                    box.height, box.baseline, BigOperator{body, sign});
+}
+
+Result<NodeRef> sign_alone(const Definition& def, NodeRef body) {
+  // The sign drawn before a blank as tall as the body and no wide: the sign and one blank column.
+  auto blank = RenderNode::blank(0, body->height, body->baseline);
+  if (!blank) return blank;
+  auto drawn = def.construct(def, {&*blank, 1}, {});
+  if (!drawn) return drawn;
+  return make_node((*drawn)->width - 1, (*drawn)->height, (*drawn)->baseline, SignAlone{*drawn});
 }
 
 }  // namespace construct

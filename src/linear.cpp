@@ -398,6 +398,14 @@ Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::spa
   return Pieces().operand(arg(args, 0)).sign(U'⌉').done(Binding::Atom);
 }
 
+// A block one row high.
+Result<NodeRef> solid(const Definition& def, std::span<const NodeRef> args,
+                      std::span<const NodeRef> optional, const Drawing&) {
+  Definition* one_row = current_arena().make<Definition>(def);
+  std::get<payload::Size>(one_row->payload).rows = 1;
+  return construct::solid(*one_row, args, optional);
+}
+
 Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,
                                 std::span<const NodeRef>, const Drawing&) {
   const char32_t delimiter = def.data<payload::Sized>().delimiter;
@@ -441,6 +449,7 @@ constexpr LinearForm kForms[] = {
     {construct::boxed, boxed, Tall::Always},
     {construct::angle, angle, Tall::FirstArgument},
     {construct::sized_delimiter, sized_delimiter, Tall::Maybe},
+    {construct::solid, solid, Tall::Maybe},
 };
 
 bool has_rows(NodeRef node) { return node->height > 0; }
@@ -622,10 +631,13 @@ Result<NodeRef> loose_sequence(std::span<const NodeRef> items, ExprList exprs,
     return (left > 0 && factor_left(cls(left - 1))) ||
            (right < items.size() && factor_right(cls(right)) && !full_stop(right));
   };
-  // A factor touching item i on its right.
+  // A factor touching item i on its right. The blank after a large operator's operand is the
+  // one that parts it from an ordinary atom (the exact markup's limits end in a blank column); an
+  // operator, a relation, punctuation or a closing delimiter there ends the LaTeX dialect's
+  // operand and sets its own spacing.
   const auto touched = [&](std::size_t i) {
     return i + 1 < items.size() && !is_space(*exprs[i + 1]) && !full_stop(i + 1) &&
-           (factor_right(cls(i + 1)) || gathers(*exprs[i]));
+           (factor_right(cls(i + 1)) || (gathers(*exprs[i]) && cls(i + 1) == MathClass::Ord));
   };
 
   // The blank TeX sets between a fraction and punctuation after it: a fraction on one row is an

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "arena.hpp"
+#include "constructs.hpp"
 #include "unicode.hpp"
 #include "vocabulary.hpp"
 
@@ -169,12 +170,12 @@ class Measurer {
     return symbol != nullptr && vok::starts_with_prime(symbol->text);
   }
 
-  // A command whose scripts are limits (a large operator, \lim), or null; the test looks at the
-  // unrendered base.
+  // A command whose scripts are limits (\lim), or a large operator, whose limits its drawing
+  // sets, or null; the test looks at the unrendered base.
   [[nodiscard]] static const Command* with_limits(const Expr& base) noexcept {
     const auto* command = std::get_if<Command>(&base);
-    return command != nullptr && command->parts->def != nullptr && command->parts->def->limits &&
-                   command->parts->def->construct != nullptr
+    const Definition* def = command != nullptr ? command->parts->def : nullptr;
+    return def != nullptr && (def->limits || def->takes('b')) && def->construct != nullptr
                ? command
                : nullptr;
   }
@@ -240,8 +241,15 @@ class Measurer {
 
 // ---- the picture's compositions ----
 
+Result<NodeRef> limits_on_sign(const Operator& op, NodeRef lower, NodeRef upper,
+                               const Drawing& drawing);
+
+// A large operator with its operand and no limits is drawn as one whose limits go on its sign,
+// where the drawing sets them so.
 Result<NodeRef> picture_command(const Definition& def, std::span<const NodeRef> args,
-                                std::span<const NodeRef> optional, const Drawing&) {
+                                std::span<const NodeRef> optional, const Drawing& drawing) {
+  if (drawing.operator_limits.on_sign && def.takes('b') && !args.empty())
+    return limits_on_sign({def, args, optional}, nullptr, nullptr, drawing);
   return def.construct(def, args, optional);
 }
 
@@ -252,8 +260,54 @@ Result<NodeRef> picture_scripts(NodeRef base, NodeRef sub, NodeRef sup, ScriptPl
   return RenderNode::both_scripts(base, sub, sup, drawing.scripts, place.sup_first);
 }
 
+struct Operated {  // a large operator with its limits and its operand
+  NodeRef whole;   // the node they make
+  NodeRef sizing;  // the node its sign is as tall as
+};
+
+void paint(const Operated& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.paint(*shape.whole, x, y);
+}
+
+// The node a sign before `body` is as tall as: the body, or when the body is a large operator
+// with its limits and operand, what that one's sign is as tall as, so that operators side by side
+// are of one size (∫∑ᵢ₌₁ⁿ i, not an ∫ as tall as the ∑ with its limits).
+NodeRef sizing_of(NodeRef body) {
+  if (body->painter != &detail::paint_shape<Operated>) return body;
+  Operated shape;
+  std::memcpy(&shape, body->shape.bytes, sizeof shape);
+  return shape.sizing;
+}
+
+// A large operator whose limits go on its sign: its sign with its limits centred over and under
+// it, or its scripts at its right, then a blank column and its operand.
+Result<NodeRef> limits_on_sign(const Operator& op, NodeRef lower, NodeRef upper,
+                               const Drawing& drawing) {
+  const NodeRef body = op.args.empty() ? RenderNode::empty() : op.args.front();
+  const NodeRef sizing = sizing_of(body);
+  auto sign = construct::sign_alone(op.def, sizing);
+  if (!sign) return sign;
+  Result<NodeRef> set = *sign;
+  if (op.def.limits) {
+    set = set_limits(*sign, op.def, lower, upper, drawing);
+  } else if (lower != nullptr || upper != nullptr) {
+    set = RenderNode::side_limits(*sign, lower, upper, drawing.scripts);
+  }
+  if (!set) return set;
+  if (body->width == 0) return set;
+  NodeRef* items = current_arena().allocate_array<NodeRef>(3);
+  items[0] = *set;
+  items[1] = &kSpaces[1];
+  items[2] = body;
+  auto whole = RenderNode::hstack({items, 3});
+  if (!whole) return whole;
+  return make_node((*whole)->width, (*whole)->height, (*whole)->baseline, Operated{*whole, sizing});
+}
+
 Result<NodeRef> picture_limits(const Operator& op, NodeRef lower, NodeRef upper,
                                const Drawing& drawing) {
+  if (drawing.operator_limits.on_sign && op.def.takes('b'))
+    return limits_on_sign(op, lower, upper, drawing);
   auto drawn = op.def.construct(op.def, op.args, op.optional);
   if (!drawn) return drawn;
   return set_limits(*drawn, op.def, lower, upper, drawing);

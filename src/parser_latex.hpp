@@ -31,6 +31,11 @@ namespace vok {
 
 class TextAssembler;
 
+// What a dimension measures, and so how it is counted in cells: a space's columns (two to the em,
+// none for less than a quarter of one), or a filled block's columns or rows (a row is about 1.2em
+// tall), at least one cell for any positive size.
+enum class Extent : std::uint8_t { Space, Width, Height };
+
 class LatexParser : ParserBase {
  public:
   LatexParser(std::span<const Lexeme> tokens, std::string_view input, const Vocabulary& vocabulary,
@@ -74,14 +79,16 @@ class LatexParser : ParserBase {
   // ---- atoms and arguments (parser_latex_atoms.cpp) ----
 
   [[nodiscard]] Result<Item> atom(bool script);
-  [[nodiscard]] Result<Item> nucleus(bool script);
+  // `alone`: the nucleus is one token of an argument (\frac\foo{x}), so an unknown command takes
+  // none of the groups after it.
+  [[nodiscard]] Result<Item> nucleus(bool script, bool alone = false);
   [[nodiscard]] Result<Item> escaped(const Lexeme& token);
   // The class of a character typed as itself.
   [[nodiscard]] MathClass typed_class(char32_t ch) const;
   [[nodiscard]] Item digits();
   [[nodiscard]] Result<Box> group(bool script);
   [[nodiscard]] Result<Box> argument(bool script, const Lexeme& owner);
-  [[nodiscard]] Result<Item> command_atom(const Lexeme& token, bool script);
+  [[nodiscard]] Result<Item> command_atom(const Lexeme& token, bool script, bool alone = false);
   [[nodiscard]] Result<Box> arguments(const Lexeme& token, const Definition& def, bool script);
   [[nodiscard]] Result<Box> optional_argument(bool script);
   [[nodiscard]] Result<void> skip_argument(const Lexeme& owner);
@@ -95,7 +102,8 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Box> text(const Lexeme& owner);
   [[nodiscard]] Result<void> text_token(const Lexeme& token, TextAssembler& out);
   [[nodiscard]] Result<void> text_command(const Lexeme& token, TextAssembler& out);
-  [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner);
+  [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner,
+                                              Extent extent = Extent::Space);
 
   // ---- environments and tables (parser_latex_tables.cpp) ----
 

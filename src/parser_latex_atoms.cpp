@@ -119,8 +119,8 @@ Result<LatexParser::Item> LatexParser::atom(bool script) {
     const bool up = next->kind == Tk::Caret;
     if ((up ? sup : sub) != nullptr) return fail(message::double_script(up, input_, next->start));
     const Lexeme& mark = advance();
-    // A large operator's limits are spaced as its operand is, as the exact markup spaces them.
-    auto script_arg = argument(gatherer(*nucleus->expr) == nullptr, mark);
+    // Scripts and limits alike are set in script style: no blanks around a relation (i=1).
+    auto script_arg = argument(true, mark);
     if (!script_arg) return std::unexpected(std::move(script_arg.error()));
     // ^\prime and ^{\prime\prime} are primes, drawn as ′ and ″ like x' and x''.
     if (const std::size_t marks = prime_count(**script_arg); up && marks > 0) {
@@ -132,7 +132,7 @@ Result<LatexParser::Item> LatexParser::atom(bool script) {
   return Item{with_scripts(nucleus->expr, sub, with_primes(sup, primes)), nucleus->cls, true};
 }
 
-Result<LatexParser::Item> LatexParser::nucleus(bool script) {
+Result<LatexParser::Item> LatexParser::nucleus(bool script, bool alone) {
   const Lexeme& token = *current();
   const std::string_view source = token.source(input_);
   const auto symbol = [&](MathClass cls) -> Result<Item> {
@@ -166,7 +166,7 @@ Result<LatexParser::Item> LatexParser::nucleus(bool script) {
       return escaped(token);
     case Tk::Command:
       ++pos_;
-      return command_atom(token, script);
+      return command_atom(token, script, alone);
     default:
       if (const auto cls = punctuation_class(token.kind)) return symbol(*cls);
       return fail(message::unmatched(source, input_, token.start));
@@ -263,22 +263,34 @@ Result<Box> LatexParser::argument(bool script, const Lexeme& owner) {
   // Unbraced arguments nest with no list between them (\sqrt\sqrt\sqrt x).
   DepthGuard guard(depth_);
   if (guard.exceeded()) return too_deep();
-  auto item = nucleus(script);
+  auto item = nucleus(script, true);
   if (!item) return std::unexpected(std::move(item.error()));
   return item->expr;
 }
 
 // A command, by its row's role. An unknown command is drawn as written, so that the reader sees
-// what was not understood, with the blank that ends its name when a letter or digit follows
-// (\sen x, not \senx).
-Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool script) {
+// what was not understood: with the blank that ends its name when a letter or digit follows
+// (\sen x, not \senx), and with the braces of the groups right after it (\red{AB}, not \redAB)
+// unless it stands alone as an argument.
+Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool script, bool alone) {
   const Definition* def = definition(token);
   if (def == nullptr) {
     std::string_view written = token.source(input_);
     if (const Lexeme* next = current(); next != nullptr && next->start > token.end &&
                                         (next->kind == Tk::Ident || next->kind == Tk::Number))
       written = keep(std::string(written) + " ");
-    return Item{command(written, nullptr), MathClass::Ord, true};
+    const Box name = command(written, nullptr);
+    if (alone || !at(Tk::LBrace)) return Item{name, MathClass::Ord, true};
+    ListBuilder<Box> items(lists_);
+    items.push_back(name);
+    while (at(Tk::LBrace)) {
+      auto inner = group(script);
+      if (!inner) return std::unexpected(std::move(inner.error()));
+      items.push_back(leaf<Symbol>("{"));
+      items.push_back(*inner);
+      items.push_back(leaf<Symbol>("}"));
+    }
+    return Item{make_node<Sequence>(items.finish()), MathClass::Ord, true};
   }
   // A starred form is a row of its own.
   const std::string_view name = token.payload(input_);
@@ -338,6 +350,7 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
   ExprList optional;
   Box* args = current_arena().allocate_array<Box>(def.drawn());
   std::size_t count = 0;
+  Definition* sized = nullptr;  // the row copied, once a dimension sets its size
   for (const char kind : def.args) {
     Result<Box> arg = nullptr;
     switch (kind) {
@@ -366,13 +379,22 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         if (auto skipped = skip_argument(token); !skipped)
           return std::unexpected(std::move(skipped.error()));
         continue;
+      case 'd': {  // the block's width, then its height: the row drawn with them
+        const bool width = sized == nullptr;
+        if (width) sized = current_arena().make<Definition>(def);
+        auto cells = dimension(true, token, width ? Extent::Width : Extent::Height);
+        if (!cells) return std::unexpected(std::move(cells.error()));
+        auto& size = std::get<payload::Size>(sized->payload);
+        (width ? size.columns : size.rows) = static_cast<std::uint32_t>(*cells);
+        continue;
+      }
       default:  // '*' is read before the arguments; 'b' belongs to the exact markup
         continue;
     }
     if (!arg) return arg;
     if (kind != '[') args[count++] = *arg;
   }
-  return command(token.payload(input_), &def, optional, {args, count});
+  return command(token.payload(input_), sized != nullptr ? sized : &def, optional, {args, count});
 }
 
 // [ list ]

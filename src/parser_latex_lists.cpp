@@ -13,7 +13,9 @@ namespace {
 using Tk = TokenKind;
 
 // The blank columns between two neighbouring atoms, by their classes: TeX's table, every thin,
-// medium and thick space one column. 2 marks the spaces TeX leaves out inside scripts.
+// medium and thick space one column. 2 marks the spaces TeX leaves out inside scripts. Punctuation
+// touches an inner atom before it (…, a fraction, \left … \right), as amsmath's dots do: TeX's
+// thin space there is a sliver, a column is not.
 // clang-format off
 constexpr std::uint8_t kSpacing[8][8] = {
     //         Ord Op Bin Rel Open Close Punct Inner
@@ -24,7 +26,7 @@ constexpr std::uint8_t kSpacing[8][8] = {
     /* Open  */ {0, 0, 0, 0, 0, 0, 0, 0},
     /* Close */ {0, 1, 2, 2, 0, 0, 0, 2},
     /* Punct */ {2, 2, 0, 2, 2, 2, 2, 2},
-    /* Inner */ {2, 1, 2, 2, 2, 0, 2, 2},
+    /* Inner */ {2, 1, 2, 2, 2, 0, 0, 2},
 };
 // clang-format on
 
@@ -35,7 +37,7 @@ std::size_t spacing(MathClass left, MathClass right, bool script) {
 
 }  // namespace
 
-// A row that takes a body and sets its scripts as limits, with no body yet.
+// A large operator (a row that takes a body), with no body yet.
 const Command* gatherer(const Expr& atom) {
   const Expr* base = &atom;
   if (const auto* up = std::get_if<Superscript>(base)) base = up->base;
@@ -44,8 +46,7 @@ const Command* gatherer(const Expr& atom) {
   const auto* command = std::get_if<Command>(base);
   if (command == nullptr) return nullptr;
   const Definition* def = command->parts->def;
-  return def != nullptr && def->takes('b') && def->limits && command->parts->args.empty() ? command
-                                                                                          : nullptr;
+  return def != nullptr && def->takes('b') && command->parts->args.empty() ? command : nullptr;
 }
 
 namespace {
@@ -62,7 +63,8 @@ Box with_operand(const Expr& atom, const Command& op, Box operand) {
   return base;
 }
 
-// A command drawn otherwise before a binary operator or a relation (\dots), as it is drawn there.
+// A command drawn otherwise before a binary operator, a relation or a large operator (\dots), as it
+// is drawn there.
 Box before_operator(Box expr) {
   const auto* cmd = std::get_if<Command>(expr);
   const Definition* def = cmd != nullptr ? cmd->parts->def : nullptr;
@@ -74,6 +76,17 @@ Box before_operator(Box expr) {
 }
 
 bool binary_or_relation(MathClass cls) { return cls == MathClass::Bin || cls == MathClass::Rel; }
+
+// Whether an atom is a large operator (\sum, \int), scripts and all: a sign that takes a body. A
+// function name (\sin) is an operator too, but not a large one.
+bool large_operator(const Expr& atom) {
+  const Expr* base = &atom;
+  if (const auto* up = std::get_if<Superscript>(base)) base = up->base;
+  if (const auto* down = std::get_if<Subscript>(base)) base = down->base;
+  if (const auto* both = std::get_if<SubSup>(base)) base = both->base;
+  const auto* command = std::get_if<Command>(base);
+  return command != nullptr && command->parts->def != nullptr && command->parts->def->takes('b');
+}
 
 // A list as it is assembled: the atoms go out as they come, each one held back until its right
 // neighbour is known, for a binary operator with no operand on either side is an ordinary atom,
@@ -95,7 +108,9 @@ class ListAssembler {
   // Adds an atom of class `cls`.
   void add(Box expr, MathClass cls) {
     if (pending_) {
-      if (binary_or_relation(cls)) pending_->expr = before_operator(pending_->expr);
+      // amsmath's \dots: centred before an operator, low before anything else.
+      if (binary_or_relation(cls) || (cls == MathClass::Op && large_operator(*expr)))
+        pending_->expr = before_operator(pending_->expr);
       MathClass settled = pending_->cls;
       if (settled == MathClass::Bin &&
           (cls == MathClass::Rel || cls == MathClass::Close || cls == MathClass::Punct))
@@ -147,12 +162,11 @@ class ListAssembler {
   void send(MathClass settled) {
     std::ptrdiff_t before = pending_->blanks_before;
     bool omitted = false;  // the one blank is what a script leaves out
-    if (previous_ && !after_limits_) {
+    if (previous_) {
       const std::size_t set = spacing(*previous_, settled, script_);
       omitted = before == 0 && set > spacing(*previous_, settled, true);
       before += static_cast<std::ptrdiff_t>(set);
     }
-    after_limits_ = false;
     if (omitted) {
       out_.push_back(script_omits_node());
     } else if (before > 0) {
@@ -198,8 +212,6 @@ class ListAssembler {
                                             : make_node<Sequence>(items);
     out_.push_back(with_operand(*g.atom, *g.op, operand));
     if (!previous_) previous_ = MathClass::Op;
-    // Limits leave a blank column after them, which spaces what follows.
-    after_limits_ = !std::holds_alternative<Command>(*g.atom);
   }
 
   ListBuilder<Box> out_;
@@ -210,7 +222,6 @@ class ListAssembler {
   std::ptrdiff_t blanks_ = 0;         // explicit spaces since the last atom, \! taking one away
   std::vector<Gathering> gathering_;  // innermost last
   bool too_deep_ = false;
-  bool after_limits_ = false;
 };
 
 // The closers of the wrappers a whole formula may stand in.

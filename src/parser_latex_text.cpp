@@ -27,9 +27,9 @@ bool separates(std::string_view gap) {
   return false;
 }
 
-// The columns of a dimension such as "1em", "-3mu", "0.5 cm": two columns to the em, none for a
+// The cells of a dimension such as "1em", "-3mu", "0.5 cm" as `extent` counts them, none for a
 // negative or unreadable one.
-std::size_t columns_of(std::string_view text) {
+std::size_t cells_of(std::string_view text, Extent extent) {
   std::size_t i = 0;
   const auto skip = [&] {
     while (i < text.size() && is_white(text[i])) ++i;
@@ -62,8 +62,9 @@ std::size_t columns_of(std::string_view text) {
   double em = 0;
   for (const Unit& u : kUnits)
     if (unit == u.name) em = u.em;
-  const double columns = negative ? 0 : value * em * 2;
-  return columns >= 1e6 ? std::size_t{1000000} : static_cast<std::size_t>(columns + 0.5);
+  const double cells = negative ? 0 : value * em * (extent == Extent::Height ? 1 / 1.2 : 2);
+  if (extent != Extent::Space && cells > 0 && cells < 1) return 1;
+  return cells >= 1e6 ? std::size_t{1000000} : static_cast<std::size_t>(cells + 0.5);
 }
 
 }  // namespace
@@ -223,14 +224,14 @@ Result<void> LatexParser::text_command(const Lexeme& token, TextAssembler& out) 
 }
 
 // A dimension: braced ({1em}), or written out after the name (3mu, -2pt, .5em).
-Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner) {
+Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Extent extent) {
   const Lexeme* next = current();
   if (next == nullptr)
     return fail(message::missing_argument(owner.source(input_), input_, owner.start));
   if (braced) {
     if (next->kind != Tk::LBrace) {
       ++pos_;
-      return columns_of(next->source(input_));
+      return cells_of(next->source(input_), extent);
     }
     const std::size_t open = pos_;
     while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBrace) ++pos_;
@@ -238,7 +239,7 @@ Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner) {
       return fail(message::missing_close("}", "{", input_, tokens_[open].start));
     const std::uint32_t from = tokens_[open].end, to = tokens_[pos_].start;
     ++pos_;
-    return columns_of(input_.substr(from, to - from));
+    return cells_of(input_.substr(from, to - from), extent);
   }
   // Signs, digits and a point, then the two letters of the unit.
   const std::uint32_t from = next->start;
@@ -249,7 +250,7 @@ Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner) {
   }
   for (int letters = 0; letters < 2 && at(Tk::Ident); ++letters) ++pos_;
   const std::uint32_t to = pos_ > 0 ? tokens_[pos_ - 1].end : from;
-  return columns_of(input_.substr(from, to > from ? to - from : 0));
+  return cells_of(input_.substr(from, to > from ? to - from : 0), extent);
 }
 
 }  // namespace vok

@@ -88,12 +88,15 @@ struct Enclosure {  // the delimiter a stack or a tag opens with, or 0
 struct Phantom {  // what of a phantom's argument it keeps: its width, its height, or both
   bool across = false, down = false;
 };
+struct Size {  // a filled block's columns and rows; set when its dimensions are read (\rule)
+  std::uint32_t columns = 0, rows = 0;
+};
 
 }  // namespace payload
 
 using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style,
                              payload::Mark, payload::Blank, payload::Sign, payload::Sized,
-                             payload::Enclosure, payload::Phantom>;
+                             payload::Enclosure, payload::Phantom, payload::Size>;
 
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets
@@ -102,7 +105,8 @@ using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payl
 //   t  a mandatory text argument: letters and the spaces between them (LaTeX)
 //   s  a mandatory argument that is read and dropped, such as a label or a colour (LaTeX)
 //   *  a star may follow the name: the row named with the star then applies (LaTeX)
-//   d  a braced dimension such as {1em}, for a space (LaTeX)
+//   d  a braced dimension such as {1em}, for a space; for a filled block (Size) its width, then
+//      its height (LaTeX)
 //   k  a dimension written out after the name, such as 3mu, for a space (LaTeX)
 //   l  a delimiter, such as ( or \langle or ., drawn by the row (LaTeX)
 //   r  braced rows of cells split by & and \\, set out as the environment of the row's name (LaTeX)

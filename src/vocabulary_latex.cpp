@@ -89,11 +89,14 @@ constexpr MathClass math_class(SymbolClass cls) {
 }
 
 // A large operator: its sign grows to the operand that follows it, its scripts are limits above
-// and below it. Integrals are drawn from ⌠ ⎮ ⌡ (repeated for ∬ ∭ ⨌, marked for ∮ and the other
-// integrals), the others by their own sign.
+// and below it, an integral's at its right, as TeX sets them (\limits and \nolimits change that).
+// Integrals are drawn from ⌠ ⎮ ⌡ (repeated for ∬ ∭ ⨌, marked for ∮ and the other integrals), the
+// others by their own sign.
 constexpr Definition big_operator(const LatexSymbol& row) {
   const std::uint8_t count = row.code == U'∬' ? 2 : row.code == U'∭' ? 3 : row.code == U'⨌' ? 4 : 1;
-  return rows::big_operator(row.name, row.code, is_integral(row.code), count);
+  Definition def = rows::big_operator(row.name, row.code, is_integral(row.code), count);
+  def.limits = !is_integral(row.code);
+  return def;
 }
 
 constexpr Definition from_table(const LatexSymbol& row) {
@@ -274,18 +277,18 @@ constexpr Definition kLatexRows[] = {
     text("texttt", to_monospace), text("textsc"),
 
     // Math alphabets, and the old switches that act to the end of their group.
-    alphabet("mathbf", to_bold), alphabet("mathbb", to_bb), alphabet("mathcal", to_script),
+    alphabet("mathbf", to_bold_greek), alphabet("mathbb", to_bb), alphabet("mathcal", to_script),
     alphabet("mathscr", to_script), alphabet("mathfrak", to_fraktur),
     alphabet("mathsf", to_sans), alphabet("mathtt", to_monospace), alphabet("mathit", to_italic),
     alphabet("mathrm", to_upright), alphabet("mathnormal", to_upright),
-    alphabet("boldsymbol", to_bold_italic), alphabet("bm", to_bold_italic),
-    alphabet("bold", to_bold),
-    alphabet("pmb", to_bold), alphabet("mathbfit", to_bold_italic),
-    alphabet("mathsfit", to_sans), alphabet("mathbold", to_bold),
-    switch_to("bf", to_bold), switch_to("rm", to_upright), switch_to("it", to_italic),
+    alphabet("boldsymbol", to_bold_symbol), alphabet("bm", to_bold_symbol),
+    alphabet("bold", to_bold_greek),
+    alphabet("pmb", to_bold_greek), alphabet("mathbfit", to_bold_italic),
+    alphabet("mathsfit", to_sans), alphabet("mathbold", to_bold_greek),
+    switch_to("bf", to_bold_greek), switch_to("rm", to_upright), switch_to("it", to_italic),
     switch_to("cal", to_script), switch_to("sf", to_sans), switch_to("tt", to_monospace),
     switch_to("mit", to_italic), switch_to("sl", to_italic), switch_to("em", to_italic),
-    switch_to("boldmath", to_bold_italic), switch_to("unboldmath", to_upright),
+    switch_to("boldmath", to_bold_symbol), switch_to("unboldmath", to_upright),
     switch_to("bfseries", to_bold), switch_to("itshape", to_italic),
     switch_to("rmfamily", to_upright), switch_to("sffamily", to_sans),
     switch_to("ttfamily", to_monospace), switch_to("mdseries", to_upright),
@@ -309,7 +312,7 @@ constexpr Definition kLatexRows[] = {
     ignored("tiny"), ignored("scriptsize"), ignored("footnotesize"), ignored("small"),
     ignored("normalsize"), ignored("large"), ignored("Large"), ignored("LARGE"),
     ignored("huge"), ignored("Huge"), ignored("color", "s"), ignored("vspace", "*s"),
-    ignored("rule", "[ss"), as_class("raisebox", "st", Ord),
+    as_class("raisebox", "st", Ord),
     as_class("textcolor", "sm", Ord), as_class("colorbox", "st", Ord),
     as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),

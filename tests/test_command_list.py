@@ -55,7 +55,8 @@ def symbol(module, name, drawn):  # a mark alone encloses or marks a blank of it
 
 
 def large_operator(module, name, drawn):  # its scripts are limits: above it and below it
-    rows = (picture(module, f"\\{name}_{{a}}^{{b}} x") or "\n").split("\n")[:-1]
+    limits = "\\limits" if module is vok_latex else ""  # an integral's stand at its right without it
+    rows = (picture(module, f"\\{name}{limits}_{{a}}^{{b}} x") or "\n").split("\n")[:-1]
     return "b" in rows[0] and "a" in rows[-1]
 
 

@@ -68,6 +68,7 @@ CASES = {
     "accents, stacks and marks": [
         (r"\bar{x} \vec{v} \dot{x}", "x\u0304v\u20d7x\u0307", "bar(x)vec(v)dot(x)"),
         (r"\hat{xy}", "hat(xy)", "hat(xy)"),
+        (r"\underline{x} \underline{ab}", "x\u0332underline(ab)", "underline(x)underline(ab)"),
         (r"\binom{n}{k}", "C(n, k)", "C(n, k)"),
         (r"{n \choose k}", "C(n, k)", "C(n, k)"),
         (r"{a \atop b}", "(a; b)", "(a; b)"),
@@ -77,6 +78,7 @@ CASES = {
         (r"\boxed{x = 1}", "x = 1", "x = 1"),
         (r"\Big( x \Big)", "(x)", "(x)"),
         (r"\angl{n}", "n⌉", "n)"),
+        (r"a\rule{1em}{2em}b", "a██b", "a##b"),
     ],
     "tables": [
         (r"\begin{pmatrix} a & b \\ c & d \end{pmatrix}", "(a  b; c  d)", "(a  b; c  d)"),
@@ -93,6 +95,7 @@ CASES = {
         (r"\frac{\partial f}{\partial x}", "(∂f)/(∂x)", "(df)/(dx)"),
         (r"x \in \mathbb{R}^n, \mathbf{v} \le \infty", "x ∈ ℝⁿ, 𝐯 ≤ ∞", "x in R^n, v <= inf"),
         (r"\lfloor x \rfloor \ne \lceil y \rceil", "⌊x⌋ ≠ ⌈y⌉", "floor(x) != ceil(y)"),
+        (r"\mathbf{\Omega} + \boldsymbol{\alpha}", "𝛀 + 𝜶", "Omega + alpha"),
     ],
 }
 

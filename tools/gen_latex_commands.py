@@ -27,7 +27,8 @@ END = "<!-- end of latex commands -->"
 # The groups in the order shown, with what each holds.
 GROUPS = {
     "ordinary": "Ordinary symbols: letters, Greek, and symbols with no spacing of their own",
-    "operator": "Large operators: the sign as tall as its operand, its scripts as limits",
+    "operator": "Large operators: the sign as tall as its operand, its scripts as limits "
+                "(an integral's at its right)",
     "binary": "Binary operators: one blank on each side between operands",
     "relation": "Relations: one blank on each side",
     "opening": "Opening delimiters",
