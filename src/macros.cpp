@@ -61,7 +61,8 @@ enum class Definer : std::uint8_t {
   RenewCommand,
   ProvideCommand,
   Let,
-  DeclareMathOperator
+  DeclareMathOperator,
+  Long,
 };
 
 std::optional<Definer> definer(std::string_view name) {
@@ -408,12 +409,20 @@ class Expander {
 
   Result<void> define(const Tok& owner, Definer kind, bool global, std::size_t floor) {
     switch (kind) {
-      case Definer::Global: {
-        const Tok* next = take(floor);
-        const auto then =
-            next != nullptr && next->is(Tk::Command) ? definer(next->payload()) : std::nullopt;
-        if (!then) return fail(message::expected_macro_name(owner.source(), input_, owner.origin));
-        return define(*next, *then, true, floor);
+      case Definer::Global:
+      case Definer::Long: {
+        // A prefix: the definition after it, found by expanding macros (\global\mydef) as TeX
+        // does; \long changes nothing here.
+        for (;;) {
+          const Tok* next = take(floor);
+          if (next == nullptr || !next->is(Tk::Command)) break;
+          if (const auto then = definer(next->payload()))
+            return define(*next, *then, global || kind == Definer::Global, floor);
+          const Macro* macro = find(next->payload());
+          if (macro == nullptr) break;
+          if (auto done = expand(*next, *macro, floor); !done) return done;
+        }
+        return fail(message::expected_macro_name(owner.source(), input_, owner.origin));
       }
       case Definer::Def:
       case Definer::Edef:

@@ -33,7 +33,8 @@ namespace vok {
 // that has none is not looked at again.
 inline constexpr std::string_view kDefinerNames[] = {
     "def",        "edef",         "gdef",           "xdef", "global",
-    "newcommand", "renewcommand", "providecommand", "let",  "DeclareMathOperator"};
+    "newcommand", "renewcommand", "providecommand", "let",  "DeclareMathOperator",
+    "long"};
 inline constexpr std::uint64_t kDefinerHashes = noted_hashes(kDefinerNames);
 [[nodiscard]] bool is_definer(std::string_view name) noexcept;
 

@@ -47,6 +47,8 @@ SCOPES = [
     (r"{\def\a{1}\a}\a", r"1\a"),  # local to its group
     (r"{\gdef\a{1}}\a", "1"),
     (r"{\global\def\a{1}}\a", "1"),
+    (r"{\global\long\def\a{1}}\a", "1"),
+    (r"\def\gd{\gdef}{\global\gd\a{1}}\a", "1"),  # a prefix expands what follows it
     (r"\def\a{1}{\def\a{2}\a}\a", "21"),  # the outer meaning returns
     (r"\def\a{1}{\gdef\a{2}}\a", "2"),
 ]
