@@ -85,6 +85,13 @@ def test_the_document_examples_print_what_they_show(capsys, code, shown):
     assert capsys.readouterr().out == shown
 
 
+def test_the_macro_example_prints_what_it_shows(capsys):
+    [(code, shown)] = re.findall(r"^```python\n(.*?)^```\n\n````text\n(.*?)^````$",
+                                 section("Macros"), re.M | re.S)
+    exec(code, {})
+    assert capsys.readouterr().out == shown
+
+
 def test_the_latex_command_list_is_current(vok_command):
     script = ROOT / "tools" / "gen_latex_commands.py"
     spec = importlib.util.spec_from_file_location("gen_latex_commands", script)
