@@ -277,9 +277,12 @@ class Expander {
     const auto stored = document_->find(name);
     if (stored == document_->end()) return nullptr;
     const StoredMacro& from = stored->second;
+    // Reading it in counts against the formula's budget, as expanding it does: a formula that
+    // uses many long macros of a document pays for their lengths.
     const auto toks = [&](const std::string& text) -> Toks {
       auto lexed = tokenize(text, lexer_);
       if (!lexed) return {};  // it was lexed when it was defined
+      produced_ += lexed->size();
       return Toks(store(toks_of(*lexed, text, 0)), lexed->size());
     };
     const Macro macro{.pattern = toks(from.pattern),
