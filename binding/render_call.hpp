@@ -158,8 +158,9 @@ inline bool read_on_problem(PyObject* value, const char* function, Settings& set
   return true;
 }
 
-// macros=: a mapping of command names ('\\R') to their replacements, both str, or None. The pairs
-// are copied into a list the call holds, so that the caller's mapping is never touched again.
+// macros=: a mapping of command names ('\\R') to their replacements, both str, or None. A dict's
+// strings are borrowed; another mapping's pairs are copied into a list the call holds. The caller's
+// mapping is never changed.
 inline bool read_macros(PyObject* value, const char* function, Settings& settings) noexcept {
   settings.macros.clear();
   settings.options.macros = {};
@@ -169,6 +170,27 @@ inline bool read_macros(PyObject* value, const char* function, Settings& setting
     return false;
   };
   if (PyUnicode_Check(value) || PyMapping_Check(value) == 0) return refuse();
+  const auto add = [&](PyObject* name, PyObject* replacement) {
+    if (!PyUnicode_Check(name) || !PyUnicode_Check(replacement)) return refuse();
+    Py_ssize_t name_size = 0, replacement_size = 0;
+    const char* name_text = PyUnicode_AsUTF8AndSize(name, &name_size);
+    const char* replacement_text = PyUnicode_AsUTF8AndSize(replacement, &replacement_size);
+    if (name_text == nullptr || replacement_text == nullptr) return false;
+    settings.macros.push_back(
+        {std::string_view(name_text, static_cast<std::size_t>(name_size)),
+         std::string_view(replacement_text, static_cast<std::size_t>(replacement_size))});
+    return true;
+  };
+  if (PyDict_Check(value)) {
+    // A dict's strings are borrowed: no Python code runs before the call is over with them.
+    settings.macros.reserve(static_cast<std::size_t>(PyDict_Size(value)));
+    Py_ssize_t at = 0;
+    PyObject *name = nullptr, *replacement = nullptr;
+    while (PyDict_Next(value, &at, &name, &replacement))
+      if (!add(name, replacement)) return false;
+    settings.options.macros = settings.macros;
+    return true;
+  }
   Ref items = Ref::steal(PyMapping_Items(value));
   if (!items) {
     // A sequence passes the check and has no items(): it is no mapping.
@@ -184,15 +206,7 @@ inline bool read_macros(PyObject* value, const char* function, Settings& setting
     PyObject* pair = PyList_GetItem(items.get(), i);
     PyObject* name = pair != nullptr ? PyTuple_GetItem(pair, 0) : nullptr;
     PyObject* replacement = pair != nullptr ? PyTuple_GetItem(pair, 1) : nullptr;
-    if (name == nullptr || replacement == nullptr) return false;
-    if (!PyUnicode_Check(name) || !PyUnicode_Check(replacement)) return refuse();
-    Py_ssize_t name_size = 0, replacement_size = 0;
-    const char* name_text = PyUnicode_AsUTF8AndSize(name, &name_size);
-    const char* replacement_text = PyUnicode_AsUTF8AndSize(replacement, &replacement_size);
-    if (name_text == nullptr || replacement_text == nullptr) return false;
-    settings.macros.push_back(
-        {std::string_view(name_text, static_cast<std::size_t>(name_size)),
-         std::string_view(replacement_text, static_cast<std::size_t>(replacement_size))});
+    if (name == nullptr || replacement == nullptr || !add(name, replacement)) return false;
   }
   settings.macro_items = std::move(items);
   settings.options.macros = settings.macros;
