@@ -236,6 +236,11 @@ class Expander {
           if (auto done = expand(*tok, *macro, floor); !done) return done;
           continue;
         }
+      } else if (tok->is(Tk::Escape)) {  // a control symbol may name a macro too (\def\:{…})
+        if (const Macro* macro = find(tok->payload())) {
+          if (auto done = expand(*tok, *macro, floor); !done) return done;
+          continue;
+        }
       }
       if (tok->is(Tk::LBrace)) ++depth_;
       if (tok->is(Tk::RBrace)) close_group();
@@ -382,11 +387,12 @@ class Expander {
     if (tok != nullptr && tok->is(Tk::LBrace)) {
       const Tok* inner = take(floor);
       const Tok* close = take(floor);
-      if (inner != nullptr && inner->is(Tk::Command) && close != nullptr && close->is(Tk::RBrace))
+      if (inner != nullptr && (inner->is(Tk::Command) || inner->is(Tk::Escape)) &&
+          close != nullptr && close->is(Tk::RBrace))
         return inner;
       tok = nullptr;
     }
-    if (tok == nullptr || !tok->is(Tk::Command))
+    if (tok == nullptr || !(tok->is(Tk::Command) || tok->is(Tk::Escape)))
       return fail(message::expected_macro_name(owner.source(), input_, owner.origin));
     return tok;
   }
@@ -708,7 +714,8 @@ class Expander {
 // Whether a formula names a macro of the document's.
 bool uses(std::span<const Lexeme> tokens, std::string_view input, const MacroTable& table) {
   for (const Lexeme& lex : tokens)
-    if (lex.kind == Tk::Command && table.contains(lex.payload(input))) return true;
+    if ((lex.kind == Tk::Command || lex.kind == Tk::Escape) && table.contains(lex.payload(input)))
+      return true;
   return false;
 }
 

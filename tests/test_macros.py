@@ -26,6 +26,7 @@ DEFINED = [
     (r"\def\pair(#1,#2){\langle #1, #2 \rangle} \pair(a,b)", "⟨a, b⟩"),
     (r"\def\br#1.{[#1]} \br{x}. + \br y z.", "[x] + [yz]"),
     (r"\def\h{\#} \h", "#"),
+    (r"\def\:{x} \: + \:", "x + x"),  # a control symbol names a macro too
     # \let, \DeclareMathOperator, \edef
     (r"\let\eps\varepsilon \eps", "ε"),
     (r"\def\a{x} \let\b\a \def\a{y} \b\a", "xy"),
