@@ -625,6 +625,11 @@ class Expander {
     TokList toks;
     std::size_t depth = 0;
     while (const Tok* tok = take(floor)) {
+      // Each token is held against the delimiter: that work counts against the budget, so that
+      // a long delimiter over a long formula cannot take time out of proportion to it.
+      produced_ += delimiter.size();
+      if (produced_ > budget_)
+        return fail(message::too_many_expansions(use.source(), input_, use.origin));
       toks.push_back(*tok);
       if (tok->is(Tk::LBrace)) ++depth;
       if (tok->is(Tk::RBrace)) {
