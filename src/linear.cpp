@@ -233,12 +233,14 @@ Result<NodeRef> written_scripts(NodeRef base, NodeRef sub, NodeRef sup, bool sup
   Pieces pieces;
   pieces.add(base);
   for (const NodeRef script : sup_first ? std::array{sup, sub} : std::array{sub, sup})
-    if (script != nullptr) pieces.text(script == sup ? "^" : "_").operand(script);
+    if (script != nullptr && script->width > 0)  // an empty script writes nothing
+      pieces.text(script == sup ? "^" : "_").operand(script);
   return pieces.done(Binding::Tail);
 }
 
-// Scripts in script characters as the picture has them, else written; on nothing (a raised
-// script before a letter, {}^{14}C) written unless in script characters or the whole formula.
+// Scripts in script characters as the picture has them, else written; raised over nothing (a
+// prescript, {}^{14}C) written unless in script characters or alone in their list, where the
+// picture is that one row too.
 Result<NodeRef> scripts(NodeRef base, NodeRef sub, NodeRef sup, ScriptPlace place,
                         const Drawing& drawing) {
   if (base->bound() == Binding::Slash || base->bound() == Binding::Tail) {
@@ -247,7 +249,7 @@ Result<NodeRef> scripts(NodeRef base, NodeRef sub, NodeRef sup, ScriptPlace plac
     base = *kept;
   }
   auto drawn = kPictureComposer.scripts(base, sub, sup, place, drawing);
-  const bool beside = base->width > 0 || place.whole || (drawn && (*drawn)->baseline == 0);
+  const bool beside = base->width > 0 || place.alone || (drawn && (*drawn)->baseline == 0);
   if (beside && one_row(drawn)) return drawn;
   return written_scripts(base, sub, sup, place.sup_first);
 }

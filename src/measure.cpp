@@ -26,22 +26,24 @@ constexpr std::array<RenderNode, 5> kSpaces{{{.width = 0, .height = 1},
 class Measurer {
  public:
   // `whole` is the whole formula, when it is what is measured.
-  Measurer(const Drawing& drawing, const Vocabulary& vocabulary, const Expr* whole) noexcept
-      : drawing_(drawing), compose_(*drawing.composer), vocabulary_(vocabulary), whole_(whole) {
-    while (const auto* group = std::get_if<Group>(whole_)) whole_ = group->inner;
-  }
+  Measurer(const Drawing& drawing, const Vocabulary& vocabulary) noexcept
+      : drawing_(drawing), compose_(*drawing.composer), vocabulary_(vocabulary) {}
 
   Result<NodeRef> node(const Expr& expr) {
     // Braces draw nothing: go straight to the innermost expression, without a call per level.
     const Expr* inner = &expr;
     while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
+    // What it holds stands alone in its own lists, unless a sequence says otherwise.
+    alone_here_ = std::exchange(alone_, true);
     return std::visit([this](const auto& n) { return visit(n); }, *inner);
   }
-  // Measures a list in order; the first error discards the rest.
-  Result<std::span<const NodeRef>> all(ExprList exprs) {
+  // Measures a list in order, its items side by side when `beside`; the first error discards the
+  // rest.
+  Result<std::span<const NodeRef>> all(ExprList exprs, bool beside = false) {
     if (exprs.empty()) return std::span<const NodeRef>();
     NodeRef* nodes = current_arena().allocate_array<NodeRef>(exprs.size());
     for (std::size_t i = 0; i < exprs.size(); ++i) {
+      alone_ = !beside;
       auto item = node(*exprs[i]);
       if (!item) return std::unexpected(std::move(item.error()));
       nodes[i] = *item;
@@ -104,7 +106,7 @@ class Measurer {
   }
 
   Result<NodeRef> visit(const Sequence& n) {
-    auto items = all(n.items);
+    auto items = all(n.items, true);
     if (!items) return std::unexpected(std::move(items.error()));
     return compose_.sequence(*items, n.items, vocabulary_);
   }
@@ -181,9 +183,9 @@ class Measurer {
   }
 
   // A base and its scripts, each null when absent, measured in that order: limits on a command
-  // that takes them, else scripts beside the base; `whole` when they are the whole formula.
-  Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr,
-                          bool whole) {
+  // that takes them, else scripts beside the base.
+  Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr) {
+    const bool alone = alone_here_;
     // A command with limits is drawn by the composition of its limits.
     const Command* op = with_limits(base_expr);
     std::span<const NodeRef> args, optional;
@@ -213,18 +215,12 @@ class Measurer {
     if (op != nullptr)
       return compose_.limits({*op->parts->def, args, optional}, sub, sup, drawing_);
     const bool sup_first = sub != nullptr && sup != nullptr && starts_with_prime(*sup_expr);
-    return compose_.scripts(base, sub, sup, {.sup_first = sup_first, .whole = whole}, drawing_);
+    return compose_.scripts(base, sub, sup, {.sup_first = sup_first, .alone = alone}, drawing_);
   }
 
-  Result<NodeRef> visit(const Superscript& n) {
-    return scripts(*n.base, nullptr, n.sup, std::get_if<Superscript>(whole_) == &n);
-  }
-  Result<NodeRef> visit(const Subscript& n) {
-    return scripts(*n.base, n.sub, nullptr, std::get_if<Subscript>(whole_) == &n);
-  }
-  Result<NodeRef> visit(const SubSup& n) {
-    return scripts(*n.base, n.sub, n.sup, std::get_if<SubSup>(whole_) == &n);
-  }
+  Result<NodeRef> visit(const Superscript& n) { return scripts(*n.base, nullptr, n.sup); }
+  Result<NodeRef> visit(const Subscript& n) { return scripts(*n.base, n.sub, nullptr); }
+  Result<NodeRef> visit(const SubSup& n) { return scripts(*n.base, n.sub, n.sup); }
 
   Result<NodeRef> visit(const Primes& n) {
     auto base = node(*n.base);
@@ -235,8 +231,9 @@ class Measurer {
   const Drawing& drawing_;
   const Composer& compose_;
   const Vocabulary& vocabulary_;
-  const Expr* whole_;              // the whole formula, its braces taken off, or null
   bool in_script_limits_ = false;  // measuring limits that are written as scripts
+  bool alone_ = true;              // the next expression measured stands alone (not in a sequence)
+  bool alone_here_ = true;         // the expression being visited does
 };
 
 // ---- the picture's compositions ----
@@ -346,12 +343,12 @@ MathClass class_of(const Expr& expr, const Vocabulary& vocabulary) {
 }
 
 Result<NodeRef> measure(const Expr& expr, const Drawing& drawing, const Vocabulary& vocabulary) {
-  return Measurer(drawing, vocabulary, &expr).node(expr);
+  return Measurer(drawing, vocabulary).node(expr);
 }
 
 Result<std::span<const NodeRef>> measure_all(ExprList exprs, const Drawing& drawing,
                                              const Vocabulary& vocabulary) {
-  return Measurer(drawing, vocabulary, nullptr).all(exprs);
+  return Measurer(drawing, vocabulary).all(exprs);
 }
 
 }  // namespace vok

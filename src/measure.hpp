@@ -27,7 +27,7 @@ using Rows = std::span<const std::span<const NodeRef>>;
 // Where scripts stand.
 struct ScriptPlace {
   bool sup_first = false;  // the superscript starts with primes, written before the subscript
-  bool whole = false;      // the scripts and their base are the whole formula
+  bool alone = false;      // the scripts and their base stand alone in their list
 };
 
 // A command whose scripts are limits: its row and its measured arguments (a large operator's
