@@ -284,6 +284,14 @@ constexpr Definition kLatexRows[] = {
     sym("textdegree", U'°'), sym("textregistered", U'®'), sym("textcopyright", U'©'),
     sym("textsection", U'§'), sym("textparagraph", U'¶'), sym("textbullet", U'•'),
     rows::word("KaTeX"),
+    // Accents by other names, and marks the table lacks: an arc over or under (╭─╮), a segment
+    // drawn as a rule.
+    rows::accent("mathring", U'˚', false), rows::accent("utilde", U'~', true, true),
+    rows::accent("overgroup", U'⏜', true), rows::accent("undergroup", U'⏝', true, true),
+    rows::accent("Overrightarrow", U'⇒', true), rows::accent("overlinesegment", U'─', true),
+    rows::accent("underlinesegment", U'─', true, true),
+    // The integral sign with its scripts as limits, and the small one of text.
+    limits(rows::big_operator("intop", U'∫', true, 1)), sym("smallint", U'∫'),
 
     // Function names: upright words with the spacing of operators; those that take limits.
     function("arccos"), function("arcsin"), function("arctan"), function("arccot"),
