@@ -364,6 +364,10 @@ constexpr Definition kLatexRows[] = {
     ignored("normalsize"), ignored("large"), ignored("Large"), ignored("LARGE"),
     ignored("huge"), ignored("Huge"), ignored("color", "s"), ignored("vspace", "*s"),
     ignored("rule", "[ss"), as_class("raisebox", "st", Ord),
+    as_class("htmlClass", "sm", Ord), as_class("htmlId", "sm", Ord),
+    as_class("htmlStyle", "sm", Ord), as_class("htmlData", "sm", Ord),
+    // The math argument of \TextOrMath, the display one of \mathchoice.
+    as_class("TextOrMath", "sm", Ord), as_class("mathchoice", "msss", Ord),
     as_class("textcolor", "sm", Ord), as_class("colorbox", "st", Ord),
     as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
