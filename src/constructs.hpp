@@ -203,7 +203,12 @@ inline constexpr Definition kLatexStructures[] = {
     // Arrows as long as their labels.
     arrow("xrightarrow", U'→'), arrow("xleftarrow", U'←'), arrow("xleftrightarrow", U'↔'),
     arrow("xRightarrow", U'⇒'), arrow("xLeftarrow", U'⇐'), arrow("xLeftrightarrow", U'⇔'),
-    arrow("xmapsto", U'↦'), arrow("xlongequal", U'='),
+    arrow("xmapsto", U'↦'), arrow("xlongequal", U'='), arrow("xhookleftarrow", U'↩'),
+    arrow("xhookrightarrow", U'↪'), arrow("xtwoheadleftarrow", U'↞'),
+    arrow("xtwoheadrightarrow", U'↠'), arrow("xleftharpoonup", U'↼'),
+    arrow("xrightharpoonup", U'⇀'), arrow("xleftharpoondown", U'↽'),
+    arrow("xrightharpoondown", U'⇁'), arrow("xleftrightharpoons", U'⇋'),
+    arrow("xrightleftharpoons", U'⇌'), arrow("xtofrom", U'⇄'),
     // Labels at the right.
     tag("tag", "*t", U'('), tag("tag*", "t", 0),
     // Marks across the argument: a rule under it, at the top of the row below, and strokes across
