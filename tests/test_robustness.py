@@ -212,10 +212,15 @@ LATEX_ASCII = {
     ":": (":\n", " \n"),
     ";": (";\n", " \n"),
     ">": (">\n", " \n"),
+    "C": ("C\n", "ℂ\n"),  # the number sets' short names
     "L": ("L\n", "Ł\n"),
+    "N": ("N\n", "ℕ\n"),
     "O": ("O\n", "Ø\n"),
     "P": ("P\n", "¶\n"),
+    "Q": ("Q\n", "ℚ\n"),
+    "R": ("R\n", "ℝ\n"),
     "S": ("S\n", "§\n"),
+    "Z": ("Z\n", "ℤ\n"),
     "[": ("[\n", "ValueError: missing '\\]' for the '\\[' at byte 0, column 1"),
     "\\": ("",  # a backslash at the end is a control space, as in TeX
            "\n"),  # a table of one empty row
