@@ -25,12 +25,15 @@ using Tk = TokenKind;
 // before it there, and the byte of the input it stands for.
 struct Tok {
   Lexeme lex;
-  std::string_view text;
-  std::string_view gap;
   std::uint32_t origin;
+  const char* text;
+  std::string_view gap;
 
-  [[nodiscard]] std::string_view source() const { return lex.source(text); }
-  [[nodiscard]] std::string_view payload() const { return lex.payload(text); }
+  [[nodiscard]] std::string_view source() const { return {text + lex.start, lex.end - lex.start}; }
+  [[nodiscard]] std::string_view payload() const {
+    const std::uint32_t from = lex.start + (lex.kind == Tk::Command || lex.kind == Tk::Escape);
+    return {text + from, lex.end - from};
+  }
   [[nodiscard]] bool is(Tk kind) const { return lex.kind == kind; }
   [[nodiscard]] bool same(const Tok& other) const {
     return lex.kind == other.lex.kind && (!has_payload(lex.kind) || payload() == other.payload());
@@ -79,50 +82,104 @@ constexpr Lexeme kOperatorNameStar{13, 14, Tk::Star};
 constexpr Lexeme kOperatorNameOpen{14, 15, Tk::LBrace};
 constexpr Lexeme kOperatorNameClose{15, 16, Tk::RBrace};
 
-// A list of waiting tokens, growing in the current arena (the call's tokens', freed once the
-// formula is parsed).
-class TokList {
+bool ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A list growing in the current arena (the call's, freed once the formula is parsed): waiting
+// tokens, the frames and the undo log of scopes.
+template <class T>
+class ArenaList {
  public:
-  TokList() = default;
-  TokList(const Tok* first, const Tok* last) { insert(end(), first, last); }
-  static TokList of(const Tok& tok) {
-    TokList list;
-    list.push_back(tok);
+  ArenaList() = default;
+  ArenaList(const T* first, const T* last) { insert(end(), first, last); }
+  static ArenaList of(const T& item) {
+    ArenaList list;
+    list.push_back(item);
     return list;
   }
   void reserve(std::size_t count) {
     if (count > capacity_) grow(count);
   }
-  void push_back(const Tok& tok) {
+  void push_back(const T& item) {
     if (size_ == capacity_) grow(std::max<std::size_t>(8, 2 * capacity_));
-    data_[size_++] = tok;
+    data_[size_++] = item;
   }
   // Appends [first, last); `at` must be end().
-  void insert(const Tok*, const Tok* first, const Tok* last) {
+  void insert(const T*, const T* first, const T* last) {
     reserve(size_ + static_cast<std::size_t>(last - first));
     for (; first != last; ++first) data_[size_++] = *first;
   }
   void resize(std::size_t count) { size_ = std::min(size_, count); }  // shortens only
   void set_size(std::size_t count) { size_ = count; }  // after writing as many, reserved
-  [[nodiscard]] const Tok* data() const { return data_; }
+  void pop_back() { --size_; }
+  [[nodiscard]] const T* data() const { return data_; }
   [[nodiscard]] std::size_t size() const { return size_; }
   [[nodiscard]] bool empty() const { return size_ == 0; }
-  [[nodiscard]] Tok* begin() const { return data_; }
-  [[nodiscard]] Tok* end() const { return data_ + size_; }
-  [[nodiscard]] Tok& front() const { return data_[0]; }
-  [[nodiscard]] Tok& back() const { return data_[size_ - 1]; }
-  [[nodiscard]] Tok& operator[](std::size_t i) const { return data_[i]; }
-  operator Toks() const { return {data_, size_}; }  // NOLINT: a list is its tokens
+  [[nodiscard]] T* begin() const { return data_; }
+  [[nodiscard]] T* end() const { return data_ + size_; }
+  [[nodiscard]] T& front() const { return data_[0]; }
+  [[nodiscard]] T& back() const { return data_[size_ - 1]; }
+  [[nodiscard]] T& operator[](std::size_t i) const { return data_[i]; }
+  operator std::span<const T>() const { return {data_, size_}; }  // NOLINT: a list is its items
 
  private:
   void grow(std::size_t capacity) {
-    Tok* grown = current_arena().allocate_array<Tok>(capacity);
+    T* grown = current_arena().allocate_array<T>(capacity);
     std::copy_n(data_, size_, grown);
     data_ = grown;
     capacity_ = capacity;
   }
-  Tok* data_ = nullptr;
+  T* data_ = nullptr;
   std::size_t size_ = 0, capacity_ = 0;
+};
+using TokList = ArenaList<Tok>;
+
+// The macros in force, by name: open addressing in the arena. A name once defined keeps its slot;
+// a definition undone at the end of its group leaves the slot undefined.
+class MacroMap {
+ public:
+  [[nodiscard]] const Macro* find(std::string_view name) const {
+    if (capacity_ == 0) return nullptr;
+    const Slot& slot = slots_[index(name)];
+    return slot.defined ? &slot.macro : nullptr;
+  }
+  void set(std::string_view name, const Macro& macro) {
+    if (4 * (size_ + 1) > 3 * capacity_) grow();
+    Slot& slot = slots_[index(name)];
+    if (slot.name.data() == nullptr) {
+      slot.name = name;
+      ++size_;
+    }
+    slot.macro = macro;
+    slot.defined = true;
+  }
+  void undefine(std::string_view name) {
+    if (capacity_ != 0) slots_[index(name)].defined = false;
+  }
+
+ private:
+  struct Slot {
+    std::string_view name;
+    Macro macro;
+    bool defined;
+  };
+  // The slot of `name`, or the empty one where it would go.
+  [[nodiscard]] std::size_t index(std::string_view name) const {
+    std::size_t at = MacroNameHash{}(name) & (capacity_ - 1);
+    while (slots_[at].name.data() != nullptr && slots_[at].name != name)
+      at = (at + 1) & (capacity_ - 1);
+    return at;
+  }
+  void grow() {
+    Slot* const old = slots_;
+    const std::size_t old_capacity = capacity_;
+    capacity_ = capacity_ == 0 ? 16 : 2 * capacity_;
+    slots_ = current_arena().allocate_array<Slot>(capacity_);
+    std::fill_n(slots_, capacity_, Slot{});
+    for (std::size_t i = 0; i < old_capacity; ++i)
+      if (old[i].name.data() != nullptr) slots_[index(old[i].name)] = old[i];
+  }
+  Slot* slots_ = nullptr;
+  std::size_t capacity_ = 0, size_ = 0;
 };
 
 // The arguments of one use of a macro, at most nine.
@@ -145,15 +202,13 @@ TokList toks_of(std::span<const Lexeme> lexemes, std::string_view text, std::uin
   Tok* at = out.begin();
   std::uint32_t end = 0;
   for (const Lexeme& lex : lexemes) {
-    *at++ = {lex, text, std::string_view(text.data() + end, lex.start - end),
-             origin == UINT32_MAX ? lex.start : origin};
+    *at++ = {lex, origin == UINT32_MAX ? lex.start : origin, text.data(),
+             std::string_view(text.data() + end, lex.start - end)};
     end = lex.end;
   }
   out.set_size(lexemes.size());
   return out;
 }
-
-bool ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // Appends the tokens as text, each after its white space (but the first), a command parted by a
 // blank from letters that would run into it.
@@ -195,9 +250,9 @@ class Expander {
   // Keeps what was defined at the top level, or globally, in `table`.
   void keep(MacroTable& table) const {
     for (const std::string_view name : kept_) {
-      const auto found = macros_.find(name);
-      if (found == macros_.end()) continue;
-      const Macro& macro = found->second;
+      const Macro* found = macros_.find(name);
+      if (found == nullptr) continue;
+      const Macro& macro = *found;
       StoredMacro stored{
           .parameters = macro.parameters, .delimited = macro.delimited, .optional = macro.optional};
       append_text(stored.pattern, macro.pattern);
@@ -220,23 +275,20 @@ class Expander {
         macro.parameters = std::max<std::uint8_t>(
             macro.parameters,
             static_cast<std::uint8_t>(macro.replacement[i + 1].payload()[0] - '0'));
-    macros_[given.name.substr(1)] = macro;
+    macros_.set(given.name.substr(1), macro);
     names_ |= std::uint64_t{1} << noted_hash(given.name.substr(1));
     return {};
   }
 
+  // Expands the frames above `floor` into `out`.
   Result<void> run(TokList& out, std::size_t floor) {
     while (const Tok* tok = take(floor)) {
-      if (tok->is(Tk::Command)) {
+      // A control symbol may name a macro too (\def\:{…}); only command words define.
+      if (tok->is(Tk::Command) || tok->is(Tk::Escape)) {
         if (const auto kind = definer(tok->payload())) {
           if (auto done = define(*tok, *kind, false, floor); !done) return done;
           continue;
         }
-        if (const Macro* macro = find(tok->payload())) {
-          if (auto done = expand(*tok, *macro, floor); !done) return done;
-          continue;
-        }
-      } else if (tok->is(Tk::Escape)) {  // a control symbol may name a macro too (\def\:{…})
         if (const Macro* macro = find(tok->payload())) {
           if (auto done = expand(*tok, *macro, floor); !done) return done;
           continue;
@@ -277,7 +329,7 @@ class Expander {
   const Macro* find(std::string_view name) {
     // Most commands name no macro: a bit by length and first letter rules them out unhashed.
     if (document_ == nullptr && ((names_ >> noted_hash(name)) & 1) == 0) return nullptr;
-    if (const auto found = macros_.find(name); found != macros_.end()) return &found->second;
+    if (const Macro* found = macros_.find(name)) return found;
     if (document_ == nullptr) return nullptr;
     const auto stored = document_->find(name);
     if (stored == document_->end()) return nullptr;
@@ -296,7 +348,8 @@ class Expander {
                       .optional = from.optional,
                       .fallback = toks(from.fallback),
                       .replacement = toks(from.replacement)};
-    return &macros_.insert_or_assign(stored->first, macro).first->second;
+    macros_.set(stored->first, macro);
+    return macros_.find(stored->first);
   }
 
   // The tokens of a list, which is in the arena already.
@@ -325,9 +378,9 @@ class Expander {
     while (!saved_.empty() && saved_.back().depth == depth_) {
       Saved& saved = saved_.back();
       if (saved.macro) {
-        macros_[saved.name] = *saved.macro;
+        macros_.set(saved.name, *saved.macro);
       } else {
-        macros_.erase(saved.name);
+        macros_.undefine(saved.name);
       }
       saved_.pop_back();
     }
@@ -336,13 +389,15 @@ class Expander {
 
   void set(std::string_view name, const Macro& macro, bool global) {
     if (global) {
-      std::erase_if(saved_, [&](const Saved& saved) { return saved.name == name; });
+      saved_.set_size(static_cast<std::size_t>(
+          std::remove_if(saved_.begin(), saved_.end(),
+                         [&](const Saved& saved) { return saved.name == name; }) -
+          saved_.begin()));
     } else if (depth_ > 0) {
-      const auto found = macros_.find(name);
-      saved_.push_back(
-          {depth_, name, found == macros_.end() ? std::nullopt : std::optional(found->second)});
+      const Macro* found = macros_.find(name);
+      saved_.push_back({depth_, name, found == nullptr ? std::nullopt : std::optional(*found)});
     }
-    macros_[name] = macro;
+    macros_.set(name, macro);
     names_ |= std::uint64_t{1} << noted_hash(name);
     if (global || depth_ == 0) kept_.push_back(name);
   }
@@ -559,7 +614,9 @@ class Expander {
     if (!name) return fail(std::move(name.error()));
     auto text = argument(owner, floor);
     if (!text) return fail(std::move(text.error()));
-    const auto made = [&](const Lexeme& lex) { return Tok{lex, kOperatorName, {}, owner.origin}; };
+    const auto made = [&](const Lexeme& lex) {
+      return Tok{lex, owner.origin, kOperatorName.data(), {}};
+    };
     TokList body = TokList::of(made(kOperatorNameCommand));
     if (limits) body.push_back(made(kOperatorNameStar));
     body.push_back(made(kOperatorNameOpen));
@@ -670,7 +727,7 @@ class Expander {
     for (std::size_t i = 0; i < body.size(); ++i) {
       Tok tok = body[i];
       // A caller's macro stands for the place of its use; a formula's stands for its own text.
-      if (tok.text.data() != input_.data()) tok.origin = use.origin;
+      if (tok.text != input_.data()) tok.origin = use.origin;
       if (is_hash(tok) && i + 1 < body.size()) {
         const Tok& next = body[i + 1];
         if (is_hash(next)) {
@@ -702,12 +759,12 @@ class Expander {
 
   std::string_view input_;
   const LexerRules& lexer_;
-  MacroTable* document_;                // the document's macros, or null
-  std::vector<std::string_view> kept_;  // the names defined at the top level, or globally
-  std::unordered_map<std::string_view, Macro, MacroNameHash> macros_;
+  MacroTable* document_;              // the document's macros, or null
+  ArenaList<std::string_view> kept_;  // the names defined at the top level, or globally
+  MacroMap macros_;
   std::uint64_t names_ = 0;  // the noted_hash bits of the names in macros_
-  std::vector<Frame> frames_;
-  std::vector<Saved> saved_;
+  ArenaList<Frame> frames_;
+  ArenaList<Saved> saved_;
   std::size_t depth_ = 0;
   std::size_t expansions_ = 0;
   std::size_t produced_ = 0;
@@ -747,32 +804,34 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
   const TokList formula = toks_of(tokens, input, UINT32_MAX);
   expander.push(formula);
   TokList out;
+  out.reserve(2 * formula.size());
   if (auto done = expander.run(out, 0); !done) return std::unexpected(done.error());
   if (source.document != nullptr) expander.keep(*source.document);
 
   // Written out: each token after its white space, the first one's included; a command that
   // would run into the letters of the token after it is parted from them by a blank. The tokens
   // are those the lexer would read from the text.
-  std::string text;
-  text.reserve(2 * input.size() + 64);
+  std::size_t size = 0;
+  for (const Tok& tok : Toks(out)) size += tok.gap.size() + (tok.lex.end - tok.lex.start) + 1;
+  char* const text = current_arena().allocate_array<char>(size);
   auto* lexemes = current_arena().allocate_array<Lexeme>(out.size());
   auto* origins = current_arena().allocate_array<std::uint32_t>(out.size());
+  char* at = text;
+  bool after_command = false;
   for (std::size_t i = 0; i < out.size(); ++i) {
     const Tok& tok = out[i];
     const std::string_view source = tok.source();
-    text += tok.gap;
-    if (i > 0 && out[i - 1].is(Tk::Command) && tok.gap.empty() && !source.empty() &&
-        ascii_letter(source.front()))
-      text += ' ';
-    const auto start = static_cast<std::uint32_t>(text.size());
+    at = std::ranges::copy(tok.gap, at).out;
+    if (after_command && tok.gap.empty() && !source.empty() && ascii_letter(source.front()))
+      *at++ = ' ';
+    const auto start = static_cast<std::uint32_t>(at - text);
     lexemes[i] = {start, start + static_cast<std::uint32_t>(source.size()), tok.lex.kind};
     origins[i] = tok.origin;
-    text += source;
+    at = std::ranges::copy(source, at).out;
+    after_command = tok.is(Tk::Command);
   }
-  char* kept = current_arena().allocate_array<char>(text.size());
-  std::ranges::copy(text, kept);
-  return current_arena().make<Expansion>(
-      Expansion{{kept, text.size()}, {lexemes, out.size()}, {origins, out.size()}});
+  return current_arena().make<Expansion>(Expansion{
+      {text, static_cast<std::size_t>(at - text)}, {lexemes, out.size()}, {origins, out.size()}});
 }
 
 bool defines_macros(std::string_view formula, const LexerRules& lexer) {
