@@ -10,6 +10,7 @@
 #include "macros.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -174,7 +175,7 @@ class MacroMap {
     const std::size_t old_capacity = capacity_;
     capacity_ = capacity_ == 0 ? 16 : 2 * capacity_;
     slots_ = current_arena().allocate_array<Slot>(capacity_);
-    std::fill_n(slots_, capacity_, Slot{});
+    std::memset(static_cast<void*>(slots_), 0, capacity_ * sizeof(Slot));  // empty: no name
     for (std::size_t i = 0; i < old_capacity; ++i)
       if (old[i].name.data() != nullptr) slots_[index(old[i].name)] = old[i];
   }
@@ -185,12 +186,17 @@ class MacroMap {
 // The arguments of one use of a macro, at most nine.
 class Arguments {
  public:
-  void push_back(TokList arg) { items_[count_++] = arg; }
+  Arguments() {}  // NOLINT: the items are written before they are read
+  void push_back(Toks arg) { items_[count_++] = {arg.data(), arg.size()}; }
   [[nodiscard]] std::size_t size() const { return count_; }
-  [[nodiscard]] const TokList& operator[](std::size_t i) const { return items_[i]; }
+  [[nodiscard]] Toks operator[](std::size_t i) const { return {items_[i].data, items_[i].size}; }
 
  private:
-  TokList items_[10];
+  struct Item {
+    const Tok* data;
+    std::size_t size;
+  };
+  Item items_[9];
   std::size_t count_ = 0;
 };
 
@@ -268,14 +274,13 @@ class Expander {
       return fail(message::invalid_macro_name(given.name));
     auto lexed = tokenize(given.replacement, lexer_);
     if (!lexed) return fail(std::move(lexed.error()));
-    const Tok* body = store(toks_of(*lexed, given.replacement, 0));
-    Macro macro{.replacement = Toks(body, lexed->size())};
-    for (std::size_t i = 0; i + 1 < macro.replacement.size(); ++i)
-      if (is_hash(macro.replacement[i]) && macro.replacement[i + 1].is(Tk::Number))
-        macro.parameters = std::max<std::uint8_t>(
-            macro.parameters,
-            static_cast<std::uint8_t>(macro.replacement[i + 1].payload()[0] - '0'));
-    macros_.set(given.name.substr(1), macro);
+    const Toks body(store(toks_of(*lexed, given.replacement, 0)), lexed->size());
+    std::uint8_t parameters = 0;
+    for (std::size_t i = 0; i + 1 < body.size(); ++i)
+      if (is_hash(body[i]) && body[i + 1].is(Tk::Number))
+        parameters =
+            std::max(parameters, static_cast<std::uint8_t>(body[i + 1].payload()[0] - '0'));
+    macros_.set(given.name.substr(1), Macro{.parameters = parameters, .replacement = body});
     names_ |= std::uint64_t{1} << noted_hash(given.name.substr(1));
     return {};
   }
@@ -626,9 +631,8 @@ class Expander {
     return {};
   }
 
-  // The arguments of a use of `macro` by `use`, in order.
-  Result<Arguments> arguments(const Tok& use, const Macro& macro, std::size_t floor) {
-    Arguments args;
+  // The arguments of a use of `macro` by `use`, in order, into `args`.
+  Result<void> arguments(const Tok& use, const Macro& macro, std::size_t floor, Arguments& args) {
     if (macro.optional) {
       if (const Tok* open = peek(floor); open != nullptr && open->is(Tk::LBracket)) {
         take(floor);
@@ -636,8 +640,7 @@ class Expander {
         if (!given) return fail(std::move(given.error()));
         args.push_back(std::move(*given));
       } else {
-        args.push_back(
-            TokList(macro.fallback.data(), macro.fallback.data() + macro.fallback.size()));
+        args.push_back(macro.fallback);
       }
     }
     if (!macro.delimited) {
@@ -646,7 +649,7 @@ class Expander {
         if (!arg) return fail(std::move(arg.error()));
         args.push_back(std::move(*arg));
       }
-      return args;
+      return {};
     }
     // \def's pattern: tokens to match, and each parameter taken up to the tokens after it.
     const Toks pattern = macro.pattern;
@@ -673,7 +676,7 @@ class Expander {
       args.push_back(std::move(*arg));
       i = delimiter;
     }
-    return args;
+    return {};
   }
 
   // The tokens up to `delimiter` at brace depth 0, the delimiter taken too; a single group loses
@@ -719,35 +722,34 @@ class Expander {
   Result<void> expand(const Tok& use, const Macro& macro, std::size_t floor) {
     if (++expansions_ > kMaxExpansions)
       return fail(message::too_many_expansions(use.source(), input_, use.origin));
-    auto args = arguments(use, macro, floor);
-    if (!args) return fail(std::move(args.error()));
+    Arguments args;
+    if (auto read = arguments(use, macro, floor, args); !read) return read;
+    std::size_t room = macro.replacement.size();
+    for (std::size_t i = 0; i < args.size(); ++i) room += args[i].size();
     TokList out;
-    out.reserve(macro.replacement.size());
+    out.reserve(room);
     const Toks body = macro.replacement;
     for (std::size_t i = 0; i < body.size(); ++i) {
-      Tok tok = body[i];
-      // A caller's macro stands for the place of its use; a formula's stands for its own text.
-      if (tok.text != input_.data()) tok.origin = use.origin;
+      const Tok& tok = body[i];
       if (is_hash(tok) && i + 1 < body.size()) {
         const Tok& next = body[i + 1];
-        if (is_hash(next)) {
-          out.push_back(tok);
-          ++i;
-          continue;
-        }
         if (next.is(Tk::Number)) {
           const auto n = static_cast<std::size_t>(next.payload()[0] - '0');
-          if (n >= 1 && n <= args->size()) {
-            const TokList& arg = (*args)[n - 1];
+          if (n >= 1 && n <= args.size()) {
+            const Toks arg = args[n - 1];
             const std::size_t first = out.size();
-            out.insert(out.end(), arg.begin(), arg.end());
+            out.insert(out.end(), arg.data(), arg.data() + arg.size());
             if (out.size() > first) out[first].gap = tok.gap;
             ++i;
             continue;
           }
+        } else if (is_hash(next)) {
+          ++i;  // ## stands for one #
         }
       }
+      // A caller's macro stands for the place of its use; a formula's stands for its own text.
       out.push_back(tok);
+      if (tok.text != input_.data()) out.back().origin = use.origin;
     }
     produced_ += out.size();
     if (produced_ > budget_)
@@ -791,6 +793,11 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
   if (source.given.empty() && source.definitions.empty() && definitions == 0 &&
       (source.document == nullptr || !uses(tokens, input, *source.document)))
     return nullptr;
+  // The expansion's working lists live in an arena of their own, gone when it is written out:
+  // the call's arena keeps room for the parser.
+  Arena& call = current_arena();
+  Arena scratch;
+  const ArenaScope in_scratch(scratch);
   Expander expander(source.definitions, tokens.size(), lexer, source.document);
   for (const MacroDefinition& macro : source.given)
     if (auto done = expander.give(macro); !done) return std::unexpected(done.error());
@@ -813,9 +820,9 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
   // are those the lexer would read from the text.
   std::size_t size = 0;
   for (const Tok& tok : Toks(out)) size += tok.gap.size() + (tok.lex.end - tok.lex.start) + 1;
-  char* const text = current_arena().allocate_array<char>(size);
-  auto* lexemes = current_arena().allocate_array<Lexeme>(out.size());
-  auto* origins = current_arena().allocate_array<std::uint32_t>(out.size());
+  char* const text = call.allocate_array<char>(size);
+  auto* lexemes = call.allocate_array<Lexeme>(out.size());
+  auto* origins = call.allocate_array<std::uint32_t>(out.size());
   char* at = text;
   bool after_command = false;
   for (std::size_t i = 0; i < out.size(); ++i) {
@@ -830,7 +837,7 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
     at = std::ranges::copy(source, at).out;
     after_command = tok.is(Tk::Command);
   }
-  return current_arena().make<Expansion>(Expansion{
+  return call.make<Expansion>(Expansion{
       {text, static_cast<std::size_t>(at - text)}, {lexemes, out.size()}, {origins, out.size()}});
 }
 
