@@ -289,7 +289,7 @@ class Expander {
   Result<void> run(TokList& out, std::size_t floor) {
     while (const Tok* tok = take(floor)) {
       // A control symbol may name a macro too (\def\:{…}); only command words define.
-      if (tok->is(Tk::Command) || tok->is(Tk::Escape)) {
+      if ((tok->is(Tk::Command) || tok->is(Tk::Escape)) && may_define_or_expand(tok->payload())) {
         if (const auto kind = definer(tok->payload())) {
           if (auto done = define(*tok, *kind, false, floor); !done) return done;
           continue;
@@ -313,7 +313,6 @@ class Expander {
   void push(Toks toks) {
     if (!toks.empty()) frames_.push_back({toks.data(), toks.data() + toks.size()});
   }
-  [[nodiscard]] std::size_t frames() const { return frames_.size(); }
 
  private:
   struct Frame {
@@ -331,6 +330,11 @@ class Expander {
   }
 
   // The macro of a name: this formula's, else the document's, read in on its first use.
+  // Whether a name may be a definer or a macro: most commands are neither.
+  [[nodiscard]] bool may_define_or_expand(std::string_view name) const {
+    return document_ != nullptr || (((kDefinerHashes | names_) >> noted_hash(name)) & 1) != 0;
+  }
+
   const Macro* find(std::string_view name) {
     // Most commands name no macro: a bit by length and first letter rules them out unhashed.
     if (document_ == nullptr && ((names_ >> noted_hash(name)) & 1) == 0) return nullptr;
