@@ -411,25 +411,38 @@ class Expander {
     if (global || depth_ == 0) kept_.push_back(name);
   }
 
-  // A balanced group after its opening brace, up to its closing one (taken, not kept).
-  Result<TokList> group(const Tok& open, std::size_t floor) {
-    TokList toks;
+  // A balanced group after its opening brace, up to its closing one (taken, not kept). Tokens
+  // taken one after another in memory are those of a frame, and the group is them; a group that
+  // crosses frames is copied.
+  Result<Toks> group(const Tok& open, std::size_t floor) {
+    const Tok* first = nullptr;
+    const Tok* last = nullptr;
+    TokList copy;
     std::size_t depth = 0;
     while (const Tok* tok = take(floor)) {
-      if (tok->is(Tk::RBrace) && depth-- == 0) return toks;
+      if (tok->is(Tk::RBrace) && depth-- == 0) {
+        if (!copy.empty()) return copy;
+        return first == nullptr ? Toks() : Toks(first, last + 1);
+      }
       if (tok->is(Tk::LBrace)) ++depth;
-      toks.push_back(*tok);
+      if (first == nullptr) {
+        first = tok;
+      } else if (!copy.empty() || tok != last + 1) {
+        if (copy.empty()) copy = TokList(first, last + 1);
+        copy.push_back(*tok);
+      }
+      last = tok;
     }
     return fail(message::missing_close("}", "{", input_, open.origin));
   }
 
   // An undelimited argument of `owner`: one token, or a group without its braces.
-  Result<TokList> argument(const Tok& owner, std::size_t floor) {
+  Result<Toks> argument(const Tok& owner, std::size_t floor) {
     const Tok* tok = take(floor);
     if (tok == nullptr || tok->is(Tk::RBrace))
       return fail(message::missing_argument(owner.source(), input_, owner.origin));
     if (tok->is(Tk::LBrace)) return group(*tok, floor);
-    return TokList::of(*tok);
+    return Toks(tok, 1);
   }
 
   // The tokens up to the `close` that ends a bracketed option at brace depth 0 (taken).
@@ -528,14 +541,13 @@ class Expander {
         auto body = group(*tok, floor);
         if (!body) return fail(std::move(body.error()));
         if (expanded) {
-          const Tok* stored = store(*body);
           const std::size_t level = frames_.size();
-          push(Toks(stored, body->size()));
+          push(*body);
           TokList full;
           if (auto done = run(full, level); !done) return done;
-          *body = std::move(full);
+          *body = full;
         }
-        macro.replacement = Toks(store(*body), body->size());
+        macro.replacement = *body;
         break;
       }
       if (is_hash(*tok)) {
@@ -585,7 +597,7 @@ class Expander {
     }
     auto body = argument(owner, floor);
     if (!body) return fail(std::move(body.error()));
-    macro.replacement = Toks(store(*body), body->size());
+    macro.replacement = *body;
     if (auto checked = check_parameters(macro.replacement, macro.parameters, **name); !checked)
       return checked;
     if (provide && find((*name)->payload()) != nullptr) return {};
@@ -629,7 +641,7 @@ class Expander {
     TokList body = TokList::of(made(kOperatorNameCommand));
     if (limits) body.push_back(made(kOperatorNameStar));
     body.push_back(made(kOperatorNameOpen));
-    body.insert(body.end(), text->begin(), text->end());
+    body.insert(body.end(), text->data(), text->data() + text->size());
     body.push_back(made(kOperatorNameClose));
     set((*name)->payload(), Macro{.replacement = Toks(store(body), body.size())}, global);
     return {};
