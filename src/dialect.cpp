@@ -39,9 +39,10 @@ constexpr LexerRules kLatexLexer{
     .refuses_controls = true,
     .joins_marks = true,
     .final_blank = true,
+    .at_letter = true,
     .malformed = message::invalid_utf8,
-    .noted = is_definer,
-    .noted_hashes = kDefinerHashes,
+    .noted = is_primitive,
+    .noted_hashes = kPrimitiveHashes,
 };
 
 constexpr Drawing kExactDrawing{

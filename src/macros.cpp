@@ -3,10 +3,10 @@
 // either a definition, which reads its parts from the frames and defines, a macro, which reads its
 // arguments from the frames and pushes its replacement, or a token for the parser, written out.
 //
-// The definitions read here are data (kDefiners); the parameter text of \def may delimit its
-// parameters with tokens (\def\pair(#1,#2){…}), \newcommand gives a number of arguments and a
-// default for an optional first one, \let copies a meaning, \DeclareMathOperator makes a macro
-// of \operatorname.
+// The primitives carried out here are data (kPrimitiveNames); the parameter text of \def may
+// delimit its parameters with tokens (\def\pair(#1,#2){…}), \newcommand gives a number of arguments
+// and a default for an optional first one, \let copies a meaning, \DeclareMathOperator makes a
+// macro of \operatorname.
 #include "macros.hpp"
 
 #include <algorithm>
@@ -54,8 +54,9 @@ struct Macro {
   Toks replacement = {};
 };
 
-// The commands that define, in the order of kDefinerNames.
-enum class Definer : std::uint8_t {
+// The commands the expansion carries out, in the order of kPrimitiveNames; those up to Long
+// define.
+enum class Primitive : std::uint8_t {
   Def,
   Edef,
   Gdef,
@@ -67,12 +68,39 @@ enum class Definer : std::uint8_t {
   Let,
   DeclareMathOperator,
   Long,
+  FutureLet,
+  ExpandAfter,
+  NoExpand,
+  IfStar,
+  IfNextChar,
+  FirstOfTwo,
+  SecondOfTwo,
+  BeginGroup,
+  EndGroup,
 };
+constexpr bool defines(Primitive kind) { return kind <= Primitive::Long; }
 
-std::optional<Definer> definer(std::string_view name) {
-  if (name.empty() || ((kDefinerHashes >> noted_hash(name)) & 1) == 0) return std::nullopt;
-  for (std::size_t i = 0; i < std::size(kDefinerNames); ++i)
-    if (kDefinerNames[i] == name) return static_cast<Definer>(i);
+// The primitives by noted_hash: for each hash the first name with it, and after each name the next
+// one with the same hash, as indices plus one (0: none). A name is compared with those only.
+struct PrimitiveIndex {
+  std::uint8_t first[64] = {};
+  std::uint8_t next[std::size(kPrimitiveNames)] = {};
+};
+constexpr PrimitiveIndex kPrimitiveIndex = [] {
+  PrimitiveIndex index;
+  for (std::size_t i = std::size(kPrimitiveNames); i-- > 0;) {
+    const unsigned hash = noted_hash(kPrimitiveNames[i]);
+    index.next[i] = index.first[hash];
+    index.first[hash] = static_cast<std::uint8_t>(i + 1);
+  }
+  return index;
+}();
+
+std::optional<Primitive> primitive(std::string_view name) {
+  if (name.empty()) return std::nullopt;
+  for (std::size_t at = kPrimitiveIndex.first[noted_hash(name)]; at != 0;
+       at = kPrimitiveIndex.next[at - 1])
+    if (kPrimitiveNames[at - 1] == name) return static_cast<Primitive>(at - 1);
   return std::nullopt;
 }
 
@@ -244,7 +272,7 @@ class Expander {
     push(toks);
     while (const Tok* tok = take(0)) {
       if (!tok->is(Tk::Command)) continue;
-      if (const auto kind = definer(tok->payload()))
+      if (const auto kind = primitive(tok->payload()); kind && defines(*kind))
         if (auto done = define(*tok, *kind, false, 0); !done) return done;
     }
     return {};
@@ -290,8 +318,8 @@ class Expander {
     while (const Tok* tok = take(floor)) {
       // A control symbol may name a macro too (\def\:{…}); only command words define.
       if ((tok->is(Tk::Command) || tok->is(Tk::Escape)) && may_define_or_expand(tok->payload())) {
-        if (const auto kind = definer(tok->payload())) {
-          if (auto done = define(*tok, *kind, false, floor); !done) return done;
+        if (const auto kind = primitive(tok->payload())) {
+          if (auto done = perform(*tok, *kind, out, floor); !done) return done;
           continue;
         }
         if (const Macro* macro = find(tok->payload())) {
@@ -330,9 +358,9 @@ class Expander {
   }
 
   // The macro of a name: this formula's, else the document's, read in on its first use.
-  // Whether a name may be a definer or a macro: most commands are neither.
+  // Whether a name may be a primitive or a macro: most commands are neither.
   [[nodiscard]] bool may_define_or_expand(std::string_view name) const {
-    return document_ != nullptr || (((kDefinerHashes | names_) >> noted_hash(name)) & 1) != 0;
+    return document_ != nullptr || (((kPrimitiveHashes | names_) >> noted_hash(name)) & 1) != 0;
   }
 
   const Macro* find(std::string_view name) {
@@ -493,37 +521,141 @@ class Expander {
     return {};
   }
 
-  Result<void> define(const Tok& owner, Definer kind, bool global, std::size_t floor) {
+  // Carries out a primitive other than a definition: what it gives is pushed back to be read
+  // again; \noexpand's token goes to `out` as it is.
+  Result<void> perform(const Tok& use, Primitive kind, TokList& out, std::size_t floor) {
+    if (defines(kind)) return define(use, kind, false, floor);
+    if (++expansions_ > kMaxExpansions)
+      return fail(message::too_many_expansions(use.source(), input_, use.origin));
+    if (!pending_) pending_ = use.gap;
+    const auto missing = [&] {
+      return fail(message::missing_argument(use.source(), input_, use.origin));
+    };
     switch (kind) {
-      case Definer::Global:
-      case Definer::Long: {
+      case Primitive::FutureLet: {
+        // \futurelet\name A B: \name is B, and A B are read on.
+        auto name = name_after(use, floor);
+        if (!name) return fail(std::move(name.error()));
+        const Tok* first = take(floor);
+        const Tok* meaning = first != nullptr ? peek(floor) : nullptr;
+        if (meaning == nullptr) return missing();
+        let_to((*name)->payload(), *meaning, false);
+        push(Toks(first, 1));
+        return {};
+      }
+      case Primitive::ExpandAfter: {
+        // \expandafter A B: B expanded once, then A before what it gives.
+        const Tok* first = take(floor);
+        if (first == nullptr) return missing();
+        if (auto done = expand_once(use, floor); !done) return done;
+        push(Toks(first, 1));
+        return {};
+      }
+      case Primitive::NoExpand: {
+        const Tok* next = take(floor);
+        if (next == nullptr) return missing();
+        out.push_back(*next);
+        out.back().gap = *pending_;
+        pending_.reset();
+        return {};
+      }
+      case Primitive::IfStar:
+      case Primitive::IfNextChar: {
+        // \@ifstar{yes}{no} takes a * after it; \@ifnextchar X{yes}{no} leaves the X.
+        const Tok* wanted = kind == Primitive::IfNextChar ? take(floor) : nullptr;
+        if (kind == Primitive::IfNextChar && wanted == nullptr) return missing();
+        auto yes = argument(use, floor);
+        if (!yes) return fail(std::move(yes.error()));
+        auto no = argument(use, floor);
+        if (!no) return fail(std::move(no.error()));
+        const Tok* next = peek(floor);
+        const bool found =
+            next != nullptr && (wanted != nullptr ? next->same(*wanted) : next->is(Tk::Star));
+        if (found && wanted == nullptr) take(floor);
+        push(found ? *yes : *no);
+        return {};
+      }
+      case Primitive::FirstOfTwo:
+      case Primitive::SecondOfTwo: {
+        auto first = argument(use, floor);
+        if (!first) return fail(std::move(first.error()));
+        auto second = argument(use, floor);
+        if (!second) return fail(std::move(second.error()));
+        push(kind == Primitive::FirstOfTwo ? *first : *second);
+        return {};
+      }
+      case Primitive::BeginGroup:
+        ++depth_;
+        return {};
+      case Primitive::EndGroup:
+        close_group();
+        return {};
+      default:
+        return {};
+    }
+  }
+
+  // The token after `use` expanded once, if it is a macro or a primitive that gives tokens; else
+  // put back as it was.
+  Result<void> expand_once(const Tok& use, std::size_t floor) {
+    const Tok* next = take(floor);
+    if (next == nullptr) return fail(message::missing_argument(use.source(), input_, use.origin));
+    if (next->is(Tk::Command) || next->is(Tk::Escape)) {
+      if (const auto kind = primitive(next->payload())) {
+        if (!defines(*kind) && *kind != Primitive::NoExpand && *kind != Primitive::FutureLet &&
+            *kind != Primitive::BeginGroup && *kind != Primitive::EndGroup) {
+          TokList unused;
+          return perform(*next, *kind, unused, floor);
+        }
+      } else if (const Macro* macro = find(next->payload())) {
+        return expand(*next, *macro, floor);
+      }
+    }
+    push(Toks(next, 1));
+    return {};
+  }
+
+  Result<void> define(const Tok& owner, Primitive kind, bool global, std::size_t floor) {
+    switch (kind) {
+      case Primitive::Global:
+      case Primitive::Long: {
         // A prefix: the definition after it, found by expanding macros (\global\mydef) as TeX
         // does; \long changes nothing here.
         for (;;) {
           const Tok* next = take(floor);
           if (next == nullptr || !next->is(Tk::Command)) break;
-          if (const auto then = definer(next->payload()))
-            return define(*next, *then, global || kind == Definer::Global, floor);
+          if (const auto then = primitive(next->payload()); then && defines(*then))
+            return define(*next, *then, global || kind == Primitive::Global, floor);
           const Macro* macro = find(next->payload());
           if (macro == nullptr) break;
           if (auto done = expand(*next, *macro, floor); !done) return done;
         }
         return fail(message::expected_macro_name(owner.source(), input_, owner.origin));
       }
-      case Definer::Def:
-      case Definer::Edef:
-      case Definer::Gdef:
-      case Definer::Xdef:
-        return def(owner, kind == Definer::Edef || kind == Definer::Xdef,
-                   global || kind == Definer::Gdef || kind == Definer::Xdef, floor);
-      case Definer::Let:
+      case Primitive::Def:
+      case Primitive::Edef:
+      case Primitive::Gdef:
+      case Primitive::Xdef:
+        return def(owner, kind == Primitive::Edef || kind == Primitive::Xdef,
+                   global || kind == Primitive::Gdef || kind == Primitive::Xdef, floor);
+      case Primitive::Let:
         return let(owner, global, floor);
-      case Definer::DeclareMathOperator:
+      case Primitive::DeclareMathOperator:
         return declare_operator(owner, global, floor);
-      case Definer::NewCommand:
-      case Definer::RenewCommand:
-      case Definer::ProvideCommand:
-        return new_command(owner, kind == Definer::ProvideCommand, global, floor);
+      case Primitive::NewCommand:
+      case Primitive::RenewCommand:
+      case Primitive::ProvideCommand:
+        return new_command(owner, kind == Primitive::ProvideCommand, global, floor);
+      case Primitive::FutureLet:
+      case Primitive::ExpandAfter:
+      case Primitive::NoExpand:
+      case Primitive::IfStar:
+      case Primitive::IfNextChar:
+      case Primitive::FirstOfTwo:
+      case Primitive::SecondOfTwo:
+      case Primitive::BeginGroup:
+      case Primitive::EndGroup:
+        break;  // not definitions
     }
     return {};
   }
@@ -533,25 +665,25 @@ class Expander {
     if (!name) return fail(std::move(name.error()));
     TokList pattern;
     Macro macro;
-    for (;;) {
+    const Tok* open = nullptr;  // the brace the replacement starts at
+    bool brace_kept = false;    // #{: the last parameter ends at a brace, which stays
+    while (open == nullptr) {
       const Tok* tok = take(floor);
       if (tok == nullptr)
         return fail(message::missing_argument(owner.source(), input_, owner.origin));
       if (tok->is(Tk::LBrace)) {
-        auto body = group(*tok, floor);
-        if (!body) return fail(std::move(body.error()));
-        if (expanded) {
-          const std::size_t level = frames_.size();
-          push(*body);
-          TokList full;
-          if (auto done = run(full, level); !done) return done;
-          *body = full;
-        }
-        macro.replacement = *body;
-        break;
+        open = tok;
+        continue;
       }
       if (is_hash(*tok)) {
         const Tok* digit = take(floor);
+        if (digit != nullptr && digit->is(Tk::LBrace)) {
+          macro.delimited = true;
+          pattern.push_back(*digit);
+          open = digit;
+          brace_kept = true;
+          continue;
+        }
         if (digit == nullptr || !digit->is(Tk::Number) ||
             digit->payload()[0] - '0' != macro.parameters + 1)
           return fail(message::undefined_parameter(
@@ -565,6 +697,21 @@ class Expander {
       macro.delimited = true;
       pattern.push_back(*tok);
     }
+    auto body = group(*open, floor);
+    if (!body) return fail(std::move(body.error()));
+    if (expanded) {
+      const std::size_t level = frames_.size();
+      push(*body);
+      TokList full;
+      if (auto done = run(full, level); !done) return done;
+      *body = full;
+    }
+    if (brace_kept) {
+      TokList with_brace(body->data(), body->data() + body->size());
+      with_brace.push_back(*open);
+      *body = with_brace;
+    }
+    macro.replacement = *body;
     if (!expanded) {
       if (auto checked = check_parameters(macro.replacement, macro.parameters, **name); !checked)
         return checked;
@@ -612,17 +759,22 @@ class Expander {
     if (meaning != nullptr && meaning->is(Tk::Equals)) meaning = take(floor);
     if (meaning == nullptr)
       return fail(message::missing_argument(owner.source(), input_, owner.origin));
+    let_to((*name)->payload(), *meaning, global);
+    return {};
+  }
+
+  // Gives `name` the meaning of a token: a macro's, or the token itself.
+  void let_to(std::string_view name, const Tok& meaning, bool global) {
     Macro macro;
-    if (const Macro* found = meaning->is(Tk::Command) ? find(meaning->payload()) : nullptr) {
+    if (const Macro* found = meaning.is(Tk::Command) ? find(meaning.payload()) : nullptr) {
       macro = *found;
     } else {
       Tok* alias = current_arena().allocate_array<Tok>(1);
-      *alias = *meaning;
+      *alias = meaning;
       alias->gap = {};
       macro.replacement = Toks(alias, 1);
     }
-    set((*name)->payload(), macro, global);
-    return {};
+    set(name, macro, global);
   }
 
   Result<void> declare_operator(const Tok& owner, bool global, std::size_t floor) {
@@ -707,11 +859,12 @@ class Expander {
       if (produced_ > budget_)
         return fail(message::too_many_expansions(use.source(), input_, use.origin));
       toks.push_back(*tok);
-      if (tok->is(Tk::LBrace)) ++depth;
       if (tok->is(Tk::RBrace)) {
         if (depth == 0) break;
         --depth;
       }
+      // An opening brace counts after the match: a delimiter may end with one (#{).
+      const bool opens = tok->is(Tk::LBrace);
       if (depth == 0 && toks.size() >= delimiter.size() &&
           std::ranges::equal(Toks(toks).last(delimiter.size()), delimiter,
                              [](const Tok& a, const Tok& b) { return a.same(b); })) {
@@ -721,6 +874,7 @@ class Expander {
           toks = TokList(toks.begin() + 1, toks.end() - 1);
         return toks;
       }
+      if (opens) ++depth;
     }
     return fail(message::use_does_not_match(use.source(), input_, use.origin));
   }
@@ -801,7 +955,7 @@ bool uses(std::span<const Lexeme> tokens, std::string_view input, const MacroTab
 
 }  // namespace
 
-bool is_definer(std::string_view name) noexcept { return definer(name).has_value(); }
+bool is_primitive(std::string_view name) noexcept { return primitive(name).has_value(); }
 
 Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size_t definitions,
                                        std::string_view input, const LexerRules& lexer,

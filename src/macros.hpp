@@ -29,14 +29,16 @@
 
 namespace vok {
 
-// The commands that define macros, by name; the lexer notes them (is_definer), so that a formula
-// that has none is not looked at again.
-inline constexpr std::string_view kDefinerNames[] = {
-    "def",        "edef",         "gdef",           "xdef", "global",
-    "newcommand", "renewcommand", "providecommand", "let",  "DeclareMathOperator",
-    "long"};
-inline constexpr std::uint64_t kDefinerHashes = noted_hashes(kDefinerNames);
-[[nodiscard]] bool is_definer(std::string_view name) noexcept;
+// The commands the expansion carries out itself, by name: those that define macros, then those
+// that rearrange the tokens after them (\expandafter, \@ifnextchar …). The lexer notes them
+// (is_primitive), so that a formula that has none is not looked at again.
+inline constexpr std::string_view kPrimitiveNames[] = {
+    "def",         "edef",         "gdef",           "xdef",       "global",
+    "newcommand",  "renewcommand", "providecommand", "let",        "DeclareMathOperator",
+    "long",        "futurelet",    "expandafter",    "noexpand",   "@ifstar",
+    "@ifnextchar", "@firstoftwo",  "@secondoftwo",   "begingroup", "endgroup"};
+inline constexpr std::uint64_t kPrimitiveHashes = noted_hashes(kPrimitiveNames);
+[[nodiscard]] bool is_primitive(std::string_view name) noexcept;
 
 inline constexpr std::size_t kMaxExpansions = 10'000;
 inline constexpr std::size_t kExpansionBudget = 1 << 16;  // tokens, plus 64 per token of the input
@@ -97,7 +99,8 @@ using MacroExpander = Result<const Expansion*> (*)(std::span<const Lexeme> token
                                                   const LexerRules& lexer,
                                                   const MacroSource& source);
 
-// Whether a formula defines a macro (its picture may then be empty on purpose).
+// Whether a formula defines a macro or uses another primitive (its picture may then be empty on
+// purpose).
 [[nodiscard]] bool defines_macros(std::string_view formula, const LexerRules& lexer);
 
 // Reads the definitions of `text` (a preamble: everything else in it is ignored) into `table`.

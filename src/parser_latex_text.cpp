@@ -159,10 +159,16 @@ Result<void> LatexParser::text_token(const Lexeme& token, TextAssembler& out) {
       ++pos_;
       return {};
     case Tk::Dollar: {
-      // Math inside the text, up to the next dollar.
+      // Math inside the text, up to the next dollar outside its braces (a text inside the math
+      // may hold math of its own).
       std::size_t close = pos_ + 1;
-      while (close < tokens_.size() && tokens_[close].kind != Tk::Dollar) ++close;
-      if (close == tokens_.size())
+      for (std::size_t depth = 0; close < tokens_.size(); ++close) {
+        const Tk kind = tokens_[close].kind;
+        if (kind == Tk::LBrace) ++depth;
+        if (kind == Tk::RBrace && depth-- == 0) break;
+        if (kind == Tk::Dollar && depth == 0) break;
+      }
+      if (close == tokens_.size() || tokens_[close].kind != Tk::Dollar)
         return fail(message::missing_close("$", "$", input_, token.start));
       out.flush();
       LatexParser math(tokens_.subspan(pos_ + 1, close - pos_ - 1), input_, vocabulary_, lists_,

@@ -187,7 +187,7 @@ class Lexer {
           i = read_digits(i);
           continue;
         }
-        if (start == Start::Backslash && i + 1 < n && is_ascii_letter(byte(i + 1))) {
+        if (start == Start::Backslash && i + 1 < n && name_letter(byte(i + 1))) {
           i = read_command(i);
           continue;
         }
@@ -203,6 +203,9 @@ class Lexer {
  private:
   [[nodiscard]] unsigned char byte(std::size_t i) const noexcept {
     return static_cast<unsigned char>(input_[i]);
+  }
+  [[nodiscard]] bool name_letter(unsigned char c) const noexcept {
+    return is_ascii_letter(c) || (c == '@' && rules_.at_letter);
   }
   void emit(TokenKind kind, std::size_t start, std::size_t end) noexcept {
     tokens_[count_++] =
@@ -263,7 +266,7 @@ class Lexer {
   // A command: a backslash and ASCII letters, or the token it is an alias of.
   [[nodiscard]] std::size_t read_command(std::size_t at) noexcept {
     std::size_t end = at + 2;
-    while (end < input_.size() && is_ascii_letter(byte(end))) ++end;
+    while (end < input_.size() && name_letter(byte(end))) ++end;
     const std::string_view name = input_.substr(at + 1, end - at - 1);
     TokenKind kind = TokenKind::Command;
     for (const TokenAlias& alias : rules_.aliases)

@@ -115,12 +115,13 @@ struct TokenAlias {
 struct LexerRules {
   const AsciiTable* ascii;              // what each ASCII character starts
   std::span<const TokenAlias> aliases;  // command names read as other tokens
-  bool refuses_controls;  // a control character that is not white space is an error, after a
-                          // backslash too; else it is a character like any other
-  bool joins_marks;       // a combining mark right after a character is part of it (e and U+0301
-                          // are é)
-  bool final_blank;       // a backslash at the very end is a blank, as TeX reads one at the end
-                          // of a line; else it starts no token
+  bool refuses_controls;   // a control character that is not white space is an error, after a
+                           // backslash too; else it is a character like any other
+  bool joins_marks;        // a combining mark right after a character is part of it (e and U+0301
+                           // are é)
+  bool final_blank;        // a backslash at the very end is a blank, as TeX reads one at the end
+                           // of a line; else it starts no token
+  bool at_letter = false;  // @ is a letter of command names (\@ifstar), as in LaTeX's packages
   // The error of a malformed UTF-8 sequence at byte `at`.
   ParseError (*malformed)(std::string_view input, std::size_t at);
   // Commands the lexer counts (the LaTeX dialect's macro definitions), or null: a name is asked

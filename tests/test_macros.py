@@ -36,7 +36,27 @@ DEFINED = [
     (r"\newcommand{\T}[1]{\text{#1}} \T{hello world}", "hello world"),
     # a macro's replacement calling another, defined later
     (r"\def\a{\b} \def\b{z} \a", "z"),
+    # #{: the last parameter ends at a brace, which stays
+    (r"\gdef\foo#1#{#1}\foo1^{23}", "1²³"),
+    (r"\def\f#1#{\frac#1}\f{a}{b}", "a/b"),
 ]
+
+# The primitives that rearrange what follows them, as TeX and LaTeX's kernel define them.
+PRIMITIVES = [
+    (r"\@firstoftwo{a}{b} \@secondoftwo{a}{b}", "ab"),
+    (r"\def\x{\@ifstar{S}{N}} \x*a \x b", "SaNb"),
+    (r"\def\x{\@ifnextchar[{O}{N}} \x[ \x a", "O[Na"),  # the [ is not taken
+    (r"\def\b{ab}\expandafter\frac\b", "a/b"),
+    (r"\def\a{x}\def\b{\a y}\expandafter\def\expandafter\c\expandafter{\b}\def\a{z}\c", "zy"),
+    (r"\def\x{a}\edef\y{\noexpand\x b}\def\x{c}\y", "cb"),
+    (r"\futurelet\n\relax x \n", "xx"),
+    (r"\begingroup\def\x{a}\x\endgroup\x", r"a\x"),
+]
+
+
+@pytest.mark.parametrize(("formula", "expected"), PRIMITIVES)
+def test_primitives(formula, expected):
+    assert row(formula) == expected
 
 
 @pytest.mark.parametrize(("formula", "expected"), DEFINED)

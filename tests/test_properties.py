@@ -29,11 +29,16 @@ LATEX_COMMANDS = ["text", "mathrm", "operatorname", "operatorname*", "bf", "rm",
                   "nolimits", "prime", "hspace", "kern", "dfrac", "displaystyle", "color", "label",
                   "not", "cdot", "langle", "rangle", "le", "dots", "mbox", "over", "choose", "atop",
                   "hline", "substack", "overset", "stackrel", "overbrace", "xrightarrow", "boxed",
-                  "phantom", "tag", "oint", "bigcup", "Bigl", "sp"]
+                  "phantom", "tag", "oint", "bigcup", "Bigl", "sp",
+                  # macros: definitions, uses, and the primitives that rearrange tokens
+                  "def", "gdef", "edef", "newcommand", "let", "global", "x", "expandafter",
+                  "noexpand", "futurelet", "@ifstar", "@ifnextchar", "@firstoftwo", "begingroup",
+                  "endgroup"]
 LATEX_PIECES = (PIECES + ["~", "$", "$$", "%", "\n", "\\(", "\\)", "\\[", "\\]", "\\%", "\\$", "\\&",
                           "\\>", "\\/", "1em", "-3mu", "{Bmatrix}", "{vmatrix}", "{smallmatrix}", "\\left.",
                           "\\right.", "\\left<", "\\right>", "\\middle|", "\x01", "\u0085", "\u2003",
-                          "{array}", "{cases}", "{aligned}", "{foo}", "{l|c}", "{*{2}{c}}", "\\[2pt]"]
+                          "{array}", "{cases}", "{aligned}", "{foo}", "{l|c}", "{*{2}{c}}", "\\[2pt]",
+                          "#1", "#", "[1]", "\\def\\x#1{#1#1}"]
                 + ["\\" + name for name in LATEX_COMMANDS])
 PIECES_OF = {vok: PIECES, vok_latex: LATEX_PIECES}
 

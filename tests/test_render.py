@@ -116,3 +116,19 @@ def test_errors_keep_their_order():
 def test_unread_tokens_are_ignored():
     assert vok.render("a } \\frac{") == "a\n"
     assert vok.render("x^2^3") == "x²\n"
+
+
+@pytest.mark.parametrize(
+    ("formula", "expected"),
+    [
+        (r"\text{a $x + \text{b $y$} + z$}", "a x + b y + z"),  # math in a text in math in a text
+        (r"\text{$}", "missing '$' for the '$' at byte 6, column 7"),
+        (r"\text{$x}$", "missing '$' for the '$' at byte 6, column 7"),  # not past the text's end
+    ],
+)
+def test_math_in_text_ends_at_its_own_dollar(formula, expected):
+    try:
+        drawn = vok_latex.render(formula, linear=True).removesuffix("\n")
+    except ValueError as error:
+        drawn = str(error)
+    assert drawn == expected
