@@ -56,8 +56,8 @@ def drawn(name: str) -> bool:
     return draws(f"a {name}{{x}} b") or draws(f"\\text{{{name}{{x}}}}")
 
 
-# The commands that define macros are expanded before the formula is read: known when a use of
-# them draws the macro.
+# The commands that define macros, and the other primitives of expansion, are carried out before
+# the formula is read: known when a use of them draws what they give.
 DEFINITIONS = {
     name: f"{name}\\x{{y}}\\x" for name in ("\\def", "\\gdef", "\\edef", "\\xdef")
 } | {
@@ -67,6 +67,10 @@ DEFINITIONS = {
     "\\let": r"\let\x=y\x",
     "\\global": r"\global\def\x{y}\x",
     "\\long": r"\long\def\x{y}\x",
+    "\\futurelet": r"\futurelet\x\relax y\x",
+    "\\@ifnextchar": r"\@ifnextchar y{a}{b}y",
+    # a setting made by redefining it: rows of a grid are one line apart whatever it says
+    "\\arraystretch": r"\renewcommand{\arraystretch}{1.5}\begin{matrix}a\end{matrix}",
 }
 
 
