@@ -43,6 +43,11 @@ struct Tok {
 
 using Toks = std::span<const Tok>;
 
+// A parameter's sign, #.
+bool is_hash(const Tok& tok) {
+  return tok.is(Tk::Ident) && tok.lex.end - tok.lex.start == 1 && tok.text[tok.lex.start] == '#';
+}
+
 // A macro: its parameter text (#1 … #9 and the tokens that delimit them, \def's), the number of
 // its parameters, and its replacement; a default for an optional first argument (\newcommand's).
 struct Macro {
@@ -297,20 +302,10 @@ class Expander {
   }
 
   // Defines a caller's macro.
-  Result<void> give(const MacroDefinition& given) {
-    if (given.name.size() < 2 || given.name.front() != '\\')
-      return fail(message::invalid_macro_name(given.name));
-    auto lexed = tokenize(given.replacement, lexer_);
-    if (!lexed) return fail(std::move(lexed.error()));
-    const Toks body(store(toks_of(*lexed, given.replacement, 0)), lexed->size());
-    std::uint8_t parameters = 0;
-    for (std::size_t i = 0; i + 1 < body.size(); ++i)
-      if (is_hash(body[i]) && body[i + 1].is(Tk::Number))
-        parameters =
-            std::max(parameters, static_cast<std::uint8_t>(body[i + 1].payload()[0] - '0'));
-    macros_.set(given.name.substr(1), Macro{.parameters = parameters, .replacement = body});
-    names_ |= std::uint64_t{1} << noted_hash(given.name.substr(1));
-    return {};
+  // Defines a caller's macro, lexed (by name, without its backslash).
+  void give(std::string_view name, const Macro& macro) {
+    macros_.set(name, macro);
+    names_ |= std::uint64_t{1} << noted_hash(name);
   }
 
   // Expands the frames above `floor` into `out`.
@@ -352,10 +347,6 @@ class Expander {
     std::string_view name;
     std::optional<Macro> macro;
   };
-
-  static bool is_hash(const Tok& tok) {
-    return tok.is(Tk::Ident) && tok.lex.end - tok.lex.start == 1 && tok.text[tok.lex.start] == '#';
-  }
 
   // The macro of a name: this formula's, else the document's, read in on its first use.
   // Whether a name may be a primitive or a macro: most commands are neither.
@@ -945,6 +936,79 @@ class Expander {
                                              // token it gives
 };
 
+// A caller's macro, lexed: its name without the backslash.
+struct GivenMacro {
+  std::string_view name;
+  Macro macro;
+};
+
+// The caller's macros of the last call on this thread, lexed and kept with a copy of their text:
+// a caller who gives the same macros to every call, the usual way, has them lexed once. A call
+// with other macros lexes them and keeps them instead.
+class GivenMacros {
+ public:
+  Result<std::span<const GivenMacro>> lexed(std::span<const MacroDefinition> given,
+                                            const LexerRules& lexer) {
+    if (&lexer == lexer_ && same(given)) return std::span<const GivenMacro>(macros_);
+    lexer_ = nullptr;
+    text_.clear();
+    ends_.clear();
+    toks_.clear();
+    macros_.clear();
+    for (const MacroDefinition& macro : given) {
+      if (macro.name.size() < 2 || macro.name.front() != '\\')
+        return std::unexpected(ParseError{message::invalid_macro_name(macro.name)});
+      text_ += macro.name;
+      ends_.push_back(text_.size());
+      text_ += macro.replacement;
+      ends_.push_back(text_.size());
+    }
+    std::vector<std::size_t> firsts;  // each replacement's first token in toks_
+    for (std::size_t i = 0; i < given.size(); ++i) {
+      const std::string_view replacement = segment(2 * i + 1);
+      auto lexed = tokenize(replacement, lexer);
+      if (!lexed) return std::unexpected(std::move(lexed.error()));
+      firsts.push_back(toks_.size());
+      const TokList toks = toks_of(*lexed, replacement, 0);
+      toks_.insert(toks_.end(), toks.begin(), toks.end());
+    }
+    firsts.push_back(toks_.size());
+    for (std::size_t i = 0; i < given.size(); ++i) {
+      const Toks body(toks_.data() + firsts[i], firsts[i + 1] - firsts[i]);
+      std::uint8_t parameters = 0;
+      for (std::size_t j = 0; j + 1 < body.size(); ++j)
+        if (is_hash(body[j]) && body[j + 1].is(Tk::Number))
+          parameters =
+              std::max(parameters, static_cast<std::uint8_t>(body[j + 1].payload()[0] - '0'));
+      macros_.push_back(
+          {segment(2 * i).substr(1), Macro{.parameters = parameters, .replacement = body}});
+    }
+    lexer_ = &lexer;
+    return std::span<const GivenMacro>(macros_);
+  }
+
+ private:
+  [[nodiscard]] std::string_view segment(std::size_t i) const {
+    const std::size_t start = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(text_).substr(start, ends_[i] - start);
+  }
+  [[nodiscard]] bool same(std::span<const MacroDefinition> given) const {
+    if (2 * given.size() != ends_.size()) return false;
+    for (std::size_t i = 0; i < given.size(); ++i)
+      if (segment(2 * i) != given[i].name || segment(2 * i + 1) != given[i].replacement)
+        return false;
+    return true;
+  }
+
+  const LexerRules* lexer_ = nullptr;  // the rules they were lexed by; null while not valid
+  std::string text_;                   // names and replacements, back to back
+  std::vector<std::size_t> ends_;      // where each of them ends in text_
+  std::vector<Tok> toks_;              // the replacements' tokens, in text_
+  std::vector<GivenMacro> macros_;
+};
+
+thread_local GivenMacros t_given;
+
 // Whether a formula names a macro of the document's.
 bool uses(std::span<const Lexeme> tokens, std::string_view input, const MacroTable& table) {
   for (const Lexeme& lex : tokens)
@@ -969,8 +1033,11 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
   Arena scratch;
   const ArenaScope in_scratch(scratch);
   Expander expander(source.definitions, tokens.size(), lexer, source.document);
-  for (const MacroDefinition& macro : source.given)
-    if (auto done = expander.give(macro); !done) return std::unexpected(done.error());
+  if (!source.given.empty()) {
+    auto given = t_given.lexed(source.given, lexer);
+    if (!given) return std::unexpected(std::move(given.error()));
+    for (const GivenMacro& macro : *given) expander.give(macro.name, macro.macro);
+  }
   if (!source.definitions.empty()) {
     auto lexed = tokenize(source.definitions, lexer);
     if (!lexed) return std::unexpected(std::move(lexed.error()));

@@ -88,6 +88,11 @@ def test_given_macros_and_the_callers_mapping():
     # the formula's own definition takes over from a given one
     assert row(r"\def\R{X} \R", macros=macros) == "X"
     assert vok_latex.render_markdown("Let $\\R^n$ be.\n", macros=macros) == "Let ℝⁿ be.\n"
+    # the same mapping changed between calls, or another one, is read again
+    macros[r"\R"] = r"\mathbb{Q}"
+    assert row(r"\R", macros=macros) == "ℚ"
+    assert row(r"\R\S{x}", macros={r"\R": "r", r"\S": "#1s"}) == "rxs"
+    assert row(r"\R", macros={r"\R": "t"}) == "t"
 
 
 ERRORS = [
