@@ -27,8 +27,12 @@ Result<NodeRef> symbol(const Definition& def, std::span<const NodeRef>, std::spa
   return RenderNode::column_row({text, static_cast<std::size_t>(encode_utf8(ch, text) - text)});
 }
 
+// A word of letters takes a cell to each; one with a mark of no width (≦̸) a cell to each column.
 Result<NodeRef> word(const Definition& def, std::span<const NodeRef>, std::span<const NodeRef>) {
-  return RenderNode::row(def.data<payload::Word>().word);
+  const std::string_view word = def.data<payload::Word>().word;
+  if (std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return RenderNode::row(word);
+  return RenderNode::column_row(word);
 }
 
 Result<NodeRef> fraction(const Definition&, std::span<const NodeRef> args,

@@ -158,6 +158,11 @@ constexpr Definition function(std::string_view name, std::string_view word = {})
 constexpr Definition as_class(std::string_view name, std::string_view args, MathClass cls) {
   return with_class(structure(name, args, construct::group), cls);
 }
+// A relation written as a few characters: mathtools' colons beside another sign (−:, ::≈), and
+// negations Unicode writes with a combining or a variation mark (≦̸, ≨︀).
+constexpr Definition relation(std::string_view name, std::string_view written) {
+  return with_class(rows::word(name, written), MathClass::Rel);
+}
 constexpr Definition space(std::string_view name, std::uint8_t columns) {
   return role(name, Role::Space, {}, payload::Blank{columns});
 }
@@ -277,6 +282,16 @@ constexpr Definition kLatexRows[] = {
     sym("nshortparallel", U'∦', Rel), sym("ntriangleleft", U'⋪', Rel),
     sym("ntriangleright", U'⋫', Rel), sym("npreceq", U'⋠', Rel), sym("nsucceq", U'⋡', Rel),
     sym("varsubsetneqq", U'⫋', Rel), sym("varsupsetneqq", U'⫌', Rel),
+    relation("minuscolon", "−:"), relation("minuscoloncolon", "−::"), relation("Eqcolon", "−::"),
+    relation("Eqqcolon", "=::"), relation("equalscoloncolon", "=::"),
+    relation("approxcolon", "≈:"), relation("approxcoloncolon", "≈::"),
+    relation("colonapprox", ":≈"), relation("Colonapprox", "::≈"),
+    relation("coloncolonapprox", "::≈"), relation("colonminus", ":−"),
+    relation("coloncolonminus", "::−"), relation("colonsim", ":∼"), relation("Colonsim", "::∼"),
+    relation("coloncolonsim", "::∼"), relation("simcolon", "∼:"), relation("simcoloncolon", "∼::"),
+    relation("nleqq", "≦\u0338"), relation("ngeqq", "≧\u0338"),
+    relation("nsubseteqq", "⫅\u0338"), relation("nsupseteqq", "⫆\u0338"),
+    relation("lvertneqq", "≨\ufe00"), relation("gvertneqq", "≩\ufe00"),
     sym("textunderscore", U'_'), sym("textendash", U'–'), sym("textemdash", U'—'),
     sym("textdagger", U'†'), sym("textdaggerdbl", U'‡'), sym("textasciitilde", U'~'),
     sym("textasciicircum", U'^'), sym("textellipsis", U'…'), sym("textquoteleft", U'‘'),
