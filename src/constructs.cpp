@@ -108,6 +108,16 @@ Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
   return RenderNode::hstack({parts, count});
 }
 
+Result<NodeRef> between(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef>) {
+  const auto [open, close] = def.data<payload::Pair>();
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(3);
+  parts[0] = *RenderNode::single(open);
+  parts[1] = arg(args, 0);
+  parts[2] = *RenderNode::single(close);
+  return RenderNode::hstack({parts, 3});
+}
+
 Result<NodeRef> bars(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
   return RenderNode::fence(arg(args, 0), U'|', U'|');
 }

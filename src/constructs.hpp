@@ -79,6 +79,9 @@ namespace vok::construct {
 // them when the payload opens with none (Enclosure: \tag*).
 [[nodiscard]] Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
                                   std::span<const NodeRef> optional);
+// The argument between the payload's delimiters, one row high (Pair: \bra, \set).
+[[nodiscard]] Result<NodeRef> between(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
 // The argument between stretchy vertical bars.
 [[nodiscard]] Result<NodeRef> bars(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);
@@ -173,6 +176,11 @@ constexpr Definition sized(std::string_view name, std::uint8_t rows, MathClass c
   return with_class(structure(name, "l", construct::sized_delimiter, payload::Sized{0, rows}), cls);
 }
 constexpr Definition inner(Definition def) { return with_class(def, MathClass::Inner); }
+// The argument between `open` and `close`: one row high, or, `growing`, as tall as the argument.
+constexpr Definition fenced(std::string_view name, char32_t open, char32_t close, bool growing) {
+  return inner(
+      structure(name, growing ? "f" : "m", construct::between, payload::Pair{open, close}));
+}
 
 // ---- the LaTeX dialect's structures ----
 
@@ -189,6 +197,11 @@ inline constexpr Definition kLatexStructures[] = {
     inner(stacked("binom", U'(')), inner(stacked("dbinom", U'(')), inner(stacked("tbinom", U'(')),
     infix("choose", construct::stacked, U'('), infix("atop", construct::stacked),
     infix("brace", construct::stacked, U'{'), infix("brack", construct::stacked, U'['),
+    // Dirac's brackets and sets: delimiters one row high, or growing with the argument.
+    fenced("bra", U'⟨', U'|', false), fenced("ket", U'|', U'⟩', false),
+    fenced("braket", U'⟨', U'⟩', false), fenced("set", U'{', U'}', false),
+    fenced("Bra", U'⟨', U'|', true), fenced("Ket", U'|', U'⟩', true),
+    fenced("Braket", U'⟨', U'⟩', true), fenced("Set", U'{', U'}', true),
     // Frames around the argument, whole or on two sides.
     structure("boxed", "m", boxed), structure("fbox", "t", boxed),
     structure("angl", "m", construct::angle),

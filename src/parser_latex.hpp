@@ -62,6 +62,7 @@ class LatexParser : ParserBase {
     kAtRow = 16,     // & \\ (a formula that is a table of its own)
     kAfterOrd = 32,  // the list starts after an empty ordinary atom, as amsmath's right-hand
                      // columns do, so that a relation there is spaced
+    kAtBar = 64,     // | (the parts of \Braket{a|b})
   };
   // A table's body: its rows, each as long as the longest, and the count of horizontal rules above
   // each row and below the last (empty when there are none).
@@ -92,6 +93,8 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Box> arguments(const Lexeme& token, const Definition& def, bool script);
   [[nodiscard]] Result<Box> optional_argument(bool script);
   [[nodiscard]] Result<void> skip_argument(const Lexeme& owner);
+  [[nodiscard]] Result<Box> fenced_argument(const Lexeme& owner, const Definition& def,
+                                            bool script);
   [[nodiscard]] Result<Item> left(const Lexeme& token, bool script);
   [[nodiscard]] Result<char32_t> delimiter(const Lexeme& owner);
   // The class of an atom as the list would see it: a command's, a character's, else ordinary.

@@ -375,6 +375,8 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         sized->payload = payload::Sized{*delimiter, def.data<payload::Sized>().rows};
         return command(token.payload(input_), sized);
       }
+      case 'f':
+        return fenced_argument(token, def, script);
       case 's':
         if (auto skipped = skip_argument(token); !skipped)
           return std::unexpected(std::move(skipped.error()));
@@ -424,6 +426,37 @@ Result<void> LatexParser::skip_argument(const Lexeme& owner) {
   if (pos_ == tokens_.size()) return fail(message::missing_close("}", "{", input_, next->start));
   ++pos_;
   return {};
+}
+
+// { list { | list } }: the parts between the row's delimiters, which grow with them, as the bars
+// between the parts do (\Braket{a|b}, \Set{x | x > 0}); one token unbraced is the one part.
+Result<Box> LatexParser::fenced_argument(const Lexeme& owner, const Definition& def, bool script) {
+  const auto [open, close] = def.data<payload::Pair>();
+  ListBuilder<Box> parts(lists_);
+  std::u32string delimiters(1, open);
+  if (at(Tk::LBrace)) {
+    const Lexeme& brace = advance();
+    const std::size_t outer = std::exchange(open_brace_, brace.start);
+    for (;;) {
+      auto inner = list(kAtBrace | kAtBar, script);
+      if (!inner) return inner;
+      parts.push_back(*inner);
+      if (!at(Tk::Pipe)) break;
+      ++pos_;
+      delimiters += U'|';
+    }
+    open_brace_ = outer;
+    if (!at(Tk::RBrace)) return fail(message::missing_close("}", "{", input_, brace.start));
+    ++pos_;
+  } else {
+    auto only = argument(script, owner);
+    if (!only) return only;
+    parts.push_back(*only);
+  }
+  delimiters += close;
+  char32_t* kept = current_arena().allocate_array<char32_t>(delimiters.size());
+  std::ranges::copy(delimiters, kept);
+  return make_node<LeftRight>(parts.finish(), kept);
 }
 
 // \left d list { \middle d list } \right d

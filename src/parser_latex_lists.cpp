@@ -324,6 +324,7 @@ Result<Box> LatexParser::list(std::uint8_t stop, bool script) {
       if (!ended) return std::unexpected(std::move(ended.error()));
       if (*ended) break;
     }
+    if (next->kind == Tk::Pipe && (stop & kAtBar) != 0) break;
     const Definition* def = next->kind == Tk::Command ? definition(*next) : nullptr;
     if (def != nullptr && def->role == Role::Infix) {
       ++pos_;

@@ -91,12 +91,15 @@ struct Phantom {  // what of a phantom's argument it keeps: its width, its heigh
 struct Size {  // a filled block's columns and rows; set when its dimensions are read (\rule)
   std::uint32_t columns = 0, rows = 0;
 };
+struct Pair {  // the delimiters around an argument (\bra: ⟨ and |)
+  char32_t open = 0, close = 0;
+};
 
 }  // namespace payload
 
 using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style,
                              payload::Mark, payload::Blank, payload::Sign, payload::Sized,
-                             payload::Enclosure, payload::Phantom, payload::Size>;
+                             payload::Enclosure, payload::Phantom, payload::Size, payload::Pair>;
 
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets
@@ -110,6 +113,8 @@ using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payl
 //   k  a dimension written out after the name, such as 3mu, for a space (LaTeX)
 //   l  a delimiter, such as ( or \langle or ., drawn by the row (LaTeX)
 //   r  braced rows of cells split by & and \\, set out as the environment of the row's name (LaTeX)
+//   f  a math argument between the row's delimiters (Pair), which grow with it, a bar | in it
+//      growing too (LaTeX)
 struct Definition {
   std::string_view name = {};  // without the backslash
   Role role = Role::Construct;
