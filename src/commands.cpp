@@ -26,6 +26,8 @@ std::string_view group_of(const Definition& def, const DialectRules& rules) {
     case Role::Ignore:
     case Role::Limits:
       return "style";
+    case Role::Accent:
+      return "accent";
     case Role::Switch:
       return "switch";
     case Role::Construct:
@@ -50,6 +52,9 @@ std::string drawn_by(const Definition& def) {
     append_utf8(drawn, sign->sign);
   } else if (const auto* mark = std::get_if<payload::Mark>(&def.payload)) {
     append_utf8(drawn, mark->mark);
+  } else if (const auto* accent = std::get_if<payload::Combining>(&def.payload)) {
+    append_utf8(drawn, U'◌');
+    append_utf8(drawn, accent->mark);
   } else if (const auto* word = std::get_if<payload::Word>(&def.payload)) {
     drawn = word->word;
   }

@@ -357,6 +357,7 @@ Result<Box> ExactParser::parse_command(const Lexeme& token) {
     case Role::Limits:
     case Role::Line:
     case Role::Infix:
+    case Role::Accent:
       break;
     case Role::Construct:
       return parse_arguments(name, def);

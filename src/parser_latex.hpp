@@ -105,6 +105,9 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Box> text(const Lexeme& owner);
   [[nodiscard]] Result<void> text_token(const Lexeme& token, TextAssembler& out);
   [[nodiscard]] Result<void> text_command(const Lexeme& token, TextAssembler& out);
+  [[nodiscard]] Result<Box> accented(const Lexeme& owner, const Definition& def);
+  [[nodiscard]] Result<void> text_accent(const Lexeme& owner, const Definition& def,
+                                         TextAssembler& out);
   [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner,
                                               Extent extent = Extent::Space);
 

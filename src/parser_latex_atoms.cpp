@@ -187,6 +187,15 @@ Result<LatexParser::Item> LatexParser::escaped(const Lexeme& token) {
       ++pos_;
       return Item{leaf<Symbol>(escape.drawn.empty() ? token.payload(input_) : escape.drawn),
                   escape.cls, true};
+    case EscapeKind::Command:
+      ++pos_;
+      if (const Definition* def = vocabulary_.find(token.payload(input_));
+          def != nullptr && def->role == Role::Accent) {
+        auto letter = accented(token, *def);
+        if (!letter) return std::unexpected(std::move(letter.error()));
+        return Item{*letter, MathClass::Ord, true};
+      }
+      return Item{leaf<Symbol>(token.source(input_)), MathClass::Ord, true};
     case EscapeKind::Written:
       ++pos_;
       return Item{leaf<Symbol>(token.source(input_)), MathClass::Ord, true};
@@ -274,6 +283,9 @@ Result<Box> LatexParser::argument(bool script, const Lexeme& owner) {
 // unless it stands alone as an argument.
 Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool script, bool alone) {
   const Definition* def = definition(token);
+  // An accent of text alone (\c, \d) is not a command of math.
+  if (def != nullptr && def->role == Role::Accent && !def->data<payload::Combining>().math)
+    def = nullptr;
   if (def == nullptr) {
     std::string_view written = token.source(input_);
     if (const Lexeme* next = current(); next != nullptr && next->start > token.end &&
@@ -316,6 +328,11 @@ Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool sc
       return left(token, script);
     case Role::Begin:
       return environment(token, script);
+    case Role::Accent: {
+      auto letter = accented(token, *def);
+      if (!letter) return std::unexpected(std::move(letter.error()));
+      return Item{*letter, MathClass::Ord, true};
+    }
     case Role::Space: {
       std::size_t columns = def->data<payload::Blank>().columns;
       if (def->takes('d') || def->takes('k')) {

@@ -41,6 +41,7 @@ enum class Role : std::uint8_t {
   Line,       // a horizontal rule above a table's row; elsewhere nothing (LaTeX)
   Infix,      // the list before it and the list after it, up to the end of its group, are its
               // two arguments (LaTeX's \over)
+  Accent,     // a text accent: a letter, or braced text, under its mark (LaTeX's \' and \H)
 };
 
 // The class of an atom, which decides the blanks around it in the LaTeX dialect.
@@ -94,12 +95,17 @@ struct Size {  // a filled block's columns and rows; set when its dimensions are
 struct Pair {  // the delimiters around an argument (\bra: ⟨ and |)
   char32_t open = 0, close = 0;
 };
+struct Combining {  // a text accent's combining mark, and whether it is read in math too
+  char32_t mark = 0;
+  bool math = true;
+};
 
 }  // namespace payload
 
-using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style,
-                             payload::Mark, payload::Blank, payload::Sign, payload::Sized,
-                             payload::Enclosure, payload::Phantom, payload::Size, payload::Pair>;
+using Payload =
+    std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style, payload::Mark,
+                 payload::Blank, payload::Sign, payload::Sized, payload::Enclosure,
+                 payload::Phantom, payload::Size, payload::Pair, payload::Combining>;
 
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets
@@ -180,6 +186,7 @@ enum class EscapeKind : std::uint8_t {
   Blank,      // `columns` blank columns
   LessBlank,  // takes away one blank the list would set (LaTeX's \!)
   Unmatched,  // a part of a structure where none is open: an error (LaTeX's \) and \])
+  Command,    // the command named by the character (LaTeX's accents \' \" …)
 };
 
 // What an escape stands for in text (LaTeX).
@@ -188,6 +195,7 @@ enum class EscapeText : std::uint8_t {
   Blank,    // one blank
   Nothing,  // nothing at all
   Written,  // as written, backslash and all
+  Command,  // the command named by the character
 };
 
 struct EscapeDef {

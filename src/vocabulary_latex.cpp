@@ -163,6 +163,11 @@ constexpr Definition as_class(std::string_view name, std::string_view args, Math
 constexpr Definition relation(std::string_view name, std::string_view written) {
   return with_class(rows::word(name, written), MathClass::Rel);
 }
+// A text accent: its combining mark, and whether math reads it too (\c, \d and \b are text's
+// alone).
+constexpr Definition text_accent(std::string_view name, char32_t mark, bool math = true) {
+  return role(name, Role::Accent, {}, payload::Combining{mark, math});
+}
 constexpr Definition space(std::string_view name, std::uint8_t columns) {
   return role(name, Role::Space, {}, payload::Blank{columns});
 }
@@ -205,6 +210,13 @@ constexpr Definition kLatexRows[] = {
     sym("l", U'ł'), sym("L", U'Ł'), sym("o", U'ø'), sym("O", U'Ø'), sym("i", U'ı'),
     sym("j", U'ȷ'), sym("aa", U'å'), sym("AA", U'Å'), sym("ae", U'æ'), sym("AE", U'Æ'),
     sym("oe", U'œ'), sym("OE", U'Œ'), sym("ss", U'ß'),
+    // Accents of text, on the letter after them: \'e is é.
+    text_accent("'", 0x0301), text_accent("`", 0x0300), text_accent("^", 0x0302),
+    text_accent("\"", 0x0308), text_accent("~", 0x0303), text_accent("=", 0x0304),
+    text_accent(".", 0x0307), text_accent("H", 0x030B), text_accent("r", 0x030A),
+    text_accent("u", 0x0306), text_accent("v", 0x030C), text_accent("textcircled", 0x20DD),
+    text_accent("c", 0x0327, false), text_accent("d", 0x0323, false),
+    text_accent("b", 0x0331, false),
     // Greek letters and their variant forms.
     sym("Alpha", U'Α'), sym("Beta", U'Β'), sym("Epsilon", U'Ε'), sym("Zeta", U'Ζ'),
     sym("Eta", U'Η'), sym("Iota", U'Ι'), sym("Kappa", U'Κ'), sym("Mu", U'Μ'), sym("Nu", U'Ν'),
@@ -541,25 +553,32 @@ constexpr auto kIndex = make_index<8192>(kRows);
 // closers of structures, which only a structure may take.
 constexpr EscapeDef kEscapes[] = {
     {.ch = U'!', .math = EscapeKind::LessBlank, .text = EscapeText::Nothing},
+    {.ch = U'"', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'#', .text = EscapeText::Kept},
     {.ch = U'$', .text = EscapeText::Kept},
     {.ch = U'%', .text = EscapeText::Kept},
     {.ch = U'&', .text = EscapeText::Kept},
+    {.ch = U'\'', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'(', .math = EscapeKind::Unmatched},
     {.ch = U')', .math = EscapeKind::Unmatched},
     {.ch = U',', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
     {.ch = U'-', .math = EscapeKind::Blank, .columns = 0, .text = EscapeText::Nothing},
+    {.ch = U'.', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'/', .math = EscapeKind::Blank, .columns = 0, .text = EscapeText::Nothing},
     {.ch = U':', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
     {.ch = U';', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
+    {.ch = U'=', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'>', .math = EscapeKind::Blank, .columns = 1},
     {.ch = U'[', .math = EscapeKind::Unmatched},
     {.ch = U'\\', .math = EscapeKind::Unmatched, .text = EscapeText::Blank, .delimiter = U'\\'},
     {.ch = U']', .math = EscapeKind::Unmatched},
+    {.ch = U'^', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'_', .text = EscapeText::Kept},
+    {.ch = U'`', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'{', .cls = Open, .text = EscapeText::Kept, .delimiter = U'{'},
     {.ch = U'|', .drawn = "‖", .delimiter = U'‖'},
     {.ch = U'}', .cls = Close, .text = EscapeText::Kept, .delimiter = U'}'},
+    {.ch = U'~', .math = EscapeKind::Command, .text = EscapeText::Command},
 };
 static_assert(std::ranges::is_sorted(kEscapes, {}, &EscapeDef::ch));
 
