@@ -20,6 +20,7 @@ std::string_view group_of(const Definition& def, const DialectRules& rules) {
     case Role::End:
     case Role::Line:
     case Role::Infix:
+    case Role::RowEnd:
       return "structure";
     case Role::Space:
       return "space";

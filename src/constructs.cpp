@@ -53,6 +53,23 @@ Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
   return RenderNode::fence(*stack, open, closing_partner(open));
 }
 
+Result<NodeRef> fraction_in(const Definition& def, std::span<const NodeRef> args,
+                            std::span<const NodeRef>) {
+  const auto [open, close, rule] = def.data<payload::Fraction>();
+  auto stack = RenderNode::tight_vstack(arg(args, 0), arg(args, 1), rule ? U'─' : U' ');
+  if (!stack || (open == 0 && close == 0)) return stack;
+  return RenderNode::fence(*stack, open, close);
+}
+
+Result<NodeRef> sideset(const Definition&, std::span<const NodeRef> args,
+                        std::span<const NodeRef>) {
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(3);
+  parts[0] = arg(args, 0);
+  parts[1] = arg(args, 2);
+  parts[2] = arg(args, 1);
+  return RenderNode::hstack({parts, 3});
+}
+
 Result<NodeRef> binomial(const Definition&, std::span<const NodeRef> args,
                          std::span<const NodeRef>) {
   auto stack = RenderNode::vstack(arg(args, 0), arg(args, 1), U' ');

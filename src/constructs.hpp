@@ -59,9 +59,24 @@ namespace vok::construct {
 [[nodiscard]] Result<NodeRef> boxed(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
 // The argument under a rule that turns down along its right side, a blank column away: the
-// actuarial angle (\angl{n}).
+// actuarial angle (\angl{n}); with no argument, the payload's word (Word: \angln).
 [[nodiscard]] Result<NodeRef> angle(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
+// The argument on a rule with a slant rising from the rule's left end: the phase angle of an
+// electrical quantity (\phase{30°}).
+[[nodiscard]] Result<NodeRef> phase(const Definition& def, std::span<const NodeRef> args,
+                                    std::span<const NodeRef> optional);
+// The argument with a stroke through every cell of its baseline row (\sout).
+[[nodiscard]] Result<NodeRef> struck(const Definition& def, std::span<const NodeRef> args,
+                                     std::span<const NodeRef> optional);
+// Two entries stacked, over a rule or a blank row, between the payload's delimiters, 0 for none
+// (Fraction: \genfrac, \above, \atopwithdelims).
+[[nodiscard]] Result<NodeRef> fraction_in(const Definition& def, std::span<const NodeRef> args,
+                                          std::span<const NodeRef> optional);
+// The third argument with the first argument's scripts at its left and the second's at its right
+// (\sideset{_a^b}{_c^d}\sum).
+[[nodiscard]] Result<NodeRef> sideset(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
 // A blank as wide as the argument, as tall, or both (Phantom: \phantom and the like).
 [[nodiscard]] Result<NodeRef> phantom(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);
@@ -154,6 +169,12 @@ constexpr Definition infix(std::string_view name, Construct construct, char32_t 
           .construct = construct,
           .payload = payload::Enclosure{open}};
 }
+// The same reading the delimiters and the thickness its `args` list right after its name.
+constexpr Definition infix(std::string_view name, Construct construct, payload::Fraction shape,
+                           std::string_view args) {
+  return {
+      .name = name, .role = Role::Infix, .args = args, .construct = construct, .payload = shape};
+}
 // A blank the size of its argument: as wide, as tall, or both.
 constexpr Definition phantom(std::string_view name, bool across, bool down) {
   return structure(name, "m", construct::phantom, payload::Phantom{across, down});
@@ -205,6 +226,18 @@ inline constexpr Definition kLatexStructures[] = {
     // Frames around the argument, whole or on two sides.
     structure("boxed", "m", boxed), structure("fbox", "t", boxed),
     structure("angl", "m", construct::angle),
+    structure("angln", "", construct::angle, payload::Word{"n"}),
+    structure("phase", "m", construct::phase), structure("sout", "m", construct::struck),
+    // Fractions with delimiters of their own, over a rule of a thickness or none.
+    inner(structure("genfrac", "eehsmm", construct::fraction_in, payload::Fraction{})),
+    infix("above", construct::fraction_in, payload::Fraction{.rule = true}, "k"),
+    infix("abovewithdelims", construct::fraction_in, payload::Fraction{.rule = true}, "llk"),
+    infix("atopwithdelims", construct::fraction_in, payload::Fraction{}, "ll"),
+    infix("overwithdelims", construct::fraction_in, payload::Fraction{.rule = true}, "ll"),
+    // Scripts at both sides of an operator.
+    limits(with_class(structure("sideset", "mmm", construct::sideset), MathClass::Op)),
+    // An argument over another, as a relation: \buildrel a \over b.
+    with_class(structure("buildrel", "om", over_set), MathClass::Rel),
     // Blanks the size of the argument, and the argument with its height dropped.
     phantom("phantom", true, true), phantom("hphantom", true, false),
     phantom("vphantom", false, true), structure("smash", "[m", group),

@@ -358,6 +358,7 @@ Result<Box> ExactParser::parse_command(const Lexeme& token) {
     case Role::Line:
     case Role::Infix:
     case Role::Accent:
+    case Role::RowEnd:
       break;
     case Role::Construct:
       return parse_arguments(name, def);

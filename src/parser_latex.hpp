@@ -63,6 +63,7 @@ class LatexParser : ParserBase {
     kAfterOrd = 32,  // the list starts after an empty ordinary atom, as amsmath's right-hand
                      // columns do, so that a relation there is spaced
     kAtBar = 64,     // | (the parts of \Braket{a|b})
+    kAtOver = 128,   // an infix command (the first argument of \buildrel)
   };
   // A table's body: its rows, each as long as the longest, and the count of horizontal rules above
   // each row and below the last (empty when there are none).
@@ -93,6 +94,12 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Box> arguments(const Lexeme& token, const Definition& def, bool script);
   [[nodiscard]] Result<Box> optional_argument(bool script);
   [[nodiscard]] Result<void> skip_argument(const Lexeme& owner);
+  // An infix command's delimiters and thickness: its row drawn with them.
+  [[nodiscard]] Result<const Definition*> infix_arguments(const Lexeme& token,
+                                                          const Definition& def);
+  [[nodiscard]] Result<char32_t> stack_delimiter(const Lexeme& owner);
+  [[nodiscard]] Result<void> rule_specification(const Lexeme& owner);
+  [[nodiscard]] Result<char32_t> character_code(const Lexeme& owner);
   [[nodiscard]] Result<Box> fenced_argument(const Lexeme& owner, const Definition& def,
                                             bool script);
   [[nodiscard]] Result<Item> left(const Lexeme& token, bool script);

@@ -268,8 +268,9 @@ Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool 
       ++pos_;
       continue;
     }
-    if (next == nullptr || next->kind != Tk::Escape) break;  // the end, \end or }
-    // \\ ends the row; its star and its spacing are read and dropped.
+    // The end, \end or }.
+    if (next == nullptr || (next->kind != Tk::Escape && role_of(*next) != Role::RowEnd)) break;
+    // \\ or \cr ends the row; the star and the spacing of \\ are read and dropped.
     ++pos_;
     if (at(Tk::Star)) ++pos_;
     if (at(Tk::LBracket)) {

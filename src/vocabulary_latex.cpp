@@ -227,6 +227,10 @@ constexpr Definition kLatexRows[] = {
     sym("varTheta", U'Θ'), sym("varLambda", U'Λ'), sym("varXi", U'Ξ'), sym("varPi", U'Π'),
     sym("varSigma", U'Σ'), sym("varUpsilon", U'Υ'), sym("varPhi", U'Φ'), sym("varPsi", U'Ψ'),
     sym("varOmega", U'Ω'),
+    // Archaic Greek letters, and the Spanish name of the sine.
+    sym("Coppa", U'Ϙ'), sym("coppa", U'ϙ'), sym("varcoppa", U'ϙ'), sym("Koppa", U'Ϟ'),
+    sym("koppa", U'ϟ'), sym("Sampi", U'Ϡ'), sym("sampi", U'ϡ'), sym("Stigma", U'Ϛ'),
+    sym("stigma", U'ϛ'), sym("varstigma", U'ϛ'), function("sen"),
 
     // Classic names the table has under others.
     sym("le", U'≤', Rel), sym("ge", U'≥', Rel), sym("ne", U'≠', Rel), sym("neq", U'≠', Rel),
@@ -402,6 +406,19 @@ constexpr Definition kLatexRows[] = {
     as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
     as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
+    as_class("lefteqn", "m", Ord), ignored("pagecolor", "s"), ignored("definecolor", "sss"),
+    // A box raised or lowered: its content, the distance read and dropped.
+    as_class("raise", "km", Ord), as_class("lower", "km", Ord),
+    // Material between a table's rows: its content.
+    as_class("noalign", "m", Ord),
+    // A picture's file: a placeholder.
+    structure("includegraphics", "[s", construct::word, payload::Word{"[image]"}),
+    // Raw text, and a character by its code.
+    as_class("verb", "v", Ord), structure("char", "c", construct::symbol, payload::Glyph{}),
+    // TeX's rules: a vertical one is a bar of one cell, a horizontal one nothing in math; their
+    // height, depth and width are read and dropped.
+    structure("vrule", "w", construct::symbol, payload::Glyph{U'│'}), ignored("hrule", "w"),
+    role("cr", Role::RowEnd), rows::accent("underbar", U'▔', true, true),
 
     // Structure the parser reads itself: the delimiters between \left and \right, and horizontal
     // rules between a table's rows (a partial one is drawn across).
