@@ -446,16 +446,25 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         coded->payload = payload::Glyph{*code};
         return command(token.payload(input_), coded);
       }
-      case 'v': {  // the raw text between its delimiters
+      case 'v': {  // the raw text between its delimiters; after a star, its blanks shown as ␣
         const Lexeme* raw = current();
         if (raw == nullptr || raw->kind != Tk::Ident || raw->end - raw->start < 2)
           return fail(message::missing_argument(token.source(input_), input_, token.start));
         ++pos_;
-        const std::string_view written = raw->source(input_);
+        std::string_view written = raw->source(input_);
+        const bool star = written.size() > 2 && written.front() == '*';
+        if (star) written.remove_prefix(1);
         const std::size_t edge = decode_utf8(written, 0).length;
-        arg = written.size() == 2 * edge
-                  ? empty_node()
-                  : leaf<Symbol>(written.substr(edge, written.size() - 2 * edge));
+        const std::string_view inside = written.substr(edge, written.size() - 2 * edge);
+        if (inside.empty()) {
+          arg = empty_node();
+        } else if (!star) {
+          arg = leaf<Symbol>(inside);
+        } else {
+          std::string shown;
+          for (const char c : inside) c == ' ' ? shown += "␣" : shown += c;
+          arg = leaf<Symbol>(keep(shown));
+        }
         break;
       }
       case 's':

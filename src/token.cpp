@@ -287,11 +287,14 @@ class Lexer {
            std::ranges::find(rules_.verbatim, name) != rules_.verbatim.end();
   }
 
-  // The raw argument of a verbatim command, from `at`: its delimiter, any characters but line
-  // ends, and the delimiter again.
+  // The raw argument of a verbatim command, from `at`: a star when there is one, its delimiter
+  // (any character but a line end, a blank too), any characters but line ends, and the delimiter
+  // again.
   [[nodiscard]] Result<std::size_t> read_raw(std::size_t at) {
     const Lexeme& command = tokens_[count_ - 1];
-    if (at == input_.size() || is_white_space(byte(at)))
+    const std::size_t from = at;
+    if (at + 1 < input_.size() && byte(at) == '*') ++at;
+    if (at == input_.size() || byte(at) == '\n' || byte(at) == '\r')
       return fail(message::missing_argument(command.source(input_), input_, command.start));
     const auto delimiter = character(at);
     if (!delimiter) return std::unexpected(std::move(delimiter.error()));
@@ -301,7 +304,7 @@ class Lexer {
       if (d->ch == U'\n' || d->ch == U'\r') break;
       end += d->length;
       if (d->ch == delimiter->ch) {
-        emit(TokenKind::Ident, at, end);
+        emit(TokenKind::Ident, from, end);
         return end;
       }
     }
