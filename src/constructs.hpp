@@ -255,6 +255,8 @@ inline constexpr Definition kLatexStructures[] = {
     arrow("xrightharpoonup", U'⇀'), arrow("xleftharpoondown", U'↽'),
     arrow("xrightharpoondown", U'⇁'), arrow("xleftrightharpoons", U'⇋'),
     arrow("xrightleftharpoons", U'⇌'), arrow("xtofrom", U'⇄'),
+    arrow("xrightleftarrows", U'⇄'), arrow("xrightequilibrium", U'⇌'),
+    arrow("xleftequilibrium", U'⇋'),
     // Labels at the right.
     tag("tag", "*t", U'('), tag("tag*", "t", 0),
     // Marks across the argument: a rule under it, at the top of the row below, and strokes across

@@ -216,7 +216,7 @@ constexpr Definition kLatexRows[] = {
     text_accent(".", 0x0307), text_accent("H", 0x030B), text_accent("r", 0x030A),
     text_accent("u", 0x0306), text_accent("v", 0x030C), text_accent("textcircled", 0x20DD),
     text_accent("c", 0x0327, false), text_accent("d", 0x0323, false),
-    text_accent("b", 0x0331, false),
+    text_accent("b", 0x0331, false), text_accent("t", 0x0361, false),
     // Greek letters and their variant forms.
     sym("Alpha", U'Α'), sym("Beta", U'Β'), sym("Epsilon", U'Ε'), sym("Zeta", U'Ζ'),
     sym("Eta", U'Η'), sym("Iota", U'Ι'), sym("Kappa", U'Κ'), sym("Mu", U'Μ'), sym("Nu", U'Ν'),
@@ -231,6 +231,9 @@ constexpr Definition kLatexRows[] = {
     sym("Coppa", U'Ϙ'), sym("coppa", U'ϙ'), sym("varcoppa", U'ϙ'), sym("Koppa", U'Ϟ'),
     sym("koppa", U'ϟ'), sym("Sampi", U'Ϡ'), sym("sampi", U'ϡ'), sym("Stigma", U'Ϛ'),
     sym("stigma", U'ϛ'), sym("varstigma", U'ϛ'), function("sen"),
+    // The euro sign of the eurosym package, in each of its shapes.
+    sym("geneuro", U'€'), sym("geneuronarrow", U'€'), sym("geneurowide", U'€'),
+    sym("officialeuro", U'€'),
 
     // Classic names the table has under others.
     sym("le", U'≤', Rel), sym("ge", U'≥', Rel), sym("ne", U'≠', Rel), sym("neq", U'≠', Rel),
@@ -407,6 +410,8 @@ constexpr Definition kLatexRows[] = {
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
     as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
     as_class("lefteqn", "m", Ord), ignored("pagecolor", "s"), ignored("definecolor", "sss"),
+    // What TeX writes to its log or hands to the printer: nothing in the picture.
+    ignored("message", "s"), ignored("special", "s"),
     // A box raised or lowered: its content, the distance read and dropped.
     as_class("raise", "km", Ord), as_class("lower", "km", Ord),
     // Material between a table's rows: its content.
