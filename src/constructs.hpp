@@ -94,6 +94,10 @@ namespace vok::construct {
 // them when the payload opens with none (Enclosure: \tag*).
 [[nodiscard]] Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
                                   std::span<const NodeRef> optional);
+// The payload's arrow drawn down, three rows or as tall as the labels, the first argument at its
+// left and the second at its right (Mark: ↓ ↑ or ‖; the vertical arrows of a CD diagram).
+[[nodiscard]] Result<NodeRef> vertical_arrow(const Definition& def, std::span<const NodeRef> args,
+                                             std::span<const NodeRef> optional);
 // The argument between the payload's delimiters, one row high (Pair: \bra, \set).
 [[nodiscard]] Result<NodeRef> between(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);
@@ -257,6 +261,15 @@ inline constexpr Definition kLatexStructures[] = {
     arrow("xrightleftharpoons", U'⇌'), arrow("xtofrom", U'⇄'),
     arrow("xrightleftarrows", U'⇄'), arrow("xrightequilibrium", U'⇌'),
     arrow("xleftequilibrium", U'⇋'),
+    // The arrows of a CD diagram, named after how they are written (@>a>b>, @VaVb): along a row,
+    // the labels above and below; down a column, at its left and right. @. is no arrow.
+    arrow("@>", U'→'), arrow("@<", U'←'),
+    with_class(structure("@=", "", construct::long_arrow, payload::Mark{U'=', true, true}),
+               MathClass::Rel),
+    structure("@V", "mm", construct::vertical_arrow, payload::Mark{U'↓'}),
+    structure("@A", "mm", construct::vertical_arrow, payload::Mark{U'↑'}),
+    structure("@|", "", construct::vertical_arrow, payload::Mark{U'‖'}),
+    structure("@.", "", group),
     // Labels at the right.
     tag("tag", "*t", U'('), tag("tag*", "t", 0),
     // Marks across the argument: a rule under it, at the top of the row below, and strokes across

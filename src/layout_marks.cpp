@@ -126,6 +126,20 @@ void paint(const Angle& shape, const RenderNode& self, Canvas& canvas, std::size
   canvas.paint(*shape.inner, x, y + 1);
 }
 
+// ---- vertical arrows ----
+
+struct Shaft {  // an arrow down its column: ↓ at the foot, ↑ at the head, or ‖ all the way
+  char32_t mark;
+};
+
+void paint(const Shaft& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t rows = self.height;
+  canvas.down(x, y, rows, shape.mark == U'‖' ? U'‖' : U'│');
+  if (shape.mark == U'↓') canvas.put(x, y + rows - 1, U'↓');
+  if (shape.mark == U'↑') canvas.put(x, y, U'↑');
+}
+
 // ---- the phase angle ----
 
 struct Phase {  // the content on a rule, a slant rising from the rule's left end beside it
@@ -201,6 +215,21 @@ Result<NodeRef> angle(const Definition& def, std::span<const NodeRef> args,
   }
   return make_node(add_sat(inner->width, 2), add_sat(inner->height, 1), add_sat(inner->baseline, 1),
                    Angle{inner});
+}
+
+Result<NodeRef> vertical_arrow(const Definition& def, std::span<const NodeRef> args,
+                               std::span<const NodeRef>) {
+  const NodeRef left = arg(args, 0), right = arg(args, 1);
+  const std::size_t rows = std::max<std::size_t>({3, left->height, right->height});
+  auto shaft = make_node(1, rows, rows / 2, Shaft{def.data<payload::Mark>().mark});
+  if (!shaft) return shaft;
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(5);
+  std::size_t count = 0;
+  const NodeRef gap = *RenderNode::blank(1, 0, 0);
+  if (left->width > 0) parts[count++] = left, parts[count++] = gap;
+  parts[count++] = *shaft;
+  if (right->width > 0) parts[count++] = gap, parts[count++] = right;
+  return RenderNode::hstack({parts, count});
 }
 
 Result<NodeRef> phase(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {

@@ -124,6 +124,8 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<TableLayout> environment_arguments(const EnvironmentDef& env,
                                                           const Lexeme& token);
   [[nodiscard]] Result<Rows> rows(std::uint8_t stop, bool pairs, bool script, Box first);
+  [[nodiscard]] Result<Rows> diagram_rows(bool script);
+  [[nodiscard]] Result<Box> diagram_part(std::size_t from, std::size_t to, bool script);
   [[nodiscard]] Result<void> rules_above(std::size_t row, std::vector<std::uint8_t>& lines,
                                          bool script);
   // Braced rows set out as the environment of the row's name (\substack).

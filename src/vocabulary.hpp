@@ -193,6 +193,7 @@ struct EnvironmentDef {
   char32_t open = 0, close = 0;
   TableLayout layout = {};
   std::string_view args = {};
+  bool diagram = false;  // a commutative diagram: objects between @-arrows (LaTeX's CD)
 };
 
 // What an escape (a backslash and one character that is not a letter) stands for in math.

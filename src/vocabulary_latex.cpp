@@ -520,6 +520,7 @@ constexpr std::array kEnvironments{
     table("equation*", kGathered),
     table("displaymath", kGathered),
     table("math", kGathered),
+    EnvironmentDef{.name = "CD", .layout = {.gap = 1}, .diagram = true},
     table("eqnarray", {.align = "rcl", .gap = 1}),
     table("eqnarray*", {.align = "rcl", .gap = 1}),
 };
