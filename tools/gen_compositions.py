@@ -32,7 +32,7 @@ def compositions() -> list[tuple[int, int, int]]:
         if decomposition[0] == "<circle>" and len(decomposition) == 2:
             rows.append((int(decomposition[1], 16), CIRCLE, cp))
             continue
-        if decomposition[0] == "<compat>" and len(decomposition) == 3 and decomposition[1] == "0020":
+        if decomposition[:2] == ["<compat>", "0020"] and len(decomposition) == 3:
             mark = int(decomposition[2], 16)
             if mark in MARKS:
                 rows.append((0x20, mark, cp))
