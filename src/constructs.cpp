@@ -61,6 +61,33 @@ Result<NodeRef> fraction_in(const Definition& def, std::span<const NodeRef> args
   return RenderNode::fence(*stack, open, close);
 }
 
+namespace {
+
+struct Moved {  // the content `top` rows down in its node
+  NodeRef inner;
+  std::size_t top;
+};
+
+void paint(const Moved& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.paint(*shape.inner, x, y + shape.top);
+}
+
+}  // namespace
+
+Result<NodeRef> shifted(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef>) {
+  const NodeRef inner = arg(args, 0);
+  const auto [rows, down] = def.data<payload::Shift>();
+  if (rows == 0 || inner->baseline >= inner->height) return inner;
+  // The content's baseline `rows` above the node's, or below it; blank rows where it leaves.
+  const std::size_t top = down && rows > inner->baseline ? rows - inner->baseline : 0;
+  const std::size_t baseline = down ? inner->baseline + top - rows : inner->baseline + rows;
+  const std::size_t height = std::max<std::size_t>(top + inner->height, baseline + 1);
+  auto node = make_node(inner->width, height, baseline, Moved{inner, top});
+  if (node) (*node)->binding = inner->binding;
+  return node;
+}
+
 Result<NodeRef> sideset(const Definition&, std::span<const NodeRef> args,
                         std::span<const NodeRef>) {
   NodeRef* parts = current_arena().allocate_array<NodeRef>(3);

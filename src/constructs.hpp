@@ -66,6 +66,9 @@ namespace vok::construct {
 // electrical quantity (\phase{30°}).
 [[nodiscard]] Result<NodeRef> phase(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
+// The argument moved up, or down, by the payload's rows (Shift: \raise, \lower).
+[[nodiscard]] Result<NodeRef> shifted(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
 // The argument with a stroke through every cell of its baseline row (\sout).
 [[nodiscard]] Result<NodeRef> struck(const Definition& def, std::span<const NodeRef> args,
                                      std::span<const NodeRef> optional);

@@ -474,6 +474,7 @@ constexpr LinearForm kForms[] = {
     {construct::vertical_arrow, vertical_arrow, Tall::Always},
     {construct::fraction_in, fraction_in, Tall::AnyArgument},
     {construct::boxed, boxed, Tall::Always},
+    {construct::shifted, boxed, Tall::Maybe},  // a raised or lowered box: its content where it is
     {construct::angle, angle, Tall::FirstArgument},
     {construct::sized_delimiter, sized_delimiter, Tall::Maybe},
     {construct::solid, solid, Tall::Maybe},

@@ -33,8 +33,9 @@ class TextAssembler;
 
 // What a dimension measures, and so how it is counted in cells: a space's columns (two to the em,
 // none for less than a quarter of one), or a filled block's columns or rows (a row is about 1.2em
-// tall), at least one cell for any positive size.
-enum class Extent : std::uint8_t { Space, Width, Height };
+// tall), at least one cell for any positive size, or the whole rows a box is moved by (none for
+// less than half a row).
+enum class Extent : std::uint8_t { Space, Width, Height, Shift };
 
 class LatexParser : ParserBase {
  public:

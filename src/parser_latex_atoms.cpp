@@ -424,10 +424,16 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         if (auto skipped = rule_specification(token); !skipped)
           return std::unexpected(std::move(skipped.error()));
         continue;
-      case 'k':
-        if (auto skipped = dimension(false, token); !skipped)
-          return std::unexpected(std::move(skipped.error()));
+      case 'k': {  // a box's shift in whole rows; any other dimension is dropped
+        const bool shifts = std::holds_alternative<payload::Shift>(def.payload);
+        auto rows = dimension(false, token, shifts ? Extent::Shift : Extent::Space);
+        if (!rows) return std::unexpected(std::move(rows.error()));
+        if (shifts) {
+          if (sized == nullptr) sized = current_arena().make<Definition>(def);
+          std::get<payload::Shift>(sized->payload).rows = static_cast<std::uint32_t>(*rows);
+        }
         continue;
+      }
       case 'o': {  // the list up to \over, which is read and dropped
         arg = list(kAtBrace | kAtCell | kAtRight | kAtOver, script);
         if (!arg) return arg;

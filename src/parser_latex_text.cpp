@@ -62,8 +62,9 @@ std::size_t cells_of(std::string_view text, Extent extent) {
   double em = 0;
   for (const Unit& u : kUnits)
     if (unit == u.name) em = u.em;
-  const double cells = negative ? 0 : value * em * (extent == Extent::Height ? 1 / 1.2 : 2);
-  if (extent != Extent::Space && cells > 0 && cells < 1) return 1;
+  const bool rows = extent == Extent::Height || extent == Extent::Shift;
+  const double cells = negative ? 0 : value * em * (rows ? 1 / 1.2 : 2);
+  if ((extent == Extent::Width || extent == Extent::Height) && cells > 0 && cells < 1) return 1;
   return cells >= 1e6 ? std::size_t{1000000} : static_cast<std::size_t>(cells + 0.5);
 }
 

@@ -100,6 +100,10 @@ struct Fraction {  // a stack's delimiters, 0 for none, and whether a rule parts
   char32_t open = 0, close = 0;
   bool rule = false;
 };
+struct Shift {  // the whole rows a box is moved by, set when its dimension is read, and which way
+  std::uint32_t rows = 0;
+  bool down = false;
+};
 struct Combining {  // a text accent's combining mark, and whether it is read in math too
   char32_t mark = 0;
   bool math = true;
@@ -110,7 +114,7 @@ struct Combining {  // a text accent's combining mark, and whether it is read in
 using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style,
                              payload::Mark, payload::Blank, payload::Sign, payload::Sized,
                              payload::Enclosure, payload::Phantom, payload::Size, payload::Pair,
-                             payload::Combining, payload::Fraction>;
+                             payload::Combining, payload::Fraction, payload::Shift>;
 
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets
@@ -122,7 +126,8 @@ using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payl
 //   d  a braced dimension such as {1em}, for a space; for a filled block (Size) its width, then
 //      its height (LaTeX)
 //   k  a dimension written out after the name, such as 3mu: a space's width, an infix stack's
-//      thickness (a rule unless it is zero), else read and dropped (LaTeX)
+//      thickness (a rule unless it is zero), the whole rows a box is moved by (Shift), else read
+//      and dropped (LaTeX)
 //   l  a delimiter, such as ( or \langle or ., drawn by the row; after an infix command, the
 //      stack's opening one, then its closing one (Fraction) (LaTeX)
 //   r  braced rows of cells split by & and \\, set out as the environment of the row's name (LaTeX)

@@ -412,8 +412,9 @@ constexpr Definition kLatexRows[] = {
     as_class("lefteqn", "m", Ord), ignored("pagecolor", "s"), ignored("definecolor", "sss"),
     // What TeX writes to its log or hands to the printer: nothing in the picture.
     ignored("message", "s"), ignored("special", "s"),
-    // A box raised or lowered: its content, the distance read and dropped.
-    as_class("raise", "km", Ord), as_class("lower", "km", Ord),
+    // A box raised or lowered by the whole rows of its distance, less than half a row none.
+    structure("raise", "km", construct::shifted, payload::Shift{}),
+    structure("lower", "km", construct::shifted, payload::Shift{.down = true}),
     // Material between a table's rows: its content.
     as_class("noalign", "m", Ord),
     // A picture's file: a placeholder.
