@@ -223,12 +223,21 @@ Result<NodeRef> vertical_arrow(const Definition& def, std::span<const NodeRef> a
   const std::size_t rows = std::max<std::size_t>({3, left->height, right->height});
   auto shaft = make_node(1, rows, rows / 2, Shaft{def.data<payload::Mark>().mark});
   if (!shaft) return shaft;
-  NodeRef* parts = current_arena().allocate_array<NodeRef>(5);
+  if (left->width == 0 && right->width == 0) return shaft;
+  // The labels a blank away, the narrower one padded: the shaft stays in the middle, under the
+  // object above it.
+  const std::size_t side = std::max(left->width, right->width);
+  auto before = RenderNode::blank(side - left->width, 0, 0);
+  if (!before) return before;
+  auto after = RenderNode::blank(side - right->width, 0, 0);
+  if (!after) return after;
+  auto gap = RenderNode::blank(1, 0, 0);
+  if (!gap) return gap;
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(7);
   std::size_t count = 0;
-  const NodeRef gap = *RenderNode::blank(1, 0, 0);
-  if (left->width > 0) parts[count++] = left, parts[count++] = gap;
-  parts[count++] = *shaft;
-  if (right->width > 0) parts[count++] = gap, parts[count++] = right;
+  const NodeRef shaft_node = *shaft;
+  for (const NodeRef part : {*before, left, *gap, shaft_node, *gap, right, *after})
+    if (part->width > 0) parts[count++] = part;
   return RenderNode::hstack({parts, count});
 }
 
