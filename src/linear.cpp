@@ -423,6 +423,12 @@ Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::spa
   return Pieces().operand(arg(args, 0)).sign(U'⌉').done(Binding::Atom);
 }
 
+// A phase: the angle sign before it, as a phasor is written (230V∠30°).
+Result<NodeRef> phase(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
+                      const Drawing&) {
+  return Pieces().sign(U'∠').operand(arg(args, 0)).done(Binding::Tail);
+}
+
 // A block one row high.
 Result<NodeRef> solid(const Definition& def, std::span<const NodeRef> args,
                       std::span<const NodeRef> optional, const Drawing&) {
@@ -476,6 +482,7 @@ constexpr LinearForm kForms[] = {
     {construct::boxed, boxed, Tall::Always},
     {construct::shifted, boxed, Tall::Maybe},  // a raised or lowered box: its content where it is
     {construct::angle, angle, Tall::FirstArgument},
+    {construct::phase, phase, Tall::Always},
     {construct::sized_delimiter, sized_delimiter, Tall::Maybe},
     {construct::solid, solid, Tall::Maybe},
 };

@@ -95,6 +95,7 @@ CASES = {
         (r"{n \atopwithdelims [ ] k}", "[n; k]", "[n; k]"),
         (r"\begin{CD} A @>f>> B \\ @VgVV @| \\ C @= D \end{CD}", "A →ᶠ B; ↓ᵍ  ‖; C === D",
          "A ->^f B; downarrow^g  ||; C === D"),
+        (r"120\text{V}\phase{30}", "120V∠30", "120V∠30"),
         # A brace's content is written once, in the brace's own form.
         (r"\overbrace{x+y}^{n} z", "overbrace(x + y)ⁿ z", "overbrace(x + y)^n z"),
     ],
