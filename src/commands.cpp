@@ -20,28 +20,34 @@ std::string_view group_of(const Definition& def, const DialectRules& rules) {
     case Role::End:
     case Role::Line:
     case Role::Infix:
+    case Role::RowEnd:
       return "structure";
     case Role::Space:
       return "space";
     case Role::Ignore:
     case Role::Limits:
       return "style";
+    case Role::Accent:
+      return "accent";
     case Role::Switch:
       return "switch";
     case Role::Construct:
       break;
   }
-  if (def.glyph() != 0) return rules.symbol_groups[static_cast<std::size_t>(def.cls)];
+  // A relation written as a few characters (−:, ≦̸) is listed with the relations.
+  const auto* word = std::get_if<payload::Word>(&def.payload);
+  if (def.glyph() != 0 || (word != nullptr && def.cls == MathClass::Rel))
+    return rules.symbol_groups[static_cast<std::size_t>(def.cls)];
   if (std::holds_alternative<payload::Sign>(def.payload)) return "operator";
-  if (const auto* word = std::get_if<payload::Word>(&def.payload); word && !word->word.empty())
-    return "function";
+  if (word != nullptr && !word->word.empty()) return "function";
   if (std::holds_alternative<payload::Style>(def.payload) && !def.takes('t')) return "alphabet";
   if (def.takes('t')) return "text";
   if (std::holds_alternative<payload::Mark>(def.payload)) return "accent";
   return "structure";
 }
 
-// What a row draws of its own: a symbol's character, a sign, a mark or a word.
+// What a row draws of its own: a symbol's character (or the few of a relation), a sign, a mark
+// (a text accent's combining one) or a word.
 std::string drawn_by(const Definition& def) {
   std::string drawn;
   if (const char32_t ch = def.glyph(); ch != 0) {
@@ -50,6 +56,8 @@ std::string drawn_by(const Definition& def) {
     append_utf8(drawn, sign->sign);
   } else if (const auto* mark = std::get_if<payload::Mark>(&def.payload)) {
     append_utf8(drawn, mark->mark);
+  } else if (const auto* accent = std::get_if<payload::Combining>(&def.payload)) {
+    append_utf8(drawn, accent->mark);
   } else if (const auto* word = std::get_if<payload::Word>(&def.payload)) {
     drawn = word->word;
   }

@@ -27,8 +27,12 @@ Result<NodeRef> symbol(const Definition& def, std::span<const NodeRef>, std::spa
   return RenderNode::column_row({text, static_cast<std::size_t>(encode_utf8(ch, text) - text)});
 }
 
+// A word of letters takes a cell to each; one with a mark of no width (≦̸) a cell to each column.
 Result<NodeRef> word(const Definition& def, std::span<const NodeRef>, std::span<const NodeRef>) {
-  return RenderNode::row(def.data<payload::Word>().word);
+  const std::string_view word = def.data<payload::Word>().word;
+  if (std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return RenderNode::row(word);
+  return RenderNode::column_row(word);
 }
 
 Result<NodeRef> fraction(const Definition&, std::span<const NodeRef> args,
@@ -47,6 +51,50 @@ Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
   const char32_t open = def.data<payload::Enclosure>().open;
   if (!stack || open == 0) return stack;
   return RenderNode::fence(*stack, open, closing_partner(open));
+}
+
+Result<NodeRef> fraction_in(const Definition& def, std::span<const NodeRef> args,
+                            std::span<const NodeRef>) {
+  const auto [open, close, rule] = def.data<payload::Fraction>();
+  auto stack = RenderNode::tight_vstack(arg(args, 0), arg(args, 1), rule ? U'─' : U' ');
+  if (!stack || (open == 0 && close == 0)) return stack;
+  return RenderNode::fence(*stack, open, close);
+}
+
+namespace {
+
+struct Moved {  // the content `top` rows down in its node
+  NodeRef inner;
+  std::size_t top;
+};
+
+void paint(const Moved& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.paint(*shape.inner, x, y + shape.top);
+}
+
+}  // namespace
+
+Result<NodeRef> shifted(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef>) {
+  const NodeRef inner = arg(args, 0);
+  const auto [rows, down] = def.data<payload::Shift>();
+  if (rows == 0 || inner->baseline >= inner->height) return inner;
+  // The content's baseline `rows` above the node's, or below it; blank rows where it leaves.
+  const std::size_t top = down && rows > inner->baseline ? rows - inner->baseline : 0;
+  const std::size_t baseline = down ? inner->baseline + top - rows : inner->baseline + rows;
+  const std::size_t height = std::max<std::size_t>(top + inner->height, baseline + 1);
+  auto node = make_node(inner->width, height, baseline, Moved{inner, top});
+  if (node) (*node)->binding = inner->binding;
+  return node;
+}
+
+Result<NodeRef> sideset(const Definition&, std::span<const NodeRef> args,
+                        std::span<const NodeRef>) {
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(3);
+  parts[0] = arg(args, 0);
+  parts[1] = arg(args, 2);
+  parts[2] = arg(args, 1);
+  return RenderNode::hstack({parts, 3});
 }
 
 Result<NodeRef> binomial(const Definition&, std::span<const NodeRef> args,
@@ -102,6 +150,16 @@ Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
   parts[count++] = arg(args, 0);
   if (open != 0) parts[count++] = *RenderNode::single(closing_partner(open));
   return RenderNode::hstack({parts, count});
+}
+
+Result<NodeRef> between(const Definition& def, std::span<const NodeRef> args,
+                        std::span<const NodeRef>) {
+  const auto [open, close] = def.data<payload::Pair>();
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(3);
+  parts[0] = *RenderNode::single(open);
+  parts[1] = arg(args, 0);
+  parts[2] = *RenderNode::single(close);
+  return RenderNode::hstack({parts, 3});
 }
 
 Result<NodeRef> bars(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {

@@ -59,9 +59,27 @@ namespace vok::construct {
 [[nodiscard]] Result<NodeRef> boxed(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
 // The argument under a rule that turns down along its right side, a blank column away: the
-// actuarial angle (\angl{n}).
+// actuarial angle (\angl{n}); with no argument, the payload's word (Word: \angln).
 [[nodiscard]] Result<NodeRef> angle(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
+// The argument on a rule with a slant rising from the rule's left end: the phase angle of an
+// electrical quantity (\phase{30°}).
+[[nodiscard]] Result<NodeRef> phase(const Definition& def, std::span<const NodeRef> args,
+                                    std::span<const NodeRef> optional);
+// The argument moved up, or down, by the payload's rows (Shift: \raise, \lower).
+[[nodiscard]] Result<NodeRef> shifted(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
+// The argument with a stroke through every cell of its baseline row (\sout).
+[[nodiscard]] Result<NodeRef> struck(const Definition& def, std::span<const NodeRef> args,
+                                     std::span<const NodeRef> optional);
+// Two entries stacked, over a rule or a blank row, between the payload's delimiters, 0 for none
+// (Fraction: \genfrac, \above, \atopwithdelims).
+[[nodiscard]] Result<NodeRef> fraction_in(const Definition& def, std::span<const NodeRef> args,
+                                          std::span<const NodeRef> optional);
+// The third argument with the first argument's scripts at its left and the second's at its right
+// (\sideset{_a^b}{_c^d}\sum).
+[[nodiscard]] Result<NodeRef> sideset(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
 // A blank as wide as the argument, as tall, or both (Phantom: \phantom and the like).
 [[nodiscard]] Result<NodeRef> phantom(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);
@@ -79,6 +97,13 @@ namespace vok::construct {
 // them when the payload opens with none (Enclosure: \tag*).
 [[nodiscard]] Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
                                   std::span<const NodeRef> optional);
+// The payload's arrow drawn down, three rows or as tall as the labels, the first argument at its
+// left and the second at its right (Mark: ↓ ↑ or ‖; the vertical arrows of a CD diagram).
+[[nodiscard]] Result<NodeRef> vertical_arrow(const Definition& def, std::span<const NodeRef> args,
+                                             std::span<const NodeRef> optional);
+// The argument between the payload's delimiters, one row high (Pair: \bra, \set).
+[[nodiscard]] Result<NodeRef> between(const Definition& def, std::span<const NodeRef> args,
+                                      std::span<const NodeRef> optional);
 // The argument between stretchy vertical bars.
 [[nodiscard]] Result<NodeRef> bars(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);
@@ -151,6 +176,12 @@ constexpr Definition infix(std::string_view name, Construct construct, char32_t 
           .construct = construct,
           .payload = payload::Enclosure{open}};
 }
+// The same reading the delimiters and the thickness its `args` list right after its name.
+constexpr Definition infix(std::string_view name, Construct construct, payload::Fraction shape,
+                           std::string_view args) {
+  return {
+      .name = name, .role = Role::Infix, .args = args, .construct = construct, .payload = shape};
+}
 // A blank the size of its argument: as wide, as tall, or both.
 constexpr Definition phantom(std::string_view name, bool across, bool down) {
   return structure(name, "m", construct::phantom, payload::Phantom{across, down});
@@ -173,6 +204,11 @@ constexpr Definition sized(std::string_view name, std::uint8_t rows, MathClass c
   return with_class(structure(name, "l", construct::sized_delimiter, payload::Sized{0, rows}), cls);
 }
 constexpr Definition inner(Definition def) { return with_class(def, MathClass::Inner); }
+// The argument between `open` and `close`: one row high, or, `growing`, as tall as the argument.
+constexpr Definition fenced(std::string_view name, char32_t open, char32_t close, bool growing) {
+  return inner(
+      structure(name, growing ? "f" : "m", construct::between, payload::Pair{open, close}));
+}
 
 // ---- the LaTeX dialect's structures ----
 
@@ -189,9 +225,26 @@ inline constexpr Definition kLatexStructures[] = {
     inner(stacked("binom", U'(')), inner(stacked("dbinom", U'(')), inner(stacked("tbinom", U'(')),
     infix("choose", construct::stacked, U'('), infix("atop", construct::stacked),
     infix("brace", construct::stacked, U'{'), infix("brack", construct::stacked, U'['),
+    // Dirac's brackets and sets: delimiters one row high, or growing with the argument.
+    fenced("bra", U'⟨', U'|', false), fenced("ket", U'|', U'⟩', false),
+    fenced("braket", U'⟨', U'⟩', false), fenced("set", U'{', U'}', false),
+    fenced("Bra", U'⟨', U'|', true), fenced("Ket", U'|', U'⟩', true),
+    fenced("Braket", U'⟨', U'⟩', true), fenced("Set", U'{', U'}', true),
     // Frames around the argument, whole or on two sides.
     structure("boxed", "m", boxed), structure("fbox", "t", boxed),
     structure("angl", "m", construct::angle),
+    structure("angln", "", construct::angle, payload::Word{"n"}),
+    structure("phase", "m", construct::phase), structure("sout", "m", construct::struck),
+    // Fractions with delimiters of their own, over a rule of a thickness or none.
+    inner(structure("genfrac", "eehsmm", construct::fraction_in, payload::Fraction{})),
+    infix("above", construct::fraction_in, payload::Fraction{.rule = true}, "k"),
+    infix("abovewithdelims", construct::fraction_in, payload::Fraction{.rule = true}, "llk"),
+    infix("atopwithdelims", construct::fraction_in, payload::Fraction{}, "ll"),
+    infix("overwithdelims", construct::fraction_in, payload::Fraction{.rule = true}, "ll"),
+    // Scripts at both sides of an operator.
+    limits(with_class(structure("sideset", "mmm", construct::sideset), MathClass::Op)),
+    // An argument over another, as a relation: \buildrel a \over b.
+    with_class(structure("buildrel", "om", over_set), MathClass::Rel),
     // Blanks the size of the argument, and the argument with its height dropped.
     phantom("phantom", true, true), phantom("hphantom", true, false),
     phantom("vphantom", false, true), structure("smash", "[m", group),
@@ -209,6 +262,17 @@ inline constexpr Definition kLatexStructures[] = {
     arrow("xrightharpoonup", U'⇀'), arrow("xleftharpoondown", U'↽'),
     arrow("xrightharpoondown", U'⇁'), arrow("xleftrightharpoons", U'⇋'),
     arrow("xrightleftharpoons", U'⇌'), arrow("xtofrom", U'⇄'),
+    arrow("xrightleftarrows", U'⇄'), arrow("xrightequilibrium", U'⇌'),
+    arrow("xleftequilibrium", U'⇋'),
+    // The arrows of a CD diagram, named after how they are written (@>a>b>, @VaVb): along a row,
+    // the labels above and below; down a column, at its left and right. @. is no arrow.
+    arrow("@>", U'→'), arrow("@<", U'←'),
+    with_class(structure("@=", "", construct::long_arrow, payload::Mark{U'=', true, true}),
+               MathClass::Rel),
+    structure("@V", "mm", construct::vertical_arrow, payload::Mark{U'↓'}),
+    structure("@A", "mm", construct::vertical_arrow, payload::Mark{U'↑'}),
+    structure("@|", "", construct::vertical_arrow, payload::Mark{U'‖'}),
+    structure("@.", "", group),
     // Labels at the right.
     tag("tag", "*t", U'('), tag("tag*", "t", 0),
     // Marks across the argument: a rule under it, at the top of the row below, and strokes across

@@ -21,10 +21,13 @@ namespace {
 
 // Plain TeX's \sp and \sb are ^ and _.
 constexpr TokenAlias kLatexAliases[] = {{"sp", TokenKind::Caret}, {"sb", TokenKind::Underscore}};
+// \verb's argument is raw text between two like characters.
+constexpr std::string_view kLatexVerbatim[] = {"verb"};
 
 constexpr LexerRules kExactLexer{
     .ascii = &kExactAscii,
     .aliases = {},
+    .verbatim = {},
     .refuses_controls = false,
     .joins_marks = false,
     .final_blank = false,
@@ -36,6 +39,7 @@ constexpr LexerRules kExactLexer{
 constexpr LexerRules kLatexLexer{
     .ascii = &kLatexAscii,
     .aliases = kLatexAliases,
+    .verbatim = kLatexVerbatim,
     .refuses_controls = true,
     .joins_marks = true,
     .final_blank = true,

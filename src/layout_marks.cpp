@@ -126,6 +126,47 @@ void paint(const Angle& shape, const RenderNode& self, Canvas& canvas, std::size
   canvas.paint(*shape.inner, x, y + 1);
 }
 
+// ---- vertical arrows ----
+
+struct Shaft {  // an arrow down its column: ↓ at the foot, ↑ at the head, or ‖ all the way
+  char32_t mark;
+};
+
+void paint(const Shaft& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t rows = self.height;
+  canvas.down(x, y, rows, shape.mark == U'‖' ? U'‖' : U'│');
+  if (shape.mark == U'↓') canvas.put(x, y + rows - 1, U'↓');
+  if (shape.mark == U'↑') canvas.put(x, y, U'↑');
+}
+
+// ---- the phase angle ----
+
+struct Phase {  // the content on a rule, a slant rising from the rule's left end beside it
+  NodeRef inner;
+};
+
+void paint(const Phase& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  const std::size_t rows = shape.inner->height;
+  for (std::size_t row = 0; row <= rows; ++row) canvas.put(x + rows - row, y + row, U'╱');
+  canvas.across(x + 1, y + rows, self.width - 1, U'─');
+  canvas.paint(*shape.inner, x + rows + 1, y);
+}
+
+// ---- a stroke through ----
+
+struct Struck {  // the content with a stroke through each cell of its baseline row
+  NodeRef inner;
+};
+
+void paint(const Struck& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.inner, x, y);
+  for (std::size_t column = 0; column < self.width; ++column)
+    canvas.join(x + column, y + self.baseline, U'\u0336');
+}
+
 }  // namespace
 
 namespace construct {
@@ -164,10 +205,54 @@ Result<NodeRef> boxed(const Definition&, std::span<const NodeRef> args, std::spa
                    Framed{inner});
 }
 
-Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
-  const NodeRef inner = arg(args, 0);
+Result<NodeRef> angle(const Definition& def, std::span<const NodeRef> args,
+                      std::span<const NodeRef>) {
+  NodeRef inner = arg(args, 0);
+  if (const auto* word = std::get_if<payload::Word>(&def.payload)) {
+    auto written = RenderNode::row(word->word);
+    if (!written) return written;
+    inner = *written;
+  }
   return make_node(add_sat(inner->width, 2), add_sat(inner->height, 1), add_sat(inner->baseline, 1),
                    Angle{inner});
+}
+
+Result<NodeRef> vertical_arrow(const Definition& def, std::span<const NodeRef> args,
+                               std::span<const NodeRef>) {
+  const NodeRef left = arg(args, 0), right = arg(args, 1);
+  const std::size_t rows = std::max<std::size_t>({3, left->height, right->height});
+  auto shaft = make_node(1, rows, rows / 2, Shaft{def.data<payload::Mark>().mark});
+  if (!shaft) return shaft;
+  if (left->width == 0 && right->width == 0) return shaft;
+  // The labels a blank away, the narrower one padded: the shaft stays in the middle, under the
+  // object above it.
+  const std::size_t side = std::max(left->width, right->width);
+  auto before = RenderNode::blank(side - left->width, 0, 0);
+  if (!before) return before;
+  auto after = RenderNode::blank(side - right->width, 0, 0);
+  if (!after) return after;
+  auto gap = RenderNode::blank(1, 0, 0);
+  if (!gap) return gap;
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(7);
+  std::size_t count = 0;
+  const NodeRef shaft_node = *shaft;
+  for (const NodeRef part : {*before, left, *gap, shaft_node, *gap, right, *after})
+    if (part->width > 0) parts[count++] = part;
+  return RenderNode::hstack({parts, count});
+}
+
+Result<NodeRef> phase(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
+  const NodeRef inner = arg(args, 0);
+  return make_node(add_sat(add_sat(inner->width, inner->height), 1), add_sat(inner->height, 1),
+                   inner->baseline, Phase{inner});
+}
+
+Result<NodeRef> struck(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {
+  const NodeRef inner = arg(args, 0);
+  if (inner->width == 0 || inner->baseline >= inner->height) return inner;
+  auto node = make_node(inner->width, inner->height, inner->baseline, Struck{inner});
+  if (node) (*node)->binding = inner->binding;
+  return node;
 }
 
 }  // namespace construct

@@ -205,6 +205,17 @@ Result<NodeRef> fraction(const Definition&, std::span<const NodeRef> args, std::
   return fraction_of(arg(args, 0), arg(args, 1), *drawing.linear);
 }
 
+// A stack with delimiters of its own: its fraction, or its rows in parentheses, between them.
+Result<NodeRef> fraction_in(const Definition& def, std::span<const NodeRef> args,
+                            std::span<const NodeRef>, const Drawing& drawing) {
+  const auto [open, close, rule] = def.data<payload::Fraction>();
+  auto inner = rule ? fraction_of(arg(args, 0), arg(args, 1), *drawing.linear)
+                    : Pieces().add(arg(args, 0)).text("; ").add(arg(args, 1)).done(Binding::Loose);
+  if (!inner || (open == 0 && close == 0 && rule)) return inner;
+  if (open == 0 && close == 0) return RenderNode::fence(*inner, U'(', U')');
+  return RenderNode::fence(*inner, open, close);
+}
+
 // A binomial as C(n, k); the other stacks as their rows, between their delimiters.
 Result<NodeRef> stacked(const Definition& def, std::span<const NodeRef> args,
                         std::span<const NodeRef>, const Drawing&) {
@@ -306,7 +317,9 @@ Result<NodeRef> limits(const Operator& op, NodeRef lower, NodeRef upper, const D
   }
   if (!sign) return sign;
   auto scripted = scripts(*sign, lower, upper, {}, drawing);
-  if (!scripted || op.args.empty() || op.args.front()->width == 0) return scripted;
+  // Only a large operator's body is an operand; a brace's content is in its own form already.
+  if (!scripted || !op.def.takes('b') || op.args.empty() || op.args.front()->width == 0)
+    return scripted;
   return Pieces().add(*scripted).text(" ").add(op.args.front()).done(Binding::Tail);
 }
 
@@ -327,6 +340,16 @@ Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
   if (above->width == 0 && below->width == 0) return arrow;
   return scripts(*arrow, below->width == 0 ? nullptr : below, above->width == 0 ? nullptr : above,
                  {}, drawing);
+}
+
+// A diagram's arrow down or up: its mark, the labels at its left and right as its scripts.
+Result<NodeRef> vertical_arrow(const Definition& def, std::span<const NodeRef> args,
+                               std::span<const NodeRef>, const Drawing& drawing) {
+  auto arrow = RenderNode::single(def.data<payload::Mark>().mark);
+  const NodeRef left = arg(args, 0), right = arg(args, 1);
+  if (!arrow || (left->width == 0 && right->width == 0)) return arrow;
+  return scripts(*arrow, right->width == 0 ? nullptr : right, left->width == 0 ? nullptr : left, {},
+                 drawing);
 }
 
 // ---- roots ----
@@ -400,6 +423,12 @@ Result<NodeRef> angle(const Definition&, std::span<const NodeRef> args, std::spa
   return Pieces().operand(arg(args, 0)).sign(U'⌉').done(Binding::Atom);
 }
 
+// A phase: the angle sign before it, as a phasor is written (230V∠30°).
+Result<NodeRef> phase(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>,
+                      const Drawing&) {
+  return Pieces().sign(U'∠').operand(arg(args, 0)).done(Binding::Tail);
+}
+
 // A block one row high.
 Result<NodeRef> solid(const Definition& def, std::span<const NodeRef> args,
                       std::span<const NodeRef> optional, const Drawing&) {
@@ -448,8 +477,12 @@ constexpr LinearForm kForms[] = {
     {construct::over_set, over_set, Tall::AllArguments},
     {construct::under_set, under_set, Tall::AllArguments},
     {construct::long_arrow, long_arrow, Tall::AnyArgument},
+    {construct::vertical_arrow, vertical_arrow, Tall::Always},
+    {construct::fraction_in, fraction_in, Tall::AnyArgument},
     {construct::boxed, boxed, Tall::Always},
+    {construct::shifted, boxed, Tall::Maybe},  // a raised or lowered box: its content where it is
     {construct::angle, angle, Tall::FirstArgument},
+    {construct::phase, phase, Tall::Always},
     {construct::sized_delimiter, sized_delimiter, Tall::Maybe},
     {construct::solid, solid, Tall::Maybe},
 };
@@ -479,7 +512,7 @@ bool surely_tall(const LinearForm& form, std::span<const NodeRef> args,
 // The command's name and its arguments in parentheses: what any other construct of several rows
 // writes.
 Result<NodeRef> spelled_out(const Definition& def, std::span<const NodeRef> args) {
-  NodeRef* items = current_arena().allocate_array<NodeRef>(2 * args.size() + 2);
+  NodeRef* items = current_arena().allocate_array<NodeRef>(2 * args.size() + 3);
   std::size_t count = 0;
   items[count++] = text(def.name);
   items[count++] = text("(");

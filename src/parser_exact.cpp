@@ -357,6 +357,8 @@ Result<Box> ExactParser::parse_command(const Lexeme& token) {
     case Role::Limits:
     case Role::Line:
     case Role::Infix:
+    case Role::Accent:
+    case Role::RowEnd:
       break;
     case Role::Construct:
       return parse_arguments(name, def);

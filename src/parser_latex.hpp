@@ -33,8 +33,9 @@ class TextAssembler;
 
 // What a dimension measures, and so how it is counted in cells: a space's columns (two to the em,
 // none for less than a quarter of one), or a filled block's columns or rows (a row is about 1.2em
-// tall), at least one cell for any positive size.
-enum class Extent : std::uint8_t { Space, Width, Height };
+// tall), at least one cell for any positive size, or the whole rows a box is moved by (none for
+// less than half a row).
+enum class Extent : std::uint8_t { Space, Width, Height, Shift };
 
 class LatexParser : ParserBase {
  public:
@@ -62,6 +63,8 @@ class LatexParser : ParserBase {
     kAtRow = 16,     // & \\ (a formula that is a table of its own)
     kAfterOrd = 32,  // the list starts after an empty ordinary atom, as amsmath's right-hand
                      // columns do, so that a relation there is spaced
+    kAtBar = 64,     // | (the parts of \Braket{a|b})
+    kAtOver = 128,   // an infix command (the first argument of \buildrel)
   };
   // A table's body: its rows, each as long as the longest, and the count of horizontal rules above
   // each row and below the last (empty when there are none).
@@ -92,6 +95,14 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Box> arguments(const Lexeme& token, const Definition& def, bool script);
   [[nodiscard]] Result<Box> optional_argument(bool script);
   [[nodiscard]] Result<void> skip_argument(const Lexeme& owner);
+  // An infix command's delimiters and thickness: its row drawn with them.
+  [[nodiscard]] Result<const Definition*> infix_arguments(const Lexeme& token,
+                                                          const Definition& def);
+  [[nodiscard]] Result<char32_t> stack_delimiter(const Lexeme& owner);
+  [[nodiscard]] Result<void> rule_specification(const Lexeme& owner);
+  [[nodiscard]] Result<char32_t> character_code(const Lexeme& owner);
+  [[nodiscard]] Result<Box> fenced_argument(const Lexeme& owner, const Definition& def,
+                                            bool script);
   [[nodiscard]] Result<Item> left(const Lexeme& token, bool script);
   [[nodiscard]] Result<char32_t> delimiter(const Lexeme& owner);
   // The class of an atom as the list would see it: a command's, a character's, else ordinary.
@@ -102,6 +113,9 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Box> text(const Lexeme& owner);
   [[nodiscard]] Result<void> text_token(const Lexeme& token, TextAssembler& out);
   [[nodiscard]] Result<void> text_command(const Lexeme& token, TextAssembler& out);
+  [[nodiscard]] Result<Box> accented(const Lexeme& owner, const Definition& def);
+  [[nodiscard]] Result<void> text_accent(const Lexeme& owner, const Definition& def,
+                                         TextAssembler& out);
   [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner,
                                               Extent extent = Extent::Space);
 
@@ -111,6 +125,8 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<TableLayout> environment_arguments(const EnvironmentDef& env,
                                                           const Lexeme& token);
   [[nodiscard]] Result<Rows> rows(std::uint8_t stop, bool pairs, bool script, Box first);
+  [[nodiscard]] Result<Rows> diagram_rows(bool script);
+  [[nodiscard]] Result<Box> diagram_part(std::size_t from, std::size_t to, bool script);
   [[nodiscard]] Result<void> rules_above(std::size_t row, std::vector<std::uint8_t>& lines,
                                          bool script);
   // Braced rows set out as the environment of the row's name (\substack).

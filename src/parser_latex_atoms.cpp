@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "constructs.hpp"
 #include "glyphs.hpp"
 #include "parser_latex.hpp"
 #include "unicode.hpp"
@@ -187,6 +188,15 @@ Result<LatexParser::Item> LatexParser::escaped(const Lexeme& token) {
       ++pos_;
       return Item{leaf<Symbol>(escape.drawn.empty() ? token.payload(input_) : escape.drawn),
                   escape.cls, true};
+    case EscapeKind::Command:
+      ++pos_;
+      if (const Definition* def = vocabulary_.find(token.payload(input_));
+          def != nullptr && def->role == Role::Accent) {
+        auto letter = accented(token, *def);
+        if (!letter) return std::unexpected(std::move(letter.error()));
+        return Item{*letter, MathClass::Ord, true};
+      }
+      return Item{leaf<Symbol>(token.source(input_)), MathClass::Ord, true};
     case EscapeKind::Written:
       ++pos_;
       return Item{leaf<Symbol>(token.source(input_)), MathClass::Ord, true};
@@ -274,6 +284,9 @@ Result<Box> LatexParser::argument(bool script, const Lexeme& owner) {
 // unless it stands alone as an argument.
 Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool script, bool alone) {
   const Definition* def = definition(token);
+  // An accent of text alone (\c, \d) is not a command of math.
+  if (def != nullptr && def->role == Role::Accent && !def->data<payload::Combining>().math)
+    def = nullptr;
   if (def == nullptr) {
     std::string_view written = token.source(input_);
     if (const Lexeme* next = current(); next != nullptr && next->start > token.end &&
@@ -316,6 +329,11 @@ Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool sc
       return left(token, script);
     case Role::Begin:
       return environment(token, script);
+    case Role::Accent: {
+      auto letter = accented(token, *def);
+      if (!letter) return std::unexpected(std::move(letter.error()));
+      return Item{*letter, MathClass::Ord, true};
+    }
     case Role::Space: {
       std::size_t columns = def->data<payload::Blank>().columns;
       if (def->takes('d') || def->takes('k')) {
@@ -336,6 +354,8 @@ Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool sc
     case Role::Infix:   // where one token is read there is no list to split
     case Role::Limits:  // with no operator before it, it changes nothing
       return Item{space_node(0), MathClass::Ord, false};
+    case Role::RowEnd:
+      return fail(message::outside_environment(token.source(input_), input_, token.start));
     case Role::Right:
     case Role::Middle:
     case Role::End:
@@ -351,6 +371,7 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
   Box* args = current_arena().allocate_array<Box>(def.drawn());
   std::size_t count = 0;
   Definition* sized = nullptr;  // the row copied, once a dimension sets its size
+  bool opened = false;          // a stack's opening delimiter has been read
   for (const char kind : def.args) {
     Result<Box> arg = nullptr;
     switch (kind) {
@@ -374,6 +395,83 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         Definition* sized = current_arena().make<Definition>(def);
         sized->payload = payload::Sized{*delimiter, def.data<payload::Sized>().rows};
         return command(token.payload(input_), sized);
+      }
+      case 'f':
+        return fenced_argument(token, def, script);
+      case 'e': {  // the stack's delimiters, opening then closing
+        auto delimiter = stack_delimiter(token);
+        if (!delimiter) return std::unexpected(std::move(delimiter.error()));
+        if (sized == nullptr) sized = current_arena().make<Definition>(def);
+        auto& shape = std::get<payload::Fraction>(sized->payload);
+        (opened ? shape.close : shape.open) = *delimiter;
+        opened = true;
+        continue;
+      }
+      case 'h': {  // a braced thickness; empty, the rule of a fraction
+        if (sized == nullptr) sized = current_arena().make<Definition>(def);
+        bool rule = true;
+        if (at(Tk::LBrace) && pos_ + 1 < tokens_.size() && tokens_[pos_ + 1].kind == Tk::RBrace) {
+          pos_ += 2;
+        } else {
+          auto cells = dimension(true, token, Extent::Height);
+          if (!cells) return std::unexpected(std::move(cells.error()));
+          rule = *cells > 0;
+        }
+        std::get<payload::Fraction>(sized->payload).rule = rule;
+        continue;
+      }
+      case 'w':
+        if (auto skipped = rule_specification(token); !skipped)
+          return std::unexpected(std::move(skipped.error()));
+        continue;
+      case 'k': {  // a box's shift in whole rows; any other dimension is dropped
+        const bool shifts = std::holds_alternative<payload::Shift>(def.payload);
+        auto rows = dimension(false, token, shifts ? Extent::Shift : Extent::Space);
+        if (!rows) return std::unexpected(std::move(rows.error()));
+        if (shifts) {
+          if (sized == nullptr) sized = current_arena().make<Definition>(def);
+          std::get<payload::Shift>(sized->payload).rows = static_cast<std::uint32_t>(*rows);
+        }
+        continue;
+      }
+      case 'o': {  // the list up to \over, which is read and dropped
+        arg = list(kAtBrace | kAtCell | kAtRight | kAtOver, script);
+        if (!arg) return arg;
+        const Lexeme* over = current();
+        const Definition* infix = over != nullptr ? definition(*over) : nullptr;
+        if (infix == nullptr || infix->role != Role::Infix ||
+            infix->construct != construct::tight_fraction)
+          return fail(message::missing_close("\\over", token.source(input_), input_, token.start));
+        ++pos_;
+        break;
+      }
+      case 'c': {  // the row drawn with the character of the code
+        auto code = character_code(token);
+        if (!code) return std::unexpected(std::move(code.error()));
+        Definition* coded = current_arena().make<Definition>(def);
+        coded->payload = payload::Glyph{*code};
+        return command(token.payload(input_), coded);
+      }
+      case 'v': {  // the raw text between its delimiters; after a star, its blanks shown as ␣
+        const Lexeme* raw = current();
+        if (raw == nullptr || raw->kind != Tk::Ident || raw->end - raw->start < 2)
+          return fail(message::missing_argument(token.source(input_), input_, token.start));
+        ++pos_;
+        std::string_view written = raw->source(input_);
+        const bool star = written.size() > 2 && written.front() == '*';
+        if (star) written.remove_prefix(1);
+        const std::size_t edge = decode_utf8(written, 0).length;
+        const std::string_view inside = written.substr(edge, written.size() - 2 * edge);
+        if (inside.empty()) {
+          arg = empty_node();
+        } else if (!star) {
+          arg = leaf<Symbol>(inside);
+        } else {
+          std::string shown;
+          for (const char c : inside) c == ' ' ? shown += "␣" : shown += c;
+          arg = leaf<Symbol>(keep(shown));
+        }
+        break;
       }
       case 's':
         if (auto skipped = skip_argument(token); !skipped)
@@ -424,6 +522,136 @@ Result<void> LatexParser::skip_argument(const Lexeme& owner) {
   if (pos_ == tokens_.size()) return fail(message::missing_close("}", "{", input_, next->start));
   ++pos_;
   return {};
+}
+
+// After an infix command: the delimiters (l) and the thickness (k) its row lists.
+Result<const Definition*> LatexParser::infix_arguments(const Lexeme& token, const Definition& def) {
+  if (def.args.empty()) return &def;
+  Definition* shaped = current_arena().make<Definition>(def);
+  auto& shape = std::get<payload::Fraction>(shaped->payload);
+  bool opened = false;
+  for (const char kind : def.args) {
+    if (kind == 'l') {
+      auto delimiter = this->delimiter(token);
+      if (!delimiter) return std::unexpected(std::move(delimiter.error()));
+      (opened ? shape.close : shape.open) = *delimiter;
+      opened = true;
+    } else if (kind == 'k') {
+      auto cells = dimension(false, token, Extent::Height);
+      if (!cells) return std::unexpected(std::move(cells.error()));
+      shape.rule = *cells > 0;
+    }
+  }
+  return shaped;
+}
+
+// The keywords of a rule's size, each followed by a dimension, in any order, read and dropped
+// (\vrule height 2ex depth 1pt); a keyword's letters touch, as TeX reads them.
+Result<void> LatexParser::rule_specification(const Lexeme& owner) {
+  constexpr std::string_view kKeywords[] = {"height", "depth", "width"};
+  for (bool found = true; found;) {
+    found = false;
+    for (const std::string_view keyword : kKeywords) {
+      std::size_t at = pos_;
+      std::size_t matched = 0;
+      while (matched < keyword.size() && at < tokens_.size() && tokens_[at].kind == Tk::Ident &&
+             tokens_[at].source(input_) == keyword.substr(matched, 1) &&
+             (matched == 0 || tokens_[at].start == tokens_[at - 1].end)) {
+        ++matched;
+        ++at;
+      }
+      if (matched < keyword.size()) continue;
+      pos_ = at;
+      if (auto size = dimension(false, owner); !size)
+        return std::unexpected(std::move(size.error()));
+      found = true;
+    }
+  }
+  return {};
+}
+
+// A delimiter of \genfrac: braced or bare; {} and . are none.
+Result<char32_t> LatexParser::stack_delimiter(const Lexeme& owner) {
+  if (!at(Tk::LBrace)) return delimiter(owner);
+  const Lexeme& open = advance();
+  if (at(Tk::RBrace)) {
+    ++pos_;
+    return 0;
+  }
+  auto inner = delimiter(owner);
+  if (!inner) return inner;
+  if (!at(Tk::RBrace)) return fail(message::missing_close("}", "{", input_, open.start));
+  ++pos_;
+  return inner;
+}
+
+// A character code as TeX reads one: decimal digits, ' and octal digits, or " and hexadecimal
+// digits (0–9, A–F), the digits touching one another; a code of no character, a control or
+// beyond Unicode, is no code.
+Result<char32_t> LatexParser::character_code(const Lexeme& owner) {
+  const auto missing = [&] {
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  };
+  unsigned base = 10;
+  if (at(Tk::Prime)) {
+    base = 8;
+    ++pos_;
+  } else if (const Lexeme* next = current();
+             next != nullptr && next->kind == Tk::Ident && next->source(input_) == "\"") {
+    base = 16;
+    ++pos_;
+  }
+  std::uint32_t code = 0;
+  std::size_t digits = 0;
+  for (std::uint32_t end = 0; const Lexeme* next = current(); ++pos_) {
+    if (digits > 0 && next->start != end) break;
+    const std::string_view text = next->source(input_);
+    if (next->kind != Tk::Number && next->kind != Tk::Ident) break;
+    const auto value = [&](char c) -> unsigned {
+      if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+      if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+      return 16;
+    };
+    if (std::ranges::any_of(text, [&](char c) { return value(c) >= base; })) break;
+    for (const char c : text) code = std::min<std::uint32_t>(code * base + value(c), 0x110000);
+    digits += text.size();
+    end = next->end;
+  }
+  if (digits == 0 || code >= 0x110000 || code < 0x20 || (code >= 0x7F && code < 0xA0) ||
+      (code >= 0xD800 && code < 0xE000))
+    return missing();
+  return static_cast<char32_t>(code);
+}
+
+// { list { | list } }: the parts between the row's delimiters, which grow with them, as the bars
+// between the parts do (\Braket{a|b}, \Set{x | x > 0}); one token unbraced is the one part.
+Result<Box> LatexParser::fenced_argument(const Lexeme& owner, const Definition& def, bool script) {
+  const auto [open, close] = def.data<payload::Pair>();
+  ListBuilder<Box> parts(lists_);
+  std::u32string delimiters(1, open);
+  if (at(Tk::LBrace)) {
+    const Lexeme& brace = advance();
+    const std::size_t outer = std::exchange(open_brace_, brace.start);
+    for (;;) {
+      auto inner = list(kAtBrace | kAtBar, script);
+      if (!inner) return inner;
+      parts.push_back(*inner);
+      if (!at(Tk::Pipe)) break;
+      ++pos_;
+      delimiters += U'|';
+    }
+    open_brace_ = outer;
+    if (!at(Tk::RBrace)) return fail(message::missing_close("}", "{", input_, brace.start));
+    ++pos_;
+  } else {
+    auto only = argument(script, owner);
+    if (!only) return only;
+    parts.push_back(*only);
+  }
+  delimiters += close;
+  char32_t* kept = current_arena().allocate_array<char32_t>(delimiters.size());
+  std::ranges::copy(delimiters, kept);
+  return make_node<LeftRight>(parts.finish(), kept);
 }
 
 // \left d list { \middle d list } \right d

@@ -301,6 +301,8 @@ Result<bool> LatexParser::ends(const Lexeme& token, std::uint8_t stop) const {
           return allowed(kAtRight, false);
         case Role::End:
           return allowed(kAtCell, false);
+        case Role::RowEnd:
+          return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
         default:
           return false;
       }
@@ -324,14 +326,18 @@ Result<Box> LatexParser::list(std::uint8_t stop, bool script) {
       if (!ended) return std::unexpected(std::move(ended.error()));
       if (*ended) break;
     }
+    if (next->kind == Tk::Pipe && (stop & kAtBar) != 0) break;
     const Definition* def = next->kind == Tk::Command ? definition(*next) : nullptr;
     if (def != nullptr && def->role == Role::Infix) {
+      if ((stop & kAtOver) != 0) break;
       ++pos_;
+      auto shaped = infix_arguments(*next, *def);
+      if (!shaped) return std::unexpected(std::move(shaped.error()));
       auto above = out.finish();
       if (!above) return above;
       auto below = list(stop, script);
       if (!below) return below;
-      return command(next->payload(input_), def, {}, list_of({*above, *below}));
+      return command(next->payload(input_), *shaped, {}, list_of({*above, *below}));
     }
     if (def != nullptr && def->role == Role::Switch) {
       ++pos_;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "constructs.hpp"
 #include "parser_latex.hpp"
 
 namespace vok {
@@ -160,7 +161,7 @@ Result<LatexParser::Item> LatexParser::environment(const Lexeme& token, bool scr
 
   auto layout = environment_arguments(env, token);
   if (!layout) return std::unexpected(std::move(layout.error()));
-  auto body = rows(kAtCell, layout->pairs, script, nullptr);
+  auto body = env.diagram ? diagram_rows(script) : rows(kAtCell, layout->pairs, script, nullptr);
   if (!body) return std::unexpected(std::move(body.error()));
   if (current() == nullptr) {
     return fail(message::missing_end(*name, input_, token.start));
@@ -268,8 +269,9 @@ Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool 
       ++pos_;
       continue;
     }
-    if (next == nullptr || next->kind != Tk::Escape) break;  // the end, \end or }
-    // \\ ends the row; its star and its spacing are read and dropped.
+    // The end, \end or }.
+    if (next == nullptr || (next->kind != Tk::Escape && role_of(*next) != Role::RowEnd)) break;
+    // \\ or \cr ends the row; the star and the spacing of \\ are read and dropped.
     ++pos_;
     if (at(Tk::Star)) ++pos_;
     if (at(Tk::LBracket)) {
@@ -282,6 +284,114 @@ Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool 
   }
   end_row(rows.empty());
   return Rows{filled(rows.finish(), columns), kept_lines(lines)};
+}
+
+// A commutative diagram's body, up to \end: rows split by \\, each of objects between arrows
+// written @>a>b> @<a<b< @= @. (their cells alternate, an object first), or of arrows down and up
+// written @VaVb @AaAb @| @. (each under an object's cell, the cells between them empty). An @ that
+// starts no arrow is itself.
+Result<LatexParser::Rows> LatexParser::diagram_rows(bool script) {
+  // The end of the body: \end or the end of the formula, outside any group.
+  std::size_t end = pos_;
+  for (std::size_t depth = 0; end < tokens_.size(); ++end) {
+    const Lexeme& token = tokens_[end];
+    if (token.kind == Tk::LBrace) ++depth;
+    if (token.kind == Tk::RBrace && depth > 0) --depth;
+    if (depth == 0 && token.kind == Tk::Command && role_of(token) == Role::End) break;
+  }
+  // The next token of `kind` (and text) from `at`, outside any group, before `to`, or `to`.
+  const auto next = [&](std::size_t at, std::size_t to, TokenKind kind, std::string_view text) {
+    for (std::size_t depth = 0; at < to; ++at) {
+      const Lexeme& token = tokens_[at];
+      if (token.kind == Tk::LBrace) ++depth;
+      if (token.kind == Tk::RBrace && depth > 0) --depth;
+      if (depth == 0 && token.kind == kind && (text.empty() || token.source(input_) == text)) break;
+    }
+    return at;
+  };
+  ListBuilder<ExprList> rows(lists_);
+  std::size_t columns = 0;
+  for (std::size_t row_start = pos_; row_start <= end;) {
+    const std::size_t row_end = next(row_start, end, Tk::Escape, "\\\\");
+    std::vector<std::pair<Box, bool>> arrows;  // each arrow, and whether it runs down
+    std::vector<Box> objects;
+    std::size_t at = row_start, object = row_start;
+    while (at < row_end) {
+      const std::size_t sign = next(at, row_end, Tk::Ident, "@");
+      const Definition* def = nullptr;
+      std::string written(1, '@');
+      if (sign + 1 < row_end) {
+        written.append(tokens_[sign + 1].source(input_));
+        def = vocabulary_.find(written);
+      }
+      if (sign == row_end || def == nullptr) {
+        at = sign + (sign < row_end);
+        if (sign == row_end) break;
+        continue;
+      }
+      auto before = diagram_part(object, sign, script);
+      if (!before) return std::unexpected(std::move(before.error()));
+      objects.push_back(*before);
+      // The labels, each up to the arrow's own character again.
+      const Lexeme& kind = tokens_[sign + 1];
+      std::size_t from = sign + 2;
+      ExprList labels;
+      if (!def->args.empty()) {
+        const std::size_t first = next(from, row_end, kind.kind, kind.source(input_));
+        const std::size_t second = next(first + 1, row_end, kind.kind, kind.source(input_));
+        if (second >= row_end)
+          return fail(
+              message::missing_close(kind.source(input_), written, input_, tokens_[sign].start));
+        auto above = diagram_part(from, first, script);
+        if (!above) return std::unexpected(std::move(above.error()));
+        auto below = diagram_part(first + 1, second, script);
+        if (!below) return std::unexpected(std::move(below.error()));
+        labels = list_of({*above, *below});
+        from = second + 1;
+      }
+      const bool down = def->construct == construct::vertical_arrow;
+      const Box drawn =
+          def->construct == construct::long_arrow
+              ? command(def->name, def, labels.empty() ? ExprList{} : labels.subspan(1),
+                        labels.empty() ? ExprList{} : labels.first(1))
+              : command(def->name, def, {}, labels);
+      arrows.emplace_back(drawn, down);
+      at = object = from;
+    }
+    auto last = diagram_part(object, row_end, script);
+    if (!last) return std::unexpected(std::move(last.error()));
+    objects.push_back(*last);
+    const bool downward = std::ranges::any_of(arrows, [](const auto& a) { return a.second; });
+    std::vector<Box> cells;
+    for (std::size_t k = 0; k < arrows.size(); ++k) {
+      if (downward) {
+        if (k > 0) cells.push_back(empty_node());
+      } else {
+        cells.push_back(objects[k]);
+      }
+      cells.push_back(arrows[k].first);
+    }
+    if (!downward) cells.push_back(objects.back());
+    Box* kept = current_arena().allocate_array<Box>(cells.size());
+    std::ranges::copy(cells, kept);
+    const ExprList row{kept, cells.size()};
+    columns = std::max(columns, row.size());
+    rows.push_back(row);
+    row_start = row_end + 1;
+  }
+  pos_ = end;
+  return Rows{filled(rows.finish(), columns), {}};
+}
+
+// The tokens from `from` to `to` of a diagram, read as a list of their own.
+Result<Box> LatexParser::diagram_part(std::size_t from, std::size_t to, bool script) {
+  if (from >= to) return empty_node();
+  LatexParser part(tokens_.subspan(from, to - from), input_, vocabulary_, lists_, depth_);
+  auto read = part.list(kAtEnd, script);
+  if (!read) return read;
+  if (part.current() != nullptr)
+    return fail(message::unmatched(part.current()->source(input_), input_, part.current()->start));
+  return read;
 }
 
 // The rules before a row's first cell (\hline and the like), counted into lines[row]: one or two.

@@ -62,8 +62,9 @@ std::size_t cells_of(std::string_view text, Extent extent) {
   double em = 0;
   for (const Unit& u : kUnits)
     if (unit == u.name) em = u.em;
-  const double cells = negative ? 0 : value * em * (extent == Extent::Height ? 1 / 1.2 : 2);
-  if (extent != Extent::Space && cells > 0 && cells < 1) return 1;
+  const bool rows = extent == Extent::Height || extent == Extent::Shift;
+  const double cells = negative ? 0 : value * em * (rows ? 1 / 1.2 : 2);
+  if ((extent == Extent::Width || extent == Extent::Height) && cells > 0 && cells < 1) return 1;
   return cells >= 1e6 ? std::size_t{1000000} : static_cast<std::size_t>(cells + 0.5);
 }
 
@@ -193,6 +194,12 @@ Result<void> LatexParser::text_token(const Lexeme& token, TextAssembler& out) {
         case EscapeText::Written:
           out.append(source);
           break;
+        case EscapeText::Command:
+          if (const Definition* def = vocabulary_.find(token.payload(input_));
+              def != nullptr && def->role == Role::Accent)
+            return text_accent(token, *def, out);
+          out.append(source);
+          break;
       }
       return {};
     case Tk::Command:
@@ -217,6 +224,7 @@ Result<void> LatexParser::text_command(const Lexeme& token, TextAssembler& out) 
     out.append(ch);
     return {};
   }
+  if (def->role == Role::Accent) return text_accent(token, *def, out);
   // Any other command ends the run of characters, whether it draws something or not.
   if (def->role != Role::Space) out.flush();
   auto item = command_atom(token, false);
@@ -225,6 +233,66 @@ Result<void> LatexParser::text_command(const Lexeme& token, TextAssembler& out) 
     out.blanks(std::get<Space>(*item->expr).columns);
   } else if (item->atom) {
     out.piece(item->expr);
+  }
+  return {};
+}
+
+// A text accent's argument with the accent's mark on its first character, composed into one
+// character where Unicode has the accented letter (\'e is é, \"{\i} is ï), else followed by the
+// combining mark: a letter, a symbol command (\i), or braced text; braced text that is more than
+// characters is kept as it is.
+Result<Box> LatexParser::accented(const Lexeme& owner, const Definition& def) {
+  const Lexeme* next = current();
+  const auto missing = [&] {
+    return fail(message::missing_argument(owner.source(input_), input_, owner.start));
+  };
+  if (next == nullptr) return missing();
+  std::string letters;
+  if (next->kind == Tk::LBrace) {
+    auto inner = text(owner);
+    if (!inner) return inner;
+    if (const auto* symbol = std::get_if<Symbol>(*inner)) {
+      letters = symbol->text;
+    } else if (!std::holds_alternative<Empty>(**inner)) {
+      return inner;
+    }
+  } else if (const Definition* glyph = definition(*next); glyph != nullptr && glyph->glyph()) {
+    ++pos_;
+    append_utf8(letters, glyph->glyph());
+  } else if (next->kind == Tk::Ident || next->kind == Tk::Number) {
+    ++pos_;
+    letters = next->source(input_).substr(0, next->kind == Tk::Number ? 1 : std::string_view::npos);
+  } else {
+    return missing();
+  }
+  const char32_t mark = def.data<payload::Combining>().mark;
+  // Nothing under the mark: the mark over a blank. The dotless letters take the mark in place of
+  // their dot (\"{\i} is ï).
+  const Decoded first = letters.empty() ? Decoded{U' ', 0} : decode_utf8(letters, 0);
+  char32_t one = composed(first.ch, mark);
+  if (first.ch == U'ı' || first.ch == U'ȷ') {
+    if (const char32_t dotted = composed(first.ch == U'ı' ? U'i' : U'j', mark)) one = dotted;
+  }
+  std::string out;
+  if (one != 0) {
+    append_utf8(out, one);
+  } else {
+    append_utf8(out, first.ch);
+    append_utf8(out, mark);
+  }
+  out += std::string_view(letters).substr(first.length);
+  return leaf<Symbol>(keep(out));
+}
+
+// A text accent in a text: its letter joins the run of characters.
+Result<void> LatexParser::text_accent(const Lexeme& owner, const Definition& def,
+                                      TextAssembler& out) {
+  auto letter = accented(owner, def);
+  if (!letter) return std::unexpected(std::move(letter.error()));
+  if (const auto* symbol = std::get_if<Symbol>(*letter)) {
+    out.append(symbol->text);
+  } else {
+    out.piece(*letter);
   }
   return {};
 }

@@ -1,6 +1,7 @@
 // The lexer and the text forms of tokens.
 #include "token.hpp"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <span>
@@ -189,6 +190,11 @@ class Lexer {
         }
         if (start == Start::Backslash && i + 1 < n && name_letter(byte(i + 1))) {
           i = read_command(i);
+          if (verbatim(tokens_[count_ - 1])) {
+            auto raw = read_raw(i);
+            if (!raw) return std::unexpected(std::move(raw.error()));
+            i = *raw;
+          }
           continue;
         }
         if (start == Start::Backslash && i + 1 == n && rules_.final_blank) break;
@@ -276,6 +282,37 @@ class Lexer {
       ++*noted_;
     emit(kind, at, end);
     return end;
+  }
+
+  [[nodiscard]] bool verbatim(const Lexeme& command) const noexcept {
+    const std::string_view name = command.payload(input_);
+    return command.kind == TokenKind::Command &&
+           std::ranges::find(rules_.verbatim, name) != rules_.verbatim.end();
+  }
+
+  // The raw argument of a verbatim command, from `at`: a star when there is one, its delimiter
+  // (any character but a line end, a blank too), any characters but line ends, and the delimiter
+  // again.
+  [[nodiscard]] Result<std::size_t> read_raw(std::size_t at) {
+    const Lexeme& command = tokens_[count_ - 1];
+    const std::size_t from = at;
+    if (at + 1 < input_.size() && byte(at) == '*') ++at;
+    if (at == input_.size() || byte(at) == '\n' || byte(at) == '\r')
+      return fail(message::missing_argument(command.source(input_), input_, command.start));
+    const auto delimiter = character(at);
+    if (!delimiter) return std::unexpected(std::move(delimiter.error()));
+    for (std::size_t end = at + delimiter->length; end < input_.size();) {
+      const auto d = character(end);
+      if (!d) return std::unexpected(std::move(d.error()));
+      if (d->ch == U'\n' || d->ch == U'\r') break;
+      end += d->length;
+      if (d->ch == delimiter->ch) {
+        emit(TokenKind::Ident, from, end);
+        return end;
+      }
+    }
+    const std::string_view written = input_.substr(at, delimiter->length);
+    return fail(message::missing_close(written, written, input_, at));
   }
 
   // An escape, a backslash and any other character; a backslash at the end starts no token.

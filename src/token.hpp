@@ -115,6 +115,10 @@ struct TokenAlias {
 struct LexerRules {
   const AsciiTable* ascii;              // what each ASCII character starts
   std::span<const TokenAlias> aliases;  // command names read as other tokens
+  // Command names whose argument is read raw, from the character after the name (or after a star)
+  // to the next one like it on the same line, as one identifier, the star and the delimiters
+  // included (LaTeX's \verb|x|, \verb*|x y|).
+  std::span<const std::string_view> verbatim;
   bool refuses_controls;   // a control character that is not white space is an error, after a
                            // backslash too; else it is a character like any other
   bool joins_marks;        // a combining mark right after a character is part of it (e and U+0301

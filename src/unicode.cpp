@@ -2,6 +2,8 @@
 #include "unicode.hpp"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace vok {
 namespace {
@@ -13,7 +15,19 @@ struct CodeRange {
 
 #include "unicode_tables.inc"
 
+struct Composition {
+  char32_t base, mark, composed;
+};
+
+#include "compositions.inc"
+
 }  // namespace
+
+char32_t composed(char32_t base, char32_t mark) noexcept {
+  const auto key = [](const Composition& c) { return std::pair{c.base, c.mark}; };
+  const auto* it = std::ranges::lower_bound(kCompositions, std::pair{base, mark}, {}, key);
+  return it != std::end(kCompositions) && it->base == base && it->mark == mark ? it->composed : 0;
+}
 
 Decoded decode_utf8(std::string_view text, std::size_t at) noexcept {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };

@@ -73,4 +73,8 @@ void append_utf8(std::string& out, char32_t ch);
 // characters, 0 for combining marks and other characters that join the one before them, else 1.
 [[nodiscard]] int display_width(char32_t ch) noexcept;
 
+// The one character Unicode has for `base` under the combining `mark` of a text accent (e and
+// U+0301: é; a and the enclosing circle U+20DD: ⓐ), or 0.
+[[nodiscard]] char32_t composed(char32_t base, char32_t mark) noexcept;
+
 }  // namespace vok

@@ -41,6 +41,8 @@ enum class Role : std::uint8_t {
   Line,       // a horizontal rule above a table's row; elsewhere nothing (LaTeX)
   Infix,      // the list before it and the list after it, up to the end of its group, are its
               // two arguments (LaTeX's \over)
+  Accent,     // a text accent: a letter, or braced text, under its mark (LaTeX's \' and \H)
+  RowEnd,     // ends a table's row, as \\ does (LaTeX's \cr)
 };
 
 // The class of an atom, which decides the blanks around it in the LaTeX dialect.
@@ -91,12 +93,28 @@ struct Phantom {  // what of a phantom's argument it keeps: its width, its heigh
 struct Size {  // a filled block's columns and rows; set when its dimensions are read (\rule)
   std::uint32_t columns = 0, rows = 0;
 };
+struct Pair {  // the delimiters around an argument (\bra: ⟨ and |)
+  char32_t open = 0, close = 0;
+};
+struct Fraction {  // a stack's delimiters, 0 for none, and whether a rule parts its entries
+  char32_t open = 0, close = 0;
+  bool rule = false;
+};
+struct Shift {  // the whole rows a box is moved by, set when its dimension is read, and which way
+  std::uint32_t rows = 0;
+  bool down = false;
+};
+struct Combining {  // a text accent's combining mark, and whether it is read in math too
+  char32_t mark = 0;
+  bool math = true;
+};
 
 }  // namespace payload
 
 using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style,
                              payload::Mark, payload::Blank, payload::Sign, payload::Sized,
-                             payload::Enclosure, payload::Phantom, payload::Size>;
+                             payload::Enclosure, payload::Phantom, payload::Size, payload::Pair,
+                             payload::Combining, payload::Fraction, payload::Shift>;
 
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets
@@ -107,9 +125,22 @@ using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payl
 //   *  a star may follow the name: the row named with the star then applies (LaTeX)
 //   d  a braced dimension such as {1em}, for a space; for a filled block (Size) its width, then
 //      its height (LaTeX)
-//   k  a dimension written out after the name, such as 3mu, for a space (LaTeX)
-//   l  a delimiter, such as ( or \langle or ., drawn by the row (LaTeX)
+//   k  a dimension written out after the name, such as 3mu: a space's width, an infix stack's
+//      thickness (a rule unless it is zero), the whole rows a box is moved by (Shift), else read
+//      and dropped (LaTeX)
+//   l  a delimiter, such as ( or \langle or ., drawn by the row; after an infix command, the
+//      stack's opening one, then its closing one (Fraction) (LaTeX)
 //   r  braced rows of cells split by & and \\, set out as the environment of the row's name (LaTeX)
+//   f  a math argument between the row's delimiters (Pair), which grow with it, a bar | in it
+//      growing too (LaTeX)
+//   e  a delimiter braced or bare, {} or . for none: the stack's opening one, then its closing
+//      one (Fraction; LaTeX)
+//   h  a braced thickness: a rule between the stack's entries unless it is zero (Fraction; LaTeX)
+//   o  a math argument up to an infix fraction (\over), which is read and dropped (LaTeX)
+//   c  a character code: decimal digits, ' and octal ones, or " and hexadecimal ones (Glyph;
+//      LaTeX)
+//   v  the text the lexer read raw after the name, between its delimiters (LaTeX)
+//   w  a rule's size: height, depth and width, each with a dimension, read and dropped (LaTeX)
 struct Definition {
   std::string_view name = {};  // without the backslash
   Role role = Role::Construct;
@@ -142,7 +173,8 @@ struct Definition {
   // The arguments that reach the construct: math and text ones, in order.
   [[nodiscard]] constexpr std::size_t drawn() const noexcept {
     std::size_t count = 0;
-    for (char kind : args) count += kind == 'm' || kind == 't' || kind == 'r';
+    for (char kind : args)
+      count += kind == 'm' || kind == 't' || kind == 'r' || kind == 'v' || kind == 'o';
     return count;
   }
 };
@@ -166,6 +198,7 @@ struct EnvironmentDef {
   char32_t open = 0, close = 0;
   TableLayout layout = {};
   std::string_view args = {};
+  bool diagram = false;  // a commutative diagram: objects between @-arrows (LaTeX's CD)
 };
 
 // What an escape (a backslash and one character that is not a letter) stands for in math.
@@ -175,6 +208,7 @@ enum class EscapeKind : std::uint8_t {
   Blank,      // `columns` blank columns
   LessBlank,  // takes away one blank the list would set (LaTeX's \!)
   Unmatched,  // a part of a structure where none is open: an error (LaTeX's \) and \])
+  Command,    // the command named by the character (LaTeX's accents \' \" …)
 };
 
 // What an escape stands for in text (LaTeX).
@@ -183,6 +217,7 @@ enum class EscapeText : std::uint8_t {
   Blank,    // one blank
   Nothing,  // nothing at all
   Written,  // as written, backslash and all
+  Command,  // the command named by the character
 };
 
 struct EscapeDef {

@@ -158,6 +158,16 @@ constexpr Definition function(std::string_view name, std::string_view word = {})
 constexpr Definition as_class(std::string_view name, std::string_view args, MathClass cls) {
   return with_class(structure(name, args, construct::group), cls);
 }
+// A relation written as a few characters: mathtools' colons beside another sign (−:, ::≈), and
+// negations Unicode writes with a combining or a variation mark (≦̸, ≨︀).
+constexpr Definition relation(std::string_view name, std::string_view written) {
+  return with_class(rows::word(name, written), MathClass::Rel);
+}
+// A text accent: its combining mark, and whether math reads it too (\c, \d and \b are text's
+// alone).
+constexpr Definition text_accent(std::string_view name, char32_t mark, bool math = true) {
+  return role(name, Role::Accent, {}, payload::Combining{mark, math});
+}
 constexpr Definition space(std::string_view name, std::uint8_t columns) {
   return role(name, Role::Space, {}, payload::Blank{columns});
 }
@@ -200,6 +210,13 @@ constexpr Definition kLatexRows[] = {
     sym("l", U'ł'), sym("L", U'Ł'), sym("o", U'ø'), sym("O", U'Ø'), sym("i", U'ı'),
     sym("j", U'ȷ'), sym("aa", U'å'), sym("AA", U'Å'), sym("ae", U'æ'), sym("AE", U'Æ'),
     sym("oe", U'œ'), sym("OE", U'Œ'), sym("ss", U'ß'),
+    // Accents of text, on the letter after them: \'e is é.
+    text_accent("'", 0x0301), text_accent("`", 0x0300), text_accent("^", 0x0302),
+    text_accent("\"", 0x0308), text_accent("~", 0x0303), text_accent("=", 0x0304),
+    text_accent(".", 0x0307), text_accent("H", 0x030B), text_accent("r", 0x030A),
+    text_accent("u", 0x0306), text_accent("v", 0x030C), text_accent("textcircled", 0x20DD),
+    text_accent("c", 0x0327, false), text_accent("d", 0x0323, false),
+    text_accent("b", 0x0331, false), text_accent("t", 0x0361, false),
     // Greek letters and their variant forms.
     sym("Alpha", U'Α'), sym("Beta", U'Β'), sym("Epsilon", U'Ε'), sym("Zeta", U'Ζ'),
     sym("Eta", U'Η'), sym("Iota", U'Ι'), sym("Kappa", U'Κ'), sym("Mu", U'Μ'), sym("Nu", U'Ν'),
@@ -210,6 +227,13 @@ constexpr Definition kLatexRows[] = {
     sym("varTheta", U'Θ'), sym("varLambda", U'Λ'), sym("varXi", U'Ξ'), sym("varPi", U'Π'),
     sym("varSigma", U'Σ'), sym("varUpsilon", U'Υ'), sym("varPhi", U'Φ'), sym("varPsi", U'Ψ'),
     sym("varOmega", U'Ω'),
+    // Archaic Greek letters, and the Spanish name of the sine.
+    sym("Coppa", U'Ϙ'), sym("coppa", U'ϙ'), sym("varcoppa", U'ϙ'), sym("Koppa", U'Ϟ'),
+    sym("koppa", U'ϟ'), sym("Sampi", U'Ϡ'), sym("sampi", U'ϡ'), sym("Stigma", U'Ϛ'),
+    sym("stigma", U'ϛ'), sym("varstigma", U'ϛ'), function("sen"),
+    // The euro sign of the eurosym package, in each of its shapes.
+    sym("geneuro", U'€'), sym("geneuronarrow", U'€'), sym("geneurowide", U'€'),
+    sym("officialeuro", U'€'),
 
     // Classic names the table has under others.
     sym("le", U'≤', Rel), sym("ge", U'≥', Rel), sym("ne", U'≠', Rel), sym("neq", U'≠', Rel),
@@ -277,6 +301,16 @@ constexpr Definition kLatexRows[] = {
     sym("nshortparallel", U'∦', Rel), sym("ntriangleleft", U'⋪', Rel),
     sym("ntriangleright", U'⋫', Rel), sym("npreceq", U'⋠', Rel), sym("nsucceq", U'⋡', Rel),
     sym("varsubsetneqq", U'⫋', Rel), sym("varsupsetneqq", U'⫌', Rel),
+    relation("minuscolon", "−:"), relation("minuscoloncolon", "−::"), relation("Eqcolon", "−::"),
+    relation("Eqqcolon", "=::"), relation("equalscoloncolon", "=::"),
+    relation("approxcolon", "≈:"), relation("approxcoloncolon", "≈::"),
+    relation("colonapprox", ":≈"), relation("Colonapprox", "::≈"),
+    relation("coloncolonapprox", "::≈"), relation("colonminus", ":−"),
+    relation("coloncolonminus", "::−"), relation("colonsim", ":∼"), relation("Colonsim", "::∼"),
+    relation("coloncolonsim", "::∼"), relation("simcolon", "∼:"), relation("simcoloncolon", "∼::"),
+    relation("nleqq", "≦\u0338"), relation("ngeqq", "≧\u0338"),
+    relation("nsubseteqq", "⫅\u0338"), relation("nsupseteqq", "⫆\u0338"),
+    relation("lvertneqq", "≨\ufe00"), relation("gvertneqq", "≩\ufe00"),
     sym("textunderscore", U'_'), sym("textendash", U'–'), sym("textemdash", U'—'),
     sym("textdagger", U'†'), sym("textdaggerdbl", U'‡'), sym("textasciitilde", U'~'),
     sym("textasciicircum", U'^'), sym("textellipsis", U'…'), sym("textquoteleft", U'‘'),
@@ -375,6 +409,22 @@ constexpr Definition kLatexRows[] = {
     as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
     as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
+    as_class("lefteqn", "m", Ord), ignored("pagecolor", "s"), ignored("definecolor", "sss"),
+    // What TeX writes to its log or hands to the printer: nothing in the picture.
+    ignored("message", "s"), ignored("special", "s"),
+    // A box raised or lowered by the whole rows of its distance, less than half a row none.
+    structure("raise", "km", construct::shifted, payload::Shift{}),
+    structure("lower", "km", construct::shifted, payload::Shift{.down = true}),
+    // Material between a table's rows: its content.
+    as_class("noalign", "m", Ord),
+    // A picture's file: a placeholder.
+    structure("includegraphics", "[s", construct::word, payload::Word{"[image]"}),
+    // Raw text, and a character by its code.
+    as_class("verb", "v", Ord), structure("char", "c", construct::symbol, payload::Glyph{}),
+    // TeX's rules: a vertical one is a bar of one cell, a horizontal one nothing in math; their
+    // height, depth and width are read and dropped.
+    structure("vrule", "w", construct::symbol, payload::Glyph{U'│'}), ignored("hrule", "w"),
+    role("cr", Role::RowEnd), rows::accent("underbar", U'▔', true, true),
 
     // Structure the parser reads itself: the delimiters between \left and \right, and horizontal
     // rules between a table's rows (a partial one is drawn across).
@@ -471,6 +521,7 @@ constexpr std::array kEnvironments{
     table("equation*", kGathered),
     table("displaymath", kGathered),
     table("math", kGathered),
+    EnvironmentDef{.name = "CD", .layout = {.gap = 1}, .diagram = true},
     table("eqnarray", {.align = "rcl", .gap = 1}),
     table("eqnarray*", {.align = "rcl", .gap = 1}),
 };
@@ -526,25 +577,32 @@ constexpr auto kIndex = make_index<8192>(kRows);
 // closers of structures, which only a structure may take.
 constexpr EscapeDef kEscapes[] = {
     {.ch = U'!', .math = EscapeKind::LessBlank, .text = EscapeText::Nothing},
+    {.ch = U'"', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'#', .text = EscapeText::Kept},
     {.ch = U'$', .text = EscapeText::Kept},
     {.ch = U'%', .text = EscapeText::Kept},
     {.ch = U'&', .text = EscapeText::Kept},
+    {.ch = U'\'', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'(', .math = EscapeKind::Unmatched},
     {.ch = U')', .math = EscapeKind::Unmatched},
     {.ch = U',', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
     {.ch = U'-', .math = EscapeKind::Blank, .columns = 0, .text = EscapeText::Nothing},
+    {.ch = U'.', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'/', .math = EscapeKind::Blank, .columns = 0, .text = EscapeText::Nothing},
     {.ch = U':', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
     {.ch = U';', .math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
+    {.ch = U'=', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'>', .math = EscapeKind::Blank, .columns = 1},
     {.ch = U'[', .math = EscapeKind::Unmatched},
     {.ch = U'\\', .math = EscapeKind::Unmatched, .text = EscapeText::Blank, .delimiter = U'\\'},
     {.ch = U']', .math = EscapeKind::Unmatched},
+    {.ch = U'^', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'_', .text = EscapeText::Kept},
+    {.ch = U'`', .math = EscapeKind::Command, .text = EscapeText::Command},
     {.ch = U'{', .cls = Open, .text = EscapeText::Kept, .delimiter = U'{'},
     {.ch = U'|', .drawn = "‖", .delimiter = U'‖'},
     {.ch = U'}', .cls = Close, .text = EscapeText::Kept, .delimiter = U'}'},
+    {.ch = U'~', .math = EscapeKind::Command, .text = EscapeText::Command},
 };
 static_assert(std::ranges::is_sorted(kEscapes, {}, &EscapeDef::ch));
 

@@ -67,7 +67,11 @@ def function(module, name, drawn):  # its word, alone or before its argument (\p
 
 def accent(module, name, drawn):  # a mark on a row of its own, above or below the argument
     rows = (picture(module, f"\\{name}{{x}}") or "").split("\n")[:-1]
-    return len(rows) >= 2 and "x" in [row.strip() for row in rows]
+    if len(rows) >= 2 and "x" in [row.strip() for row in rows]:
+        return True
+    # A text accent: its letter marked, in one column, in text (where \c \d \b are read).
+    p = picture(module, f"\\text{{\\{name}{{x}}}}") or ""
+    return p.endswith("\n") and p != "x\n" and columns(p[:-1]) == 1
 
 
 def alphabet(module, name, drawn):
@@ -91,7 +95,7 @@ def space(module, name, drawn):  # blank columns, after the dimension it reads
 
 def style(module, name, drawn):  # nothing of its own, its content kept
     return any(picture(module, f"\\{name}{args} x") == "x\n"
-               for args in ("", "{red}", "{1em}{1em}"))
+               for args in ("", "{red}", "{1em}{1em}", "{red}{RGB}{1,0,0}"))
 
 
 def structure(module, name, drawn):

@@ -25,6 +25,11 @@ ALIASES = {
     r"\spades": r"\spadesuit", r"\sect": r"\S", r"\degree": "°",
     r"\colonequals": r"\coloneqq", r"\equalscolon": r"\eqqcolon",
     r"\coloncolonequals": r"\Coloneqq", r"\coloncolon": r"\dblcolon",
+    r"\Eqcolon": r"\minuscoloncolon", r"\Eqqcolon": r"\equalscoloncolon",
+    r"\Colonapprox": r"\coloncolonapprox", r"\Colonsim": r"\coloncolonsim",
+    r"\varcoppa": r"\coppa", r"\varstigma": r"\stigma", r"\underbar{x}": r"\underline{x}",
+    r"\lefteqn{x}": "x", r"\pagecolor{red}x": "x", r"\definecolor{c}{RGB}{1,2,3}x": "x",
+    r"\raise 2pt\hbox{x}": "x", r"\lower.5ex\hbox{x}": "x", r"\text{\'{\i}}": r"\text{í}",
     r"\text{\textdollar}": r"\text{\$}", r"\text{\textunderscore}": r"\text{\_}",
     r"\text{\textbraceleft}": r"\text{\{}", r"\text{\textbar}": r"\text{|}",
 }

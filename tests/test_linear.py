@@ -90,6 +90,15 @@ CASES = {
          "a = b + c = d e"),
         (r"\sum_{\substack{i < n \\ j < m}} a", "∑_(i<n; j<m) a", "sum_(i<n; j<m) a"),
     ],
+    "stacks with delimiters of their own, diagrams, braces": [
+        (r"\genfrac ( ] {0.06em}{0}{a}{b+c}", "(a/(b + c)]", "(a/(b + c)]"),
+        (r"{n \atopwithdelims [ ] k}", "[n; k]", "[n; k]"),
+        (r"\begin{CD} A @>f>> B \\ @VgVV @| \\ C @= D \end{CD}", "A →ᶠ B; ↓ᵍ  ‖; C === D",
+         "A ->^f B; downarrow^g  ||; C === D"),
+        (r"120\text{V}\phase{30}", "120V∠30", "120V∠30"),
+        # A brace's content is written once, in the brace's own form.
+        (r"\overbrace{x+y}^{n} z", "overbrace(x + y)ⁿ z", "overbrace(x + y)^n z"),
+    ],
     "spelt in ASCII": [
         (r"\alpha\beta + 2\pi r", "αβ + 2πr", "alpha beta + 2pi r"),
         (r"\frac{\partial f}{\partial x}", "(∂f)/(∂x)", "(df)/(dx)"),

@@ -203,7 +203,7 @@ LATEX_ASCII = {
     "$": ("ValueError: missing '$' for the '$' at byte 0, column 1", "$\n"),
     "%": ("", "%\n"),  # a comment
     "&": ("\n", "&\n"),  # a table of two empty cells
-    "'": ("′\n", "\\'\n"),
+    "'": ("′\n", "ValueError: missing argument for '\\'' at byte 0, column 1"),
     "(": ("(\n", "ValueError: missing '\\)' for the '\\(' at byte 0, column 1"),
     ")": (")\n", "ValueError: unmatched '\\)' at byte 0, column 1"),
     ",": (",\n", " \n"),
@@ -225,7 +225,8 @@ LATEX_ASCII = {
     "\\": ("",  # a backslash at the end is a control space, as in TeX
            "\n"),  # a table of one empty row
     "]": ("]\n", "ValueError: unmatched '\\]' at byte 0, column 1"),
-    "^": ("ValueError: missing argument for '^' at byte 0, column 1", "\\^\n"),
+    "^": ("ValueError: missing argument for '^' at byte 0, column 1",
+          "ValueError: missing argument for '\\^' at byte 0, column 1"),
     "_": ("ValueError: missing argument for '_' at byte 0, column 1", "_\n"),
     "i": ("i\n", "ı\n"),
     "j": ("j\n", "ȷ\n"),
@@ -234,8 +235,11 @@ LATEX_ASCII = {
     "{": ("ValueError: missing '}' for the '{' at byte 0, column 1", "{\n"),
     "|": ("|\n", "‖\n"),
     "}": ("ValueError: unmatched '}' at byte 0, column 1", "}\n"),
-    "~": (" \n", "\\~\n"),  # a tie is a blank
+    "~": (" \n", "ValueError: missing argument for '\\~' at byte 0, column 1"),  # a tie is a blank
 }
+# The text accents read in math take a letter after them: alone, it is missing.
+LATEX_ASCII |= {ch: (ch + "\n", f"ValueError: missing argument for '\\{ch}' at byte 0, column 1")
+                for ch in "\"`.=Hruv"}
 
 
 def test_every_code_point_alone_and_after_a_backslash_in_latex():

@@ -138,8 +138,9 @@ struct CommandInfo {
                            // "relation", "opening", "closing", "punctuation", "inner"), or
                            // "function", "accent", "alphabet", "text", "switch", "space", "style"
                            // or "structure"
-  std::string drawn;       // the character or word it draws (UTF-8), or "" when what it draws is
-                           // made of its arguments
+  std::string drawn;       // the character or word it draws (UTF-8): a relation may be a few
+                           // characters (−:, ≦̸), a text accent is its combining mark; or "" when
+                           // what it draws is made of its arguments
 };
 
 // Every command a formula of the dialect can name, sorted by name: one entry for each name of
