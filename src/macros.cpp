@@ -55,6 +55,7 @@ struct Macro {
   std::uint8_t parameters = 0;
   bool delimited = false;  // the pattern has tokens other than #1 #2 … in order
   bool optional = false;   // the first argument is optional, `fallback` when absent
+  bool token = false;      // a \let of a token that is no macro: it stands for the token
   Toks fallback = {};
   Toks replacement = {};
 };
@@ -292,8 +293,10 @@ class Expander {
       const Macro* found = macros_.find(name);
       if (found == nullptr) continue;
       const Macro& macro = *found;
-      StoredMacro stored{
-          .parameters = macro.parameters, .delimited = macro.delimited, .optional = macro.optional};
+      StoredMacro stored{.parameters = macro.parameters,
+                         .delimited = macro.delimited,
+                         .optional = macro.optional,
+                         .token = macro.token};
       append_text(stored.pattern, macro.pattern);
       append_text(stored.replacement, macro.replacement);
       append_text(stored.fallback, macro.fallback);
@@ -314,6 +317,11 @@ class Expander {
       // A control symbol may name a macro too (\def\:{…}); only command words define.
       if ((tok->is(Tk::Command) || tok->is(Tk::Escape)) && may_define_or_expand(tok->payload())) {
         if (const auto kind = primitive(tok->payload())) {
+          // An \edef expands its replacement: what defines is kept there, done when it is used.
+          if (edefs_ > 0 && !gives_tokens(*kind)) {
+            out.push_back(*tok);
+            continue;
+          }
           if (auto done = perform(*tok, *kind, out, floor); !done) return done;
           continue;
         }
@@ -374,6 +382,7 @@ class Expander {
                       .parameters = from.parameters,
                       .delimited = from.delimited,
                       .optional = from.optional,
+                      .token = from.token,
                       .fallback = toks(from.fallback),
                       .replacement = toks(from.replacement)};
     macros_.set(stored->first, macro);
@@ -543,8 +552,15 @@ class Expander {
         return {};
       }
       case Primitive::NoExpand: {
+        // A macro after it goes into an \edef's replacement unexpanded, and is nothing (\relax)
+        // elsewhere; anything else is read as if it were not there.
         const Tok* next = take(floor);
         if (next == nullptr) return missing();
+        if (!expandable(*next)) {
+          push(Toks(next, 1));
+          return {};
+        }
+        if (edefs_ == 0) return {};
         out.push_back(*next);
         out.back().gap = *pending_;
         pending_.reset();
@@ -586,6 +602,18 @@ class Expander {
     }
   }
 
+  // Whether a token is a macro, or a primitive that gives tokens rather than defining.
+  bool expandable(const Tok& tok) {
+    if (!tok.is(Tk::Command) && !tok.is(Tk::Escape)) return false;
+    if (const auto kind = primitive(tok.payload())) return gives_tokens(*kind);
+    const Macro* macro = find(tok.payload());
+    return macro != nullptr && !macro->token;
+  }
+  static bool gives_tokens(Primitive kind) {
+    return !defines(kind) && kind != Primitive::FutureLet && kind != Primitive::BeginGroup &&
+           kind != Primitive::EndGroup;
+  }
+
   // The token after `use` expanded once, if it is a macro or a primitive that gives tokens; else
   // put back as it was.
   Result<void> expand_once(const Tok& use, std::size_t floor) {
@@ -593,8 +621,7 @@ class Expander {
     if (next == nullptr) return fail(message::missing_argument(use.source(), input_, use.origin));
     if (next->is(Tk::Command) || next->is(Tk::Escape)) {
       if (const auto kind = primitive(next->payload())) {
-        if (!defines(*kind) && *kind != Primitive::NoExpand && *kind != Primitive::FutureLet &&
-            *kind != Primitive::BeginGroup && *kind != Primitive::EndGroup) {
+        if (gives_tokens(*kind) && *kind != Primitive::NoExpand) {
           TokList unused;
           return perform(*next, *kind, unused, floor);
         }
@@ -694,7 +721,10 @@ class Expander {
       const std::size_t level = frames_.size();
       push(*body);
       TokList full;
-      if (auto done = run(full, level); !done) return done;
+      ++edefs_;
+      auto done = run(full, level);
+      --edefs_;
+      if (!done) return done;
       *body = full;
     }
     if (brace_kept) {
@@ -764,6 +794,7 @@ class Expander {
       *alias = meaning;
       alias->gap = {};
       macro.replacement = Toks(alias, 1);
+      macro.token = true;
     }
     set(name, macro, global);
   }
@@ -929,6 +960,7 @@ class Expander {
   ArenaList<Frame> frames_;
   ArenaList<Saved> saved_;
   std::size_t depth_ = 0;
+  std::size_t edefs_ = 0;  // the \edef replacements being expanded
   std::size_t expansions_ = 0;
   std::size_t produced_ = 0;
   std::size_t budget_;

@@ -60,6 +60,7 @@ struct StoredMacro {
   std::uint8_t parameters = 0;
   bool delimited = false;
   bool optional = false;
+  bool token = false;  // a \let of a token that is no macro
 };
 struct MacroNameHash {
   using is_transparent = void;

@@ -49,6 +49,9 @@ PRIMITIVES = [
     (r"\def\b{ab}\expandafter\frac\b", "a/b"),
     (r"\def\a{x}\def\b{\a y}\expandafter\def\expandafter\c\expandafter{\b}\def\a{z}\c", "zy"),
     (r"\def\x{a}\edef\y{\noexpand\x b}\def\x{c}\y", "cb"),
+    (r"\def\x{a}\noexpand\x y \noexpand\def\z{w}\z", "yw"),  # a macro is nothing; \def is done
+    (r"\def\f{a}\xdef\b{\def\noexpand\f{}}\f\b\f", "a"),  # an \edef keeps what defines
+    (r"\let\f=x\noexpand\f", "x"),  # a \let of a token is no macro
     (r"\futurelet\n\relax x \n", "xx"),
     (r"\begingroup\def\x{a}\x\endgroup\x", r"a\x"),
 ]
