@@ -176,6 +176,9 @@ Call call_render(Renderer render, std::string_view input, Options options) {
 //     blank inside (\begin{ my  env }), and the text of a dimension (\hspace{1 em}, \kern 3 mu),
 //     which skips a run whole wherever it skips it.
 // None of these counts the spaces of a run, and a run only grows here, never appears or vanishes.
+// The raw argument of the LaTeX dialect's \verb (and \verb*), which keeps its white space as
+// written, is copied as it is: from the character after the name (or the star), which delimits it
+// and may be a blank, to the next one like it or the end of the line.
 // A comment (% to the end of the line) is dropped by the lexer, so what is widened inside it does
 // not matter; a backslash in it may pair with the next character differently here than in the
 // lexer, but then at most the line feed that ends the comment is left alone, and the two readings
@@ -194,6 +197,21 @@ std::string widened(std::string_view input) {
         while (end < input.size() && is_letter(input[end])) ++end;
       } else {
         while (end < input.size() && (static_cast<unsigned char>(input[end]) & 0xC0) == 0x80) ++end;
+      }
+      if (input.substr(i, end - i) == "\\verb") {
+        if (end + 1 < input.size() && input[end] == '*') ++end;
+        if (end < input.size() && input[end] != '\n' && input[end] != '\r') {
+          std::size_t length = 1;  // the delimiter's bytes, a whole UTF-8 character
+          while (end + length < input.size() &&
+                 (static_cast<unsigned char>(input[end + length]) & 0xC0) == 0x80)
+            ++length;
+          const std::string_view delimiter = input.substr(end, length);
+          end += length;
+          while (end < input.size() && input[end] != '\n' && input[end] != '\r' &&
+                 input.substr(end, length) != delimiter)
+            ++end;
+          if (input.substr(end, length) == delimiter) end += length;
+        }
       }
       out.append(input, i, end - i);
       i = end;

@@ -207,6 +207,7 @@ void render_tests() {
       {"1 2^3", latex, true, "12\xc2\xb3\n"},
       {"$$ x $$", latex, true, "x\n"},
       {"a %\\\nb", latex, true, "ab\n"},
+      {"\\verb| a  b| + \\verb* x x", latex, true, " a  b + xx\n"},  // raw, blanks as written
       {"x\x01", latex, false, "control character U+0001 at byte 1, column 2"},
   };
   for (const RealCase& c : kCases) {

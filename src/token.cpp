@@ -285,15 +285,15 @@ class Lexer {
   }
 
   [[nodiscard]] bool verbatim(const Lexeme& command) const noexcept {
-    const std::string_view name = command.payload(input_);
-    return command.kind == TokenKind::Command &&
-           std::ranges::find(rules_.verbatim, name) != rules_.verbatim.end();
+    if (rules_.verbatim.empty() || command.kind != TokenKind::Command) return false;
+    const std::string_view name(input_.data() + command.start + 1, command.end - command.start - 1);
+    return std::ranges::find(rules_.verbatim, name) != rules_.verbatim.end();
   }
 
   // The raw argument of a verbatim command, from `at`: a star when there is one, its delimiter
   // (any character but a line end, a blank too), any characters but line ends, and the delimiter
   // again.
-  [[nodiscard]] Result<std::size_t> read_raw(std::size_t at) {
+  [[nodiscard, gnu::noinline, gnu::cold]] Result<std::size_t> read_raw(std::size_t at) {
     const Lexeme& command = tokens_[count_ - 1];
     const std::size_t from = at;
     if (at + 1 < input_.size() && byte(at) == '*') ++at;
