@@ -58,7 +58,13 @@ Result<NodeRef> fraction_in(const Definition& def, std::span<const NodeRef> args
   const auto [open, close, rule] = def.data<payload::Fraction>();
   auto stack = RenderNode::tight_vstack(arg(args, 0), arg(args, 1), rule ? U'─' : U' ');
   if (!stack || (open == 0 && close == 0)) return stack;
-  return RenderNode::fence(*stack, open, close);
+  // Each side its own delimiter's pieces, as \left and \right draw them: ( and ] may pair.
+  NodeRef* part = current_arena().allocate_array<NodeRef>(1);
+  *part = *stack;
+  char32_t* sides = current_arena().allocate_array<char32_t>(2);
+  sides[0] = open;
+  sides[1] = close;
+  return RenderNode::fenced({part, 1}, {sides, 2});
 }
 
 namespace {
