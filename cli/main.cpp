@@ -1,6 +1,7 @@
 // The `vok` command: renders the formulas given as arguments, or one formula per line of standard
-// input, and prints their pictures; with --latex (-l) every formula is read as LaTeX as people
-// write it instead of vok's exact markup; with --markdown, a Markdown document with its math drawn.
+// input or of a file (-f), and prints their pictures; every formula is read as LaTeX as people
+// write it, or with --exact as vok's exact markup; with --markdown, a Markdown document with its
+// math drawn.
 // An input error is reported on standard error as "vok: <message>" (after "argument N: " or
 // "line N: " when there are several formulas) and makes the exit status 1; the other formulas are
 // still rendered. Input that cannot be read and output that cannot be written are errors too (a
@@ -64,22 +65,28 @@ constexpr int kExitInputError = 1;
 constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
-    "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--linear] [--macros FILE]\n"
-    "           [--commands] [--] [FORMULA...]\n"
+    "usage: vok [-h] [--version] [--width N] [--ascii] [--linear] [--macros FILE]\n"
+    "           [--commands] [-f FILE] [--] [FORMULA...]\n"
+    "       vok --exact [--commands] [-f FILE] [--] [FORMULA...]\n"
     "       vok --markdown [--width N] [--ascii] [--inline FORM] [--plain] [--macros FILE]\n"
     "           [FILE|-]\n";
 
 constexpr std::string_view kHelp =
     "\n"
-    "Draws each LaTeX-like FORMULA in two dimensions as lines of Unicode text.\n"
+    "Draws each LaTeX FORMULA in two dimensions as lines of Unicode text.\n"
     "Several pictures are separated by a blank line; one picture is printed exactly.\n"
     "With no FORMULA, or the single FORMULA '-', reads standard input: one formula\n"
-    "per line, each picture followed by a blank line.\n"
+    "per line, each picture followed by a blank line; -f FILE reads FILE so.\n"
     "\n"
     "options:\n"
     "  -h, --help   print this help and exit\n"
     "  --version    print the version and exit\n"
-    "  -l, --latex  read every formula as LaTeX as people write it\n"
+    "  --exact      read every formula as vok's exact markup instead of LaTeX (it\n"
+    "               takes none of --width, --ascii, --linear and --macros)\n"
+    "  -l, --latex  read every formula as LaTeX as people write it (the default)\n"
+    "  -f, --file FILE\n"
+    "               draw the formulas of FILE, one a line, each picture followed\n"
+    "               by a blank line (an error says its line)\n"
     "  --commands   list the commands of the dialect and exit: one line each,\n"
     "               the name, its group and what it draws, tab-separated\n"
     "  --markdown   read FILE (or standard input) as a Markdown document and\n"
@@ -90,10 +97,10 @@ constexpr std::string_view kHelp =
     "               that is one row) or 'source' (as written)\n"
     "  --plain      a document's display pictures without their ```text fences,\n"
     "               for reading in a terminal\n"
-    "  --width N    break a LaTeX formula wider than N columns at its relations, else\n"
+    "  --width N    break a formula wider than N columns at its relations, else\n"
     "               its binary operators (default: the terminal's width, when the\n"
     "               output is a terminal; 0: never)\n"
-    "  --ascii      draw LaTeX formulas with ASCII characters only (rules, brackets,\n"
+    "  --ascii      draw formulas with ASCII characters only (rules, brackets,\n"
     "               signs), for fonts and consoles without the drawing pieces\n"
     "  --linear     write each formula on one row, as in running text: a/b, √x, x²,\n"
     "               e^(iπ) (with --ascii: sqrt(x), x^2)\n"
@@ -452,9 +459,13 @@ int list_commands(vok::Dialect dialect) {
 int run(int argc, char** argv) {
   std::vector<std::string_view> formulas;
   bool from_stdin = false;  // a '-' operand
-  // The dialect: --latex applies to every formula, before or after it.
+  // The dialect: LaTeX, or with --exact the exact markup, for every formula before or after it.
   vok::Options render_options;
+  render_options.dialect = vok::Dialect::Latex;
   render_options.width = terminal_width();
+  bool exact = false, latex = false;
+  std::vector<std::string_view> latex_only;       // the options given that only LaTeX takes
+  std::optional<std::string_view> formulas_path;  // -f FILE
   vok::DocumentOptions document_options;
   bool document_only = false;  // an option only a document takes was given
   bool list = false;
@@ -478,10 +489,17 @@ int run(int argc, char** argv) {
       if (!columns)
         return usage_error("--width needs a number of columns, not '" + std::string(*value) + "'");
       render_options.width = *columns;
+      latex_only.push_back("--width");
     } else if (options && takes_value(arg, "--macros")) {
       const auto value = value_of(arg, "--macros", i, argc, argv);
       if (!value) return usage_error("--macros needs a FILE of definitions");
       macros_path = *value;
+      latex_only.push_back("--macros");
+    } else if (options && (arg == "-f" || takes_value(arg, "--file"))) {
+      const auto value =
+          arg == "-f" ? value_of(arg, "-f", i, argc, argv) : value_of(arg, "--file", i, argc, argv);
+      if (!value) return usage_error(std::string(arg) + " needs a FILE of formulas, one a line");
+      formulas_path = *value;
     } else if (options && takes_value(arg, "--inline")) {
       const auto value = value_of(arg, "--inline", i, argc, argv);
       if (!value) return usage_error("--inline needs linear, picture or source");
@@ -496,10 +514,15 @@ int run(int argc, char** argv) {
       document_only = true;
     } else if (options && arg == "--ascii") {
       render_options.ascii = true;
+      latex_only.push_back(arg);
     } else if (options && arg == "--linear") {
       render_options.linear = true;
+      latex_only.push_back(arg);
     } else if (options && (arg == "-l" || arg == "--latex")) {
-      render_options.dialect = vok::Dialect::Latex;
+      latex = true;
+    } else if (options && arg == "--exact") {
+      exact = true;
+      render_options.dialect = vok::Dialect::Exact;
     } else if (options && arg == "--commands") {
       list = true;
     } else if (options && arg == "--markdown") {
@@ -513,6 +536,10 @@ int run(int argc, char** argv) {
       formulas.push_back(arg);
     }
   }
+  if (exact && latex) return usage_error("--exact and --latex name two dialects: give one");
+  if (exact && !latex_only.empty())
+    return usage_error(std::string(latex_only.front()) + " goes with LaTeX, not with --exact");
+  if (exact && markdown) return usage_error("--markdown reads LaTeX, not --exact");
   if (list) return list_commands(render_options.dialect);
   std::string definitions;
   if (macros_path) {
@@ -532,6 +559,16 @@ int run(int argc, char** argv) {
   if (from_stdin && !formulas.empty()) {
     return usage_error("'-' (standard input) cannot be combined with formulas");
   }
+  if (formulas_path && (from_stdin || !formulas.empty()))
+    return usage_error("-f FILE cannot be combined with formulas or '-'");
+  std::FILE* source = stdin;
+  if (formulas_path) {
+    source = open_file(*formulas_path);
+    if (source == nullptr) {
+      cannot_read(*formulas_path, errno);
+      return finish(false);
+    }
+  }
 
   bool ok = true;
   if (!formulas.empty()) {
@@ -547,14 +584,15 @@ int run(int argc, char** argv) {
     // An error says which line it comes from. The pictures so far are flushed before each read,
     // which may wait for the user; once standard output fails, the rest is not read.
     std::string line;
-    for (std::size_t number = 1; std::cout.flush() && read_line(stdin, line); ++number) {
+    for (std::size_t number = 1; std::cout.flush() && read_line(source, line); ++number) {
       ok = show(line, render_options, "line " + std::to_string(number) + ": ") && ok;
       std::cout << '\n';
     }
-    if (std::ferror(stdin) != 0) {
-      cannot_read("standard input", errno);
+    if (std::ferror(source) != 0) {
+      cannot_read(formulas_path ? *formulas_path : "standard input", errno);
       ok = false;
     }
+    if (source != stdin) std::fclose(source);
   }
   return finish(ok);
 }

@@ -19,7 +19,7 @@ def run(command, *args, stdin=None):
 def test_one_argument_prints_exactly_the_picture(vok_command):
     for formula, picture in [("x", "x\n"), ("", ""), ("a+b", "a + b\n"), ("\\frac{a}{b}", "a\n─\nb\n"),
                              ("\\sqrt{x}", " ┌──\n╲│ x\n"), ("x_1^2", " 2\nx \n 1\n")]:
-        done = run(vok_command, formula)
+        done = run(vok_command, "--exact", formula)
         assert (done.returncode, done.stdout, done.stderr) == (0, picture, "")
 
 
@@ -36,19 +36,19 @@ def test_standard_input_one_formula_per_line(vok_command):
 
 
 def test_errors_go_to_stderr_and_the_rest_still_renders(vok_command):
-    done = run(vok_command, "a", "$x$", "b")
+    done = run(vok_command, "--exact", "a", "$x$", "b")
     assert done.returncode == 1
     assert done.stderr == "vok: argument 2: Invalid token at byte 0\n"
     assert done.stdout == vok.render("a") + "\n" + "\n" + vok.render("b")
 
-    done = run(vok_command, stdin="a\nx \\\nb\n")
+    done = run(vok_command, "--exact", stdin="a\nx \\\nb\n")
     assert done.returncode == 1
     assert done.stderr == "vok: line 2: Invalid token at byte 2\n"
     assert done.stdout == vok.render("a") + "\n" + "\n" + vok.render("b") + "\n"
 
 
 def test_one_formula_alone_is_not_numbered(vok_command):
-    done = run(vok_command, "$x$")
+    done = run(vok_command, "--exact", "$x$")
     assert (done.returncode, done.stderr) == (1, "vok: Invalid token at byte 0\n")
 
 
@@ -64,7 +64,7 @@ def test_one_formula_alone_is_not_numbered(vok_command):
     (["{a\n"], "", "vok: expected RBrace but reached end of input near '{a␊'\n"),
 ])
 def test_control_characters_are_shown_not_written(vok_command, args, stdout, stderr):
-    done = run(vok_command, *args)
+    done = run(vok_command, "--exact", *args)
     assert (done.stdout, done.stderr) == (stdout, stderr)
 
 
@@ -74,7 +74,8 @@ def test_empty_standard_input_prints_nothing(vok_command):
 
 
 def test_windows_line_ends_and_bad_bytes(vok_command):
-    done = subprocess.run([vok_command], input=b"a+b\r\nx\xff\r\n", capture_output=True, timeout=60)
+    done = subprocess.run([vok_command, "--exact"], input=b"a+b\r\nx\xff\r\n", capture_output=True,
+                          timeout=60)
     assert done.returncode == 1
     assert done.stdout == "a + b\n\n\n".encode()
     assert done.stderr == b"vok: line 2: Invalid token at byte 1\n"
@@ -87,11 +88,13 @@ def test_help_prints_the_usage_on_stdout(vok_command):
         done = run(vok_command, flag)
         assert (done.returncode, done.stderr) == (0, "")
         assert done.stdout.startswith("usage: vok ")
-        for documented in ["--version", "--", "-l, --latex", "standard input", "exit"]:
+        for documented in ["--version", "--", "--exact", "-l, --latex", "-f, --file FILE",
+                           "standard input", "exit"]:
             assert documented in done.stdout
         assert done.stdout.startswith(
-            "usage: vok [-h] [--version] [-l] [--width N] [--ascii] [--linear] [--macros FILE]\n"
-            "           [--commands] [--] [FORMULA...]\n")
+            "usage: vok [-h] [--version] [--width N] [--ascii] [--linear] [--macros FILE]\n"
+            "           [--commands] [-f FILE] [--] [FORMULA...]\n"
+            "       vok --exact [--commands] [-f FILE] [--] [FORMULA...]\n")
 
 
 def test_help_wins_over_the_formulas_around_it(vok_command):
@@ -133,10 +136,12 @@ def test_a_usage_error_shows_the_argument_safe(vok_command, args, message):
 @pytest.mark.parametrize(
     "args, stdout",
     [
-        (["--", "-x"], vok.render("-x")),
-        (["--", "-x", "--", "-"], "\n".join([vok.render("-x"), vok.render("--"), vok.render("-")])),
-        (["--", "--help"], vok.render("--help")),
-        (["a", "--", "-b"], vok.render("a") + "\n" + vok.render("-b")),
+        (["--", "-x"], vok_latex.render("-x")),
+        (["--", "-x", "--", "-"],
+         "\n".join([vok_latex.render("-x"), vok_latex.render("--"), vok_latex.render("-")])),
+        (["--", "--help"], vok_latex.render("--help")),
+        (["a", "--", "-b"], vok_latex.render("a") + "\n" + vok_latex.render("-b")),
+        (["--exact", "--", "--help"], vok.render("--help")),
     ],
 )
 def test_after_double_dash_everything_is_a_formula(vok_command, args, stdout):
@@ -171,7 +176,8 @@ def latex(*formulas: str) -> str:
         (["--latex", "x"], None, "x\n"),
         (["-l", ""], None, ""),
         (["-l", "\\leq"], None, "≤\n"),
-        (["\\leq"], None, "leq\n"),  # without the option, the exact markup
+        (["\\leq"], None, "≤\n"),  # the default
+        (["--exact", "\\leq"], None, "leq\n"),
         (["-l", "\\alpha", "\\frac{1}{2}"], None, latex("\\alpha", "\\frac{1}{2}")),
         # The option applies to every formula, wherever it stands, and given twice it is the same.
         (["a", "-l", "\\leq"], None, latex("a", "\\leq")),
@@ -180,7 +186,8 @@ def latex(*formulas: str) -> str:
         (["-l"], "\\leq\nx\n", latex("\\leq") + "\n" + latex("x") + "\n"),
         (["-", "--latex"], "\\leq\n", latex("\\leq") + "\n"),
         # After --, -l is a formula.
-        (["--", "-l"], None, vok.render("-l")),
+        (["--", "-l"], None, latex("-l")),
+        (["--exact", "--", "-l"], None, vok.render("-l")),
         (["-l", "--", "-l"], None, latex("-l")),
         # A width past the largest size is that size: nothing is broken.
         (["-l", "--width", "9" * 30, "a = b + c"], None, latex("a = b + c")),
@@ -222,8 +229,9 @@ def test_latex_output_is_exactly_the_module_text(vok_command):
 @pytest.mark.parametrize(
     "args, line",
     [
-        (["--commands"], "\\frac\tstructure\t"),
-        (["--commands"], "\\alpha\tsymbol\tα"),
+        (["--exact", "--commands"], "\\frac\tstructure\t"),
+        (["--commands", "--exact"], "\\alpha\tsymbol\tα"),
+        (["--commands"], "\\leq\trelation\t≤"),
         (["--latex", "--commands"], "\\leq\trelation\t≤"),
         (["--commands", "-l"], "\\sin\tfunction\tsin"),
         (["-l", "--commands"], "\\mathbb\talphabet\t"),
@@ -275,10 +283,44 @@ def test_an_unreadable_standard_input_is_an_error(vok_command):
 def test_output_is_exactly_the_module_text_for_many_formulas(vok_command):
     formulas = ["x^2", "\\sum_{i=1}^{n} {i}", "\\begin{bmatrix} 1 & 2 \\\\ 3 & 4 \\end{bmatrix}",
                 "\\left( \\frac{a}{b} \\right)", "\\mathbb{R}", "\\hat{x}", "a \\quad b"]
-    done = run(vok_command, *formulas)
+    done = run(vok_command, "--exact", *formulas)
     assert (done.returncode, done.stderr) == (0, "")
     assert done.stdout == "\n".join(vok.render(formula) for formula in formulas)
 
-    done = run(vok_command, stdin="".join(formula + "\n" for formula in formulas))
+    done = run(vok_command, "--exact", stdin="".join(formula + "\n" for formula in formulas))
     assert (done.returncode, done.stderr) == (0, "")
     assert done.stdout == "".join(vok.render(formula) + "\n" for formula in formulas)
+
+
+# ---- the dialect chosen, and a file of formulas ------------------------------------------------
+
+@pytest.mark.parametrize(
+    "args, message",
+    [
+        (["--exact", "-l", "x"], "vok: --exact and --latex name two dialects: give one\n"),
+        (["--exact", "--ascii", "x"], "vok: --ascii goes with LaTeX, not with --exact\n"),
+        (["--width", "20", "--exact", "x"], "vok: --width goes with LaTeX, not with --exact\n"),
+        (["--exact", "--linear", "x"], "vok: --linear goes with LaTeX, not with --exact\n"),
+        (["--exact", "--markdown"], "vok: --markdown reads LaTeX, not --exact\n"),
+        (["-f"], "vok: -f needs a FILE of formulas, one a line\n"),
+        (["-f", "x.tex", "a"], "vok: -f FILE cannot be combined with formulas or '-'\n"),
+    ],
+)
+def test_the_dialect_and_file_options_refuse_what_does_not_go_together(vok_command, args, message):
+    done = run(vok_command, *args, stdin="")
+    assert (done.returncode, done.stdout) == (2, "")
+    assert done.stderr.startswith(message)
+
+
+def test_a_file_of_formulas_one_a_line(vok_command, tmp_path):
+    path = tmp_path / "formulas.tex"
+    path.write_text("\\alpha \\leq x\n{a\n\\frac{1}{2}\n", encoding="utf-8")
+    for option in (["-f", str(path)], [f"--file={path}"], ["--exact", "--file", str(path)]):
+        done = run(vok_command, *option)
+        render = vok.render if "--exact" in option else vok_latex.render
+        assert done.returncode == 1
+        assert done.stdout == render("\\alpha \\leq x") + "\n\n" + render("\\frac{1}{2}") + "\n"
+        assert done.stderr.startswith("vok: line 2: ")
+    done = run(vok_command, "-f", str(tmp_path / "nope.tex"))
+    assert (done.returncode, done.stdout) == (1, "")
+    assert done.stderr == f"vok: cannot read {tmp_path / 'nope.tex'}: No such file or directory\n"

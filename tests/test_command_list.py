@@ -1,4 +1,4 @@
-"""The list of a dialect's commands (`vok --commands`, `vok --latex --commands`) against what the
+"""The list of a dialect's commands (`vok --exact --commands`, `vok --commands`) against what the
 dialect draws: every listed command draws as its group says, and the exact markup knows no command
 that its list leaves out.
 """
@@ -25,7 +25,7 @@ def listed(vok_command: str, *options: str) -> list[tuple[str, str, str]]:
 
 @pytest.fixture(scope="module")
 def lists(vok_command):
-    return {vok: listed(vok_command), vok_latex: listed(vok_command, "--latex")}
+    return {vok: listed(vok_command, "--exact"), vok_latex: listed(vok_command)}
 
 
 def picture(module, formula: str) -> str | None:

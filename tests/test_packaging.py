@@ -361,7 +361,7 @@ def test_portable_wheel_renders_in_every_interpreter(installed):
         for formula, picture in PICTURES:
             module = run(str(venv / "bin" / "python"), "-c",
                          "import sys, vok; print(vok.render(sys.argv[1]), end='')", formula)
-            command = run(str(venv / "bin" / "vok"), formula)
+            command = run(str(venv / "bin" / "vok"), "--exact", formula)
             assert (module.stdout, command.stdout, command.stderr) == (picture, picture, "")
 
 
@@ -373,8 +373,8 @@ def test_portable_wheel_reports_errors_in_every_interpreter(installed):
                                     capture_output=True, text=True, timeout=60)
             assert module.returncode == 1
             assert module.stderr.endswith(f"ValueError: {message}\n")
-            command = subprocess.run([str(venv / "bin" / "vok"), formula], capture_output=True,
-                                     text=True, timeout=60)
+            command = subprocess.run([str(venv / "bin" / "vok"), "--exact", formula],
+                                     capture_output=True, text=True, timeout=60)
             assert (command.returncode, command.stdout) == (1, "")
             assert command.stderr == f"vok: {message}\n"
 
@@ -405,7 +405,7 @@ def portable_commands(portable_wheels, tmp_path_factory) -> dict[str, list[str]]
 @pytest.mark.parametrize("arch", MACHINES)
 def test_each_architecture_draws_the_pictures(portable_commands, arch):
     for formula, picture in PICTURES:
-        done = run(*portable_commands[arch], formula)
+        done = run(*portable_commands[arch], "--exact", formula)
         assert (done.stdout, done.stderr) == (picture, "")
 
 
@@ -428,7 +428,7 @@ def test_each_architecture_draws_the_corpus_like_this_build(portable_commands, a
     (built by this machine's compiler and C++ runtime): the same pictures, messages and exit
     status."""
     text = (corpus / "formulas-real.txt").read_text(encoding="utf-8")
-    for dialect in ([], ["--latex"]):
+    for dialect in (["--exact"], []):
         expected = subprocess.run([vok_command, *dialect], input=text, capture_output=True,
                                   text=True, timeout=300)
         done = subprocess.run([*portable_commands[arch], *dialect], input=text,
