@@ -10,7 +10,7 @@ line). For each dialect it prints the share of formulas that render without erro
 that render with every command known; for the LaTeX dialect, the commands still drawn as source
 text (an unknown command is drawn as written, backslash included) with how many formulas use each,
 and the error messages that remain. The exact markup draws an unknown command as its bare name,
-so there a formula counts as known when every command in it is one that `vok --commands` lists
+so there a formula counts as known when every command in it is one that `vok --exact --commands` lists
 (the `vok` command beside the running interpreter, else on PATH).
 """
 
@@ -42,7 +42,7 @@ class Coverage:
 
 
 def exact_names() -> set[str]:
-    """The exact markup's command names, as `vok --commands` lists them."""
+    """The exact markup's command names, as `vok --exact --commands` lists them."""
     import gen_command_list
 
     return {row.name for row in gen_command_list.commands()}

@@ -6,7 +6,7 @@ asserted.
 
 The list (tools/katex-functions.txt by default) holds one name a line: `\name` for a command,
 `\begin{name}` for an environment; lines starting with `#` are comments. A command counts as known
-when `vok --latex --commands` lists it (the `vok` command beside the running interpreter, else on
+when `vok --commands` lists it (the `vok` command beside the running interpreter, else on
 PATH), or when that command draws it, with an argument, in math or in `\text`, without an error
 and without source text: the parser reads a few itself (`\{`, `\,`, `\\`). An environment counts
 as known when the command draws a one-row example of it. The names not known are printed, one a
@@ -36,8 +36,8 @@ def vok_command() -> str:
 
 
 def known_commands() -> set[str]:
-    """The LaTeX dialect's command names, backslash included, as `vok --latex --commands` lists."""
-    done = subprocess.run([vok_command(), "--latex", "--commands"], capture_output=True,
+    """The LaTeX dialect's command names, backslash included, as `vok --commands` lists."""
+    done = subprocess.run([vok_command(), "--commands"], capture_output=True,
                           text=True, check=True)
     return {line.split("\t")[0] for line in done.stdout.splitlines() if line}
 
@@ -45,7 +45,7 @@ def known_commands() -> set[str]:
 def draws(formula: str) -> bool:
     """Whether the `vok` command draws a formula without an error and without source text (an
     unknown command is drawn as written, backslash included)."""
-    done = subprocess.run([vok_command(), "--latex", "--", formula], capture_output=True,
+    done = subprocess.run([vok_command(), "--", formula], capture_output=True,
                           text=True)
     return done.returncode == 0 and "\\" not in done.stdout
 
