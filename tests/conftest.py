@@ -23,6 +23,22 @@ def pytest_addoption(parser):
         action="store_true",
         help="rewrite the expected pictures of tests/golden/*.txt from the current output",
     )
+    parser.addoption(
+        "--packaging",
+        action="store_true",
+        help="run the packaging tests too: the sdist, the wheel built from it and the portable "
+        "wheels (minutes, and their toolchain in build/)",
+    )
+
+
+def pytest_collection_modifyitems(config, items):
+    """The packaging tests run only when asked for (--packaging): the suite stays quick."""
+    if config.getoption("--packaging"):
+        return
+    kept = [item for item in items if "packaging" not in item.keywords]
+    if len(kept) < len(items):
+        config.hook.pytest_deselected(items=[item for item in items if item not in kept])
+        items[:] = kept
 
 
 @pytest.fixture(scope="session")
