@@ -28,22 +28,21 @@ def section(title: str) -> str:
     return found.group(1)
 
 
-def gallery(title: str) -> list[tuple[list[str], str]]:
-    """A section's picture blocks: the command's arguments and the picture shown under them. A
+def gallery(text: str) -> list[tuple[list[str], str]]:
+    """The picture blocks of a text: the command's arguments and the picture shown under them. A
     block fenced with four backticks shows a document, not a command's picture."""
-    text = re.sub(r"^````text\n.*?^````$", "", section(title), flags=re.M | re.S)
+    text = re.sub(r"^````text\n.*?^````$", "", text, flags=re.M | re.S)
     blocks = re.findall(r"^```text\n(.*?)^```$", text, re.M | re.S)
     items = []
     for block in blocks:
         command, _, picture = block.partition("\n")
-        assert command.startswith("$ vok "), f"a gallery block starts with `$ vok ...`: {command}"
-        items.append((shlex.split(command[2:])[1:], picture))
+        if command.startswith("$ vok "):
+            items.append((shlex.split(command[2:])[1:], picture))
     return items
 
 
-GALLERY = gallery("Gallery")
-LATEX_GALLERY = gallery("LaTeX as people write it")
-TERMINAL_GALLERY = gallery("Documents and terminals")
+GALLERY = gallery(section("Gallery"))
+EVERY_PICTURE = gallery(README.read_text(encoding="utf-8"))
 
 
 def test_the_gallery_shows_every_kind_of_picture():
@@ -51,25 +50,24 @@ def test_the_gallery_shows_every_kind_of_picture():
     for construct in ["\\frac", "\\sqrt[", "\\sum_", "\\int_", "\\begin{", "\\left", "\\right",
                       "\\hat", "\\vec", "\\mathbb", "\\mathbf"]:
         assert construct in inputs, f"the gallery has no {construct}"
+    assert len(EVERY_PICTURE) >= 20 and any("--exact" in args for args, _ in EVERY_PICTURE)
 
 
-@pytest.mark.parametrize("args, picture", GALLERY + LATEX_GALLERY + TERMINAL_GALLERY,
-                         ids=[" ".join(args) for args, _ in GALLERY + LATEX_GALLERY + TERMINAL_GALLERY])
-def test_gallery_picture_is_what_vok_prints(vok_command, args, picture):
+@pytest.mark.parametrize("args, picture", EVERY_PICTURE,
+                         ids=[" ".join(args) for args, _ in EVERY_PICTURE])
+def test_every_picture_is_what_vok_prints(vok_command, args, picture):
     *options, formula = args
-    # The LaTeX dialect's options shown: --ascii, or --width N.
-    keywords = {}
-    if options[1:2] == ["--ascii"]:
-        keywords = {"ascii": True}
-    elif options[1:2] == ["--width"]:
-        keywords = {"width": int(options[2])}
-    assert options in ([], ["--latex"], ["--latex", "--ascii"]) or (
-        options[:2] == ["--latex", "--width"] and len(options) == 3)
+    # The options shown: --exact, --ascii, or --width N.
+    assert options in ([], ["--exact"], ["--ascii"]) or (options[:1] == ["--width"] and len(options) == 2)
+    keywords = {"ascii": True} if options == ["--ascii"] else {}
+    if options[:1] == ["--width"]:
+        keywords = {"width": int(options[1])}
     done = subprocess.run([vok_command, *args], capture_output=True, text=True, timeout=60)
     assert (done.returncode, done.stderr) == (0, "")
     # On a mismatch this shows the block as it should read, to paste into the README.
     assert picture == done.stdout, f"\n$ vok {' '.join(options)} {shlex.quote(formula)}\n{done.stdout}"
-    assert picture == (vok_latex.render(formula, **keywords) if options else vok.render(formula))
+    module = vok.render(formula) if options == ["--exact"] else vok_latex.render(formula, **keywords)
+    assert picture == module
     assert picture.count("\n") >= 2  # a real two-dimensional picture
 
 
@@ -170,7 +168,7 @@ def shown(text: str) -> str:
 def test_the_command_list_shows_every_command_vok_lists(generator):
     text = generated()
     names = [row.name for row in generator.commands()]
-    assert text.startswith(f"{len(names)} commands, all that `vok --commands` lists")
+    assert text.startswith(f"{len(names)} commands, all that `vok --exact --commands` lists")
     assert sum(int(count) for count in re.findall(r"^- \*\*.+?\*\* \((\d+)\)", text, re.M)) \
         == len(names)
     for name in names:  # \right and \end are shown in the usage of \left and \begin
@@ -228,9 +226,22 @@ def test_the_opening_python_example_is_exact():
     block = re.search(r"^```pycon\n(.*?)^```$", text, re.M | re.S)
     assert block, "README.md opens with a Python example"
     lines = block.group(1).split("\n")
-    call = re.fullmatch(r'>>> print\(vok\.render\(r"(.*)"\), end=""\)', lines[1])
-    assert lines[0] == ">>> import vok" and call
-    assert "\n".join(lines[2:]) == vok.render(call.group(1))
+    call = re.fullmatch(r'>>> print\(vok_latex\.render\(r"(.*)"\), end=""\)', lines[1])
+    assert lines[0] == ">>> import vok_latex" and call
+    assert "\n".join(lines[2:]) == vok_latex.render(call.group(1))
+
+
+def test_the_first_command_draws_what_the_opening_example_shows(vok_command):
+    text = README.read_text(encoding="utf-8")
+    first = re.search(r"^```sh\n(.*?)\n(.*?)\n```$", text, re.M | re.S)
+    install, tests = first.group(1), first.group(2)
+    assert install.startswith("python3 -m venv .venv && .venv/bin/python -m pip install . && .venv/bin/vok ")
+    assert tests == ("python3 -m venv .venv && .venv/bin/python -m pip install '.[test]' && "
+                     ".venv/bin/python -m pytest")
+    formula = shlex.split(install.split("&& .venv/bin/vok ", 1)[1])[0]
+    done = subprocess.run([vok_command, formula], capture_output=True, text=True, timeout=60)
+    assert done.stdout == vok_latex.render(formula) and "\n".join(
+        re.search(r"^```pycon\n(.*?)^```$", text, re.M | re.S).group(1).split("\n")[2:]) == done.stdout
 
 
 class PanicException(BaseException):
@@ -287,3 +298,32 @@ def test_the_one_row_table_has_every_kind_of_formula():
 def test_the_one_row_table_is_what_vok_writes(formula, line, ascii_line):
     assert vok_latex.render(formula, linear=True) == line + "\n"
     assert vok_latex.render(formula, linear=True, ascii=True) == ascii_line + "\n"
+
+
+def test_the_security_example_draws_its_escape_sequence():
+    example = re.search(r"escape sequences included \(`vok\.render\('(.*?)'\)`", section("Security"))
+    formula = example.group(1).encode().decode("unicode_escape")
+    assert "\x1b" in formula and "\x1b" in vok.render(formula)
+
+
+def test_the_changelog_counts_the_commands_each_dialect_lists(vok_command):
+    def listed(*options: str) -> int:
+        done = subprocess.run([vok_command, *options, "--commands"], capture_output=True, text=True,
+                              timeout=60)
+        return len(done.stdout.splitlines())
+
+    changelog = (ROOT / "CHANGELOG.md").read_text(encoding="utf-8")
+    exact = re.search(r"(\d+) commands \((\d+) with `\\left`", changelog)
+    latex = re.search(r"([\d,]+) commands \(the unicode-math symbol table", changelog)
+    assert int(exact.group(2)) == listed("--exact") == int(exact.group(1)) + 4  # \right, \begin, \end
+    assert int(latex.group(1).replace(",", "")) == listed()
+
+
+def test_the_cpp_example_commands_build_the_example_program():
+    blocks = re.findall(r"^```sh\n(.*?)^```$", section("The C++ library"), re.M | re.S)
+    example = next(block for block in blocks if "examples" in block).strip()
+    configure, build, program = [part.strip() for part in example.split("&&")]
+    target = re.search(r"add_executable\((\w+)", (ROOT / "examples" / "CMakeLists.txt").read_text())
+    assert configure.startswith("cmake -S examples -B build/example -DCMAKE_PREFIX_PATH=")
+    assert build == "cmake --build build/example"
+    assert shlex.split(program)[0] == f"build/example/{target.group(1)}"
