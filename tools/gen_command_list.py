@@ -90,7 +90,7 @@ def commands() -> list[Command]:
 
 def draw(formula: str) -> str:
     """The picture the `vok` command prints for a formula of the exact markup."""
-    done = subprocess.run([vok_command(), "--", formula], capture_output=True, text=True)
+    done = subprocess.run([vok_command(), "--exact", "--", formula], capture_output=True, text=True)
     if done.returncode != 0:
         raise ValueError(f"vok cannot draw {formula!r}: {done.stderr.strip()}")
     return done.stdout
