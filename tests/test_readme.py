@@ -3,11 +3,13 @@ lists of commands are what tools/gen_command_list.py and tools/gen_latex_command
 """
 
 import importlib.util
+import os
 import re
 import shlex
 import subprocess
 import sys
 import textwrap
+from pathlib import Path
 from types import SimpleNamespace
 
 import pytest
@@ -327,3 +329,14 @@ def test_the_cpp_example_commands_build_the_example_program():
     assert configure.startswith("cmake -S examples -B build/example -DCMAKE_PREFIX_PATH=")
     assert build == "cmake --build build/example"
     assert shlex.split(program)[0] == f"build/example/{target.group(1)}"
+
+
+def test_the_katex_coverage_figure_is_current(vok_command):
+    done = subprocess.run([sys.executable, str(ROOT / "tools" / "katex_coverage.py")],
+                          capture_output=True, text=True, timeout=300,
+                          env={**os.environ, "PATH": f"{Path(vok_command).parent}{os.pathsep}{os.environ['PATH']}"})
+    known, total = re.match(r"(\d+) of (\d+) names known", done.stdout).groups()
+    said = re.search(r"tools/katex-functions\.txt, (\d+) names with\nthe environments\), "
+                     r"`python3 tools/katex_coverage\.py` counts (\d+) known",
+                     section("LaTeX as people write it"))
+    assert said and said.groups() == (total, known), "run: python3 tools/katex_coverage.py"
