@@ -340,3 +340,17 @@ def test_the_katex_coverage_figure_is_current(vok_command):
                      r"`python3 tools/katex_coverage\.py` counts (\d+) known",
                      section("LaTeX as people write it"))
     assert said and said.groups() == (total, known), "run: python3 tools/katex_coverage.py"
+
+
+def test_the_document_recipes_run(capsys):
+    recipes = [code for code in re.findall(r"^```python\n(.*?)^```$", section("Documents and terminals"),
+                                           re.M | re.S) if "def show" in code or "def checked" in code]
+    assert len(recipes) == 2
+    names: dict = {}
+    for code in recipes:
+        exec(code, names)
+    names["show"]("a $x^2$ b\n")
+    assert capsys.readouterr().out == vok_latex.render_markdown("a $x^2$ b\n")
+    assert names["checked"]("$x$\n") == vok_latex.render_markdown("$x$\n")
+    with pytest.raises(ValueError, match="^line 1, column 10: missing .}. for the .{.$"):
+        names["checked"]("$\\frac{1}{2$\n")
