@@ -99,7 +99,7 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<const Definition*> infix_arguments(const Lexeme& token,
                                                           const Definition& def);
   [[nodiscard]] Result<char32_t> stack_delimiter(const Lexeme& owner);
-  [[nodiscard]] Result<void> rule_specification(const Lexeme& owner);
+  [[nodiscard]] Result<void> skip_rule_size(const Lexeme& owner);
   [[nodiscard]] Result<char32_t> character_code(const Lexeme& owner);
   [[nodiscard]] Result<Box> fenced_argument(const Lexeme& owner, const Definition& def,
                                             bool script);

@@ -421,7 +421,7 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         continue;
       }
       case 'w':
-        if (auto skipped = rule_specification(token); !skipped)
+        if (auto skipped = skip_rule_size(token); !skipped)
           return std::unexpected(std::move(skipped.error()));
         continue;
       case 'k': {  // a box's shift in whole rows; any other dimension is dropped
@@ -547,7 +547,7 @@ Result<const Definition*> LatexParser::infix_arguments(const Lexeme& token, cons
 
 // The keywords of a rule's size, each followed by a dimension, in any order, read and dropped
 // (\vrule height 2ex depth 1pt); a keyword's letters touch, as TeX reads them.
-Result<void> LatexParser::rule_specification(const Lexeme& owner) {
+Result<void> LatexParser::skip_rule_size(const Lexeme& owner) {
   constexpr std::string_view kKeywords[] = {"height", "depth", "width"};
   for (bool found = true; found;) {
     found = false;
