@@ -250,16 +250,21 @@ TokList toks_of(std::span<const Lexeme> lexemes, std::string_view text, std::uin
   return out;
 }
 
+// Whether a blank must part `tok` from a command written just before it, whose name would run
+// into the letters of a token that touches it.
+bool parted_from_command(const Tok& tok) {
+  const std::string_view source = tok.source();
+  return tok.gap.empty() && !source.empty() && ascii_letter(source.front());
+}
+
 // Appends the tokens as text, each after its white space (but the first), a command parted by a
 // blank from letters that would run into it.
 void append_text(std::string& text, Toks toks) {
   bool after_command = false;
   for (std::size_t i = 0; i < toks.size(); ++i) {
-    const std::string_view source = toks[i].source();
     if (i > 0) text += toks[i].gap;
-    if (after_command && toks[i].gap.empty() && !source.empty() && ascii_letter(source.front()))
-      text += ' ';
-    text += source;
+    if (after_command && parted_from_command(toks[i])) text += ' ';
+    text += toks[i].source();
     after_command = toks[i].is(Tk::Command);
   }
 }
@@ -376,7 +381,7 @@ class Expander {
       auto lexed = tokenize(text, lexer_);
       if (!lexed) return {};  // it was lexed when it was defined
       produced_ += lexed->size();
-      return Toks(store(toks_of(*lexed, text, 0)), lexed->size());
+      return Toks(toks_of(*lexed, text, 0));
     };
     const Macro macro{.pattern = toks(from.pattern),
                       .parameters = from.parameters,
@@ -388,9 +393,6 @@ class Expander {
     macros_.set(stored->first, macro);
     return macros_.find(stored->first);
   }
-
-  // The tokens of a list, which is in the arena already.
-  static const Tok* store(const TokList& toks) { return toks.data(); }
 
   // The next token of the frames above `floor`, or null when they are spent.
   const Tok* take(std::size_t floor) {
@@ -737,7 +739,7 @@ class Expander {
       if (auto checked = check_parameters(macro.replacement, macro.parameters, **name); !checked)
         return checked;
     }
-    macro.pattern = Toks(store(pattern), pattern.size());
+    macro.pattern = Toks(pattern);
     set((*name)->payload(), macro, global);
     return {};
   }
@@ -760,7 +762,7 @@ class Expander {
         auto fallback = option(owner, floor);
         if (!fallback) return fail(std::move(fallback.error()));
         macro.optional = macro.parameters > 0;
-        macro.fallback = Toks(store(*fallback), fallback->size());
+        macro.fallback = *fallback;
       }
     }
     auto body = argument(owner, floor);
@@ -817,7 +819,7 @@ class Expander {
     body.push_back(made(kOperatorNameOpen));
     body.insert(body.end(), text->data(), text->data() + text->size());
     body.push_back(made(kOperatorNameClose));
-    set((*name)->payload(), Macro{.replacement = Toks(store(body), body.size())}, global);
+    set((*name)->payload(), Macro{.replacement = Toks(body)}, global);
     return {};
   }
 
@@ -947,7 +949,7 @@ class Expander {
     if (produced_ > budget_)
       return fail(message::too_many_expansions(use.source(), input_, use.origin));
     if (!pending_) pending_ = use.gap;
-    push(Toks(store(out), out.size()));
+    push(Toks(out));
     return {};
   }
 
@@ -1098,8 +1100,7 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
     const Tok& tok = out[i];
     const std::string_view source = tok.source();
     at = std::ranges::copy(tok.gap, at).out;
-    if (after_command && tok.gap.empty() && !source.empty() && ascii_letter(source.front()))
-      *at++ = ' ';
+    if (after_command && parted_from_command(tok)) *at++ = ' ';
     const auto start = static_cast<std::uint32_t>(at - text);
     lexemes[i] = {start, start + static_cast<std::uint32_t>(source.size()), tok.lex.kind};
     origins[i] = tok.origin;
