@@ -17,22 +17,15 @@ from __future__ import annotations
 
 import argparse
 import re
-import shutil
 import subprocess
 import sys
 from pathlib import Path
 
+from gen_command_list import vok_command  # the tool beside this one
+
 ROOT = Path(__file__).resolve().parent.parent
 DEFAULT = ROOT / "tools" / "katex-functions.txt"
 ENVIRONMENT = re.compile(r"\\begin\{([^}]+)\}")
-
-
-def vok_command() -> str:
-    beside = Path(sys.executable).parent / "vok"
-    found = str(beside) if beside.is_file() else shutil.which("vok")
-    if found is None:
-        raise SystemExit("katex_coverage: no `vok` command found")
-    return found
 
 
 def known_commands() -> set[str]:
