@@ -61,7 +61,8 @@ def main() -> None:
     big = formula(args.megabytes / 2)
     cases = {
         f"render_markdown, {len(text) / 1e6:.1f} MB": lambda: vok_latex.render_markdown(text),
-        f"render, {len(big) / 1e6:.1f} MB": lambda: vok_latex.render(big, linear=True),
+        f"render, {len(big) / 1e6:.1f} MB": lambda: vok_latex.render(big),
+        f"render linear, {len(big) / 1e6:.1f} MB": lambda: vok_latex.render(big, linear=True),
     }
     for name, call in cases.items():
         results = [longest_gap(call) for _ in range(args.rounds)]

@@ -28,6 +28,7 @@
 #include <Python.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -36,6 +37,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -487,9 +489,16 @@ inline PyObject* utf8_str(PyObject* module, std::string_view text) noexcept {
 }
 
 // Making a str holds the lock for as long as its text takes to copy: a large text (a long
-// formula's picture, a document) is made a piece of this many code units at a time, the lock let
-// go between two pieces, and the pieces joined, which is one copy at memory speed.
+// formula's picture, a document) is made a piece of this many code units at a time (a few tenths
+// of a millisecond each), the lock let go between two pieces, and the pieces joined, which is one
+// copy at memory speed.
 inline constexpr std::size_t kPieceUnits = 256 * 1024;
+
+// How long the lock stays free between two pieces. A thread waiting for it takes this long to
+// wake; taken back at once, the lock would go to this thread again and again (the waiting thread
+// only asks for it after the interpreter's switch interval with no switch, and every piece is a
+// switch), and the other threads would wait for the whole text.
+inline constexpr std::chrono::microseconds kPiecePause{50};
 
 // The str of a large `text` (UTF-32 or UTF-8), made in pieces by `make` and joined, with `unlocked`
 // let go between pieces; the lock is held when it returns. A piece of UTF-8 ends before a byte
@@ -507,6 +516,7 @@ PyObject* str_in_pieces(Unlocked& unlocked, std::basic_string_view<Char> text, M
     }
     if (start > 0) {  // between two pieces, the program's other threads run
       unlocked.let_go();
+      std::this_thread::sleep_for(kPiecePause);
       unlocked.hold();
     }
     Ref piece = Ref::steal(make(text.substr(start, end - start)));
