@@ -16,9 +16,9 @@ import time
 import vok_latex
 
 
-def document(megabytes: float) -> str:
+def document(megabytes: float, words: str = "The roots of") -> str:
     """Markdown of about `megabytes` MB: paragraphs with inline math and a display formula each."""
-    paragraph = ("The roots of $ax^2 + bx + c$ are\n\n"
+    paragraph = (f"{words} $ax^2 + bx + c$ are\n\n"
                  "$$x = \\frac{-b \\pm \\sqrt{b^2 - 4ac}}{2a}$$\n\nand $x_1 x_2 = c/a$.\n\n")
     return paragraph * max(1, int(megabytes * 1e6 / len(paragraph)))
 
@@ -58,9 +58,12 @@ def main() -> None:
     parser.add_argument("--rounds", type=int, default=5)
     args = parser.parse_args()
     text = document(args.megabytes)
+    accented = document(args.megabytes, "Les racines réelles de")
     big = formula(args.megabytes / 2)
     cases = {
         f"render_markdown, {len(text) / 1e6:.1f} MB": lambda: vok_latex.render_markdown(text),
+        f"render_markdown, {len(accented.encode()) / 1e6:.1f} MB, not ASCII":
+            lambda: vok_latex.render_markdown(accented),
         f"render, {len(big) / 1e6:.1f} MB": lambda: vok_latex.render(big),
         f"render linear, {len(big) / 1e6:.1f} MB": lambda: vok_latex.render(big, linear=True),
     }
@@ -68,7 +71,7 @@ def main() -> None:
         results = [longest_gap(call) for _ in range(args.rounds)]
         gap = statistics.median(result[0] for result in results)
         elapsed = statistics.median(result[1] for result in results)
-        print(f"{name:28} call {elapsed * 1e3:8.1f} ms   longest gap between ticks "
+        print(f"{name:40} call {elapsed * 1e3:8.1f} ms   longest gap between ticks "
               f"{gap * 1e3:8.1f} ms (median of {args.rounds})")
 
 

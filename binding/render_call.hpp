@@ -342,13 +342,92 @@ inline void refuse_non_str(PyObject* input) noexcept {
   if (name) PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of 'str'", name.get());
 }
 
-// Borrows the UTF-8 text of a str (or str subclass), the argument named `parameter`; the text lives
-// as long as the object.
-inline bool borrow_text(PyObject* input, const char* parameter, std::string_view& text) noexcept {
+// The interpreter's lock let go while the core works on a large input, so the program's other
+// threads run meanwhile, and taken back before anything touches Python again: by hold(), or when
+// the guard goes (an exception from the core included). What the core reads meanwhile must stay
+// alive without the lock: the call's argument (held by its caller), its own copies of the rest.
+class Unlocked {
+ public:
+  explicit Unlocked(bool release) noexcept : saved_(release ? PyEval_SaveThread() : nullptr) {}
+  ~Unlocked() { hold(); }
+  Unlocked(const Unlocked&) = delete;
+  Unlocked& operator=(const Unlocked&) = delete;
+  void hold() noexcept {
+    if (saved_ != nullptr) PyEval_RestoreThread(std::exchange(saved_, nullptr));
+  }
+  // Lets the lock go again, between two pieces of work that need it.
+  void let_go() noexcept {
+    if (saved_ == nullptr) saved_ = PyEval_SaveThread();
+  }
+  // Lets the lock go for long enough that a thread waiting for it takes it, then takes it back.
+  void pause() noexcept;
+
+ private:
+  PyThreadState* saved_;
+};
+
+// The input size from which a call lets the lock go: letting it go and taking it back costs as
+// much as drawing a few dozen bytes of a formula, so a typical formula keeps it.
+inline constexpr std::size_t kUnlockBytes = 512;
+
+// Making a str holds the lock for as long as its text takes to copy: a large text (a long
+// formula's picture, a document) is made a piece of this many code units at a time (a few tenths
+// of a millisecond each), the lock let go between two pieces, and the pieces joined, which is one
+// copy at memory speed.
+inline constexpr std::size_t kPieceUnits = 256 * 1024;
+
+// How long the lock stays free between two pieces. A thread waiting for it takes this long to
+// wake; taken back at once, the lock would go to this thread again and again (the waiting thread
+// only asks for it after the interpreter's switch interval with no switch, and every piece is a
+// switch), and the other threads would wait for the whole text.
+inline constexpr std::chrono::microseconds kPiecePause{50};
+
+inline void Unlocked::pause() noexcept {
+  let_go();
+  std::this_thread::sleep_for(kPiecePause);
+  hold();
+}
+
+// The UTF-8 text of a long str that is not ASCII, encoded a piece at a time with the lock let go
+// between pieces (the interpreter's own encoding would hold it for the whole text, and keep the
+// copy in the str for good); false, with the exception set, when a piece cannot be encoded.
+inline bool encode_in_pieces(PyObject* input, Py_ssize_t length, std::string& utf8) {
+  Unlocked unlocked(false);
+  const auto step = static_cast<Py_ssize_t>(kPieceUnits);
+  for (Py_ssize_t start = 0; start < length; start += step) {
+    if (start > 0) unlocked.pause();
+    Ref piece = Ref::steal(PyUnicode_Substring(input, start, std::min(length, start + step)));
+    Ref bytes = piece ? Ref::steal(PyUnicode_AsUTF8String(piece.get())) : Ref();
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (!bytes || PyBytes_AsStringAndSize(bytes.get(), &data, &size) < 0) return false;
+    utf8.append(data, static_cast<std::size_t>(size));
+  }
+  return true;
+}
+
+// The UTF-8 text of a str (or str subclass), the argument named `parameter`: borrowed from the
+// object, and living as long as it; or, for a long str that is not ASCII, encoded into `storage`
+// a piece at a time.
+inline bool read_text(PyObject* input, const char* parameter, std::string& storage,
+                      std::string_view& text) {
   if (!PyUnicode_Check(input)) {
     refuse_non_str(input);
     add_input_note(parameter);
     return false;
+  }
+  const Py_ssize_t length = PyUnicode_GetLength(input);
+  if (length > static_cast<Py_ssize_t>(kPieceUnits)) {
+    Ref ascii = Ref::steal(PyObject_CallMethod(input, "isascii", nullptr));
+    if (!ascii) return false;
+    if (ascii.get() != Py_True) {
+      if (encode_in_pieces(input, length, storage)) {
+        text = storage;
+        return true;
+      }
+      if (!PyErr_ExceptionMatches(PyExc_UnicodeEncodeError)) return false;
+      PyErr_Clear();  // the whole text's encoding below raises the interpreter's own error
+    }
   }
   Py_ssize_t size = 0;
   const char* data = PyUnicode_AsUTF8AndSize(input, &size);
@@ -419,40 +498,14 @@ inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_s
   return true;
 }
 
-// The text of a call's one argument, a str: read_arguments, then borrow_text.
+// The text of a call's one argument, a str: read_arguments, then read_text.
 inline bool read_text_arguments(const Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames, const char* function, const char* parameter,
-                                Settings& settings, std::string_view& text) noexcept {
+                                Settings& settings, std::string& storage, std::string_view& text) {
   PyObject* input = nullptr;
   return read_arguments(renderer, args, nargs, kwnames, function, parameter, settings, input) &&
-         borrow_text(input, parameter, text);
+         read_text(input, parameter, storage, text);
 }
-
-// The interpreter's lock let go while the core works on a large input, so the program's other
-// threads run meanwhile, and taken back before anything touches Python again: by hold(), or when
-// the guard goes (an exception from the core included). What the core reads meanwhile must stay
-// alive without the lock: the call's argument (held by its caller), its own copies of the rest.
-class Unlocked {
- public:
-  explicit Unlocked(bool release) noexcept : saved_(release ? PyEval_SaveThread() : nullptr) {}
-  ~Unlocked() { hold(); }
-  Unlocked(const Unlocked&) = delete;
-  Unlocked& operator=(const Unlocked&) = delete;
-  void hold() noexcept {
-    if (saved_ != nullptr) PyEval_RestoreThread(std::exchange(saved_, nullptr));
-  }
-  // Lets the lock go again, between two pieces of work that need it.
-  void let_go() noexcept {
-    if (saved_ == nullptr) saved_ = PyEval_SaveThread();
-  }
-
- private:
-  PyThreadState* saved_;
-};
-
-// The input size from which a call lets the lock go: letting it go and taking it back costs as
-// much as drawing a few dozen bytes of a formula, so a typical formula keeps it.
-inline constexpr std::size_t kUnlockBytes = 512;
 
 // Raises ValueError with the core's message.
 inline void raise_value_error(const std::string& message) noexcept {
@@ -488,18 +541,6 @@ inline PyObject* utf8_str(PyObject* module, std::string_view text) noexcept {
   return made;
 }
 
-// Making a str holds the lock for as long as its text takes to copy: a large text (a long
-// formula's picture, a document) is made a piece of this many code units at a time (a few tenths
-// of a millisecond each), the lock let go between two pieces, and the pieces joined, which is one
-// copy at memory speed.
-inline constexpr std::size_t kPieceUnits = 256 * 1024;
-
-// How long the lock stays free between two pieces. A thread waiting for it takes this long to
-// wake; taken back at once, the lock would go to this thread again and again (the waiting thread
-// only asks for it after the interpreter's switch interval with no switch, and every piece is a
-// switch), and the other threads would wait for the whole text.
-inline constexpr std::chrono::microseconds kPiecePause{50};
-
 // The str of a large `text` (UTF-32 or UTF-8), made in pieces by `make` and joined, with `unlocked`
 // let go between pieces; the lock is held when it returns. A piece of UTF-8 ends before a byte
 // that continues a character.
@@ -514,11 +555,7 @@ PyObject* str_in_pieces(Unlocked& unlocked, std::basic_string_view<Char> text, M
     if constexpr (sizeof(Char) == 1) {
       while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
     }
-    if (start > 0) {  // between two pieces, the program's other threads run
-      unlocked.let_go();
-      std::this_thread::sleep_for(kPiecePause);
-      unlocked.hold();
-    }
+    if (start > 0) unlocked.pause();  // between two pieces, the program's other threads run
     Ref piece = Ref::steal(make(text.substr(start, end - start)));
     if (!piece || PyList_Append(pieces.get(), piece.get()) < 0) return nullptr;
     start = end;
@@ -530,8 +567,10 @@ PyObject* str_in_pieces(Unlocked& unlocked, std::basic_string_view<Char> text, M
 inline PyObject* render_checked(const Renderer& renderer, PyObject* module, PyObject* const* args,
                                 Py_ssize_t nargs, PyObject* kwnames) {
   Settings settings;
+  std::string storage;
   std::string_view text;
-  if (!read_text_arguments(renderer, args, nargs, kwnames, "render", "input", settings, text))
+  if (!read_text_arguments(renderer, args, nargs, kwnames, "render", "input", settings, storage,
+                           text))
     return nullptr;
 
   // The picture arrives as UTF-32 straight from the core's arena; the str is made there, the lock
@@ -576,9 +615,10 @@ inline bool report_problems(PyObject* on_problem,
 inline PyObject* markdown_checked(const Renderer& renderer, PyObject* module, PyObject* const* args,
                                   Py_ssize_t nargs, PyObject* kwnames) {
   Settings settings;
+  std::string storage;
   std::string_view text;
   if (!read_text_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", settings,
-                           text))
+                           storage, text))
     return nullptr;
   Unlocked unlocked(text.size() >= kUnlockBytes);
   const vok::Document document = vok::render_markdown(text, settings.options, settings.document);

@@ -138,3 +138,22 @@ def test_a_mapping_changed_by_another_thread_does_not_reach_a_call():
         done.set()
         churner.join()
     assert results == [expected] * 40
+
+
+# Past 256 Ki characters a str that is not ASCII is encoded a piece at a time: a formula may
+# straddle two pieces, and a character take four bytes.
+LONG = 256 * 1024
+
+
+@pytest.mark.parametrize("prefix", ["é" * (LONG - 3), "😀" * (LONG - 2), "ж" * (2 * LONG + 1)])
+def test_a_long_text_that_is_not_ascii_is_read_whole(prefix):
+    tail = "é$x^{ααα}$ and\n\n$$\\frac{é}{2}$$\n"
+    assert vok_latex.render_markdown(prefix + tail) == prefix + vok_latex.render_markdown(tail)
+    assert vok_latex.render(prefix) == prefix + "\n"
+
+
+def test_a_lone_surrogate_far_into_a_long_text_is_the_interpreters_error():
+    text = "é" * (3 * LONG) + "\ud800"
+    with pytest.raises(UnicodeEncodeError) as raised:
+        vok_latex.render(text)
+    assert (raised.value.start, raised.value.__notes__) == (3 * LONG, ["while processing 'input'"])
