@@ -1,6 +1,6 @@
-// What the two Python modules, `vok` and `vok_latex`, share: the call of render(input) from
-// argument reading to the returned str, each module object's state, and the guard of a module's
-// execution slot.
+// What the two Python modules, `vok` and `vok_latex`, share: the calls of render(input),
+// render_markdown(text) and render_many(inputs) from argument reading to the returned object, each
+// module object's state, and the guard of a module's execution slot.
 //
 // Each module's file declares only its module: its name, its docstrings, its attributes, the
 // dialect its functions read and the keyword-only options they take (a Renderer). Everything that
@@ -12,13 +12,18 @@
 // among its attributes. No C++ exception crosses into the interpreter: each entry point has one
 // `try`.
 //
+// A call lets go of the interpreter's lock while the core draws an input that is long enough for
+// it to pay (Unlocked), so the program's other threads run meanwhile; the core touches nothing of
+// Python, and what it reads stays alive without the lock. A batch is drawn a slice at a time, and
+// a long result made a piece at a time, so that no stretch with the lock held grows with the input.
+//
 // The header is included by exactly one file of each extension module; every module is its own
 // shared object with hidden symbols, so what it defines is private to that module.
+//
+// The build defines Py_LIMITED_API (the stable ABI of CPython 3.12), except for a free-threaded
+// interpreter, which that ABI does not serve; the code is the same for both.
 #pragma once
 
-#ifndef Py_LIMITED_API
-#define Py_LIMITED_API 0x030C0000
-#endif
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
@@ -26,6 +31,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <expected>
 #include <new>
 #include <span>
 #include <string>
@@ -60,13 +66,21 @@ class Ref {
   PyObject* object_ = nullptr;
 };
 
+// What a batch call does with a formula that cannot be drawn.
+enum class Failures {
+  Return,  // its ValueError, in its place
+  None,    // None in its place
+  Raise,   // raise it, naming its index
+};
+
 // What the keyword-only options of one call set: how its formulas are drawn and, for a document,
 // how its math is written and the callable its problems go to (borrowed from the call, or null).
 struct Settings {
   vok::Options options;
   vok::DocumentOptions document = {};
   PyObject* on_problem = nullptr;
-  Ref macro_items = {};  // the (name, replacement) pairs of macros=, held for the call
+  Failures failures = Failures::Return;
+  Ref macro_items = {};  // the names and replacements of macros=, held for the call
   std::vector<vok::MacroDefinition> macros = {};  // views of their UTF-8 texts
 };
 
@@ -158,9 +172,10 @@ inline bool read_on_problem(PyObject* value, const char* function, Settings& set
   return true;
 }
 
-// macros=: a mapping of command names ('\\R') to their replacements, both str, or None. A dict's
-// strings are borrowed; another mapping's pairs are copied into a list the call holds. The caller's
-// mapping is never changed.
+// macros=: a mapping of command names ('\\R') to their replacements, both str, or None. The call
+// holds its own copy of the mapping (a dict's shallow copy, another mapping's items), so the
+// strings stay alive while other threads run, whatever they do to the caller's mapping, which is
+// never changed.
 inline bool read_macros(PyObject* value, const char* function, Settings& settings) noexcept {
   settings.macros.clear();
   settings.options.macros = {};
@@ -182,12 +197,14 @@ inline bool read_macros(PyObject* value, const char* function, Settings& setting
     return true;
   };
   if (PyDict_Check(value)) {
-    // A dict's strings are borrowed: no Python code runs before the call is over with them.
-    settings.macros.reserve(static_cast<std::size_t>(PyDict_Size(value)));
+    Ref copy = Ref::steal(PyDict_Copy(value));
+    if (!copy) return false;
+    settings.macros.reserve(static_cast<std::size_t>(PyDict_Size(copy.get())));
     Py_ssize_t at = 0;
     PyObject *name = nullptr, *replacement = nullptr;
-    while (PyDict_Next(value, &at, &name, &replacement))
+    while (PyDict_Next(copy.get(), &at, &name, &replacement))
       if (!add(name, replacement)) return false;
+    settings.macro_items = std::move(copy);
     settings.options.macros = settings.macros;
     return true;
   }
@@ -213,6 +230,24 @@ inline bool read_macros(PyObject* value, const char* function, Settings& setting
   return true;
 }
 
+// errors=: 'return', 'none' or 'raise'.
+inline bool read_errors(PyObject* value, const char* function, Settings& settings) noexcept {
+  if (!PyUnicode_Check(value)) {
+    PyErr_Format(PyExc_TypeError, "%s() errors must be a str", function);
+    return false;
+  }
+  constexpr std::pair<const char*, Failures> kPolicies[] = {
+      {"return", Failures::Return}, {"none", Failures::None}, {"raise", Failures::Raise}};
+  for (const auto& [word, policy] : kPolicies) {
+    if (PyUnicode_CompareWithASCIIString(value, word) == 0) {
+      settings.failures = policy;
+      return true;
+    }
+  }
+  PyErr_Format(PyExc_ValueError, "%s() errors must be 'return', 'none' or 'raise'", function);
+  return false;
+}
+
 // The options a module can list for its functions.
 inline constexpr Option kWidth{"width", read_width};
 inline constexpr Option kAscii{"ascii", read_ascii};
@@ -221,6 +256,7 @@ inline constexpr Option kInline{"inline", read_inline};
 inline constexpr Option kPlain{"plain", read_plain};
 inline constexpr Option kOnProblem{"on_problem", read_on_problem};
 inline constexpr Option kMacros{"macros", read_macros};
+inline constexpr Option kErrors{"errors", read_errors};
 
 // What one module declares: the dialect its functions read, the keyword-only options they take,
 // and the qualified name of its PanicException.
@@ -274,28 +310,41 @@ inline void raise_panic(PyObject* module, const char* what) noexcept {
   if (text) PyErr_SetObject(type, text.get());
 }
 
-// Attaches the note "while processing 'PARAMETER'" (the argument's name: 'input', 'text') to the
-// pending exception; a failure of add_note itself is ignored.
-inline void add_input_note(const char* parameter) noexcept {
+// Attaches `note` to the pending exception; a failure of add_note itself is ignored.
+inline void add_note(Ref note) noexcept {
   PyObject* raised = PyErr_GetRaisedException();
   if (raised == nullptr) return;
-  Ref note = Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter));
   Ref result = note ? Ref::steal(PyObject_CallMethod(raised, "add_note", "O", note.get())) : Ref();
   if (!result) PyErr_Clear();
   PyErr_SetRaisedException(raised);
+}
+
+// Attaches the note "while processing 'PARAMETER'" (the argument's name: 'input', 'text') to the
+// pending exception.
+inline void add_input_note(const char* parameter) noexcept {
+  add_note(Ref::steal(PyUnicode_FromFormat("while processing '%s'", parameter)));
+}
+
+// Attaches the note "while processing 'PARAMETER[INDEX]'" (an entry of a batch: 'inputs[7]').
+inline void add_entry_note(const char* parameter, Py_ssize_t index) noexcept {
+  add_note(Ref::steal(PyUnicode_FromFormat("while processing '%s[%zd]'", parameter, index)));
+}
+
+// Raises TypeError for an argument that is not a str, as the interpreter words it.
+inline void refuse_non_str(PyObject* input) noexcept {
+  if (input == Py_None) {
+    PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
+    return;
+  }
+  Ref name = Ref::steal(PyType_GetQualName(Py_TYPE(input)));
+  if (name) PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of 'str'", name.get());
 }
 
 // Borrows the UTF-8 text of a str (or str subclass), the argument named `parameter`; the text lives
 // as long as the object.
 inline bool borrow_text(PyObject* input, const char* parameter, std::string_view& text) noexcept {
   if (!PyUnicode_Check(input)) {
-    if (input == Py_None) {
-      PyErr_SetString(PyExc_TypeError, "'None' is not an instance of 'str'");
-    } else {
-      Ref name = Ref::steal(PyType_GetQualName(Py_TYPE(input)));
-      if (name)
-        PyErr_Format(PyExc_TypeError, "'%U' object is not an instance of 'str'", name.get());
-    }
+    refuse_non_str(input);
     add_input_note(parameter);
     return false;
   }
@@ -309,16 +358,16 @@ inline bool borrow_text(PyObject* input, const char* parameter, std::string_view
   return true;
 }
 
-// The arguments of a call of `function`: the text of its one argument, named `parameter`,
-// positional or keyword, and the keyword-only options the function takes, set over the module's
+// The arguments of a call of `function`: its one argument, named `parameter`, positional or
+// keyword, and the keyword-only options the function takes, set over the module's
 // options. One pass over the keyword names matches each once against the names the
 // function takes. False, with the interpreter's exception set, when they are not right; of several
 // problems the one reported is the first in this list: a refused option value (the earliest in the
 // call), more than one positional argument, a keyword the function does not take or one naming the
-// argument a second time (the earliest), no argument, an argument that is not a str.
+// argument a second time (the earliest), no argument. The argument is the caller's, borrowed.
 inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames, const char* function, const char* parameter,
-                           Settings& settings, std::string_view& text) noexcept {
+                           Settings& settings, PyObject*& argument) noexcept {
   settings = {.options = renderer.options};
   PyObject* input = nargs > 0 ? args[0] : nullptr;
   PyObject* stray = nullptr;  // the first keyword not taken, or naming the argument a second time
@@ -364,40 +413,137 @@ inline bool read_arguments(const Renderer& renderer, PyObject* const* args, Py_s
                  parameter);
     return false;
   }
-  return borrow_text(input, parameter, text);
+  argument = input;
+  return true;
+}
+
+// The text of a call's one argument, a str: read_arguments, then borrow_text.
+inline bool read_text_arguments(const Renderer& renderer, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames, const char* function, const char* parameter,
+                                Settings& settings, std::string_view& text) noexcept {
+  PyObject* input = nullptr;
+  return read_arguments(renderer, args, nargs, kwnames, function, parameter, settings, input) &&
+         borrow_text(input, parameter, text);
+}
+
+// The interpreter's lock let go while the core works on a large input, so the program's other
+// threads run meanwhile, and taken back before anything touches Python again: by hold(), or when
+// the guard goes (an exception from the core included). What the core reads meanwhile must stay
+// alive without the lock: the call's argument (held by its caller), its own copies of the rest.
+class Unlocked {
+ public:
+  explicit Unlocked(bool release) noexcept : saved_(release ? PyEval_SaveThread() : nullptr) {}
+  ~Unlocked() { hold(); }
+  Unlocked(const Unlocked&) = delete;
+  Unlocked& operator=(const Unlocked&) = delete;
+  void hold() noexcept {
+    if (saved_ != nullptr) PyEval_RestoreThread(std::exchange(saved_, nullptr));
+  }
+  // Lets the lock go again, between two pieces of work that need it.
+  void let_go() noexcept {
+    if (saved_ == nullptr) saved_ = PyEval_SaveThread();
+  }
+
+ private:
+  PyThreadState* saved_;
+};
+
+// The input size from which a call lets the lock go: letting it go and taking it back costs as
+// much as drawing a few dozen bytes of a formula, so a typical formula keeps it.
+inline constexpr std::size_t kUnlockBytes = 512;
+
+// Raises ValueError with the core's message.
+inline void raise_value_error(const std::string& message) noexcept {
+  Ref value = Ref::steal(
+      PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+  if (value) PyErr_SetObject(PyExc_ValueError, value.get());
+}
+
+// A str of UTF-32 text from the core; null, with the exception set, when it cannot be made: a
+// character the interpreter refuses is a broken invariant.
+inline PyObject* utf32_str(PyObject* module, std::u32string_view text) noexcept {
+  // wchar_t is UTF-32 here, so the interpreter copies the text without decoding it.
+  static_assert(sizeof(wchar_t) == sizeof(char32_t));
+  static constexpr wchar_t kNothing[1] = {};
+  const auto* chars = text.empty() ? kNothing : reinterpret_cast<const wchar_t*>(text.data());
+  PyObject* made = PyUnicode_FromWideChar(chars, static_cast<Py_ssize_t>(text.size()));
+  if (made == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
+    PyErr_Clear();
+    raise_panic(module, "vok: the picture holds a character that is not a Unicode scalar value");
+  }
+  return made;
+}
+
+// A str of UTF-8 text from the core; null, with the exception set, when it cannot be made: text
+// that is not UTF-8 is a broken invariant.
+inline PyObject* utf8_str(PyObject* module, std::string_view text) noexcept {
+  PyObject* made =
+      PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+  if (made == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
+    PyErr_Clear();
+    raise_panic(module, "vok: the document is not UTF-8");
+  }
+  return made;
+}
+
+// Making a str holds the lock for as long as its text takes to copy: a large text (a long
+// formula's picture, a document) is made a piece of this many code units at a time, the lock let
+// go between two pieces, and the pieces joined, which is one copy at memory speed.
+inline constexpr std::size_t kPieceUnits = 256 * 1024;
+
+// The str of a large `text` (UTF-32 or UTF-8), made in pieces by `make` and joined, with `unlocked`
+// let go between pieces; the lock is held when it returns. A piece of UTF-8 ends before a byte
+// that continues a character.
+template <class Char, class Make>
+PyObject* str_in_pieces(Unlocked& unlocked, std::basic_string_view<Char> text, Make make) noexcept {
+  unlocked.hold();
+  if (text.size() <= kPieceUnits) return make(text);
+  Ref pieces = Ref::steal(PyList_New(0));
+  if (!pieces) return nullptr;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = std::min(start + kPieceUnits, text.size());
+    if constexpr (sizeof(Char) == 1) {
+      while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    }
+    if (start > 0) {  // between two pieces, the program's other threads run
+      unlocked.let_go();
+      unlocked.hold();
+    }
+    Ref piece = Ref::steal(make(text.substr(start, end - start)));
+    if (!piece || PyList_Append(pieces.get(), piece.get()) < 0) return nullptr;
+    start = end;
+  }
+  Ref empty = Ref::steal(PyUnicode_FromStringAndSize("", 0));
+  return empty ? PyUnicode_Join(empty.get(), pieces.get()) : nullptr;
 }
 
 inline PyObject* render_checked(const Renderer& renderer, PyObject* module, PyObject* const* args,
                                 Py_ssize_t nargs, PyObject* kwnames) {
   Settings settings;
   std::string_view text;
-  if (!read_arguments(renderer, args, nargs, kwnames, "render", "input", settings, text))
+  if (!read_text_arguments(renderer, args, nargs, kwnames, "render", "input", settings, text))
     return nullptr;
 
-  // The picture arrives as UTF-32 straight from the core's arena; wchar_t is UTF-32 here, so the
-  // interpreter copies it without decoding.
-  static_assert(sizeof(wchar_t) == sizeof(char32_t));
-  PyObject* result = nullptr;
+  // The picture arrives as UTF-32 straight from the core's arena; the str is made there, the lock
+  // taken back first when it was let go.
+  struct Result {
+    PyObject* module;
+    Unlocked unlocked;
+    PyObject* str = nullptr;
+  } result{module, Unlocked(text.size() >= kUnlockBytes)};
   const auto make_str = [](std::u32string_view picture, void* context) {
-    static constexpr wchar_t kNothing[1] = {};
-    const auto* chars =
-        picture.empty() ? kNothing : reinterpret_cast<const wchar_t*>(picture.data());
-    *static_cast<PyObject**>(context) =
-        PyUnicode_FromWideChar(chars, static_cast<Py_ssize_t>(picture.size()));
+    auto& made = *static_cast<Result*>(context);
+    made.str = str_in_pieces(made.unlocked, picture, [&made](std::u32string_view piece) {
+      return utf32_str(made.module, piece);
+    });
   };
   auto rendered = vok::render_utf32(text, make_str, &result, settings.options);
+  result.unlocked.hold();
   if (!rendered) {
-    const std::string& message = rendered.error().message;
-    Ref value = Ref::steal(
-        PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
-    if (value) PyErr_SetObject(PyExc_ValueError, value.get());
+    raise_value_error(rendered.error().message);
     return nullptr;
   }
-  if (result == nullptr && !PyErr_ExceptionMatches(PyExc_MemoryError)) {
-    PyErr_Clear();  // the core drew a character the interpreter refuses: a broken invariant
-    raise_panic(module, "vok: the picture holds a character that is not a Unicode scalar value");
-  }
-  return result;
+  return result.str;
 }
 
 // Calls on_problem(line, column, message) for each problem of a document, in order; false, with
@@ -421,22 +567,134 @@ inline PyObject* markdown_checked(const Renderer& renderer, PyObject* module, Py
                                   Py_ssize_t nargs, PyObject* kwnames) {
   Settings settings;
   std::string_view text;
-  if (!read_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", settings, text))
+  if (!read_text_arguments(renderer, args, nargs, kwnames, "render_markdown", "text", settings,
+                           text))
     return nullptr;
+  Unlocked unlocked(text.size() >= kUnlockBytes);
   const vok::Document document = vok::render_markdown(text, settings.options, settings.document);
-  const std::string& bytes = document.text;
   Ref result = Ref::steal(
-      PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict"));
-  if (!result) {
-    if (!PyErr_ExceptionMatches(PyExc_MemoryError)) {
-      PyErr_Clear();  // the core wrote bytes that are not UTF-8: a broken invariant
-      raise_panic(module, "vok: the document is not UTF-8");
-    }
-    return nullptr;
-  }
+      str_in_pieces(unlocked, std::string_view(document.text),
+                    [module](std::string_view piece) { return utf8_str(module, piece); }));
+  if (!result) return nullptr;
   if (settings.on_problem != nullptr && !report_problems(settings.on_problem, document.problems))
     return nullptr;
   return result.release();
+}
+
+// A batch's formulas are drawn a slice at a time: the slice's texts are borrowed with the lock
+// held, drawn with it let go, and their strs made with it held again; a slice is this many input
+// bytes (or the rest of the batch), long enough that letting the lock go costs nothing against it,
+// short enough that making its strs keeps other threads waiting well under a millisecond.
+inline constexpr std::size_t kSliceBytes = 64 * 1024;
+
+// What a slice of a batch came to, entry by entry: where its picture ends in the slice's UTF-32
+// text, or the message of the error it gave; or, for a str the interpreter cannot encode, the
+// exception it raised, and then the entry is not drawn.
+struct SliceEntry {
+  std::string_view text;
+  Ref unread = {};
+  std::expected<std::size_t, std::string> outcome = 0;
+};
+
+// Puts the outcome of a failed entry at `index` of `results` as `failures` says; false, with the
+// exception set, when it is to be raised (or cannot be made). The exception is pending.
+inline bool place_failure(PyObject* results, Py_ssize_t index, Failures failures,
+                          const char* parameter) noexcept {
+  if (failures == Failures::Raise) {
+    add_entry_note(parameter, index);
+    return false;
+  }
+  PyObject* raised = PyErr_GetRaisedException();
+  if (failures == Failures::None) {
+    Py_XDECREF(raised);
+    return PyList_SetItem(results, index, Py_NewRef(Py_None)) == 0;
+  }
+  return raised != nullptr && PyList_SetItem(results, index, raised) == 0;
+}
+
+inline PyObject* render_many_checked(const Renderer& renderer, PyObject* module,
+                                     PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  constexpr const char* kFunction = "render_many";
+  constexpr const char* kParameter = "inputs";
+  Settings settings;
+  PyObject* inputs = nullptr;
+  if (!read_arguments(renderer, args, nargs, kwnames, kFunction, kParameter, settings, inputs))
+    return nullptr;
+  if (PyUnicode_Check(inputs)) {
+    PyErr_Format(PyExc_TypeError, "%s() inputs must be an iterable of str, not a str", kFunction);
+    return nullptr;
+  }
+  // A list of the call's own holds every formula for the call, whatever other threads do.
+  Ref formulas = Ref::steal(PySequence_List(inputs));
+  if (!formulas) {
+    add_input_note(kParameter);
+    return nullptr;
+  }
+  const Py_ssize_t count = PyList_Size(formulas.get());
+  Ref results = Ref::steal(PyList_New(count));
+  if (!results) return nullptr;
+
+  std::vector<SliceEntry> slice;
+  std::u32string pictures;
+  const auto append = [](std::u32string_view picture, void* context) {
+    static_cast<std::u32string*>(context)->append(picture);
+  };
+  for (Py_ssize_t first = 0; first < count;) {
+    // Borrow the slice's texts.
+    slice.clear();
+    std::size_t bytes = 0;
+    for (Py_ssize_t at = first; at < count && (at == first || bytes < kSliceBytes); ++at) {
+      PyObject* item = PyList_GetItem(formulas.get(), at);
+      if (item == nullptr) return nullptr;
+      if (!PyUnicode_Check(item)) {
+        refuse_non_str(item);
+        add_entry_note(kParameter, at);
+        return nullptr;
+      }
+      Py_ssize_t size = 0;
+      const char* data = PyUnicode_AsUTF8AndSize(item, &size);
+      SliceEntry& entry = slice.emplace_back();
+      if (data == nullptr) {  // lone surrogates: a formula that cannot be read
+        entry.unread = Ref::steal(PyErr_GetRaisedException());
+        continue;
+      }
+      entry.text = std::string_view(data, static_cast<std::size_t>(size));
+      bytes += entry.text.size();
+    }
+    // Draw them.
+    pictures.clear();
+    {
+      Unlocked unlocked(bytes >= kUnlockBytes);
+      for (SliceEntry& entry : slice) {
+        if (entry.unread) continue;
+        auto rendered = vok::render_utf32(entry.text, append, &pictures, settings.options);
+        if (rendered) {
+          entry.outcome = pictures.size();
+        } else {
+          entry.outcome = std::unexpected(std::move(rendered.error().message));
+          if (settings.failures == Failures::Raise) break;
+        }
+      }
+    }
+    // Make their results.
+    std::size_t start = 0;
+    for (SliceEntry& entry : slice) {
+      const Py_ssize_t at = first++;
+      if (entry.unread || !entry.outcome) {
+        if (entry.unread)
+          PyErr_SetRaisedException(entry.unread.release());
+        else
+          raise_value_error(entry.outcome.error());
+        if (!place_failure(results.get(), at, settings.failures, kParameter)) return nullptr;
+        continue;
+      }
+      const std::size_t end = *entry.outcome;
+      PyObject* made = utf32_str(module, std::u32string_view(pictures).substr(start, end - start));
+      if (made == nullptr || PyList_SetItem(results.get(), at, made) < 0) return nullptr;
+      start = end;
+    }
+  }
+  return results.release();
 }
 
 // Calls `checked` with a vector call's arguments and the module the function is bound to: the one
@@ -468,6 +726,13 @@ inline PyObject* render_call(const Renderer& renderer, PyObject* module, PyObjec
 inline PyObject* markdown_call(const Renderer& renderer, PyObject* module, PyObject* const* args,
                                Py_ssize_t nargs, PyObject* kwnames) noexcept {
   return guarded<markdown_checked>(renderer, module, args, nargs, kwnames);
+}
+
+// The body of render_many(inputs): a list of the pictures of the formulas, in order, each that
+// fails marked as `errors=` says.
+inline PyObject* render_many_call(const Renderer& renderer, PyObject* module, PyObject* const* args,
+                                  Py_ssize_t nargs, PyObject* kwnames) noexcept {
+  return guarded<render_many_checked>(renderer, module, args, nargs, kwnames);
 }
 
 // Sets a public attribute of the module and appends its name to the module's __all__.

@@ -1,5 +1,6 @@
 // The Python module `vok_latex`: render(input) reading LaTeX as people write it,
-// render_markdown(text) drawing the math of a Markdown document, and the package's __version__.
+// render_many(inputs) drawing a batch of formulas, render_markdown(text) drawing the math of a
+// Markdown document, and the package's __version__.
 //
 // This file only declares the module: its docstrings, its attributes, the dialect it reads and the
 // keyword-only options its functions take. The call itself is render_call.hpp's, shared with
@@ -23,6 +24,14 @@ constexpr vok_binding::Option keywords[] = {vok_binding::kWidth, vok_binding::kA
 constexpr vok_binding::Renderer renderer{.options = {.dialect = vok::Dialect::Latex},
                                          .keywords = keywords,
                                          .panic_name = "vok_latex.PanicException"};
+
+// The keyword-only options of render_many(): render()'s, and what a formula that fails gives.
+constexpr vok_binding::Option many_keywords[] = {vok_binding::kWidth, vok_binding::kAscii,
+                                                 vok_binding::kLinear, vok_binding::kMacros,
+                                                 vok_binding::kErrors};
+
+constexpr vok_binding::Renderer many_renderer{
+    .options = renderer.options, .keywords = many_keywords, .panic_name = renderer.panic_name};
 
 // The keyword-only options of render_markdown(): render()'s, and how the document is written.
 constexpr vok_binding::Option markdown_keywords[] = {vok_binding::kWidth,     vok_binding::kAscii,
@@ -60,6 +69,30 @@ PyMethodDef render_def = {
     "Raises ValueError when the formula does not lex, parse or render.",
 };
 
+PyObject* many_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
+                     PyObject* kwnames) noexcept {
+  return vok_binding::render_many_call(many_renderer, module, args, nargs, kwnames);
+}
+
+PyMethodDef many_def = {
+    "render_many",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(many_entry)),
+    METH_FASTCALL | METH_KEYWORDS,
+    "render_many(inputs, *, errors='return', width=None, ascii=False, linear=False, "
+    "macros=None)\n--\n\n"
+    "The pictures of many LaTeX formulas, a list in the order of inputs (an iterable of str):\n"
+    "each what render() gives for it. The formulas are drawn without holding the interpreter's\n"
+    "lock, so threads that call render_many run on as many cores.\n"
+    "\n"
+    "errors: what a formula that cannot be drawn gives, so that one bad formula does not lose the\n"
+    "others: 'return', in its place the ValueError that render() raises for it; 'none', None in\n"
+    "its place; 'raise', the first such ValueError is raised, with the note\n"
+    "\"while processing 'inputs[INDEX]'\". An entry that is not a str raises TypeError, whatever\n"
+    "errors says.\n"
+    "\n"
+    "width, ascii, linear and macros are render()'s, for every formula.",
+};
+
 PyObject* markdown_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) noexcept {
   return vok_binding::markdown_call(markdown_renderer, module, args, nargs, kwnames);
@@ -94,11 +127,12 @@ PyMethodDef markdown_def = {
     "    vok_latex.render_markdown(text, on_problem=fail)",
 };
 
-// The module's execution slot: its state, render, render_markdown and __version__, and __all__
-// naming them.
+// The module's execution slot: its state, render, render_many, render_markdown and __version__, and
+// __all__ naming them.
 int exec_module(PyObject* module) noexcept {
   return vok_binding::exec_module(renderer, module, [](PyObject* made) {
     if (vok_binding::add_render(made, render_def) < 0) return -1;
+    if (vok_binding::add_render(made, many_def) < 0) return -1;
     if (vok_binding::add_render(made, markdown_def) < 0) return -1;
     vok_binding::Ref version = vok_binding::Ref::steal(PyUnicode_FromString(VOK_VERSION));
     if (!version) return -1;
@@ -106,8 +140,14 @@ int exec_module(PyObject* module) noexcept {
   });
 }
 
+// The module keeps no state but its exception class and holds no Python object across the time
+// it lets the interpreter's lock go: it declares so where the interpreter asks (3.13's headers
+// without the stable ABI of 3.12, that is for a free-threaded build).
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
+#ifdef Py_mod_gil
+    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+#endif
     {0, nullptr},
 };
 

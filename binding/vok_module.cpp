@@ -33,8 +33,14 @@ int exec_module(PyObject* module) noexcept {
       renderer, module, [](PyObject* made) { return vok_binding::add_render(made, render_def); });
 }
 
+// The module keeps no state but its exception class and holds no Python object across the time
+// it lets the interpreter's lock go: it declares so where the interpreter asks (3.13's headers
+// without the stable ABI of 3.12, that is for a free-threaded build).
 PyModuleDef_Slot module_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_module)},
+#ifdef Py_mod_gil
+    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+#endif
     {0, nullptr},
 };
 

@@ -186,7 +186,7 @@ def test_module_attributes():
 
 
 def test_vok_latex_attributes():
-    assert vok_latex.__all__ == ["render", "render_markdown", "__version__"]
+    assert vok_latex.__all__ == ["render", "render_many", "render_markdown", "__version__"]
     assert vok_latex.__version__ == version("vok")
     assert vok_latex.__doc__.startswith("Math formulas in LaTeX, as people write it, drawn ")
     assert vok_latex.__name__ == "vok_latex"
@@ -195,6 +195,8 @@ def test_vok_latex_attributes():
         vok_latex.render.__text_signature__
         == "(input, *, width=None, ascii=False, linear=False, macros=None)"
     )
+    assert vok_latex.render_many.__text_signature__ == (
+        "(inputs, *, errors='return', width=None, ascii=False, linear=False, macros=None)")
     assert vok_latex.render_markdown.__text_signature__ == (
         "(text, *, width=None, ascii=False, inline='linear', plain=False, on_problem=None, "
         "macros=None)")
@@ -204,7 +206,7 @@ def test_vok_latex_attributes():
     assert vok_latex.render.__name__ == "render"
     assert vok_latex.render.__self__ is vok_latex
     public = {name for name in dir(vok_latex) if not name.startswith("__")}
-    assert public == {"render", "render_markdown"}
+    assert public == {"render", "render_many", "render_markdown"}
 
 
 def panic_class(module):

@@ -158,10 +158,12 @@ def requirement_name(requirement: str) -> str:
 
 
 def test_cibuildwheel_builds_one_wheel_per_platform_and_tests_every_cpython():
-    # cp312 is built; the later ones install that abi3 wheel and run the tests.
+    # cp312 is built; the later ones install that abi3 wheel and run the tests. A free-threaded
+    # interpreter has no stable ABI: each gets its own wheel (3.14t is the first cibuildwheel makes).
     assert CIBUILDWHEEL["build"][0] == "cp312-*"
-    assert all(re.fullmatch(r"cp31\d-\*", pattern) for pattern in CIBUILDWHEEL["build"])
-    assert "cp31?t-*" in CIBUILDWHEEL["skip"]  # no stable ABI for free-threaded interpreters
+    assert all(re.fullmatch(r"cp31\dt?-\*", pattern) for pattern in CIBUILDWHEEL["build"])
+    assert {"cp314t-*", "cp315t-*"} <= set(CIBUILDWHEEL["build"])
+    assert not any(pattern.startswith("cp") for pattern in CIBUILDWHEEL["skip"])
     assert set(CIBUILDWHEEL["macos"]["archs"]) == {"arm64", "x86_64"}
 
 
@@ -188,6 +190,23 @@ def test_the_workflow_builds_on_every_platform_and_publishes_tags():
     assert jobs["publish"]["permissions"] == {"id-token": "write"}
     # PyYAML reads the key `on` as True.
     assert WORKFLOW[True]["push"]["tags"] == ["v*"]
+
+
+def test_the_build_for_a_free_threaded_interpreter_works_with_the_lock(sdist, tmp_path):
+    """What a free-threaded interpreter gets, a build without the stable ABI that declares it does
+    not need the lock, checked on the newest interpreter here (none is free-threaded): it builds,
+    the interpreter accepts the declaration, and calls on many threads give what one thread
+    gives."""
+    python = max(interpreters(), key=lambda path: int(run(
+        str(path), "-c", "import sys; print(sys.hexversion)").stdout))
+    venv = tmp_path / "venv"
+    run(str(python), "-m", "venv", str(venv))
+    run(str(venv / "bin" / "python"), "-m", "pip", "install", "--no-cache-dir", "pytest",
+        "hypothesis", "--config-settings=wheel.py-api=", str(sdist))
+    where = run(str(venv / "bin" / "python"), "-c", "import vok_latex; print(vok_latex.__file__)")
+    assert ".abi3." not in Path(where.stdout.strip()).name
+    run(str(venv / "bin" / "python"), "-m", "pytest", "-q", "-p", "no:cacheprovider",
+        str(ROOT / "tests" / "test_batch.py"), cwd=tmp_path)
 
 
 def check_stable_abi(wheel: Path):

@@ -354,3 +354,20 @@ def test_the_document_recipes_run(capsys):
     assert names["checked"]("$x$\n") == vok_latex.render_markdown("$x$\n")
     with pytest.raises(ValueError, match="^line 1, column 10: missing .}. for the .{.$"):
         names["checked"]("$\\frac{1}{2$\n")
+
+
+def test_the_every_core_recipes_run(tmp_path, corpus):
+    batch, threads, processes = re.findall(r"^```python\n(.*?)^```$", section("Every core"),
+                                           re.M | re.S)
+    names: dict = {}
+    exec(batch, names)
+    assert names["failed"] == eval(re.search(r"^# failed == (.*)$", batch, re.M).group(1))
+    exec(threads, names)
+    formulas = (corpus / "formulas-real.txt").read_text(encoding="utf-8").splitlines()[:3000]
+    assert names["render_all"](formulas) == vok_latex.render_many(formulas, errors="none")
+    # The process pool needs its function importable from a script of its own.
+    script = tmp_path / "recipe.py"
+    script.write_text(processes + "    print(pictures)\n", encoding="utf-8")
+    done = subprocess.run([sys.executable, str(script)], capture_output=True, text=True,
+                          timeout=120)
+    assert (done.stdout, done.stderr) == (f"{[vok.render('{a}/{b}'), vok.render('x^2'), None]}\n", "")

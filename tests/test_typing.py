@@ -28,6 +28,9 @@ problems: list[tuple[int, int, str]] = []
 plain: str = vok_latex.render_markdown(
     "$x$", inline="source", plain=True,
     on_problem=lambda line, column, message: problems.append((line, column, message)))
+batch: list[str | ValueError] = vok_latex.render_many(["x", "y"], width=40)
+cells: list[str | None] = vok_latex.render_many(iter(["x"]), errors="none")
+strict: list[str] = vok_latex.render_many(("x",), errors="raise", linear=True)
 latex_names: list[str] = vok_latex.__all__
 version: str = __version__
 '''
@@ -54,6 +57,9 @@ MISUSES = {
     "vok_latex.render_markdown('x', inline='rows')": "arg-type",
     "vok_latex.render_markdown('x', on_problem=len)": "arg-type",
     "vok_latex.render(text='a')": "call-arg",
+    "vok_latex.render_many([1])": "list-item",
+    "vok_latex.render_many(['x'], errors='skip')": "call-overload",
+    "pictures: list[str] = vok_latex.render_many(['x'])": "assignment",
     "vok_latex.draw('a')": "attr-defined",
 }
 

@@ -1,10 +1,10 @@
 """Types of the vok_latex extension module: formulas in LaTeX, as people write it, drawn as lines
 of Unicode text."""
 
-from collections.abc import Callable, Mapping
-from typing import Literal
+from collections.abc import Callable, Iterable, Mapping
+from typing import Literal, overload
 
-__all__ = ["render", "render_markdown", "__version__"]
+__all__ = ["render", "render_many", "render_markdown", "__version__"]
 
 __version__: str
 
@@ -29,6 +29,49 @@ def render(
     \\newcommand, \\def, \\let and \\DeclareMathOperator are expanded in any case.
 
     Raises ValueError when the formula does not lex, parse or render.
+    """
+
+@overload
+def render_many(
+    inputs: Iterable[str],
+    *,
+    errors: Literal["return"] = "return",
+    width: int | None = None,
+    ascii: bool = False,
+    linear: bool = False,
+    macros: Mapping[str, str] | None = None,
+) -> list[str | ValueError]: ...
+@overload
+def render_many(
+    inputs: Iterable[str],
+    *,
+    errors: Literal["none"],
+    width: int | None = None,
+    ascii: bool = False,
+    linear: bool = False,
+    macros: Mapping[str, str] | None = None,
+) -> list[str | None]: ...
+@overload
+def render_many(
+    inputs: Iterable[str],
+    *,
+    errors: Literal["raise"],
+    width: int | None = None,
+    ascii: bool = False,
+    linear: bool = False,
+    macros: Mapping[str, str] | None = None,
+) -> list[str]:
+    """The pictures of many LaTeX formulas, a list in the order of inputs (an iterable of str):
+    each what render() gives for it. The formulas are drawn without holding the interpreter's
+    lock, so threads that call render_many run on as many cores.
+
+    errors: what a formula that cannot be drawn gives, so that one bad formula does not lose the
+    others: 'return', in its place the ValueError that render() raises for it; 'none', None in
+    its place; 'raise', the first such ValueError is raised, with the note
+    "while processing 'inputs[INDEX]'". An entry that is not a str raises TypeError, whatever
+    errors says.
+
+    width, ascii, linear and macros are render()'s, for every formula.
     """
 
 def render_markdown(
