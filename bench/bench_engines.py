@@ -75,11 +75,12 @@ def timed(job, runs: int) -> list[float]:
 
 
 def report(label: str, rows: int, cores: int, times: list[float], setup: float | None = None) -> None:
+    """The rate per core of the best run and of the median one, and each run's seconds."""
     best, median = min(times), statistics.median(times)
-    first = f", first run {times[0]:.2f} s" if len(times) > 1 else ""
+    runs = ", ".join(f"{seconds:.2f}" for seconds in times)
     start = f"; setup {setup:.2f} s" if setup is not None else ""
-    print(f"{label:34} {rows / best / cores:>10,.0f} formulas/s per core (best of {len(times)}; "
-          f"median {rows / median / cores:,.0f}{first}){start}")
+    print(f"{label:32} {rows / best / cores:>9,.0f} formulas/s per core, median "
+          f"{rows / median / cores:>9,.0f} (runs {runs} s){start}")
 
 
 def direct(source: Path, formulas: list[str], runs: int) -> None:
@@ -145,7 +146,7 @@ def main() -> None:
     SCRATCH.mkdir(parents=True, exist_ok=True)
     source, formulas = column(args.rows, args.files)
     print(f"{args.rows:,} formulas ({CORPUS.parent.name}/{CORPUS.name} repeated) in {args.files} "
-          f"Parquet files; {os.cpu_count()} cores")
+          f"Parquet files; {os.cpu_count()} cores, load average before {os.getloadavg()[0]:.2f}")
     if args.only in (None, "direct"):
         direct(source, formulas, args.runs)
     if args.only in (None, "dask"):
