@@ -10,7 +10,8 @@ first run also warms the workers (their imports). Beside each, the same job pass
 through untouched: what the engine costs without vok. Per core is the rate over the cores the job
 runs on, two for the engines, one for the batch call. Needs the `engines` extra and Java.
 
-    python bench/bench_engines.py [--rows 1000000] [--files 16] [--runs 3] [--only dask|spark|direct]
+    python bench/bench_engines.py [--rows 1000000] [--files 16] [--runs 3]
+                                  [--only direct|dask|spark]
 
 Scratch files go to build/bench-engines.
 """
@@ -74,7 +75,8 @@ def timed(job, runs: int) -> list[float]:
     return times
 
 
-def report(label: str, rows: int, cores: int, times: list[float], setup: float | None = None) -> None:
+def report(label: str, rows: int, cores: int, times: list[float],
+           setup: float | None = None) -> None:
     """The rate per core of the best run and of the median one, and each run's seconds."""
     best, median = min(times), statistics.median(times)
     runs = ", ".join(f"{seconds:.2f}" for seconds in times)
@@ -85,7 +87,8 @@ def report(label: str, rows: int, cores: int, times: list[float], setup: float |
 
 def direct(source: Path, formulas: list[str], runs: int) -> None:
     rows = len(formulas)
-    report("batch call alone", rows, 1, timed(lambda _: vok_latex.render_many(formulas, errors="none"), runs))
+    alone = timed(lambda _: vok_latex.render_many(formulas, errors="none"), runs)
+    report("batch call alone", rows, 1, alone)
 
     def job(target: Path) -> None:
         frame = pd.read_parquet(source)
@@ -107,7 +110,8 @@ def dask(source: Path, rows: int, runs: int) -> None:
         for label, function in [("Dask", pictures), ("Dask passing formulas through", passed)]:
             def job(target: Path) -> None:
                 frame = dd.read_parquet(source)
-                frame["picture"] = frame["formula"].map_partitions(function, meta=("picture", "string"))
+                frame["picture"] = frame["formula"].map_partitions(function,
+                                                                   meta=("picture", "string"))
                 frame.to_parquet(target, write_index=False)
 
             report(label, rows, 2, timed(job, runs), setup if function is pictures else None)

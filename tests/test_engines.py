@@ -23,7 +23,8 @@ TITLE = "A cluster engine: Dask and Spark"
 # Besides the corpus, what a column can hold that a recipe could lose: the empty formula (an empty
 # picture, not a null), a line break and a tab inside a formula, characters beyond the BMP, and a
 # formula whose picture is wide.
-EXTRA = ["", "a\nb", "x\t= 1", "𝔸 + 😀", "\\sum_{i=1}^{n} " + " + ".join(f"x_{{{i}}}" for i in range(300))]
+EXTRA = ["", "a\nb", "x\t= 1", "𝔸 + 😀",
+         "\\sum_{i=1}^{n} " + " + ".join(f"x_{{{i}}}" for i in range(300))]
 PARTS = 4
 
 
