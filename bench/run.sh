@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark: the Python call against the floor (and installed peers), the cold start,
-# the scaling steps, the adversarial inputs, a Markdown document, and the core alone. PYTHON picks the interpreter (vok
-# installed in it).
+# the scaling steps, the adversarial inputs, a Markdown document, a column of formulas on the
+# cluster engines (when the engines extra is installed), and the core alone. PYTHON picks the
+# interpreter (vok installed in it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 python=${PYTHON:-python3}
@@ -24,6 +25,13 @@ echo "== adversarial inputs"
 echo
 echo "== a Markdown document"
 "$python" bench/bench_markdown.py
+echo
+echo "== a column of formulas on Dask and Spark"
+if "$python" -c 'import dask.distributed, pyspark' 2>/dev/null; then
+  "$python" bench/bench_engines.py
+else
+  echo "skipped: the engines extra is not installed (pip install '.[engines]')"
+fi
 echo
 echo "== the core alone (C++)"
 "$cmake" -S bench -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -29,13 +29,22 @@ def pytest_addoption(parser):
         help="run the packaging tests too: the sdist, the wheel built from it and the portable "
         "wheels (minutes, and their toolchain in build/)",
     )
+    parser.addoption(
+        "--engines",
+        action="store_true",
+        help="run the cluster engines' tests too: the README's Dask and Spark recipes (the "
+        "`engines` extra installed, and Java for Spark)",
+    )
+
+
+# The tests that run only when asked for, each by its option: the suite stays quick.
+ON_REQUEST = {"packaging": "--packaging", "engines": "--engines"}
 
 
 def pytest_collection_modifyitems(config, items):
-    """The packaging tests run only when asked for (--packaging): the suite stays quick."""
-    if config.getoption("--packaging"):
-        return
-    kept = [item for item in items if "packaging" not in item.keywords]
+    """The packaging and engine tests run only when asked for (--packaging, --engines)."""
+    left_out = {marker for marker, option in ON_REQUEST.items() if not config.getoption(option)}
+    kept = [item for item in items if not any(item.get_closest_marker(name) for name in left_out)]
     if len(kept) < len(items):
         config.hook.pytest_deselected(items=[item for item in items if item not in kept])
         items[:] = kept
