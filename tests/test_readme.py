@@ -357,8 +357,8 @@ def test_the_document_recipes_run(capsys):
 
 
 def test_the_every_core_recipes_run(tmp_path, corpus):
-    batch, threads, processes = re.findall(r"^```python\n(.*?)^```$", section("Every core"),
-                                           re.M | re.S)
+    text = section("Every core").partition("\n### ")[0]
+    batch, threads, processes = re.findall(r"^```python\n(.*?)^```$", text, re.M | re.S)
     names: dict = {}
     exec(batch, names)
     assert names["failed"] == eval(re.search(r"^# failed == (.*)$", batch, re.M).group(1))
