@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark: the Python call against the floor (and installed peers), the cold start,
-# the scaling steps, the adversarial inputs, a Markdown document, a column of formulas on the
-# cluster engines (when the engines extra is installed), and the core alone. PYTHON picks the
+# the scaling steps, the adversarial inputs, a Markdown document, threads and processes on every
+# core, how long a large call blocks other threads, a column of formulas on the cluster engines
+# (when the engines extra is installed), and the core alone. PYTHON picks the
 # interpreter (vok installed in it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,6 +26,12 @@ echo "== adversarial inputs"
 echo
 echo "== a Markdown document"
 "$python" bench/bench_markdown.py
+echo
+echo "== every core: threads and processes"
+"$python" bench/bench_threads.py
+echo
+echo "== the heartbeat of another thread during large calls"
+"$python" bench/bench_heartbeat.py
 echo
 echo "== a column of formulas on Dask and Spark"
 if "$python" -c 'import dask.distributed, pyspark' 2>/dev/null; then
