@@ -352,3 +352,21 @@ def test_exhausted_memory_becomes_memory_error(module):
         print(module.render("") == "")
     """)
     assert done.stdout.split() == ["MemoryError", "True"], done.stderr
+
+
+@needs_linux_memory_cap
+@pytest.mark.parametrize("call", ["render_markdown(f'${text}$')", "render_many(['x', text])"])
+def test_exhausted_memory_without_the_lock_becomes_memory_error(call):
+    # The same, in the calls that draw a document or a batch with the interpreter's lock let go:
+    # it is taken back before the error is raised.
+    done = run_python(f"""
+        import resource, vok_latex
+        text = "a" * 40_000_000
+        resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+        try:
+            vok_latex.{call}
+        except MemoryError:
+            print("MemoryError")
+        print(vok_latex.render("") == "")
+    """)
+    assert done.stdout.split() == ["MemoryError", "True"], done.stderr
