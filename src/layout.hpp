@@ -338,9 +338,8 @@ class Canvas {
   // One character, `count` copies across, `count` copies down, the characters of a text.
   void put(std::size_t x, std::size_t y, char32_t ch) noexcept {
     if (y >= clip_) return;
-    ch = mapped(ch);
-    if (probe_ != nullptr) {
-      look(ch);
+    if (probe_ != nullptr || map_count_ != 0) {
+      put_mapped(x, y, ch);
     } else if (x < width_) {
       cells_[y * stride_ + x] = ch;
     }
@@ -382,6 +381,8 @@ class Canvas {
     return ch;
   }
   void look(char32_t ch) noexcept;
+  // put() under maps or a probe, apart from its common case.
+  void put_mapped(std::size_t x, std::size_t y, char32_t ch) noexcept;
 
   static constexpr std::size_t kMaxMaps = 32;  // far more than there are distinct maps
 
