@@ -220,6 +220,24 @@ LatexParser::Item LatexParser::digits() {
   return Item{leaf<Number>(input_.substr(start, end - start)), MathClass::Ord, true};
 }
 
+// Most atoms of a list are these: read at once, without the general reading's calls.
+std::optional<LatexParser::Item> LatexParser::plain_symbol() {
+  const Lexeme& token = tokens_[pos_];
+  std::optional<MathClass> cls = punctuation_class(token.kind);
+  if ((token.kind != Tk::Ident && !cls) || deeper_than_allowed(1)) return std::nullopt;
+  if (pos_ + 1 < tokens_.size()) {
+    const Lexeme& next = tokens_[pos_ + 1];
+    if (next.kind == Tk::Caret || next.kind == Tk::Underscore || next.kind == Tk::Prime)
+      return std::nullopt;
+    if (const Definition* def = definition(next); def != nullptr && def->role == Role::Limits)
+      return std::nullopt;
+  }
+  const std::string_view source = token.source(input_);
+  if (!cls) cls = typed_class(decode_utf8(source, 0).ch);
+  ++pos_;
+  return Item{leaf<Symbol>(source), *cls, true};
+}
+
 // { list }, the braces dropped.
 Result<Box> LatexParser::group(bool script) {
   const Lexeme& open = advance();
