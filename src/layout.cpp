@@ -77,6 +77,8 @@ std::size_t char_count(std::string_view utf8) noexcept {
 
 }  // namespace
 
+Result<RenderNode*> detail::too_large_node() { return fail(std::string(message::kTooLarge)); }
+
 NodeRef RenderNode::empty() noexcept { return &kEmptyNode; }
 
 Result<NodeRef> RenderNode::blank(std::size_t width, std::size_t height, std::size_t baseline) {
