@@ -224,7 +224,16 @@ LatexParser::Item LatexParser::digits() {
 std::optional<LatexParser::Item> LatexParser::plain_symbol() {
   const Lexeme& token = tokens_[pos_];
   std::optional<MathClass> cls = punctuation_class(token.kind);
-  if ((token.kind != Tk::Ident && !cls) || deeper_than_allowed(1)) return std::nullopt;
+  const Definition* symbol = nullptr;  // the row of a command that reads no argument
+  if (token.kind == Tk::Command) {
+    symbol = definition(token);
+    if (symbol == nullptr || symbol->role != Role::Construct || !symbol->args.empty())
+      return std::nullopt;
+    cls = symbol->cls;
+  } else if (token.kind != Tk::Ident && !cls) {
+    return std::nullopt;
+  }
+  if (deeper_than_allowed(1)) return std::nullopt;
   if (pos_ + 1 < tokens_.size()) {
     const Lexeme& next = tokens_[pos_ + 1];
     if (next.kind == Tk::Caret || next.kind == Tk::Underscore || next.kind == Tk::Prime)
@@ -232,9 +241,10 @@ std::optional<LatexParser::Item> LatexParser::plain_symbol() {
     if (const Definition* def = definition(next); def != nullptr && def->role == Role::Limits)
       return std::nullopt;
   }
+  ++pos_;
+  if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
   const std::string_view source = token.source(input_);
   if (!cls) cls = typed_class(decode_utf8(source, 0).ch);
-  ++pos_;
   return Item{leaf<Symbol>(source), *cls, true};
 }
 
