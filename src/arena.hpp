@@ -5,8 +5,8 @@
 // from one region instead of being allocated one by one: the first 16 KiB live inside the Arena
 // object itself (on the caller's stack, enough for a typical formula), larger formulas add heap
 // chunks that double in size, and everything is released at once when the Arena goes out of
-// scope. Nothing allocated here ever has its destructor run, so only trivially destructible types
-// may be placed in it.
+// scope (large chunks to the few a thread keeps for its next ones, arena.cpp). Nothing allocated
+// here ever has its destructor run, so only trivially destructible types may be placed in it.
 //
 // The arena of the call in progress is reachable from anywhere in the core through
 // current_arena(); the pipeline installs it with an ArenaScope for the duration of the call.
