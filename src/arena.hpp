@@ -5,8 +5,8 @@
 // from one region instead of being allocated one by one: the first 16 KiB live inside the Arena
 // object itself (on the caller's stack, enough for a typical formula), larger formulas add heap
 // chunks that double in size, and everything is released at once when the Arena goes out of
-// scope. Nothing allocated here ever has its destructor run, so only trivially destructible types
-// may be placed in it.
+// scope (large chunks to the few a thread keeps for its next ones, arena.cpp). Nothing allocated
+// here ever has its destructor run, so only trivially destructible types may be placed in it.
 //
 // The arena of the call in progress is reachable from anywhere in the core through
 // current_arena(); the pipeline installs it with an ArenaScope for the duration of the call.
@@ -53,6 +53,8 @@ inline void unpoison(const void*, std::size_t) noexcept {}
 class Arena {
  public:
   Arena() noexcept { poison(inline_, kInlineBytes); }
+  // An arena whose chunks go to `heir` when it dies, for what `heir` allocates after it.
+  explicit Arena(Arena& heir) noexcept : Arena() { heir_ = &heir; }
   ~Arena();
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;
@@ -87,6 +89,7 @@ class Arena {
  private:
   struct Chunk {
     Chunk* next;
+    std::size_t bytes;  // its size, header included
   };
   static constexpr std::size_t kInlineBytes = 16 * 1024;
 
@@ -96,6 +99,8 @@ class Arena {
   std::byte* cursor_ = inline_;
   std::byte* end_ = inline_ + kInlineBytes;
   Chunk* chunks_ = nullptr;
+  Chunk* spare_ = nullptr;  // chunks left by the arenas it is heir to, for reuse
+  Arena* heir_ = nullptr;
   std::size_t next_chunk_ = 64 * 1024;
 };
 
@@ -110,6 +115,10 @@ class Arena {
 
 namespace detail {
 VOK_TLS_INITIAL_EXEC extern thread_local Arena* t_current_arena;
+// Heap memory for arena chunks and list stacks: at least `bytes` bytes, aligned for any object;
+// `bytes` becomes what the block holds, the size to free it with.
+[[nodiscard]] void* allocate_block(std::size_t& bytes);
+void free_block(void* block, std::size_t bytes) noexcept;
 // A thread-wide arena for code that uses the core's parts outside a call (its unit tests).
 [[nodiscard]] Arena& fallback_arena();
 }  // namespace detail
@@ -142,8 +151,7 @@ class ListStack {
   // A stack over `bytes` bytes at `storage` (aligned for any item), which outlive it.
   ListStack(std::byte* storage, std::size_t bytes) noexcept : data_(storage), capacity_(bytes) {}
   // A stack over `bytes` bytes of its own on the heap.
-  explicit ListStack(std::size_t bytes)
-      : data_(static_cast<std::byte*>(::operator new(bytes))), capacity_(bytes), owned_(data_) {}
+  explicit ListStack(std::size_t bytes);
   ~ListStack();
   ListStack(const ListStack&) = delete;
   ListStack& operator=(const ListStack&) = delete;
@@ -184,7 +192,7 @@ class ListStack {
   std::byte* data_;
   std::size_t capacity_;
   std::size_t top_ = 0;
-  std::byte* owned_ = nullptr;  // heap storage once grown
+  std::byte* owned_ = nullptr;  // storage of its own (data_, which is initialised first)
 };
 
 // One list under construction on a ListStack; an unfinished list is cut off the stack when it

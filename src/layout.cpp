@@ -77,15 +77,34 @@ std::size_t char_count(std::string_view utf8) noexcept {
 
 }  // namespace
 
+Result<RenderNode*> detail::too_large_node() { return fail(std::string(message::kTooLarge)); }
+
 NodeRef RenderNode::empty() noexcept { return &kEmptyNode; }
 
 Result<NodeRef> RenderNode::blank(std::size_t width, std::size_t height, std::size_t baseline) {
   return new_node(width, height, baseline, nullptr);
 }
 
-Result<NodeRef> RenderNode::column_row(std::string_view utf8) {
+namespace {
+
+// The node of a text of one ASCII character, shared, or null.
+NodeRef ascii_node(std::string_view utf8) noexcept {
+  return utf8.size() == 1 && static_cast<unsigned char>(utf8[0]) < 0x80
+             ? &kAsciiNodes[static_cast<unsigned char>(utf8[0])]
+             : nullptr;
+}
+
+// row() and column_row() of texts other than one ASCII character: kept apart, so that the common
+// case of one character returns at once.
+[[gnu::noinline]] Result<NodeRef> text_row(std::string_view utf8) {
+  auto node = make_node(char_count(utf8), 1, 0, Text{utf8.data(), utf8.size()});
+  if (node) (*node)->binding = Binding::Atom;
+  return node;
+}
+
+[[gnu::noinline]] Result<NodeRef> text_column_row(std::string_view utf8) {
   if (std::ranges::all_of(utf8, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    return row(utf8);
+    return text_row(utf8);
   std::size_t columns = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     const Decoded d = decode_utf8(utf8, i);
@@ -98,12 +117,16 @@ Result<NodeRef> RenderNode::column_row(std::string_view utf8) {
   return node;
 }
 
+}  // namespace
+
+Result<NodeRef> RenderNode::column_row(std::string_view utf8) {
+  if (const NodeRef shared = ascii_node(utf8)) return shared;
+  return text_column_row(utf8);
+}
+
 Result<NodeRef> RenderNode::row(std::string_view utf8) {
-  if (utf8.size() == 1 && static_cast<unsigned char>(utf8[0]) < 0x80)
-    return &kAsciiNodes[static_cast<unsigned char>(utf8[0])];
-  auto node = make_node(char_count(utf8), 1, 0, Text{utf8.data(), utf8.size()});
-  if (node) (*node)->binding = Binding::Atom;
-  return node;
+  if (const NodeRef shared = ascii_node(utf8)) return shared;
+  return text_row(utf8);
 }
 
 Result<NodeRef> RenderNode::single(char32_t ch) {
@@ -246,6 +269,15 @@ void Canvas::join(std::size_t x, std::size_t y, char32_t mark) {
     probe_->converts = false;
   } else if (marks_ != nullptr && x < width_ && y < clip_) {
     marks_->push({y * stride_ + x, mapped(mark)});
+  }
+}
+
+[[gnu::noinline]] void Canvas::put_mapped(std::size_t x, std::size_t y, char32_t ch) noexcept {
+  ch = mapped(ch);
+  if (probe_ != nullptr) {
+    look(ch);
+  } else if (x < width_) {
+    cells_[y * stride_ + x] = ch;
   }
 }
 

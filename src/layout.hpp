@@ -225,6 +225,11 @@ struct RenderNode {
 static_assert(sizeof(RenderNode) <= 40, "a node per atom: nodes stay small");
 // ---- nodes and shapes ----
 
+namespace detail {
+// The error of a node too large, apart from the nodes made (layout.cpp).
+[[nodiscard, gnu::cold]] Result<RenderNode*> too_large_node();
+}  // namespace detail
+
 // A new node with `painter`, or "formula too large to render" when it would hold more than
 // kMaxCells cells: the one place that checks the size limit.
 [[nodiscard]] inline Result<RenderNode*> new_node(std::size_t width, std::size_t height,
@@ -233,7 +238,7 @@ static_assert(sizeof(RenderNode) <= 40, "a node per atom: nodes stay small");
   const std::size_t h = std::max<std::size_t>(height, 1);
   // Both at most 2^24, the product cannot wrap; a baseline is never below the last row but one.
   if (w > kMaxCells || h > kMaxCells || w * h > kMaxCells || baseline > kMaxCells)
-    return fail(std::string(message::kTooLarge));
+    return detail::too_large_node();
   return current_arena().make<RenderNode>(
       RenderNode{.width = static_cast<std::uint32_t>(width),
                  .height = static_cast<std::uint32_t>(height),
@@ -338,9 +343,8 @@ class Canvas {
   // One character, `count` copies across, `count` copies down, the characters of a text.
   void put(std::size_t x, std::size_t y, char32_t ch) noexcept {
     if (y >= clip_) return;
-    ch = mapped(ch);
-    if (probe_ != nullptr) {
-      look(ch);
+    if (probe_ != nullptr || map_count_ != 0) {
+      put_mapped(x, y, ch);
     } else if (x < width_) {
       cells_[y * stride_ + x] = ch;
     }
@@ -382,6 +386,8 @@ class Canvas {
     return ch;
   }
   void look(char32_t ch) noexcept;
+  // put() under maps or a probe, apart from its common case.
+  void put_mapped(std::size_t x, std::size_t y, char32_t ch) noexcept;
 
   static constexpr std::size_t kMaxMaps = 32;  // far more than there are distinct maps
 

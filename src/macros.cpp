@@ -1084,7 +1084,6 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
   TokList out;
   out.reserve(2 * formula.size());
   if (auto done = expander.run(out, 0); !done) return std::unexpected(done.error());
-  if (source.document != nullptr) expander.keep(*source.document);
 
   // Written out: each token after its white space, the first one's included; a command that
   // would run into the letters of the token after it is parted from them by a blank. The tokens
@@ -1107,6 +1106,9 @@ Result<const Expansion*> expand_macros(std::span<const Lexeme> tokens, std::size
     at = std::ranges::copy(source, at).out;
     after_command = tok.is(Tk::Command);
   }
+  // Kept only now: a definition kept replaces the document's text of a macro that the tokens just
+  // written out may still be read from.
+  if (source.document != nullptr) expander.keep(*source.document);
   return call.make<Expansion>(Expansion{
       {text, static_cast<std::size_t>(at - text)}, {lexemes, out.size()}, {origins, out.size()}});
 }

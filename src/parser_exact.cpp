@@ -215,6 +215,18 @@ Result<Box> ExactParser::parse_juxtapose() {
 
 // scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
 Result<Box> ExactParser::parse_scripted() {
+  // Most are a letter or a number alone: read at once, as the general reading would.
+  if (const Lexeme* only = current(); only != nullptr &&
+                                      (only->kind == Tk::Ident || only->kind == Tk::Number) &&
+                                      !deeper_than_allowed(1)) {
+    const Lexeme* after = pos_ + 1 < tokens_.size() ? &tokens_[pos_ + 1] : nullptr;
+    if (after == nullptr ||
+        (after->kind != Tk::Caret && after->kind != Tk::Underscore && after->kind != Tk::Prime)) {
+      ++pos_;
+      return only->kind == Tk::Ident ? leaf<Symbol>(only->payload(input_))
+                                     : leaf<Number>(only->payload(input_));
+    }
+  }
   auto base = parse_atom();
   if (!base) return base;
   Box sup = nullptr, sub = nullptr;

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,10 @@ class LatexParser : ParserBase {
   // ---- atoms and arguments (parser_latex_atoms.cpp) ----
 
   [[nodiscard]] Result<Item> atom(bool script);
+  // The atom of a letter, a punctuation sign or a command that reads no argument, with nothing
+  // after it that an atom would take (a script, a prime, \limits), as atom() would read it; none
+  // for anything else.
+  [[nodiscard]] std::optional<Item> plain_symbol();
   // `alone`: the nucleus is one token of an argument (\frac\foo{x}), so an unknown command takes
   // none of the groups after it.
   [[nodiscard]] Result<Item> nucleus(bool script, bool alone = false);

@@ -220,6 +220,34 @@ LatexParser::Item LatexParser::digits() {
   return Item{leaf<Number>(input_.substr(start, end - start)), MathClass::Ord, true};
 }
 
+// Most atoms of a list are these: read at once, without the general reading's calls.
+std::optional<LatexParser::Item> LatexParser::plain_symbol() {
+  const Lexeme& token = tokens_[pos_];
+  std::optional<MathClass> cls = punctuation_class(token.kind);
+  const Definition* symbol = nullptr;  // the row of a command that reads no argument
+  if (token.kind == Tk::Command) {
+    symbol = definition(token);
+    if (symbol == nullptr || symbol->role != Role::Construct || !symbol->args.empty())
+      return std::nullopt;
+    cls = symbol->cls;
+  } else if (token.kind != Tk::Ident && !cls) {
+    return std::nullopt;
+  }
+  if (deeper_than_allowed(1)) return std::nullopt;
+  if (pos_ + 1 < tokens_.size()) {
+    const Lexeme& next = tokens_[pos_ + 1];
+    if (next.kind == Tk::Caret || next.kind == Tk::Underscore || next.kind == Tk::Prime)
+      return std::nullopt;
+    if (const Definition* def = definition(next); def != nullptr && def->role == Role::Limits)
+      return std::nullopt;
+  }
+  ++pos_;
+  if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
+  const std::string_view source = token.source(input_);
+  if (!cls) cls = typed_class(decode_utf8(source, 0).ch);
+  return Item{leaf<Symbol>(source), *cls, true};
+}
+
 // { list }, the braces dropped.
 Result<Box> LatexParser::group(bool script) {
   const Lexeme& open = advance();

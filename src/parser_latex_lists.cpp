@@ -346,6 +346,11 @@ Result<Box> LatexParser::list(std::uint8_t stop, bool script) {
       out.add(command(next->payload(input_), def, {}, list_of({*rest})), MathClass::Ord);
       break;
     }
+    if (const auto plain = plain_symbol()) {
+      out.add(plain->expr, plain->cls);
+      if (out.too_deep()) return too_deep();
+      continue;
+    }
     auto item = atom(script);
     if (!item) return std::unexpected(std::move(item.error()));
     if (item->atom) {

@@ -131,12 +131,12 @@ Words words_of(const Drawing& drawing) noexcept {
 }
 
 // Lexes, expands and parses `input` into a tree of the current arena. The tokens live in an arena
-// of their own, freed once the tree is made: the call's peak, when the picture is painted, holds
-// no token. A formula whose macros were expanded is parsed from the text of its expansion, kept
-// with the tree, and its errors name their places in `input`.
+// of their own, whose chunks the call's arena takes back once the tree is made: the call's peak,
+// when the picture is painted, holds no token. A formula whose macros were expanded is parsed from
+// the text of its expansion, kept with the tree, and its errors name their places in `input`.
 Result<Box> parse(std::string_view input, const DialectRules& rules, const MacroSource& macros) {
   Arena& tree_arena = current_arena();
-  Arena token_arena;
+  Arena token_arena(tree_arena);
   const ArenaScope scope(token_arena);
   std::size_t definitions = 0;
   auto lexed = tokenize(input, *rules.lexer, &definitions);

@@ -158,6 +158,10 @@ def test_a_documents_definitions_hold_for_the_formulas_after_them():
     assert vok_latex.render_markdown(document) == (
         "Let  be given.\n\n\nThen ℝⁿ and (a, b); \\q is an unknown command after its group.\n"
     )
+    # a formula that uses a document's macro and then defines it again is drawn with the old text
+    long = "abcdefghijklmnopqrstuvwxyz0123456789"
+    document = f"$\\gdef\\x{{{long}}}$, $\\x \\gdef\\x{{de}}$, $\\x$.\n"
+    assert vok_latex.render_markdown(document) == f", {long}, de.\n"
 
 
 def test_the_command_reads_a_file_of_macros(vok_command, tmp_path):

@@ -73,5 +73,6 @@ void layout_tables_tests(Suite& suite);
 void parser_tests(Suite& suite);
 void vocabulary_tests(Suite& suite);
 void commands_tests(Suite& suite);
+void arena_tests(Suite& suite);
 
 }  // namespace vok::test

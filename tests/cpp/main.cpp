@@ -14,6 +14,7 @@ int main() {
   vok::test::parser_tests(suite);
   vok::test::vocabulary_tests(suite);
   vok::test::commands_tests(suite);
+  vok::test::arena_tests(suite);
   std::printf("%d checks, %d failures\n", suite.checks(), suite.failures());
   return suite.failures() == 0 ? 0 : 1;
 }
