@@ -3,7 +3,7 @@
 markup's formulas through a process pool against one process. Prints each run's time and the
 speed-up over one worker. Figures printed, never asserted.
 
-    python bench/bench_threads.py [--workers 2] [--rounds 5] [--corpus PATH]
+    python bench/bench_threads.py [--workers 2] [--rounds 21] [--corpus PATH]
 """
 
 from __future__ import annotations
@@ -29,14 +29,16 @@ def shares(items: list, count: int) -> list[list]:
     return [items[i:i + size] for i in range(0, len(items), size)]
 
 
-def timed(call, rounds: int) -> float:
-    """The median time of `rounds` runs of `call`."""
-    times = []
+def paired(one, many, rounds: int) -> tuple[float, float]:
+    """The median times of `rounds` runs of `one` and of `many`, alternating, so that the
+    machine's drift hits both alike."""
+    times: tuple[list[float], list[float]] = ([], [])
     for _ in range(rounds):
-        start = time.perf_counter()
-        call()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+        for call, kept in zip((one, many), times):
+            start = time.perf_counter()
+            call()
+            kept.append(time.perf_counter() - start)
+    return statistics.median(times[0]), statistics.median(times[1])
 
 
 def in_threads(function, parts: list, workers: int):
@@ -59,7 +61,7 @@ def exact_share(formulas: list[str]) -> int:
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--workers", type=int, default=min(2, os.cpu_count() or 1))
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=21)
     parser.add_argument("--corpus", type=Path, default=CORPUS if CORPUS.exists() else SAMPLE)
     args = parser.parse_args()
     formulas = args.corpus.read_text(encoding="utf-8").splitlines()
@@ -73,9 +75,9 @@ def main() -> None:
 
     # Threads, each a batch call on its share of the corpus.
     parts = shares(formulas, workers)
-    one = timed(lambda: vok_latex.render_many(formulas, errors="none"), args.rounds)
-    many = timed(lambda: in_threads(lambda part: vok_latex.render_many(part, errors="none"),
-                                    parts, workers), args.rounds)
+    one, many = paired(lambda: vok_latex.render_many(formulas, errors="none"),
+                       lambda: in_threads(lambda part: vok_latex.render_many(part, errors="none"),
+                                          parts, workers), args.rounds)
     report("threads, render_many on the corpus", one, many,
            f"{len(formulas) / one / 1e3:.0f}k formulas/s")
 
@@ -84,18 +86,18 @@ def main() -> None:
                  "$$x = \\frac{-b \\pm \\sqrt{b^2 - 4ac}}{2a}$$\n\nand $x_1 x_2 = c/a$.\n\n")
     document = paragraph * 5000
     documents = [document] * (2 * workers)
-    one = timed(lambda: [vok_latex.render_markdown(text) for text in documents], args.rounds)
-    many = timed(lambda: in_threads(lambda part: [vok_latex.render_markdown(t) for t in part],
-                                    shares(documents, workers), workers), args.rounds)
+    one, many = paired(lambda: [vok_latex.render_markdown(text) for text in documents],
+                       lambda: in_threads(lambda part: [vok_latex.render_markdown(t) for t in part],
+                                          shares(documents, workers), workers), args.rounds)
     report(f"threads, render_markdown of {len(document) / 1e6:.1f} MB", one, many,
            f"{len(document) * len(documents) / one / 1e6:.1f} MB/s")
 
     # The exact markup through a pool of processes (its calls are short: they keep the lock).
     with ProcessPoolExecutor(max_workers=workers) as pool:
         list(pool.map(exact_share, parts))  # the workers started and their module imported
-        one = timed(lambda: exact_share(formulas), args.rounds)
-        many = timed(lambda: sum(pool.map(exact_share, shares(formulas, 8 * workers))),
-                     args.rounds)
+        one, many = paired(lambda: exact_share(formulas),
+                           lambda: sum(pool.map(exact_share, shares(formulas, 8 * workers))),
+                           args.rounds)
     report("processes, vok.render on the corpus", one, many,
            f"{len(formulas) / one / 1e3:.0f}k formulas/s")
 
