@@ -1,6 +1,6 @@
 // Arena chunks, list stacks and the current arena of each thread.
 //
-// Chunks and stacks of 256 KiB or more are mapped on their own on Linux, and those of 2 MiB or
+// Chunks and stacks of 64 KiB or more are mapped on their own on Linux, and those of 2 MiB or
 // more aligned to 2 MiB and marked for huge pages: a large formula touches each of their pages
 // once, and a page fault per 2 MiB instead of one per 4 KiB is much of what a large call would
 // cost beyond its work. A thread keeps the last few it freed, up to 64 MiB in all, for its next
