@@ -144,24 +144,34 @@ inline bool read_plain(PyObject* value, const char* function, Settings& settings
   return read_bool(value, function, "plain", settings.document.plain);
 }
 
-// inline=: 'linear', 'picture' or 'source'.
-inline bool read_inline(PyObject* value, const char* function, Settings& settings) noexcept {
+// A str option, `name`=, that is one of the words `choices` names (their order is the message's):
+// sets `target` to the value the word stands for.
+template <class T, std::size_t N>
+bool read_word(PyObject* value, const char* function, const char* name,
+               const std::pair<const char*, T> (&choices)[N], const char* listed,
+               T& target) noexcept {
   if (!PyUnicode_Check(value)) {
-    PyErr_Format(PyExc_TypeError, "%s() inline must be a str", function);
+    PyErr_Format(PyExc_TypeError, "%s() %s must be a str", function, name);
     return false;
   }
+  for (const auto& [word, choice] : choices) {
+    if (PyUnicode_CompareWithASCIIString(value, word) == 0) {
+      target = choice;
+      return true;
+    }
+  }
+  PyErr_Format(PyExc_ValueError, "%s() %s must be %s", function, name, listed);
+  return false;
+}
+
+// inline=: 'linear', 'picture' or 'source'.
+inline bool read_inline(PyObject* value, const char* function, Settings& settings) noexcept {
   constexpr std::pair<const char*, vok::InlineMath> kForms[] = {
       {"linear", vok::InlineMath::Linear},
       {"picture", vok::InlineMath::Picture},
       {"source", vok::InlineMath::Source}};
-  for (const auto& [word, form] : kForms) {
-    if (PyUnicode_CompareWithASCIIString(value, word) == 0) {
-      settings.document.inline_math = form;
-      return true;
-    }
-  }
-  PyErr_Format(PyExc_ValueError, "%s() inline must be 'linear', 'picture' or 'source'", function);
-  return false;
+  return read_word(value, function, "inline", kForms, "'linear', 'picture' or 'source'",
+                   settings.document.inline_math);
 }
 
 // on_problem=: a callable, or None for none.
@@ -234,20 +244,10 @@ inline bool read_macros(PyObject* value, const char* function, Settings& setting
 
 // errors=: 'return', 'none' or 'raise'.
 inline bool read_errors(PyObject* value, const char* function, Settings& settings) noexcept {
-  if (!PyUnicode_Check(value)) {
-    PyErr_Format(PyExc_TypeError, "%s() errors must be a str", function);
-    return false;
-  }
   constexpr std::pair<const char*, Failures> kPolicies[] = {
       {"return", Failures::Return}, {"none", Failures::None}, {"raise", Failures::Raise}};
-  for (const auto& [word, policy] : kPolicies) {
-    if (PyUnicode_CompareWithASCIIString(value, word) == 0) {
-      settings.failures = policy;
-      return true;
-    }
-  }
-  PyErr_Format(PyExc_ValueError, "%s() errors must be 'return', 'none' or 'raise'", function);
-  return false;
+  return read_word(value, function, "errors", kPolicies, "'return', 'none' or 'raise'",
+                   settings.failures);
 }
 
 // The options a module can list for its functions.
@@ -747,11 +747,15 @@ inline PyObject* render_many_checked(const Renderer& renderer, PyObject* module,
   return results.release();
 }
 
-// Calls `checked` with a vector call's arguments and the module the function is bound to: the one
-// place where C++ exceptions stop.
-template <auto checked>
-PyObject* guarded(const Renderer& renderer, PyObject* module, PyObject* const* args,
-                  Py_ssize_t nargs, PyObject* kwnames) noexcept {
+// A module function as the interpreter calls it (vector call with keyword names, bound to the
+// module, its self): `checked` with the options of `renderer`'s functions, and the one place where
+// C++ exceptions stop. The bodies are render_checked (render(input)), markdown_checked
+// (render_markdown(text): the document with its math drawn; the formulas that cannot be drawn
+// stay as written, each reported to on_problem when it is given) and render_many_checked
+// (render_many(inputs): the pictures in order, each that fails marked as errors= says).
+template <auto checked, const Renderer& renderer>
+PyObject* entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
+                PyObject* kwnames) noexcept {
   try {
     return checked(renderer, module, args, nargs, kwnames);
   } catch (const std::bad_alloc&) {
@@ -764,25 +768,10 @@ PyObject* guarded(const Renderer& renderer, PyObject* module, PyObject* const* a
   return nullptr;
 }
 
-// The body of a module's render(input) (vector call with keyword names); `module` is the function's
-// self, the module it is bound to.
-inline PyObject* render_call(const Renderer& renderer, PyObject* module, PyObject* const* args,
-                             Py_ssize_t nargs, PyObject* kwnames) noexcept {
-  return guarded<render_checked>(renderer, module, args, nargs, kwnames);
-}
-
-// The body of render_markdown(text): the document with its math drawn, as a str; the formulas
-// that cannot be drawn stay as written, each reported to on_problem when it is given.
-inline PyObject* markdown_call(const Renderer& renderer, PyObject* module, PyObject* const* args,
-                               Py_ssize_t nargs, PyObject* kwnames) noexcept {
-  return guarded<markdown_checked>(renderer, module, args, nargs, kwnames);
-}
-
-// The body of render_many(inputs): a list of the pictures of the formulas, in order, each that
-// fails marked as `errors=` says.
-inline PyObject* render_many_call(const Renderer& renderer, PyObject* module, PyObject* const* args,
-                                  Py_ssize_t nargs, PyObject* kwnames) noexcept {
-  return guarded<render_many_checked>(renderer, module, args, nargs, kwnames);
+// entry<checked, renderer> as a PyMethodDef holds it.
+template <auto checked, const Renderer& renderer>
+PyCFunction method() noexcept {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry<checked, renderer>));
 }
 
 // Sets a public attribute of the module and appends its name to the module's __all__.

@@ -41,15 +41,10 @@ constexpr vok_binding::Option markdown_keywords[] = {vok_binding::kWidth,     vo
 constexpr vok_binding::Renderer markdown_renderer{
     .options = renderer.options, .keywords = markdown_keywords, .panic_name = renderer.panic_name};
 
-// The functions the interpreter calls (vector call with keyword names), bound to the module.
-PyObject* render_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
-                       PyObject* kwnames) noexcept {
-  return vok_binding::render_call(renderer, module, args, nargs, kwnames);
-}
-
+// The functions the interpreter calls.
 PyMethodDef render_def = {
     "render",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(render_entry)),
+    vok_binding::method<vok_binding::render_checked, renderer>(),
     METH_FASTCALL | METH_KEYWORDS,
     "render(input, *, width=None, ascii=False, linear=False, macros=None)\n--\n\n"
     "The picture of a LaTeX formula: its rows from top to bottom, each as wide as the picture\n"
@@ -69,14 +64,9 @@ PyMethodDef render_def = {
     "Raises ValueError when the formula does not lex, parse or render.",
 };
 
-PyObject* many_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
-                     PyObject* kwnames) noexcept {
-  return vok_binding::render_many_call(many_renderer, module, args, nargs, kwnames);
-}
-
 PyMethodDef many_def = {
     "render_many",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(many_entry)),
+    vok_binding::method<vok_binding::render_many_checked, many_renderer>(),
     METH_FASTCALL | METH_KEYWORDS,
     "render_many(inputs, *, errors='return', width=None, ascii=False, linear=False, "
     "macros=None)\n--\n\n"
@@ -93,14 +83,9 @@ PyMethodDef many_def = {
     "width, ascii, linear and macros are render()'s, for every formula.",
 };
 
-PyObject* markdown_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
-                         PyObject* kwnames) noexcept {
-  return vok_binding::markdown_call(markdown_renderer, module, args, nargs, kwnames);
-}
-
 PyMethodDef markdown_def = {
     "render_markdown",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(markdown_entry)),
+    vok_binding::method<vok_binding::markdown_checked, markdown_renderer>(),
     METH_FASTCALL | METH_KEYWORDS,
     "render_markdown(text, *, width=None, ascii=False, inline='linear', plain=False, "
     "on_problem=None, macros=None)\n--\n\n"

@@ -14,15 +14,9 @@ namespace {
 constexpr vok_binding::Renderer renderer{
     .options = {}, .keywords = {}, .panic_name = "vok.PanicException"};
 
-// The function the interpreter calls (vector call with keyword names), bound to the module.
-PyObject* render_entry(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
-                       PyObject* kwnames) noexcept {
-  return vok_binding::render_call(renderer, module, args, nargs, kwnames);
-}
-
 PyMethodDef render_def = {
     "render",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(render_entry)),
+    vok_binding::method<vok_binding::render_checked, renderer>(),
     METH_FASTCALL | METH_KEYWORDS,
     "render(input)\n--\n\n",
 };
