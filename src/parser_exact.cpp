@@ -99,6 +99,12 @@ std::string utf8(char32_t ch) {
 
 }  // namespace
 
+// The leaf of a letter or a number.
+Box ExactParser::leaf_of(const Lexeme& token) const {
+  return token.kind == Tk::Ident ? leaf<Symbol>(token.payload(input_))
+                                 : leaf<Number>(token.payload(input_));
+}
+
 Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
                         const Vocabulary& vocabulary) {
   ListStack lists = list_stack(tokens.size());
@@ -255,8 +261,7 @@ Result<Box> ExactParser::parse_scripted() {
     if (after == nullptr ||
         (after->kind != Tk::Caret && after->kind != Tk::Underscore && after->kind != Tk::Prime)) {
       ++pos_;
-      return only->kind == Tk::Ident ? leaf<Symbol>(only->payload(input_))
-                                     : leaf<Number>(only->payload(input_));
+      return leaf_of(*only);
     }
   }
   auto base = parse_atom();
@@ -286,7 +291,7 @@ Result<Box> ExactParser::parse_scripted() {
   if (const auto* big = std::get_if<Command>(*base); big != nullptr && at(Tk::LBrace)) {
     const Definition* def = big->parts->def;
     if (def != nullptr && def->takes('b') && big->parts->args.empty()) {
-      auto body = parse_braced();
+      auto body = enclosed(Tk::RBrace);
       if (!body) return body;
       base = command(big->name, def, {}, list_of({*body}));
     }
@@ -299,15 +304,16 @@ Result<Box> ExactParser::parse_scripted() {
   return base;
 }
 
-Result<Box> ExactParser::parse_braced() {
-  ++pos_;  // the opening brace
-  auto inner = parse_expr();
-  if (!inner) return inner;
-  if (auto closed = expect(Tk::RBrace); !closed) return std::unexpected(std::move(closed.error()));
-  return inner;
-}
-
 Result<Box> ExactParser::enclosed(TokenKind closing) {
+  // Most hold one letter or number: its leaf, as the general reading would read it two levels
+  // deeper.
+  if (pos_ + 2 < tokens_.size() && tokens_[pos_ + 2].kind == closing && !deeper_than_allowed(2)) {
+    const Lexeme& only = tokens_[pos_ + 1];
+    if (only.kind == Tk::Ident || only.kind == Tk::Number) {
+      pos_ += 3;
+      return leaf_of(only);
+    }
+  }
   ++pos_;
   auto inner = parse_expr();
   if (!inner) return inner;
@@ -318,10 +324,6 @@ Result<Box> ExactParser::enclosed(TokenKind closing) {
 Result<Box> ExactParser::parse_atom() {
   DepthGuard guard(depth_);
   if (guard.exceeded()) return too_deep();
-  return parse_atom_at_depth();
-}
-
-Result<Box> ExactParser::parse_atom_at_depth() {
   const Lexeme* next = current();
   if (next == nullptr) return fail(message::unexpected_token(pos_, optional_text_form(nullptr)));
   const auto wrapped = [](Result<Box> inner, auto wrap) -> Result<Box> {
@@ -434,7 +436,7 @@ Result<Box> ExactParser::parse_arguments(std::string_view name, const Definition
   const std::size_t required = def->required();
   Box* args = current_arena().allocate_array<Box>(required);
   for (std::size_t i = 0; i < required; ++i) {
-    auto argument = at(Tk::LBrace) ? parse_braced() : parse_atom();
+    auto argument = at(Tk::LBrace) ? enclosed(Tk::RBrace) : parse_atom();
     if (!argument) return argument;
     args[i] = *argument;
   }

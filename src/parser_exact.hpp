@@ -79,11 +79,11 @@ class ExactParser : ParserBase {
   [[nodiscard]] Result<Box> parse_juxtapose();
   [[nodiscard]] Result<Box> parse_scripted();
   [[nodiscard]] Result<Box> parse_atom();
-  [[nodiscard]] Result<Box> parse_atom_at_depth();
-  // An expression between an opening token, the current one, and a token of the kind `closing`.
+  // An expression between an opening token, the current one, and a token of the kind `closing`,
+  // these dropped: the inside of a group or of a braced argument or body.
   [[nodiscard]] Result<Box> enclosed(TokenKind closing);
-  // { expr } with the braces dropped: the inside of a braced argument or body.
-  [[nodiscard]] Result<Box> parse_braced();
+  // The leaf of an identifier or a number token.
+  [[nodiscard]] Box leaf_of(const Lexeme& token) const;
   // An inner range with a sub-parser; Empty for an empty range.
   [[nodiscard]] Result<Box> parse_tokens(std::span<const Lexeme> range);
   [[nodiscard]] Result<Box> parse_command(const Lexeme& token);
