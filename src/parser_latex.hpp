@@ -77,8 +77,13 @@ class LatexParser : ParserBase {
   // ---- lists (parser_latex_lists.cpp) ----
 
   [[nodiscard]] Result<Box> list(std::uint8_t stop, bool script);
-  // A token that ends a list: whether it may end this one, or else the error it is.
-  [[nodiscard]] Result<bool> ends(const Lexeme& token, std::uint8_t stop) const;
+  // The stops at which a token ends a list (kAtBrace for }, kAtCell | kAtRow for & …), or kAtEnd
+  // for a token that ends none. Where a list's stops do not include them, a token that ends lists
+  // is out of place, but for a ] (a symbol outside an optional argument).
+  [[nodiscard]] std::uint8_t closes(const Lexeme& token) const noexcept;
+  // The error of a token out of place in a list that `stop` ends.
+  [[nodiscard, gnu::cold, gnu::noinline]] ParseError out_of_place(const Lexeme& token,
+                                                                  std::uint8_t stop) const;
 
   // ---- atoms and arguments (parser_latex_atoms.cpp) ----
 

@@ -295,9 +295,11 @@ Result<Box> LatexParser::argument(bool script, const Lexeme& owner) {
     default:
       break;
   }
-  auto ended = ends(*next, kAtBrace | kAtCell | kAtRight);
-  if (!ended) return std::unexpected(std::move(ended.error()));
-  if (*ended) return missing();
+  if (const std::uint8_t closed = closes(*next); closed != kAtEnd) {
+    constexpr std::uint8_t kStop = kAtBrace | kAtCell | kAtRight;
+    if ((closed & kStop) != 0) return missing();
+    if (closed != kAtBracket) return fail(out_of_place(*next, kStop));
+  }
   // Unbraced arguments nest with no list between them (\sqrt\sqrt\sqrt x).
   DepthGuard guard(depth_);
   if (guard.exceeded()) return too_deep();

@@ -273,42 +273,42 @@ Result<Box> LatexParser::formula() {
   return table(*body, implicit != nullptr ? implicit->layout : TableLayout{}).expr;
 }
 
-Result<bool> LatexParser::ends(const Lexeme& token, std::uint8_t stop) const {
-  // Allowed where `wanted` ends the list; elsewhere a separator of cells is out of an
-  // environment, and anything else unmatched.
-  const auto allowed = [&](Stop wanted, bool separator) -> Result<bool> {
-    if ((stop & wanted) != 0) return true;
-    if (!separator) return fail(message::unmatched(token.source(input_), input_, token.start));
-    // A cell separator in a group of a table: the group was left open.
-    if (tables_ > 0 && (stop & kAtBrace) != 0)
-      return fail(message::missing_close("}", "{", input_, open_brace_));
-    return fail(message::outside_environment(token.source(input_), input_, token.start));
-  };
+std::uint8_t LatexParser::closes(const Lexeme& token) const noexcept {
   switch (token.kind) {
     case Tk::RBrace:
-      return allowed(kAtBrace, false);
+      return kAtBrace;
     case Tk::RBracket:
-      return (stop & kAtBracket) != 0;
+      return kAtBracket;
     case Tk::Ampersand:
-      return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
+      return kAtCell | kAtRow;
     case Tk::Escape:
-      if (token.payload(input_) == "\\") return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
-      return false;
+      return token.end - token.start == 2 && input_[token.start + 1] == '\\' ? kAtCell | kAtRow
+                                                                             : kAtEnd;
     case Tk::Command:
       switch (role_of(token)) {
         case Role::Right:
         case Role::Middle:
-          return allowed(kAtRight, false);
+          return kAtRight;
         case Role::End:
-          return allowed(kAtCell, false);
+          return kAtCell;
         case Role::RowEnd:
-          return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
+          return kAtCell | kAtRow;
         default:
-          return false;
+          return kAtEnd;
       }
     default:
-      return false;
+      return kAtEnd;
   }
+}
+
+ParseError LatexParser::out_of_place(const Lexeme& token, std::uint8_t stop) const {
+  // A cell separator (& \\ \cr) is out of an environment, anything else unmatched.
+  if ((closes(token) & kAtRow) == 0)
+    return message::unmatched(token.source(input_), input_, token.start);
+  // A cell separator in a group of a table: the group was left open.
+  if (tables_ > 0 && (stop & kAtBrace) != 0)
+    return message::missing_close("}", "{", input_, open_brace_);
+  return message::outside_environment(token.source(input_), input_, token.start);
 }
 
 // list: { space | switch | atom } up to its closing token. A switch takes the rest of the list in
@@ -319,12 +319,10 @@ Result<Box> LatexParser::list(std::uint8_t stop, bool script) {
   ListAssembler out(lists_, depth_, script, (stop & kAfterOrd) != 0);
   stop &= static_cast<std::uint8_t>(~kAfterOrd);
   while (const Lexeme* next = current()) {
-    // Only these tokens may end a list or be out of place.
-    if (next->kind == Tk::RBrace || next->kind == Tk::RBracket || next->kind == Tk::Ampersand ||
-        next->kind == Tk::Escape || next->kind == Tk::Command) {
-      auto ended = ends(*next, stop);
-      if (!ended) return std::unexpected(std::move(ended.error()));
-      if (*ended) break;
+    if (const std::uint8_t closed = closes(*next); closed != kAtEnd) {
+      if ((closed & stop) != 0) break;
+      // A ] that ends no optional argument is a symbol.
+      if (closed != kAtBracket) return fail(out_of_place(*next, stop));
     }
     if (next->kind == Tk::Pipe && (stop & kAtBar) != 0) break;
     const Definition* def = next->kind == Tk::Command ? definition(*next) : nullptr;
