@@ -80,7 +80,33 @@ class LatexParser : ParserBase {
   // The stops at which a token ends a list (kAtBrace for }, kAtCell | kAtRow for & …), or kAtEnd
   // for a token that ends none. Where a list's stops do not include them, a token that ends lists
   // is out of place, but for a ] (a symbol outside an optional argument).
-  [[nodiscard]] std::uint8_t closes(const Lexeme& token) const noexcept;
+  [[nodiscard]] std::uint8_t closes(const Lexeme& token) const noexcept {
+    switch (token.kind) {
+      case TokenKind::RBrace:
+        return kAtBrace;
+      case TokenKind::RBracket:
+        return kAtBracket;
+      case TokenKind::Ampersand:
+        return kAtCell | kAtRow;
+      case TokenKind::Escape:
+        return token.end - token.start == 2 && input_[token.start + 1] == '\\' ? kAtCell | kAtRow
+                                                                               : kAtEnd;
+      case TokenKind::Command:
+        switch (role_of(token)) {
+          case Role::Right:
+          case Role::Middle:
+            return kAtRight;
+          case Role::End:
+            return kAtCell;
+          case Role::RowEnd:
+            return kAtCell | kAtRow;
+          default:
+            return kAtEnd;
+        }
+      default:
+        return kAtEnd;
+    }
+  }
   // The error of a token out of place in a list that `stop` ends.
   [[nodiscard, gnu::cold, gnu::noinline]] ParseError out_of_place(const Lexeme& token,
                                                                   std::uint8_t stop) const;

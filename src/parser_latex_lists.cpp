@@ -2,6 +2,7 @@
 // list, and the list itself with TeX's spacing between the classes of its atoms, the operands that
 // large operators gather, switches and infix commands.
 #include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -30,9 +31,9 @@ constexpr std::uint8_t kSpacing[8][8] = {
 };
 // clang-format on
 
-std::size_t spacing(MathClass left, MathClass right, bool script) {
-  const std::uint8_t space = kSpacing[static_cast<int>(left)][static_cast<int>(right)];
-  return space == 1 || (space == 2 && !script) ? 1 : 0;
+// Whether `cls` is one of `classes`.
+constexpr bool in(MathClass cls, std::initializer_list<MathClass> classes) {
+  return std::ranges::find(classes, cls) != classes.end();
 }
 
 }  // namespace
@@ -101,27 +102,25 @@ class ListAssembler {
   // A list of a nesting depth of `depth`; `script` lists leave out the spaces TeX leaves out in
   // scripts; a list `after_ord` starts after an empty ordinary atom.
   ListAssembler(ListStack& lists, std::size_t depth, bool script, bool after_ord)
-      : out_(lists), depth_(depth), script_(script) {
-    if (after_ord) previous_ = MathClass::Ord;
-  }
+      : out_(lists), depth_(depth), script_(script), spaced_(after_ord) {}
 
   // Adds an atom of class `cls`.
   void add(Box expr, MathClass cls) {
-    if (pending_) {
+    if (pending_.expr != nullptr) {
       // amsmath's \dots: centred before an operator, low before anything else.
       if (binary_or_relation(cls) || (cls == MathClass::Op && large_operator(*expr)))
-        pending_->expr = before_operator(pending_->expr);
-      MathClass settled = pending_->cls;
+        pending_.expr = before_operator(pending_.expr);
+      MathClass settled = pending_.cls;
       if (settled == MathClass::Bin &&
-          (cls == MathClass::Rel || cls == MathClass::Close || cls == MathClass::Punct))
+          in(cls, {MathClass::Rel, MathClass::Close, MathClass::Punct}))
         settled = MathClass::Ord;
       send(settled);
     }
-    if (cls == MathClass::Bin && (!previous_ || *previous_ == MathClass::Bin ||
-                                  *previous_ == MathClass::Op || *previous_ == MathClass::Rel ||
-                                  *previous_ == MathClass::Open || *previous_ == MathClass::Punct))
+    if (cls == MathClass::Bin &&
+        (!spaced_ || in(previous_, {MathClass::Bin, MathClass::Op, MathClass::Rel, MathClass::Open,
+                                    MathClass::Punct})))
       cls = MathClass::Ord;
-    end_operands(cls);
+    if (!gathering_.empty()) end_operands(cls);
     pending_ = Pending{expr, cls, blanks_, cls == MathClass::Op ? gatherer(*expr) : nullptr};
     blanks_ = 0;
   }
@@ -134,7 +133,8 @@ class ListAssembler {
 
   // The list so far as one node.
   [[nodiscard]] Result<Box> finish() {
-    if (pending_) send(pending_->cls == MathClass::Bin ? MathClass::Ord : pending_->cls);
+    if (pending_.expr != nullptr)
+      send(pending_.cls == MathClass::Bin ? MathClass::Ord : pending_.cls);
     if (too_deep_) return fail(std::string(message::kTooDeep));
     while (!gathering_.empty()) finish_operand();
     if (blanks_ > 0) out_.push_back(space_node(static_cast<std::size_t>(blanks_)));
@@ -145,7 +145,7 @@ class ListAssembler {
 
  private:
   struct Pending {
-    Box expr;
+    Box expr;  // null when no atom is held back
     MathClass cls;
     std::ptrdiff_t blanks_before;
     const Command* gatherer;  // the large operator it is, when it gathers an operand
@@ -160,28 +160,26 @@ class ListAssembler {
 
   // Sends the pending atom out with its settled class.
   void send(MathClass settled) {
-    std::ptrdiff_t before = pending_->blanks_before;
-    bool omitted = false;  // the one blank is what a script leaves out
-    if (previous_) {
-      const std::size_t set = spacing(*previous_, settled, script_);
-      omitted = before == 0 && set > spacing(*previous_, settled, true);
-      before += static_cast<std::ptrdiff_t>(set);
+    const std::ptrdiff_t before = pending_.blanks_before;
+    const std::uint8_t space =
+        spaced_ ? kSpacing[static_cast<int>(previous_)][static_cast<int>(settled)] : 0;
+    if (space == 2 && !script_ && before == 0) {
+      out_.push_back(script_omits_node());  // the one blank is what a script leaves out
+    } else if (const std::ptrdiff_t blanks = before + (space == 1 || (space == 2 && !script_));
+               blanks > 0) {
+      out_.push_back(space_node(static_cast<std::size_t>(blanks)));
     }
-    if (omitted) {
-      out_.push_back(script_omits_node());
-    } else if (before > 0) {
-      out_.push_back(space_node(static_cast<std::size_t>(before)));
-    }
-    if (pending_->gatherer != nullptr) {
+    if (pending_.gatherer != nullptr) {
       // Operands nest as deep as groups may.
       if (depth_ + gathering_.size() >= kMaxDepth) too_deep_ = true;
-      gathering_.push_back({pending_->expr, pending_->gatherer, out_.size(), 0});
-      previous_.reset();  // the sign's own layout sets its operand apart
+      gathering_.push_back({pending_.expr, pending_.gatherer, out_.size(), 0});
+      spaced_ = false;  // the sign's own layout sets its operand apart
     } else {
-      out_.push_back(pending_->expr);
+      out_.push_back(pending_.expr);
       previous_ = settled;
+      spaced_ = true;
     }
-    pending_.reset();
+    pending_.expr = nullptr;
   }
 
   // The operands that an atom of class `cls` ends, innermost first.
@@ -211,14 +209,18 @@ class ListAssembler {
                         : items.size() == 1 ? items.front()
                                             : make_node<Sequence>(items);
     out_.push_back(with_operand(*g.atom, *g.op, operand));
-    if (!previous_) previous_ = MathClass::Op;
+    if (!spaced_) {
+      previous_ = MathClass::Op;
+      spaced_ = true;
+    }
   }
 
   ListBuilder<Box> out_;
   std::size_t depth_;
   bool script_;
-  std::optional<MathClass> previous_;  // the settled class of the last atom sent out
-  std::optional<Pending> pending_;
+  bool spaced_;                          // the next atom is spaced from `previous_`
+  MathClass previous_ = MathClass::Ord;  // the settled class of the last atom sent out
+  Pending pending_{nullptr, MathClass::Ord, 0, nullptr};  // the atom held back
   std::ptrdiff_t blanks_ = 0;         // explicit spaces since the last atom, \! taking one away
   std::vector<Gathering> gathering_;  // innermost last
   bool too_deep_ = false;
@@ -271,34 +273,6 @@ Result<Box> LatexParser::formula() {
   if (!body) return std::unexpected(std::move(body.error()));
   const EnvironmentDef* implicit = vocabulary_.grammar().implicit_table;
   return table(*body, implicit != nullptr ? implicit->layout : TableLayout{}).expr;
-}
-
-std::uint8_t LatexParser::closes(const Lexeme& token) const noexcept {
-  switch (token.kind) {
-    case Tk::RBrace:
-      return kAtBrace;
-    case Tk::RBracket:
-      return kAtBracket;
-    case Tk::Ampersand:
-      return kAtCell | kAtRow;
-    case Tk::Escape:
-      return token.end - token.start == 2 && input_[token.start + 1] == '\\' ? kAtCell | kAtRow
-                                                                             : kAtEnd;
-    case Tk::Command:
-      switch (role_of(token)) {
-        case Role::Right:
-        case Role::Middle:
-          return kAtRight;
-        case Role::End:
-          return kAtCell;
-        case Role::RowEnd:
-          return kAtCell | kAtRow;
-        default:
-          return kAtEnd;
-      }
-    default:
-      return kAtEnd;
-  }
 }
 
 ParseError LatexParser::out_of_place(const Lexeme& token, std::uint8_t stop) const {
