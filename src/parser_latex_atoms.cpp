@@ -46,6 +46,12 @@ std::optional<MathClass> punctuation_class(TokenKind kind) {
   }
 }
 
+// The first character of a token's text.
+char32_t first_char(std::string_view source) {
+  const auto lead = static_cast<unsigned char>(source[0]);
+  return lead < 0x80 ? lead : decode_utf8(source, 0).ch;
+}
+
 // The number of prime marks an expression is made of alone (\prime, ′), or 0.
 std::size_t prime_count(const Expr& expr) {
   const auto one = [](const Expr& e) -> std::size_t {
@@ -154,7 +160,7 @@ Result<LatexParser::Item> LatexParser::nucleus(bool script, bool alone) {
     case Tk::Number:
       return symbol(MathClass::Ord);
     case Tk::Ident:
-      return symbol(typed_class(decode_utf8(source, 0).ch));
+      return symbol(typed_class(first_char(source)));
     case Tk::Tilde:
       ++pos_;
       return Item{space_node(1), MathClass::Ord, false};
@@ -244,7 +250,7 @@ std::optional<LatexParser::Item> LatexParser::plain_symbol() {
   ++pos_;
   if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
   const std::string_view source = token.source(input_);
-  if (!cls) cls = typed_class(decode_utf8(source, 0).ch);
+  if (!cls) cls = typed_class(first_char(source));
   return Item{leaf<Symbol>(source), *cls, true};
 }
 
