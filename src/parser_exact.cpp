@@ -253,15 +253,23 @@ Result<Box> ExactParser::parse_juxtapose() {
 
 // scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
 Result<Box> ExactParser::parse_scripted() {
-  // Most are a letter or a number alone: read at once, as the general reading would.
-  if (const Lexeme* only = current(); only != nullptr &&
-                                      (only->kind == Tk::Ident || only->kind == Tk::Number) &&
-                                      !deeper_than_allowed(1)) {
+  // Most are a letter, a number or a command of no arguments alone: read at once, as the general
+  // reading would.
+  if (const Lexeme* only = current(); only != nullptr && !deeper_than_allowed(1)) {
     const Lexeme* after = pos_ + 1 < tokens_.size() ? &tokens_[pos_ + 1] : nullptr;
-    if (after == nullptr ||
-        (after->kind != Tk::Caret && after->kind != Tk::Underscore && after->kind != Tk::Prime)) {
+    const bool alone =
+        after == nullptr ||
+        (after->kind != Tk::Caret && after->kind != Tk::Underscore && after->kind != Tk::Prime);
+    if (alone && (only->kind == Tk::Ident || only->kind == Tk::Number)) {
       ++pos_;
       return leaf_of(*only);
+    }
+    if (alone && only->kind == Tk::Command) {
+      const Definition* def = definition(*only);
+      if (def == nullptr || (def->role == Role::Construct && def->args.empty())) {
+        ++pos_;
+        return command(only->payload(input_), def);
+      }
     }
   }
   auto base = parse_atom();
@@ -387,7 +395,7 @@ Result<Box> ExactParser::parse_atom() {
 // the other structure commands of the LaTeX dialect are drawn as their names.
 Result<Box> ExactParser::parse_command(const Lexeme& token) {
   const std::string_view name = token.payload(input_);
-  const Definition* def = vocabulary_.find(name);
+  const Definition* def = definition(token);
   switch (def == nullptr ? Role::Construct : def->role) {
     case Role::Left:
       return parse_left_delimited();
