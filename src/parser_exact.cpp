@@ -204,17 +204,17 @@ std::optional<std::size_t> ExactParser::find_closing(std::size_t opener) const {
 }
 
 Result<void> ExactParser::expect(TokenKind wanted) {
-  if (!at(wanted)) return missing(wanted);
+  if (!at(wanted)) return fail(missing(wanted));
   ++pos_;
   return {};
 }
 
-std::unexpected<ParseError> ExactParser::missing(TokenKind wanted) const {
+ParseError ExactParser::missing(TokenKind wanted) const {
   const std::string name(kind_name(wanted));
   const Lexeme* found = current();
-  if (found == nullptr) return std::unexpected(at_eof(message::expected(name), input_));
-  return fail(message::expected_got(name, text_form(found->token(input_)), found->source(input_),
-                                    found->start));
+  if (found == nullptr) return at_eof(message::expected(name), input_);
+  return ParseError{message::expected_got(name, text_form(found->token(input_)),
+                                          found->source(input_), found->start)};
 }
 
 Result<Box> ExactParser::parse_expr() {
@@ -255,16 +255,17 @@ Result<Box> ExactParser::parse_juxtapose() {
 Result<Box> ExactParser::parse_scripted() {
   // Most are a letter, a number or a command of no arguments alone: read at once, as the general
   // reading would.
-  if (const Lexeme* only = current(); only != nullptr && !deeper_than_allowed(1)) {
+  if (const Lexeme* only = current();
+      only != nullptr &&
+      (only->kind == Tk::Ident || only->kind == Tk::Number || only->kind == Tk::Command) &&
+      !deeper_than_allowed(1)) {
     const Lexeme* after = pos_ + 1 < tokens_.size() ? &tokens_[pos_ + 1] : nullptr;
-    const bool alone =
-        after == nullptr ||
-        (after->kind != Tk::Caret && after->kind != Tk::Underscore && after->kind != Tk::Prime);
-    if (alone && (only->kind == Tk::Ident || only->kind == Tk::Number)) {
-      ++pos_;
-      return leaf_of(*only);
-    }
-    if (alone && only->kind == Tk::Command) {
+    if (after == nullptr ||
+        (after->kind != Tk::Caret && after->kind != Tk::Underscore && after->kind != Tk::Prime)) {
+      if (only->kind != Tk::Command) {
+        ++pos_;
+        return leaf_of(*only);
+      }
       const Definition* def = definition(*only);
       if (def == nullptr || (def->role == Role::Construct && def->args.empty())) {
         ++pos_;
@@ -325,7 +326,8 @@ Result<Box> ExactParser::enclosed(TokenKind closing) {
   ++pos_;
   auto inner = parse_expr();
   if (!inner) return inner;
-  if (auto closed = expect(closing); !closed) return std::unexpected(std::move(closed.error()));
+  if (!at(closing)) return fail(missing(closing));
+  ++pos_;
   return inner;
 }
 

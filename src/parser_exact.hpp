@@ -73,8 +73,7 @@ class ExactParser : ParserBase {
   // Moves past the current token if it is of the kind `wanted`, a kind without payload, else fails.
   [[nodiscard]] Result<void> expect(TokenKind wanted);
   // The error of a missing `wanted` token where the current one is.
-  [[nodiscard, gnu::cold, gnu::noinline]] std::unexpected<ParseError> missing(
-      TokenKind wanted) const;
+  [[nodiscard, gnu::cold, gnu::noinline]] ParseError missing(TokenKind wanted) const;
 
   [[nodiscard]] Result<Box> parse_juxtapose();
   [[nodiscard]] Result<Box> parse_scripted();
