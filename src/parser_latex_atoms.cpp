@@ -15,43 +15,6 @@ namespace {
 
 using Tk = TokenKind;
 
-// The class of a punctuation token.
-std::optional<MathClass> punctuation_class(TokenKind kind) {
-  switch (kind) {
-    case Tk::Plus:
-    case Tk::Minus:
-    case Tk::Star:
-      return MathClass::Bin;
-    case Tk::Equals:
-    case Tk::Less:
-    case Tk::Greater:
-    case Tk::Colon:
-      return MathClass::Rel;
-    case Tk::Comma:
-    case Tk::Semicolon:
-      return MathClass::Punct;
-    case Tk::LParen:
-    case Tk::LBracket:
-      return MathClass::Open;
-    case Tk::RParen:
-    case Tk::RBracket:
-    case Tk::Bang:
-      return MathClass::Close;
-    case Tk::Pipe:
-    case Tk::Dot:
-    case Tk::Slash:
-      return MathClass::Ord;
-    default:
-      return std::nullopt;
-  }
-}
-
-// The first character of a token's text.
-char32_t first_char(std::string_view source) {
-  const auto lead = static_cast<unsigned char>(source[0]);
-  return lead < 0x80 ? lead : decode_utf8(source, 0).ch;
-}
-
 // The number of prime marks an expression is made of alone (\prime, ′), or 0.
 std::size_t prime_count(const Expr& expr) {
   const auto one = [](const Expr& e) -> std::size_t {
@@ -224,34 +187,6 @@ LatexParser::Item LatexParser::digits() {
   std::uint32_t end = tokens_[pos_++].end;
   while (at(Tk::Number) && tokens_[pos_].start == end) end = tokens_[pos_++].end;
   return Item{leaf<Number>(input_.substr(start, end - start)), MathClass::Ord, true};
-}
-
-// Most atoms of a list are these: read at once, without the general reading's calls.
-std::optional<LatexParser::Item> LatexParser::plain_symbol() {
-  const Lexeme& token = tokens_[pos_];
-  std::optional<MathClass> cls = punctuation_class(token.kind);
-  const Definition* symbol = nullptr;  // the row of a command that reads no argument
-  if (token.kind == Tk::Command) {
-    symbol = definition(token);
-    if (symbol == nullptr || symbol->role != Role::Construct || !symbol->args.empty())
-      return std::nullopt;
-    cls = symbol->cls;
-  } else if (token.kind != Tk::Ident && !cls) {
-    return std::nullopt;
-  }
-  if (deeper_than_allowed(1)) return std::nullopt;
-  if (pos_ + 1 < tokens_.size()) {
-    const Lexeme& next = tokens_[pos_ + 1];
-    if (next.kind == Tk::Caret || next.kind == Tk::Underscore || next.kind == Tk::Prime)
-      return std::nullopt;
-    if (const Definition* def = definition(next); def != nullptr && def->role == Role::Limits)
-      return std::nullopt;
-  }
-  ++pos_;
-  if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
-  const std::string_view source = token.source(input_);
-  if (!cls) cls = typed_class(first_char(source));
-  return Item{leaf<Symbol>(source), *cls, true};
 }
 
 // { list }, the braces dropped.

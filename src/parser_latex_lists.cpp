@@ -1,6 +1,7 @@
 // The LaTeX dialect's formulas and lists: the wrapper around a formula, the tokens that end a
 // list, and the list itself with TeX's spacing between the classes of its atoms, the operands that
-// large operators gather, switches and infix commands.
+// large operators gather, switches and infix commands. The plain symbols that most of a list's
+// atoms are are read here too, in the list's loop, without the general reading of an atom.
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
@@ -104,8 +105,8 @@ class ListAssembler {
   ListAssembler(ListStack& lists, std::size_t depth, bool script, bool after_ord)
       : out_(lists), depth_(depth), script_(script), spaced_(after_ord) {}
 
-  // Adds an atom of class `cls`.
-  void add(Box expr, MathClass cls) {
+  // Adds an atom of class `cls` (inlined in the list's loop, where it runs for every atom).
+  [[gnu::always_inline]] void add(Box expr, MathClass cls) {
     if (pending_.expr != nullptr) {
       // amsmath's \dots: centred before an operator, low before anything else.
       if (binary_or_relation(cls) || (cls == MathClass::Op && large_operator(*expr)))
@@ -283,6 +284,35 @@ ParseError LatexParser::out_of_place(const Lexeme& token, std::uint8_t stop) con
   if (tables_ > 0 && (stop & kAtBrace) != 0)
     return message::missing_close("}", "{", input_, open_brace_);
   return message::outside_environment(token.source(input_), input_, token.start);
+}
+
+// Most atoms of a list are these: read at once, without the general reading's calls (inlined in
+// the list's loop, where it runs for every item).
+[[gnu::always_inline]] inline std::optional<LatexParser::Item> LatexParser::plain_symbol() {
+  const Lexeme& token = tokens_[pos_];
+  std::optional<MathClass> cls = punctuation_class(token.kind);
+  const Definition* symbol = nullptr;  // the row of a command that reads no argument
+  if (token.kind == Tk::Command) {
+    symbol = definition(token);
+    if (symbol == nullptr || symbol->role != Role::Construct || !symbol->args.empty())
+      return std::nullopt;
+    cls = symbol->cls;
+  } else if (token.kind != Tk::Ident && !cls) {
+    return std::nullopt;
+  }
+  if (deeper_than_allowed(1)) return std::nullopt;
+  if (pos_ + 1 < tokens_.size()) {
+    const Lexeme& next = tokens_[pos_ + 1];
+    if (next.kind == Tk::Caret || next.kind == Tk::Underscore || next.kind == Tk::Prime)
+      return std::nullopt;
+    if (const Definition* def = definition(next); def != nullptr && def->role == Role::Limits)
+      return std::nullopt;
+  }
+  ++pos_;
+  if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
+  const std::string_view source = token.source(input_);
+  if (!cls) cls = typed_class(first_char(source));
+  return Item{leaf<Symbol>(source), *cls, true};
 }
 
 // list: { space | switch | atom } up to its closing token. A switch takes the rest of the list in
