@@ -100,7 +100,7 @@ std::string utf8(char32_t ch) {
 }  // namespace
 
 // The leaf of a letter or a number.
-Box ExactParser::leaf_of(const Lexeme& token) const {
+inline Box ExactParser::leaf_of(const Lexeme& token) const {
   return token.kind == Tk::Ident ? leaf<Symbol>(token.payload(input_))
                                  : leaf<Number>(token.payload(input_));
 }
@@ -233,28 +233,10 @@ Result<Box> ExactParser::parse_expr() {
   return left;
 }
 
-// juxtaposition: nothing | scripted { scripted }
-Result<Box> ExactParser::parse_juxtapose() {
-  if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->kind))
-    return empty_node();
-  auto first = parse_scripted();
-  if (!first) return first;
-  if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->kind)) return first;
-  ListBuilder<Box> items(lists_);
-  items.push_back(*first);
-  while (const Lexeme* next = current()) {
-    if (!is_continuation(next->kind)) break;
-    auto item = parse_scripted();
-    if (!item) return item;
-    items.push_back(*item);
-  }
-  return make_node<Sequence>(items.finish());
-}
-
-// scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
-Result<Box> ExactParser::parse_scripted() {
-  // Most are a letter, a number or a command of no arguments alone: read at once, as the general
-  // reading would.
+// scripted, most of which are a letter, a number or a command of no arguments alone: those are
+// read at once, as parse_scripted() would read them (inlined in the juxtaposition's loop, where it
+// runs for every item).
+[[gnu::always_inline]] inline Result<Box> ExactParser::scripted() {
   if (const Lexeme* only = current();
       only != nullptr &&
       (only->kind == Tk::Ident || only->kind == Tk::Number || only->kind == Tk::Command) &&
@@ -273,6 +255,29 @@ Result<Box> ExactParser::parse_scripted() {
       }
     }
   }
+  return parse_scripted();
+}
+
+// juxtaposition: nothing | scripted { scripted }
+Result<Box> ExactParser::parse_juxtapose() {
+  if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->kind))
+    return empty_node();
+  auto first = scripted();
+  if (!first) return first;
+  if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->kind)) return first;
+  ListBuilder<Box> items(lists_);
+  items.push_back(*first);
+  while (const Lexeme* next = current()) {
+    if (!is_continuation(next->kind)) break;
+    auto item = scripted();
+    if (!item) return item;
+    items.push_back(*item);
+  }
+  return make_node<Sequence>(items.finish());
+}
+
+// scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
+Result<Box> ExactParser::parse_scripted() {
   auto base = parse_atom();
   if (!base) return base;
   Box sup = nullptr, sub = nullptr;

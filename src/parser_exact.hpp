@@ -76,13 +76,14 @@ class ExactParser : ParserBase {
   [[nodiscard, gnu::cold, gnu::noinline]] ParseError missing(TokenKind wanted) const;
 
   [[nodiscard]] Result<Box> parse_juxtapose();
+  [[nodiscard]] inline Result<Box> scripted();
   [[nodiscard]] Result<Box> parse_scripted();
   [[nodiscard]] Result<Box> parse_atom();
   // An expression between an opening token, the current one, and a token of the kind `closing`,
   // these dropped: the inside of a group or of a braced argument or body.
   [[nodiscard]] Result<Box> enclosed(TokenKind closing);
   // The leaf of an identifier or a number token.
-  [[nodiscard]] Box leaf_of(const Lexeme& token) const;
+  [[nodiscard]] inline Box leaf_of(const Lexeme& token) const;
   // An inner range with a sub-parser; Empty for an empty range.
   [[nodiscard]] Result<Box> parse_tokens(std::span<const Lexeme> range);
   [[nodiscard]] Result<Box> parse_command(const Lexeme& token);
