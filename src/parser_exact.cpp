@@ -258,8 +258,8 @@ Result<Box> ExactParser::parse_expr() {
   return parse_scripted();
 }
 
-// juxtaposition: nothing | scripted { scripted }
-Result<Box> ExactParser::parse_juxtapose() {
+// juxtaposition: nothing | scripted { scripted } (inlined in the expression's loop)
+[[gnu::always_inline]] inline Result<Box> ExactParser::parse_juxtapose() {
   if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->kind))
     return empty_node();
   auto first = scripted();

@@ -75,7 +75,7 @@ class ExactParser : ParserBase {
   // The error of a missing `wanted` token where the current one is.
   [[nodiscard, gnu::cold, gnu::noinline]] ParseError missing(TokenKind wanted) const;
 
-  [[nodiscard]] Result<Box> parse_juxtapose();
+  [[nodiscard]] inline Result<Box> parse_juxtapose();
   [[nodiscard]] inline Result<Box> scripted();
   [[nodiscard]] Result<Box> parse_scripted();
   [[nodiscard]] Result<Box> parse_atom();
