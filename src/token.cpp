@@ -174,6 +174,10 @@ class Lexer {
     std::size_t i = 0;
     while (i < n) {
       const auto c = static_cast<unsigned char>(text[i]);
+      if (c == ' ') {  // the commonest byte of all, in every reading white space
+        ++i;
+        continue;
+      }
       Start start = Start::Invalid;
       if (c < 0x80) {
         // The common tokens first: one byte, white space, digits and commands.
