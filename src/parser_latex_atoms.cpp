@@ -192,8 +192,9 @@ LatexParser::Item LatexParser::digits() {
 // { list }, the braces dropped.
 Result<Box> LatexParser::group(bool script) {
   const Lexeme& open = advance();
-  // Most groups are empty or hold one letter or number: those are their atom, with no list. The
-  // nesting limit is the list's and the atom's, as if they had been read.
+  // Most groups are empty or hold one letter, number, sign or command of no arguments: those are
+  // their atom, with no list. The nesting limit is the list's and the atom's, as if they had been
+  // read.
   if (at(Tk::RBrace)) {
     if (deeper_than_allowed(1)) return too_deep();
     ++pos_;
@@ -201,11 +202,14 @@ Result<Box> LatexParser::group(bool script) {
   }
   if (pos_ + 1 < tokens_.size() && tokens_[pos_ + 1].kind == Tk::RBrace) {
     const Lexeme& only = tokens_[pos_];
-    if (only.kind == Tk::Ident || only.kind == Tk::Number) {
+    const Definition* row = only.kind == Tk::Command ? definition(only) : nullptr;
+    if (only.kind == Tk::Ident || only.kind == Tk::Number || punctuation_class(only.kind) ||
+        (row != nullptr && row->role == Role::Construct && row->args.empty())) {
       if (deeper_than_allowed(2)) return too_deep();
       pos_ += 2;
-      return only.kind == Tk::Ident ? leaf<Symbol>(only.source(input_))
-                                    : leaf<Number>(only.source(input_));
+      if (row != nullptr) return command(only.payload(input_), row);
+      return only.kind == Tk::Number ? leaf<Number>(only.source(input_))
+                                     : leaf<Symbol>(only.source(input_));
     }
   }
   const std::size_t outer = std::exchange(open_brace_, open.start);
