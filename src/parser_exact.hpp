@@ -76,6 +76,8 @@ class ExactParser : ParserBase {
   [[nodiscard, gnu::cold, gnu::noinline]] ParseError missing(TokenKind wanted) const;
 
   [[nodiscard]] inline Result<Box> parse_juxtapose();
+  // A scripted atom: a letter, number or command of no arguments alone read at once, anything
+  // else by parse_scripted().
   [[nodiscard]] inline Result<Box> scripted();
   [[nodiscard]] Result<Box> parse_scripted();
   [[nodiscard]] Result<Box> parse_atom();

@@ -1,7 +1,7 @@
 // The LaTeX dialect's formulas and lists: the wrapper around a formula, the tokens that end a
 // list, and the list itself with TeX's spacing between the classes of its atoms, the operands that
-// large operators gather, switches and infix commands. The plain symbols that most of a list's
-// atoms are are read here too, in the list's loop, without the general reading of an atom.
+// large operators gather, switches and infix commands. Most of a list's atoms are plain symbols,
+// read here too, in the list's loop, without the general reading of an atom.
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
@@ -219,7 +219,8 @@ class ListAssembler {
   ListBuilder<Box> out_;
   std::size_t depth_;
   bool script_;
-  bool spaced_;                          // the next atom is spaced from `previous_`
+  bool spaced_;  // the next atom is spaced from `previous_`: not at a list's start (unless after
+                 // an empty ordinary atom), nor right after a large operator
   MathClass previous_ = MathClass::Ord;  // the settled class of the last atom sent out
   Pending pending_{nullptr, MathClass::Ord, 0, nullptr};  // the atom held back
   std::ptrdiff_t blanks_ = 0;         // explicit spaces since the last atom, \! taking one away
