@@ -121,7 +121,7 @@ void free_block(void* block, std::size_t bytes) noexcept {
   ::operator delete(block);
 }
 
-VOK_TLS_INITIAL_EXEC thread_local Arena* t_current_arena = nullptr;
+VOK_TLS_INITIAL_EXEC constinit thread_local Arena* t_current_arena = nullptr;
 
 Arena& fallback_arena() {
   thread_local std::unique_ptr<Arena> fallback;

@@ -114,7 +114,8 @@ class Arena {
 #endif
 
 namespace detail {
-VOK_TLS_INITIAL_EXEC extern thread_local Arena* t_current_arena;
+// Constant-initialised, so that reading it needs no call to an initialiser first.
+VOK_TLS_INITIAL_EXEC extern constinit thread_local Arena* t_current_arena;
 // Heap memory for arena chunks and list stacks: at least `bytes` bytes, aligned for any object;
 // `bytes` becomes what the block holds, the size to free it with.
 [[nodiscard]] void* allocate_block(std::size_t& bytes);

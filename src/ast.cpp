@@ -1,45 +1,12 @@
-// Boxing nodes into the arena, and printing trees.
+// Printing trees, for tests and debugging.
 #include "ast.hpp"
 
-#include <array>
 #include <vector>
 
 #include "unicode.hpp"
 #include "vocabulary.hpp"
 
 namespace vok {
-
-namespace {
-
-// Every ASCII byte as a one-byte text, and the leaves of each kind holding it.
-constexpr std::array<char, 128> kBytes = [] {
-  std::array<char, 128> bytes{};
-  for (std::size_t c = 0; c < bytes.size(); ++c) bytes[c] = static_cast<char>(c);
-  return bytes;
-}();
-
-template <class Leaf>
-constexpr std::array<Expr, 128> make_leaves() {
-  std::array<Expr, 128> leaves{};
-  for (std::size_t c = 0; c < leaves.size(); ++c)
-    leaves[c] = Expr(std::in_place_type<Leaf>, std::string_view(&kBytes[c], 1));
-  return leaves;
-}
-
-template <class Leaf>
-constexpr std::array<Expr, 128> kLeaves = make_leaves<Leaf>();
-
-}  // namespace
-
-template <class Leaf>
-Box leaf(std::string_view text) {
-  if (text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80)
-    return &kLeaves<Leaf>[static_cast<unsigned char>(text[0])];
-  return make_node<Leaf>(text);
-}
-
-template Box leaf<Symbol>(std::string_view);
-template Box leaf<Number>(std::string_view);
 
 namespace {
 

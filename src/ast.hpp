@@ -8,6 +8,7 @@
 // which may be as long as the formula: that spine is walked in loops, never recursively.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -126,10 +127,36 @@ Box make_node(Fields&&... fields) {
   return current_arena().make<Expr>(std::in_place_type<Node>, std::forward<Fields>(fields)...);
 }
 
+namespace detail {
+
+// Every ASCII byte as a one-byte text, and the leaves of each kind holding it.
+inline constexpr std::array<char, 128> kBytes = [] {
+  std::array<char, 128> bytes{};
+  for (std::size_t c = 0; c < bytes.size(); ++c) bytes[c] = static_cast<char>(c);
+  return bytes;
+}();
+
+template <class Leaf>
+constexpr std::array<Expr, 128> make_leaves() {
+  std::array<Expr, 128> leaves{};
+  for (std::size_t c = 0; c < leaves.size(); ++c)
+    leaves[c] = Expr(std::in_place_type<Leaf>, std::string_view(&kBytes[c], 1));
+  return leaves;
+}
+
+template <class Leaf>
+inline constexpr std::array<Expr, 128> kLeaves = make_leaves<Leaf>();
+
+}  // namespace detail
+
 // A leaf (Symbol or Number) holding `text`, a view of the input. One-byte texts share
 // constant nodes, one per kind and byte, so a formula of a million letters makes no node for them.
 template <class Leaf>
-[[nodiscard]] Box leaf(std::string_view text);
+[[nodiscard]] Box leaf(std::string_view text) {
+  if (text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80)
+    return &detail::kLeaves<Leaf>[static_cast<unsigned char>(text[0])];
+  return make_node<Leaf>(text);
+}
 
 // The tree in one line, for tests and debugging: Sequence[Symbol("a"), Symbol("b")],
 // Infix(Plus, Symbol("a"), Empty), Command("frac", [], [Number("1"), Number("2")]).

@@ -131,10 +131,16 @@ class ParserBase {
   mutable const Definition* found_ = nullptr;
 };
 
-// A command node, with its parts beside it in the arena.
+// A command node, with its parts beside it in the arena, the two made at once.
 [[nodiscard]] inline Box command(std::string_view name, const Definition* def,
                                  ExprList optional = {}, ExprList args = {}) {
-  return make_node<Command>(name, current_arena().make<CommandParts>(def, optional, args));
+  struct NodeAndParts {
+    Expr node;
+    CommandParts parts;
+  };
+  auto* made = current_arena().allocate_array<NodeAndParts>(1);
+  const auto* parts = new (&made->parts) CommandParts{def, optional, args};
+  return new (&made->node) Expr(std::in_place_type<Command>, name, parts);
 }
 
 // A list of the given items, in the arena.

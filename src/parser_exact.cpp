@@ -4,6 +4,7 @@
 
 #include <cassert>
 #include <optional>
+#include <utility>
 
 #include "arena.hpp"
 #include "glyphs.hpp"
@@ -96,13 +97,13 @@ std::string utf8(char32_t ch) {
   return text;
 }
 
-constexpr Token kRBrace{Tk::RBrace, ""};
-constexpr Token kRBracket{Tk::RBracket, ""};
-constexpr Token kRParen{Tk::RParen, ""};
-constexpr Token kLBrace{Tk::LBrace, ""};
-constexpr Token kPipe{Tk::Pipe, ""};
-
 }  // namespace
+
+// The leaf of a letter or a number.
+inline Box ExactParser::leaf_of(const Lexeme& token) const {
+  return token.kind == Tk::Ident ? leaf<Symbol>(token.payload(input_))
+                                 : leaf<Number>(token.payload(input_));
+}
 
 Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
                         const Vocabulary& vocabulary) {
@@ -111,39 +112,73 @@ Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
   return ExactParser(tokens, input, vocabulary, lists, closings).parse_expr();
 }
 
+namespace {
+
+// What each kind of token does to the count of open brackets: { [ and ( open one, } ] and ) close
+// one.
+constexpr auto kBracketChange = [] {
+  std::array<std::int8_t, 256> change{};
+  for (const Tk kind : {Tk::LBrace, Tk::LBracket, Tk::LParen})
+    change[static_cast<std::size_t>(kind)] = 1;
+  for (const Tk kind : {Tk::RBrace, Tk::RBracket, Tk::RParen})
+    change[static_cast<std::size_t>(kind)] = -1;
+  return change;
+}();
+
+}  // namespace
+
+Closings::~Closings() {
+  if (heap_ != 0) detail::free_block(brackets_, heap_);
+}
+
+void Closings::allocate() {
+  constexpr std::size_t kArenaBytes = 4096;
+  const std::size_t n = tokens_.size();
+  std::size_t bytes = (2 * n + 1) * sizeof(std::int64_t) + n * sizeof(std::uint32_t);
+  void* block = nullptr;
+  if (bytes <= kArenaBytes) {
+    block = current_arena().allocate(bytes, alignof(std::int64_t));
+  } else {
+    block = detail::allocate_block(bytes);
+    heap_ = bytes;
+  }
+  brackets_ = static_cast<std::int64_t*>(block);
+  lowest_ = brackets_ + n + 1;
+  match_ = reinterpret_cast<std::uint32_t*>(lowest_ + n);
+}
+
 template <class RoleOf>
 std::optional<std::size_t> Closings::closing(std::size_t opener, const RoleOf& role) {
   const std::size_t n = tokens_.size();
-  if (match_.empty()) {
-    match_.assign(n, kNone);
-    brackets_.assign(n + 1, 0);
-    lowest_.assign(n, 0);
-    // The openers not yet closed, of each kind, with (for \begin) the fewest open brackets seen
-    // since.
-    std::vector<std::uint32_t> lefts;
-    std::vector<std::pair<std::uint32_t, std::int64_t>> begins;
+  if (match_ == nullptr) {
+    allocate();
+    // The openers not yet closed, of each kind, are chained from the innermost through their
+    // entries of match_; an open \begin's entry of lowest_ is the fewest open brackets seen since.
+    std::uint32_t left = kNone, begin = kNone;
+    brackets_[0] = 0;
     for (std::size_t i = 0; i < n; ++i) {
-      if (!begins.empty()) begins.back().second = std::min(begins.back().second, brackets_[i]);
+      const auto index = static_cast<std::uint32_t>(i);
+      match_[i] = kNone;
+      if (begin != kNone) lowest_[begin] = std::min(lowest_[begin], brackets_[i]);
       const Role r = role(tokens_[i]);
       if (r == Role::Left) {
-        lefts.push_back(static_cast<std::uint32_t>(i));
-      } else if (r == Role::Right && !lefts.empty()) {
-        match_[lefts.back()] = static_cast<std::uint32_t>(i);
-        lefts.pop_back();
+        match_[i] = std::exchange(left, index);
+      } else if (r == Role::Right && left != kNone) {
+        const std::uint32_t closed = left;
+        left = std::exchange(match_[closed], index);
       } else if (r == Role::Begin) {
-        begins.emplace_back(static_cast<std::uint32_t>(i), brackets_[i]);
-      } else if (r == Role::End && !begins.empty()) {
-        const auto [begin, fewest] = begins.back();
-        begins.pop_back();
-        match_[begin] = static_cast<std::uint32_t>(i);
-        lowest_[begin] = fewest;
-        if (!begins.empty()) begins.back().second = std::min(begins.back().second, fewest);
+        match_[i] = std::exchange(begin, index);
+        lowest_[i] = brackets_[i];
+      } else if (r == Role::End && begin != kNone) {
+        const std::uint32_t closed = begin;
+        begin = std::exchange(match_[closed], index);
+        if (begin != kNone) lowest_[begin] = std::min(lowest_[begin], lowest_[closed]);
       }
-      const Tk kind = tokens_[i].kind;
-      brackets_[i + 1] = brackets_[i] +
-                         (kind == Tk::LBrace || kind == Tk::LBracket || kind == Tk::LParen) -
-                         (kind == Tk::RBrace || kind == Tk::RBracket || kind == Tk::RParen);
+      brackets_[i + 1] = brackets_[i] + kBracketChange[static_cast<std::size_t>(tokens_[i].kind)];
     }
+    // The openers never closed.
+    for (std::uint32_t open : {left, begin})
+      while (open != kNone) open = std::exchange(match_[open], kNone);
   }
   if (match_[opener] == kNone) return std::nullopt;
   return match_[opener];
@@ -161,22 +196,25 @@ std::size_t Closings::brackets_after(std::size_t opener, std::size_t count) cons
 std::optional<std::size_t> ExactParser::find_closing(std::size_t opener) const {
   // This parser's tokens are a range of the formula's.
   const auto offset = static_cast<std::size_t>(tokens_.data() - closings_.first());
-  const auto found =
-      closings_.closing(offset + opener, [this](const Lexeme& token) { return role_of(token); });
+  const auto found = closings_.closing(offset + opener, [this](const Lexeme& token) {
+    return token.kind == Tk::Command ? role_of(token) : Role::Construct;
+  });
   if (!found || *found >= offset + tokens_.size()) return std::nullopt;
   return *found - offset;
 }
 
-Result<void> ExactParser::expect(const Token& wanted) {
-  const Lexeme* found = current();
-  if (found == nullptr)
-    return std::unexpected(at_eof(message::expected(text_form(wanted)), input_));
-  if (const Token token = found->token(input_); !(token == wanted)) {
-    return fail(message::expected_got(text_form(wanted), text_form(token), found->source(input_),
-                                      found->start));
-  }
+Result<void> ExactParser::expect(TokenKind wanted) {
+  if (!at(wanted)) return fail(missing(wanted));
   ++pos_;
   return {};
+}
+
+ParseError ExactParser::missing(TokenKind wanted) const {
+  const std::string name(kind_name(wanted));
+  const Lexeme* found = current();
+  if (found == nullptr) return at_eof(message::expected(name), input_);
+  return ParseError{message::expected_got(name, text_form(found->token(input_)),
+                                          found->source(input_), found->start)};
 }
 
 Result<Box> ExactParser::parse_expr() {
@@ -195,18 +233,43 @@ Result<Box> ExactParser::parse_expr() {
   return left;
 }
 
-// juxtaposition: nothing | scripted { scripted }
-Result<Box> ExactParser::parse_juxtapose() {
+// scripted, most of which are a letter, a number or a command of no arguments alone: those are
+// read at once, as parse_scripted() would read them (inlined in the juxtaposition's loop, where it
+// runs for every item).
+[[gnu::always_inline]] inline Result<Box> ExactParser::scripted() {
+  if (const Lexeme* only = current();
+      only != nullptr &&
+      (only->kind == Tk::Ident || only->kind == Tk::Number || only->kind == Tk::Command) &&
+      !deeper_than_allowed(1)) {
+    const Lexeme* after = pos_ + 1 < tokens_.size() ? &tokens_[pos_ + 1] : nullptr;
+    if (after == nullptr ||
+        (after->kind != Tk::Caret && after->kind != Tk::Underscore && after->kind != Tk::Prime)) {
+      if (only->kind != Tk::Command) {
+        ++pos_;
+        return leaf_of(*only);
+      }
+      const Definition* def = definition(*only);
+      if (def == nullptr || (def->role == Role::Construct && def->args.empty())) {
+        ++pos_;
+        return command(only->payload(input_), def);
+      }
+    }
+  }
+  return parse_scripted();
+}
+
+// juxtaposition: nothing | scripted { scripted } (inlined in the expression's loop)
+[[gnu::always_inline]] inline Result<Box> ExactParser::parse_juxtapose() {
   if (const Lexeme* next = current(); next == nullptr || !is_atom_start(next->kind))
     return empty_node();
-  auto first = parse_scripted();
+  auto first = scripted();
   if (!first) return first;
   if (const Lexeme* next = current(); next == nullptr || !is_continuation(next->kind)) return first;
   ListBuilder<Box> items(lists_);
   items.push_back(*first);
   while (const Lexeme* next = current()) {
     if (!is_continuation(next->kind)) break;
-    auto item = parse_scripted();
+    auto item = scripted();
     if (!item) return item;
     items.push_back(*item);
   }
@@ -215,18 +278,6 @@ Result<Box> ExactParser::parse_juxtapose() {
 
 // scripted: atom { ^atom | _atom | ' } [ {body} after a big operator ]
 Result<Box> ExactParser::parse_scripted() {
-  // Most are a letter or a number alone: read at once, as the general reading would.
-  if (const Lexeme* only = current(); only != nullptr &&
-                                      (only->kind == Tk::Ident || only->kind == Tk::Number) &&
-                                      !deeper_than_allowed(1)) {
-    const Lexeme* after = pos_ + 1 < tokens_.size() ? &tokens_[pos_ + 1] : nullptr;
-    if (after == nullptr ||
-        (after->kind != Tk::Caret && after->kind != Tk::Underscore && after->kind != Tk::Prime)) {
-      ++pos_;
-      return only->kind == Tk::Ident ? leaf<Symbol>(only->payload(input_))
-                                     : leaf<Number>(only->payload(input_));
-    }
-  }
   auto base = parse_atom();
   if (!base) return base;
   Box sup = nullptr, sub = nullptr;
@@ -254,7 +305,7 @@ Result<Box> ExactParser::parse_scripted() {
   if (const auto* big = std::get_if<Command>(*base); big != nullptr && at(Tk::LBrace)) {
     const Definition* def = big->parts->def;
     if (def != nullptr && def->takes('b') && big->parts->args.empty()) {
-      auto body = parse_braced();
+      auto body = enclosed(Tk::RBrace);
       if (!body) return body;
       base = command(big->name, def, {}, list_of({*body}));
     }
@@ -267,29 +318,27 @@ Result<Box> ExactParser::parse_scripted() {
   return base;
 }
 
-Result<Box> ExactParser::parse_braced() {
-  ++pos_;  // the opening brace
-  auto inner = parse_expr();
-  if (!inner) return inner;
-  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
-  return inner;
-}
-
-Result<Box> ExactParser::enclosed(const Token& closing) {
+Result<Box> ExactParser::enclosed(TokenKind closing) {
+  // Most hold one letter or number: its leaf, as the general reading would read it two levels
+  // deeper.
+  if (pos_ + 2 < tokens_.size() && tokens_[pos_ + 2].kind == closing && !deeper_than_allowed(2)) {
+    const Lexeme& only = tokens_[pos_ + 1];
+    if (only.kind == Tk::Ident || only.kind == Tk::Number) {
+      pos_ += 3;
+      return leaf_of(only);
+    }
+  }
   ++pos_;
   auto inner = parse_expr();
   if (!inner) return inner;
-  if (auto closed = expect(closing); !closed) return std::unexpected(std::move(closed.error()));
+  if (!at(closing)) return fail(missing(closing));
+  ++pos_;
   return inner;
 }
 
 Result<Box> ExactParser::parse_atom() {
   DepthGuard guard(depth_);
   if (guard.exceeded()) return too_deep();
-  return parse_atom_at_depth();
-}
-
-Result<Box> ExactParser::parse_atom_at_depth() {
   const Lexeme* next = current();
   if (next == nullptr) return fail(message::unexpected_token(pos_, optional_text_form(nullptr)));
   const auto wrapped = [](Result<Box> inner, auto wrap) -> Result<Box> {
@@ -298,13 +347,13 @@ Result<Box> ExactParser::parse_atom_at_depth() {
   };
   switch (next->kind) {
     case Tk::LBrace:
-      return wrapped(enclosed(kRBrace), [](Box inner) { return make_node<Group>(inner); });
+      return wrapped(enclosed(Tk::RBrace), [](Box inner) { return make_node<Group>(inner); });
     case Tk::LBracket:
-      return wrapped(enclosed(kRBracket), [](Box inner) { return make_node<Brackets>(inner); });
+      return wrapped(enclosed(Tk::RBracket), [](Box inner) { return make_node<Brackets>(inner); });
     case Tk::LParen:
-      return wrapped(enclosed(kRParen), [](Box inner) { return make_node<Parens>(inner); });
+      return wrapped(enclosed(Tk::RParen), [](Box inner) { return make_node<Parens>(inner); });
     case Tk::Pipe:
-      return wrapped(enclosed(kPipe), [this](Box inner) {
+      return wrapped(enclosed(Tk::Pipe), [this](Box inner) {
         const Definition* bars = vocabulary_.grammar().bars;
         return command(bars->name, bars, {}, list_of({inner}));
       });
@@ -353,7 +402,7 @@ Result<Box> ExactParser::parse_atom_at_depth() {
 // the other structure commands of the LaTeX dialect are drawn as their names.
 Result<Box> ExactParser::parse_command(const Lexeme& token) {
   const std::string_view name = token.payload(input_);
-  const Definition* def = vocabulary_.find(name);
+  const Definition* def = definition(token);
   switch (def == nullptr ? Role::Construct : def->role) {
     case Role::Left:
       return parse_left_delimited();
@@ -392,7 +441,8 @@ Result<Box> ExactParser::parse_arguments(std::string_view name, const Definition
     ++pos_;
     auto optional_arg = parse_expr();
     if (!optional_arg) return optional_arg;
-    if (auto closed = expect(kRBracket); !closed) return std::unexpected(std::move(closed.error()));
+    if (auto closed = expect(Tk::RBracket); !closed)
+      return std::unexpected(std::move(closed.error()));
     optional = list_of({*optional_arg});
   }
   // A big operator's body comes after its scripts.
@@ -401,7 +451,7 @@ Result<Box> ExactParser::parse_arguments(std::string_view name, const Definition
   const std::size_t required = def->required();
   Box* args = current_arena().allocate_array<Box>(required);
   for (std::size_t i = 0; i < required; ++i) {
-    auto argument = at(Tk::LBrace) ? parse_braced() : parse_atom();
+    auto argument = at(Tk::LBrace) ? enclosed(Tk::RBrace) : parse_atom();
     if (!argument) return argument;
     args[i] = *argument;
   }
@@ -438,10 +488,10 @@ Result<Box> ExactParser::parse_left_delimited() {
 // \begin{env} body \end{env}, with the position just after \begin
 Result<Box> ExactParser::parse_begin() {
   const std::size_t begin = pos_ - 1;
-  if (auto opened = expect(kLBrace); !opened) return std::unexpected(std::move(opened.error()));
-  auto name = parse_continuous_string(kRBrace);
+  if (auto opened = expect(Tk::LBrace); !opened) return std::unexpected(std::move(opened.error()));
+  auto name = parse_name();
   if (!name) return std::unexpected(std::move(name.error()));
-  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
+  if (auto closed = expect(Tk::RBrace); !closed) return std::unexpected(std::move(closed.error()));
   const EnvironmentDef* env = vocabulary_.environment(*name);
   if (env == nullptr) return fail(message::unknown_environment(*name));
 
@@ -452,11 +502,11 @@ Result<Box> ExactParser::parse_begin() {
   if (!rows) return std::unexpected(std::move(rows.error()));
 
   pos_ = *match + 1;  // past \end
-  if (auto opened = expect(kLBrace); !opened) return std::unexpected(std::move(opened.error()));
-  auto other = parse_continuous_string(kRBrace);
+  if (auto opened = expect(Tk::LBrace); !opened) return std::unexpected(std::move(opened.error()));
+  auto other = parse_name();
   if (!other) return std::unexpected(std::move(other.error()));
   if (*other != *name) return fail(message::mismatched_environments(*name, *other));
-  if (auto closed = expect(kRBrace); !closed) return std::unexpected(std::move(closed.error()));
+  if (auto closed = expect(Tk::RBrace); !closed) return std::unexpected(std::move(closed.error()));
   return make_node<Matrix>(*rows, env);
 }
 
@@ -538,27 +588,27 @@ Result<std::span<const ExprList>> ExactParser::parse_matrix_body(std::span<const
   return rows.finish();
 }
 
-// A name of adjacent identifier characters, up to (not including) `terminator`.
-Result<std::string> ExactParser::parse_continuous_string(const Token& terminator) {
+// A name of adjacent identifier characters, up to (not including) the closing brace: the text of
+// the input they cover, as they touch one another.
+Result<std::string_view> ExactParser::parse_name() {
   const Lexeme* next = current();
   if (next == nullptr) return fail(std::string(message::kUnexpectedEof));
   if (next->kind != Tk::Ident) {
-    if (next->token(input_) == terminator) return std::string();
+    if (next->kind == Tk::RBrace) return std::string_view();
     return fail(message::expected_a_string(next->source(input_), next->start));
   }
-  std::string text(next->source(input_));
-  std::size_t last_end = next->end;
+  const std::uint32_t start = next->start;
+  std::uint32_t last_end = next->end;
   ++pos_;
   for (;;) {
     next = current();
     if (next == nullptr) return fail(std::string(message::kUnexpectedEof));
     if (next->kind != Tk::Ident) {
-      if (next->token(input_) == terminator) return text;
+      if (next->kind == Tk::RBrace) return input_.substr(start, last_end - start);
       return fail(message::expected_a_string(next->source(input_), next->start));
     }
     if (next->start != last_end)
       return fail(message::unexpected_whitespace(next->source(input_), next->start));
-    text += next->source(input_);
     last_end = next->end;
     ++pos_;
   }

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "parser.hpp"
 
@@ -28,6 +27,9 @@ namespace vok {
 class Closings {
  public:
   explicit Closings(std::span<const Lexeme> tokens) noexcept : tokens_(tokens) {}
+  ~Closings();
+  Closings(const Closings&) = delete;
+  Closings& operator=(const Closings&) = delete;
 
   // The formula's first token: a sub-parser's tokens are a range of the formula's.
   [[nodiscard]] const Lexeme* first() const noexcept { return tokens_.data(); }
@@ -45,12 +47,17 @@ class Closings {
  private:
   static constexpr std::uint32_t kNone = UINT32_MAX;  // no formula has that many tokens
 
+  // The three arrays below in one block: a short formula's in the current arena, a long one's on
+  // the heap (`heap_` bytes of it), freed with the parsers.
+  void allocate();
+
   std::span<const Lexeme> tokens_;
-  std::vector<std::uint32_t> match_;    // each opener's closing command, else kNone
-  std::vector<std::int64_t> brackets_;  // open brackets less closed ones before each token, and
-                                        // after the last
-  std::vector<std::int64_t> lowest_;    // for each closed \begin, the fewest before a token of its
-                                        // pair or its \end
+  std::uint32_t* match_ = nullptr;    // each opener's closing command, else kNone
+  std::int64_t* brackets_ = nullptr;  // open brackets less closed ones before each token, and
+                                      // after the last
+  std::int64_t* lowest_ = nullptr;    // for each closed \begin, the fewest before a token of its
+                                      // pair or its \end
+  std::size_t heap_ = 0;
 };
 
 class ExactParser : ParserBase {
@@ -63,17 +70,22 @@ class ExactParser : ParserBase {
   [[nodiscard]] Result<Box> parse_expr();
 
  private:
-  // Moves past the current token if it equals `wanted`, else fails.
-  [[nodiscard]] Result<void> expect(const Token& wanted);
+  // Moves past the current token if it is of the kind `wanted`, a kind without payload, else fails.
+  [[nodiscard]] Result<void> expect(TokenKind wanted);
+  // The error of a missing `wanted` token where the current one is.
+  [[nodiscard, gnu::cold, gnu::noinline]] ParseError missing(TokenKind wanted) const;
 
-  [[nodiscard]] Result<Box> parse_juxtapose();
+  [[nodiscard]] inline Result<Box> parse_juxtapose();
+  // A scripted atom: a letter, number or command of no arguments alone read at once, anything
+  // else by parse_scripted().
+  [[nodiscard]] inline Result<Box> scripted();
   [[nodiscard]] Result<Box> parse_scripted();
   [[nodiscard]] Result<Box> parse_atom();
-  [[nodiscard]] Result<Box> parse_atom_at_depth();
-  // An expression between an opening token, the current one, and `closing`.
-  [[nodiscard]] Result<Box> enclosed(const Token& closing);
-  // { expr } with the braces dropped: the inside of a braced argument or body.
-  [[nodiscard]] Result<Box> parse_braced();
+  // An expression between an opening token, the current one, and a token of the kind `closing`,
+  // these dropped: the inside of a group or of a braced argument or body.
+  [[nodiscard]] Result<Box> enclosed(TokenKind closing);
+  // The leaf of an identifier or a number token.
+  [[nodiscard]] inline Box leaf_of(const Lexeme& token) const;
   // An inner range with a sub-parser; Empty for an empty range.
   [[nodiscard]] Result<Box> parse_tokens(std::span<const Lexeme> range);
   [[nodiscard]] Result<Box> parse_command(const Lexeme& token);
@@ -84,7 +96,7 @@ class ExactParser : ParserBase {
   [[nodiscard]] Result<Box> parse_left_delimited();
   [[nodiscard]] Result<Box> parse_begin();
   [[nodiscard]] Result<std::span<const ExprList>> parse_matrix_body(std::span<const Lexeme> body);
-  [[nodiscard]] Result<std::string> parse_continuous_string(const Token& terminator);
+  [[nodiscard]] Result<std::string_view> parse_name();
 
   Closings& closings_;
 };

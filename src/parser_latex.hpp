@@ -15,9 +15,10 @@
 // token that closes nothing is an error. A formula with & or \\ outside any environment is a table
 // of its own.
 //
-// The grammar lives in four rooms: lists and their spacing (parser_latex_lists.cpp), atoms and the
-// arguments of commands (parser_latex_atoms.cpp), text and dimensions (parser_latex_text.cpp), and
-// environments with their rows and column patterns (parser_latex_tables.cpp).
+// The grammar lives in four rooms: lists, their plain symbols and their spacing
+// (parser_latex_lists.cpp), atoms and the arguments of commands (parser_latex_atoms.cpp), text and
+// dimensions (parser_latex_text.cpp), and environments with their rows and column patterns
+// (parser_latex_tables.cpp).
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,7 @@
 #include <vector>
 
 #include "parser.hpp"
+#include "unicode.hpp"
 
 namespace vok {
 
@@ -77,16 +79,47 @@ class LatexParser : ParserBase {
   // ---- lists (parser_latex_lists.cpp) ----
 
   [[nodiscard]] Result<Box> list(std::uint8_t stop, bool script);
-  // A token that ends a list: whether it may end this one, or else the error it is.
-  [[nodiscard]] Result<bool> ends(const Lexeme& token, std::uint8_t stop) const;
+  // The atom of a letter, a punctuation sign or a command that reads no argument, with nothing
+  // after it that an atom would take (a script, a prime, \limits), as atom() would read it; none
+  // for anything else.
+  [[nodiscard]] inline std::optional<Item> plain_symbol();
+  // The stops at which a token ends a list (kAtBrace for }, kAtCell | kAtRow for & …), or kAtEnd
+  // for a token that ends none. Where a list's stops do not include them, a token that ends lists
+  // is out of place, but for a ] (a symbol outside an optional argument).
+  [[nodiscard]] std::uint8_t closes(const Lexeme& token) const noexcept {
+    switch (token.kind) {
+      case TokenKind::RBrace:
+        return kAtBrace;
+      case TokenKind::RBracket:
+        return kAtBracket;
+      case TokenKind::Ampersand:
+        return kAtCell | kAtRow;
+      case TokenKind::Escape:
+        return token.end - token.start == 2 && input_[token.start + 1] == '\\' ? kAtCell | kAtRow
+                                                                               : kAtEnd;
+      case TokenKind::Command:
+        switch (role_of(token)) {
+          case Role::Right:
+          case Role::Middle:
+            return kAtRight;
+          case Role::End:
+            return kAtCell;
+          case Role::RowEnd:
+            return kAtCell | kAtRow;
+          default:
+            return kAtEnd;
+        }
+      default:
+        return kAtEnd;
+    }
+  }
+  // The error of a token out of place in a list that `stop` ends.
+  [[nodiscard, gnu::cold, gnu::noinline]] ParseError out_of_place(const Lexeme& token,
+                                                                  std::uint8_t stop) const;
 
   // ---- atoms and arguments (parser_latex_atoms.cpp) ----
 
   [[nodiscard]] Result<Item> atom(bool script);
-  // The atom of a letter, a punctuation sign or a command that reads no argument, with nothing
-  // after it that an atom would take (a script, a prime, \limits), as atom() would read it; none
-  // for anything else.
-  [[nodiscard]] std::optional<Item> plain_symbol();
   // `alone`: the nucleus is one token of an argument (\frac\foo{x}), so an unknown command takes
   // none of the groups after it.
   [[nodiscard]] Result<Item> nucleus(bool script, bool alone = false);
@@ -145,6 +178,43 @@ class LatexParser : ParserBase {
   std::size_t open_brace_ = 0;
   std::size_t tables_ = 0;
 };
+
+// The class of a punctuation token.
+[[nodiscard]] inline std::optional<MathClass> punctuation_class(TokenKind kind) {
+  switch (kind) {
+    case TokenKind::Plus:
+    case TokenKind::Minus:
+    case TokenKind::Star:
+      return MathClass::Bin;
+    case TokenKind::Equals:
+    case TokenKind::Less:
+    case TokenKind::Greater:
+    case TokenKind::Colon:
+      return MathClass::Rel;
+    case TokenKind::Comma:
+    case TokenKind::Semicolon:
+      return MathClass::Punct;
+    case TokenKind::LParen:
+    case TokenKind::LBracket:
+      return MathClass::Open;
+    case TokenKind::RParen:
+    case TokenKind::RBracket:
+    case TokenKind::Bang:
+      return MathClass::Close;
+    case TokenKind::Pipe:
+    case TokenKind::Dot:
+    case TokenKind::Slash:
+      return MathClass::Ord;
+    default:
+      return std::nullopt;
+  }
+}
+
+// The first character of a token's text.
+[[nodiscard]] inline char32_t first_char(std::string_view source) {
+  const auto lead = static_cast<unsigned char>(source[0]);
+  return lead < 0x80 ? lead : decode_utf8(source, 0).ch;
+}
 
 // The item of \!: it takes away one blank the list would set.
 inline constexpr Expr kLessBlank = Space{0};

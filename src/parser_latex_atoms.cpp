@@ -15,37 +15,6 @@ namespace {
 
 using Tk = TokenKind;
 
-// The class of a punctuation token.
-std::optional<MathClass> punctuation_class(TokenKind kind) {
-  switch (kind) {
-    case Tk::Plus:
-    case Tk::Minus:
-    case Tk::Star:
-      return MathClass::Bin;
-    case Tk::Equals:
-    case Tk::Less:
-    case Tk::Greater:
-    case Tk::Colon:
-      return MathClass::Rel;
-    case Tk::Comma:
-    case Tk::Semicolon:
-      return MathClass::Punct;
-    case Tk::LParen:
-    case Tk::LBracket:
-      return MathClass::Open;
-    case Tk::RParen:
-    case Tk::RBracket:
-    case Tk::Bang:
-      return MathClass::Close;
-    case Tk::Pipe:
-    case Tk::Dot:
-    case Tk::Slash:
-      return MathClass::Ord;
-    default:
-      return std::nullopt;
-  }
-}
-
 // The number of prime marks an expression is made of alone (\prime, ′), or 0.
 std::size_t prime_count(const Expr& expr) {
   const auto one = [](const Expr& e) -> std::size_t {
@@ -154,7 +123,7 @@ Result<LatexParser::Item> LatexParser::nucleus(bool script, bool alone) {
     case Tk::Number:
       return symbol(MathClass::Ord);
     case Tk::Ident:
-      return symbol(typed_class(decode_utf8(source, 0).ch));
+      return symbol(typed_class(first_char(source)));
     case Tk::Tilde:
       ++pos_;
       return Item{space_node(1), MathClass::Ord, false};
@@ -220,39 +189,12 @@ LatexParser::Item LatexParser::digits() {
   return Item{leaf<Number>(input_.substr(start, end - start)), MathClass::Ord, true};
 }
 
-// Most atoms of a list are these: read at once, without the general reading's calls.
-std::optional<LatexParser::Item> LatexParser::plain_symbol() {
-  const Lexeme& token = tokens_[pos_];
-  std::optional<MathClass> cls = punctuation_class(token.kind);
-  const Definition* symbol = nullptr;  // the row of a command that reads no argument
-  if (token.kind == Tk::Command) {
-    symbol = definition(token);
-    if (symbol == nullptr || symbol->role != Role::Construct || !symbol->args.empty())
-      return std::nullopt;
-    cls = symbol->cls;
-  } else if (token.kind != Tk::Ident && !cls) {
-    return std::nullopt;
-  }
-  if (deeper_than_allowed(1)) return std::nullopt;
-  if (pos_ + 1 < tokens_.size()) {
-    const Lexeme& next = tokens_[pos_ + 1];
-    if (next.kind == Tk::Caret || next.kind == Tk::Underscore || next.kind == Tk::Prime)
-      return std::nullopt;
-    if (const Definition* def = definition(next); def != nullptr && def->role == Role::Limits)
-      return std::nullopt;
-  }
-  ++pos_;
-  if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
-  const std::string_view source = token.source(input_);
-  if (!cls) cls = typed_class(decode_utf8(source, 0).ch);
-  return Item{leaf<Symbol>(source), *cls, true};
-}
-
 // { list }, the braces dropped.
 Result<Box> LatexParser::group(bool script) {
   const Lexeme& open = advance();
-  // Most groups are empty or hold one letter or number: those are their atom, with no list. The
-  // nesting limit is the list's and the atom's, as if they had been read.
+  // Most groups are empty or hold one letter, number, sign or command of no arguments: those are
+  // their atom, with no list. The nesting limit is the list's and the atom's, as if they had been
+  // read.
   if (at(Tk::RBrace)) {
     if (deeper_than_allowed(1)) return too_deep();
     ++pos_;
@@ -260,11 +202,14 @@ Result<Box> LatexParser::group(bool script) {
   }
   if (pos_ + 1 < tokens_.size() && tokens_[pos_ + 1].kind == Tk::RBrace) {
     const Lexeme& only = tokens_[pos_];
-    if (only.kind == Tk::Ident || only.kind == Tk::Number) {
+    const Definition* row = only.kind == Tk::Command ? definition(only) : nullptr;
+    if (only.kind == Tk::Ident || only.kind == Tk::Number || punctuation_class(only.kind) ||
+        (row != nullptr && row->role == Role::Construct && row->args.empty())) {
       if (deeper_than_allowed(2)) return too_deep();
       pos_ += 2;
-      return only.kind == Tk::Ident ? leaf<Symbol>(only.source(input_))
-                                    : leaf<Number>(only.source(input_));
+      if (row != nullptr) return command(only.payload(input_), row);
+      return only.kind == Tk::Number ? leaf<Number>(only.source(input_))
+                                     : leaf<Symbol>(only.source(input_));
     }
   }
   const std::size_t outer = std::exchange(open_brace_, open.start);
@@ -295,9 +240,11 @@ Result<Box> LatexParser::argument(bool script, const Lexeme& owner) {
     default:
       break;
   }
-  auto ended = ends(*next, kAtBrace | kAtCell | kAtRight);
-  if (!ended) return std::unexpected(std::move(ended.error()));
-  if (*ended) return missing();
+  if (const std::uint8_t closed = closes(*next); closed != kAtEnd) {
+    constexpr std::uint8_t kStop = kAtBrace | kAtCell | kAtRight;
+    if ((closed & kStop) != 0) return missing();
+    if (closed != kAtBracket) return fail(out_of_place(*next, kStop));
+  }
   // Unbraced arguments nest with no list between them (\sqrt\sqrt\sqrt x).
   DepthGuard guard(depth_);
   if (guard.exceeded()) return too_deep();

@@ -1,7 +1,9 @@
 // The LaTeX dialect's formulas and lists: the wrapper around a formula, the tokens that end a
 // list, and the list itself with TeX's spacing between the classes of its atoms, the operands that
-// large operators gather, switches and infix commands.
+// large operators gather, switches and infix commands. Most of a list's atoms are plain symbols,
+// read here too, in the list's loop, without the general reading of an atom.
 #include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -30,9 +32,9 @@ constexpr std::uint8_t kSpacing[8][8] = {
 };
 // clang-format on
 
-std::size_t spacing(MathClass left, MathClass right, bool script) {
-  const std::uint8_t space = kSpacing[static_cast<int>(left)][static_cast<int>(right)];
-  return space == 1 || (space == 2 && !script) ? 1 : 0;
+// Whether `cls` is one of `classes`.
+constexpr bool in(MathClass cls, std::initializer_list<MathClass> classes) {
+  return std::ranges::find(classes, cls) != classes.end();
 }
 
 }  // namespace
@@ -101,27 +103,25 @@ class ListAssembler {
   // A list of a nesting depth of `depth`; `script` lists leave out the spaces TeX leaves out in
   // scripts; a list `after_ord` starts after an empty ordinary atom.
   ListAssembler(ListStack& lists, std::size_t depth, bool script, bool after_ord)
-      : out_(lists), depth_(depth), script_(script) {
-    if (after_ord) previous_ = MathClass::Ord;
-  }
+      : out_(lists), depth_(depth), script_(script), spaced_(after_ord) {}
 
-  // Adds an atom of class `cls`.
-  void add(Box expr, MathClass cls) {
-    if (pending_) {
+  // Adds an atom of class `cls` (inlined in the list's loop, where it runs for every atom).
+  [[gnu::always_inline]] void add(Box expr, MathClass cls) {
+    if (pending_.expr != nullptr) {
       // amsmath's \dots: centred before an operator, low before anything else.
       if (binary_or_relation(cls) || (cls == MathClass::Op && large_operator(*expr)))
-        pending_->expr = before_operator(pending_->expr);
-      MathClass settled = pending_->cls;
+        pending_.expr = before_operator(pending_.expr);
+      MathClass settled = pending_.cls;
       if (settled == MathClass::Bin &&
-          (cls == MathClass::Rel || cls == MathClass::Close || cls == MathClass::Punct))
+          in(cls, {MathClass::Rel, MathClass::Close, MathClass::Punct}))
         settled = MathClass::Ord;
       send(settled);
     }
-    if (cls == MathClass::Bin && (!previous_ || *previous_ == MathClass::Bin ||
-                                  *previous_ == MathClass::Op || *previous_ == MathClass::Rel ||
-                                  *previous_ == MathClass::Open || *previous_ == MathClass::Punct))
+    if (cls == MathClass::Bin &&
+        (!spaced_ || in(previous_, {MathClass::Bin, MathClass::Op, MathClass::Rel, MathClass::Open,
+                                    MathClass::Punct})))
       cls = MathClass::Ord;
-    end_operands(cls);
+    if (!gathering_.empty()) end_operands(cls);
     pending_ = Pending{expr, cls, blanks_, cls == MathClass::Op ? gatherer(*expr) : nullptr};
     blanks_ = 0;
   }
@@ -134,7 +134,8 @@ class ListAssembler {
 
   // The list so far as one node.
   [[nodiscard]] Result<Box> finish() {
-    if (pending_) send(pending_->cls == MathClass::Bin ? MathClass::Ord : pending_->cls);
+    if (pending_.expr != nullptr)
+      send(pending_.cls == MathClass::Bin ? MathClass::Ord : pending_.cls);
     if (too_deep_) return fail(std::string(message::kTooDeep));
     while (!gathering_.empty()) finish_operand();
     if (blanks_ > 0) out_.push_back(space_node(static_cast<std::size_t>(blanks_)));
@@ -145,7 +146,7 @@ class ListAssembler {
 
  private:
   struct Pending {
-    Box expr;
+    Box expr;  // null when no atom is held back
     MathClass cls;
     std::ptrdiff_t blanks_before;
     const Command* gatherer;  // the large operator it is, when it gathers an operand
@@ -160,28 +161,26 @@ class ListAssembler {
 
   // Sends the pending atom out with its settled class.
   void send(MathClass settled) {
-    std::ptrdiff_t before = pending_->blanks_before;
-    bool omitted = false;  // the one blank is what a script leaves out
-    if (previous_) {
-      const std::size_t set = spacing(*previous_, settled, script_);
-      omitted = before == 0 && set > spacing(*previous_, settled, true);
-      before += static_cast<std::ptrdiff_t>(set);
+    const std::ptrdiff_t before = pending_.blanks_before;
+    const std::uint8_t space =
+        spaced_ ? kSpacing[static_cast<int>(previous_)][static_cast<int>(settled)] : 0;
+    if (space == 2 && !script_ && before == 0) {
+      out_.push_back(script_omits_node());  // the one blank is what a script leaves out
+    } else if (const std::ptrdiff_t blanks = before + (space == 1 || (space == 2 && !script_));
+               blanks > 0) {
+      out_.push_back(space_node(static_cast<std::size_t>(blanks)));
     }
-    if (omitted) {
-      out_.push_back(script_omits_node());
-    } else if (before > 0) {
-      out_.push_back(space_node(static_cast<std::size_t>(before)));
-    }
-    if (pending_->gatherer != nullptr) {
+    if (pending_.gatherer != nullptr) {
       // Operands nest as deep as groups may.
       if (depth_ + gathering_.size() >= kMaxDepth) too_deep_ = true;
-      gathering_.push_back({pending_->expr, pending_->gatherer, out_.size(), 0});
-      previous_.reset();  // the sign's own layout sets its operand apart
+      gathering_.push_back({pending_.expr, pending_.gatherer, out_.size(), 0});
+      spaced_ = false;  // the sign's own layout sets its operand apart
     } else {
-      out_.push_back(pending_->expr);
+      out_.push_back(pending_.expr);
       previous_ = settled;
+      spaced_ = true;
     }
-    pending_.reset();
+    pending_.expr = nullptr;
   }
 
   // The operands that an atom of class `cls` ends, innermost first.
@@ -211,14 +210,19 @@ class ListAssembler {
                         : items.size() == 1 ? items.front()
                                             : make_node<Sequence>(items);
     out_.push_back(with_operand(*g.atom, *g.op, operand));
-    if (!previous_) previous_ = MathClass::Op;
+    if (!spaced_) {
+      previous_ = MathClass::Op;
+      spaced_ = true;
+    }
   }
 
   ListBuilder<Box> out_;
   std::size_t depth_;
   bool script_;
-  std::optional<MathClass> previous_;  // the settled class of the last atom sent out
-  std::optional<Pending> pending_;
+  bool spaced_;  // the next atom is spaced from `previous_`: not at a list's start (unless after
+                 // an empty ordinary atom), nor right after a large operator
+  MathClass previous_ = MathClass::Ord;  // the settled class of the last atom sent out
+  Pending pending_{nullptr, MathClass::Ord, 0, nullptr};  // the atom held back
   std::ptrdiff_t blanks_ = 0;         // explicit spaces since the last atom, \! taking one away
   std::vector<Gathering> gathering_;  // innermost last
   bool too_deep_ = false;
@@ -273,42 +277,43 @@ Result<Box> LatexParser::formula() {
   return table(*body, implicit != nullptr ? implicit->layout : TableLayout{}).expr;
 }
 
-Result<bool> LatexParser::ends(const Lexeme& token, std::uint8_t stop) const {
-  // Allowed where `wanted` ends the list; elsewhere a separator of cells is out of an
-  // environment, and anything else unmatched.
-  const auto allowed = [&](Stop wanted, bool separator) -> Result<bool> {
-    if ((stop & wanted) != 0) return true;
-    if (!separator) return fail(message::unmatched(token.source(input_), input_, token.start));
-    // A cell separator in a group of a table: the group was left open.
-    if (tables_ > 0 && (stop & kAtBrace) != 0)
-      return fail(message::missing_close("}", "{", input_, open_brace_));
-    return fail(message::outside_environment(token.source(input_), input_, token.start));
-  };
-  switch (token.kind) {
-    case Tk::RBrace:
-      return allowed(kAtBrace, false);
-    case Tk::RBracket:
-      return (stop & kAtBracket) != 0;
-    case Tk::Ampersand:
-      return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
-    case Tk::Escape:
-      if (token.payload(input_) == "\\") return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
-      return false;
-    case Tk::Command:
-      switch (role_of(token)) {
-        case Role::Right:
-        case Role::Middle:
-          return allowed(kAtRight, false);
-        case Role::End:
-          return allowed(kAtCell, false);
-        case Role::RowEnd:
-          return allowed(static_cast<Stop>(kAtCell | kAtRow), true);
-        default:
-          return false;
-      }
-    default:
-      return false;
+ParseError LatexParser::out_of_place(const Lexeme& token, std::uint8_t stop) const {
+  // A cell separator (& \\ \cr) is out of an environment, anything else unmatched.
+  if ((closes(token) & kAtRow) == 0)
+    return message::unmatched(token.source(input_), input_, token.start);
+  // A cell separator in a group of a table: the group was left open.
+  if (tables_ > 0 && (stop & kAtBrace) != 0)
+    return message::missing_close("}", "{", input_, open_brace_);
+  return message::outside_environment(token.source(input_), input_, token.start);
+}
+
+// Most atoms of a list are these: read at once, without the general reading's calls (inlined in
+// the list's loop, where it runs for every item).
+[[gnu::always_inline]] inline std::optional<LatexParser::Item> LatexParser::plain_symbol() {
+  const Lexeme& token = tokens_[pos_];
+  std::optional<MathClass> cls = punctuation_class(token.kind);
+  const Definition* symbol = nullptr;  // the row of a command that reads no argument
+  if (token.kind == Tk::Command) {
+    symbol = definition(token);
+    if (symbol == nullptr || symbol->role != Role::Construct || !symbol->args.empty())
+      return std::nullopt;
+    cls = symbol->cls;
+  } else if (token.kind != Tk::Ident && !cls) {
+    return std::nullopt;
   }
+  if (deeper_than_allowed(1)) return std::nullopt;
+  if (pos_ + 1 < tokens_.size()) {
+    const Lexeme& next = tokens_[pos_ + 1];
+    if (next.kind == Tk::Caret || next.kind == Tk::Underscore || next.kind == Tk::Prime)
+      return std::nullopt;
+    if (const Definition* def = definition(next); def != nullptr && def->role == Role::Limits)
+      return std::nullopt;
+  }
+  ++pos_;
+  if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
+  const std::string_view source = token.source(input_);
+  if (!cls) cls = typed_class(first_char(source));
+  return Item{leaf<Symbol>(source), *cls, true};
 }
 
 // list: { space | switch | atom } up to its closing token. A switch takes the rest of the list in
@@ -319,12 +324,10 @@ Result<Box> LatexParser::list(std::uint8_t stop, bool script) {
   ListAssembler out(lists_, depth_, script, (stop & kAfterOrd) != 0);
   stop &= static_cast<std::uint8_t>(~kAfterOrd);
   while (const Lexeme* next = current()) {
-    // Only these tokens may end a list or be out of place.
-    if (next->kind == Tk::RBrace || next->kind == Tk::RBracket || next->kind == Tk::Ampersand ||
-        next->kind == Tk::Escape || next->kind == Tk::Command) {
-      auto ended = ends(*next, stop);
-      if (!ended) return std::unexpected(std::move(ended.error()));
-      if (*ended) break;
+    if (const std::uint8_t closed = closes(*next); closed != kAtEnd) {
+      if ((closed & stop) != 0) break;
+      // A ] that ends no optional argument is a symbol.
+      if (closed != kAtBracket) return fail(out_of_place(*next, stop));
     }
     if (next->kind == Tk::Pipe && (stop & kAtBar) != 0) break;
     const Definition* def = next->kind == Tk::Command ? definition(*next) : nullptr;

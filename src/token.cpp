@@ -167,16 +167,24 @@ class Lexer {
     const char* const text = input_.data();
     const std::size_t n = input_.size();
     const AsciiClass* const classes = rules_.ascii->classes.data();
+    // The common tokens are stored through these locals, which the stores cannot change; the
+    // other readings store through the members, brought up to date around them.
+    Lexeme* const tokens = tokens_;
+    std::size_t count = 0;
     std::size_t i = 0;
     while (i < n) {
       const auto c = static_cast<unsigned char>(text[i]);
+      if (c == ' ') {  // the commonest byte of all, in every reading white space
+        ++i;
+        continue;
+      }
       Start start = Start::Invalid;
       if (c < 0x80) {
         // The common tokens first: one byte, white space, digits and commands.
         const AsciiClass cls = classes[c];
         start = cls.start;
         if (start == Start::OneByte) {
-          emit(cls.kind, i, i + 1);
+          tokens[count++] = lexeme(cls.kind, i, i + 1);
           ++i;
           continue;
         }
@@ -185,25 +193,34 @@ class Lexer {
           continue;
         }
         if (start == Start::Digit) {
-          i = read_digits(i);
+          std::size_t end = i + 1;
+          while (end < n && is_ascii_digit(static_cast<unsigned char>(text[end]))) ++end;
+          tokens[count++] = lexeme(TokenKind::Number, i, end);
+          i = end;
           continue;
         }
         if (start == Start::Backslash && i + 1 < n && name_letter(byte(i + 1))) {
-          i = read_command(i);
-          if (verbatim(tokens_[count_ - 1])) {
+          const Lexeme command = read_command(i);
+          tokens[count++] = command;
+          i = command.end;
+          if (verbatim(command)) {
+            count_ = count;
             auto raw = read_raw(i);
             if (!raw) return std::unexpected(std::move(raw.error()));
             i = *raw;
+            count = count_;
           }
           continue;
         }
         if (start == Start::Backslash && i + 1 == n && rules_.final_blank) break;
       }
+      count_ = count;
       auto next = read_other(i, c, start);
       if (!next) return std::unexpected(std::move(next.error()));
       i = *next;
+      count = count_;
     }
-    return std::span<const Lexeme>(tokens_, count_);
+    return std::span<const Lexeme>(tokens, count);
   }
 
  private:
@@ -213,9 +230,11 @@ class Lexer {
   [[nodiscard]] bool name_letter(unsigned char c) const noexcept {
     return is_ascii_letter(c) || (c == '@' && rules_.at_letter);
   }
+  [[nodiscard]] static Lexeme lexeme(TokenKind kind, std::size_t start, std::size_t end) noexcept {
+    return Lexeme{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), kind};
+  }
   void emit(TokenKind kind, std::size_t start, std::size_t end) noexcept {
-    tokens_[count_++] =
-        Lexeme{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end), kind};
+    tokens_[count_++] = lexeme(kind, start, end);
   }
 
   // What starts with a byte beyond ASCII, a backslash that starts no command, a comment, or a
@@ -262,15 +281,8 @@ class Lexer {
     return end;
   }
 
-  [[nodiscard]] std::size_t read_digits(std::size_t at) {
-    std::size_t end = at + 1;
-    while (end < input_.size() && is_ascii_digit(byte(end))) ++end;
-    emit(TokenKind::Number, at, end);
-    return end;
-  }
-
   // A command: a backslash and ASCII letters, or the token it is an alias of.
-  [[nodiscard]] std::size_t read_command(std::size_t at) noexcept {
+  [[nodiscard]] Lexeme read_command(std::size_t at) noexcept {
     std::size_t end = at + 2;
     while (end < input_.size() && name_letter(byte(end))) ++end;
     const std::string_view name = input_.substr(at + 1, end - at - 1);
@@ -280,8 +292,7 @@ class Lexer {
     if (noted_ != nullptr && ((rules_.noted_hashes >> noted_hash(name)) & 1) != 0 &&
         rules_.noted(name))
       ++*noted_;
-    emit(kind, at, end);
-    return end;
+    return lexeme(kind, at, end);
   }
 
   [[nodiscard]] bool verbatim(const Lexeme& command) const noexcept {
