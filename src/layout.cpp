@@ -61,6 +61,14 @@ void paint(const Picture& shape, const RenderNode& self, Canvas& canvas, std::si
   canvas.cells(x, y, shape.cells, self.width, self.height);
 }
 
+struct Run {  // a text run: one row of characters and unpainted cells
+  const char32_t* cells;
+};
+
+void paint(const Run& shape, const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.run(x, y, shape.cells, self.width);
+}
+
 // The number of characters of a text, a malformed byte counting as one.
 std::size_t char_count(std::string_view utf8) noexcept {
   std::size_t count = 0;
@@ -146,6 +154,10 @@ char32_t RenderNode::ascii_of(NodeRef node) noexcept {
 Result<NodeRef> RenderNode::picture(const char32_t* cells, std::size_t width, std::size_t height,
                                     std::size_t baseline) {
   return make_node(width, height, baseline, Picture{cells});
+}
+
+Result<NodeRef> RenderNode::run(const char32_t* cells, std::size_t width) {
+  return make_node(width, 1, 0, Run{cells});
 }
 
 // ---- the canvas ----
@@ -303,6 +315,20 @@ void Canvas::text(std::size_t x, std::size_t y, std::string_view utf8) noexcept 
     }
     put(x++, y, ch);
   }
+}
+
+void Canvas::run(std::size_t x, std::size_t y, const char32_t* cells, std::size_t count) noexcept {
+  if (y >= clip_) return;
+  if (probe_ != nullptr || map_count_ != 0) {
+    for (std::size_t i = 0; i < count; ++i)
+      if (cells[i] != kUnpainted) put_mapped(x + i, y, cells[i]);
+    return;
+  }
+  if (x >= width_) return;
+  char32_t* row = cells_ + y * stride_ + x;
+  const std::size_t end = std::min(count, width_ - x);
+  for (std::size_t i = 0; i < end; ++i)
+    if (cells[i] != kUnpainted) row[i] = cells[i];
 }
 
 void Canvas::cells(std::size_t x, std::size_t y, const char32_t* cells, std::size_t width,

@@ -140,6 +140,10 @@ struct RenderNode {
   // Fixed cells, width × height of them row-major, which must outlive the call.
   [[nodiscard]] static Result<NodeRef> picture(const char32_t* cells, std::size_t width,
                                                std::size_t height, std::size_t baseline);
+  // A text run: one row of `width` cells, each a character or kUnpainted, which must outlive the
+  // call; baseline 0. It stands for a stretch of atoms of one row each (letters, digits, signs
+  // and the blanks between them) drawn as one node and painted with one copy (measure.cpp).
+  [[nodiscard]] static Result<NodeRef> run(const char32_t* cells, std::size_t width);
 
   // ---- general compositions (layout.cpp) ----
 
@@ -293,6 +297,8 @@ Result<RenderNode*> make_node(std::size_t width, std::size_t height, std::size_t
 
 // The cell after a wide character's, its second display column: written as nothing.
 inline constexpr char32_t kWideTail = 0x110000;
+// A cell of a text run that paints nothing, as a blank node paints nothing: what is under it stays.
+inline constexpr char32_t kUnpainted = 0x110001;
 // A character of no width joined to a cell, written right after the cell's character.
 struct Mark {
   std::size_t cell;  // row * stride + column
@@ -352,6 +358,8 @@ class Canvas {
   void across(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
   void down(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
   void text(std::size_t x, std::size_t y, std::string_view utf8) noexcept;
+  // The `count` cells of a text run (see RenderNode::run).
+  void run(std::size_t x, std::size_t y, const char32_t* cells, std::size_t count) noexcept;
   // A text with a cell to each display column: see RenderNode::column_row.
   void column_text(std::size_t x, std::size_t y, std::string_view utf8);
   // Where the marks joined to cells are kept (none are kept without one).

@@ -106,6 +106,7 @@ class Measurer {
   }
 
   Result<NodeRef> visit(const Sequence& n) {
+    if (compose_.text_runs) return row_with_runs(n.items);
     auto items = all(n.items, true);
     if (!items) return std::unexpected(std::move(items.error()));
     return compose_.sequence(*items, n.items, vocabulary_);
@@ -228,6 +229,114 @@ class Measurer {
     return RenderNode::prime_suffix(*base, n.count);
   }
 
+  // ---- text runs ----
+  //
+  // An atom drawn as one row of characters, a cell each, adds its cells to a text run: a symbol
+  // or a number whose characters are all one column wide (then both of a Drawing's ways of giving
+  // a text its cells give one to each character), a command drawn as one such character or as an
+  // ASCII word, and a blank, whose cells are unpainted. The cells are what painting the atom's own
+  // node would write, so a run paints, maps and probes as its atoms' nodes side by side do. A run
+  // is gathered on the stack and ends before an atom that might not fit: long texts and wide
+  // blanks keep nodes of their own, which only point to their text.
+
+  static constexpr std::size_t kNoRun = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kLongestInRun = 32;            // cells of one atom, at most
+  static constexpr std::size_t kRunRoom = 2 * kLongestInRun;  // cells gathered at once
+
+  // The cells of a text, a cell to each character, written to `out`, which has room for
+  // kLongestInRun; kNoRun when a character is malformed or not one column wide, or the text is
+  // long.
+  static std::size_t text_cells(std::string_view text, char32_t* out) {
+    if (text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80) {  // most atoms
+      *out = static_cast<unsigned char>(text[0]);
+      return 1;
+    }
+    if (text.size() > kLongestInRun) return kNoRun;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++count) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      if (byte < 0x80) {
+        out[count] = byte;
+        ++i;
+        continue;
+      }
+      const Decoded d = decode_utf8(text, i);
+      if (d.length == 0 || display_width(d.ch) != 1) return kNoRun;
+      out[count] = d.ch;
+      i += d.length;
+    }
+    return count;
+  }
+
+  // The cells `expr` adds to a text run, written to `out`, which has room for kLongestInRun; or
+  // kNoRun when it is drawn otherwise (what it wrote is then no cell).
+  std::size_t run_cells(const Expr& expr, char32_t* out) const {
+    const Expr* inner = &expr;
+    while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
+    if (const auto* symbol = std::get_if<Symbol>(inner)) return text_cells(symbol->text, out);
+    if (const auto* number = std::get_if<Number>(inner)) return text_cells(number->text, out);
+    if (const auto* space = std::get_if<Space>(inner)) {
+      const std::size_t columns = in_script_limits_ && space->script_omits ? 0 : space->columns;
+      if (columns > kLongestInRun) return kNoRun;
+      std::fill_n(out, columns, kUnpainted);
+      return columns;
+    }
+    const auto* command = std::get_if<Command>(inner);
+    if (command == nullptr) return kNoRun;
+    const Definition* def = command->parts->def;
+    if (def == nullptr || !command->parts->args.empty() || !command->parts->optional.empty())
+      return kNoRun;
+    if (def->construct == construct::symbol) {
+      // As construct::symbol draws it: a character one column wide is one cell.
+      const char32_t ch = def->data<payload::Glyph>().ch;
+      if (ch >= kWideTail || (ch >= 0x300 && display_width(ch) != 1)) return kNoRun;
+      *out = ch;
+      return 1;
+    }
+    if (def->construct == construct::word) {
+      const std::string_view word = def->data<payload::Word>().word;
+      if (!std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return kNoRun;
+      return text_cells(word, out);
+    }
+    return kNoRun;
+  }
+
+  // A list's items side by side, each stretch of atoms that add to a text run drawn as runs.
+  Result<NodeRef> row_with_runs(ExprList exprs) {
+    Arena& arena = current_arena();
+    NodeRef* items = arena.allocate_array<NodeRef>(exprs.size());
+    std::size_t count = 0;
+    char32_t gathered[kRunRoom];
+    std::size_t cells = 0;
+    bool in_run = false;
+    // A run of no more than kRunRoom cells passes the size check.
+    const auto close_run = [&] {
+      if (!in_run) return;
+      char32_t* kept = arena.allocate_array<char32_t>(cells);
+      std::copy_n(gathered, cells, kept);
+      items[count++] = *RenderNode::run(kept, cells);
+      cells = 0;
+      in_run = false;
+    };
+    for (const Box expr : exprs) {
+      if (kRunRoom - cells < kLongestInRun) close_run();
+      if (const std::size_t added = run_cells(*expr, gathered + cells); added != kNoRun) {
+        cells += added;
+        in_run = true;
+        continue;
+      }
+      close_run();
+      alone_ = false;
+      auto measured = node(*expr);
+      if (!measured) return measured;
+      items[count++] = *measured;
+    }
+    close_run();
+    alone_ = true;  // as measuring the last atom would have left it
+    return RenderNode::hstack({items, count});
+  }
+
   const Drawing& drawing_;
   const Composer& compose_;
   const Vocabulary& vocabulary_;
@@ -323,6 +432,7 @@ const Composer kPictureComposer{
     .matrix = RenderNode::matrix,
     .table = RenderNode::table,
     .sequence = picture_sequence,
+    .text_runs = true,
 };
 
 // A large operator that takes its operand sets its limits as the drawing's operators do; the

@@ -55,6 +55,10 @@ struct Composer {
   // The items of a list side by side; `exprs` are the items as written.
   Result<NodeRef> (*sequence)(std::span<const NodeRef> items, ExprList exprs,
                               const Vocabulary& vocabulary);
+  // Whether a list's stretches of atoms drawn as one row of characters are measured as text runs
+  // (a node for a stretch, not for each atom) and set side by side with the other items, without
+  // `sequence`: the picture's way, which asks nothing of an atom but its cells.
+  bool text_runs = false;
 };
 
 // The picture's compositions.
