@@ -4,7 +4,9 @@
 // Plain nodes are composed here; a command's arguments are measured here and handed to its row's
 // construct. Scripts on a command whose row takes limits become limits above and below it. The
 // only spacing added here is one blank on each side of an infix operator and the exact markup's
-// spacing escapes. A wide formula is broken into lines in lines.cpp.
+// spacing escapes. In the picture, a list's stretches of atoms drawn as one row of characters
+// each (letters, digits, signs and the blanks between them) are gathered into text runs, a node
+// to a stretch rather than to an atom. A wide formula is broken into lines in lines.cpp.
 #pragma once
 
 #include <cstddef>
