@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -85,7 +86,8 @@ class Measurer {
   }
 
   // a + b - c … nests to the left as deep as the chain is long: walk the spine in a loop, render
-  // the operands left to right, and compose the whole chain at once.
+  // the operands left to right, and compose the whole chain at once. In the picture a chain of
+  // operands that all add to a text run is one run, the operators and their blanks among them.
   Result<NodeRef> visit(const Infix& n) {
     std::size_t links = 1;
     for (Box lhs = n.lhs; const auto* link = std::get_if<Infix>(lhs); lhs = link->lhs) ++links;
@@ -93,14 +95,28 @@ class Measurer {
     const Infix** spine = arena.allocate_array<const Infix*>(links);
     spine[links - 1] = &n;  // outermost last: spine[0] holds the leftmost operand
     for (std::size_t i = links - 1; i > 0; --i) spine[i - 1] = &std::get<Infix>(*spine[i]->lhs);
+    const auto operand = [&](std::size_t i) -> const Expr& {
+      return i == 0 ? *spine[0]->lhs : *spine[i - 1]->rhs;
+    };
+    const auto op = [&](std::size_t i) {
+      return kOperatorChars[static_cast<std::size_t>(spine[i]->op)];
+    };
 
+    if (compose_.text_runs && all_in_runs(links + 1, operand)) {
+      RunRow row(*this, 2 * links + 1);
+      for (std::size_t i = 0; i <= links; ++i) {
+        if (i > 0) row.cells({kUnpainted, op(i - 1), kUnpainted});
+        if (auto failed = row.add(operand(i))) return std::unexpected(std::move(*failed));
+      }
+      return RenderNode::hstack(row.finish());
+    }
     NodeRef* operands = arena.allocate_array<NodeRef>(links + 1);
     char32_t* ops = arena.allocate_array<char32_t>(links);
     for (std::size_t i = 0; i <= links; ++i) {
-      auto operand = node(i == 0 ? *spine[0]->lhs : *spine[i - 1]->rhs);
-      if (!operand) return operand;
-      operands[i] = *operand;
-      if (i > 0) ops[i - 1] = kOperatorChars[static_cast<std::size_t>(spine[i - 1]->op)];
+      auto measured = node(operand(i));
+      if (!measured) return measured;
+      operands[i] = *measured;
+      if (i > 0) ops[i - 1] = op(i - 1);
     }
     return RenderNode::infix_chain({operands, links + 1}, {ops, links});
   }
@@ -302,39 +318,87 @@ class Measurer {
     return kNoRun;
   }
 
-  // A list's items side by side, each stretch of atoms that add to a text run drawn as runs.
-  Result<NodeRef> row_with_runs(ExprList exprs) {
-    Arena& arena = current_arena();
-    NodeRef* items = arena.allocate_array<NodeRef>(exprs.size());
-    std::size_t count = 0;
-    char32_t gathered[kRunRoom];
-    std::size_t cells = 0;
-    bool in_run = false;
-    // A run of no more than kRunRoom cells passes the size check.
-    const auto close_run = [&] {
-      if (!in_run) return;
-      char32_t* kept = arena.allocate_array<char32_t>(cells);
-      std::copy_n(gathered, cells, kept);
-      items[count++] = *RenderNode::run(kept, cells);
-      cells = 0;
-      in_run = false;
-    };
-    for (const Box expr : exprs) {
-      if (kRunRoom - cells < kLongestInRun) close_run();
-      if (const std::size_t added = run_cells(*expr, gathered + cells); added != kNoRun) {
-        cells += added;
-        in_run = true;
-        continue;
+  // Whether the `count` expressions `expr(i)` all add to a text run.
+  template <class Exprs>
+  bool all_in_runs(std::size_t count, Exprs expr) const {
+    char32_t scratch[kLongestInRun];
+    for (std::size_t i = 0; i < count; ++i)
+      if (run_cells(expr(i), scratch) == kNoRun) return false;
+    return true;
+  }
+
+  // A row of items being gathered: the atoms that add to a text run as runs, the others as their
+  // nodes, measured in order.
+  class RunRow {
+   public:
+    RunRow(Measurer& measurer, std::size_t most_items)
+        : measurer_(measurer), items_(current_arena().allocate_array<NodeRef>(most_items)) {}
+
+    // Adds the item `expr`; the error of measuring it, if any.
+    std::optional<ParseError> add(const Expr& expr) {
+      if (kRunRoom - gathered_ < kLongestInRun) close_run();
+      if (const std::size_t added = measurer_.run_cells(expr, cells_ + gathered_);
+          added != kNoRun) {
+        gathered_ += added;
+        in_run_ = true;
+        return std::nullopt;
       }
       close_run();
-      alone_ = false;
-      auto measured = node(*expr);
-      if (!measured) return measured;
-      items[count++] = *measured;
+      measurer_.alone_ = false;
+      auto measured = measurer_.node(expr);
+      if (!measured) return std::move(measured.error());
+      items_[count_++] = *measured;
+      return std::nullopt;
     }
-    close_run();
-    alone_ = true;  // as measuring the last atom would have left it
-    return RenderNode::hstack({items, count});
+    // Adds cells of its own to the run (fewer than kLongestInRun).
+    void cells(std::initializer_list<char32_t> cells) {
+      if (kRunRoom - gathered_ < kLongestInRun) close_run();
+      std::ranges::copy(cells, cells_ + gathered_);
+      gathered_ += cells.size();
+      in_run_ = true;
+    }
+    // The items, in the arena.
+    std::span<const NodeRef> finish() {
+      close_run();
+      measurer_.alone_ = true;  // as measuring the last atom would have left it
+      return {items_, count_};
+    }
+
+   private:
+    // A run of no more than kRunRoom cells passes the size check. A run of one character, or of
+    // a few blanks, is the node that draws the same, which needs no room.
+    void close_run() {
+      if (!in_run_) return;
+      items_[count_++] = gathered_ == 1 && cells_[0] != kUnpainted ? *RenderNode::single(cells_[0])
+                         : blanks_only()                           ? &kSpaces[gathered_]
+                                                                   : kept_run();
+      gathered_ = 0;
+      in_run_ = false;
+    }
+    [[nodiscard]] bool blanks_only() const noexcept {
+      return gathered_ < kSpaces.size() &&
+             std::all_of(cells_, cells_ + gathered_, [](char32_t c) { return c == kUnpainted; });
+    }
+    NodeRef kept_run() {
+      char32_t* kept = current_arena().allocate_array<char32_t>(gathered_);
+      std::copy_n(cells_, gathered_, kept);
+      return *RenderNode::run(kept, gathered_);
+    }
+
+    Measurer& measurer_;
+    NodeRef* items_;
+    std::size_t count_ = 0;
+    char32_t cells_[kRunRoom];
+    std::size_t gathered_ = 0;
+    bool in_run_ = false;
+  };
+
+  // A list's items side by side, each stretch of atoms that add to a text run drawn as runs.
+  Result<NodeRef> row_with_runs(ExprList exprs) {
+    RunRow row(*this, exprs.size());
+    for (const Box expr : exprs)
+      if (auto failed = row.add(*expr)) return std::unexpected(std::move(*failed));
+    return RenderNode::hstack(row.finish());
   }
 
   const Drawing& drawing_;
