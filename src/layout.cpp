@@ -69,6 +69,15 @@ void paint(const Run& shape, const RenderNode& self, Canvas& canvas, std::size_t
   canvas.run(x, y, shape.cells, self.width);
 }
 
+// The cells of a node that holds them, a character or a text run; none for any other node.
+std::span<const char32_t> held_cells(const RenderNode& node) noexcept {
+  if (node.painter == paint_char) return {&node.shape.ch, 1};
+  if (node.painter != &detail::paint_shape<Run>) return {};
+  Run run;
+  std::memcpy(&run, node.shape.bytes, sizeof run);
+  return {run.cells, node.width};
+}
+
 // The number of characters of a text, a malformed byte counting as one.
 std::size_t char_count(std::string_view utf8) noexcept {
   std::size_t count = 0;
@@ -182,6 +191,24 @@ void Canvas::paint_mapped(const RenderNode& node, std::size_t x, std::size_t y, 
   }
   if (found + 1 == end) {  // already innermost
     paint(node, x, y);
+    return;
+  }
+  if (const auto cells = held_cells(node); !cells.empty() && probe_ == nullptr) {
+    // A character or a text run is written at once, `map` first, then the others in force.
+    if (y >= clip_) return;
+    for (std::size_t i = 0; i < cells.size() && x + i < width_; ++i) {
+      if (cells[i] == kUnpainted) continue;
+      char32_t ch = map(cells[i]);
+      for (std::size_t k = map_count_; k-- > 0;)
+        if (maps_[k] != map) ch = maps_[k](ch);
+      cells_[y * stride_ + x + i] = ch;
+    }
+    return;
+  }
+  if (found == end) {  // not in force: in and out again
+    maps_[map_count_++] = map;
+    paint(node, x, y);
+    --map_count_;
     return;
   }
   CharMap saved[kMaxMaps];
@@ -338,6 +365,16 @@ void Canvas::cells(std::size_t x, std::size_t y, const char32_t* cells, std::siz
 }
 
 ProbeMemo Canvas::probe(const RenderNode& node, CharMap map) {
+  if (const auto cells = held_cells(node); !cells.empty()) {
+    // A character or a text run: its cells are looked at without painting.
+    ProbeMemo found{map, nullptr, 0, true};
+    for (const char32_t ch : cells) {
+      if (ch == kUnpainted) continue;
+      ++found.written;
+      if (map(ch) == U'\0') found.converts = false;
+    }
+    return found;
+  }
   Probe probe{map};
   Canvas canvas(probe);
   canvas.paint(node, 0, 0);
