@@ -5,6 +5,7 @@
 #include <array>
 #include <initializer_list>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "arena.hpp"
@@ -202,6 +203,7 @@ class Measurer {
   // A base and its scripts, each null when absent, measured in that order: limits on a command
   // that takes them, else scripts beside the base.
   Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr) {
+    if (const NodeRef run = scripted_run(base_expr, sub_expr, sup_expr)) return run;
     const bool alone = alone_here_;
     // A command with limits is drawn by the composition of its limits.
     const Command* op = with_limits(base_expr);
@@ -250,24 +252,27 @@ class Measurer {
   // An atom drawn as one row of characters, a cell each, adds its cells to a text run: a symbol
   // or a number whose characters are all one column wide (then both of a Drawing's ways of giving
   // a text its cells give one to each character), a command drawn as one such character or as an
-  // ASCII word, and a blank, whose cells are unpainted. The cells are what painting the atom's own
-  // node would write, so a run paints, maps and probes as its atoms' nodes side by side do. A run
-  // is gathered on the stack and ends before an atom that might not fit: long texts and wide
-  // blanks keep nodes of their own, which only point to their text.
+  // ASCII word, a blank, whose cells are unpainted, a list of such atoms, an atom with primes, and
+  // an atom with scripts that are such atoms, all of whose cells have script forms (the scripts
+  // the picture writes beside their base on its row, side by side when there are two). The cells
+  // are what painting the atom's own node would write, so a run paints, maps and probes as its
+  // atoms' nodes side by side do: a script's forms are applied first, as painting applies them
+  // inside any map in force, and a form is never changed again by a script's map. A run is
+  // gathered on the stack and ends before an atom that might not fit: long texts and wide blanks
+  // keep nodes of their own, which only point to their text.
 
   static constexpr std::size_t kNoRun = static_cast<std::size_t>(-1);
-  static constexpr std::size_t kLongestInRun = 32;            // cells of one atom, at most
+  static constexpr std::size_t kLongestInRun = 32;            // room kept for the next atom
   static constexpr std::size_t kRunRoom = 2 * kLongestInRun;  // cells gathered at once
 
-  // The cells of a text, a cell to each character, written to `out`, which has room for
-  // kLongestInRun; kNoRun when a character is malformed or not one column wide, or the text is
-  // long.
-  static std::size_t text_cells(std::string_view text, char32_t* out) {
-    if (text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80) {  // most atoms
-      *out = static_cast<unsigned char>(text[0]);
+  // The cells of a text, a cell to each character, written to `out`, which has room for `room`;
+  // kNoRun when a character is malformed or not one column wide, or the text does not fit.
+  static std::size_t text_cells(std::string_view text, char32_t* out, std::size_t room) {
+    if (text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80 && room != 0) {
+      *out = static_cast<unsigned char>(text[0]);  // most atoms
       return 1;
     }
-    if (text.size() > kLongestInRun) return kNoRun;
+    if (text.size() > room) return kNoRun;  // a character takes a byte at least
     std::size_t count = 0;
     for (std::size_t i = 0; i < text.size(); ++count) {
       const auto byte = static_cast<unsigned char>(text[i]);
@@ -284,28 +289,87 @@ class Measurer {
     return count;
   }
 
-  // The cells `expr` adds to a text run, written to `out`, which has room for kLongestInRun; or
-  // kNoRun when it is drawn otherwise (what it wrote is then no cell).
-  std::size_t run_cells(const Expr& expr, char32_t* out) const {
+  // The cells `expr` adds to a text run, written to `out`, which has room for `room`; or kNoRun
+  // when it is drawn otherwise or does not fit (what it wrote is then no cell).
+  std::size_t run_cells(const Expr& expr, char32_t* out, std::size_t room) const {
+    // Most atoms are one ASCII character.
+    if (const auto* symbol = std::get_if<Symbol>(&expr);
+        symbol != nullptr && symbol->text.size() == 1 &&
+        static_cast<unsigned char>(symbol->text[0]) < 0x80 && room != 0) {
+      *out = static_cast<unsigned char>(symbol->text[0]);
+      return 1;
+    }
+    return any_run_cells(expr, out, room);
+  }
+
+  // run_cells() apart from its common case.
+  [[gnu::noinline]] std::size_t any_run_cells(const Expr& expr, char32_t* out,
+                                              std::size_t room) const {
     const Expr* inner = &expr;
     while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
-    if (const auto* symbol = std::get_if<Symbol>(inner)) return text_cells(symbol->text, out);
-    if (const auto* number = std::get_if<Number>(inner)) return text_cells(number->text, out);
-    if (const auto* space = std::get_if<Space>(inner)) {
-      const std::size_t columns = in_script_limits_ && space->script_omits ? 0 : space->columns;
-      if (columns > kLongestInRun) return kNoRun;
-      std::fill_n(out, columns, kUnpainted);
-      return columns;
+    switch (inner->index()) {
+      case variant_index<Symbol>:
+        return text_cells(std::get<Symbol>(*inner).text, out, room);
+      case variant_index<Number>:
+        return text_cells(std::get<Number>(*inner).text, out, room);
+      case variant_index<Space>: {
+        const auto& space = std::get<Space>(*inner);
+        const std::size_t columns = in_script_limits_ && space.script_omits ? 0 : space.columns;
+        if (columns > room) return kNoRun;
+        std::fill_n(out, columns, kUnpainted);
+        return columns;
+      }
+      case variant_index<Command>:
+        return command_cells(std::get<Command>(*inner), out, room);
+      case variant_index<Sequence>: {
+        std::size_t count = 0;
+        for (const Box item : std::get<Sequence>(*inner).items) {
+          const std::size_t added = run_cells(*item, out + count, room - count);
+          if (added == kNoRun) return kNoRun;
+          count += added;
+        }
+        return count;
+      }
+      case variant_index<Superscript>: {
+        const auto& n = std::get<Superscript>(*inner);
+        return scripted_cells(*n.base, nullptr, n.sup, out, room);
+      }
+      case variant_index<Subscript>: {
+        const auto& n = std::get<Subscript>(*inner);
+        return scripted_cells(*n.base, n.sub, nullptr, out, room);
+      }
+      case variant_index<SubSup>: {
+        const auto& n = std::get<SubSup>(*inner);
+        return scripted_cells(*n.base, n.sub, n.sup, out, room);
+      }
+      case variant_index<Primes>: {
+        // As prime_suffix draws them: apostrophes after the base, on its row.
+        const auto& n = std::get<Primes>(*inner);
+        const std::size_t base = run_cells(*n.base, out, room);
+        if (base == kNoRun || n.count > room - base) return kNoRun;
+        std::fill_n(out + base, n.count, U'\'');
+        return base + n.count;
+      }
+      default:
+        return kNoRun;
     }
-    const auto* command = std::get_if<Command>(inner);
-    if (command == nullptr) return kNoRun;
-    const Definition* def = command->parts->def;
-    if (def == nullptr || !command->parts->args.empty() || !command->parts->optional.empty())
+  }
+
+  template <class Kind>
+  static constexpr std::size_t variant_index = [] {
+    ExprVariant v(std::in_place_type<Kind>);
+    return v.index();
+  }();
+
+  // A command drawn as one character one column wide or as an ASCII word, as construct::symbol
+  // and construct::word draw them.
+  static std::size_t command_cells(const Command& command, char32_t* out, std::size_t room) {
+    const Definition* def = command.parts->def;
+    if (def == nullptr || !command.parts->args.empty() || !command.parts->optional.empty())
       return kNoRun;
     if (def->construct == construct::symbol) {
-      // As construct::symbol draws it: a character one column wide is one cell.
       const char32_t ch = def->data<payload::Glyph>().ch;
-      if (ch >= kWideTail || (ch >= 0x300 && display_width(ch) != 1)) return kNoRun;
+      if (room == 0 || ch >= kWideTail || (ch >= 0x300 && display_width(ch) != 1)) return kNoRun;
       *out = ch;
       return 1;
     }
@@ -313,17 +377,65 @@ class Measurer {
       const std::string_view word = def->data<payload::Word>().word;
       if (!std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return kNoRun;
-      return text_cells(word, out);
+      return text_cells(word, out, room);
     }
     return kNoRun;
+  }
+
+  // A base and its scripts, as the picture writes compact scripts beside a base of one row: each
+  // script one row of cells that all have forms, side by side, the subscript first unless the
+  // superscript starts with primes.
+  std::size_t scripted_cells(const Expr& base, const Expr* sub, const Expr* sup, char32_t* out,
+                             std::size_t room) const {
+    const ScriptStyle& style = drawing_.scripts;
+    if (with_limits(base) != nullptr || (sub != nullptr && sup != nullptr && !style.compact_pairs))
+      return kNoRun;
+    std::size_t count = run_cells(base, out, room);
+    if (count == kNoRun) return kNoRun;
+    // Two scripts may be one expression: a one-character leaf is shared.
+    const bool sup_first = sub == nullptr || (sup != nullptr && starts_with_prime(*sup));
+    const std::pair<const Expr*, CharMap> scripts[2] = {
+        {sup_first ? sup : sub, sup_first ? style.superscripts : style.subscripts},
+        {sup_first ? sub : sup, sup_first ? style.subscripts : style.superscripts}};
+    for (const auto& [script, forms] : scripts) {
+      if (script == nullptr) continue;
+      const std::size_t added = run_cells(*script, out + count, room - count);
+      if (added == kNoRun) return kNoRun;
+      for (char32_t& cell : std::span(out + count, added)) {
+        if (cell == kUnpainted || (cell = forms(cell)) == U'\0') return kNoRun;
+      }
+      count += added;
+    }
+    return count;
+  }
+
+  // An atom with scripts as one run, when it adds to a text run.
+  [[gnu::noinline]] NodeRef scripted_run(const Expr& base, const Expr* sub, const Expr* sup) const {
+    if (!compose_.text_runs) return nullptr;
+    char32_t cells[kRunRoom];
+    const std::size_t count = scripted_cells(base, sub, sup, cells, kRunRoom);
+    return count == kNoRun ? nullptr : run_node(cells, count);
+  }
+
+  // The node of a run's cells: a run of one character is that character's node, a run of a few
+  // blanks the shared blank (both need no room), any other a text run in the arena. A run of no
+  // more than kRunRoom cells passes the size check.
+  static NodeRef run_node(const char32_t* cells, std::size_t count) {
+    if (count == 1 && cells[0] != kUnpainted) return *RenderNode::single(cells[0]);
+    if (count < kSpaces.size() &&
+        std::all_of(cells, cells + count, [](char32_t c) { return c == kUnpainted; }))
+      return &kSpaces[count];
+    char32_t* kept = current_arena().allocate_array<char32_t>(count);
+    std::copy_n(cells, count, kept);
+    return *RenderNode::run(kept, count);
   }
 
   // Whether the `count` expressions `expr(i)` all add to a text run.
   template <class Exprs>
   bool all_in_runs(std::size_t count, Exprs expr) const {
-    char32_t scratch[kLongestInRun];
+    char32_t scratch[kRunRoom];
     for (std::size_t i = 0; i < count; ++i)
-      if (run_cells(expr(i), scratch) == kNoRun) return false;
+      if (run_cells(expr(i), scratch, kRunRoom) == kNoRun) return false;
     return true;
   }
 
@@ -337,7 +449,8 @@ class Measurer {
     // Adds the item `expr`; the error of measuring it, if any.
     std::optional<ParseError> add(const Expr& expr) {
       if (kRunRoom - gathered_ < kLongestInRun) close_run();
-      if (const std::size_t added = measurer_.run_cells(expr, cells_ + gathered_);
+      if (const std::size_t added =
+              measurer_.run_cells(expr, cells_ + gathered_, kRunRoom - gathered_);
           added != kNoRun) {
         gathered_ += added;
         in_run_ = true;
@@ -365,24 +478,11 @@ class Measurer {
     }
 
    private:
-    // A run of no more than kRunRoom cells passes the size check. A run of one character, or of
-    // a few blanks, is the node that draws the same, which needs no room.
     void close_run() {
       if (!in_run_) return;
-      items_[count_++] = gathered_ == 1 && cells_[0] != kUnpainted ? *RenderNode::single(cells_[0])
-                         : blanks_only()                           ? &kSpaces[gathered_]
-                                                                   : kept_run();
+      items_[count_++] = run_node(cells_, gathered_);
       gathered_ = 0;
       in_run_ = false;
-    }
-    [[nodiscard]] bool blanks_only() const noexcept {
-      return gathered_ < kSpaces.size() &&
-             std::all_of(cells_, cells_ + gathered_, [](char32_t c) { return c == kUnpainted; });
-    }
-    NodeRef kept_run() {
-      char32_t* kept = current_arena().allocate_array<char32_t>(gathered_);
-      std::copy_n(cells_, gathered_, kept);
-      return *RenderNode::run(kept, gathered_);
     }
 
     Measurer& measurer_;
