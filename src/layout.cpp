@@ -171,14 +171,6 @@ Result<NodeRef> RenderNode::run(const char32_t* cells, std::size_t width) {
 
 // ---- the canvas ----
 
-void Canvas::paint(const RenderNode& node, std::size_t x, std::size_t y) {
-  if (y >= clip_ || (probe_ != nullptr && !probe_->converts)) return;
-  const std::size_t saved = clip_;
-  clip_ = std::min(clip_, y + node.height);
-  if (node.painter != nullptr) node.painter(node, *this, x, y);
-  clip_ = saved;
-}
-
 void Canvas::paint_mapped(const RenderNode& node, std::size_t x, std::size_t y, CharMap map) {
   // A map changes characters only into characters that no map changes again, so the same map
   // further out can change nothing that this one leaves: it moves in, and the list of maps in

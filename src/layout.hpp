@@ -410,6 +410,14 @@ class Canvas {
   bool columns_differ_ = false;
 };
 
+inline void Canvas::paint(const RenderNode& node, std::size_t x, std::size_t y) {
+  if (y >= clip_ || (probe_ != nullptr && !probe_->converts)) return;
+  const std::size_t saved = clip_;
+  clip_ = std::min(clip_, y + node.height);
+  if (node.painter != nullptr) node.painter(node, *this, x, y);
+  clip_ = saved;
+}
+
 // Sizes saturate instead of wrapping, so that an absurd size reaches the size check and is refused.
 inline constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);
 [[nodiscard]] constexpr std::size_t add_sat(std::size_t a, std::size_t b) noexcept {
