@@ -261,9 +261,16 @@ class Measurer {
   // gathered on the stack and ends before an atom that might not fit: long texts and wide blanks
   // keep nodes of their own, which only point to their text.
 
+  //
+  // Whether an atom adds to a run is found by walking it, before it is measured otherwise; a walk
+  // that fails is repeated by the walks of the lists and scripts inside. So a walk goes at most
+  // kDeepestInRun lists or scripts deep, what is deeper is measured as a node, and every atom is
+  // walked a bounded number of times: measuring stays linear.
+
   static constexpr std::size_t kNoRun = static_cast<std::size_t>(-1);
   static constexpr std::size_t kLongestInRun = 32;            // room kept for the next atom
   static constexpr std::size_t kRunRoom = 2 * kLongestInRun;  // cells gathered at once
+  static constexpr std::size_t kDeepestInRun = 3;
 
   // The cells of a text, a cell to each character, written to `out`, which has room for `room`;
   // kNoRun when a character is malformed or not one column wide, or the text does not fit.
@@ -291,7 +298,8 @@ class Measurer {
 
   // The cells `expr` adds to a text run, written to `out`, which has room for `room`; or kNoRun
   // when it is drawn otherwise or does not fit (what it wrote is then no cell).
-  std::size_t run_cells(const Expr& expr, char32_t* out, std::size_t room) const {
+  std::size_t run_cells(const Expr& expr, char32_t* out, std::size_t room,
+                        std::size_t depth = 0) const {
     // Most atoms are one ASCII character.
     if (const auto* symbol = std::get_if<Symbol>(&expr);
         symbol != nullptr && symbol->text.size() == 1 &&
@@ -299,12 +307,12 @@ class Measurer {
       *out = static_cast<unsigned char>(symbol->text[0]);
       return 1;
     }
-    return any_run_cells(expr, out, room);
+    return any_run_cells(expr, out, room, depth);
   }
 
   // run_cells() apart from its common case.
-  [[gnu::noinline]] std::size_t any_run_cells(const Expr& expr, char32_t* out,
-                                              std::size_t room) const {
+  [[gnu::noinline]] std::size_t any_run_cells(const Expr& expr, char32_t* out, std::size_t room,
+                                              std::size_t depth) const {
     const Expr* inner = &expr;
     while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
     switch (inner->index()) {
@@ -322,9 +330,10 @@ class Measurer {
       case variant_index<Command>:
         return command_cells(std::get<Command>(*inner), out, room);
       case variant_index<Sequence>: {
+        if (depth == kDeepestInRun) return kNoRun;
         std::size_t count = 0;
         for (const Box item : std::get<Sequence>(*inner).items) {
-          const std::size_t added = run_cells(*item, out + count, room - count);
+          const std::size_t added = run_cells(*item, out + count, room - count, depth + 1);
           if (added == kNoRun) return kNoRun;
           count += added;
         }
@@ -332,20 +341,21 @@ class Measurer {
       }
       case variant_index<Superscript>: {
         const auto& n = std::get<Superscript>(*inner);
-        return scripted_cells(*n.base, nullptr, n.sup, out, room);
+        return scripted_cells(*n.base, nullptr, n.sup, out, room, depth);
       }
       case variant_index<Subscript>: {
         const auto& n = std::get<Subscript>(*inner);
-        return scripted_cells(*n.base, n.sub, nullptr, out, room);
+        return scripted_cells(*n.base, n.sub, nullptr, out, room, depth);
       }
       case variant_index<SubSup>: {
         const auto& n = std::get<SubSup>(*inner);
-        return scripted_cells(*n.base, n.sub, n.sup, out, room);
+        return scripted_cells(*n.base, n.sub, n.sup, out, room, depth);
       }
       case variant_index<Primes>: {
         // As prime_suffix draws them: apostrophes after the base, on its row.
         const auto& n = std::get<Primes>(*inner);
-        const std::size_t base = run_cells(*n.base, out, room);
+        if (depth == kDeepestInRun) return kNoRun;
+        const std::size_t base = run_cells(*n.base, out, room, depth + 1);
         if (base == kNoRun || n.count > room - base) return kNoRun;
         std::fill_n(out + base, n.count, U'\'');
         return base + n.count;
@@ -386,11 +396,12 @@ class Measurer {
   // script one row of cells that all have forms, side by side, the subscript first unless the
   // superscript starts with primes.
   std::size_t scripted_cells(const Expr& base, const Expr* sub, const Expr* sup, char32_t* out,
-                             std::size_t room) const {
+                             std::size_t room, std::size_t depth) const {
     const ScriptStyle& style = drawing_.scripts;
-    if (with_limits(base) != nullptr || (sub != nullptr && sup != nullptr && !style.compact_pairs))
+    if (depth == kDeepestInRun || with_limits(base) != nullptr ||
+        (sub != nullptr && sup != nullptr && !style.compact_pairs))
       return kNoRun;
-    std::size_t count = run_cells(base, out, room);
+    std::size_t count = run_cells(base, out, room, depth + 1);
     if (count == kNoRun) return kNoRun;
     // Two scripts may be one expression: a one-character leaf is shared.
     const bool sup_first = sub == nullptr || (sup != nullptr && starts_with_prime(*sup));
@@ -399,7 +410,7 @@ class Measurer {
         {sup_first ? sub : sup, sup_first ? style.subscripts : style.superscripts}};
     for (const auto& [script, forms] : scripts) {
       if (script == nullptr) continue;
-      const std::size_t added = run_cells(*script, out + count, room - count);
+      const std::size_t added = run_cells(*script, out + count, room - count, depth + 1);
       if (added == kNoRun) return kNoRun;
       for (char32_t& cell : std::span(out + count, added)) {
         if (cell == kUnpainted || (cell = forms(cell)) == U'\0') return kNoRun;
@@ -413,7 +424,7 @@ class Measurer {
   [[gnu::noinline]] NodeRef scripted_run(const Expr& base, const Expr* sub, const Expr* sup) const {
     if (!compose_.text_runs) return nullptr;
     char32_t cells[kRunRoom];
-    const std::size_t count = scripted_cells(base, sub, sup, cells, kRunRoom);
+    const std::size_t count = scripted_cells(base, sub, sup, cells, kRunRoom, 0);
     return count == kNoRun ? nullptr : run_node(cells, count);
   }
 
@@ -434,8 +445,9 @@ class Measurer {
   template <class Exprs>
   bool all_in_runs(std::size_t count, Exprs expr) const {
     char32_t scratch[kRunRoom];
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i) {
       if (run_cells(expr(i), scratch, kRunRoom) == kNoRun) return false;
+    }
     return true;
   }
 
