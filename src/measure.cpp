@@ -37,6 +37,7 @@ class Measurer {
     while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
     // What it holds stands alone in its own lists, unless a sequence says otherwise.
     alone_here_ = std::exchange(alone_, true);
+    walked_here_ = std::exchange(walked_, false);
     return std::visit([this](const auto& n) { return visit(n); }, *inner);
   }
   // Measures a list in order, its items side by side when `beside`; the first error discards the
@@ -203,7 +204,8 @@ class Measurer {
   // A base and its scripts, each null when absent, measured in that order: limits on a command
   // that takes them, else scripts beside the base.
   Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr) {
-    if (const NodeRef run = scripted_run(base_expr, sub_expr, sup_expr)) return run;
+    if (!walked_here_)
+      if (const NodeRef run = scripted_run(base_expr, sub_expr, sup_expr)) return run;
     const bool alone = alone_here_;
     // A command with limits is drawn by the composition of its limits.
     const Command* op = with_limits(base_expr);
@@ -470,6 +472,7 @@ class Measurer {
       }
       close_run();
       measurer_.alone_ = false;
+      measurer_.walked_ = true;
       auto measured = measurer_.node(expr);
       if (!measured) return std::move(measured.error());
       items_[count_++] = *measured;
@@ -519,6 +522,8 @@ class Measurer {
   bool in_script_limits_ = false;  // measuring limits that are written as scripts
   bool alone_ = true;              // the next expression measured stands alone (not in a sequence)
   bool alone_here_ = true;         // the expression being visited does
+  bool walked_ = false;       // the next expression measured was walked for a text run, in vain
+  bool walked_here_ = false;  // the expression being visited was
 };
 
 // ---- the picture's compositions ----
