@@ -302,12 +302,18 @@ class Measurer {
   // when it is drawn otherwise or does not fit (what it wrote is then no cell).
   std::size_t run_cells(const Expr& expr, char32_t* out, std::size_t room,
                         std::size_t depth = 0) const {
-    // Most atoms are one ASCII character.
+    // Most atoms are one ASCII character or the blank between two atoms.
     if (const auto* symbol = std::get_if<Symbol>(&expr);
         symbol != nullptr && symbol->text.size() == 1 &&
         static_cast<unsigned char>(symbol->text[0]) < 0x80 && room != 0) {
       *out = static_cast<unsigned char>(symbol->text[0]);
       return 1;
+    }
+    if (const auto* space = std::get_if<Space>(&expr)) {
+      const std::size_t columns = in_script_limits_ && space->script_omits ? 0 : space->columns;
+      if (columns > room) return kNoRun;
+      for (std::size_t i = 0; i < columns; ++i) out[i] = kUnpainted;
+      return columns;
     }
     return any_run_cells(expr, out, room, depth);
   }
@@ -322,13 +328,8 @@ class Measurer {
         return text_cells(std::get<Symbol>(*inner).text, out, room);
       case variant_index<Number>:
         return text_cells(std::get<Number>(*inner).text, out, room);
-      case variant_index<Space>: {
-        const auto& space = std::get<Space>(*inner);
-        const std::size_t columns = in_script_limits_ && space.script_omits ? 0 : space.columns;
-        if (columns > room) return kNoRun;
-        std::fill_n(out, columns, kUnpainted);
-        return columns;
-      }
+      case variant_index<Space>:
+        return run_cells(*inner, out, room, depth);
       case variant_index<Command>:
         return command_cells(std::get<Command>(*inner), out, room);
       case variant_index<Sequence>: {
