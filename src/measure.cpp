@@ -104,7 +104,10 @@ class Measurer {
       return kOperatorChars[static_cast<std::size_t>(spine[i]->op)];
     };
 
-    if (compose_.text_runs && all_in_runs(links + 1, operand)) {
+    bool long_run = false;
+    if (compose_.text_runs)
+      if (const NodeRef run = chain_run(links, operand, op, long_run)) return run;
+    if (long_run) {
       RunRow row(*this, 2 * links + 1);
       for (std::size_t i = 0; i <= links; ++i) {
         if (i > 0) row.cells({kUnpainted, op(i - 1), kUnpainted});
@@ -444,14 +447,30 @@ class Measurer {
     return *RenderNode::run(kept, count);
   }
 
-  // Whether the `count` expressions `expr(i)` all add to a text run.
-  template <class Exprs>
-  bool all_in_runs(std::size_t count, Exprs expr) const {
-    char32_t scratch[kRunRoom];
-    for (std::size_t i = 0; i < count; ++i) {
-      if (run_cells(expr(i), scratch, kRunRoom) == kNoRun) return false;
+  // An infix chain as one run, when its operands `operand(0)` … `operand(links)` all add to a
+  // text run and it fits in one gathering; else null, and `long_run` tells whether they all add
+  // to a run all the same.
+  template <class Operand, class Op>
+  NodeRef chain_run(std::size_t links, Operand operand, Op op, bool& long_run) const {
+    char32_t cells[kRunRoom];
+    std::size_t count = 0;
+    for (std::size_t i = 0; i <= links; ++i) {
+      if (kRunRoom - count < kLongestInRun) {
+        for (; i <= links; ++i)
+          if (run_cells(operand(i), cells, kRunRoom) == kNoRun) return nullptr;
+        long_run = true;
+        return nullptr;
+      }
+      if (i > 0) {
+        cells[count++] = kUnpainted;
+        cells[count++] = op(i - 1);
+        cells[count++] = kUnpainted;
+      }
+      const std::size_t added = run_cells(operand(i), cells + count, kRunRoom - count);
+      if (added == kNoRun) return nullptr;
+      count += added;
     }
-    return true;
+    return run_node(cells, count);
   }
 
   // A row of items being gathered: the atoms that add to a text run as runs, the others as their
