@@ -104,11 +104,14 @@ class Measurer {
       return kOperatorChars[static_cast<std::size_t>(spine[i]->op)];
     };
 
-    bool long_run = false;
+    std::size_t long_run = 0;
     if (compose_.text_runs)
       if (const NodeRef run = chain_run(links, operand, op, long_run)) return run;
-    if (long_run) {
-      RunRow row(*this, 2 * links + 1);
+    if (long_run != 0) {
+      // A run closes with more than kRunRoom - kLongestInRun cells, or before an operand that
+      // did not fit, itself of more: an eighth of the cells bounds the items.
+      static_assert(kRunRoom - kLongestInRun >= 24);
+      RunRow row(*this, long_run / 8 + 2);
       for (std::size_t i = 0; i <= links; ++i) {
         if (i > 0) row.cells({kUnpainted, op(i - 1), kUnpainted});
         if (auto failed = row.add(operand(i))) return std::unexpected(std::move(*failed));
@@ -448,17 +451,20 @@ class Measurer {
   }
 
   // An infix chain as one run, when its operands `operand(0)` … `operand(links)` all add to a
-  // text run and it fits in one gathering; else null, and `long_run` tells whether they all add
-  // to a run all the same.
+  // text run and it fits in one gathering; else null, and `long_run` the cells of the chain when
+  // they all add to a run all the same (0 when they do not).
   template <class Operand, class Op>
-  NodeRef chain_run(std::size_t links, Operand operand, Op op, bool& long_run) const {
+  NodeRef chain_run(std::size_t links, Operand operand, Op op, std::size_t& long_run) const {
     char32_t cells[kRunRoom];
     std::size_t count = 0;
     for (std::size_t i = 0; i <= links; ++i) {
       if (kRunRoom - count < kLongestInRun) {
-        for (; i <= links; ++i)
-          if (run_cells(operand(i), cells, kRunRoom) == kNoRun) return nullptr;
-        long_run = true;
+        for (; i <= links; ++i) {
+          const std::size_t added = run_cells(operand(i), cells, kRunRoom);
+          if (added == kNoRun) return nullptr;
+          count += added + 3;
+        }
+        long_run = count;
         return nullptr;
       }
       if (i > 0) {
