@@ -3,17 +3,19 @@
 // Measure. A RenderNode is a rectangle with one distinguished row, the baseline, on which
 // compositions align their parts: its width, height and baseline, and its shape, which says how
 // it is drawn from its children. Every composition builds the node of one drawing from the nodes
-// of its parts, bottom-up, computing its size and nothing else: no cell is allocated and no
-// character is written. Every node is checked against the size limit when it is made, so a formula
+// of its parts, bottom-up, computing its size and nothing else: no picture cell is allocated and
+// no character is written. A text run is the one leaf that holds cells of its own: the characters
+// of a stretch of atoms, gathered while measuring (measure.cpp) and copied into the picture when
+// it is painted. Every node is checked against the size limit when it is made, so a formula
 // that is too large fails here, in time linear in its tree. The one exception to "no drawing while
 // measuring" is the compact script test, which paints a one-row script through a probing canvas
 // that only looks at the characters (see layout_scripts.cpp).
 //
 // Paint. The root's picture is allocated once and filled with blanks; then every node writes its
 // own characters at their final place and paints its children at their offsets inside it, through
-// a Canvas, the one place where characters are written. Nothing is copied. Placement clips at the
-// bottom only: a child's rows below its parent's last row are not drawn. Centring drops the
-// remainder: an odd spare column goes to the right, an odd spare row below.
+// a Canvas, the one place where characters are written. No part has a picture of its own to copy.
+// Placement clips at the bottom only: a child's rows below its parent's last row are not drawn.
+// Centring drops the remainder: an odd spare column goes to the right, an odd spare row below.
 //
 // Shapes. A shape is a small struct declared in the file of its drawing, beside the composition
 // that measures it and the `paint` overload that draws it; make_node keeps it in the node (or, past
