@@ -321,6 +321,8 @@ class Measurer {
       for (std::size_t i = 0; i < columns; ++i) out[i] = kUnpainted;
       return columns;
     }
+    if (const auto* command = std::get_if<Command>(&expr))
+      return command_cells(*command, out, room);
     return any_run_cells(expr, out, room, depth);
   }
 
