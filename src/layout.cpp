@@ -61,6 +61,23 @@ void paint(const Picture& shape, const RenderNode& self, Canvas& canvas, std::si
   canvas.cells(x, y, shape.cells, self.width, self.height);
 }
 
+struct Run {  // a text run: one row of characters and unpainted cells
+  const char32_t* cells;
+};
+
+void paint(const Run& shape, const RenderNode& self, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.run(x, y, shape.cells, self.width);
+}
+
+// The cells of a node that holds them, a character or a text run; none for any other node.
+std::span<const char32_t> held_cells(const RenderNode& node) noexcept {
+  if (node.painter == paint_char) return {&node.shape.ch, 1};
+  if (node.painter != &detail::paint_shape<Run>) return {};
+  Run run;
+  std::memcpy(&run, node.shape.bytes, sizeof run);
+  return {run.cells, node.width};
+}
+
 // The number of characters of a text, a malformed byte counting as one.
 std::size_t char_count(std::string_view utf8) noexcept {
   std::size_t count = 0;
@@ -148,15 +165,11 @@ Result<NodeRef> RenderNode::picture(const char32_t* cells, std::size_t width, st
   return make_node(width, height, baseline, Picture{cells});
 }
 
-// ---- the canvas ----
-
-void Canvas::paint(const RenderNode& node, std::size_t x, std::size_t y) {
-  if (y >= clip_ || (probe_ != nullptr && !probe_->converts)) return;
-  const std::size_t saved = clip_;
-  clip_ = std::min(clip_, y + node.height);
-  if (node.painter != nullptr) node.painter(node, *this, x, y);
-  clip_ = saved;
+Result<NodeRef> RenderNode::run(const char32_t* cells, std::size_t width) {
+  return make_node(width, 1, 0, Run{cells});
 }
+
+// ---- the canvas ----
 
 void Canvas::paint_mapped(const RenderNode& node, std::size_t x, std::size_t y, CharMap map) {
   // A map changes characters only into characters that no map changes again, so the same map
@@ -170,6 +183,24 @@ void Canvas::paint_mapped(const RenderNode& node, std::size_t x, std::size_t y, 
   }
   if (found + 1 == end) {  // already innermost
     paint(node, x, y);
+    return;
+  }
+  if (const auto cells = held_cells(node); !cells.empty() && probe_ == nullptr) {
+    // A character or a text run is written at once, `map` first, then the others in force.
+    if (y >= clip_) return;
+    for (std::size_t i = 0; i < cells.size() && x + i < width_; ++i) {
+      if (cells[i] == kUnpainted) continue;
+      char32_t ch = map(cells[i]);
+      for (std::size_t k = map_count_; k-- > 0;)
+        if (maps_[k] != map) ch = maps_[k](ch);
+      cells_[y * stride_ + x + i] = ch;
+    }
+    return;
+  }
+  if (found == end) {  // not in force: in and out again
+    maps_[map_count_++] = map;
+    paint(node, x, y);
+    --map_count_;
     return;
   }
   CharMap saved[kMaxMaps];
@@ -305,6 +336,20 @@ void Canvas::text(std::size_t x, std::size_t y, std::string_view utf8) noexcept 
   }
 }
 
+void Canvas::run(std::size_t x, std::size_t y, const char32_t* cells, std::size_t count) noexcept {
+  if (y >= clip_) return;
+  if (probe_ != nullptr || map_count_ != 0) {
+    for (std::size_t i = 0; i < count; ++i)
+      if (cells[i] != kUnpainted) put_mapped(x + i, y, cells[i]);
+    return;
+  }
+  if (x >= width_) return;
+  char32_t* row = cells_ + y * stride_ + x;
+  const std::size_t end = std::min(count, width_ - x);
+  for (std::size_t i = 0; i < end; ++i)
+    if (cells[i] != kUnpainted) row[i] = cells[i];
+}
+
 void Canvas::cells(std::size_t x, std::size_t y, const char32_t* cells, std::size_t width,
                    std::size_t height) noexcept {
   for (std::size_t r = 0; r < height; ++r)
@@ -312,6 +357,16 @@ void Canvas::cells(std::size_t x, std::size_t y, const char32_t* cells, std::siz
 }
 
 ProbeMemo Canvas::probe(const RenderNode& node, CharMap map) {
+  if (const auto cells = held_cells(node); !cells.empty()) {
+    // A character or a text run: its cells are looked at without painting.
+    ProbeMemo found{map, nullptr, 0, true};
+    for (const char32_t ch : cells) {
+      if (ch == kUnpainted) continue;
+      ++found.written;
+      if (map(ch) == U'\0') found.converts = false;
+    }
+    return found;
+  }
   Probe probe{map};
   Canvas canvas(probe);
   canvas.paint(node, 0, 0);

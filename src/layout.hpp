@@ -3,17 +3,19 @@
 // Measure. A RenderNode is a rectangle with one distinguished row, the baseline, on which
 // compositions align their parts: its width, height and baseline, and its shape, which says how
 // it is drawn from its children. Every composition builds the node of one drawing from the nodes
-// of its parts, bottom-up, computing its size and nothing else: no cell is allocated and no
-// character is written. Every node is checked against the size limit when it is made, so a formula
+// of its parts, bottom-up, computing its size and nothing else: no picture cell is allocated and
+// no character is written. A text run is the one leaf that holds cells of its own: the characters
+// of a stretch of atoms, gathered while measuring (measure.cpp) and copied into the picture when
+// it is painted. Every node is checked against the size limit when it is made, so a formula
 // that is too large fails here, in time linear in its tree. The one exception to "no drawing while
 // measuring" is the compact script test, which paints a one-row script through a probing canvas
 // that only looks at the characters (see layout_scripts.cpp).
 //
 // Paint. The root's picture is allocated once and filled with blanks; then every node writes its
 // own characters at their final place and paints its children at their offsets inside it, through
-// a Canvas, the one place where characters are written. Nothing is copied. Placement clips at the
-// bottom only: a child's rows below its parent's last row are not drawn. Centring drops the
-// remainder: an odd spare column goes to the right, an odd spare row below.
+// a Canvas, the one place where characters are written. No part has a picture of its own to copy.
+// Placement clips at the bottom only: a child's rows below its parent's last row are not drawn.
+// Centring drops the remainder: an odd spare column goes to the right, an odd spare row below.
 //
 // Shapes. A shape is a small struct declared in the file of its drawing, beside the composition
 // that measures it and the `paint` overload that draws it; make_node keeps it in the node (or, past
@@ -140,6 +142,10 @@ struct RenderNode {
   // Fixed cells, width × height of them row-major, which must outlive the call.
   [[nodiscard]] static Result<NodeRef> picture(const char32_t* cells, std::size_t width,
                                                std::size_t height, std::size_t baseline);
+  // A text run: one row of `width` cells, each a character or kUnpainted, which must outlive the
+  // call; baseline 0. It stands for a stretch of atoms of one row each (letters, digits, signs
+  // and the blanks between them) drawn as one node and painted with one copy (measure.cpp).
+  [[nodiscard]] static Result<NodeRef> run(const char32_t* cells, std::size_t width);
 
   // ---- general compositions (layout.cpp) ----
 
@@ -293,6 +299,8 @@ Result<RenderNode*> make_node(std::size_t width, std::size_t height, std::size_t
 
 // The cell after a wide character's, its second display column: written as nothing.
 inline constexpr char32_t kWideTail = 0x110000;
+// A cell of a text run that paints nothing, as a blank node paints nothing: what is under it stays.
+inline constexpr char32_t kUnpainted = 0x110001;
 // A character of no width joined to a cell, written right after the cell's character.
 struct Mark {
   std::size_t cell;  // row * stride + column
@@ -352,6 +360,8 @@ class Canvas {
   void across(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
   void down(std::size_t x, std::size_t y, std::size_t count, char32_t ch) noexcept;
   void text(std::size_t x, std::size_t y, std::string_view utf8) noexcept;
+  // The `count` cells of a text run (see RenderNode::run).
+  void run(std::size_t x, std::size_t y, const char32_t* cells, std::size_t count) noexcept;
   // A text with a cell to each display column: see RenderNode::column_row.
   void column_text(std::size_t x, std::size_t y, std::string_view utf8);
   // Where the marks joined to cells are kept (none are kept without one).
@@ -401,6 +411,14 @@ class Canvas {
   MarkList* marks_ = nullptr;
   bool columns_differ_ = false;
 };
+
+inline void Canvas::paint(const RenderNode& node, std::size_t x, std::size_t y) {
+  if (y >= clip_ || (probe_ != nullptr && !probe_->converts)) return;
+  const std::size_t saved = clip_;
+  clip_ = std::min(clip_, y + node.height);
+  if (node.painter != nullptr) node.painter(node, *this, x, y);
+  clip_ = saved;
+}
 
 // Sizes saturate instead of wrapping, so that an absurd size reaches the size check and is refused.
 inline constexpr std::size_t kSaturated = static_cast<std::size_t>(-1);

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "arena.hpp"
@@ -35,6 +37,7 @@ class Measurer {
     while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
     // What it holds stands alone in its own lists, unless a sequence says otherwise.
     alone_here_ = std::exchange(alone_, true);
+    walked_here_ = std::exchange(walked_, false);
     return std::visit([this](const auto& n) { return visit(n); }, *inner);
   }
   // Measures a list in order, its items side by side when `beside`; the first error discards the
@@ -85,7 +88,8 @@ class Measurer {
   }
 
   // a + b - c … nests to the left as deep as the chain is long: walk the spine in a loop, render
-  // the operands left to right, and compose the whole chain at once.
+  // the operands left to right, and compose the whole chain at once. In the picture a chain of
+  // operands that all add to a text run is one run, the operators and their blanks among them.
   Result<NodeRef> visit(const Infix& n) {
     std::size_t links = 1;
     for (Box lhs = n.lhs; const auto* link = std::get_if<Infix>(lhs); lhs = link->lhs) ++links;
@@ -93,19 +97,40 @@ class Measurer {
     const Infix** spine = arena.allocate_array<const Infix*>(links);
     spine[links - 1] = &n;  // outermost last: spine[0] holds the leftmost operand
     for (std::size_t i = links - 1; i > 0; --i) spine[i - 1] = &std::get<Infix>(*spine[i]->lhs);
+    const auto operand = [&](std::size_t i) -> const Expr& {
+      return i == 0 ? *spine[0]->lhs : *spine[i - 1]->rhs;
+    };
+    const auto op = [&](std::size_t i) {
+      return kOperatorChars[static_cast<std::size_t>(spine[i]->op)];
+    };
 
+    std::size_t long_run = 0;
+    if (compose_.text_runs)
+      if (const NodeRef run = chain_run(links, operand, op, long_run)) return run;
+    if (long_run != 0) {
+      // A run closes with more than kRunRoom - kLongestInRun cells, or before an operand that
+      // did not fit, itself of more: an eighth of the cells bounds the items.
+      static_assert(kRunRoom - kLongestInRun >= 24);
+      RunRow row(*this, long_run / 8 + 2);
+      for (std::size_t i = 0; i <= links; ++i) {
+        if (i > 0) row.cells({kUnpainted, op(i - 1), kUnpainted});
+        if (auto failed = row.add(operand(i))) return std::unexpected(std::move(*failed));
+      }
+      return RenderNode::hstack(row.finish());
+    }
     NodeRef* operands = arena.allocate_array<NodeRef>(links + 1);
     char32_t* ops = arena.allocate_array<char32_t>(links);
     for (std::size_t i = 0; i <= links; ++i) {
-      auto operand = node(i == 0 ? *spine[0]->lhs : *spine[i - 1]->rhs);
-      if (!operand) return operand;
-      operands[i] = *operand;
-      if (i > 0) ops[i - 1] = kOperatorChars[static_cast<std::size_t>(spine[i - 1]->op)];
+      auto measured = node(operand(i));
+      if (!measured) return measured;
+      operands[i] = *measured;
+      if (i > 0) ops[i - 1] = op(i - 1);
     }
     return RenderNode::infix_chain({operands, links + 1}, {ops, links});
   }
 
   Result<NodeRef> visit(const Sequence& n) {
+    if (compose_.text_runs) return row_with_runs(n.items);
     auto items = all(n.items, true);
     if (!items) return std::unexpected(std::move(items.error()));
     return compose_.sequence(*items, n.items, vocabulary_);
@@ -185,6 +210,8 @@ class Measurer {
   // A base and its scripts, each null when absent, measured in that order: limits on a command
   // that takes them, else scripts beside the base.
   Result<NodeRef> scripts(const Expr& base_expr, const Expr* sub_expr, const Expr* sup_expr) {
+    if (!walked_here_)
+      if (const NodeRef run = scripted_run(base_expr, sub_expr, sup_expr)) return run;
     const bool alone = alone_here_;
     // A command with limits is drawn by the composition of its limits.
     const Command* op = with_limits(base_expr);
@@ -228,12 +255,303 @@ class Measurer {
     return RenderNode::prime_suffix(*base, n.count);
   }
 
+  // ---- text runs ----
+  //
+  // An atom drawn as one row of characters, a cell each, adds its cells to a text run: a symbol
+  // or a number whose characters are all one column wide (then both of a Drawing's ways of giving
+  // a text its cells give one to each character), a command drawn as one such character or as an
+  // ASCII word, a blank, whose cells are unpainted, a list of such atoms, an atom with primes, and
+  // an atom with scripts that are such atoms, all of whose cells have script forms (the scripts
+  // the picture writes beside their base on its row, side by side when there are two). The cells
+  // are what painting the atom's own node would write, so a run paints, maps and probes as its
+  // atoms' nodes side by side do: a script's forms are applied first, as painting applies them
+  // inside any map in force, and a form is never changed again by a script's map. A run is
+  // gathered on the stack and ends before an atom that might not fit: long texts and wide blanks
+  // keep nodes of their own, which only point to their text.
+
+  //
+  // Whether an atom adds to a run is found by walking it, before it is measured otherwise; a walk
+  // that fails is repeated by the walks of the lists and scripts inside. So a walk goes at most
+  // kDeepestInRun lists or scripts deep, what is deeper is measured as a node, and every atom is
+  // walked a bounded number of times: measuring stays linear.
+
+  static constexpr std::size_t kNoRun = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kLongestInRun = 32;            // room kept for the next atom
+  static constexpr std::size_t kRunRoom = 2 * kLongestInRun;  // cells gathered at once
+  static constexpr std::size_t kDeepestInRun = 3;
+
+  // The cells of a text, a cell to each character, written to `out`, which has room for `room`;
+  // kNoRun when a character is malformed or not one column wide, or the text does not fit.
+  static std::size_t text_cells(std::string_view text, char32_t* out, std::size_t room) {
+    if (text.size() == 1 && static_cast<unsigned char>(text[0]) < 0x80 && room != 0) {
+      *out = static_cast<unsigned char>(text[0]);  // most atoms
+      return 1;
+    }
+    if (text.size() > room) return kNoRun;  // a character takes a byte at least
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++count) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      if (byte < 0x80) {
+        out[count] = byte;
+        ++i;
+        continue;
+      }
+      const Decoded d = decode_utf8(text, i);
+      if (d.length == 0 || display_width(d.ch) != 1) return kNoRun;
+      out[count] = d.ch;
+      i += d.length;
+    }
+    return count;
+  }
+
+  // The cells `expr` adds to a text run, written to `out`, which has room for `room`; or kNoRun
+  // when it is drawn otherwise or does not fit (what it wrote is then no cell).
+  std::size_t run_cells(const Expr& expr, char32_t* out, std::size_t room,
+                        std::size_t depth = 0) const {
+    // Most atoms are one ASCII character or the blank between two atoms.
+    if (const auto* symbol = std::get_if<Symbol>(&expr);
+        symbol != nullptr && symbol->text.size() == 1 &&
+        static_cast<unsigned char>(symbol->text[0]) < 0x80 && room != 0) {
+      *out = static_cast<unsigned char>(symbol->text[0]);
+      return 1;
+    }
+    if (const auto* space = std::get_if<Space>(&expr)) {
+      const std::size_t columns = in_script_limits_ && space->script_omits ? 0 : space->columns;
+      if (columns > room) return kNoRun;
+      for (std::size_t i = 0; i < columns; ++i) out[i] = kUnpainted;
+      return columns;
+    }
+    if (const auto* command = std::get_if<Command>(&expr))
+      return command_cells(*command, out, room);
+    return any_run_cells(expr, out, room, depth);
+  }
+
+  // run_cells() apart from its common case.
+  [[gnu::noinline]] std::size_t any_run_cells(const Expr& expr, char32_t* out, std::size_t room,
+                                              std::size_t depth) const {
+    const Expr* inner = &expr;
+    while (const auto* group = std::get_if<Group>(inner)) inner = group->inner;
+    switch (inner->index()) {
+      case variant_index<Symbol>:
+        return text_cells(std::get<Symbol>(*inner).text, out, room);
+      case variant_index<Number>:
+        return text_cells(std::get<Number>(*inner).text, out, room);
+      case variant_index<Space>:
+        return run_cells(*inner, out, room, depth);
+      case variant_index<Command>:
+        return command_cells(std::get<Command>(*inner), out, room);
+      case variant_index<Sequence>: {
+        if (depth == kDeepestInRun) return kNoRun;
+        std::size_t count = 0;
+        for (const Box item : std::get<Sequence>(*inner).items) {
+          const std::size_t added = run_cells(*item, out + count, room - count, depth + 1);
+          if (added == kNoRun) return kNoRun;
+          count += added;
+        }
+        return count;
+      }
+      case variant_index<Superscript>: {
+        const auto& n = std::get<Superscript>(*inner);
+        return scripted_cells(*n.base, nullptr, n.sup, out, room, depth);
+      }
+      case variant_index<Subscript>: {
+        const auto& n = std::get<Subscript>(*inner);
+        return scripted_cells(*n.base, n.sub, nullptr, out, room, depth);
+      }
+      case variant_index<SubSup>: {
+        const auto& n = std::get<SubSup>(*inner);
+        return scripted_cells(*n.base, n.sub, n.sup, out, room, depth);
+      }
+      case variant_index<Primes>: {
+        // As prime_suffix draws them: apostrophes after the base, on its row.
+        const auto& n = std::get<Primes>(*inner);
+        if (depth == kDeepestInRun) return kNoRun;
+        const std::size_t base = run_cells(*n.base, out, room, depth + 1);
+        if (base == kNoRun || n.count > room - base) return kNoRun;
+        std::fill_n(out + base, n.count, U'\'');
+        return base + n.count;
+      }
+      default:
+        return kNoRun;
+    }
+  }
+
+  template <class Kind>
+  static constexpr std::size_t variant_index = [] {
+    ExprVariant v(std::in_place_type<Kind>);
+    return v.index();
+  }();
+
+  // A command drawn as one character one column wide or as an ASCII word, as construct::symbol
+  // and construct::word draw them.
+  static std::size_t command_cells(const Command& command, char32_t* out, std::size_t room) {
+    const Definition* def = command.parts->def;
+    if (def == nullptr || !command.parts->args.empty() || !command.parts->optional.empty())
+      return kNoRun;
+    if (def->construct == construct::symbol) {
+      const char32_t ch = def->data<payload::Glyph>().ch;
+      if (room == 0 || ch >= kWideTail || (ch >= 0x300 && display_width(ch) != 1)) return kNoRun;
+      *out = ch;
+      return 1;
+    }
+    if (def->construct == construct::word) {
+      const std::string_view word = def->data<payload::Word>().word;
+      if (!std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return kNoRun;
+      return text_cells(word, out, room);
+    }
+    return kNoRun;
+  }
+
+  // A base and its scripts, as the picture writes compact scripts beside a base of one row: each
+  // script one row of cells that all have forms, side by side, the subscript first unless the
+  // superscript starts with primes.
+  std::size_t scripted_cells(const Expr& base, const Expr* sub, const Expr* sup, char32_t* out,
+                             std::size_t room, std::size_t depth) const {
+    const ScriptStyle& style = drawing_.scripts;
+    if (depth == kDeepestInRun || with_limits(base) != nullptr ||
+        (sub != nullptr && sup != nullptr && !style.compact_pairs))
+      return kNoRun;
+    std::size_t count = run_cells(base, out, room, depth + 1);
+    if (count == kNoRun) return kNoRun;
+    // Two scripts may be one expression: a one-character leaf is shared.
+    const bool sup_first = sub == nullptr || (sup != nullptr && starts_with_prime(*sup));
+    const std::pair<const Expr*, CharMap> scripts[2] = {
+        {sup_first ? sup : sub, sup_first ? style.superscripts : style.subscripts},
+        {sup_first ? sub : sup, sup_first ? style.subscripts : style.superscripts}};
+    for (const auto& [script, forms] : scripts) {
+      if (script == nullptr) continue;
+      const std::size_t added = run_cells(*script, out + count, room - count, depth + 1);
+      if (added == kNoRun) return kNoRun;
+      for (char32_t& cell : std::span(out + count, added)) {
+        if (cell == kUnpainted || (cell = forms(cell)) == U'\0') return kNoRun;
+      }
+      count += added;
+    }
+    return count;
+  }
+
+  // An atom with scripts as one run, when it adds to a text run.
+  [[gnu::noinline]] NodeRef scripted_run(const Expr& base, const Expr* sub, const Expr* sup) const {
+    if (!compose_.text_runs) return nullptr;
+    char32_t cells[kRunRoom];
+    const std::size_t count = scripted_cells(base, sub, sup, cells, kRunRoom, 0);
+    return count == kNoRun ? nullptr : run_node(cells, count);
+  }
+
+  // The node of a run's cells: a run of one character is that character's node, a run of a few
+  // blanks the shared blank (both need no room), any other a text run in the arena. A run of no
+  // more than kRunRoom cells passes the size check.
+  static NodeRef run_node(const char32_t* cells, std::size_t count) {
+    if (count == 1 && cells[0] != kUnpainted) return *RenderNode::single(cells[0]);
+    if (count < kSpaces.size() &&
+        std::all_of(cells, cells + count, [](char32_t c) { return c == kUnpainted; }))
+      return &kSpaces[count];
+    char32_t* kept = current_arena().allocate_array<char32_t>(count);
+    std::copy_n(cells, count, kept);
+    return *RenderNode::run(kept, count);
+  }
+
+  // An infix chain as one run, when its operands `operand(0)` … `operand(links)` all add to a
+  // text run and it fits in one gathering; else null, and `long_run` the cells of the chain when
+  // they all add to a run all the same (0 when they do not).
+  template <class Operand, class Op>
+  NodeRef chain_run(std::size_t links, Operand operand, Op op, std::size_t& long_run) const {
+    char32_t cells[kRunRoom];
+    std::size_t count = 0;
+    for (std::size_t i = 0; i <= links; ++i) {
+      if (kRunRoom - count < kLongestInRun) {
+        for (; i <= links; ++i) {
+          const std::size_t added = run_cells(operand(i), cells, kRunRoom);
+          if (added == kNoRun) return nullptr;
+          count += added + 3;
+        }
+        long_run = count;
+        return nullptr;
+      }
+      if (i > 0) {
+        cells[count++] = kUnpainted;
+        cells[count++] = op(i - 1);
+        cells[count++] = kUnpainted;
+      }
+      const std::size_t added = run_cells(operand(i), cells + count, kRunRoom - count);
+      if (added == kNoRun) return nullptr;
+      count += added;
+    }
+    return run_node(cells, count);
+  }
+
+  // A row of items being gathered: the atoms that add to a text run as runs, the others as their
+  // nodes, measured in order.
+  class RunRow {
+   public:
+    RunRow(Measurer& measurer, std::size_t most_items)
+        : measurer_(measurer), items_(current_arena().allocate_array<NodeRef>(most_items)) {}
+
+    // Adds the item `expr`; the error of measuring it, if any.
+    std::optional<ParseError> add(const Expr& expr) {
+      if (kRunRoom - gathered_ < kLongestInRun) close_run();
+      if (const std::size_t added =
+              measurer_.run_cells(expr, cells_ + gathered_, kRunRoom - gathered_);
+          added != kNoRun) {
+        gathered_ += added;
+        in_run_ = true;
+        return std::nullopt;
+      }
+      close_run();
+      measurer_.alone_ = false;
+      measurer_.walked_ = true;
+      auto measured = measurer_.node(expr);
+      if (!measured) return std::move(measured.error());
+      items_[count_++] = *measured;
+      return std::nullopt;
+    }
+    // Adds cells of its own to the run (fewer than kLongestInRun).
+    void cells(std::initializer_list<char32_t> cells) {
+      if (kRunRoom - gathered_ < kLongestInRun) close_run();
+      std::ranges::copy(cells, cells_ + gathered_);
+      gathered_ += cells.size();
+      in_run_ = true;
+    }
+    // The items, in the arena.
+    std::span<const NodeRef> finish() {
+      close_run();
+      measurer_.alone_ = true;  // as measuring the last atom would have left it
+      return {items_, count_};
+    }
+
+   private:
+    void close_run() {
+      if (!in_run_) return;
+      items_[count_++] = run_node(cells_, gathered_);
+      gathered_ = 0;
+      in_run_ = false;
+    }
+
+    Measurer& measurer_;
+    NodeRef* items_;
+    std::size_t count_ = 0;
+    char32_t cells_[kRunRoom];
+    std::size_t gathered_ = 0;
+    bool in_run_ = false;
+  };
+
+  // A list's items side by side, each stretch of atoms that add to a text run drawn as runs.
+  Result<NodeRef> row_with_runs(ExprList exprs) {
+    RunRow row(*this, exprs.size());
+    for (const Box expr : exprs)
+      if (auto failed = row.add(*expr)) return std::unexpected(std::move(*failed));
+    return RenderNode::hstack(row.finish());
+  }
+
   const Drawing& drawing_;
   const Composer& compose_;
   const Vocabulary& vocabulary_;
   bool in_script_limits_ = false;  // measuring limits that are written as scripts
   bool alone_ = true;              // the next expression measured stands alone (not in a sequence)
   bool alone_here_ = true;         // the expression being visited does
+  bool walked_ = false;       // the next expression measured was walked for a text run, in vain
+  bool walked_here_ = false;  // the expression being visited was
 };
 
 // ---- the picture's compositions ----
@@ -323,6 +641,7 @@ const Composer kPictureComposer{
     .matrix = RenderNode::matrix,
     .table = RenderNode::table,
     .sequence = picture_sequence,
+    .text_runs = true,
 };
 
 // A large operator that takes its operand sets its limits as the drawing's operators do; the

@@ -4,7 +4,9 @@
 // Plain nodes are composed here; a command's arguments are measured here and handed to its row's
 // construct. Scripts on a command whose row takes limits become limits above and below it. The
 // only spacing added here is one blank on each side of an infix operator and the exact markup's
-// spacing escapes. A wide formula is broken into lines in lines.cpp.
+// spacing escapes. In the picture, a list's stretches of atoms drawn as one row of characters
+// each (letters, digits, signs and the blanks between them) are gathered into text runs, a node
+// to a stretch rather than to an atom. A wide formula is broken into lines in lines.cpp.
 #pragma once
 
 #include <cstddef>
@@ -55,6 +57,10 @@ struct Composer {
   // The items of a list side by side; `exprs` are the items as written.
   Result<NodeRef> (*sequence)(std::span<const NodeRef> items, ExprList exprs,
                               const Vocabulary& vocabulary);
+  // Whether a list's stretches of atoms drawn as one row of characters are measured as text runs
+  // (a node for a stretch, not for each atom) and set side by side with the other items, without
+  // `sequence`: the picture's way, which asks nothing of an atom but its cells.
+  bool text_runs = false;
 };
 
 // The picture's compositions.

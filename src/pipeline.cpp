@@ -95,17 +95,16 @@ std::u32string_view write_utf32(const RenderNode& root, CharMap spelling, Words 
 
 namespace {
 
-// Appends the picture of `root` to `text` in UTF-8.
+// Appends the picture of `root` to `text` in UTF-8, encoded in one pass a block at a time.
 void append_text(std::string& text, const RenderNode& root, CharMap spelling, Words words) {
   const std::u32string_view picture = write_utf32(root, spelling, words);
-  std::size_t bytes = 0;
-  for (char32_t ch : picture) bytes += utf8_length(ch);
-  const std::size_t at = text.size();
-  text.resize_and_overwrite(at + bytes, [&](char* out, std::size_t) {
-    out += at;
-    for (char32_t ch : picture) out = encode_utf8(ch, out);
-    return at + bytes;
-  });
+  constexpr std::size_t kBlock = 1024;
+  char encoded[4 * kBlock];
+  for (std::size_t at = 0; at < picture.size(); at += kBlock) {
+    char* out = encoded;
+    for (const char32_t ch : picture.substr(at, kBlock)) out = encode_utf8(ch, out);
+    text.append(encoded, static_cast<std::size_t>(out - encoded));
+  }
 }
 
 }  // namespace

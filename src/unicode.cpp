@@ -2,6 +2,8 @@
 #include "unicode.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
 #include <utility>
 
@@ -95,8 +97,27 @@ bool is_escaped_in_text_form(char32_t ch) noexcept {
   return in_ranges(kEscapedRanges, ch);
 }
 
+namespace {
+
+// The blocks of 64 characters of the Basic Multilingual Plane that hold no character of other
+// than one column (Greek, arrows, mathematical operators…): a bit for each, read before any search.
+constexpr std::array<std::uint64_t, 16> kOneColumnBlocks = [] {
+  std::array<std::uint64_t, 16> bits;
+  bits.fill(~std::uint64_t{0});
+  const auto clear = [&bits](const CodeRange& range) {
+    for (char32_t block = range.first >> 6; block <= (range.last >> 6) && block < 1024; ++block)
+      bits[block >> 6] &= ~(std::uint64_t{1} << (block & 63));
+  };
+  for (const CodeRange& range : kZeroWidthRanges) clear(range);
+  for (const CodeRange& range : kWideRanges) clear(range);
+  return bits;
+}();
+
+}  // namespace
+
 int display_width(char32_t ch) noexcept {
   if (ch < 0x300) return 1;  // Latin, where nothing is wide or joins (U+00AD shows as a hyphen)
+  if (ch < 0x10000 && ((kOneColumnBlocks[ch >> 12] >> ((ch >> 6) & 63)) & 1) != 0) return 1;
   if (in_ranges(kZeroWidthRanges, ch)) return 0;
   return in_ranges(kWideRanges, ch) ? 2 : 1;
 }
