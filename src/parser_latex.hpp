@@ -116,6 +116,8 @@ class LatexParser : ParserBase {
   // ---- text and dimensions (parser_latex_text.cpp) ----
 
   [[nodiscard]] Result<Box> text(const Lexeme& owner);
+  [[nodiscard]] Result<void> text_group(const Lexeme& open, std::uint32_t& previous_end,
+                                        TextAssembler& out, bool in_switch);
   [[nodiscard]] Result<void> text_token(const Lexeme& token, TextAssembler& out);
   [[nodiscard]] Result<void> text_command(const Lexeme& token, TextAssembler& out);
   [[nodiscard]] Result<Box> accented(const Lexeme& owner, const Definition& def);

@@ -44,7 +44,7 @@ CASES = [
     ("within a line", "see \\[x^2\\] here\n", "see \n" + block("x^2") + "here\n"),
     ("math fence", "```math\n\\frac{a}{b}\n```\n", block("\\frac{a}{b}")),
     # The fence is longer than any run of backticks in the picture, which would close it.
-    ("backticks in a picture", "$$\\text{```}$$\nafter $x$\n", "````text\n```\n````\nafter x\n"),
+    ("backticks in a picture", "$$\\texttt{```}$$\nafter $x$\n", "````text\n```\n````\nafter x\n"),
     ("latex fence", "```latex\nx^2\n```\n", block("x^2")),
     ("environment", "\\begin{align}\na &= b \\\\\nc &= d\n\\end{align}\n",
      block("\\begin{align}\na &= b \\\\\nc &= d\n\\end{align}")),
