@@ -68,17 +68,29 @@ struct LimitStyle {
 // Limits centred on the widest piece, each in rows of its own height, as TeX sets them.
 inline constexpr LimitStyle kCentredLimits{.centred = true, .equal_bands = false};
 
+// A rule of a table, at a boundary of its columns or above one of its rows.
+enum class Rule : std::uint8_t {
+  None,
+  Solid,   // │ ─
+  Dashed,  // ╎ ╌
+  Double,  // ║ ═: two rules, of any kinds
+};
+
+// The rule where `added` is drawn beside `rule`: two rules show as a double one.
+[[nodiscard]] constexpr Rule beside(Rule rule, Rule added) noexcept {
+  return rule == Rule::None ? added : Rule::Double;
+}
+
 // How a table sets out its cells (the LaTeX dialect's environments). The alignments repeat across
 // when there are more columns than letters; rules and lines past the end of their lists are none.
 struct TableLayout {
-  std::string_view align = "c";              // 'l', 'c' or 'r' for each column
-  std::span<const std::uint8_t> rules = {};  // vertical rules at each column boundary, the
-                                             // left edge first: 1 draws │, 2 or more ║
-  std::span<const std::uint8_t> lines = {};  // horizontal rules above each row, then below the
-                                             // last
-  std::uint8_t gap = 2;                      // blank columns between neighbouring columns
-  bool pairs = false;                        // columns in right-left pairs that touch (amsmath)
-  std::array<char32_t, 2> fence = {0, 0};    // the delimiters around it, 0 for none
+  std::string_view align = "c";            // 'l', 'c' or 'r' for each column
+  std::span<const Rule> rules = {};        // vertical rules at each column boundary, the left edge
+                                           // first
+  std::span<const Rule> lines = {};        // horizontal rules above each row, then below the last
+  std::uint8_t gap = 2;                    // blank columns between neighbouring columns
+  bool pairs = false;                      // columns in right-left pairs that touch (amsmath)
+  std::array<char32_t, 2> fence = {0, 0};  // the delimiters around it, 0 for none
 };
 
 // How a node of a formula's one-row form binds to what is around it, which says where its

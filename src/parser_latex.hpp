@@ -71,7 +71,7 @@ class LatexParser : ParserBase {
   // each row and below the last (empty when there are none).
   struct Rows {
     std::span<const ExprList> rows;
-    std::span<const std::uint8_t> lines;
+    std::span<const Rule> lines;
   };
 
   // ---- lists (parser_latex_lists.cpp) ----
@@ -134,8 +134,7 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Rows> rows(std::uint8_t stop, bool pairs, bool script, Box first);
   [[nodiscard]] Result<Rows> diagram_rows(bool script);
   [[nodiscard]] Result<Box> diagram_part(std::size_t from, std::size_t to, bool script);
-  [[nodiscard]] Result<void> rules_above(std::size_t row, std::vector<std::uint8_t>& lines,
-                                         bool script);
+  [[nodiscard]] Result<void> rules_above(std::size_t row, std::vector<Rule>& lines, bool script);
   // Braced rows set out as the environment of the row's name (\substack).
   [[nodiscard]] Result<Box> rows_argument(const Lexeme& token, const Definition& def, bool script);
   [[nodiscard]] Result<TableLayout> columns(const Lexeme& owner, TableLayout layout);

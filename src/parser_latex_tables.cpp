@@ -23,7 +23,7 @@ bool is_white(char c) {
 // of vertical rules at each boundary, the left edge first.
 struct ColumnSpec {
   std::string align;
-  std::vector<std::uint8_t> rules = {0};
+  std::vector<Rule> rules = {Rule::None};
   std::size_t budget = 1 << 16;  // characters read, repetitions included, before reading stops
 };
 
@@ -55,8 +55,10 @@ class PatternReader {
           column('l');
           break;
         case '|':
+          rule(Rule::Solid);
+          break;
         case ':':
-          rule();
+          rule(Rule::Dashed);
           break;
         case '@':
         case '!':
@@ -72,7 +74,7 @@ class PatternReader {
           while (i < spec.size() && std::isalpha(static_cast<unsigned char>(spec[i]))) ++i;
           if (std::ranges::find(rule_commands_, spec.substr(from, i - from)) !=
               rule_commands_.end())
-            rule();
+            rule(Rule::Solid);
           break;
         }
         case '{':
@@ -101,12 +103,10 @@ class PatternReader {
   void column(char align) {
     if (out_.align.size() >= kMaxColumns) return;
     out_.align += align;
-    out_.rules.push_back(0);
+    out_.rules.push_back(Rule::None);
   }
 
-  void rule() {
-    if (out_.rules.back() < 2) ++out_.rules.back();
-  }
+  void rule(Rule kind) { out_.rules.back() = beside(out_.rules.back(), kind); }
 
   // *{n}{…}: the pattern n times, within the budget and eight levels of repetition.
   void repeat(std::string_view spec, std::size_t& i, std::size_t depth) {
@@ -140,9 +140,9 @@ std::span<const ExprList> filled(std::span<const ExprList> all, std::size_t colu
 }
 
 // The counts of rules, in the arena; empty when there are none.
-std::span<const std::uint8_t> kept_lines(const std::vector<std::uint8_t>& lines) {
+std::span<const Rule> kept_lines(const std::vector<Rule>& lines) {
   if (lines.empty()) return {};
-  auto* kept = current_arena().allocate_array<std::uint8_t>(lines.size());
+  auto* kept = current_arena().allocate_array<Rule>(lines.size());
   std::ranges::copy(lines, kept);
   return {kept, lines.size()};
 }
@@ -237,7 +237,7 @@ Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool 
   } reading(tables_);
   ListBuilder<ExprList> rows(lists_);
   std::optional<ListBuilder<Box>> row(std::in_place, lists_);
-  std::vector<std::uint8_t> lines;  // rules above each row, filled as they come
+  std::vector<Rule> lines;  // rules above each row, filled as they come
   std::size_t columns = 0;
   bool blank_row = true;  // the row so far is one empty cell
   const auto end_row = [&](bool keep_blank) {
@@ -395,16 +395,15 @@ Result<Box> LatexParser::diagram_part(std::size_t from, std::size_t to, bool scr
 }
 
 // The rules before a row's first cell (\hline and the like), counted into lines[row]: one or two.
-Result<void> LatexParser::rules_above(std::size_t row, std::vector<std::uint8_t>& lines,
-                                      bool script) {
+Result<void> LatexParser::rules_above(std::size_t row, std::vector<Rule>& lines, bool script) {
   while (current() != nullptr && current()->kind == Tk::Command) {
     const Definition* def = definition(*current());
     if (def == nullptr || def->role != Role::Line) break;
     const Lexeme& rule = advance();
     auto skipped = arguments(rule, *def, script);
     if (!skipped) return std::unexpected(std::move(skipped.error()));
-    if (lines.size() <= row) lines.resize(row + 1, 0);
-    if (lines[row] < 2) ++lines[row];
+    if (lines.size() <= row) lines.resize(row + 1, Rule::None);
+    lines[row] = beside(lines[row], def->data<payload::Ruling>().rule);
   }
   return {};
 }
@@ -439,7 +438,7 @@ Result<TableLayout> LatexParser::columns(const Lexeme& owner, TableLayout layout
   PatternReader(columns, vocabulary_.grammar().rule_commands).read(spec, 0);
   char* align = current_arena().allocate_array<char>(columns.align.size());
   std::ranges::copy(columns.align, align);
-  auto* rules = current_arena().allocate_array<std::uint8_t>(columns.rules.size());
+  auto* rules = current_arena().allocate_array<Rule>(columns.rules.size());
   std::ranges::copy(columns.rules, rules);
   layout.align = {align, columns.align.size()};
   layout.rules = {rules, columns.rules.size()};

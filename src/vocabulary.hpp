@@ -104,6 +104,9 @@ struct Shift {  // the whole rows a box is moved by, set when its dimension is r
   std::uint32_t rows = 0;
   bool down = false;
 };
+struct Ruling {  // the rule a table's rule command draws
+  Rule rule = Rule::Solid;
+};
 struct Combining {  // a text accent's combining mark, and whether it is read in math too
   char32_t mark = 0;
   bool math = true;
@@ -111,10 +114,11 @@ struct Combining {  // a text accent's combining mark, and whether it is read in
 
 }  // namespace payload
 
-using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style,
-                             payload::Mark, payload::Blank, payload::Sign, payload::Sized,
-                             payload::Enclosure, payload::Phantom, payload::Size, payload::Pair,
-                             payload::Combining, payload::Fraction, payload::Shift>;
+using Payload =
+    std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style, payload::Mark,
+                 payload::Blank, payload::Sign, payload::Sized, payload::Enclosure,
+                 payload::Phantom, payload::Size, payload::Pair, payload::Combining,
+                 payload::Fraction, payload::Shift, payload::Ruling>;
 
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets

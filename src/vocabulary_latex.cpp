@@ -184,9 +184,10 @@ constexpr Definition dots() {
   def.payload = payload::Glyph{U'…', U'⋯'};
   return def;
 }
-// A horizontal rule between a table's rows; `args` are read and dropped.
-constexpr Definition line(std::string_view name, std::string_view args = {}) {
-  return role(name, Role::Line, args);
+// A horizontal rule between a table's rows, solid or dashed; `args` are read and dropped.
+constexpr Definition line(std::string_view name, std::string_view args = {},
+                          Rule rule = Rule::Solid) {
+  return role(name, Role::Line, args, payload::Ruling{rule});
 }
 // A switch: the rest of its group in an alphabet (or as it is, with no map).
 constexpr Definition switch_to(std::string_view name, CharMap map) {
@@ -429,8 +430,8 @@ constexpr Definition kLatexRows[] = {
     // Structure the parser reads itself: the delimiters between \left and \right, and horizontal
     // rules between a table's rows (a partial one is drawn across).
     role("middle", Role::Middle),
-    line("hline"), line("hdashline"), line("toprule"), line("midrule"), line("bottomrule"),
-    line("cline", "s"), line("cdashline", "s"),
+    line("hline"), line("hdashline", {}, Rule::Dashed), line("toprule"), line("midrule"),
+    line("bottomrule"), line("cline", "s"), line("cdashline", "s", Rule::Dashed),
 };
 // clang-format on
 
