@@ -269,7 +269,9 @@ Result<Box> LatexParser::formula() {
   // & or \\ outside any environment: the formula is a table of its own.
   auto body = rows(kAtRow, true, false, *first);
   if (!body) return std::unexpected(std::move(body.error()));
-  const EnvironmentDef* implicit = vocabulary_.grammar().implicit_table;
+  const GrammarData& grammar = vocabulary_.grammar();
+  const bool aligned = std::ranges::any_of(body->rows, [](ExprList row) { return row.size() > 1; });
+  const EnvironmentDef* implicit = aligned ? grammar.implicit_table : grammar.implicit_lines;
   return table(*body, implicit != nullptr ? implicit->layout : TableLayout{}).expr;
 }
 

@@ -246,8 +246,10 @@ struct Escapes {
 struct GrammarData {
   Escapes escapes;
   const Definition* bars = nullptr;  // the row of a pair of bars around an expression (|x|)
-  // How a formula with & or \\ outside any environment is set out, as a table of its own.
+  // How a formula with & or \\ outside any environment is set out, as a table of its own; and
+  // one broken into lines by \\ with no & anywhere.
   const EnvironmentDef* implicit_table = nullptr;
+  const EnvironmentDef* implicit_lines = nullptr;
   // The commands that draw a vertical rule in an array's column pattern ({c \vline c}).
   std::span<const std::string_view> rule_commands = {};
   // Characters typed as themselves whose class is not the one a command of theirs has.

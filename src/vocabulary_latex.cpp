@@ -610,6 +610,12 @@ static_assert(std::ranges::is_sorted(kEscapes, {}, &EscapeDef::ch));
 // The commands of a column pattern that draw a vertical rule.
 constexpr std::string_view kRuleCommands[] = {"vline"};
 
+constexpr const EnvironmentDef* environment_named(std::string_view name) {
+  for (const EnvironmentDef& env : kEnvironments)
+    if (env.name == name) return &env;
+  return nullptr;
+}
+
 // A question mark typed as itself closes, as in TeX.
 constexpr CharClass kTypedClasses[] = {{U'?', Close}};
 
@@ -618,13 +624,9 @@ constexpr GrammarData kGrammar{
                 .white = {.math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
                 .other = {.math = EscapeKind::Written}},
     // & or \\ outside any environment: the formula is a table of its own, set out as amsmath's
-    // aligned sets one out.
-    .implicit_table =
-        [] {
-          for (const EnvironmentDef& env : kEnvironments)
-            if (env.name == "aligned") return &env;
-          return static_cast<const EnvironmentDef*>(nullptr);
-        }(),
+    // aligned sets one out; with no & anywhere, its lines are centred as gathered centres them.
+    .implicit_table = environment_named("aligned"),
+    .implicit_lines = environment_named("gathered"),
     .rule_commands = kRuleCommands,
     .typed_classes = kTypedClasses,
 };
