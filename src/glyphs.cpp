@@ -199,6 +199,13 @@ constexpr Delimiter kDelimiters[] = {
     // Bars use the brace extension on every row, so a tall bar is one unbroken line.
     {U'|', {U'⎪', U'⎪', U'⎪'}, 0, Stroke::Pieces},
     {U'}', {U'⎫', U'⎪', U'⎭'}, U'⎬', Stroke::Pieces, U'⎱', U'⎰'},
+    // Tall arrows: the head at the end they point to, a stem down the other rows.
+    {U'↑', {U'↑', U'│', U'│'}, 0, Stroke::Pieces},
+    {U'↓', {U'│', U'│', U'↓'}, 0, Stroke::Pieces},
+    {U'↕', {U'↑', U'│', U'↓'}, 0, Stroke::Pieces},
+    {U'⇑', {U'⇑', U'║', U'║'}, 0, Stroke::Pieces},
+    {U'⇓', {U'║', U'║', U'⇓'}, 0, Stroke::Pieces},
+    {U'⇕', {U'⇑', U'║', U'⇓'}, 0, Stroke::Pieces},
     {U'∣', {U'⎪', U'⎪', U'⎪'}, 0, Stroke::Pieces},
     {U'⌈', {U'⎡', U'⎢', U'⎢'}, 0, Stroke::Pieces},
     {U'⌉', {U'⎤', U'⎥', U'⎥'}, 0, Stroke::Pieces},
