@@ -370,6 +370,10 @@ class Canvas {
   void keep_marks(MarkList* marks) noexcept { marks_ = marks; }
   // A mark of no width (a combining character) joined to the cell at (x, y).
   void join(std::size_t x, std::size_t y, char32_t mark);
+  // The character painted at (x, y) so far, 0 off the picture or in a probe.
+  [[nodiscard]] char32_t at(std::size_t x, std::size_t y) const noexcept {
+    return cells_ != nullptr && x < width_ && y < clip_ ? cells_[y * stride_ + x] : 0;
+  }
   // Whether a wide character or a mark has been painted: cells and display columns then differ.
   [[nodiscard]] bool columns_differ() const noexcept { return columns_differ_; }
   void cells(std::size_t x, std::size_t y, const char32_t* cells, std::size_t width,
