@@ -145,6 +145,7 @@ class LatexParser : ParserBase {
   // separator in a group of a table means that group was not closed.
   std::size_t open_brace_ = 0;
   std::size_t tables_ = 0;
+  bool operator_name_ = false;  // in an operator's name, where - and * are ordinary
 };
 
 // The item of \!: it takes away one blank the list would set.

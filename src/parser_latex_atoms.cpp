@@ -245,6 +245,7 @@ std::optional<LatexParser::Item> LatexParser::plain_symbol() {
   if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
   const std::string_view source = token.source(input_);
   if (!cls) cls = typed_class(decode_utf8(source, 0).ch);
+  if (operator_name_ && (source == "-" || source == "*")) cls = MathClass::Ord;
   return Item{leaf<Symbol>(source), *cls, true};
 }
 
@@ -411,6 +412,13 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
       case 'm':
         arg = argument(script, token);
         break;
+      case 'n': {
+        const bool outer = operator_name_;
+        operator_name_ = true;
+        arg = argument(script, token);
+        operator_name_ = outer;
+        break;
+      }
       case 't':
         arg = text(token);
         break;

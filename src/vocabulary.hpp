@@ -123,6 +123,8 @@ using Payload =
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets
 //   m  a mandatory math argument: a braced group or one atom
+//   n  an operator's name: a math argument in which - and * are ordinary, a hyphen and an
+//      asterisk (LaTeX)
 //   b  a braced body after the command's scripts (big operators), when one follows
 //   t  a mandatory text argument: letters and the spaces between them (LaTeX)
 //   s  a mandatory argument that is read and dropped, such as a label or a colour (LaTeX)
@@ -178,7 +180,8 @@ struct Definition {
   [[nodiscard]] constexpr std::size_t drawn() const noexcept {
     std::size_t count = 0;
     for (char kind : args)
-      count += kind == 'm' || kind == 't' || kind == 'r' || kind == 'v' || kind == 'o';
+      count +=
+          kind == 'm' || kind == 'n' || kind == 't' || kind == 'r' || kind == 'v' || kind == 'o';
     return count;
   }
 };
