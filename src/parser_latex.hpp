@@ -124,7 +124,8 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<void> text_accent(const Lexeme& owner, const Definition& def,
                                          TextAssembler& out);
   [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner,
-                                              Extent extent = Extent::Space);
+                                              Extent extent = Extent::Space,
+                                              bool* negative = nullptr);
 
   // ---- environments and tables (parser_latex_tables.cpp) ----
 

@@ -460,13 +460,18 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         if (auto skipped = skip_rule_size(token); !skipped)
           return std::unexpected(std::move(skipped.error()));
         continue;
-      case 'k': {  // a box's shift in whole rows; any other dimension is dropped
+      case 'k':    // a box's shift in whole rows; any other dimension is dropped
+      case 'u': {  // the same braced
         const bool shifts = std::holds_alternative<payload::Shift>(def.payload);
-        auto rows = dimension(false, token, shifts ? Extent::Shift : Extent::Space);
+        bool negative = false;
+        auto rows = dimension(kind == 'u', token, shifts ? Extent::Shift : Extent::Space,
+                              shifts ? &negative : nullptr);
         if (!rows) return std::unexpected(std::move(rows.error()));
         if (shifts) {
           if (sized == nullptr) sized = current_arena().make<Definition>(def);
-          std::get<payload::Shift>(sized->payload).rows = static_cast<std::uint32_t>(*rows);
+          auto& shift = std::get<payload::Shift>(sized->payload);
+          shift.rows = static_cast<std::uint32_t>(*rows);
+          shift.down = shift.down != negative;  // a negative shift goes the other way
         }
         continue;
       }

@@ -32,8 +32,9 @@ bool separates(std::string_view gap) {
 }
 
 // The cells of a dimension such as "1em", "-3mu", "0.5 cm" as `extent` counts them, none for a
-// negative or unreadable one.
-std::size_t cells_of(std::string_view text, Extent extent) {
+// negative or unreadable one; with `negative`, the cells of its size and there whether it is
+// negative.
+std::size_t cells_of(std::string_view text, Extent extent, bool* negative_out = nullptr) {
   std::size_t i = 0;
   const auto skip = [&] {
     while (i < text.size() && is_white(text[i])) ++i;
@@ -67,7 +68,8 @@ std::size_t cells_of(std::string_view text, Extent extent) {
   for (const Unit& u : kUnits)
     if (unit == u.name) em = u.em;
   const bool rows = extent == Extent::Height || extent == Extent::Shift;
-  const double cells = negative ? 0 : value * em * (rows ? 1 / 1.2 : 2);
+  if (negative_out != nullptr) *negative_out = negative;
+  const double cells = negative && negative_out == nullptr ? 0 : value * em * (rows ? 1 / 1.2 : 2);
   if ((extent == Extent::Width || extent == Extent::Height) && cells > 0 && cells < 1) return 1;
   return cells >= 1e6 ? std::size_t{1000000} : static_cast<std::size_t>(cells + 0.5);
 }
@@ -387,14 +389,15 @@ Result<void> LatexParser::text_accent(const Lexeme& owner, const Definition& def
 }
 
 // A dimension: braced ({1em}), or written out after the name (3mu, -2pt, .5em).
-Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Extent extent) {
+Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Extent extent,
+                                           bool* negative) {
   const Lexeme* next = current();
   if (next == nullptr)
     return fail(message::missing_argument(owner.source(input_), input_, owner.start));
   if (braced) {
     if (next->kind != Tk::LBrace) {
       ++pos_;
-      return cells_of(next->source(input_), extent);
+      return cells_of(next->source(input_), extent, negative);
     }
     const std::size_t open = pos_;
     while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBrace) ++pos_;
@@ -402,7 +405,7 @@ Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Ext
       return fail(message::missing_close("}", "{", input_, tokens_[open].start));
     const std::uint32_t from = tokens_[open].end, to = tokens_[pos_].start;
     ++pos_;
-    return cells_of(input_.substr(from, to - from), extent);
+    return cells_of(input_.substr(from, to - from), extent, negative);
   }
   // Signs, digits and a point, then the two letters of the unit.
   const std::uint32_t from = next->start;
@@ -413,7 +416,7 @@ Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Ext
   }
   for (int letters = 0; letters < 2 && at(Tk::Ident); ++letters) ++pos_;
   const std::uint32_t to = pos_ > 0 ? tokens_[pos_ - 1].end : from;
-  return cells_of(input_.substr(from, to > from ? to - from : 0), extent);
+  return cells_of(input_.substr(from, to > from ? to - from : 0), extent, negative);
 }
 
 }  // namespace vok

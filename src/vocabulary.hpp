@@ -132,8 +132,10 @@ using Payload =
 //   d  a braced dimension such as {1em}, for a space; for a filled block (Size) its width, then
 //      its height (LaTeX)
 //   k  a dimension written out after the name, such as 3mu: a space's width, an infix stack's
-//      thickness (a rule unless it is zero), the whole rows a box is moved by (Shift), else read
-//      and dropped (LaTeX)
+//      thickness (a rule unless it is zero), the whole rows a box is moved by (Shift; the other way
+//      when negative), else read and dropped (LaTeX)
+//   u  a braced dimension: the whole rows a box is moved by, the other way when it is negative
+//      (Shift; LaTeX)
 //   l  a delimiter, such as ( or \langle or ., drawn by the row; after an infix command, the
 //      stack's opening one, then its closing one (Fraction) (LaTeX)
 //   r  braced rows of cells split by & and \\, set out as the environment of the row's name (LaTeX)

@@ -403,7 +403,7 @@ constexpr Definition kLatexRows[] = {
     ignored("tiny"), ignored("scriptsize"), ignored("footnotesize"), ignored("small"),
     ignored("normalsize"), ignored("large"), ignored("Large"), ignored("LARGE"),
     ignored("huge"), ignored("Huge"), ignored("color", "s"), ignored("vspace", "*s"),
-    as_class("raisebox", "st", Ord),
+    structure("raisebox", "u[[t", construct::shifted, payload::Shift{}),
     as_class("htmlClass", "sm", Ord), as_class("htmlId", "sm", Ord),
     as_class("htmlStyle", "sm", Ord), as_class("htmlData", "sm", Ord),
     // The math argument of \TextOrMath, the display one of \mathchoice.
