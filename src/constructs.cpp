@@ -148,9 +148,8 @@ Result<NodeRef> under_set(const Definition&, std::span<const NodeRef> args,
 
 Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
                     std::span<const NodeRef>) {
-  NodeRef* parts = current_arena().allocate_array<NodeRef>(4);
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(3);
   std::size_t count = 0;
-  parts[count++] = *RenderNode::blank(2, 0, 0);
   const char32_t open = def.data<payload::Enclosure>().open;
   if (open != 0) parts[count++] = *RenderNode::single(open);
   parts[count++] = arg(args, 0);

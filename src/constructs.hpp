@@ -97,8 +97,8 @@ namespace vok::construct {
 // above it and the optional one below it (Mark: \xrightarrow[below]{above}).
 [[nodiscard]] Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
                                          std::span<const NodeRef> optional);
-// The argument in parentheses, two blank columns after what comes before it (\tag); without
-// them when the payload opens with none (Enclosure: \tag*).
+// The argument in parentheses (\tag); without them when the payload opens with none (Enclosure:
+// \tag*).
 [[nodiscard]] Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
                                   std::span<const NodeRef> optional);
 // The payload's arrow drawn down, three rows or as tall as the labels, the first argument at its
@@ -197,7 +197,9 @@ constexpr Definition arrow(std::string_view name, char32_t ch) {
 }
 // A label at the right of the row, in parentheses when `open` is one.
 constexpr Definition tag(std::string_view name, std::string_view args, char32_t open) {
-  return structure(name, args, construct::tag, payload::Enclosure{open});
+  Definition def = structure(name, args, construct::tag, payload::Enclosure{open});
+  def.role = Role::Tag;
+  return def;
 }
 // The argument in parentheses after `word`: \pmod{n} is (mod n), \pod{n} is (n).
 constexpr Definition modulus(std::string_view name, std::string_view word) {
@@ -278,7 +280,8 @@ inline constexpr Definition kLatexStructures[] = {
     structure("@|", "", construct::vertical_arrow, payload::Mark{U'‖'}),
     structure("@.", "", group),
     // Labels at the right.
-    tag("tag", "*t", U'('), tag("tag*", "t", 0),
+    tag("tag", "*t", U'('), tag("tag*", "t", 0), role("notag", Role::Tag),
+    role("nonumber", Role::Tag),
     // Marks across the argument: a rule under it, at the top of the row below, and strokes across
     // the row above it.
     accent("underline", U'▔', true, true),

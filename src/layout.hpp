@@ -84,12 +84,13 @@ enum class Rule : std::uint8_t {
 // How a table sets out its cells (the LaTeX dialect's environments). The alignments repeat across
 // when there are more columns than letters; rules and lines past the end of their lists are none.
 struct TableLayout {
-  std::string_view align = "c";            // 'l', 'c' or 'r' for each column
-  std::span<const Rule> rules = {};        // vertical rules at each column boundary, the left edge
-                                           // first
-  std::span<const Rule> lines = {};        // horizontal rules above each row, then below the last
-  std::uint8_t gap = 2;                    // blank columns between neighbouring columns
-  bool pairs = false;                      // columns in right-left pairs that touch (amsmath)
+  std::string_view align = "c";      // 'l', 'c' or 'r' for each column
+  std::span<const Rule> rules = {};  // vertical rules at each column boundary, the left edge
+                                     // first
+  std::span<const Rule> lines = {};  // horizontal rules above each row, then below the last
+  std::uint8_t gap = 2;              // blank columns between neighbouring columns
+  bool pairs = false;                // columns in right-left pairs that touch (amsmath)
+  bool labelled = false;  // the last column holds the rows' labels, right-aligned and set apart
   std::array<char32_t, 2> fence = {0, 0};  // the delimiters around it, 0 for none
 };
 

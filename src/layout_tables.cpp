@@ -98,7 +98,11 @@ Result<NodeRef> RenderNode::matrix(char32_t open, char32_t close,
 
 namespace {
 
-char column_align(const TableLayout& layout, std::size_t column) {
+// The blank columns between a table's rows and their labels.
+constexpr std::size_t kLabelGap = 4;
+
+char column_align(const TableLayout& layout, std::size_t column, std::size_t columns) {
+  if (layout.labelled && column + 1 == columns) return 'r';
   return layout.align.empty() ? 'c' : layout.align[column % layout.align.size()];
 }
 
@@ -120,7 +124,8 @@ constexpr char32_t kCrossings[2][2][3][3] = {
 };
 
 // The columns between column `boundary - 1` and column `boundary`, inside the table.
-std::size_t boundary_width(const TableLayout& layout, std::size_t boundary) {
+std::size_t boundary_width(const TableLayout& layout, std::size_t boundary, std::size_t columns) {
+  if (layout.labelled && boundary + 1 == columns) return kLabelGap;
   if (rule_at(layout.rules, boundary) != Rule::None) return 3;
   return layout.pairs && boundary % 2 == 1 ? 0 : layout.gap;
 }
@@ -143,7 +148,7 @@ void paint(const Table& shape, const RenderNode& self, Canvas& canvas, std::size
     for (std::size_t c = 0; c < row.size(); ++c) {
       const RenderNode& cell = *row[c];
       const std::size_t spare = shape.width[c] - cell.width;
-      const char align = column_align(layout, c);
+      const char align = column_align(layout, c, row.size());
       const std::size_t offset = align == 'l' ? 0 : align == 'r' ? spare : spare / 2;
       canvas.paint(cell, x + shape.left[c] + offset, y + shape.baseline[k] - cell.baseline);
     }
@@ -198,7 +203,7 @@ Result<NodeRef> RenderNode::table(std::span<const std::span<const NodeRef>> rows
       width[c] = std::max(width[c], static_cast<std::uint32_t>(row[c]->width));
   std::size_t x = rule_at(layout.rules, 0) != Rule::None ? 2 : 0;
   for (std::size_t c = 0; c < columns; ++c) {
-    if (c > 0) x = add_sat(x, boundary_width(layout, c));
+    if (c > 0) x = add_sat(x, boundary_width(layout, c, columns));
     if (x > kMaxCells) return fail(std::string(message::kTooLarge));
     left[c] = static_cast<std::uint32_t>(x);
     x = add_sat(x, width[c]);

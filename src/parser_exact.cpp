@@ -371,6 +371,7 @@ Result<Box> ExactParser::parse_command(const Lexeme& token) {
     case Role::Infix:
     case Role::Accent:
     case Role::RowEnd:
+    case Role::Tag:
       break;
     case Role::Construct:
       return parse_arguments(name, def);

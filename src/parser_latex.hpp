@@ -73,6 +73,11 @@ class LatexParser : ParserBase {
     std::span<const ExprList> rows;
     std::span<const Rule> lines;
   };
+  // The label a row asked for: a \tag's, none (\notag), or neither (null and false).
+  struct Label {
+    Box tag = nullptr;
+    bool none = false;
+  };
 
   // ---- lists (parser_latex_lists.cpp) ----
 
@@ -132,7 +137,12 @@ class LatexParser : ParserBase {
   [[nodiscard]] Result<Item> environment(const Lexeme& token, bool script);
   [[nodiscard]] Result<TableLayout> environment_arguments(const EnvironmentDef& env,
                                                           const Lexeme& token);
-  [[nodiscard]] Result<Rows> rows(std::uint8_t stop, bool pairs, bool script, Box first);
+  [[nodiscard]] Result<Rows> rows(std::uint8_t stop, bool pairs, bool script, Box first,
+                                  std::vector<Label>* labels = nullptr);
+  // The rows with a last column of their labels, as the environment gives them, and the layout
+  // told of it; the rows as they are when no row has one.
+  [[nodiscard]] Rows labelled(Rows body, std::span<const Label> labels, const EnvironmentDef& env,
+                              TableLayout& layout);
   [[nodiscard]] Result<Rows> diagram_rows(bool script);
   [[nodiscard]] Result<Box> diagram_part(std::size_t from, std::size_t to, bool script);
   [[nodiscard]] Result<void> rules_above(std::size_t row, std::vector<Rule>& lines, bool script);
@@ -147,6 +157,8 @@ class LatexParser : ParserBase {
   std::size_t open_brace_ = 0;
   std::size_t tables_ = 0;
   bool operator_name_ = false;  // in an operator's name, where - and * are ordinary
+  Label label_;                 // the label of the row being read
+  std::size_t equations_ = 0;   // the equation numbers given so far
 };
 
 // The item of \!: it takes away one blank the list would set.

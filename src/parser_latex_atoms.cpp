@@ -378,6 +378,16 @@ Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool sc
       if (!skipped) return std::unexpected(std::move(skipped.error()));
       return Item{space_node(0), MathClass::Ord, false};
     }
+    case Role::Tag: {  // the label of the row being read; nothing where it stands
+      if (def->args.empty()) {
+        label_.none = true;
+      } else {
+        auto tag = arguments(token, *def, script);
+        if (!tag) return std::unexpected(std::move(tag.error()));
+        label_.tag = *tag;
+      }
+      return Item{space_node(0), MathClass::Ord, false};
+    }
     case Role::Switch:  // a switch where one token is read applies to nothing
       return Item{empty_node(), MathClass::Ord, true};
     case Role::Infix:   // where one token is read there is no list to split

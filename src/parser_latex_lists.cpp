@@ -265,14 +265,28 @@ Result<Box> LatexParser::formula() {
     }
   }
   auto first = list(kAtRow, false);
-  if (!first || current() == nullptr) return first;
-  // & or \\ outside any environment: the formula is a table of its own.
-  auto body = rows(kAtRow, true, false, *first);
-  if (!body) return std::unexpected(std::move(body.error()));
+  if (!first) return first;
+  // A formula's rows take the labels their \tag gives them, unnumbered.
+  static constexpr EnvironmentDef kLabelled{.name = {}, .labels = Labels::Rows};
   const GrammarData& grammar = vocabulary_.grammar();
+  if (current() == nullptr) {
+    if (label_.tag == nullptr) return first;
+    const ExprList row = list_of({*first});
+    TableLayout layout =
+        grammar.implicit_lines != nullptr ? grammar.implicit_lines->layout : TableLayout{};
+    const Label label = label_;
+    const Rows body = labelled(Rows{{current_arena().make<ExprList>(row), 1}, {}}, {&label, 1},
+                               kLabelled, layout);
+    return table(body, layout).expr;
+  }
+  // & or \\ outside any environment: the formula is a table of its own.
+  std::vector<Label> labels;
+  auto body = rows(kAtRow, true, false, *first, &labels);
+  if (!body) return std::unexpected(std::move(body.error()));
   const bool aligned = std::ranges::any_of(body->rows, [](ExprList row) { return row.size() > 1; });
   const EnvironmentDef* implicit = aligned ? grammar.implicit_table : grammar.implicit_lines;
-  return table(*body, implicit != nullptr ? implicit->layout : TableLayout{}).expr;
+  TableLayout layout = implicit != nullptr ? implicit->layout : TableLayout{};
+  return table(labelled(*body, labels, kLabelled, layout), layout).expr;
 }
 
 Result<bool> LatexParser::ends(const Lexeme& token, std::uint8_t stop) const {

@@ -161,7 +161,10 @@ Result<LatexParser::Item> LatexParser::environment(const Lexeme& token, bool scr
 
   auto layout = environment_arguments(env, token);
   if (!layout) return std::unexpected(std::move(layout.error()));
-  auto body = env.diagram ? diagram_rows(script) : rows(kAtCell, layout->pairs, script, nullptr);
+  std::vector<Label> labels;
+  auto body = env.diagram ? diagram_rows(script)
+                          : rows(kAtCell, layout->pairs, script, nullptr,
+                                 env.labels != Labels::None ? &labels : nullptr);
   if (!body) return std::unexpected(std::move(body.error()));
   if (current() == nullptr) {
     return fail(message::missing_end(*name, input_, token.start));
@@ -170,7 +173,7 @@ Result<LatexParser::Item> LatexParser::environment(const Lexeme& token, bool scr
   auto other = this->name(end);
   if (!other) return std::unexpected(std::move(other.error()));
   if (*other != *name) return fail(message::mismatched_end(*name, *other, input_, end.start));
-  Item set = table(*body, *layout);
+  Item set = table(labelled(*body, labels, env, *layout), *layout);
   if (known != nullptr) return set;
 
   const auto as_written = [&](const Lexeme& command) {
@@ -229,12 +232,24 @@ Result<TableLayout> LatexParser::environment_arguments(const EnvironmentDef& env
 // (kAtCell), a closing brace (kAtBrace) or the end of the formula; `first`, when given, is the
 // first cell, already read. A last row that is one empty cell, after a final \\, is dropped. In
 // `pairs` of columns the right-hand ones start after an empty ordinary atom.
-Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool script, Box first) {
+Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool script, Box first,
+                                            std::vector<Label>* labels) {
   struct Reading {  // counts this table among those being read, until it is read
     std::size_t& tables;
     explicit Reading(std::size_t& count) : tables(++count) {}
     ~Reading() { --tables; }
   } reading(tables_);
+  // With `labels`, each row's label is its own (the first cell's, when given, is read already),
+  // and the label of the row around the table is kept for it.
+  struct Kept {
+    Label& label;
+    Label outer;
+    bool on;
+    ~Kept() {
+      if (on) label = outer;
+    }
+  } kept{label_, label_, labels != nullptr};
+  if (labels != nullptr && first == nullptr) label_ = {};
   ListBuilder<ExprList> rows(lists_);
   std::optional<ListBuilder<Box>> row(std::in_place, lists_);
   std::vector<Rule> lines;  // rules above each row, filled as they come
@@ -243,10 +258,13 @@ Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool 
   const auto end_row = [&](bool keep_blank) {
     const ExprList cells = row->finish();
     row.reset();
-    if (keep_blank || !blank_row) {
+    const bool label = labels != nullptr && (label_.tag != nullptr || label_.none);
+    if (keep_blank || !blank_row || label) {
       columns = std::max(columns, cells.size());
       rows.push_back(cells);
+      if (labels != nullptr) labels->push_back(label_);
     }
+    label_ = {};
   };
 
   for (std::size_t column = 0;; ++column) {
@@ -443,6 +461,45 @@ Result<TableLayout> LatexParser::columns(const Lexeme& owner, TableLayout layout
   layout.align = {align, columns.align.size()};
   layout.rules = {rules, columns.rules.size()};
   return layout;
+}
+
+LatexParser::Rows LatexParser::labelled(Rows body, std::span<const Label> labels,
+                                        const EnvironmentDef& env, TableLayout& layout) {
+  if (env.labels == Labels::None || body.rows.empty()) return body;
+  const std::size_t rows = body.rows.size();
+  Box* drawn = current_arena().allocate_array<Box>(rows);
+  std::fill_n(drawn, rows, nullptr);
+  const auto number = [&]() -> Box {
+    const Definition* tag = vocabulary_.grammar().number;
+    if (tag == nullptr) return nullptr;
+    return command(tag->name, tag, {}, list_of({leaf<Symbol>(keep(std::to_string(++equations_)))}));
+  };
+  if (env.labels == Labels::Rows) {
+    for (std::size_t k = 0; k < rows; ++k)
+      drawn[k] = labels[k].tag != nullptr          ? labels[k].tag
+                 : labels[k].none || !env.numbered ? nullptr
+                                                   : number();
+  } else {
+    // One label for the whole: the last \tag, else none after a \notag, else a number.
+    Box tag = nullptr;
+    bool none = false;
+    for (const Label& label : labels) {
+      if (label.tag != nullptr) tag = label.tag;
+      none = none || label.none;
+    }
+    drawn[rows - 1] = tag != nullptr ? tag : none || !env.numbered ? nullptr : number();
+  }
+  if (std::all_of(drawn, drawn + rows, [](Box tag) { return tag == nullptr; })) return body;
+  const std::size_t columns = body.rows.front().size();
+  auto* out = current_arena().allocate_array<ExprList>(rows);
+  for (std::size_t k = 0; k < rows; ++k) {
+    Box* cells = current_arena().allocate_array<Box>(columns + 1);
+    std::ranges::copy(body.rows[k], cells);
+    cells[columns] = drawn[k] != nullptr ? drawn[k] : empty_node();
+    out[k] = {cells, columns + 1};
+  }
+  layout.labelled = true;
+  return Rows{{out, rows}, body.lines};
 }
 
 LatexParser::Item LatexParser::table(Rows body, const TableLayout& layout) {

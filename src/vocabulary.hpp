@@ -43,6 +43,8 @@ enum class Role : std::uint8_t {
               // two arguments (LaTeX's \over)
   Accent,     // a text accent: a letter, or braced text, under its mark (LaTeX's \' and \H)
   RowEnd,     // ends a table's row, as \\ does (LaTeX's \cr)
+  Tag,        // its row's label, set apart at the right: its text argument drawn by its construct
+              // (\tag), or with no argument no label at all (\notag) (LaTeX)
 };
 
 // The class of an atom, which decides the blanks around it in the LaTeX dialect.
@@ -202,12 +204,21 @@ struct CharClass {
 //   a  an optional column alignment, [l] [c] or [r], for every column (the starred matrices)
 //   c  the columns, such as {l c | r}: alignments, vertical rules, and the rest read and dropped
 //   n  a braced count, read and dropped (alignat's column pairs)
+// Where an environment's rows get their labels (\tag, and equation numbers).
+enum class Labels : std::uint8_t {
+  None,  // its rows' labels are those of the row it is in (aligned, cases, matrices)
+  Rows,  // each row its own
+  Last,  // one for the whole, on its last row (equation, multline)
+};
+
 struct EnvironmentDef {
   std::string_view name;
   char32_t open = 0, close = 0;
   TableLayout layout = {};
   std::string_view args = {};
   bool diagram = false;  // a commutative diagram: objects between @-arrows (LaTeX's CD)
+  Labels labels = Labels::None;
+  bool numbered = false;  // a label with no \tag is the next equation number (unstarred align)
 };
 
 // What an escape (a backslash and one character that is not a letter) stands for in math.
@@ -255,6 +266,8 @@ struct GrammarData {
   // one broken into lines by \\ with no & anywhere.
   const EnvironmentDef* implicit_table = nullptr;
   const EnvironmentDef* implicit_lines = nullptr;
+  // The label an equation number is drawn as: the row of \tag, given the number as its text.
+  const Definition* number = nullptr;
   // The commands that draw a vertical rule in an array's column pattern ({c \vline c}).
   std::span<const std::string_view> rule_commands = {};
   // Characters typed as themselves whose class is not the one a command of theirs has.

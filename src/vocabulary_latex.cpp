@@ -397,7 +397,7 @@ constexpr Definition kLatexRows[] = {
     ignored("displaystyle"), ignored("textstyle"), ignored("scriptstyle"),
     ignored("scriptscriptstyle"), limits(role("limits", Role::Limits)),
     role("nolimits", Role::Limits),
-    ignored("nonumber"), ignored("notag"), ignored("mathstrut"), ignored("strut"),
+    ignored("mathstrut"), ignored("strut"),
     ignored("label", "s"), ignored("relax"), ignored("protect"), ignored("allowbreak"),
     ignored("nobreak"), ignored("displaybreak"), ignored("newline"), ignored("linebreak"),
     ignored("tiny"), ignored("scriptsize"), ignored("footnotesize"), ignored("small"),
@@ -467,6 +467,12 @@ constexpr EnvironmentDef table(std::string_view name, TableLayout layout,
                                std::string_view args = {}) {
   return {.name = name, .layout = layout, .args = args};
 }
+// A display environment whose rows take labels at the right (\tag): each row its own, or one on
+// the last row for the whole; `numbered`, a row with no \tag and no \notag is numbered.
+constexpr EnvironmentDef display(std::string_view name, TableLayout layout, Labels labels,
+                                 bool numbered, std::string_view args = {}) {
+  return {.name = name, .layout = layout, .args = args, .labels = labels, .numbered = numbered};
+}
 constexpr TableLayout fenced(char32_t open, char32_t close, std::uint8_t gap = 2) {
   return {.gap = gap, .fence = {open, close}};
 }
@@ -507,26 +513,27 @@ constexpr std::array kEnvironments{
     table("substack", {.gap = 1}),  // \substack{…}'s rows
     table("tabular", {}, "[c"),
     table("aligned", kAligned, "["),
-    table("align", kAligned),
-    table("align*", kAligned),
-    table("flalign", kAligned),
-    table("flalign*", kAligned),
+    // The display environments: numbered rows unless starred.
+    display("align", kAligned, Labels::Rows, true),
+    display("align*", kAligned, Labels::Rows, false),
+    display("flalign", kAligned, Labels::Rows, true),
+    display("flalign*", kAligned, Labels::Rows, false),
     table("split", kAligned),
     table("alignedat", kAlignat, "[n"),
-    table("alignat", kAlignat, "n"),
-    table("alignat*", kAlignat, "n"),
+    display("alignat", kAlignat, Labels::Rows, true, "n"),
+    display("alignat*", kAlignat, Labels::Rows, false, "n"),
     table("gathered", kGathered, "["),
-    table("gather", kGathered),
-    table("gather*", kGathered),
-    table("multline", kGathered),
-    table("multline*", kGathered),
-    table("equation", kGathered),
-    table("equation*", kGathered),
-    table("displaymath", kGathered),
+    display("gather", kGathered, Labels::Rows, true),
+    display("gather*", kGathered, Labels::Rows, false),
+    display("multline", kGathered, Labels::Last, true),
+    display("multline*", kGathered, Labels::Last, false),
+    display("equation", kGathered, Labels::Last, true),
+    display("equation*", kGathered, Labels::Last, false),
+    display("displaymath", kGathered, Labels::Last, false),
     table("math", kGathered),
     EnvironmentDef{.name = "CD", .layout = {.gap = 1}, .diagram = true},
-    table("eqnarray", {.align = "rcl", .gap = 1}),
-    table("eqnarray*", {.align = "rcl", .gap = 1}),
+    display("eqnarray", {.align = "rcl", .gap = 1}, Labels::Rows, true),
+    display("eqnarray*", {.align = "rcl", .gap = 1}, Labels::Rows, false),
 };
 
 // The characters of the table that are not ordinary, each with its class, sorted by character;
@@ -629,6 +636,7 @@ constexpr GrammarData kGrammar{
     // aligned sets one out; with no & anywhere, its lines are centred as gathered centres them.
     .implicit_table = environment_named("aligned"),
     .implicit_lines = environment_named("gathered"),
+    .number = row_named(kRows, "tag"),
     .rule_commands = kRuleCommands,
     .typed_classes = kTypedClasses,
 };
