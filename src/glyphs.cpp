@@ -195,10 +195,10 @@ constexpr Delimiter kDelimiters[] = {
     {U'[', {U'⎡', U'⎢', U'⎣'}, 0, Stroke::Pieces},
     {U'\\', {U'╲', U'╲', U'╲'}, 0, Stroke::Falling},
     {U']', {U'⎤', U'⎥', U'⎦'}, 0, Stroke::Pieces},
-    {U'{', {U'⎧', U'⎪', U'⎩'}, U'⎨', Stroke::Pieces, U'⎰', U'⎱'},
+    {U'{', {U'⎧', U'⎪', U'⎩'}, U'⎨', Stroke::Pieces, U'⎰', U'⎱', U'⎭', U'⎫'},
     // Bars use the brace extension on every row, so a tall bar is one unbroken line.
     {U'|', {U'⎪', U'⎪', U'⎪'}, 0, Stroke::Pieces},
-    {U'}', {U'⎫', U'⎪', U'⎭'}, U'⎬', Stroke::Pieces, U'⎱', U'⎰'},
+    {U'}', {U'⎫', U'⎪', U'⎭'}, U'⎬', Stroke::Pieces, U'⎱', U'⎰', U'⎩', U'⎧'},
     // Tall arrows: the head at the end they point to, a stem down the other rows.
     {U'↑', {U'↑', U'│', U'│'}, 0, Stroke::Pieces},
     {U'↓', {U'│', U'│', U'↓'}, 0, Stroke::Pieces},

@@ -409,7 +409,8 @@ constexpr Definition kLatexRows[] = {
     // The math argument of \TextOrMath, the display one of \mathchoice.
     as_class("TextOrMath", "sm", Ord), as_class("mathchoice", "msss", Ord),
     as_class("textcolor", "sm", Ord), as_class("colorbox", "st", Ord),
-    as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
+    structure("fcolorbox", "sst", construct::boxed), structure("framebox", "[[t", construct::boxed),
+    as_class("mathrlap", "m", Ord),
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
     as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
     as_class("lefteqn", "m", Ord), ignored("pagecolor", "s"), ignored("definecolor", "sss"),
