@@ -105,7 +105,8 @@ constexpr Token kPipe{Tk::Pipe, ""};
 }  // namespace
 
 Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
-                        const Vocabulary& vocabulary) {
+                        const Vocabulary& vocabulary,
+                        std::size_t& /*numbers: none in the exact markup*/) {
   ListStack lists = list_stack(tokens.size());
   Closings closings(tokens);
   return ExactParser(tokens, input, vocabulary, lists, closings).parse_expr();

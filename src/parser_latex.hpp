@@ -41,8 +41,8 @@ enum class Extent : std::uint8_t { Space, Width, Height, Shift };
 class LatexParser : ParserBase {
  public:
   LatexParser(std::span<const Lexeme> tokens, std::string_view input, const Vocabulary& vocabulary,
-              ListStack& lists, std::size_t depth = 0) noexcept
-      : ParserBase(tokens, input, vocabulary, lists, depth) {}
+              ListStack& lists, std::size_t& numbers, std::size_t depth = 0) noexcept
+      : ParserBase(tokens, input, vocabulary, lists, depth), numbers_(numbers) {}
 
   // A whole formula.
   [[nodiscard]] Result<Box> formula();
@@ -158,7 +158,7 @@ class LatexParser : ParserBase {
   std::size_t tables_ = 0;
   bool operator_name_ = false;  // in an operator's name, where - and * are ordinary
   Label label_;                 // the label of the row being read
-  std::size_t equations_ = 0;   // the equation numbers given so far
+  std::size_t& numbers_;        // the equation numbers given so far
 };
 
 // The item of \!: it takes away one blank the list would set.

@@ -239,9 +239,9 @@ std::string_view keep(std::string_view text) {
 }
 
 Result<Box> parse_latex(std::span<const Lexeme> tokens, std::string_view input,
-                        const Vocabulary& vocabulary) {
+                        const Vocabulary& vocabulary, std::size_t& numbers) {
   ListStack lists = list_stack(tokens.size());
-  return LatexParser(tokens, input, vocabulary, lists).formula();
+  return LatexParser(tokens, input, vocabulary, lists, numbers).formula();
 }
 
 // formula: [ $ | $$ | \( | \[ ] list [ the matching closer ]; a wrapper is dropped with its closer.

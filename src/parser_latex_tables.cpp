@@ -404,7 +404,7 @@ Result<LatexParser::Rows> LatexParser::diagram_rows(bool script) {
 // The tokens from `from` to `to` of a diagram, read as a list of their own.
 Result<Box> LatexParser::diagram_part(std::size_t from, std::size_t to, bool script) {
   if (from >= to) return empty_node();
-  LatexParser part(tokens_.subspan(from, to - from), input_, vocabulary_, lists_, depth_);
+  LatexParser part(tokens_.subspan(from, to - from), input_, vocabulary_, lists_, numbers_, depth_);
   auto read = part.list(kAtEnd, script);
   if (!read) return read;
   if (part.current() != nullptr)
@@ -472,7 +472,7 @@ LatexParser::Rows LatexParser::labelled(Rows body, std::span<const Label> labels
   const auto number = [&]() -> Box {
     const Definition* tag = vocabulary_.grammar().number;
     if (tag == nullptr) return nullptr;
-    return command(tag->name, tag, {}, list_of({leaf<Symbol>(keep(std::to_string(++equations_)))}));
+    return command(tag->name, tag, {}, list_of({leaf<Symbol>(keep(std::to_string(++numbers_)))}));
   };
   if (env.labels == Labels::Rows) {
     for (std::size_t k = 0; k < rows; ++k)

@@ -264,7 +264,7 @@ Result<void> LatexParser::text_token(const Lexeme& token, TextAssembler& out) {
         return fail(message::missing_close("$", "$", input_, token.start));
       out.flush();
       LatexParser math(tokens_.subspan(pos_ + 1, close - pos_ - 1), input_, vocabulary_, lists_,
-                       depth_);
+                       numbers_, depth_);
       auto inner = math.list(kAtEnd, false);
       if (!inner) return std::unexpected(std::move(inner.error()));
       out.piece(*inner);
