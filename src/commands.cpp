@@ -21,6 +21,7 @@ std::string_view group_of(const Definition& def, const DialectRules& rules) {
     case Role::Line:
     case Role::Infix:
     case Role::RowEnd:
+    case Role::Tag:
       return "structure";
     case Role::Space:
       return "space";

@@ -148,9 +148,8 @@ Result<NodeRef> under_set(const Definition&, std::span<const NodeRef> args,
 
 Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
                     std::span<const NodeRef>) {
-  NodeRef* parts = current_arena().allocate_array<NodeRef>(4);
+  NodeRef* parts = current_arena().allocate_array<NodeRef>(3);
   std::size_t count = 0;
-  parts[count++] = *RenderNode::blank(2, 0, 0);
   const char32_t open = def.data<payload::Enclosure>().open;
   if (open != 0) parts[count++] = *RenderNode::single(open);
   parts[count++] = arg(args, 0);
@@ -197,10 +196,10 @@ Result<NodeRef> negation(const Definition&, std::span<const NodeRef> args,
   if (relation->width == 1 && relation->height == 1 &&
       Canvas::converts_whole_row(*relation, negated))
     return RenderNode::styled(relation, negated);
-  NodeRef* parts = current_arena().allocate_array<NodeRef>(2);
-  parts[0] = *RenderNode::row("/");
-  parts[1] = relation;
-  return RenderNode::hstack({parts, 2});
+  // Else a solidus through each character, as \cancel draws it.
+  static constexpr Definition kSlashed =
+      rows::structure("not", "m", construct::cancelled, payload::Pair{U'\u0338', 0});
+  return cancelled(kSlashed, args, {});
 }
 
 Result<NodeRef> sized_delimiter(const Definition& def, std::span<const NodeRef>,

@@ -69,6 +69,10 @@ namespace vok::construct {
 // The argument moved up, or down, by the payload's rows (Shift: \raise, \lower).
 [[nodiscard]] Result<NodeRef> shifted(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);
+// The argument with the payload's marks (combining overlays) through each of its characters
+// (Pair: \cancel's solidus, \xcancel's two).
+[[nodiscard]] Result<NodeRef> cancelled(const Definition& def, std::span<const NodeRef> args,
+                                        std::span<const NodeRef> optional);
 // The argument with a stroke through every cell of its baseline row (\sout).
 [[nodiscard]] Result<NodeRef> struck(const Definition& def, std::span<const NodeRef> args,
                                      std::span<const NodeRef> optional);
@@ -93,8 +97,8 @@ namespace vok::construct {
 // above it and the optional one below it (Mark: \xrightarrow[below]{above}).
 [[nodiscard]] Result<NodeRef> long_arrow(const Definition& def, std::span<const NodeRef> args,
                                          std::span<const NodeRef> optional);
-// The argument in parentheses, two blank columns after what comes before it (\tag); without
-// them when the payload opens with none (Enclosure: \tag*).
+// The argument in parentheses (\tag); without them when the payload opens with none (Enclosure:
+// \tag*).
 [[nodiscard]] Result<NodeRef> tag(const Definition& def, std::span<const NodeRef> args,
                                   std::span<const NodeRef> optional);
 // The payload's arrow drawn down, three rows or as tall as the labels, the first argument at its
@@ -118,8 +122,8 @@ namespace vok::construct {
 // (Word).
 [[nodiscard]] Result<NodeRef> pmod(const Definition& def, std::span<const NodeRef> args,
                                    std::span<const NodeRef> optional);
-// A relation struck through: its precomposed negation where Unicode has one, else a slash before
-// it.
+// A relation struck through: its precomposed negation where Unicode has one, else a long solidus
+// through each of its characters.
 [[nodiscard]] Result<NodeRef> negation(const Definition& def, std::span<const NodeRef> args,
                                        std::span<const NodeRef> optional);
 // The payload's delimiter, as many rows high as it says (Sized: \big and its kin).
@@ -193,7 +197,9 @@ constexpr Definition arrow(std::string_view name, char32_t ch) {
 }
 // A label at the right of the row, in parentheses when `open` is one.
 constexpr Definition tag(std::string_view name, std::string_view args, char32_t open) {
-  return structure(name, args, construct::tag, payload::Enclosure{open});
+  Definition def = structure(name, args, construct::tag, payload::Enclosure{open});
+  def.role = Role::Tag;
+  return def;
 }
 // The argument in parentheses after `word`: \pmod{n} is (mod n), \pod{n} is (n).
 constexpr Definition modulus(std::string_view name, std::string_view word) {
@@ -274,11 +280,15 @@ inline constexpr Definition kLatexStructures[] = {
     structure("@|", "", construct::vertical_arrow, payload::Mark{U'‖'}),
     structure("@.", "", group),
     // Labels at the right.
-    tag("tag", "*t", U'('), tag("tag*", "t", 0),
+    tag("tag", "*t", U'('), tag("tag*", "t", 0), role("notag", Role::Tag),
+    role("nonumber", Role::Tag),
     // Marks across the argument: a rule under it, at the top of the row below, and strokes across
     // the row above it.
     accent("underline", U'▔', true, true),
-    accent("cancel", U'╱', true), accent("bcancel", U'╲', true), accent("xcancel", U'╳', true),
+    // Struck through each character: ╱ and ╲ as combining overlays.
+    structure("cancel", "m", construct::cancelled, payload::Pair{U'\u0338', 0}),
+    structure("bcancel", "m", construct::cancelled, payload::Pair{U'\u20E5', 0}),
+    structure("xcancel", "m", construct::cancelled, payload::Pair{U'\u0338', U'\u20E5'}),
     // A filled block as wide and as tall as its dimensions; the raise before them is dropped.
     structure("rule", "[dd", construct::solid, payload::Size{}),
     // The rows of \substack{…}, set out as its environment.

@@ -84,6 +84,9 @@ struct Delimiter {
   // top and bottom, or 0: a brace there is a moustache (⎰ ⎱), which two pieces of three would
   // leave without its point and so like a parenthesis.
   char32_t two_top = 0, two_bottom = 0;
+  // Drawn on the two middle rows of an even number of rows where a side's own pieces are drawn,
+  // or 0: a brace's point between two rows (⎭ over ⎫).
+  char32_t tip_top = 0, tip_bottom = 0;
 };
 
 // How `ch` is drawn over several rows: its own pieces, or the character repeated.

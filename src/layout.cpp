@@ -436,8 +436,26 @@ Result<NodeRef> RenderNode::vstack(NodeRef top, NodeRef bottom, char32_t rule) {
                    Stack{top, bottom, rule, static_cast<std::uint32_t>(h - top->height)});
 }
 
+namespace {
+
+// Whether a node is a fraction: a stack with a rule between its halves.
+bool ruled(NodeRef node) {
+  static_assert(!detail::kHeldInNode<Stack>);
+  if (node->painter != &detail::paint_shape<Stack>) return false;
+  const Stack* shape;
+  std::memcpy(&shape, node->shape.bytes, sizeof shape);
+  return shape->rule != U' ';
+}
+
+}  // namespace
+
 Result<NodeRef> RenderNode::tight_vstack(NodeRef top, NodeRef bottom, char32_t rule) {
-  const std::size_t w = std::max(top->width, bottom->width);
+  // A rule over or under a fraction as wide as the stack reaches a column past it on either
+  // side, so that the main rule is the longest, as TeX's blank beside every fraction makes it.
+  const bool over_rule =
+      (ruled(top) && top->width >= bottom->width) || (ruled(bottom) && bottom->width >= top->width);
+  const std::size_t reach = rule != U' ' && over_rule ? 2 : 0;
+  const std::size_t w = add_sat(std::max(top->width, bottom->width), reach);
   return make_node(w, add_sat(add_sat(top->height, bottom->height), 1), top->height,
                    Stack{top, bottom, rule, 0});
 }

@@ -70,17 +70,30 @@ struct LimitStyle {
 // Limits centred on the widest piece, each in rows of its own height, as TeX sets them.
 inline constexpr LimitStyle kCentredLimits{.centred = true, .equal_bands = false};
 
+// A rule of a table, at a boundary of its columns or above one of its rows.
+enum class Rule : std::uint8_t {
+  None,
+  Solid,   // │ ─
+  Dashed,  // ╎ ╌
+  Double,  // ║ ═: two rules, of any kinds
+};
+
+// The rule where `added` is drawn beside `rule`: two rules show as a double one.
+[[nodiscard]] constexpr Rule beside(Rule rule, Rule added) noexcept {
+  return rule == Rule::None ? added : Rule::Double;
+}
+
 // How a table sets out its cells (the LaTeX dialect's environments). The alignments repeat across
 // when there are more columns than letters; rules and lines past the end of their lists are none.
 struct TableLayout {
-  std::string_view align = "c";              // 'l', 'c' or 'r' for each column
-  std::span<const std::uint8_t> rules = {};  // vertical rules at each column boundary, the
-                                             // left edge first: 1 draws │, 2 or more ║
-  std::span<const std::uint8_t> lines = {};  // horizontal rules above each row, then below the
-                                             // last
-  std::uint8_t gap = 2;                      // blank columns between neighbouring columns
-  bool pairs = false;                        // columns in right-left pairs that touch (amsmath)
-  std::array<char32_t, 2> fence = {0, 0};    // the delimiters around it, 0 for none
+  std::string_view align = "c";      // 'l', 'c' or 'r' for each column
+  std::span<const Rule> rules = {};  // vertical rules at each column boundary, the left edge
+                                     // first
+  std::span<const Rule> lines = {};  // horizontal rules above each row, then below the last
+  std::uint8_t gap = 2;              // blank columns between neighbouring columns
+  bool pairs = false;                // columns in right-left pairs that touch (amsmath)
+  bool labelled = false;  // the last column holds the rows' labels, right-aligned and set apart
+  std::array<char32_t, 2> fence = {0, 0};  // the delimiters around it, 0 for none
 };
 
 // How a node of a formula's one-row form binds to what is around it, which says where its
@@ -368,6 +381,10 @@ class Canvas {
   void keep_marks(MarkList* marks) noexcept { marks_ = marks; }
   // A mark of no width (a combining character) joined to the cell at (x, y).
   void join(std::size_t x, std::size_t y, char32_t mark);
+  // The character painted at (x, y) so far, 0 off the picture or in a probe.
+  [[nodiscard]] char32_t at(std::size_t x, std::size_t y) const noexcept {
+    return cells_ != nullptr && x < width_ && y < clip_ ? cells_[y * stride_ + x] : 0;
+  }
   // Whether a wide character or a mark has been painted: cells and display columns then differ.
   [[nodiscard]] bool columns_differ() const noexcept { return columns_differ_; }
   void cells(std::size_t x, std::size_t y, const char32_t* cells, std::size_t width,

@@ -65,7 +65,8 @@ std::size_t delimiter_width(char32_t ch, std::size_t height) {
 }
 
 // One delimiter down column x over `height` rows from row y, the middle row `centre` (a brace's
-// point, an angle's corner).
+// point over an odd number of rows, or on the middle row nearest to it when `centre` is the first
+// or last row; an angle's corner).
 void draw_delimiter(Canvas& canvas, std::size_t x, std::size_t y, std::size_t height,
                     std::size_t centre, char32_t ch) {
   if (height == 1) {
@@ -96,8 +97,14 @@ void draw_delimiter(Canvas& canvas, std::size_t x, std::size_t y, std::size_t he
         return;
       }
       canvas.column(x, y, height, drawn.pieces);
-      if (drawn.centre != 0 && centre > 0 && centre + 1 < height)
-        canvas.put(x, y + centre, drawn.centre);
+      // A brace's point between the two middle rows of an even number, else on the baseline, or
+      // on the middle row nearest to it.
+      if (height % 2 == 0 && drawn.tip_top != 0) {
+        canvas.put(x, y + height / 2 - 1, drawn.tip_top);
+        canvas.put(x, y + height / 2, drawn.tip_bottom);
+      } else if (drawn.centre != 0) {
+        canvas.put(x, y + std::clamp<std::size_t>(centre, 1, height - 2), drawn.centre);
+      }
       return;
   }
 }

@@ -167,6 +167,24 @@ void paint(const Struck& shape, const RenderNode& self, Canvas& canvas, std::siz
     canvas.join(x + column, y + self.baseline, U'\u0336');
 }
 
+struct Cancelled {  // the content with marks through each of its characters
+  NodeRef inner;
+  char32_t first, second;  // the second 0 for none
+};
+
+void paint(const Cancelled& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  canvas.paint(*shape.inner, x, y);
+  for (std::size_t row = 0; row < self.height; ++row) {
+    for (std::size_t column = 0; column < self.width; ++column) {
+      const char32_t ch = canvas.at(x + column, y + row);
+      if (ch == 0 || ch == U' ' || ch == kWideTail) continue;
+      canvas.join(x + column, y + row, shape.first);
+      if (shape.second != 0) canvas.join(x + column, y + row, shape.second);
+    }
+  }
+}
+
 }  // namespace
 
 namespace construct {
@@ -245,6 +263,17 @@ Result<NodeRef> phase(const Definition&, std::span<const NodeRef> args, std::spa
   const NodeRef inner = arg(args, 0);
   return make_node(add_sat(add_sat(inner->width, inner->height), 1), add_sat(inner->height, 1),
                    inner->baseline, Phase{inner});
+}
+
+Result<NodeRef> cancelled(const Definition& def, std::span<const NodeRef> args,
+                          std::span<const NodeRef>) {
+  const NodeRef inner = arg(args, 0);
+  if (inner->width == 0) return inner;
+  const auto [first, second] = def.data<payload::Pair>();
+  auto node =
+      make_node(inner->width, inner->height, inner->baseline, Cancelled{inner, first, second});
+  if (node) (*node)->binding = inner->binding;
+  return node;
 }
 
 Result<NodeRef> struck(const Definition&, std::span<const NodeRef> args, std::span<const NodeRef>) {

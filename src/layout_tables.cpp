@@ -11,7 +11,8 @@
 // right within it, each row as tall as its own tallest cell, as TeX sets an array. Rows of one
 // line touch, as lines of text do; a blank row parts two rows when either is taller. A vertical
 // rule takes a column of its own with a blank on either side of it inside the table; a horizontal
-// rule takes a row of its own, crossing the vertical ones.
+// rule takes a row of its own, crossing the vertical ones. A rule is solid, dashed, or double
+// where two are set together.
 #include <algorithm>
 #include <array>
 
@@ -97,17 +98,35 @@ Result<NodeRef> RenderNode::matrix(char32_t open, char32_t close,
 
 namespace {
 
-char column_align(const TableLayout& layout, std::size_t column) {
+// The blank columns between a table's rows and their labels.
+constexpr std::size_t kLabelGap = 4;
+
+char column_align(const TableLayout& layout, std::size_t column, std::size_t columns) {
+  if (layout.labelled && column + 1 == columns) return 'r';
   return layout.align.empty() ? 'c' : layout.align[column % layout.align.size()];
 }
 
-std::size_t rule_at(std::span<const std::uint8_t> rules, std::size_t at) {
-  return at < rules.size() ? rules[at] : 0;
+Rule rule_at(std::span<const Rule> rules, std::size_t at) {
+  return at < rules.size() ? rules[at] : Rule::None;
 }
 
+// How each kind of rule is drawn: down a column, and across a row.
+constexpr char32_t kDown[] = {U' ', U'│', U'╎', U'║'};
+constexpr char32_t kAcross[] = {U' ', U'─', U'╌', U'═'};
+
+// Where a line across meets a rule down: by whether each is double, then the line's place (top,
+// between rows, bottom), then the rule's (left edge, inside, right edge).
+constexpr char32_t kCrossings[2][2][3][3] = {
+    {{{U'┌', U'┬', U'┐'}, {U'├', U'┼', U'┤'}, {U'└', U'┴', U'┘'}},
+     {{U'╓', U'╥', U'╖'}, {U'╟', U'╫', U'╢'}, {U'╙', U'╨', U'╜'}}},
+    {{{U'╒', U'╤', U'╕'}, {U'╞', U'╪', U'╡'}, {U'╘', U'╧', U'╛'}},
+     {{U'╔', U'╦', U'╗'}, {U'╠', U'╬', U'╣'}, {U'╚', U'╩', U'╝'}}},
+};
+
 // The columns between column `boundary - 1` and column `boundary`, inside the table.
-std::size_t boundary_width(const TableLayout& layout, std::size_t boundary) {
-  if (rule_at(layout.rules, boundary) > 0) return 3;
+std::size_t boundary_width(const TableLayout& layout, std::size_t boundary, std::size_t columns) {
+  if (layout.labelled && boundary + 1 == columns) return kLabelGap;
+  if (rule_at(layout.rules, boundary) != Rule::None) return 3;
   return layout.pairs && boundary % 2 == 1 ? 0 : layout.gap;
 }
 
@@ -129,7 +148,7 @@ void paint(const Table& shape, const RenderNode& self, Canvas& canvas, std::size
     for (std::size_t c = 0; c < row.size(); ++c) {
       const RenderNode& cell = *row[c];
       const std::size_t spare = shape.width[c] - cell.width;
-      const char align = column_align(layout, c);
+      const char align = column_align(layout, c, row.size());
       const std::size_t offset = align == 'l' ? 0 : align == 'r' ? spare : spare / 2;
       canvas.paint(cell, x + shape.left[c] + offset, y + shape.baseline[k] - cell.baseline);
     }
@@ -143,26 +162,22 @@ void paint(const Table& shape, const RenderNode& self, Canvas& canvas, std::size
   std::size_t count = 0;
   for (const std::span<const NodeRef> row : shape.rows) count = std::max(count, row.size());
   for (std::size_t b = 0; b <= count; ++b) {
-    const std::size_t rules = rule_at(layout.rules, b);
-    if (rules > 0) canvas.down(x + rule_column(b, count), y, self.height, rules > 1 ? U'║' : U'│');
+    const Rule rule = rule_at(layout.rules, b);
+    if (rule != Rule::None)
+      canvas.down(x + rule_column(b, count), y, self.height, kDown[static_cast<int>(rule)]);
   }
   for (std::size_t k = 0; k <= rows; ++k) {
-    if (rule_at(layout.lines, k) == 0) continue;
-    const std::size_t line = k == 0 ? 0 : k == rows ? self.height - 1 : shape.top[k] - 1;
-    canvas.across(x, y + line, self.width, U'─');
+    const Rule line = rule_at(layout.lines, k);
+    if (line == Rule::None) continue;
+    const std::size_t row = k == 0 ? 0 : k == rows ? self.height - 1 : shape.top[k] - 1;
+    canvas.across(x, y + row, self.width, kAcross[static_cast<int>(line)]);
     for (std::size_t b = 0; b <= count; ++b) {
-      const std::size_t rules = rule_at(layout.rules, b);
-      if (rules == 0) continue;
-      // Where a rule meets a line: by the line's place (top, between rows, bottom), then the
-      // rule's (left edge, inside, right edge).
-      static constexpr char32_t kSingle[3][3] = {
-          {U'┌', U'┬', U'┐'}, {U'├', U'┼', U'┤'}, {U'└', U'┴', U'┘'}};
-      static constexpr char32_t kDouble[3][3] = {
-          {U'╓', U'╥', U'╖'}, {U'╟', U'╫', U'╢'}, {U'╙', U'╨', U'╜'}};
+      const Rule rule = rule_at(layout.rules, b);
+      if (rule == Rule::None) continue;
       const std::size_t across = k == 0 ? 0 : k == rows ? 2 : 1;
       const std::size_t along = b == 0 ? 0 : b >= count ? 2 : 1;
-      canvas.put(x + rule_column(b, count), y + line,
-                 (rules > 1 ? kDouble : kSingle)[across][along]);
+      canvas.put(x + rule_column(b, count), y + row,
+                 kCrossings[line == Rule::Double][rule == Rule::Double][across][along]);
     }
   }
 }
@@ -186,18 +201,18 @@ Result<NodeRef> RenderNode::table(std::span<const std::span<const NodeRef>> rows
   for (const std::span<const NodeRef> row : rows)
     for (std::size_t c = 0; c < row.size(); ++c)
       width[c] = std::max(width[c], static_cast<std::uint32_t>(row[c]->width));
-  std::size_t x = rule_at(layout.rules, 0) > 0 ? 2 : 0;
+  std::size_t x = rule_at(layout.rules, 0) != Rule::None ? 2 : 0;
   for (std::size_t c = 0; c < columns; ++c) {
-    if (c > 0) x = add_sat(x, boundary_width(layout, c));
+    if (c > 0) x = add_sat(x, boundary_width(layout, c, columns));
     if (x > kMaxCells) return fail(std::string(message::kTooLarge));
     left[c] = static_cast<std::uint32_t>(x);
     x = add_sat(x, width[c]);
   }
-  if (rule_at(layout.rules, columns) > 0) x = add_sat(x, 2);
+  if (rule_at(layout.rules, columns) != Rule::None) x = add_sat(x, 2);
 
   // Down: each row's extent (its baseline and the rows below it), then their places. A row of
   // empty cells is still one line.
-  std::size_t y = rule_at(layout.lines, 0) > 0 ? 1 : 0;
+  std::size_t y = rule_at(layout.lines, 0) != Rule::None ? 1 : 0;
   const auto extent = [&](std::span<const NodeRef> row) {
     std::size_t ascent = 0, descent = 0;
     for (const NodeRef cell : row) {
@@ -215,13 +230,14 @@ Result<NodeRef> RenderNode::table(std::span<const std::span<const NodeRef>> rows
     y = add_sat(y, ascent + descent);
     if (k + 1 < rows.size()) {
       next = extent(rows[k + 1]);
-      if (rule_at(layout.lines, k + 1) > 0 || ascent + descent > 1 || next.first + next.second > 1)
+      if (rule_at(layout.lines, k + 1) != Rule::None || ascent + descent > 1 ||
+          next.first + next.second > 1)
         y = add_sat(y, 1);
     }
     if (y > kMaxCells) return fail(std::string(message::kTooLarge));
   }
   top[rows.size()] = static_cast<std::uint32_t>(y);
-  if (rule_at(layout.lines, rows.size()) > 0) y = add_sat(y, 1);
+  if (rule_at(layout.lines, rows.size()) != Rule::None) y = add_sat(y, 1);
 
   auto node = make_node(x, y, (y - 1) / 2, Table{rows, &layout, left, width, baseline, top});
   if (!node || (layout.fence[0] == 0 && layout.fence[1] == 0)) return node;

@@ -565,10 +565,11 @@ bool starts_blank(const RenderNode& node) {
 }
 
 // The rows separated by "; ", the cells of a row by `gap` blank columns (none between the two
-// cells of a pair), between `open` and `close`. A row of pairs with nothing on the left of its
+// cells of a pair), between `open` and `close`; a row's label, in a `labelled` table's last
+// column, two blanks after it. A row of pairs with nothing on the left of its
 // first continues the row before it (a = b + c = d).
-Result<NodeRef> rows_in_line(Rows rows, std::size_t gap, bool pairs, char32_t open,
-                             char32_t close) {
+Result<NodeRef> rows_in_line(Rows rows, std::size_t gap, bool pairs, char32_t open, char32_t close,
+                             bool labelled = false) {
   std::size_t cells = 0;
   for (const auto row : rows) cells += row.size();
   NodeRef* items = current_arena().allocate_array<NodeRef>(2 * cells + rows.size());
@@ -579,7 +580,9 @@ Result<NodeRef> rows_in_line(Rows rows, std::size_t gap, bool pairs, char32_t op
     if (r > 0 && !continues) items[count++] = text("; ");
     if (r > 0 && continues && !starts_blank(*rows[r][1])) items[count++] = blank(1);
     for (std::size_t c = 0; c < rows[r].size(); ++c) {
-      if (c > 0 && !(pairs && c % 2 == 1)) items[count++] = blank(gap);
+      const bool label = labelled && c + 1 == rows[r].size();
+      if (label && rows[r][c]->width == 0) break;  // a row with no label
+      if (c > 0 && (label || !(pairs && c % 2 == 1))) items[count++] = blank(label ? 2 : gap);
       items[count++] = rows[r][c];
     }
   }
@@ -611,7 +614,8 @@ Result<NodeRef> table(Rows rows, const TableLayout& layout) {
     auto drawn = RenderNode::table(rows, layout);
     if (one_row(drawn)) return drawn;
   }
-  return rows_in_line(rows, layout.gap, layout.pairs, layout.fence[0], layout.fence[1]);
+  return rows_in_line(rows, layout.gap, layout.pairs, layout.fence[0], layout.fence[1],
+                      layout.labelled);
 }
 
 // ---- lists ----

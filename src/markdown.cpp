@@ -793,7 +793,7 @@ class Filter {
     }
     // Only a picture of one row is drawn, without its line feed, and none for InlineMath::Source.
     const std::size_t mark = out_.size();
-    auto drawn = append_picture(out_, formula, inline_options_, inline_rows_, &macros_);
+    auto drawn = append_picture(out_, formula, inline_options_, inline_rows_, &macros_, &numbers_);
     if (!drawn) {
       note(std::move(drawn.error()), at, where(open));
     } else if (*drawn && (out_.size() > mark || defines_only(formula))) {
@@ -812,7 +812,7 @@ class Filter {
   bool display(std::string_view formula, std::size_t at, std::size_t open) {
     const std::size_t mark = out_.size();
     if (!plain_) out_ += kOpenFence;
-    auto drawn = append_picture(out_, formula, options_, npos, &macros_);
+    auto drawn = append_picture(out_, formula, options_, npos, &macros_, &numbers_);
     if (!drawn) {
       out_.resize(mark);
       note(std::move(drawn.error()), at, open);
@@ -868,6 +868,7 @@ class Filter {
   std::string_view text_;
   Options options_, inline_options_;
   MacroTable macros_;        // the definitions made so far, for the formulas after them
+  std::size_t numbers_ = 0;  // the equation numbers given so far
   std::size_t inline_rows_;  // the rows inline math may take, 0 when it stays as written
   bool plain_;
   std::string out_;

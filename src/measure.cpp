@@ -609,7 +609,9 @@ Result<NodeRef> limits_on_sign(const Operator& op, NodeRef lower, NodeRef upper,
     set = RenderNode::side_limits(*sign, lower, upper, drawing.scripts);
   }
   if (!set) return set;
-  if (body->width == 0) return set;
+  // With no operand it is still an operator: one written after it is its size, not its limits'.
+  if (body->width == 0)
+    return make_node((*set)->width, (*set)->height, (*set)->baseline, Operated{*set, sizing});
   NodeRef* items = current_arena().allocate_array<NodeRef>(3);
   items[0] = *set;
   items[1] = &kSpaces[1];

@@ -35,15 +35,16 @@ namespace vok {
 inline constexpr std::size_t kMaxDepth = VOK_MAX_DEPTH;
 
 // A dialect's grammar: a whole formula's tokens to its tree, in the current arena, with the
-// commands and environments of `vocabulary`.
+// commands and environments of `vocabulary`. `numbers` counts the equation numbers given so far
+// (in a document, by the formulas before this one); a numbered row takes the next.
 using Grammar = Result<Box> (*)(std::span<const Lexeme> tokens, std::string_view input,
-                                const Vocabulary& vocabulary);
+                                const Vocabulary& vocabulary, std::size_t& numbers);
 
 // The exact markup's grammar (parser_exact.cpp), and LaTeX's (parser_latex_*.cpp).
 [[nodiscard]] Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
-                                      const Vocabulary& vocabulary);
+                                      const Vocabulary& vocabulary, std::size_t& numbers);
 [[nodiscard]] Result<Box> parse_latex(std::span<const Lexeme> tokens, std::string_view input,
-                                      const Vocabulary& vocabulary);
+                                      const Vocabulary& vocabulary, std::size_t& numbers);
 
 // The stack a formula's lists are built on. Every list item covers tokens of its own, and so does
 // every finished table row but the last of each table, so the stack never holds more entries than

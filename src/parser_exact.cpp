@@ -106,7 +106,8 @@ inline Box ExactParser::leaf_of(const Lexeme& token) const {
 }
 
 Result<Box> parse_exact(std::span<const Lexeme> tokens, std::string_view input,
-                        const Vocabulary& vocabulary) {
+                        const Vocabulary& vocabulary,
+                        std::size_t& /*numbers: none in the exact markup*/) {
   ListStack lists = list_stack(tokens.size());
   Closings closings(tokens);
   return ExactParser(tokens, input, vocabulary, lists, closings).parse_expr();
@@ -420,6 +421,7 @@ Result<Box> ExactParser::parse_command(const Lexeme& token) {
     case Role::Infix:
     case Role::Accent:
     case Role::RowEnd:
+    case Role::Tag:
       break;
     case Role::Construct:
       return parse_arguments(name, def);

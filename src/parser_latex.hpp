@@ -43,8 +43,8 @@ enum class Extent : std::uint8_t { Space, Width, Height, Shift };
 class LatexParser : ParserBase {
  public:
   LatexParser(std::span<const Lexeme> tokens, std::string_view input, const Vocabulary& vocabulary,
-              ListStack& lists, std::size_t depth = 0) noexcept
-      : ParserBase(tokens, input, vocabulary, lists, depth) {}
+              ListStack& lists, std::size_t& numbers, std::size_t depth = 0) noexcept
+      : ParserBase(tokens, input, vocabulary, lists, depth), numbers_(numbers) {}
 
   // A whole formula.
   [[nodiscard]] Result<Box> formula();
@@ -73,7 +73,12 @@ class LatexParser : ParserBase {
   // each row and below the last (empty when there are none).
   struct Rows {
     std::span<const ExprList> rows;
-    std::span<const std::uint8_t> lines;
+    std::span<const Rule> lines;
+  };
+  // The label a row asked for: a \tag's, none (\notag), or neither (null and false).
+  struct Label {
+    Box tag = nullptr;
+    bool none = false;
   };
 
   // ---- lists (parser_latex_lists.cpp) ----
@@ -149,24 +154,31 @@ class LatexParser : ParserBase {
   // ---- text and dimensions (parser_latex_text.cpp) ----
 
   [[nodiscard]] Result<Box> text(const Lexeme& owner);
+  [[nodiscard]] Result<void> text_group(const Lexeme& open, std::uint32_t& previous_end,
+                                        TextAssembler& out, bool in_switch);
   [[nodiscard]] Result<void> text_token(const Lexeme& token, TextAssembler& out);
   [[nodiscard]] Result<void> text_command(const Lexeme& token, TextAssembler& out);
   [[nodiscard]] Result<Box> accented(const Lexeme& owner, const Definition& def);
   [[nodiscard]] Result<void> text_accent(const Lexeme& owner, const Definition& def,
                                          TextAssembler& out);
   [[nodiscard]] Result<std::size_t> dimension(bool braced, const Lexeme& owner,
-                                              Extent extent = Extent::Space);
+                                              Extent extent = Extent::Space,
+                                              bool* negative = nullptr);
 
   // ---- environments and tables (parser_latex_tables.cpp) ----
 
   [[nodiscard]] Result<Item> environment(const Lexeme& token, bool script);
   [[nodiscard]] Result<TableLayout> environment_arguments(const EnvironmentDef& env,
                                                           const Lexeme& token);
-  [[nodiscard]] Result<Rows> rows(std::uint8_t stop, bool pairs, bool script, Box first);
+  [[nodiscard]] Result<Rows> rows(std::uint8_t stop, bool pairs, bool script, Box first,
+                                  std::vector<Label>* labels = nullptr);
+  // The rows with a last column of their labels, as the environment gives them, and the layout
+  // told of it; the rows as they are when no row has one.
+  [[nodiscard]] Rows labelled(Rows body, std::span<const Label> labels, const EnvironmentDef& env,
+                              TableLayout& layout);
   [[nodiscard]] Result<Rows> diagram_rows(bool script);
   [[nodiscard]] Result<Box> diagram_part(std::size_t from, std::size_t to, bool script);
-  [[nodiscard]] Result<void> rules_above(std::size_t row, std::vector<std::uint8_t>& lines,
-                                         bool script);
+  [[nodiscard]] Result<void> rules_above(std::size_t row, std::vector<Rule>& lines, bool script);
   // Braced rows set out as the environment of the row's name (\substack).
   [[nodiscard]] Result<Box> rows_argument(const Lexeme& token, const Definition& def, bool script);
   [[nodiscard]] Result<TableLayout> columns(const Lexeme& owner, TableLayout layout);
@@ -177,6 +189,9 @@ class LatexParser : ParserBase {
   // separator in a group of a table means that group was not closed.
   std::size_t open_brace_ = 0;
   std::size_t tables_ = 0;
+  bool operator_name_ = false;  // in an operator's name, where - and * are ordinary
+  Label label_;                 // the label of the row being read
+  std::size_t& numbers_;        // the equation numbers given so far
 };
 
 // The class of a punctuation token.

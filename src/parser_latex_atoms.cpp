@@ -324,6 +324,16 @@ Result<LatexParser::Item> LatexParser::command_atom(const Lexeme& token, bool sc
       if (!skipped) return std::unexpected(std::move(skipped.error()));
       return Item{space_node(0), MathClass::Ord, false};
     }
+    case Role::Tag: {  // the label of the row being read; nothing where it stands
+      if (def->args.empty()) {
+        label_.none = true;
+      } else {
+        auto tag = arguments(token, *def, script);
+        if (!tag) return std::unexpected(std::move(tag.error()));
+        label_.tag = *tag;
+      }
+      return Item{space_node(0), MathClass::Ord, false};
+    }
     case Role::Switch:  // a switch where one token is read applies to nothing
       return Item{empty_node(), MathClass::Ord, true};
     case Role::Infix:   // where one token is read there is no list to split
@@ -358,6 +368,13 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
       case 'm':
         arg = argument(script, token);
         break;
+      case 'n': {
+        const bool outer = operator_name_;
+        operator_name_ = true;
+        arg = argument(script, token);
+        operator_name_ = outer;
+        break;
+      }
       case 't':
         arg = text(token);
         break;
@@ -399,13 +416,18 @@ Result<Box> LatexParser::arguments(const Lexeme& token, const Definition& def, b
         if (auto skipped = skip_rule_size(token); !skipped)
           return std::unexpected(std::move(skipped.error()));
         continue;
-      case 'k': {  // a box's shift in whole rows; any other dimension is dropped
+      case 'k':    // a box's shift in whole rows; any other dimension is dropped
+      case 'u': {  // the same braced
         const bool shifts = std::holds_alternative<payload::Shift>(def.payload);
-        auto rows = dimension(false, token, shifts ? Extent::Shift : Extent::Space);
+        bool negative = false;
+        auto rows = dimension(kind == 'u', token, shifts ? Extent::Shift : Extent::Space,
+                              shifts ? &negative : nullptr);
         if (!rows) return std::unexpected(std::move(rows.error()));
         if (shifts) {
           if (sized == nullptr) sized = current_arena().make<Definition>(def);
-          std::get<payload::Shift>(sized->payload).rows = static_cast<std::uint32_t>(*rows);
+          auto& shift = std::get<payload::Shift>(sized->payload);
+          shift.rows = static_cast<std::uint32_t>(*rows);
+          shift.down = shift.down != negative;  // a negative shift goes the other way
         }
         continue;
       }

@@ -243,9 +243,9 @@ std::string_view keep(std::string_view text) {
 }
 
 Result<Box> parse_latex(std::span<const Lexeme> tokens, std::string_view input,
-                        const Vocabulary& vocabulary) {
+                        const Vocabulary& vocabulary, std::size_t& numbers) {
   ListStack lists = list_stack(tokens.size());
-  return LatexParser(tokens, input, vocabulary, lists).formula();
+  return LatexParser(tokens, input, vocabulary, lists, numbers).formula();
 }
 
 // formula: [ $ | $$ | \( | \[ ] list [ the matching closer ]; a wrapper is dropped with its closer.
@@ -269,12 +269,28 @@ Result<Box> LatexParser::formula() {
     }
   }
   auto first = list(kAtRow, false);
-  if (!first || current() == nullptr) return first;
+  if (!first) return first;
+  // A formula's rows take the labels their \tag gives them, unnumbered.
+  static constexpr EnvironmentDef kLabelled{.name = {}, .labels = Labels::Rows};
+  const GrammarData& grammar = vocabulary_.grammar();
+  if (current() == nullptr) {
+    if (label_.tag == nullptr) return first;
+    const ExprList row = list_of({*first});
+    TableLayout layout =
+        grammar.implicit_lines != nullptr ? grammar.implicit_lines->layout : TableLayout{};
+    const Label label = label_;
+    const Rows body = labelled(Rows{{current_arena().make<ExprList>(row), 1}, {}}, {&label, 1},
+                               kLabelled, layout);
+    return table(body, layout).expr;
+  }
   // & or \\ outside any environment: the formula is a table of its own.
-  auto body = rows(kAtRow, true, false, *first);
+  std::vector<Label> labels;
+  auto body = rows(kAtRow, true, false, *first, &labels);
   if (!body) return std::unexpected(std::move(body.error()));
-  const EnvironmentDef* implicit = vocabulary_.grammar().implicit_table;
-  return table(*body, implicit != nullptr ? implicit->layout : TableLayout{}).expr;
+  const bool aligned = std::ranges::any_of(body->rows, [](ExprList row) { return row.size() > 1; });
+  const EnvironmentDef* implicit = aligned ? grammar.implicit_table : grammar.implicit_lines;
+  TableLayout layout = implicit != nullptr ? implicit->layout : TableLayout{};
+  return table(labelled(*body, labels, kLabelled, layout), layout).expr;
 }
 
 ParseError LatexParser::out_of_place(const Lexeme& token, std::uint8_t stop) const {
@@ -313,6 +329,7 @@ ParseError LatexParser::out_of_place(const Lexeme& token, std::uint8_t stop) con
   if (symbol != nullptr) return Item{command(token.payload(input_), symbol), *cls, true};
   const std::string_view source = token.source(input_);
   if (!cls) cls = typed_class(first_char(source));
+  if (operator_name_ && (source == "-" || source == "*")) cls = MathClass::Ord;
   return Item{leaf<Symbol>(source), *cls, true};
 }
 

@@ -23,7 +23,7 @@ bool is_white(char c) {
 // of vertical rules at each boundary, the left edge first.
 struct ColumnSpec {
   std::string align;
-  std::vector<std::uint8_t> rules = {0};
+  std::vector<Rule> rules = {Rule::None};
   std::size_t budget = 1 << 16;  // characters read, repetitions included, before reading stops
 };
 
@@ -55,8 +55,10 @@ class PatternReader {
           column('l');
           break;
         case '|':
+          rule(Rule::Solid);
+          break;
         case ':':
-          rule();
+          rule(Rule::Dashed);
           break;
         case '@':
         case '!':
@@ -72,7 +74,7 @@ class PatternReader {
           while (i < spec.size() && std::isalpha(static_cast<unsigned char>(spec[i]))) ++i;
           if (std::ranges::find(rule_commands_, spec.substr(from, i - from)) !=
               rule_commands_.end())
-            rule();
+            rule(Rule::Solid);
           break;
         }
         case '{':
@@ -101,12 +103,10 @@ class PatternReader {
   void column(char align) {
     if (out_.align.size() >= kMaxColumns) return;
     out_.align += align;
-    out_.rules.push_back(0);
+    out_.rules.push_back(Rule::None);
   }
 
-  void rule() {
-    if (out_.rules.back() < 2) ++out_.rules.back();
-  }
+  void rule(Rule kind) { out_.rules.back() = beside(out_.rules.back(), kind); }
 
   // *{n}{…}: the pattern n times, within the budget and eight levels of repetition.
   void repeat(std::string_view spec, std::size_t& i, std::size_t depth) {
@@ -140,9 +140,9 @@ std::span<const ExprList> filled(std::span<const ExprList> all, std::size_t colu
 }
 
 // The counts of rules, in the arena; empty when there are none.
-std::span<const std::uint8_t> kept_lines(const std::vector<std::uint8_t>& lines) {
+std::span<const Rule> kept_lines(const std::vector<Rule>& lines) {
   if (lines.empty()) return {};
-  auto* kept = current_arena().allocate_array<std::uint8_t>(lines.size());
+  auto* kept = current_arena().allocate_array<Rule>(lines.size());
   std::ranges::copy(lines, kept);
   return {kept, lines.size()};
 }
@@ -161,7 +161,10 @@ Result<LatexParser::Item> LatexParser::environment(const Lexeme& token, bool scr
 
   auto layout = environment_arguments(env, token);
   if (!layout) return std::unexpected(std::move(layout.error()));
-  auto body = env.diagram ? diagram_rows(script) : rows(kAtCell, layout->pairs, script, nullptr);
+  std::vector<Label> labels;
+  auto body = env.diagram ? diagram_rows(script)
+                          : rows(kAtCell, layout->pairs, script, nullptr,
+                                 env.labels != Labels::None ? &labels : nullptr);
   if (!body) return std::unexpected(std::move(body.error()));
   if (current() == nullptr) {
     return fail(message::missing_end(*name, input_, token.start));
@@ -170,7 +173,7 @@ Result<LatexParser::Item> LatexParser::environment(const Lexeme& token, bool scr
   auto other = this->name(end);
   if (!other) return std::unexpected(std::move(other.error()));
   if (*other != *name) return fail(message::mismatched_end(*name, *other, input_, end.start));
-  Item set = table(*body, *layout);
+  Item set = table(labelled(*body, labels, env, *layout), *layout);
   if (known != nullptr) return set;
 
   const auto as_written = [&](const Lexeme& command) {
@@ -229,24 +232,39 @@ Result<TableLayout> LatexParser::environment_arguments(const EnvironmentDef& env
 // (kAtCell), a closing brace (kAtBrace) or the end of the formula; `first`, when given, is the
 // first cell, already read. A last row that is one empty cell, after a final \\, is dropped. In
 // `pairs` of columns the right-hand ones start after an empty ordinary atom.
-Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool script, Box first) {
+Result<LatexParser::Rows> LatexParser::rows(std::uint8_t stop, bool pairs, bool script, Box first,
+                                            std::vector<Label>* labels) {
   struct Reading {  // counts this table among those being read, until it is read
     std::size_t& tables;
     explicit Reading(std::size_t& count) : tables(++count) {}
     ~Reading() { --tables; }
   } reading(tables_);
+  // With `labels`, each row's label is its own (the first cell's, when given, is read already),
+  // and the label of the row around the table is kept for it.
+  struct Kept {
+    Label& label;
+    Label outer;
+    bool on;
+    ~Kept() {
+      if (on) label = outer;
+    }
+  } kept{label_, label_, labels != nullptr};
+  if (labels != nullptr && first == nullptr) label_ = {};
   ListBuilder<ExprList> rows(lists_);
   std::optional<ListBuilder<Box>> row(std::in_place, lists_);
-  std::vector<std::uint8_t> lines;  // rules above each row, filled as they come
+  std::vector<Rule> lines;  // rules above each row, filled as they come
   std::size_t columns = 0;
   bool blank_row = true;  // the row so far is one empty cell
   const auto end_row = [&](bool keep_blank) {
     const ExprList cells = row->finish();
     row.reset();
-    if (keep_blank || !blank_row) {
+    const bool label = labels != nullptr && (label_.tag != nullptr || label_.none);
+    if (keep_blank || !blank_row || label) {
       columns = std::max(columns, cells.size());
       rows.push_back(cells);
+      if (labels != nullptr) labels->push_back(label_);
     }
+    label_ = {};
   };
 
   for (std::size_t column = 0;; ++column) {
@@ -386,7 +404,7 @@ Result<LatexParser::Rows> LatexParser::diagram_rows(bool script) {
 // The tokens from `from` to `to` of a diagram, read as a list of their own.
 Result<Box> LatexParser::diagram_part(std::size_t from, std::size_t to, bool script) {
   if (from >= to) return empty_node();
-  LatexParser part(tokens_.subspan(from, to - from), input_, vocabulary_, lists_, depth_);
+  LatexParser part(tokens_.subspan(from, to - from), input_, vocabulary_, lists_, numbers_, depth_);
   auto read = part.list(kAtEnd, script);
   if (!read) return read;
   if (part.current() != nullptr)
@@ -395,16 +413,15 @@ Result<Box> LatexParser::diagram_part(std::size_t from, std::size_t to, bool scr
 }
 
 // The rules before a row's first cell (\hline and the like), counted into lines[row]: one or two.
-Result<void> LatexParser::rules_above(std::size_t row, std::vector<std::uint8_t>& lines,
-                                      bool script) {
+Result<void> LatexParser::rules_above(std::size_t row, std::vector<Rule>& lines, bool script) {
   while (current() != nullptr && current()->kind == Tk::Command) {
     const Definition* def = definition(*current());
     if (def == nullptr || def->role != Role::Line) break;
     const Lexeme& rule = advance();
     auto skipped = arguments(rule, *def, script);
     if (!skipped) return std::unexpected(std::move(skipped.error()));
-    if (lines.size() <= row) lines.resize(row + 1, 0);
-    if (lines[row] < 2) ++lines[row];
+    if (lines.size() <= row) lines.resize(row + 1, Rule::None);
+    lines[row] = beside(lines[row], def->data<payload::Ruling>().rule);
   }
   return {};
 }
@@ -439,11 +456,50 @@ Result<TableLayout> LatexParser::columns(const Lexeme& owner, TableLayout layout
   PatternReader(columns, vocabulary_.grammar().rule_commands).read(spec, 0);
   char* align = current_arena().allocate_array<char>(columns.align.size());
   std::ranges::copy(columns.align, align);
-  auto* rules = current_arena().allocate_array<std::uint8_t>(columns.rules.size());
+  auto* rules = current_arena().allocate_array<Rule>(columns.rules.size());
   std::ranges::copy(columns.rules, rules);
   layout.align = {align, columns.align.size()};
   layout.rules = {rules, columns.rules.size()};
   return layout;
+}
+
+LatexParser::Rows LatexParser::labelled(Rows body, std::span<const Label> labels,
+                                        const EnvironmentDef& env, TableLayout& layout) {
+  if (env.labels == Labels::None || body.rows.empty()) return body;
+  const std::size_t rows = body.rows.size();
+  Box* drawn = current_arena().allocate_array<Box>(rows);
+  std::fill_n(drawn, rows, nullptr);
+  const auto number = [&]() -> Box {
+    const Definition* tag = vocabulary_.grammar().number;
+    if (tag == nullptr) return nullptr;
+    return command(tag->name, tag, {}, list_of({leaf<Symbol>(keep(std::to_string(++numbers_)))}));
+  };
+  if (env.labels == Labels::Rows) {
+    for (std::size_t k = 0; k < rows; ++k)
+      drawn[k] = labels[k].tag != nullptr          ? labels[k].tag
+                 : labels[k].none || !env.numbered ? nullptr
+                                                   : number();
+  } else {
+    // One label for the whole: the last \tag, else none after a \notag, else a number.
+    Box tag = nullptr;
+    bool none = false;
+    for (const Label& label : labels) {
+      if (label.tag != nullptr) tag = label.tag;
+      none = none || label.none;
+    }
+    drawn[rows - 1] = tag != nullptr ? tag : none || !env.numbered ? nullptr : number();
+  }
+  if (std::all_of(drawn, drawn + rows, [](Box tag) { return tag == nullptr; })) return body;
+  const std::size_t columns = body.rows.front().size();
+  auto* out = current_arena().allocate_array<ExprList>(rows);
+  for (std::size_t k = 0; k < rows; ++k) {
+    Box* cells = current_arena().allocate_array<Box>(columns + 1);
+    std::ranges::copy(body.rows[k], cells);
+    cells[columns] = drawn[k] != nullptr ? drawn[k] : empty_node();
+    out[k] = {cells, columns + 1};
+  }
+  layout.labelled = true;
+  return Rows{{out, rows}, body.lines};
 }
 
 LatexParser::Item LatexParser::table(Rows body, const TableLayout& layout) {

@@ -3,9 +3,13 @@
 //
 // Text keeps its letters and the spaces between them, each run of white space one blank; braces
 // are dropped, escapes drawn as the vocabulary says, $…$ read as math, symbol commands drawn as
-// their characters, spacing commands as blanks, and other commands as they are in math.
+// their characters, spacing commands as blanks, and other commands as they are in math. Dashes and
+// quotes join into TeX's text ligatures (-- –, --- —, `` “, '' ”, ` ‘, ' ’) except in a typewriter
+// face, and a switch (\it, \bf) sets the rest of its group in its face.
+#include <algorithm>
 #include <string>
 
+#include "glyphs.hpp"
 #include "parser_latex.hpp"
 #include "unicode.hpp"
 
@@ -28,8 +32,9 @@ bool separates(std::string_view gap) {
 }
 
 // The cells of a dimension such as "1em", "-3mu", "0.5 cm" as `extent` counts them, none for a
-// negative or unreadable one.
-std::size_t cells_of(std::string_view text, Extent extent) {
+// negative or unreadable one; with `negative`, the cells of its size and there whether it is
+// negative.
+std::size_t cells_of(std::string_view text, Extent extent, bool* negative_out = nullptr) {
   std::size_t i = 0;
   const auto skip = [&] {
     while (i < text.size() && is_white(text[i])) ++i;
@@ -63,9 +68,28 @@ std::size_t cells_of(std::string_view text, Extent extent) {
   for (const Unit& u : kUnits)
     if (unit == u.name) em = u.em;
   const bool rows = extent == Extent::Height || extent == Extent::Shift;
-  const double cells = negative ? 0 : value * em * (rows ? 1 / 1.2 : 2);
+  if (negative_out != nullptr) *negative_out = negative;
+  const double cells = negative && negative_out == nullptr ? 0 : value * em * (rows ? 1 / 1.2 : 2);
   if ((extent == Extent::Width || extent == Extent::Height) && cells > 0 && cells < 1) return 1;
   return cells >= 1e6 ? std::size_t{1000000} : static_cast<std::size_t>(cells + 0.5);
+}
+
+// TeX's ligatures of text, made as the characters come: a hyphen after a hyphen is an en dash,
+// after an en dash an em dash; a quote is a single quote, after the same single quote a double one.
+struct Ligature {
+  char typed;
+  std::string_view before, drawn;  // what the run ends with, and what both become
+};
+constexpr Ligature kLigatures[] = {
+    {'-', "\u2013", "\u2014"}, {'-', "-", "\u2013"},       {'`', "\u2018", "\u201C"},
+    {'`', "", "\u2018"},       {'\'', "\u2019", "\u201D"}, {'\'', "", "\u2019"},
+};
+
+// Whether white space after a command ends its name and is not drawn: after a switch or a command
+// that draws nothing (\it, \small), as TeX skips it; after a symbol (\pm x) or an unknown
+// command (drawn as written) the blank stays, as the writer meant it.
+bool swallows_blank(const Definition* def) {
+  return def != nullptr && (def->role == Role::Switch || def->role == Role::Ignore);
 }
 
 }  // namespace
@@ -76,12 +100,36 @@ class TextAssembler {
   explicit TextAssembler(ListStack& lists) : pieces_(lists) {}
 
   void append(std::string_view text) { run_ += text; }
+  // Typed characters, dashes and quotes joined as TeX's text ligatures join them.
+  void typed(std::string_view text) {
+    for (const char c : text) {
+      const auto* ligature =
+          ligatures_ && !barrier_
+              ? std::ranges::find_if(
+                    kLigatures,
+                    [&](const Ligature& l) { return l.typed == c && run_.ends_with(l.before); })
+              : std::end(kLigatures);
+      if (ligature == std::end(kLigatures)) {
+        run_ += c;
+      } else {
+        run_.resize(run_.size() - ligature->before.size());
+        run_ += ligature->drawn;
+      }
+      barrier_ = false;
+    }
+  }
+  // A brace: the characters on either side do not join.
+  void barrier() { barrier_ = true; }
   void append(char32_t ch) { append_utf8(run_, ch); }
   void blanks(std::size_t count) { run_.append(count, ' '); }
   // One blank, unless the run ends with one already.
   void blank() {
     if (run_.empty() || run_.back() != ' ') run_ += ' ';
   }
+  // Whether the run's dashes and quotes become TeX's text ligatures (not in a typewriter face).
+  void ligatures(bool on) { ligatures_ = on; }
+  [[nodiscard]] bool ligatures() const noexcept { return ligatures_; }
+
   // Ends the run of characters so far: it goes out as one piece.
   void flush() {
     if (run_.empty()) return;
@@ -104,6 +152,8 @@ class TextAssembler {
  private:
   ListBuilder<Box> pieces_;
   std::string run_;
+  bool ligatures_ = true;
+  bool barrier_ = false;
 };
 
 // text: { letters, blanks, groups, escapes, $math$, commands } }, or one token unbraced
@@ -127,25 +177,66 @@ Result<Box> LatexParser::text(const Lexeme& owner) {
   }
   const Lexeme& open = advance();
   TextAssembler out(lists_);
-  std::size_t depth = 0;
+  const Definition* def = definition(owner);
+  const auto* style = def != nullptr ? std::get_if<payload::Style>(&def->payload) : nullptr;
+  out.ligatures(style == nullptr || style->map != to_monospace);
   std::uint32_t previous_end = open.end;
+  auto read = text_group(open, previous_end, out, false);
+  if (!read) return std::unexpected(std::move(read.error()));
+  ++pos_;  // the closing brace
+  return out.finish();
+}
+
+// The tokens of a text up to the closing brace of `open`'s group, left unread, into `out`; inner
+// braces are dropped. `previous_end` is where the token before ended, for the blanks between. A
+// switch sets the rest of its group in its face, up to the next switch there (`in_switch`: the
+// tokens after one, which end at the next).
+Result<void> LatexParser::text_group(const Lexeme& open, std::uint32_t& previous_end,
+                                     TextAssembler& out, bool in_switch) {
+  std::size_t depth = 0;
   for (;;) {
     const Lexeme* token = current();
     if (token == nullptr) return fail(message::missing_close("}", "{", input_, open.start));
-    if (separates(input_.substr(previous_end, token->start - previous_end))) out.blank();
+    const Lexeme* before = pos_ > 0 ? &tokens_[pos_ - 1] : nullptr;
+    const bool swallowed = before != nullptr && before->end == previous_end &&
+                           before->kind == Tk::Command && swallows_blank(definition(*before));
+    if (!swallowed && separates(input_.substr(previous_end, token->start - previous_end)))
+      out.blank();
     if (token->kind == Tk::RBrace) {
+      if (depth == 0) return {};
       ++pos_;
       previous_end = token->end;
-      if (depth == 0) break;
       --depth;
+      out.barrier();
       continue;
     }
-    if (token->kind == Tk::LBrace) ++depth;
-    auto read = text_token(*token, out);
-    if (!read) return std::unexpected(std::move(read.error()));
-    previous_end = tokens_[pos_ - 1].end;
+    const Definition* def = token->kind == Tk::Command ? definition(*token) : nullptr;
+    if (def == nullptr || def->role != Role::Switch) {
+      if (token->kind == Tk::LBrace) {
+        ++depth;
+        out.barrier();
+      }
+      auto read = text_token(*token, out);
+      if (!read) return std::unexpected(std::move(read.error()));
+      previous_end = tokens_[pos_ - 1].end;
+      continue;
+    }
+    if (in_switch && depth == 0) {
+      previous_end = token->start;  // the blank before it is this run's
+      return {};
+    }
+    ++pos_;
+    previous_end = token->end;
+    Box styled = nullptr;
+    {
+      TextAssembler rest(lists_);  // on the list stack above `out`: gone before `out` grows
+      rest.ligatures(out.ligatures() && def->data<payload::Style>().map != to_monospace);
+      auto read = text_group(open, previous_end, rest, true);
+      if (!read) return read;
+      styled = rest.finish();
+    }
+    out.piece(command(token->payload(input_), def, {}, list_of({styled})));
   }
-  return out.finish();
 }
 
 // One token of a text other than a closing brace, read into `out`.
@@ -173,7 +264,7 @@ Result<void> LatexParser::text_token(const Lexeme& token, TextAssembler& out) {
         return fail(message::missing_close("$", "$", input_, token.start));
       out.flush();
       LatexParser math(tokens_.subspan(pos_ + 1, close - pos_ - 1), input_, vocabulary_, lists_,
-                       depth_);
+                       numbers_, depth_);
       auto inner = math.list(kAtEnd, false);
       if (!inner) return std::unexpected(std::move(inner.error()));
       out.piece(*inner);
@@ -205,7 +296,7 @@ Result<void> LatexParser::text_token(const Lexeme& token, TextAssembler& out) {
     case Tk::Command:
       return text_command(token, out);
     default:
-      out.append(source);
+      out.typed(source);
       ++pos_;
       return {};
   }
@@ -298,14 +389,15 @@ Result<void> LatexParser::text_accent(const Lexeme& owner, const Definition& def
 }
 
 // A dimension: braced ({1em}), or written out after the name (3mu, -2pt, .5em).
-Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Extent extent) {
+Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Extent extent,
+                                           bool* negative) {
   const Lexeme* next = current();
   if (next == nullptr)
     return fail(message::missing_argument(owner.source(input_), input_, owner.start));
   if (braced) {
     if (next->kind != Tk::LBrace) {
       ++pos_;
-      return cells_of(next->source(input_), extent);
+      return cells_of(next->source(input_), extent, negative);
     }
     const std::size_t open = pos_;
     while (pos_ < tokens_.size() && tokens_[pos_].kind != Tk::RBrace) ++pos_;
@@ -313,7 +405,7 @@ Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Ext
       return fail(message::missing_close("}", "{", input_, tokens_[open].start));
     const std::uint32_t from = tokens_[open].end, to = tokens_[pos_].start;
     ++pos_;
-    return cells_of(input_.substr(from, to - from), extent);
+    return cells_of(input_.substr(from, to - from), extent, negative);
   }
   // Signs, digits and a point, then the two letters of the unit.
   const std::uint32_t from = next->start;
@@ -324,7 +416,7 @@ Result<std::size_t> LatexParser::dimension(bool braced, const Lexeme& owner, Ext
   }
   for (int letters = 0; letters < 2 && at(Tk::Ident); ++letters) ++pos_;
   const std::uint32_t to = pos_ > 0 ? tokens_[pos_ - 1].end : from;
-  return cells_of(input_.substr(from, to > from ? to - from : 0), extent);
+  return cells_of(input_.substr(from, to > from ? to - from : 0), extent, negative);
 }
 
 }  // namespace vok

@@ -133,7 +133,8 @@ Words words_of(const Drawing& drawing) noexcept {
 // of their own, whose chunks the call's arena takes back once the tree is made: the call's peak,
 // when the picture is painted, holds no token. A formula whose macros were expanded is parsed from
 // the text of its expansion, kept with the tree, and its errors name their places in `input`.
-Result<Box> parse(std::string_view input, const DialectRules& rules, const MacroSource& macros) {
+Result<Box> parse(std::string_view input, const DialectRules& rules, const MacroSource& macros,
+                  std::size_t& numbers) {
   Arena& tree_arena = current_arena();
   Arena token_arena(tree_arena);
   const ArenaScope scope(token_arena);
@@ -145,22 +146,26 @@ Result<Box> parse(std::string_view input, const DialectRules& rules, const Macro
   if (*expanded == nullptr) {
     const ArenaScope tree(tree_arena);
     // Tokens after the point where the expression ends are ignored.
-    return rules.grammar(*lexed, input, *rules.vocabulary);
+    return rules.grammar(*lexed, input, *rules.vocabulary, numbers);
   }
   const Expansion& expansion = **expanded;
   char* kept = tree_arena.allocate_array<char>(expansion.text.size());
   std::ranges::copy(expansion.text, kept);
   const std::string_view text(kept, expansion.text.size());
   const ArenaScope tree(tree_arena);
-  auto parsed = rules.grammar(expansion.tokens, text, *rules.vocabulary);
+  auto parsed = rules.grammar(expansion.tokens, text, *rules.vocabulary, numbers);
   if (!parsed) return std::unexpected(placed_in_input(std::move(parsed.error()), expansion, input));
   return parsed;
 }
 
-// Lexes, parses and measures `input` into a node of the current arena.
+// Lexes, parses and measures `input` into a node of the current arena; in a document, `numbers`
+// counts the equation numbers given before it, and then those it gives too.
 Result<NodeRef> render_node(std::string_view input, const DialectRules& rules,
-                            const Options& options, MacroTable* document = nullptr) {
-  auto tree = parse(input, rules, {options.macros, options.definitions, document});
+                            const Options& options, MacroTable* document = nullptr,
+                            std::size_t* numbers = nullptr) {
+  std::size_t none = 0;
+  auto tree = parse(input, rules, {options.macros, options.definitions, document},
+                    numbers ? *numbers : none);
   if (!tree) return std::unexpected(std::move(tree.error()));
   const Drawing& drawing = drawing_of(rules, options);
   if (rules.breaks_lines && options.width > 0 && !options.linear)
@@ -183,13 +188,15 @@ std::expected<std::string, ParseError> render(std::string_view input, Options op
 
 std::expected<bool, ParseError> append_picture(std::string& out, std::string_view input,
                                                Options options, std::size_t max_rows,
-                                               MacroTable* document) {
+                                               MacroTable* document, std::size_t* numbers) {
   Arena arena;
   ArenaScope scope(arena);
   const DialectRules& rules = dialect_rules(options.dialect);
-  auto root = render_node(input, rules, options, document);
+  std::size_t given = numbers != nullptr ? *numbers : 0;
+  auto root = render_node(input, rules, options, document, &given);
   if (!root) return std::unexpected(std::move(root.error()));
   if ((*root)->height > max_rows) return false;
+  if (numbers != nullptr) *numbers = given;  // the numbers of a picture drawn are taken
   const Drawing& drawing = drawing_of(rules, options);
   append_text(out, **root, drawing.spelling, words_of(drawing));
   return true;

@@ -28,10 +28,12 @@ namespace vok {
 // rows: then nothing is painted or appended and the result is false. An error leaves `out` as it
 // was.
 // The LaTeX dialect's macros come from the options and from `document`, which also keeps what the
-// formula defines at its top level for the formulas after it.
+// formula defines at its top level for the formulas after it; its equation numbers follow the
+// `numbers` given before it, and are counted there when the picture is appended.
 [[nodiscard]] std::expected<bool, ParseError> append_picture(std::string& out,
                                                              std::string_view input,
                                                              Options options, std::size_t max_rows,
-                                                             MacroTable* document = nullptr);
+                                                             MacroTable* document = nullptr,
+                                                             std::size_t* numbers = nullptr);
 
 }  // namespace vok

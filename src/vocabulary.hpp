@@ -43,6 +43,8 @@ enum class Role : std::uint8_t {
               // two arguments (LaTeX's \over)
   Accent,     // a text accent: a letter, or braced text, under its mark (LaTeX's \' and \H)
   RowEnd,     // ends a table's row, as \\ does (LaTeX's \cr)
+  Tag,        // its row's label, set apart at the right: its text argument drawn by its construct
+              // (\tag), or with no argument no label at all (\notag) (LaTeX)
 };
 
 // The class of an atom, which decides the blanks around it in the LaTeX dialect.
@@ -104,6 +106,9 @@ struct Shift {  // the whole rows a box is moved by, set when its dimension is r
   std::uint32_t rows = 0;
   bool down = false;
 };
+struct Ruling {  // the rule a table's rule command draws
+  Rule rule = Rule::Solid;
+};
 struct Combining {  // a text accent's combining mark, and whether it is read in math too
   char32_t mark = 0;
   bool math = true;
@@ -111,14 +116,17 @@ struct Combining {  // a text accent's combining mark, and whether it is read in
 
 }  // namespace payload
 
-using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style,
-                             payload::Mark, payload::Blank, payload::Sign, payload::Sized,
-                             payload::Enclosure, payload::Phantom, payload::Size, payload::Pair,
-                             payload::Combining, payload::Fraction, payload::Shift>;
+using Payload =
+    std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style, payload::Mark,
+                 payload::Blank, payload::Sign, payload::Sized, payload::Enclosure,
+                 payload::Phantom, payload::Size, payload::Pair, payload::Combining,
+                 payload::Fraction, payload::Shift, payload::Ruling>;
 
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets
 //   m  a mandatory math argument: a braced group or one atom
+//   n  an operator's name: a math argument in which - and * are ordinary, a hyphen and an
+//      asterisk (LaTeX)
 //   b  a braced body after the command's scripts (big operators), when one follows
 //   t  a mandatory text argument: letters and the spaces between them (LaTeX)
 //   s  a mandatory argument that is read and dropped, such as a label or a colour (LaTeX)
@@ -126,8 +134,10 @@ using Payload = std::variant<std::monostate, payload::Glyph, payload::Word, payl
 //   d  a braced dimension such as {1em}, for a space; for a filled block (Size) its width, then
 //      its height (LaTeX)
 //   k  a dimension written out after the name, such as 3mu: a space's width, an infix stack's
-//      thickness (a rule unless it is zero), the whole rows a box is moved by (Shift), else read
-//      and dropped (LaTeX)
+//      thickness (a rule unless it is zero), the whole rows a box is moved by (Shift; the other way
+//      when negative), else read and dropped (LaTeX)
+//   u  a braced dimension: the whole rows a box is moved by, the other way when it is negative
+//      (Shift; LaTeX)
 //   l  a delimiter, such as ( or \langle or ., drawn by the row; after an infix command, the
 //      stack's opening one, then its closing one (Fraction) (LaTeX)
 //   r  braced rows of cells split by & and \\, set out as the environment of the row's name (LaTeX)
@@ -174,7 +184,8 @@ struct Definition {
   [[nodiscard]] constexpr std::size_t drawn() const noexcept {
     std::size_t count = 0;
     for (char kind : args)
-      count += kind == 'm' || kind == 't' || kind == 'r' || kind == 'v' || kind == 'o';
+      count +=
+          kind == 'm' || kind == 'n' || kind == 't' || kind == 'r' || kind == 'v' || kind == 'o';
     return count;
   }
 };
@@ -193,12 +204,21 @@ struct CharClass {
 //   a  an optional column alignment, [l] [c] or [r], for every column (the starred matrices)
 //   c  the columns, such as {l c | r}: alignments, vertical rules, and the rest read and dropped
 //   n  a braced count, read and dropped (alignat's column pairs)
+// Where an environment's rows get their labels (\tag, and equation numbers).
+enum class Labels : std::uint8_t {
+  None,  // its rows' labels are those of the row it is in (aligned, cases, matrices)
+  Rows,  // each row its own
+  Last,  // one for the whole, on its last row (equation, multline)
+};
+
 struct EnvironmentDef {
   std::string_view name;
   char32_t open = 0, close = 0;
   TableLayout layout = {};
   std::string_view args = {};
   bool diagram = false;  // a commutative diagram: objects between @-arrows (LaTeX's CD)
+  Labels labels = Labels::None;
+  bool numbered = false;  // a label with no \tag is the next equation number (unstarred align)
 };
 
 // What an escape (a backslash and one character that is not a letter) stands for in math.
@@ -242,8 +262,12 @@ struct Escapes {
 struct GrammarData {
   Escapes escapes;
   const Definition* bars = nullptr;  // the row of a pair of bars around an expression (|x|)
-  // How a formula with & or \\ outside any environment is set out, as a table of its own.
+  // How a formula with & or \\ outside any environment is set out, as a table of its own; and
+  // one broken into lines by \\ with no & anywhere.
   const EnvironmentDef* implicit_table = nullptr;
+  const EnvironmentDef* implicit_lines = nullptr;
+  // The label an equation number is drawn as: the row of \tag, given the number as its text.
+  const Definition* number = nullptr;
   // The commands that draw a vertical rule in an array's column pattern ({c \vline c}).
   std::span<const std::string_view> rule_commands = {};
   // Characters typed as themselves whose class is not the one a command of theirs has.

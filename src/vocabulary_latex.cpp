@@ -184,9 +184,10 @@ constexpr Definition dots() {
   def.payload = payload::Glyph{U'…', U'⋯'};
   return def;
 }
-// A horizontal rule between a table's rows; `args` are read and dropped.
-constexpr Definition line(std::string_view name, std::string_view args = {}) {
-  return role(name, Role::Line, args);
+// A horizontal rule between a table's rows, solid or dashed; `args` are read and dropped.
+constexpr Definition line(std::string_view name, std::string_view args = {},
+                          Rule rule = Rule::Solid) {
+  return role(name, Role::Line, args, payload::Ruling{rule});
 }
 // A switch: the rest of its group in an alphabet (or as it is, with no map).
 constexpr Definition switch_to(std::string_view name, CharMap map) {
@@ -348,7 +349,7 @@ constexpr Definition kLatexRows[] = {
     limits(function("injlim", "inj lim")), limits(function("projlim", "proj lim")),
     limits(function("varliminf", "lim")), limits(function("varlimsup", "lim")),
     limits(function("varinjlim", "lim")), limits(function("varprojlim", "lim")),
-    as_class("operatorname", "*m", Op), limits(as_class("operatorname*", "m", Op)),
+    as_class("operatorname", "*n", Op), limits(as_class("operatorname*", "n", Op)),
     as_class("vcenter", "m", Ord),
     as_class("mathop", "m", Op), as_class("mathbin", "m", Bin), as_class("mathrel", "m", Rel),
     as_class("mathord", "m", Ord), as_class("mathopen", "m", Open),
@@ -369,9 +370,11 @@ constexpr Definition kLatexRows[] = {
     alphabet("mathscr", to_script), alphabet("mathfrak", to_fraktur),
     alphabet("mathsf", to_sans), alphabet("mathtt", to_monospace), alphabet("mathit", to_italic),
     alphabet("mathrm", to_upright), alphabet("mathnormal", to_upright),
-    alphabet("boldsymbol", to_bold_symbol), alphabet("bm", to_bold_symbol),
+    // Bold symbols keep the class of the one symbol they make bold (\boldsymbol{+} is binary).
+    rows::of_base(alphabet("boldsymbol", to_bold_symbol)),
+    rows::of_base(alphabet("bm", to_bold_symbol)),
     alphabet("bold", to_bold_greek), alphabet("Bbb", to_bb), alphabet("frak", to_fraktur),
-    alphabet("pmb", to_bold_greek), alphabet("mathbfit", to_bold_italic),
+    rows::of_base(alphabet("pmb", to_bold_greek)), alphabet("mathbfit", to_bold_italic),
     alphabet("mathsfit", to_sans), alphabet("mathbold", to_bold_greek),
     switch_to("bf", to_bold_greek), switch_to("rm", to_upright), switch_to("it", to_italic),
     switch_to("cal", to_script), switch_to("sf", to_sans), switch_to("tt", to_monospace),
@@ -394,19 +397,20 @@ constexpr Definition kLatexRows[] = {
     ignored("displaystyle"), ignored("textstyle"), ignored("scriptstyle"),
     ignored("scriptscriptstyle"), limits(role("limits", Role::Limits)),
     role("nolimits", Role::Limits),
-    ignored("nonumber"), ignored("notag"), ignored("mathstrut"), ignored("strut"),
+    ignored("mathstrut"), ignored("strut"),
     ignored("label", "s"), ignored("relax"), ignored("protect"), ignored("allowbreak"),
     ignored("nobreak"), ignored("displaybreak"), ignored("newline"), ignored("linebreak"),
     ignored("tiny"), ignored("scriptsize"), ignored("footnotesize"), ignored("small"),
     ignored("normalsize"), ignored("large"), ignored("Large"), ignored("LARGE"),
     ignored("huge"), ignored("Huge"), ignored("color", "s"), ignored("vspace", "*s"),
-    as_class("raisebox", "st", Ord),
+    structure("raisebox", "u[[t", construct::shifted, payload::Shift{}),
     as_class("htmlClass", "sm", Ord), as_class("htmlId", "sm", Ord),
     as_class("htmlStyle", "sm", Ord), as_class("htmlData", "sm", Ord),
     // The math argument of \TextOrMath, the display one of \mathchoice.
     as_class("TextOrMath", "sm", Ord), as_class("mathchoice", "msss", Ord),
     as_class("textcolor", "sm", Ord), as_class("colorbox", "st", Ord),
-    as_class("fcolorbox", "sst", Ord), as_class("mathrlap", "m", Ord),
+    structure("fcolorbox", "sst", construct::boxed), structure("framebox", "[[t", construct::boxed),
+    as_class("mathrlap", "m", Ord),
     as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
     as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
     as_class("lefteqn", "m", Ord), ignored("pagecolor", "s"), ignored("definecolor", "sss"),
@@ -429,8 +433,8 @@ constexpr Definition kLatexRows[] = {
     // Structure the parser reads itself: the delimiters between \left and \right, and horizontal
     // rules between a table's rows (a partial one is drawn across).
     role("middle", Role::Middle),
-    line("hline"), line("hdashline"), line("toprule"), line("midrule"), line("bottomrule"),
-    line("cline", "s"), line("cdashline", "s"),
+    line("hline"), line("hdashline", {}, Rule::Dashed), line("toprule"), line("midrule"),
+    line("bottomrule"), line("cline", "s"), line("cdashline", "s", Rule::Dashed),
 };
 // clang-format on
 
@@ -463,6 +467,12 @@ constexpr auto kRows = make_rows();
 constexpr EnvironmentDef table(std::string_view name, TableLayout layout,
                                std::string_view args = {}) {
   return {.name = name, .layout = layout, .args = args};
+}
+// A display environment whose rows take labels at the right (\tag): each row its own, or one on
+// the last row for the whole; `numbered`, a row with no \tag and no \notag is numbered.
+constexpr EnvironmentDef display(std::string_view name, TableLayout layout, Labels labels,
+                                 bool numbered, std::string_view args = {}) {
+  return {.name = name, .layout = layout, .args = args, .labels = labels, .numbered = numbered};
 }
 constexpr TableLayout fenced(char32_t open, char32_t close, std::uint8_t gap = 2) {
   return {.gap = gap, .fence = {open, close}};
@@ -504,26 +514,27 @@ constexpr std::array kEnvironments{
     table("substack", {.gap = 1}),  // \substack{…}'s rows
     table("tabular", {}, "[c"),
     table("aligned", kAligned, "["),
-    table("align", kAligned),
-    table("align*", kAligned),
-    table("flalign", kAligned),
-    table("flalign*", kAligned),
+    // The display environments: numbered rows unless starred.
+    display("align", kAligned, Labels::Rows, true),
+    display("align*", kAligned, Labels::Rows, false),
+    display("flalign", kAligned, Labels::Rows, true),
+    display("flalign*", kAligned, Labels::Rows, false),
     table("split", kAligned),
     table("alignedat", kAlignat, "[n"),
-    table("alignat", kAlignat, "n"),
-    table("alignat*", kAlignat, "n"),
+    display("alignat", kAlignat, Labels::Rows, true, "n"),
+    display("alignat*", kAlignat, Labels::Rows, false, "n"),
     table("gathered", kGathered, "["),
-    table("gather", kGathered),
-    table("gather*", kGathered),
-    table("multline", kGathered),
-    table("multline*", kGathered),
-    table("equation", kGathered),
-    table("equation*", kGathered),
-    table("displaymath", kGathered),
+    display("gather", kGathered, Labels::Rows, true),
+    display("gather*", kGathered, Labels::Rows, false),
+    display("multline", kGathered, Labels::Last, true),
+    display("multline*", kGathered, Labels::Last, false),
+    display("equation", kGathered, Labels::Last, true),
+    display("equation*", kGathered, Labels::Last, false),
+    display("displaymath", kGathered, Labels::Last, false),
     table("math", kGathered),
     EnvironmentDef{.name = "CD", .layout = {.gap = 1}, .diagram = true},
-    table("eqnarray", {.align = "rcl", .gap = 1}),
-    table("eqnarray*", {.align = "rcl", .gap = 1}),
+    display("eqnarray", {.align = "rcl", .gap = 1}, Labels::Rows, true),
+    display("eqnarray*", {.align = "rcl", .gap = 1}, Labels::Rows, false),
 };
 
 // The characters of the table that are not ordinary, each with its class, sorted by character;
@@ -609,6 +620,12 @@ static_assert(std::ranges::is_sorted(kEscapes, {}, &EscapeDef::ch));
 // The commands of a column pattern that draw a vertical rule.
 constexpr std::string_view kRuleCommands[] = {"vline"};
 
+constexpr const EnvironmentDef* environment_named(std::string_view name) {
+  for (const EnvironmentDef& env : kEnvironments)
+    if (env.name == name) return &env;
+  return nullptr;
+}
+
 // A question mark typed as itself closes, as in TeX.
 constexpr CharClass kTypedClasses[] = {{U'?', Close}};
 
@@ -617,13 +634,10 @@ constexpr GrammarData kGrammar{
                 .white = {.math = EscapeKind::Blank, .columns = 1, .text = EscapeText::Blank},
                 .other = {.math = EscapeKind::Written}},
     // & or \\ outside any environment: the formula is a table of its own, set out as amsmath's
-    // aligned sets one out.
-    .implicit_table =
-        [] {
-          for (const EnvironmentDef& env : kEnvironments)
-            if (env.name == "aligned") return &env;
-          return static_cast<const EnvironmentDef*>(nullptr);
-        }(),
+    // aligned sets one out; with no & anywhere, its lines are centred as gathered centres them.
+    .implicit_table = environment_named("aligned"),
+    .implicit_lines = environment_named("gathered"),
+    .number = row_named(kRows, "tag"),
     .rule_commands = kRuleCommands,
     .typed_classes = kTypedClasses,
 };

@@ -89,6 +89,11 @@ CASES = {
         (r"\begin{aligned} a &= b + c \\ &= d \\ & e \end{aligned}", "a = b + c = d e",
          "a = b + c = d e"),
         (r"\sum_{\substack{i < n \\ j < m}} a", "∑_(i<n; j<m) a", "sum_(i<n; j<m) a"),
+        # Labels two blanks after their rows; a row with none ends at its content.
+        (r"\begin{gather} a = b \notag \\ c = d \end{gather}", "a = b; c = d  (1)",
+         "a = b; c = d  (1)"),
+        (r"\begin{align} a &= b \\ c &= d \tag{*} \end{align}", "a = b  (1); c = d  (*)",
+         "a = b  (1); c = d  (*)"),
     ],
     "stacks with delimiters of their own, diagrams, braces": [
         (r"\genfrac ( ] {0.06em}{0}{a}{b+c}", "(a/(b + c)]", "(a/(b + c)]"),

@@ -44,8 +44,11 @@ CASES = [
     ("within a line", "see \\[x^2\\] here\n", "see \n" + block("x^2") + "here\n"),
     ("math fence", "```math\n\\frac{a}{b}\n```\n", block("\\frac{a}{b}")),
     # The fence is longer than any run of backticks in the picture, which would close it.
-    ("backticks in a picture", "$$\\text{```}$$\nafter $x$\n", "````text\n```\n````\nafter x\n"),
+    ("backticks in a picture", "$$\\texttt{```}$$\nafter $x$\n", "````text\n```\n````\nafter x\n"),
     ("latex fence", "```latex\nx^2\n```\n", block("x^2")),
+    # Equation numbers run on through the document, as in TeX.
+    ("numbers run on", "$$\\begin{equation} a \\end{equation}$$\n\n$$\\begin{gather} b \\\\ c \\end{gather}$$\n",
+     "```text\na    (1)\n```\n\n```text\nb    (2)\nc    (3)\n```\n"),
     ("environment", "\\begin{align}\na &= b \\\\\nc &= d\n\\end{align}\n",
      block("\\begin{align}\na &= b \\\\\nc &= d\n\\end{align}")),
     ("other environment", "\\begin{itemize}\nx\n\\end{itemize}\n",

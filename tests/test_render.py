@@ -20,7 +20,7 @@ def test_backslash_before_white_space_is_the_space_escape(space):
 def test_an_escaped_white_space_as_a_text_argument_is_a_blank(space):
     # As in braces; written as it is, a line feed would break the picture's row.
     assert vok_latex.render(f"a\\text\\{space}b") == vok_latex.render("a\\text{\\ }b") == "a b\n"
-    assert vok_latex.render(f"\\fcolorbox{{x}}{{y}}\\{space}") == " \n"
+    assert vok_latex.render(f"\\fbox\\{space}") == "┌───┐\n│   │\n└───┘\n"
 
 
 def numerator_tower(levels: int, width: int) -> str:

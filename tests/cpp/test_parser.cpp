@@ -12,7 +12,8 @@ namespace {
 std::string parse(std::string_view input) {
   auto tokens = tokenize(input, *dialect_rules(Dialect::Exact).lexer);
   if (!tokens) return "error: " + tokens.error().message;
-  auto tree = parse_exact(*tokens, input, kExactVocabulary);
+  std::size_t numbers = 0;
+  auto tree = parse_exact(*tokens, input, kExactVocabulary, numbers);
   if (!tree) return "error: " + tree.error().message;
   return print(**tree);
 }
