@@ -21,7 +21,6 @@ std::string_view group_of(const Definition& def, const DialectRules& rules) {
     case Role::Line:
     case Role::Infix:
     case Role::RowEnd:
-    case Role::Tag:
       return "structure";
     case Role::Space:
       return "space";
@@ -33,6 +32,7 @@ std::string_view group_of(const Definition& def, const DialectRules& rules) {
     case Role::Switch:
       return "switch";
     case Role::Construct:
+    case Role::Tag:  // drawn by its construct, as any other
       break;
   }
   // A relation written as a few characters (−:, ≦̸) is listed with the relations.

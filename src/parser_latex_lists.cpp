@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "constructs.hpp"
 #include "parser_latex.hpp"
 
 namespace vok {
@@ -90,6 +91,25 @@ bool large_operator(const Expr& atom) {
   return command != nullptr && command->parts->def != nullptr && command->parts->def->takes('b');
 }
 
+// Whether an atom's picture has a fraction at its right edge (`right`) or at its left: a fraction,
+// or a group, a list or scripts whose part at that edge has one.
+bool fraction_at_edge(const Expr& atom, bool right, int depth = 0) {
+  if (depth > 8) return false;
+  const auto at = [&](const Expr& part) { return fraction_at_edge(part, right, depth + 1); };
+  if (const auto* command = std::get_if<Command>(&atom)) {
+    const Definition* def = command->parts->def;
+    return def != nullptr && def->construct == construct::tight_fraction;
+  }
+  if (const auto* sequence = std::get_if<Sequence>(&atom))
+    return at(right ? *sequence->items.back() : *sequence->items.front());
+  if (const auto* group = std::get_if<Group>(&atom)) return at(*group->inner);
+  if (const auto* up = std::get_if<Superscript>(&atom)) return at(right ? *up->sup : *up->base);
+  if (const auto* down = std::get_if<Subscript>(&atom)) return at(right ? *down->sub : *down->base);
+  if (const auto* both = std::get_if<SubSup>(&atom))
+    return right ? at(*both->sub) || at(*both->sup) : at(*both->base);
+  return false;
+}
+
 // A list as it is assembled: the atoms go out as they come, each one held back until its right
 // neighbour is known, for a binary operator with no operand on either side is an ordinary atom,
 // and the blanks between two atoms depend on both their classes.
@@ -169,6 +189,10 @@ class ListAssembler {
     } else if (const std::ptrdiff_t blanks = before + (space == 1 || (space == 2 && !script_));
                blanks > 0) {
       out_.push_back(space_node(static_cast<std::size_t>(blanks)));
+    } else if (blanks == 0 && spaced_ && last_ != nullptr && fraction_at_edge(*last_, true) &&
+               fraction_at_edge(*pending_.expr, false)) {
+      // Two fractions never touch: TeX sets a blank beside every one.
+      out_.push_back(space_node(1));
     }
     if (pending_.gatherer != nullptr) {
       // Operands nest as deep as groups may.
@@ -177,6 +201,7 @@ class ListAssembler {
       spaced_ = false;  // the sign's own layout sets its operand apart
     } else {
       out_.push_back(pending_.expr);
+      last_ = pending_.expr;
       previous_ = settled;
       spaced_ = true;
     }
@@ -209,7 +234,8 @@ class ListAssembler {
     const Box operand = items.empty()       ? empty_node()
                         : items.size() == 1 ? items.front()
                                             : make_node<Sequence>(items);
-    out_.push_back(with_operand(*g.atom, *g.op, operand));
+    last_ = with_operand(*g.atom, *g.op, operand);
+    out_.push_back(last_);
     if (!spaced_) {
       previous_ = MathClass::Op;
       spaced_ = true;
@@ -222,6 +248,7 @@ class ListAssembler {
   bool spaced_;  // the next atom is spaced from `previous_`: not at a list's start (unless after
                  // an empty ordinary atom), nor right after a large operator
   MathClass previous_ = MathClass::Ord;  // the settled class of the last atom sent out
+  Box last_ = nullptr;                   // that atom, once one is
   Pending pending_{nullptr, MathClass::Ord, 0, nullptr};  // the atom held back
   std::ptrdiff_t blanks_ = 0;         // explicit spaces since the last atom, \! taking one away
   std::vector<Gathering> gathering_;  // innermost last
