@@ -175,6 +175,11 @@ Result<NodeRef> group(const Definition&, std::span<const NodeRef> args, std::spa
   return arg(args, 0);
 }
 
+Result<NodeRef> lap(const Definition& def, std::span<const NodeRef> args,
+                    std::span<const NodeRef>) {
+  return RenderNode::overlap(arg(args, 0), def.data<payload::Lap>().side);
+}
+
 Result<NodeRef> pmod(const Definition& def, std::span<const NodeRef> args,
                      std::span<const NodeRef>) {
   NodeRef* parts = current_arena().allocate_array<NodeRef>(4);

@@ -66,6 +66,10 @@ namespace vok::construct {
 // electrical quantity (\phase{30°}).
 [[nodiscard]] Result<NodeRef> phase(const Definition& def, std::span<const NodeRef> args,
                                     std::span<const NodeRef> optional);
+// The argument over what is beside it, reaching right, left or both ways from where it stands
+// (Lap: \mathrlap, \mathllap, \mathclap).
+[[nodiscard]] Result<NodeRef> lap(const Definition& def, std::span<const NodeRef> args,
+                                  std::span<const NodeRef> optional);
 // The argument moved up, or down, by the payload's rows (Shift: \raise, \lower).
 [[nodiscard]] Result<NodeRef> shifted(const Definition& def, std::span<const NodeRef> args,
                                       std::span<const NodeRef> optional);

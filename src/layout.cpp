@@ -394,17 +394,84 @@ void paint(const Row& shape, const RenderNode& self, Canvas& canvas, std::size_t
   }
 }
 
+struct Overlap {  // content that takes no room in a row, over what is beside it
+  NodeRef content;
+  std::int32_t side;  // 1: it reaches right from where it stands; −1: left; 0: both, centred
+};
+
+void paint(const Overlap& shape, const RenderNode&, Canvas& canvas, std::size_t x, std::size_t y) {
+  canvas.paint(*shape.content, x, y);
+}
+
+struct Placed {  // items on a common baseline at columns of their own (a row with overlaps)
+  const NodeRef* items;
+  const std::uint32_t* columns;
+  std::size_t count;
+};
+
+void paint(const Placed& shape, const RenderNode& self, Canvas& canvas, std::size_t x,
+           std::size_t y) {
+  // The overlaps last: where a character of theirs falls on one of the row's, theirs shows.
+  for (const bool overlaps : {false, true}) {
+    for (std::size_t i = 0; i < shape.count; ++i) {
+      const NodeRef item = shape.items[i];
+      if ((item->painter == &detail::paint_shape<Overlap>) == overlaps)
+        canvas.paint(*item, x + shape.columns[i], y + self.baseline - item->baseline);
+    }
+  }
+}
+
+// A row holding overlaps: every other item after the one before it, every overlap where it
+// reaches from there, the row as wide as all of them from the leftmost reach.
+Result<NodeRef> placed(std::span<const NodeRef> items, std::size_t ascent, std::size_t descent,
+                       Binding binding) {
+  auto* columns = current_arena().allocate_array<std::uint32_t>(items.size());
+  auto* starts = current_arena().allocate_array<std::ptrdiff_t>(items.size());
+  std::ptrdiff_t at = 0, low = 0, high = 0;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const NodeRef item = items[i];
+    const auto width = static_cast<std::ptrdiff_t>(item->width);
+    std::ptrdiff_t start = at;
+    if (item->painter == &detail::paint_shape<Overlap>) {
+      Overlap shape;
+      std::memcpy(&shape, item->shape.bytes, sizeof shape);
+      start = shape.side > 0 ? at : shape.side < 0 ? at - width : at - width / 2;
+    } else {
+      at += width;
+    }
+    starts[i] = start;
+    low = std::min(low, start);
+    high = std::max(high, start + width);
+    if (high - low > static_cast<std::ptrdiff_t>(kMaxCells))
+      return fail(std::string(message::kTooLarge));
+  }
+  for (std::size_t i = 0; i < items.size(); ++i)
+    columns[i] = static_cast<std::uint32_t>(starts[i] - low);
+  auto node = make_node(static_cast<std::size_t>(high - low), add_sat(ascent, descent), ascent,
+                        Placed{items.data(), columns, items.size()});
+  if (node) (*node)->binding = binding;
+  return node;
+}
+
 }  // namespace
+
+Result<NodeRef> RenderNode::overlap(NodeRef content, int side) {
+  return make_node(content->width, content->height, content->baseline,
+                   Overlap{content, static_cast<std::int32_t>(side)});
+}
 
 Result<NodeRef> RenderNode::hstack(std::span<const NodeRef> items, Binding binding) {
   if (items.empty()) return empty();
   if (items.size() == 1) return items.front();
   std::size_t ascent = 0, descent = 0, width = 0;
+  bool overlaps = false;
   for (NodeRef item : items) {
     ascent = std::max<std::size_t>(ascent, item->baseline);
     descent = std::max(descent, item->descent());
     width = add_sat(width, item->width);
+    overlaps |= item->painter == &detail::paint_shape<Overlap>;
   }
+  if (overlaps) return placed(items, ascent, descent, binding);
   auto node = make_node(width, add_sat(ascent, descent), ascent, Row{items.data(), items.size()});
   if (node) (*node)->binding = binding;
   return node;

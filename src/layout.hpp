@@ -180,6 +180,9 @@ struct RenderNode {
                                                    std::span<const char32_t> ops);
   // `sign` on the operand's baseline row, directly in front of it.
   [[nodiscard]] static Result<NodeRef> prefix(char32_t sign, NodeRef operand);
+  // `content` over what is beside it in a row: from where it stands to the right (`side` 1), to
+  // the left (−1), or centred there (0). In a row it takes no room; alone it is as wide as it is.
+  [[nodiscard]] static Result<NodeRef> overlap(NodeRef content, int side);
   // The content with every character it paints passed through `map`; the same size.
   [[nodiscard]] static Result<NodeRef> styled(NodeRef content, CharMap map);
 

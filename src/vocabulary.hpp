@@ -106,6 +106,10 @@ struct Shift {  // the whole rows a box is moved by, set when its dimension is r
   std::uint32_t rows = 0;
   bool down = false;
 };
+struct Lap {  // which way an overlapping argument reaches from where it stands: right (1), left
+              // (−1), or both, centred (0)
+  std::int8_t side = 1;
+};
 struct Ruling {  // the rule a table's rule command draws
   Rule rule = Rule::Solid;
 };
@@ -120,7 +124,7 @@ using Payload =
     std::variant<std::monostate, payload::Glyph, payload::Word, payload::Style, payload::Mark,
                  payload::Blank, payload::Sign, payload::Sized, payload::Enclosure,
                  payload::Phantom, payload::Size, payload::Pair, payload::Combining,
-                 payload::Fraction, payload::Shift, payload::Ruling>;
+                 payload::Fraction, payload::Shift, payload::Ruling, payload::Lap>;
 
 // The arguments a command reads, one character each, in order:
 //   [  an optional math argument in square brackets

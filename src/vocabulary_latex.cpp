@@ -154,6 +154,10 @@ constexpr Definition sym(std::string_view name, char32_t ch, MathClass cls = Mat
 constexpr Definition function(std::string_view name, std::string_view word = {}) {
   return with_class(rows::word(name, word), MathClass::Op);
 }
+// A command drawn as its argument over what is beside it (payload::Lap).
+constexpr Definition overlap(std::string_view name, std::int8_t side) {
+  return structure(name, "m", construct::lap, payload::Lap{side});
+}
 // A command drawn as its argument, with the class `cls`.
 constexpr Definition as_class(std::string_view name, std::string_view args, MathClass cls) {
   return with_class(structure(name, args, construct::group), cls);
@@ -410,10 +414,10 @@ constexpr Definition kLatexRows[] = {
     as_class("TextOrMath", "sm", Ord), as_class("mathchoice", "msss", Ord),
     as_class("textcolor", "sm", Ord), as_class("colorbox", "st", Ord),
     structure("fcolorbox", "sst", construct::boxed), structure("framebox", "[[t", construct::boxed),
-    as_class("mathrlap", "m", Ord),
-    as_class("mathllap", "m", Ord), as_class("mathclap", "m", Ord), as_class("rlap", "m", Ord),
-    as_class("llap", "m", Ord), as_class("clap", "m", Ord), as_class("ensuremath", "m", Ord),
-    as_class("lefteqn", "m", Ord), ignored("pagecolor", "s"), ignored("definecolor", "sss"),
+    // Overlaps: the argument over what follows it, what comes before it, or both halves.
+    overlap("mathrlap", 1), overlap("mathllap", -1), overlap("mathclap", 0), overlap("rlap", 1),
+    overlap("llap", -1), overlap("clap", 0), as_class("lefteqn", "m", Ord),
+    as_class("ensuremath", "m", Ord), ignored("pagecolor", "s"), ignored("definecolor", "sss"),
     // What TeX writes to its log or hands to the printer: nothing in the picture.
     ignored("message", "s"), ignored("special", "s"),
     // A box raised or lowered by the whole rows of its distance, less than half a row none.
