@@ -93,7 +93,7 @@ bool large_operator(const Expr& atom) {
 
 // Whether an atom's picture has a fraction at its right edge (`right`) or at its left: a fraction,
 // or a group, a list or scripts whose part at that edge has one.
-bool fraction_at_edge(const Expr& atom, bool right, int depth = 0) {
+[[gnu::noinline]] bool fraction_at_edge(const Expr& atom, bool right, int depth = 0) {
   if (depth > 8) return false;
   const auto at = [&](const Expr& part) { return fraction_at_edge(part, right, depth + 1); };
   if (const auto* command = std::get_if<Command>(&atom)) {
@@ -108,6 +108,16 @@ bool fraction_at_edge(const Expr& atom, bool right, int depth = 0) {
   if (const auto* both = std::get_if<SubSup>(&atom))
     return right ? at(*both->sub) || at(*both->sup) : at(*both->base);
   return false;
+}
+
+// Whether two atoms side by side are fractions that would touch; a character or a number, which
+// most atoms are, is not, and is answered without a call.
+bool fractions_touch(const Expr& left, const Expr& right) {
+  const auto plain = [](const Expr& atom) {
+    return std::holds_alternative<Symbol>(atom) || std::holds_alternative<Number>(atom);
+  };
+  return !plain(left) && !plain(right) && fraction_at_edge(left, true) &&
+         fraction_at_edge(right, false);
 }
 
 // A list as it is assembled: the atoms go out as they come, each one held back until its right
@@ -179,8 +189,9 @@ class ListAssembler {
     std::size_t start, open;
   };
 
-  // Sends the pending atom out with its settled class.
-  void send(MathClass settled) {
+  // Sends the pending atom out with its settled class (inlined in add(), which runs for every
+  // atom).
+  [[gnu::always_inline]] void send(MathClass settled) {
     const std::ptrdiff_t before = pending_.blanks_before;
     const std::uint8_t space =
         spaced_ ? kSpacing[static_cast<int>(previous_)][static_cast<int>(settled)] : 0;
@@ -189,8 +200,8 @@ class ListAssembler {
     } else if (const std::ptrdiff_t blanks = before + (space == 1 || (space == 2 && !script_));
                blanks > 0) {
       out_.push_back(space_node(static_cast<std::size_t>(blanks)));
-    } else if (blanks == 0 && spaced_ && last_ != nullptr && fraction_at_edge(*last_, true) &&
-               fraction_at_edge(*pending_.expr, false)) {
+    } else if (blanks == 0 && spaced_ && last_ != nullptr &&
+               fractions_touch(*last_, *pending_.expr)) {
       // Two fractions never touch: TeX sets a blank beside every one.
       out_.push_back(space_node(1));
     }
