@@ -29,10 +29,15 @@ Result<NodeRef> symbol(const Definition& def, std::span<const NodeRef>, std::spa
 
 // A word of letters takes a cell to each; one with a mark of no width (≦̸) a cell to each column.
 Result<NodeRef> word(const Definition& def, std::span<const NodeRef>, std::span<const NodeRef>) {
-  const std::string_view word = def.data<payload::Word>().word;
-  if (std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    return RenderNode::row(word);
-  return RenderNode::column_row(word);
+  const auto [word, mark, below] = def.data<payload::Word>();
+  auto written =
+      std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; })
+          ? RenderNode::row(word)
+          : RenderNode::column_row(word);
+  if (!written || mark == 0) return written;
+  const Definition marked{.payload = payload::Mark{mark, below, true}};
+  const NodeRef node = *written;
+  return accent(marked, {&node, 1}, {});
 }
 
 Result<NodeRef> fraction(const Definition&, std::span<const NodeRef> args,

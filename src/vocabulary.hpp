@@ -66,6 +66,8 @@ struct Glyph {  // a symbol
 };
 struct Word {  // a function name, or the word before \pmod's argument
   std::string_view word;
+  char32_t mark = 0;   // a mark across it, as a wide accent draws it (\varliminf), or 0
+  bool below = false;  // the mark is under the word
 };
 struct Style {  // a math alphabet, or none (as it is)
   CharMap map = nullptr;

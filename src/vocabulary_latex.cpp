@@ -154,6 +154,12 @@ constexpr Definition sym(std::string_view name, char32_t ch, MathClass cls = Mat
 constexpr Definition function(std::string_view name, std::string_view word = {}) {
   return with_class(rows::word(name, word), MathClass::Op);
 }
+// lim with a mark across it, above or `below`.
+constexpr Definition marked_function(std::string_view name, char32_t mark, bool below) {
+  Definition def = function(name, "lim");
+  def.payload = payload::Word{"lim", mark, below};
+  return def;
+}
 // A command drawn as its argument over what is beside it (payload::Lap).
 constexpr Definition overlap(std::string_view name, std::int8_t side) {
   return structure(name, "m", construct::lap, payload::Lap{side});
@@ -351,8 +357,9 @@ constexpr Definition kLatexRows[] = {
     limits(function("plim", "plim")),
     limits(function("liminf", "lim inf")), limits(function("limsup", "lim sup")),
     limits(function("injlim", "inj lim")), limits(function("projlim", "proj lim")),
-    limits(function("varliminf", "lim")), limits(function("varlimsup", "lim")),
-    limits(function("varinjlim", "lim")), limits(function("varprojlim", "lim")),
+    // amsmath's lim with a rule under it or over it, or an arrow under it.
+    limits(marked_function("varliminf", U'▔', true)), limits(marked_function("varlimsup", U'─', false)),
+    limits(marked_function("varinjlim", U'→', true)), limits(marked_function("varprojlim", U'←', true)),
     as_class("operatorname", "*n", Op), limits(as_class("operatorname*", "n", Op)),
     as_class("vcenter", "m", Ord),
     as_class("mathop", "m", Op), as_class("mathbin", "m", Bin), as_class("mathrel", "m", Rel),
