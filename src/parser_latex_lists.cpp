@@ -307,28 +307,25 @@ Result<Box> LatexParser::formula() {
     }
   }
   auto first = list(kAtRow, false);
-  if (!first) return first;
-  // A formula's rows take the labels their \tag gives them, unnumbered.
+  if (!first || (current() == nullptr && label_.tag == nullptr)) return first;
+  // & or \\ outside any environment, or a \tag: the formula is a table of its own, its rows
+  // labelled as their \tag says, unnumbered.
   static constexpr EnvironmentDef kLabelled{.name = {}, .labels = Labels::Rows};
-  const GrammarData& grammar = vocabulary_.grammar();
-  if (current() == nullptr) {
-    if (label_.tag == nullptr) return first;
-    const ExprList row = list_of({*first});
-    TableLayout layout =
-        grammar.implicit_lines != nullptr ? grammar.implicit_lines->layout : TableLayout{};
-    const Label label = label_;
-    const Rows body = labelled(Rows{{current_arena().make<ExprList>(row), 1}, {}}, {&label, 1},
-                               kLabelled, layout);
-    return table(body, layout).expr;
-  }
-  // & or \\ outside any environment: the formula is a table of its own.
   std::vector<Label> labels;
-  auto body = rows(kAtRow, true, false, *first, &labels);
-  if (!body) return std::unexpected(std::move(body.error()));
-  const bool aligned = std::ranges::any_of(body->rows, [](ExprList row) { return row.size() > 1; });
+  Rows body;
+  if (current() == nullptr) {
+    labels.push_back(label_);
+    body = Rows{{current_arena().make<ExprList>(list_of({*first})), 1}, {}};
+  } else {
+    auto read = rows(kAtRow, true, false, *first, &labels);
+    if (!read) return std::unexpected(std::move(read.error()));
+    body = *read;
+  }
+  const GrammarData& grammar = vocabulary_.grammar();
+  const bool aligned = std::ranges::any_of(body.rows, [](ExprList row) { return row.size() > 1; });
   const EnvironmentDef* implicit = aligned ? grammar.implicit_table : grammar.implicit_lines;
   TableLayout layout = implicit != nullptr ? implicit->layout : TableLayout{};
-  return table(labelled(*body, labels, kLabelled, layout), layout).expr;
+  return table(labelled(body, labels, kLabelled, layout), layout).expr;
 }
 
 ParseError LatexParser::out_of_place(const Lexeme& token, std::uint8_t stop) const {
