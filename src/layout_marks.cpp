@@ -177,8 +177,10 @@ void paint(const Cancelled& shape, const RenderNode& self, Canvas& canvas, std::
   canvas.paint(*shape.inner, x, y);
   for (std::size_t row = 0; row < self.height; ++row) {
     for (std::size_t column = 0; column < self.width; ++column) {
+      // A probe holds no cells (at() gives 0): it is told of every mark, and so that the
+      // content does not convert as a script's characters would.
       const char32_t ch = canvas.at(x + column, y + row);
-      if (ch == 0 || ch == U' ' || ch == kWideTail) continue;
+      if (ch == U' ' || ch == kWideTail) continue;
       canvas.join(x + column, y + row, shape.first);
       if (shape.second != 0) canvas.join(x + column, y + row, shape.second);
     }
