@@ -382,8 +382,8 @@ class Measurer {
     return v.index();
   }();
 
-  // A command drawn as one character one column wide or as an ASCII word, as construct::symbol
-  // and construct::word draw them.
+  // A command drawn as one character one column wide or as an ASCII word without a mark, as
+  // construct::symbol and construct::word draw them.
   static std::size_t command_cells(const Command& command, char32_t* out, std::size_t room) {
     const Definition* def = command.parts->def;
     if (def == nullptr || !command.parts->args.empty() || !command.parts->optional.empty())
@@ -395,8 +395,8 @@ class Measurer {
       return 1;
     }
     if (def->construct == construct::word) {
-      const std::string_view word = def->data<payload::Word>().word;
-      if (!std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+      const auto& [word, mark, below] = def->data<payload::Word>();
+      if (mark != 0 || !std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return kNoRun;
       return text_cells(word, out, room);
     }
