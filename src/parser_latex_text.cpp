@@ -31,9 +31,9 @@ bool separates(std::string_view gap) {
   return false;
 }
 
-// The cells of a dimension such as "1em", "-3mu", "0.5 cm" as `extent` counts them, none for a
-// negative or unreadable one; with `negative`, the cells of its size and there whether it is
-// negative.
+// The cells of a dimension such as "1em", "-3mu", "0.5 cm", "0 . 5 c m" as `extent` counts them,
+// none for a negative or unreadable one; with `negative`, the cells of its size and there whether
+// it is negative.
 std::size_t cells_of(std::string_view text, Extent extent, bool* negative_out = nullptr) {
   std::size_t i = 0;
   const auto skip = [&] {
@@ -44,7 +44,10 @@ std::size_t cells_of(std::string_view text, Extent extent, bool* negative_out = 
   while (i < text.size() && (text[i] == '-' || text[i] == '+')) negative ^= text[i++] == '-';
   double value = 0, scale = 1;
   bool digits = false, point = false;
-  for (; i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '.'); ++i) {
+  for (; i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '.' ||
+                             ((digits || point) && is_white(text[i])));
+       ++i) {
+    if (is_white(text[i])) continue;
     if (text[i] == '.') {
       point = true;
       continue;
@@ -56,7 +59,13 @@ std::size_t cells_of(std::string_view text, Extent extent, bool* negative_out = 
   value *= scale;
   if (!digits) value = 1;
   skip();
-  const std::string_view unit = text.substr(i, 2);
+  // The unit's two letters, which a writer may have spaced out ("c m") with its digits ("0 . 7").
+  char letters[2] = {};
+  for (char& letter : letters) {
+    if (i < text.size()) letter = text[i++];
+    skip();
+  }
+  const std::string_view unit(letters, 2);
   struct Unit {
     std::string_view name;
     double em;
