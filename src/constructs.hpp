@@ -173,6 +173,12 @@ constexpr Definition big_operator(std::string_view name, char32_t sign, bool int
                        payload::Sign{sign, count})),
       MathClass::Op);
 }
+// A large operator as TeX sets it in a script: its sign one character that gathers no operand,
+// its scripts beside it (e^{∑ᵢ xᵢ}).
+constexpr Definition small_operator(const Definition& big) {
+  Definition def = symbol(big.name, big.data<payload::Sign>().sign, MathClass::Op);
+  return def;
+}
 // Two entries stacked, in the delimiters `open` starts (0 for none).
 constexpr Definition stacked(std::string_view name, char32_t open) {
   return structure(name, "mm", construct::stacked, payload::Enclosure{open});

@@ -54,9 +54,8 @@ const Command* gatherer(const Expr& atom) {
 
 namespace {
 
-// The atom whose operator is `op`, with `operand` as the operator's body.
-Box with_operand(const Expr& atom, const Command& op, Box operand) {
-  const Box base = command(op.name, op.parts->def, op.parts->optional, list_of({operand}));
+// The atom with `base` in place of its operator.
+Box with_base(const Expr& atom, Box base) {
   if (const auto* up = std::get_if<Superscript>(&atom))
     return make_node<Superscript>(base, up->sup);
   if (const auto* down = std::get_if<Subscript>(&atom))
@@ -64,6 +63,17 @@ Box with_operand(const Expr& atom, const Command& op, Box operand) {
   if (const auto* both = std::get_if<SubSup>(&atom))
     return make_node<SubSup>(base, both->sub, both->sup);
   return base;
+}
+
+// The atom whose operator is `op`, with `operand` as the operator's body.
+Box with_operand(const Expr& atom, const Command& op, Box operand) {
+  return with_base(atom, command(op.name, op.parts->def, op.parts->optional, list_of({operand})));
+}
+
+// The atom whose operator is `op` as a script sets it: a sign of one character, scripts beside.
+[[gnu::noinline]] Box in_script_style(const Expr& atom, const Command& op) {
+  const Definition* small = current_arena().make<Definition>(rows::small_operator(*op.parts->def));
+  return with_base(atom, command(op.name, small));
 }
 
 // A command drawn otherwise before a binary operator, a relation or a large operator (\dots), as it
@@ -153,6 +163,11 @@ class ListAssembler {
       cls = MathClass::Ord;
     if (!gathering_.empty()) end_operands(cls);
     pending_ = Pending{expr, cls, blanks_, cls == MathClass::Op ? gatherer(*expr) : nullptr};
+    if (script_ && pending_.gatherer != nullptr) {
+      // In a script a large operator is small, its limits beside it, and it gathers nothing.
+      pending_.expr = in_script_style(*expr, *pending_.gatherer);
+      pending_.gatherer = nullptr;
+    }
     blanks_ = 0;
   }
 
