@@ -395,10 +395,12 @@ class Measurer {
       return 1;
     }
     if (def->construct == construct::word) {
-      const auto& [word, mark, below] = def->data<payload::Word>();
-      if (mark != 0 || !std::ranges::all_of(word, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+      const payload::Word& word = def->data<payload::Word>();
+      if (word.mark != 0 || !std::ranges::all_of(word.word, [](char c) {
+            return static_cast<unsigned char>(c) < 0x80;
+          }))
         return kNoRun;
-      return text_cells(word, out, room);
+      return text_cells(word.word, out, room);
     }
     return kNoRun;
   }
