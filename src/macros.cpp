@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "arena.hpp"
@@ -109,6 +111,16 @@ std::optional<Primitive> primitive(std::string_view name) {
     if (kPrimitiveNames[at - 1] == name) return static_cast<Primitive>(at - 1);
   return std::nullopt;
 }
+
+// The groups TeX opens and closes with commands rather than braces, where definitions end as
+// they do at a closing brace: \left … \right, and an environment with each cell of its rows.
+enum class Bound : std::uint8_t { Open, Close, OpenEnvironment, CloseEnvironment };
+constexpr std::pair<std::string_view, Bound> kGroupCommands[] = {
+    {"left", Bound::Open},
+    {"right", Bound::Close},
+    {"begin", Bound::OpenEnvironment},
+    {"end", Bound::CloseEnvironment},
+};
 
 // The replacement \DeclareMathOperator gives, around the operator's name.
 constexpr std::string_view kOperatorName = "\\operatorname*{}";
@@ -337,6 +349,7 @@ class Expander {
       }
       if (tok->is(Tk::LBrace)) ++depth_;
       if (tok->is(Tk::RBrace)) close_group();
+      if (tok->is(Tk::Command) || tok->is(Tk::Escape) || tok->is(Tk::Ampersand)) bound(*tok);
       out.push_back(*tok);
       if (pending_) {
         out.back().gap = *pending_;
@@ -410,6 +423,41 @@ class Expander {
       frames_.pop_back();
     }
     return nullptr;
+  }
+
+  // Opens or closes the group a token written out bounds: the command of one, or a cell of the
+  // innermost environment, which its & and its \\ end, starting the next.
+  void bound(const Tok& tok) {
+    const bool in_cell = !cells_.empty() && cells_.back() == depth_;
+    if (!tok.is(Tk::Command)) {
+      if (in_cell && (tok.is(Tk::Ampersand) || tok.payload() == "\\")) {
+        close_group();
+        ++depth_;
+      }
+      return;
+    }
+    const auto* found = std::ranges::find(kGroupCommands, tok.payload(),
+                                          &std::pair<std::string_view, Bound>::first);
+    if (found == std::end(kGroupCommands)) return;
+    switch (found->second) {
+      case Bound::Open:
+        ++depth_;
+        break;
+      case Bound::Close:
+        close_group();
+        break;
+      case Bound::OpenEnvironment:
+        depth_ += 2;  // the environment's group, and its first cell's
+        cells_.push_back(depth_);
+        break;
+      case Bound::CloseEnvironment:
+        if (in_cell) {
+          close_group();
+          cells_.pop_back();
+        }
+        close_group();
+        break;
+    }
   }
 
   void close_group() {
@@ -962,7 +1010,8 @@ class Expander {
   ArenaList<Frame> frames_;
   ArenaList<Saved> saved_;
   std::size_t depth_ = 0;
-  std::size_t edefs_ = 0;  // the \edef replacements being expanded
+  ArenaList<std::size_t> cells_;  // the depth of the cell of each environment open
+  std::size_t edefs_ = 0;         // the \edef replacements being expanded
   std::size_t expansions_ = 0;
   std::size_t produced_ = 0;
   std::size_t budget_;

@@ -75,6 +75,12 @@ SCOPES = [
     (r"\def\gd{\gdef}{\global\gd\a{1}}\a", "1"),  # a prefix expands what follows it
     (r"\def\a{1}{\def\a{2}\a}\a", "21"),  # the outer meaning returns
     (r"\def\a{1}{\gdef\a{2}}\a", "2"),
+    # \left … \right, an environment and each of its cells are groups too
+    (r"\def\a{1}\left(\def\a{2}\a\right)\a", "(2) 1"),
+    (r"\def\a{1}\begin{matrix}\a&\def\a{2}\a&\a\end{matrix}\a", "1  2  11"),
+    (r"\def\a{1}\begin{aligned}\def\a{2}x&=\a\end{aligned}", "x = 1"),
+    (r"\def\a{1}\begin{matrix}\gdef\a{2}\a&\a\end{matrix}\a", "2  22"),
+    (r"\def\a{1}\begin{matrix}\begin{matrix}\def\a{3}\a\end{matrix}&\a\end{matrix}", "3  1"),
 ]
 
 
