@@ -176,8 +176,7 @@ constexpr Definition big_operator(std::string_view name, char32_t sign, bool int
 // A large operator as TeX sets it in a script: its sign one character that gathers no operand,
 // its scripts beside it (e^{∑ᵢ xᵢ}).
 constexpr Definition small_operator(const Definition& big) {
-  Definition def = symbol(big.name, big.data<payload::Sign>().sign, MathClass::Op);
-  return def;
+  return symbol(big.name, big.data<payload::Sign>().sign, MathClass::Op);
 }
 // Two entries stacked, in the delimiters `open` starts (0 for none).
 constexpr Definition stacked(std::string_view name, char32_t open) {
